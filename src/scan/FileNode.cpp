@@ -1,0 +1,386 @@
+#include "scan/FileNode.hpp"
+
+#include "scan/Unicode.hpp"
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quillmere {
+namespace detail {
+
+struct PathRep {
+    std::atomic<uint32_t> refs{1};
+    uint32_t length = 0;
+    PathRep* parent = nullptr; // one reference held
+    const char* segment() const { return reinterpret_cast<const char*>(this + 1); }
+    std::string_view view() const { return {segment(), length}; }
+};
+
+enum NodeFlag : uint16_t {
+    kDirectory = 1 << 0,
+    kSymbolicLink = 1 << 1,
+    kShared = 1 << 2,
+    kCloudOnly = 1 << 3,
+    kAggregate = 1 << 4,
+    kHasDate = 1 << 5,
+    kJoinedPath = 1 << 6, // path = the folder path `path` joined with the name
+    kBranch = 1 << 7,     // counts and children stored (BranchRep)
+};
+
+constexpr uint16_t kLongName = 0xFFFF;
+
+struct NodeRep {
+    std::atomic<uint32_t> refs{1};
+    uint16_t flags = 0;
+    uint16_t nameLength = 0;
+    int64_t allocatedSize = 0;
+    double date = 0;
+    PathRep* path = nullptr; // one reference held
+};
+
+struct BranchRep : NodeRep {
+    int64_t cloudOnlyCount = 0;
+    int64_t folderCount = 0;
+    int64_t fileCount = 0;
+    int64_t sharedBytesTotal = 0;
+    uint32_t childCount = 0;
+    FileNode* children() { return reinterpret_cast<FileNode*>(this + 1); }
+    const FileNode* children() const { return reinterpret_cast<const FileNode*>(this + 1); }
+};
+
+static_assert(sizeof(PathRep) == 16);
+static_assert(sizeof(NodeRep) == 32);
+static_assert(sizeof(BranchRep) == 72);
+static_assert(sizeof(FileNode) == sizeof(void*));
+
+namespace {
+
+void retainPath(PathRep* rep) {
+    if (rep) rep->refs.fetch_add(1, std::memory_order_relaxed);
+}
+
+void releasePath(PathRep* rep) {
+    while (rep && rep->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+        PathRep* parent = rep->parent;
+        rep->~PathRep();
+        ::operator delete(rep);
+        rep = parent;
+    }
+}
+
+PathRep* makePath(PathRep* parent, std::string_view segment) {
+    void* memory = ::operator new(sizeof(PathRep) + segment.size());
+    auto* rep = new (memory) PathRep();
+    rep->length = static_cast<uint32_t>(segment.size());
+    std::memcpy(const_cast<char*>(rep->segment()), segment.data(), segment.size());
+    retainPath(parent);
+    rep->parent = parent;
+    return rep;
+}
+
+void appendPathText(const PathRep* rep, std::string& out) {
+    std::vector<const PathRep*> chain;
+    for (; rep; rep = rep->parent)
+        chain.push_back(rep);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        if (!out.empty() && out.back() != '/') out += '/';
+        out.append((*it)->view());
+    }
+}
+
+const char* nameStorage(const NodeRep* rep) {
+    if (rep->flags & kBranch) {
+        const auto* branch = static_cast<const BranchRep*>(rep);
+        return reinterpret_cast<const char*>(branch->children() + branch->childCount);
+    }
+    return reinterpret_cast<const char*>(rep + 1);
+}
+
+std::string_view nameOf(const NodeRep* rep) {
+    const char* base = nameStorage(rep);
+    if (rep->nameLength != kLongName) return {base, rep->nameLength};
+    uint32_t length = 0;
+    std::memcpy(&length, base, sizeof length);
+    return {base + sizeof length, length};
+}
+
+size_t nameBytes(std::string_view name) {
+    return name.size() < kLongName ? name.size() : name.size() + sizeof(uint32_t);
+}
+
+void storeName(NodeRep* rep, std::string_view name) {
+    char* base = const_cast<char*>(nameStorage(rep));
+    if (name.size() < kLongName) {
+        rep->nameLength = static_cast<uint16_t>(name.size());
+    } else {
+        rep->nameLength = kLongName;
+        const auto length = static_cast<uint32_t>(name.size());
+        std::memcpy(base, &length, sizeof length);
+        base += sizeof length;
+    }
+    std::memcpy(base, name.data(), name.size());
+}
+
+} // namespace
+
+void releaseNode(NodeRep* rep) {
+    if (!rep || rep->refs.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+    // Freed nodes hand their children's references to this list instead of recursing.
+    std::vector<NodeRep*> dying{rep};
+    while (!dying.empty()) {
+        NodeRep* node = dying.back();
+        dying.pop_back();
+        if (node->flags & kBranch) {
+            auto* branch = static_cast<BranchRep*>(node);
+            FileNode* children = branch->children();
+            for (uint32_t i = 0; i < branch->childCount; ++i) {
+                NodeRep* child = *reinterpret_cast<NodeRep**>(&children[i]);
+                if (child && child->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) dying.push_back(child);
+            }
+        }
+        releasePath(node->path);
+        ::operator delete(node);
+    }
+}
+
+} // namespace detail
+
+using detail::BranchRep;
+using detail::NodeRep;
+using detail::PathRep;
+
+// ---- FolderPath ----
+
+FolderPath FolderPath::root(std::string_view fullPath) {
+    return FolderPath(detail::makePath(nullptr, fullPath));
+}
+
+FolderPath FolderPath::child(std::string_view name) const {
+    return FolderPath(detail::makePath(rep_, name));
+}
+
+std::string FolderPath::text() const {
+    std::string out;
+    detail::appendPathText(rep_, out);
+    return out;
+}
+
+FolderPath::FolderPath(const FolderPath& other) noexcept : rep_(other.rep_) {
+    detail::retainPath(rep_);
+}
+
+FolderPath::~FolderPath() {
+    detail::releasePath(rep_);
+}
+
+// ---- construction ----
+
+namespace {
+
+bool countsAreThoseOfAFile(const NodeFields& f) {
+    return f.folderCount == 0 && f.fileCount == 1 && f.cloudOnlyCount == (f.isCloudOnly ? 1 : 0) &&
+           f.sharedBytesTotal == (f.isSharedElsewhere ? f.allocatedSize : 0);
+}
+
+} // namespace
+
+FileNode FileNode::make(PathRep* pathRep, bool pathIsJoined, std::string_view name, const NodeFields& fields,
+                        std::vector<FileNode> children) {
+    // Plain files keep no counts or children: their counts follow from their flags.
+    const bool branch =
+        fields.isDirectory || fields.isAggregate || !children.empty() || !countsAreThoseOfAFile(fields);
+    const size_t header = branch ? sizeof(BranchRep) + children.size() * sizeof(FileNode) : sizeof(NodeRep);
+    void* memory = ::operator new(header + detail::nameBytes(name));
+    NodeRep* rep = branch ? new (memory) BranchRep() : new (memory) NodeRep();
+    uint16_t flags = 0;
+    if (fields.isDirectory) flags |= detail::kDirectory;
+    if (fields.isSymbolicLink) flags |= detail::kSymbolicLink;
+    if (fields.isSharedElsewhere) flags |= detail::kShared;
+    if (fields.isCloudOnly) flags |= detail::kCloudOnly;
+    if (fields.isAggregate) flags |= detail::kAggregate;
+    if (fields.modificationDate) flags |= detail::kHasDate;
+    if (pathIsJoined) flags |= detail::kJoinedPath;
+    if (branch) flags |= detail::kBranch;
+    rep->flags = flags;
+    rep->allocatedSize = fields.allocatedSize;
+    rep->date = fields.modificationDate.value_or(0);
+    rep->path = pathRep;
+    if (branch) {
+        auto* b = static_cast<BranchRep*>(rep);
+        b->cloudOnlyCount = fields.cloudOnlyCount;
+        b->folderCount = fields.folderCount;
+        b->fileCount = fields.fileCount;
+        b->sharedBytesTotal = fields.sharedBytesTotal;
+        b->childCount = static_cast<uint32_t>(children.size());
+        FileNode* slots = b->children();
+        for (size_t i = 0; i < children.size(); ++i)
+            new (&slots[i]) FileNode(std::move(children[i]));
+    }
+    detail::storeName(rep, name);
+    return FileNode(rep);
+}
+
+FileNode::FileNode()
+    : FileNode(make(detail::makePath(nullptr, ""), false, "", NodeFields{.fileCount = 1}, {})) {}
+
+FileNode::FileNode(std::string_view name, std::string_view path, bool isDirectory, bool isSymbolicLink,
+                   int64_t allocatedSize, bool isSharedElsewhere, bool isCloudOnly, int64_t cloudOnlyCount,
+                   bool isAggregate, int64_t folderCount, int64_t fileCount, int64_t sharedBytesTotal,
+                   std::optional<Date> modificationDate, std::vector<FileNode> children)
+    : FileNode(make(detail::makePath(nullptr, path), false, name,
+                    NodeFields{isDirectory, isSymbolicLink, allocatedSize, isSharedElsewhere, isCloudOnly,
+                               cloudOnlyCount, isAggregate, folderCount, fileCount, sharedBytesTotal,
+                               modificationDate},
+                    std::move(children))) {}
+
+FileNode FileNode::under(const FolderPath& parent, std::string_view name, const NodeFields& fields,
+                         std::vector<FileNode> children) {
+    if (fields.isDirectory || !children.empty())
+        return at(parent.child(name), name, fields, std::move(children));
+    detail::retainPath(parent.rep_);
+    return make(parent.rep_, true, name, fields, std::move(children));
+}
+
+FileNode FileNode::at(const FolderPath& ownPath, std::string_view name, const NodeFields& fields,
+                      std::vector<FileNode> children) {
+    detail::retainPath(ownPath.rep_);
+    return make(ownPath.rep_, false, name, fields, std::move(children));
+}
+
+FileNode FileNode::folder(const FolderPath& ownPath, std::string_view name,
+                          std::optional<Date> modificationDate, std::vector<FileNode> children) {
+    const Totals t = folderTotals(children);
+    NodeFields fields{.isDirectory = true,
+                      .allocatedSize = t.allocatedSize,
+                      .cloudOnlyCount = t.cloudOnlyCount,
+                      .folderCount = t.folderCount,
+                      .fileCount = t.fileCount,
+                      .sharedBytesTotal = t.sharedBytesTotal,
+                      .modificationDate = modificationDate};
+    return at(ownPath, name, fields, std::move(children));
+}
+
+FileNode::FileNode(const FileNode& other) noexcept : rep_(other.rep_) {
+    if (rep_) rep_->refs.fetch_add(1, std::memory_order_relaxed);
+}
+
+FileNode::~FileNode() {
+    detail::releaseNode(rep_);
+}
+
+// ---- fields ----
+
+std::string_view FileNode::name() const {
+    return detail::nameOf(rep_);
+}
+
+std::string FileNode::path() const {
+    std::string out;
+    detail::appendPathText(rep_->path, out);
+    if (rep_->flags & detail::kJoinedPath) {
+        if (!out.empty() && out.back() != '/') out += '/';
+        out.append(name());
+    }
+    return out;
+}
+
+bool FileNode::isDirectory() const {
+    return rep_->flags & detail::kDirectory;
+}
+bool FileNode::isSymbolicLink() const {
+    return rep_->flags & detail::kSymbolicLink;
+}
+int64_t FileNode::allocatedSize() const {
+    return rep_->allocatedSize;
+}
+bool FileNode::isSharedElsewhere() const {
+    return rep_->flags & detail::kShared;
+}
+bool FileNode::isCloudOnly() const {
+    return rep_->flags & detail::kCloudOnly;
+}
+bool FileNode::isAggregate() const {
+    return rep_->flags & detail::kAggregate;
+}
+
+int64_t FileNode::cloudOnlyCount() const {
+    if (rep_->flags & detail::kBranch) return static_cast<const BranchRep*>(rep_)->cloudOnlyCount;
+    return isCloudOnly() ? 1 : 0;
+}
+int64_t FileNode::folderCount() const {
+    return (rep_->flags & detail::kBranch) ? static_cast<const BranchRep*>(rep_)->folderCount : 0;
+}
+int64_t FileNode::fileCount() const {
+    return (rep_->flags & detail::kBranch) ? static_cast<const BranchRep*>(rep_)->fileCount : 1;
+}
+int64_t FileNode::sharedBytesTotal() const {
+    if (rep_->flags & detail::kBranch) return static_cast<const BranchRep*>(rep_)->sharedBytesTotal;
+    return isSharedElsewhere() ? rep_->allocatedSize : 0;
+}
+
+std::optional<Date> FileNode::modificationDate() const {
+    if (rep_->flags & detail::kHasDate) return rep_->date;
+    return std::nullopt;
+}
+
+std::span<const FileNode> FileNode::children() const {
+    if (!(rep_->flags & detail::kBranch)) return {};
+    const auto* b = static_cast<const BranchRep*>(rep_);
+    return {b->children(), b->childCount};
+}
+
+NodeFields FileNode::fields() const {
+    return NodeFields{isDirectory(), isSymbolicLink(),   allocatedSize(),   isSharedElsewhere(),
+                      isCloudOnly(), cloudOnlyCount(),   isAggregate(),     folderCount(),
+                      fileCount(),   sharedBytesTotal(), modificationDate()};
+}
+
+FolderPath FileNode::ownFolderPath() const {
+    if (rep_->flags & detail::kJoinedPath) return FolderPath::root(path());
+    detail::retainPath(rep_->path);
+    return FolderPath(rep_->path);
+}
+
+std::optional<std::string_view> FileNode::componentBelow(const FileNode& parent) const {
+    if (parent.rep_->flags & detail::kJoinedPath) return std::nullopt;
+    const PathRep* parentPath = parent.rep_->path;
+    if (rep_->flags & detail::kJoinedPath) {
+        if (rep_->path == parentPath) return name();
+        return std::nullopt;
+    }
+    if (rep_->path && rep_->path->parent == parentPath && parentPath) return rep_->path->view();
+    return std::nullopt;
+}
+
+FileNode::Totals FileNode::folderTotals(std::span<const FileNode> children) {
+    Totals t;
+    for (const FileNode& child : children) {
+        if (!child.isExcludedFromTotals()) t.allocatedSize += child.allocatedSize();
+        t.cloudOnlyCount += child.cloudOnlyCount();
+        t.folderCount += child.folderCount();
+        t.fileCount += child.fileCount();
+        t.sharedBytesTotal += child.sharedBytesTotal();
+    }
+    return t;
+}
+
+FileNode FileNode::rebuilt(std::vector<FileNode> children) const {
+    const Totals t = folderTotals(children);
+    NodeFields f = fields();
+    f.isAggregate = false;
+    f.allocatedSize = t.allocatedSize;
+    f.cloudOnlyCount = t.cloudOnlyCount;
+    f.folderCount = t.folderCount;
+    f.fileCount = t.fileCount;
+    f.sharedBytesTotal = t.sharedBytesTotal;
+    const std::string current = path();
+    const std::string normalized = fileURLPath(current);
+    if (normalized == current) return at(ownFolderPath(), name(), f, std::move(children));
+    return at(FolderPath::root(normalized), name(), f, std::move(children));
+}
+
+} // namespace quillmere

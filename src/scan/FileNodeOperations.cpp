@@ -1,0 +1,258 @@
+// Searches and rebuilds of FileNode trees. All of them walk with explicit stacks,
+// so a tree of any depth is safe, and compare paths by canonical equivalence.
+#include "scan/FileNode.hpp"
+#include "scan/Unicode.hpp"
+
+#include <climits>
+#include <cstdlib>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quillmere {
+namespace {
+
+// Locates nodes' paths inside one target path without building each node's path
+// text: a child whose path is its parent's joined with one component is matched by
+// comparing that component at the parent's end.
+class TargetPath {
+public:
+    explicit TargetPath(std::string_view target) : target_(canonicalText(target)) {}
+
+    // Where `node`'s path ends in the target when the path is a text prefix of it.
+    std::optional<size_t> matchWhole(const FileNode& node) const {
+        const std::string p = canonicalText(node.path());
+        if (!target_.starts_with(p)) return std::nullopt;
+        return p.size();
+    }
+
+    std::optional<size_t> matchChild(const FileNode& parent, size_t parentEnd, const FileNode& child) const {
+        const std::optional<std::string_view> component = child.componentBelow(parent);
+        if (!component) return matchWhole(child);
+        size_t position = parentEnd;
+        if (parentEnd == 0 || target_[parentEnd - 1] != '/') {
+            if (position >= target_.size() || target_[position] != '/') return std::nullopt;
+            ++position;
+        }
+        std::string canonical;
+        std::string_view text = *component;
+        if (!isAscii(text)) {
+            canonical = canonicalText(text);
+            text = canonical;
+        }
+        if (target_.size() - position < text.size() || target_.compare(position, text.size(), text) != 0)
+            return std::nullopt;
+        return position + text.size();
+    }
+
+    bool isWhole(size_t end) const { return end == target_.size(); }
+
+    // Whether the target lies below a node whose path ends at `end` (starts with its prefix).
+    bool liesBelow(size_t end) const {
+        if (end > 0 && target_[end - 1] == '/') return true;
+        return end < target_.size() && target_[end] == '/';
+    }
+
+private:
+    std::string target_;
+};
+
+bool fileExists(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+std::string currentDirectory() {
+    std::unique_ptr<char, decltype(&std::free)> cwd(::getcwd(nullptr, 0), &std::free);
+    return cwd ? std::string(cwd.get()) : std::string("/");
+}
+
+} // namespace
+
+std::optional<FileNode> FileNode::find(std::string_view path) const {
+    const TargetPath target(path);
+    const std::optional<size_t> rootEnd = target.matchWhole(*this);
+    if (!rootEnd) return std::nullopt;
+    std::vector<std::pair<FileNode, size_t>> stack{{*this, *rootEnd}};
+    while (!stack.empty()) {
+        auto [node, end] = std::move(stack.back());
+        stack.pop_back();
+        if (target.isWhole(end)) return node;
+        if (!target.liesBelow(end)) continue;
+        const auto kids = node.children();
+        for (size_t i = kids.size(); i-- > 0;)
+            if (const auto childEnd = target.matchChild(node, end, kids[i]))
+                stack.emplace_back(kids[i], *childEnd);
+    }
+    return std::nullopt;
+}
+
+std::optional<FileNode> FileNode::replacingSubtree(std::string_view folderPath, const FileNode& node) const {
+    const TargetPath target(folderPath);
+    struct Frame {
+        FileNode node;
+        size_t end;
+        size_t next = 0;
+    };
+    std::vector<Frame> chain;
+    std::optional<FileNode> receiver;
+
+    if (const auto rootEnd = target.matchWhole(*this)) {
+        if (target.isWhole(*rootEnd))
+            receiver = *this;
+        else if (isDirectory() && target.liesBelow(*rootEnd))
+            chain.push_back({*this, *rootEnd});
+    }
+    while (!receiver && !chain.empty()) {
+        Frame& frame = chain.back();
+        const auto kids = frame.node.children();
+        if (frame.next >= kids.size()) {
+            chain.pop_back();
+            continue;
+        }
+        const FileNode& child = kids[frame.next++];
+        const auto childEnd = target.matchChild(frame.node, frame.end, child);
+        if (!childEnd) continue;
+        if (target.isWhole(*childEnd))
+            receiver = child;
+        else if (child.isDirectory() && target.liesBelow(*childEnd))
+            chain.push_back({child, *childEnd});
+    }
+    if (!receiver) return std::nullopt;
+
+    const std::string newPath = canonicalText(node.path());
+    std::vector<FileNode> kept;
+    for (const FileNode& child : receiver->children())
+        if (canonicalText(child.path()) != newPath) kept.push_back(child);
+    kept.push_back(node);
+    FileNode result = receiver->rebuilt(std::move(kept));
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        const auto kids = it->node.children();
+        std::vector<FileNode> updated(kids.begin(), kids.end());
+        updated[it->next - 1] = std::move(result);
+        result = it->node.rebuilt(std::move(updated));
+    }
+    return result;
+}
+
+std::optional<std::vector<FileNode>> FileNode::ancestors(std::string_view path) const {
+    const TargetPath target(path);
+    const std::optional<size_t> rootEnd = target.matchWhole(*this);
+    if (!rootEnd || !target.liesBelow(*rootEnd)) return std::nullopt;
+    std::vector<FileNode> chain;
+    FileNode current = *this;
+    size_t currentEnd = *rootEnd;
+    while (true) {
+        const FileNode* next = nullptr;
+        size_t nextEnd = 0;
+        for (const FileNode& child : current.children()) {
+            if (child.isAggregate()) continue;
+            const auto childEnd = target.matchChild(current, currentEnd, child);
+            if (childEnd && !target.isWhole(*childEnd) && target.liesBelow(*childEnd)) {
+                next = &child;
+                nextEnd = *childEnd;
+                break;
+            }
+        }
+        if (!next) {
+            for (const FileNode& child : current.children()) {
+                const auto childEnd = target.matchChild(current, currentEnd, child);
+                if (childEnd && target.isWhole(*childEnd)) return chain;
+            }
+            return std::nullopt;
+        }
+        if (next->children().empty()) return std::nullopt;
+        FileNode folder = *next;
+        chain.push_back(folder);
+        current = std::move(folder);
+        currentEnd = nextEnd;
+    }
+}
+
+std::optional<FileNode> FileNode::removing(const PathSet& canonicalPaths) const {
+    std::vector<std::vector<std::string>> removedComponents;
+    removedComponents.reserve(canonicalPaths.size());
+    for (const std::string& key : canonicalPaths.keys())
+        removedComponents.push_back(pathComponents(key));
+
+    enum class Action { remove, keep, descend };
+    const auto decide = [&](const FileNode& node, const std::string& nodePath) {
+        const std::string canonical = canonicalPath(nodePath);
+        if (canonicalPaths.contains(canonical)) return Action::remove;
+        if (node.isDirectory()) {
+            const std::vector<std::string> own = pathComponents(canonical);
+            for (const auto& removed : removedComponents)
+                if (isComponentPrefix(own, removed)) return Action::descend;
+        }
+        return Action::keep;
+    };
+
+    struct Frame {
+        FileNode node;
+        std::string path;
+        std::vector<FileNode> kept;
+        size_t next = 0;
+    };
+    std::string rootPath = path();
+    switch (decide(*this, rootPath)) {
+    case Action::remove:
+        return std::nullopt;
+    case Action::keep:
+        return *this;
+    case Action::descend:
+        break;
+    }
+    std::vector<Frame> stack;
+    stack.push_back({*this, std::move(rootPath), {}, 0});
+    while (true) {
+        Frame& frame = stack.back();
+        const auto kids = frame.node.children();
+        if (frame.next < kids.size()) {
+            const FileNode& child = kids[frame.next++];
+            std::string childPath;
+            if (const auto component = child.componentBelow(frame.node)) {
+                childPath = frame.path;
+                if (childPath.empty() || childPath.back() != '/') childPath += '/';
+                childPath += *component;
+            } else {
+                childPath = child.path();
+            }
+            switch (decide(child, childPath)) {
+            case Action::remove:
+                break;
+            case Action::keep:
+                frame.kept.push_back(child);
+                break;
+            case Action::descend:
+                stack.push_back({child, std::move(childPath), {}, 0});
+                break;
+            }
+            continue;
+        }
+        FileNode result = frame.node.rebuilt(std::move(frame.kept));
+        stack.pop_back();
+        if (stack.empty()) return result;
+        stack.back().kept.push_back(std::move(result));
+    }
+}
+
+std::string FileNode::canonicalPath(std::string_view path) {
+    std::string current =
+        path.starts_with('/') ? std::string(path) : appendingPathComponent(currentDirectory(), path);
+    current = fileURLPath(current);
+    std::vector<std::string> missing;
+    while (current != "/" && !fileExists(current)) {
+        missing.emplace_back(lastPathComponent(current));
+        current = deletingLastPathComponent(current);
+    }
+    std::string resolved = current;
+    if (char* real = ::realpath(current.c_str(), nullptr)) {
+        resolved = real;
+        std::free(real);
+    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it)
+        resolved = appendingPathComponent(resolved, *it);
+    return resolved;
+}
+
+} // namespace quillmere

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "platform/ScanHost.hpp"
+#include "scan/ScanAccumulator.hpp"
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <sys/types.h>
+#include <unordered_set>
+
+namespace quillmere {
+
+// What every walker of one scan shares. Each shared object guards itself with its own
+// lock, and no walker holds two of those locks at once.
+struct ScanContext {
+    platform::ScanHost& host;
+    ScanAccumulator accumulator;
+    SharingRegistry sharing;
+    ConcurrencyBudget budget;
+    std::shared_ptr<ScanCancellation> cancellation;
+    int progressBatchSize;
+    std::string rootPath;
+    std::string homeDirectory;
+    bool recordsPrivacyProtectedAsDenied;
+    dev_t rootDevice = 0;
+    // The root's "System/Volumes/Data": a second view of the data volume, never entered.
+    std::string dataVolumePath;
+    // Mount points below the root that show the root's own file system again (bind mounts).
+    std::unordered_set<std::string> duplicateViews;
+    // Folders whose files may be cloud items, each ending in "/".
+    std::string cloudPrefixes[2];
+
+    bool isCancelled() const { return cancellation && cancellation->isCancelled(); }
+};
+
+// Walks the folder open at `directoryFd` (ownership passes to the walk) and returns its node.
+FileNode walkDirectory(ScanContext& context, int directoryFd, const FolderPath& folderPath,
+                       std::string_view name, std::optional<Date> modificationDate,
+                       const std::string& topLevelName);
+
+// Builds one leaf from its lstat facts, deciding cloud-only and shared-elsewhere.
+struct LeafFacts {
+    int64_t allocatedSize = 0;
+    bool isSymbolicLink = false;
+    bool isSharedElsewhere = false;
+    bool isCloudOnly = false;
+    std::optional<Date> modificationDate;
+};
+// `pathOfLeaf` is asked only when the cloud status must be read.
+LeafFacts sizeLeaf(ScanContext& context, int directoryFd, const char* name, const struct stat& info,
+                   bool liesUnderCloudFolder, const std::function<std::string()>& pathOfLeaf);
+
+std::optional<Date> modificationDateOf(const struct stat& info);
+
+} // namespace quillmere

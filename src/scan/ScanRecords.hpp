@@ -1,0 +1,101 @@
+#pragma once
+
+#include "scan/FileNode.hpp"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace quillmere {
+
+// A snapshot of a running scan's totals.
+struct ScanProgress {
+    int64_t bytesScanned = 0;
+    int64_t filesScanned = 0;
+    std::string currentPath;
+    std::map<std::string, int64_t> topLevelTotals;
+
+    bool operator==(const ScanProgress&) const = default;
+};
+
+// A location the scan was refused or chose not to read.
+struct DeniedPath {
+    std::string url;
+    std::string parent;
+    int64_t estimatedBytes = 0; // the path's own lstat blocks × 512, not what lies inside
+
+    bool operator==(const DeniedPath&) const = default;
+};
+
+// Makes a DeniedPath for `path`, estimating its bytes with lstat (0 when that fails).
+DeniedPath makeDeniedPath(const std::string& path);
+
+struct DiskScanResult {
+    FileNode root;
+    std::vector<DeniedPath> deniedPaths;
+    int64_t deniedBytesEstimate = 0;
+    double elapsedSeconds = 0;
+};
+
+// progress(ScanProgress) or finished(DiskScanResult).
+using ScanEvent = std::variant<ScanProgress, DiskScanResult>;
+
+// The stop flag shared by one scan and whoever started it. It never goes back.
+// Every walker reads it before each item, so reading takes no lock.
+class ScanCancellation {
+public:
+    void cancel() { isCancelled_.store(true, std::memory_order_release); }
+    bool isCancelled() const { return isCancelled_.load(std::memory_order_acquire); }
+
+private:
+    std::atomic<bool> isCancelled_{false};
+};
+
+// An unbounded, thread-safe stream of scan events: the scan yields, one consumer reads.
+// When the consumer's handle goes away the stream is terminated and later events are dropped.
+class ScanEventChannel {
+public:
+    // Producer side. Returns false when the consumer has gone.
+    bool yield(ScanEvent event);
+    void finish();
+    bool isTerminated() const;
+
+    // Consumer side: the next event, waiting for it; nothing once the stream has ended.
+    std::optional<ScanEvent> next();
+    void terminate();
+
+private:
+    mutable std::mutex lock_;
+    std::condition_variable ready_;
+    std::deque<ScanEvent> queue_;
+    bool finished_ = false;
+    bool terminated_ = false;
+};
+
+// The consumer's handle on a scan's events. Dropping it terminates the stream.
+class ScanEventStream {
+public:
+    explicit ScanEventStream(std::shared_ptr<ScanEventChannel> channel) : channel_(std::move(channel)) {}
+    ScanEventStream(ScanEventStream&&) noexcept = default;
+    ScanEventStream& operator=(ScanEventStream&&) noexcept = default;
+    ScanEventStream(const ScanEventStream&) = delete;
+    ScanEventStream& operator=(const ScanEventStream&) = delete;
+    ~ScanEventStream() {
+        if (channel_) channel_->terminate();
+    }
+
+    std::optional<ScanEvent> next() { return channel_->next(); }
+
+private:
+    std::shared_ptr<ScanEventChannel> channel_;
+};
+
+} // namespace quillmere

@@ -1,0 +1,76 @@
+#include "scan/SmallItemFolding.hpp"
+
+#include "scan/Format.hpp"
+
+namespace quillmere {
+
+std::vector<bool> childrenToFold(std::span<const int64_t> sizes, std::span<const bool> counted) {
+    if (sizes.size() < 2) return {};
+    int64_t total = 0;
+    for (size_t i = 0; i < sizes.size(); ++i)
+        if (counted[i]) total += sizes[i];
+    if (total <= 0) return {};
+    const double threshold = static_cast<double>(total) * kFoldThresholdFactor;
+    std::vector<bool> folds(sizes.size(), false);
+    size_t foldedCount = 0;
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        if (counted[i] && static_cast<double>(sizes[i]) < threshold) {
+            folds[i] = true;
+            ++foldedCount;
+        }
+    }
+    if (foldedCount < 2) return {};
+    return folds;
+}
+
+std::string aggregateName(int64_t foldedCount) {
+    return formatGroupedInteger(foldedCount) + " more items";
+}
+
+std::string aggregateComponent(int64_t foldedCount) {
+    return ".quillmere-aggregate-" + std::to_string(foldedCount);
+}
+
+FileNode makeAggregate(const FolderPath& folder, int64_t foldedCount, const FileNode::Totals& sums) {
+    const NodeFields fields{.allocatedSize = sums.allocatedSize,
+                            .cloudOnlyCount = sums.cloudOnlyCount,
+                            .isAggregate = true,
+                            .folderCount = sums.folderCount,
+                            .fileCount = sums.fileCount,
+                            .sharedBytesTotal = sums.sharedBytesTotal};
+    return FileNode::at(folder.child(aggregateComponent(foldedCount)), aggregateName(foldedCount), fields);
+}
+
+std::vector<FileNode> foldSmallChildren(std::vector<FileNode> children, std::string_view folderPath) {
+    std::vector<int64_t> sizes;
+    std::unique_ptr<bool[]> counted(new bool[children.size()]);
+    sizes.reserve(children.size());
+    for (size_t i = 0; i < children.size(); ++i) {
+        sizes.push_back(children[i].allocatedSize());
+        counted[i] = !children[i].isExcludedFromTotals();
+    }
+    const std::vector<bool> folds =
+        childrenToFold(sizes, std::span<const bool>(counted.get(), children.size()));
+    if (folds.empty()) return children;
+
+    std::vector<FileNode> kept;
+    FileNode::Totals sums{.folderCount = 0};
+    int64_t foldedCount = 0;
+    for (size_t i = 0; i < children.size(); ++i) {
+        if (!folds[i]) {
+            kept.push_back(std::move(children[i]));
+            continue;
+        }
+        const FileNode& child = children[i];
+        sums.allocatedSize += child.allocatedSize();
+        sums.cloudOnlyCount += child.cloudOnlyCount();
+        sums.folderCount += child.folderCount();
+        sums.fileCount += child.fileCount();
+        sums.sharedBytesTotal += child.sharedBytesTotal();
+        ++foldedCount;
+    }
+    kept.push_back(makeAggregate(FolderPath::root(folderPath), foldedCount, sums));
+    return kept;
+}
+
+} // namespace quillmere
