@@ -377,10 +377,15 @@ FileNode FileNode::rebuilt(std::vector<FileNode> children) const {
     f.folderCount = t.folderCount;
     f.fileCount = t.fileCount;
     f.sharedBytesTotal = t.sharedBytesTotal;
-    const std::string current = path();
-    const std::string normalized = fileURLPath(current);
-    if (normalized == current) return at(ownFolderPath(), name(), f, std::move(children));
-    return at(FolderPath::root(normalized), name(), f, std::move(children));
+    // A path built component by component is already in file-URL form; only a path given
+    // whole may need normalising, and checking it costs no walk up a deep chain.
+    const bool givenWhole = (rep_->flags & detail::kJoinedPath) || rep_->path->parent == nullptr;
+    if (givenWhole) {
+        const std::string current = path();
+        const std::string normalized = fileURLPath(current);
+        if (normalized != current) return at(FolderPath::root(normalized), name(), f, std::move(children));
+    }
+    return at(ownFolderPath(), name(), f, std::move(children));
 }
 
 } // namespace quillmere
