@@ -4,11 +4,11 @@
 #include "scan/PrivacyRule.hpp"
 #include "scan/ScanContext.hpp"
 #include "scan/SmallItemFolding.hpp"
+#include "scan/TaskGroup.hpp"
 
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <tbb/task_group.h>
 
 namespace quillmere {
 namespace {
@@ -57,7 +57,7 @@ struct Frame {
     std::string pathText; // built on first need
     std::vector<ChildRecord> records;
     std::vector<FileNode> nodes;
-    std::unique_ptr<tbb::task_group> tasks;
+    std::unique_ptr<TaskGroup> tasks;
     std::vector<std::unique_ptr<std::optional<FileNode>>> pending; // child walks, in start order
 
     void addNode(FileNode node) {
@@ -204,8 +204,8 @@ private:
             return;
         }
         Frame& frame = frames_[index];
-        const LeafFacts leaf = sizeLeaf(context_, fd, name, info, frame.underCloudFolder,
-                                        [&] { return entryPath(index, name); });
+        auto pathOfLeaf = [&] { return entryPath(index, name); };
+        const LeafFacts leaf = sizeLeaf(context_, fd, name, info, frame.underCloudFolder, pathOfLeaf);
         ChildRecord record{leaf.allocatedSize, leaf.modificationDate.value_or(0), nameOffset, 0};
         if (leaf.isSymbolicLink) record.flags |= kSymbolicLink;
         if (leaf.isSharedElsewhere) record.flags |= kShared;
@@ -255,7 +255,7 @@ private:
         }
         if (context_.budget.tryAcquire()) {
             Frame& frame = frames_[index];
-            if (!frame.tasks) frame.tasks = std::make_unique<tbb::task_group>();
+            if (!frame.tasks) frame.tasks = std::make_unique<TaskGroup>();
             auto& slot = frame.pending.emplace_back(std::make_unique<std::optional<FileNode>>());
             frame.tasks->run([&context = context_, childFd, childPath = frame.folderPath.child(name),
                               childName = std::string(name), date, topLevelName = topLevelName_,

@@ -3,6 +3,7 @@
 #include "scan/PrivacyRule.hpp"
 #include "scan/ScanContext.hpp"
 #include "scan/SmallItemFolding.hpp"
+#include "scan/TaskGroup.hpp"
 
 #include <array>
 #include <cerrno>
@@ -13,7 +14,6 @@
 #include <sys/resource.h>
 #include <tbb/concurrent_vector.h>
 #include <tbb/global_control.h>
-#include <tbb/task_group.h>
 #include <unistd.h>
 
 namespace quillmere {
@@ -37,8 +37,8 @@ void prepareProcessForScanning() {
 }
 
 // Scan bodies run here; it lives as long as the process, like the scans it starts.
-tbb::task_group& scanBodies() {
-    static auto* group = new tbb::task_group;
+TaskGroup& scanBodies() {
+    static auto* group = new TaskGroup;
     return *group;
 }
 
@@ -100,10 +100,10 @@ std::optional<FileNode> scanRootEntry(ScanContext& context, int rootFd, const Fo
         }
         return walkDirectory(context, fd, rootPath.child(name), name, date, name);
     }
-    const LeafFacts leaf = sizeLeaf(context, rootFd, name.c_str(), info,
-                                    folderPrefix(path).starts_with(context.cloudPrefixes[0]) ||
-                                        folderPrefix(path).starts_with(context.cloudPrefixes[1]),
-                                    [&] { return path; });
+    auto pathOfLeaf = [&] { return path; };
+    const bool underCloud =
+        path.starts_with(context.cloudPrefixes[0]) || path.starts_with(context.cloudPrefixes[1]);
+    const LeafFacts leaf = sizeLeaf(context, rootFd, name.c_str(), info, underCloud, pathOfLeaf);
     const bool excluded = leaf.isSharedElsewhere || leaf.isCloudOnly;
     context.accumulator.record(excluded ? 0 : leaf.allocatedSize, 1, name, path);
     return FileNode::under(rootPath, name,
@@ -185,7 +185,7 @@ std::optional<DiskScanResult> runScan(const ScanRequest& request, platform::Scan
     const std::vector<std::string> names = listRoot(host, rootFd);
     tbb::concurrent_vector<FileNode> completed;
     {
-        tbb::task_group entries;
+        TaskGroup entries;
         for (const std::string& name : names) {
             if (context.isCancelled()) break;
             entries.run([&context, &completed, &rootFolder, &name, rootFd] {

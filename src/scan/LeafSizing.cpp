@@ -20,7 +20,7 @@ std::optional<Date> modificationDateOf(const struct stat& info) {
 }
 
 LeafFacts sizeLeaf(ScanContext& context, int directoryFd, const char* name, const struct stat& info,
-                   bool liesUnderCloudFolder, const std::function<std::string()>& pathOfLeaf) {
+                   bool liesUnderCloudFolder, FunctionRef<std::string()> pathOfLeaf) {
     LeafFacts leaf;
     leaf.isSymbolicLink = S_ISLNK(info.st_mode);
     leaf.allocatedSize = static_cast<int64_t>(info.st_blocks) * 512;
