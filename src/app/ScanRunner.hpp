@@ -1,0 +1,63 @@
+#pragma once
+
+#include "scan/DiskScanner.hpp"
+
+#include <QObject>
+#include <chrono>
+#include <memory>
+
+namespace quillmere {
+
+// Applies a scan's progress at most once per interval, measured on the monotonic clock from
+// a reference taken before the scan starts; a dropped event is never applied later.
+class ProgressThrottle {
+public:
+    using Clock = std::chrono::steady_clock;
+    explicit ProgressThrottle(Clock::time_point reference,
+                              Clock::duration interval = std::chrono::milliseconds(200))
+        : reference_(reference), interval_(interval) {}
+
+    // Whether an event arriving at `now` is applied; an applied event moves the reference.
+    bool admit(Clock::time_point now) {
+        if (now - reference_ < interval_) return false;
+        reference_ = now;
+        return true;
+    }
+
+private:
+    Clock::time_point reference_;
+    Clock::duration interval_;
+};
+
+// Runs one scan at a time and delivers its events on the thread that owns this object (the
+// main thread), in order. Events are read on a thread of our own, never on a scan worker.
+// Starting a new run, or cancel(), abandons the previous run: its later events are dropped
+// and it ends without `ended` (the walk itself stops only through its ScanCancellation).
+class ScanRunner : public QObject {
+    Q_OBJECT
+public:
+    explicit ScanRunner(QObject* parent = nullptr);
+    ~ScanRunner() override;
+
+    void start(const std::string& root, std::shared_ptr<ScanCancellation> cancellation,
+               bool hasFullDiskAccess, const std::string& homeDirectory);
+    void cancel();
+    bool isRunning() const { return running_; }
+
+signals:
+    void progress(const quillmere::ScanProgress& progress);
+    void finished(const quillmere::DiskScanResult& result);
+    // The stream of the current run ended; `sawFinished` is false when it ended without a
+    // result (the root could not be examined).
+    void ended(bool sawFinished);
+
+private:
+    struct Run;
+    std::shared_ptr<Run> current_;
+    bool running_ = false;
+};
+
+} // namespace quillmere
+
+Q_DECLARE_METATYPE(quillmere::ScanProgress)
+Q_DECLARE_METATYPE(quillmere::DiskScanResult)

@@ -1,0 +1,91 @@
+#include "app/ScanRunner.hpp"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThread>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+
+namespace quillmere {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+TEST(ProgressThrottle, AppliesAtMostOneEventPerInterval) {
+    const auto t0 = ProgressThrottle::Clock::time_point{};
+    ProgressThrottle throttle(t0);
+    std::vector<int> applied;
+    for (int ms : {150, 210, 360, 420, 570})
+        if (throttle.admit(t0 + std::chrono::milliseconds(ms))) applied.push_back(ms);
+    EXPECT_EQ(applied, (std::vector<int>{210, 420}));
+    ProgressThrottle exact(t0);
+    EXPECT_TRUE(exact.admit(t0 + 200ms));
+}
+
+// Runs the event loop until the runner's current run ends or the time is up.
+bool waitForEnd(ScanRunner& runner, bool* sawFinished) {
+    QEventLoop loop;
+    QObject::connect(&runner, &ScanRunner::ended, &loop, [&](bool finished) {
+        *sawFinished = finished;
+        loop.quit();
+    });
+    QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+    loop.exec();
+    return !runner.isRunning();
+}
+
+TEST(ScanRunner, DeliversEventsInOrderOnItsThreadAndEndsOnce) {
+    const fs::path dir = fs::temp_directory_path() / ("quillmere-runner-" + std::to_string(::getpid()));
+    fs::create_directories(dir / "sub");
+    for (int i = 0; i < 450; ++i)
+        std::ofstream(dir / "sub" / ("f" + std::to_string(i))) << "x";
+
+    ScanRunner runner;
+    std::vector<int64_t> files;
+    int finishedCount = 0;
+    int64_t finalFiles = 0;
+    QObject::connect(&runner, &ScanRunner::progress, [&](const ScanProgress& p) {
+        EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
+        EXPECT_EQ(finishedCount, 0);
+        files.push_back(p.filesScanned);
+    });
+    QObject::connect(&runner, &ScanRunner::finished, [&](const DiskScanResult& r) {
+        ++finishedCount;
+        finalFiles = r.root.fileCount();
+    });
+    runner.start(dir.string(), std::make_shared<ScanCancellation>(), true, "/nonexistent-home");
+    bool sawFinished = false;
+    ASSERT_TRUE(waitForEnd(runner, &sawFinished));
+    EXPECT_TRUE(sawFinished);
+    EXPECT_EQ(finishedCount, 1);
+    EXPECT_EQ(finalFiles, 450);
+    EXPECT_TRUE(std::is_sorted(files.begin(), files.end()));
+    EXPECT_EQ(files.size(), 2u); // one event per 200 files
+
+    runner.start((dir / "missing").string(), nullptr, true, "/nonexistent-home");
+    ASSERT_TRUE(waitForEnd(runner, &sawFinished));
+    EXPECT_FALSE(sawFinished);
+    fs::remove_all(dir);
+}
+
+TEST(ScanRunner, ANewRunAbandonsTheOldOne) {
+    const fs::path dir = fs::temp_directory_path() / ("quillmere-runner2-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    std::ofstream(dir / "f") << "x";
+    ScanRunner runner;
+    int finishedCount = 0;
+    QObject::connect(&runner, &ScanRunner::finished, [&](const DiskScanResult&) { ++finishedCount; });
+    runner.start(dir.string(), nullptr, true, "/h");
+    runner.start(dir.string(), nullptr, true, "/h");
+    bool sawFinished = false;
+    ASSERT_TRUE(waitForEnd(runner, &sawFinished));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(finishedCount, 1);
+    fs::remove_all(dir);
+}
+
+} // namespace
+} // namespace quillmere
