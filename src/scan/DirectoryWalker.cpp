@@ -234,7 +234,7 @@ private:
         if (info.st_dev != context_.rootDevice) return addChildless();
         const bool mayBeDuplicateView = !context_.duplicateViews.empty() || std::strcmp(name, "Data") == 0;
         if (mayBeDuplicateView) {
-            const std::string path = entryPath(index, name);
+            const std::string path = standardizedPath(entryPath(index, name));
             if (path == context_.dataVolumePath || context_.duplicateViews.contains(path))
                 return addChildless();
         }

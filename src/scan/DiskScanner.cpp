@@ -88,8 +88,9 @@ std::optional<FileNode> scanRootEntry(ScanContext& context, int rootFd, const Fo
             return FileNode::under(
                 rootPath, name, NodeFields{.isDirectory = true, .folderCount = 1, .modificationDate = date});
         };
-        if (info.st_dev != context.rootDevice || standardizedPath(path) == context.dataVolumePath ||
-            context.duplicateViews.contains(path))
+        const std::string standardized = standardizedPath(path);
+        if (info.st_dev != context.rootDevice || standardized == context.dataVolumePath ||
+            context.duplicateViews.contains(standardized))
             return childless();
         const int fd = context.host.openDirectoryAt(rootFd, name.c_str());
         if (fd < 0) {
@@ -125,15 +126,19 @@ struct ScanRequest {
     int progressBatchSize;
 };
 
+// Mount points below the root that show the root's file system a second time (bind mounts),
+// in the spelling the walk builds its paths with: the mount table names real paths, while
+// the root may be given through a symbolic link or with a trailing "/".
 std::unordered_set<std::string> duplicateViewsBelow(platform::ScanHost& host, const std::string& root,
                                                     dev_t rootDevice) {
     std::unordered_set<std::string> views;
-    const std::string prefix = folderPrefix(root);
+    const std::string realRoot = FileNode::canonicalPath(root);
+    const std::string prefix = folderPrefix(realRoot);
     for (const std::string& mountPoint : host.mountPoints()) {
-        if (!mountPoint.starts_with(prefix) || mountPoint == root) continue;
+        if (!mountPoint.starts_with(prefix) || mountPoint == realRoot) continue;
         struct stat info {};
         if (host.statAt(AT_FDCWD, mountPoint.c_str(), &info) == 0 && info.st_dev == rootDevice)
-            views.insert(mountPoint);
+            views.insert(standardizedPath(appendingPathComponent(root, mountPoint.substr(prefix.size()))));
     }
     return views;
 }

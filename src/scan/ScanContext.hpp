@@ -27,7 +27,8 @@ struct ScanContext {
     dev_t rootDevice = 0;
     // The root's "System/Volumes/Data": a second view of the data volume, never entered.
     std::string dataVolumePath;
-    // Mount points below the root that show the root's own file system again (bind mounts).
+    // Mount points below the root that show the root's own file system again (bind mounts),
+    // standardized like the data-volume path.
     std::unordered_set<std::string> duplicateViews;
     // Folders whose files may be cloud items, each ending in "/".
     std::string cloudPrefixes[2];
