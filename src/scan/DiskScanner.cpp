@@ -8,11 +8,11 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
 #include <sys/resource.h>
-#include <tbb/concurrent_vector.h>
 #include <tbb/global_control.h>
 #include <unistd.h>
 
@@ -62,6 +62,11 @@ std::vector<std::string> listRoot(platform::ScanHost& host, int fd) {
         }
     }
     return names;
+}
+
+std::string currentWorkingFolder() {
+    std::unique_ptr<char, decltype(&std::free)> cwd(::getcwd(nullptr, 0), &std::free);
+    return cwd ? std::string(cwd.get()) : std::string("/");
 }
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
@@ -147,7 +152,10 @@ std::unordered_set<std::string> duplicateViewsBelow(platform::ScanHost& host, co
 std::optional<DiskScanResult> runScan(const ScanRequest& request, platform::ScanHost& host,
                                       const std::shared_ptr<ScanEventChannel>& channel) {
     const auto start = std::chrono::steady_clock::now();
-    const std::string rootPath = fileURLPath(request.root);
+    // Like a file URL made from a path, a relative root is taken from the working folder.
+    const std::string rootPath = fileURLPath(
+        request.root.starts_with('/') ? request.root
+                                      : appendingPathComponent(currentWorkingFolder(), request.root));
     ScanContext context{.host = host,
                         .accumulator = ScanAccumulator(channel, request.progressBatchSize),
                         .sharing = {},
@@ -188,22 +196,26 @@ std::optional<DiskScanResult> runScan(const ScanRequest& request, platform::Scan
     // The root itself may be reached through a symbolic link, unlike anything below it.
     const int rootFd = ::open(rootPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     const std::vector<std::string> names = listRoot(host, rootFd);
-    tbb::concurrent_vector<FileNode> completed;
+    // Root entries report in completion order; a plain locked list keeps every allocation
+    // visible to the sanitizers (oneTBB's allocator is not instrumented).
+    std::mutex completedLock;
+    std::vector<FileNode> completed;
     {
         TaskGroup entries;
         for (const std::string& name : names) {
             if (context.isCancelled()) break;
-            entries.run([&context, &completed, &rootFolder, &name, rootFd] {
-                if (auto node = scanRootEntry(context, rootFd, rootFolder, name))
+            entries.run([&context, &completed, &completedLock, &rootFolder, &name, rootFd] {
+                if (auto node = scanRootEntry(context, rootFd, rootFolder, name)) {
+                    std::lock_guard guard(completedLock);
                     completed.push_back(std::move(*node));
+                }
             });
         }
         entries.wait();
     }
     if (rootFd >= 0) ::close(rootFd);
 
-    std::vector<FileNode> children(completed.begin(), completed.end());
-    children = foldSmallChildren(std::move(children), rootPath);
+    std::vector<FileNode> children = foldSmallChildren(std::move(completed), rootPath);
     DiskScanResult result;
     result.root = FileNode::folder(rootFolder, rootPath, modificationDateOf(rootInfo), std::move(children));
     result.deniedPaths = context.accumulator.deniedPaths();

@@ -1,0 +1,628 @@
+#include "ScanTestSupport.hpp"
+#include "TreeBuilders.hpp"
+#include "scan/Format.hpp"
+#include "scan/ScanReport.hpp"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+namespace quillmere {
+namespace {
+
+using testing::allocatedBytes;
+using testing::childNamed;
+using testing::childNames;
+using testing::childNameSet;
+using testing::expectChildless;
+using testing::expectConsistentTree;
+using testing::FakeHost;
+using testing::finishedCount;
+using testing::makeFolder;
+using testing::progressOf;
+using testing::readAll;
+using testing::ScratchFolder;
+using testing::writeFile;
+
+const std::string kNoHome = "/nonexistent-home";
+
+DiskScanResult scanned(const DiskScanner& scanner, const std::string& root, bool access = true,
+                       const std::string& home = kNoHome) {
+    std::optional<DiskScanResult> result = scanner.scanToEnd(root, access, home);
+    EXPECT_TRUE(result) << root;
+    return result ? std::move(*result) : DiskScanResult{};
+}
+
+const DiskScanResult& finishedOf(const std::vector<ScanEvent>& events) {
+    static const DiskScanResult none;
+    return events.empty() || !std::holds_alternative<DiskScanResult>(events.back())
+               ? none
+               : std::get<DiskScanResult>(events.back());
+}
+
+std::vector<int64_t> filesScannedOf(const std::vector<ScanEvent>& events) {
+    std::vector<int64_t> files;
+    for (const ScanProgress& progress : progressOf(events))
+        files.push_back(progress.filesScanned);
+    return files;
+}
+
+std::set<std::string> deniedUrls(const DiskScanResult& result) {
+    std::set<std::string> urls;
+    for (const DeniedPath& denied : result.deniedPaths)
+        urls.insert(denied.url);
+    return urls;
+}
+
+TEST(DiskScannerEvents, OneProgressEventPerLeafWithBatchOfOneThenOneFinished) {
+    ScratchFolder root;
+    writeFile(root / "top.bin", 8192);
+    for (int i = 1; i <= 5; ++i)
+        writeFile(root / ("a/f" + std::to_string(i)), 100);
+    for (int i = 1; i <= 3; ++i)
+        writeFile(root / ("a/b/g" + std::to_string(i)), 100);
+
+    const std::vector<ScanEvent> events = readAll(DiskScanner(1).scan(root.path(), nullptr, true, kNoHome));
+    ASSERT_TRUE(!events.empty() && std::holds_alternative<DiskScanResult>(events.back()));
+    EXPECT_EQ(finishedCount(events), 1);
+    const FileNode& tree = finishedOf(events).root;
+    EXPECT_EQ(tree.name(), root.path());
+    EXPECT_EQ(tree.path(), root.path());
+    EXPECT_EQ(tree.fileCount(), 9);
+    EXPECT_EQ(tree.folderCount(), 3);
+    expectConsistentTree(tree);
+
+    const std::vector<ScanProgress> progress = progressOf(events);
+    ASSERT_EQ(progress.size(), 9u);
+    for (size_t i = 0; i < progress.size(); ++i) {
+        EXPECT_EQ(progress[i].filesScanned, static_cast<int64_t>(i + 1));
+        EXPECT_GE(progress[i].bytesScanned, i > 0 ? progress[i - 1].bytesScanned : 0);
+        const std::optional<FileNode> leaf = tree.find(progress[i].currentPath);
+        EXPECT_TRUE(leaf && !leaf->isDirectory()) << progress[i].currentPath;
+    }
+    EXPECT_EQ(progress.back().bytesScanned, tree.allocatedSize());
+    const FileNode* a = childNamed(tree, "a");
+    ASSERT_NE(a, nullptr);
+    const std::map<std::string, int64_t> topLevel{{"top.bin", allocatedBytes(root / "top.bin")},
+                                                  {"a", a->allocatedSize()}};
+    EXPECT_EQ(progress.back().topLevelTotals, topLevel);
+}
+
+TEST(DiskScannerEvents, WalkersReportInBatches) {
+    ScratchFolder root;
+    makeFolder(root / "many");
+    for (int i = 0; i < 450; ++i)
+        std::ofstream(root / ("many/f" + std::to_string(i)));
+
+    // One walker sizes all 450: it hands in 200, 200 and a last 50 that closes no batch.
+    const std::vector<ScanEvent> events = readAll(DiskScanner(200).scan(root.path(), nullptr, true, kNoHome));
+    EXPECT_EQ(filesScannedOf(events), (std::vector<int64_t>{200, 400}));
+    EXPECT_EQ(finishedCount(events), 1);
+    EXPECT_EQ(finishedOf(events).root.fileCount(), 450);
+    EXPECT_EQ(DiskScanner(0).progressBatchSize(), 1);
+
+    // Walkers that never fill a batch still hand in what they counted when they end.
+    ScratchFolder single;
+    for (int i = 0; i < 10; ++i)
+        writeFile(single / ("d" + std::to_string(i) + "/f"), 100);
+    const std::vector<ScanEvent> flushed =
+        readAll(DiskScanner(2).scan(single.path(), nullptr, true, kNoHome));
+    EXPECT_EQ(filesScannedOf(flushed), (std::vector<int64_t>{2, 4, 6, 8, 10}));
+    ASSERT_FALSE(progressOf(flushed).empty());
+    EXPECT_EQ(progressOf(flushed).back().topLevelTotals.size(), 10u);
+}
+
+TEST(DiskScannerRoot, EmptyMissingAndUnexaminableRoots) {
+    ScratchFolder root;
+    const DiskScanner scanner;
+    const std::vector<ScanEvent> events = readAll(scanner.scan(root.path() + "/", nullptr, true, kNoHome));
+    ASSERT_EQ(events.size(), 1u);
+    const DiskScanResult& empty = finishedOf(events);
+    EXPECT_EQ(empty.root.path(), root.path());
+    EXPECT_TRUE(empty.root.isDirectory());
+    EXPECT_TRUE(empty.root.children().empty());
+    EXPECT_EQ(empty.root.folderCount(), 1);
+    EXPECT_EQ(empty.root.fileCount(), 0);
+    EXPECT_EQ(empty.root.allocatedSize(), 0);
+    EXPECT_TRUE(empty.deniedPaths.empty());
+    EXPECT_EQ(empty.deniedBytesEstimate, 0);
+    EXPECT_GE(empty.elapsedSeconds, 0);
+
+    // A root that cannot be examined ends the stream with no event at all.
+    EXPECT_TRUE(readAll(scanner.scan(root / "missing", nullptr, true, kNoHome)).empty());
+    EXPECT_FALSE(scanner.scanToEnd(root / "missing", true, kNoHome));
+    FakeHost host;
+    host.statError[std::string(lastPathComponent(root.path()))] = EACCES;
+    EXPECT_TRUE(readAll(DiskScanner(200, host).scan(root.path(), nullptr, true, kNoHome)).empty());
+}
+
+TEST(DiskScannerRoot, SkipNamesApplyOnlyAtTheRoot) {
+    ScratchFolder root;
+    for (const char* path :
+         {".vol/f", ".nofollow", ".resolve/f", "keep", "d/.vol/f", "d/.nofollow/f", "d/.resolve"})
+        writeFile(root / path, 4096);
+    const DiskScanResult result = scanned(DiskScanner(), root.path());
+    EXPECT_EQ(childNameSet(result.root), (std::set<std::string>{"d", "keep"}));
+    const FileNode* d = childNamed(result.root, "d");
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(childNameSet(*d), (std::set<std::string>{".vol", ".nofollow", ".resolve"}));
+    EXPECT_EQ(result.root.fileCount(), 4);
+}
+
+// Only the folders that must not be entered hold files, so every counted byte is a fault.
+void expectViewsNotEntered(const std::string& given, const std::string& real) {
+    for (const char* path : {"mnt/x", "a/mnt2/y", "a/bind/z", "bindtop/w", "System/Volumes/Data/v"})
+        writeFile(real + "/" + path, 4096);
+    FakeHost host;
+    host.onOtherDevice = {"mnt", "mnt2"};
+    host.mounts = std::vector<std::string>{real + "/a/bind", real + "/bindtop", "/elsewhere/bind", real};
+    const DiskScanResult result = scanned(DiskScanner(200, host), given);
+    const FileNode& tree = result.root;
+    EXPECT_EQ(tree.fileCount(), 0);
+    EXPECT_EQ(tree.allocatedSize(), 0);
+    EXPECT_EQ(tree.folderCount(), 9);
+    const FileNode* a = childNamed(tree, "a");
+    ASSERT_NE(a, nullptr);
+    expectChildless(childNamed(tree, "mnt"), "mnt");
+    expectChildless(childNamed(*a, "mnt2"), "a/mnt2");
+    expectChildless(childNamed(*a, "bind"), "a/bind");
+    expectChildless(childNamed(tree, "bindtop"), "bindtop");
+    const std::optional<FileNode> data = tree.find(tree.path() + "/System/Volumes/Data");
+    ASSERT_TRUE(data);
+    expectChildless(&*data, "System/Volumes/Data");
+    const std::multiset<std::string> opened = host.openedFolders();
+    EXPECT_EQ(opened.count("mnt") + opened.count("mnt2") + opened.count("Data"), 0u);
+}
+
+TEST(DiskScannerRoot, OtherDevicesAndDuplicateViewsStayChildless) {
+    ScratchFolder root;
+    expectViewsNotEntered(root.path(), root.path());
+}
+
+TEST(DiskScannerRoot, DuplicateViewsAreFoundWhateverTheSpellingOfTheRoot) {
+    ScratchFolder scratch;
+    const std::string real = scratch / "real";
+    makeFolder(real);
+    std::filesystem::create_directory_symlink(real, scratch / "link");
+    // The mount table names real paths; the root may be named otherwise.
+    for (const std::string& given : {real + "/.", real + "//", scratch / "link"}) {
+        SCOPED_TRACE(given);
+        expectViewsNotEntered(given, real);
+    }
+}
+
+TEST(DiskScannerPrivacy, ProtectedFoldersAreDeniedWithoutAccessAndWalkedWithIt) {
+    ScratchFolder root;
+    const std::string home = root / "home";
+    const std::string documents = home + "/Documents";
+    writeFile(documents + "/secret", 4096);
+    writeFile(home + "/notes/Documents/inner", 4096);
+    writeFile(root / "Lib.PhotosLibrary/photo", 4096);
+    const DiskScanner scanner;
+
+    const DiskScanResult without = scanned(scanner, root.path(), false, home);
+    EXPECT_EQ(deniedUrls(without), (std::set<std::string>{documents, root / "Lib.PhotosLibrary"}));
+    for (const DeniedPath& denied : without.deniedPaths) {
+        EXPECT_EQ(denied.parent, deletingLastPathComponent(denied.url));
+        EXPECT_EQ(denied.estimatedBytes, allocatedBytes(denied.url)) << denied.url;
+    }
+    EXPECT_EQ(without.deniedBytesEstimate,
+              allocatedBytes(documents) + allocatedBytes(root / "Lib.PhotosLibrary"));
+    EXPECT_EQ(without.root.fileCount(), 1);
+    EXPECT_EQ(childNameSet(without.root), std::set<std::string>{"home"});
+    ASSERT_NE(childNamed(without.root, "home"), nullptr);
+    EXPECT_EQ(childNameSet(*childNamed(without.root, "home")), std::set<std::string>{"notes"});
+
+    const DiskScanResult with = scanned(scanner, root.path(), true, home);
+    EXPECT_TRUE(with.deniedPaths.empty());
+    EXPECT_EQ(with.root.fileCount(), 3);
+    EXPECT_TRUE(with.root.find(documents + "/secret"));
+
+    // The same folder met as an entry of the scanned root, and as the root itself.
+    const DiskScanResult fromHome = scanned(scanner, home, false, home);
+    EXPECT_EQ(deniedUrls(fromHome), std::set<std::string>{documents});
+    EXPECT_EQ(fromHome.root.fileCount(), 1);
+    const std::vector<ScanEvent> events = readAll(scanner.scan(documents, nullptr, false, home));
+    ASSERT_EQ(events.size(), 1u);
+    const DiskScanResult& protectedRoot = finishedOf(events);
+    EXPECT_TRUE(protectedRoot.root.children().empty());
+    EXPECT_EQ(protectedRoot.root.folderCount(), 1);
+    EXPECT_EQ(protectedRoot.deniedPaths,
+              (std::vector<DeniedPath>{{documents, home, allocatedBytes(documents)}}));
+    EXPECT_EQ(protectedRoot.deniedBytesEstimate, allocatedBytes(documents));
+}
+
+TEST(DiskScannerFailures, RefusedItemsAreDeniedVanishedOnesSkippedAndTheWalkGoesOn) {
+    ScratchFolder root;
+    for (const char* path : {"a/f1", "a/f2", "a/secret", "a/gone", "a/locked/x", "a/unlistable/y",
+                             "a/later/z", "topLocked/w", "topSecret", "topGone"})
+        writeFile(root / path, 4096);
+    FakeHost host;
+    host.openError = {{"locked", EACCES}, {"topLocked", EACCES}};
+    host.statError = {{"secret", EACCES}, {"topSecret", EPERM}, {"gone", ENOENT}, {"topGone", ENOENT}};
+    host.listError = {{"unlistable", EIO}};
+    const DiskScanResult result = scanned(DiskScanner(200, host), root.path());
+
+    EXPECT_EQ(deniedUrls(result),
+              (std::set<std::string>{root / "a/secret", root / "a/locked", root / "a/unlistable",
+                                     root / "topLocked", root / "topSecret"}));
+    std::map<std::string, int64_t> estimates;
+    for (const DeniedPath& denied : result.deniedPaths) {
+        EXPECT_EQ(denied.parent, deletingLastPathComponent(denied.url));
+        estimates[denied.url] = denied.estimatedBytes;
+    }
+    // A refused folder was examined before it was refused, so its own size is known.
+    for (const std::string& folder : {root / "a/locked", root / "a/unlistable", root / "topLocked"})
+        EXPECT_EQ(estimates[folder], allocatedBytes(folder)) << folder;
+    int64_t sum = 0;
+    for (const auto& [url, bytes] : estimates)
+        sum += bytes;
+    EXPECT_EQ(result.deniedBytesEstimate, sum);
+    // Only f1, f2 and later/z were readable; a refused folder holds nothing.
+    EXPECT_EQ(result.root.fileCount(), 3);
+    EXPECT_EQ(result.root.allocatedSize(), 3 * allocatedBytes(root / "a/f1"));
+    expectConsistentTree(result.root);
+}
+
+TEST(DiskScannerLeaves, SymbolicLinksAreLeavesAndHardLinksCountOnce) {
+    ScratchFolder root;
+    for (int i = 1; i <= 3; ++i)
+        writeFile(root / ("target/t" + std::to_string(i)), 8192);
+    writeFile(root / "a/h1", 65536);
+    writeFile(root / "a/own", 8192);
+    writeFile(root / "b/own", 8192);
+    std::filesystem::create_hard_link(root / "a/h1", root / "b/h2");
+    std::filesystem::create_directory_symlink("../target", root / "a/link");
+    std::filesystem::create_directory_symlink(root / "target", root / "toplink");
+    writeFile(root / "p1", 32768); // a pair among the root's own entries
+    std::filesystem::create_hard_link(root / "p1", root / "p2");
+
+    const std::vector<ScanEvent> events = readAll(DiskScanner(1).scan(root.path(), nullptr, true, kNoHome));
+    ASSERT_EQ(finishedCount(events), 1);
+    const FileNode& tree = finishedOf(events).root;
+    for (const std::string& path : {root / "a/link", root / "toplink"}) {
+        const std::optional<FileNode> link = tree.find(path);
+        ASSERT_TRUE(link) << path;
+        EXPECT_TRUE(link->isSymbolicLink());
+        EXPECT_FALSE(link->isDirectory());
+        EXPECT_TRUE(link->children().empty());
+        EXPECT_EQ(link->fileCount(), 1);
+        EXPECT_FALSE(link->isSharedElsewhere());
+        EXPECT_EQ(link->allocatedSize(), allocatedBytes(path));
+    }
+    const std::optional<FileNode> h1 = tree.find(root / "a/h1");
+    const std::optional<FileNode> h2 = tree.find(root / "b/h2");
+    ASSERT_TRUE(h1 && h2);
+    const int64_t linked = allocatedBytes(root / "a/h1");
+    EXPECT_NE(h1->isSharedElsewhere(), h2->isSharedElsewhere());
+    EXPECT_EQ(h1->allocatedSize(), linked);
+    EXPECT_EQ(h2->allocatedSize(), linked);
+    const int64_t pair = allocatedBytes(root / "p1");
+    EXPECT_EQ(tree.fileCount(), 11);
+    EXPECT_EQ(tree.sharedBytesTotal(), linked + pair);
+    EXPECT_EQ(tree.allocatedSize(), 3 * allocatedBytes(root / "target/t1") + linked + pair +
+                                        2 * allocatedBytes(root / "a/own") + allocatedBytes(root / "a/link") +
+                                        allocatedBytes(root / "toplink"));
+    // Bytes counted elsewhere never reach the progress totals either.
+    ASSERT_FALSE(progressOf(events).empty());
+    EXPECT_EQ(progressOf(events).back().bytesScanned, tree.allocatedSize());
+    EXPECT_EQ(progressOf(events).back().filesScanned, 11);
+    expectConsistentTree(tree);
+}
+
+TEST(DiskScannerSharing, ClonesAreFoundByFirstExtentFromFourMebibytesOn) {
+    ScratchFolder root;
+    const std::string folder = root / "clones";
+    for (const char* name : {"below", "at", "twinA", "twinB", "other", "bigger", "hard1"})
+        writeFile(folder + "/" + name, 0);
+    std::filesystem::create_hard_link(folder + "/hard1", folder + "/hard2");
+    FakeHost host;
+    host.blocks = {{"below", 8191},  {"at", 8192},      {"twinA", 16384}, {"twinB", 16384},
+                   {"other", 16384}, {"bigger", 16392}, {"hard1", 16384}, {"hard2", 16384}};
+    host.extentOffset = {{"at", 4242},   {"twinA", 777}, {"twinB", 777}, {"bigger", 777},
+                         {"other", 999}, {"hard1", 555}, {"hard2", 555}};
+    const DiskScanResult result = scanned(DiskScanner(200, host), root.path());
+
+    std::vector<std::string> order;
+    std::map<std::string, int64_t> probedBytes;
+    for (const FakeHost::Probe& probe : host.probes()) {
+        order.push_back(probe.name);
+        probedBytes[probe.name] = probe.bytes;
+    }
+    // Below 4 MiB nothing is probed; a hard link already counted is not probed again.
+    EXPECT_FALSE(probedBytes.contains("below"));
+    EXPECT_EQ(probedBytes["at"], 4 * 1024 * 1024);
+    EXPECT_EQ(probedBytes.count("hard1") + probedBytes.count("hard2"), 1u);
+    EXPECT_EQ(order.size(), 6u);
+
+    const FileNode* clones = childNamed(result.root, "clones");
+    ASSERT_NE(clones, nullptr);
+    const auto shared = [&](const char* name) {
+        const FileNode* node = childNamed(*clones, name);
+        EXPECT_NE(node, nullptr) << name;
+        return node != nullptr && node->isSharedElsewhere();
+    };
+    // Same size and same first extent: whichever was probed second is the copy.
+    const bool twinAFirst =
+        std::find(order.begin(), order.end(), "twinA") < std::find(order.begin(), order.end(), "twinB");
+    EXPECT_EQ(shared("twinA"), !twinAFirst);
+    EXPECT_EQ(shared("twinB"), twinAFirst);
+    EXPECT_NE(shared("hard1"), shared("hard2"));
+    for (const char* name : {"below", "at", "other", "bigger"})
+        EXPECT_FALSE(shared(name)) << name;
+    EXPECT_EQ(result.root.fileCount(), 8);
+    EXPECT_EQ(result.root.sharedBytesTotal(), 2 * 16384 * 512);
+}
+
+TEST(DiskScannerSharing, NeverDownloadedCloudItemsAreCountedButNotWeighed) {
+    using Status = platform::CloudItemStatus;
+    using Downloading = Status::Downloading;
+    ScratchFolder root;
+    const std::string home = root / "home";
+    const std::string mobile = home + "/Library/Mobile Documents/c";
+    for (const char* name :
+         {"ondisk", "offline", "fetching", "plain", "nostatus", "unreadable", "placeholder"})
+        writeFile(mobile + "/" + name, 4096);
+    std::filesystem::create_symlink("ondisk", mobile + "/link");
+    writeFile(home + "/Library/CloudStorage/p/remote", 4096);
+    writeFile(root / "ghost/empty-placeholder", 0);
+    writeFile(root / "out/empty-plain", 0);
+    writeFile(root / "out/sized", 65536); // large enough that "ghost" alone is small at the root
+
+    const Status offline{true, Downloading::notDownloaded, false};
+    FakeHost host;
+    host.cloud = {{"ondisk", Status{true, Downloading::current, false}},
+                  {"offline", offline},
+                  {"fetching", Status{true, Downloading::downloaded, true}},
+                  {"nostatus", Status{true, Downloading::absent, false}},
+                  {"unreadable", std::nullopt},
+                  {"placeholder", Status{}},
+                  {"link", offline},
+                  {"remote", offline},
+                  {"empty-placeholder", offline},
+                  {"empty-plain", offline},
+                  {"sized", offline}};
+    host.blocks = {{"placeholder", 8192}};
+    host.extentOffset = {{"placeholder", 1234}};
+    for (const std::string& path :
+         {mobile + "/placeholder", root / "ghost/empty-placeholder", root / "out/sized"})
+        host.datalessInodes.insert(testing::lstatOf(path).st_ino);
+
+    const std::vector<ScanEvent> events =
+        readAll(DiskScanner(1, host).scan(root.path(), nullptr, true, home));
+    const FileNode& tree = finishedOf(events).root;
+    std::set<std::string> cloudOnly;
+    std::vector<const FileNode*> pending{&tree};
+    while (!pending.empty()) {
+        const FileNode* node = pending.back();
+        pending.pop_back();
+        if (node->isCloudOnly()) cloudOnly.emplace(node->name());
+        for (const FileNode& child : node->children())
+            pending.push_back(&child);
+    }
+    EXPECT_EQ(cloudOnly,
+              (std::set<std::string>{"offline", "fetching", "nostatus", "remote", "empty-placeholder"}));
+    EXPECT_EQ(tree.cloudOnlyCount(), 5);
+    EXPECT_EQ(tree.fileCount(), 12);
+
+    // Asked: every regular file under the cloud folders, and an empty dataless file elsewhere.
+    std::set<std::string> asked;
+    for (const std::string& path : host.cloudQueries())
+        asked.emplace(lastPathComponent(path));
+    EXPECT_EQ(asked, (std::set<std::string>{"ondisk", "offline", "fetching", "plain", "nostatus",
+                                            "unreadable", "placeholder", "remote", "empty-placeholder"}));
+    // A dataless placeholder is never probed for clones.
+    EXPECT_TRUE(host.probes().empty());
+    EXPECT_EQ(tree.allocatedSize(), 3 * allocatedBytes(mobile + "/ondisk") +
+                                        allocatedBytes(root / "out/sized") + 8192 * 512 +
+                                        allocatedBytes(mobile + "/link"));
+
+    const std::vector<ScanProgress> progress = progressOf(events);
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back().filesScanned, 12);
+    EXPECT_EQ(progress.back().bytesScanned, tree.allocatedSize());
+    EXPECT_EQ(progress.back().topLevelTotals.count("ghost"), 1u);
+    EXPECT_EQ(progress.back().topLevelTotals.at("ghost"), 0);
+}
+
+// Holds every child walk's listing until the walker that started it has been through its
+// whole folder, so only the budget decides which subfolders go to child walks.
+class GatedHost : public FakeHost {
+public:
+    std::vector<std::string> parentListing() const {
+        std::lock_guard guard(gate_);
+        return listing_;
+    }
+
+    int openDirectoryAt(int directoryFd, const char* name) override {
+        const int fd = FakeHost::openDirectoryAt(directoryFd, name);
+        std::lock_guard guard(gate_);
+        if (fd >= 0 && std::strcmp(name, "big") == 0)
+            parentFd_ = fd;
+        else if (fd >= 0 && directoryFd == parentFd_)
+            openedBy_[fd] = std::this_thread::get_id();
+        return fd;
+    }
+    long readEntries(int fd, void* buffer, size_t size) override {
+        std::unique_lock guard(gate_);
+        const auto opener = openedBy_.find(fd);
+        if (opener != openedBy_.end() && opener->second != std::this_thread::get_id()) {
+            // The timeout only keeps a faulty engine from hanging the test.
+            parentDone_.wait_for(guard, std::chrono::seconds(20), [&] { return parentFinished_; });
+        }
+        const bool isParent = fd == parentFd_;
+        guard.unlock();
+        const long read = FakeHost::readEntries(fd, buffer, size);
+        guard.lock();
+        for (long offset = 0; isParent && offset < read;) {
+            const char* record = static_cast<const char*>(buffer) + offset;
+            unsigned short length = 0;
+            std::memcpy(&length, record + 16, sizeof length);
+            const std::string entry(record + 19);
+            if (entry != "." && entry != "..") listing_.push_back(entry);
+            offset += length;
+        }
+        return read;
+    }
+    void closeDirectory(int fd) override {
+        {
+            std::lock_guard guard(gate_);
+            if (fd == parentFd_) {
+                parentFd_ = -2;
+                parentFinished_ = true;
+            }
+            openedBy_.erase(fd);
+        }
+        parentDone_.notify_all();
+        FakeHost::closeDirectory(fd);
+    }
+
+private:
+    mutable std::mutex gate_;
+    std::condition_variable parentDone_;
+    int parentFd_ = -2;
+    bool parentFinished_ = false;
+    std::map<int, std::thread::id> openedBy_;
+    std::vector<std::string> listing_;
+};
+
+TEST(DiskScannerBudget, FirstSubfoldersGoToChildWalksAndTheRestAreWalkedInline) {
+    ScratchFolder root;
+    for (int i = 0; i < 100; ++i)
+        writeFile(root / ("big/s" + std::to_string(i) + "/f"), 0);
+    GatedHost host;
+    host.processors = 1; // a budget of max(4 × 1, 8) = 8 child walks
+    const DiskScanResult result = scanned(DiskScanner(200, host), root.path());
+
+    const std::vector<std::string> listing = host.parentListing();
+    ASSERT_EQ(listing.size(), 100u);
+    // Inline subfolders come first in listing order, then child walks in the order they started.
+    std::vector<std::string> expected(listing.begin() + 8, listing.end());
+    expected.insert(expected.end(), listing.begin(), listing.begin() + 8);
+    const FileNode* big = childNamed(result.root, "big");
+    ASSERT_NE(big, nullptr);
+    EXPECT_EQ(childNames(*big), expected);
+    EXPECT_EQ(result.root.folderCount(), 102);
+    EXPECT_EQ(result.root.fileCount(), 100);
+}
+
+TEST(DiskScannerCancellation, StoppedScanStillEndsWithOneConsistentResult) {
+    ScratchFolder root;
+    for (int top = 0; top < 6; ++top)
+        for (int sub = 0; sub < 5; ++sub)
+            for (int file = 0; file < 20; ++file)
+                writeFile(root / ("t" + std::to_string(top) + "/s" + std::to_string(sub) + "/f" +
+                                  std::to_string(file)),
+                          4096 * (file % 4 + 1));
+    FakeHost host;
+    host.processors = 1;
+    auto cancellation = std::make_shared<ScanCancellation>();
+    std::atomic<int> before{0}, after{0};
+    host.onStat = [&](const std::string&) {
+        if (cancellation->isCancelled())
+            ++after;
+        else if (++before == 150)
+            cancellation->cancel();
+    };
+    const std::vector<ScanEvent> events =
+        readAll(DiskScanner(10, host).scan(root.path(), cancellation, true, kNoHome));
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(finishedCount(events), 1);
+    ASSERT_TRUE(std::holds_alternative<DiskScanResult>(events.back()));
+    const FileNode& tree = finishedOf(events).root;
+    EXPECT_LT(tree.fileCount(), 600);
+    expectConsistentTree(tree);
+    for (const ScanProgress& progress : progressOf(events)) {
+        EXPECT_LE(progress.filesScanned, tree.fileCount());
+        EXPECT_LE(progress.bytesScanned, tree.allocatedSize());
+    }
+    // Each walker finishes at most the entry it held: 6 root entries and 8 child walks.
+    EXPECT_LE(after.load(), 14);
+
+    auto early = std::make_shared<ScanCancellation>();
+    early->cancel();
+    const std::vector<ScanEvent> stopped = readAll(DiskScanner().scan(root.path(), early, true, kNoHome));
+    ASSERT_EQ(stopped.size(), 1u);
+    EXPECT_TRUE(finishedOf(stopped).root.children().empty());
+    EXPECT_EQ(finishedOf(stopped).root.folderCount(), 1);
+}
+
+TEST(ScanReport, PrintsProgressLinesAndTheSummary) {
+    std::ostringstream line;
+    printProgressLine(line, ScanProgress{12345678, 42, "/a/b c", {}});
+    EXPECT_EQ(line.str(), "\u2026 12.3 MB across 42 files \u2014 /a/b c\n");
+
+    using testing::file;
+    DiskScanResult result{testing::folder("/r", {file("/r/small", 1000), file("/r/dup", 5000, true),
+                                                 file("/r/eq1", 3000), file("/r/cloud", 2000, false, true),
+                                                 file("/r/eq2", 3000), file("/r/both", 4000, true, true)}),
+                          {},
+                          0,
+                          3.14159};
+    const std::string entries = "\nScanned /r in 3.14s\n"
+                                "Total: 7 KB\n"
+                                "Cloud-only files (never downloaded): 2\n"
+                                "Top-level entries:\n"
+                                "  5 KB\tdup (shared)\n"
+                                "  4 KB\tboth (shared) (cloud-only)\n"
+                                "  3 KB\teq1\n"
+                                "  3 KB\teq2\n"
+                                "  2 KB\tcloud (cloud-only)\n"
+                                "  1 KB\tsmall\n";
+    std::ostringstream summary;
+    printScanSummary(summary, "/r", result);
+    EXPECT_EQ(summary.str(), entries + "Denied: 0 path(s), ~Zero KB estimated\n");
+
+    result.deniedPaths = {{"/r/x", "/r", 1500}, {"/r/y", "/r", 2500}};
+    result.deniedBytesEstimate = 4000;
+    std::ostringstream denied;
+    printScanSummary(denied, "/r", result);
+    EXPECT_EQ(denied.str(), entries + "Denied: 2 path(s), ~4 KB estimated\n");
+}
+
+TEST(ScanReport, ReportsAScanLineByLine) {
+    ScratchFolder root;
+    writeFile(root / "a/one", 4096);
+    writeFile(root / "a/two", 4096);
+    writeFile(root / "b", 300000);
+    std::ostringstream out;
+    ::testing::internal::CaptureStderr();
+    runScanDebugReport(root.path() + "/", out, DiskScanner(1));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+
+    std::vector<std::string> lines;
+    std::istringstream text(out.str());
+    for (std::string line; std::getline(text, line);)
+        lines.push_back(line);
+    ASSERT_EQ(lines.size(), 3u + 8u) << out.str();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(lines[i].starts_with("\u2026 ")) << lines[i];
+        EXPECT_NE(lines[i].find(" across " + std::to_string(i + 1) + " files \u2014 " + root.path() + "/"),
+                  std::string::npos)
+            << lines[i];
+    }
+    EXPECT_EQ(lines[3], "");
+    const std::string scanned = "Scanned " + root.path() + " in ";
+    ASSERT_TRUE(lines[4].starts_with(scanned)) << lines[4];
+    EXPECT_TRUE(std::regex_match(lines[4].substr(scanned.size()), std::regex("[0-9]+\\.[0-9]{2}s")));
+    const int64_t a = allocatedBytes(root / "a/one") + allocatedBytes(root / "a/two");
+    const int64_t b = allocatedBytes(root / "b");
+    EXPECT_EQ(lines[5], "Total: " + formatByteCount(a + b));
+    EXPECT_EQ(lines[6], "Cloud-only files (never downloaded): 0");
+    EXPECT_EQ(lines[7], "Top-level entries:");
+    EXPECT_EQ(lines[8], "  " + formatByteCount(b) + "\tb");
+    EXPECT_EQ(lines[9], "  " + formatByteCount(a) + "\ta");
+    EXPECT_EQ(lines[10], "Denied: 0 path(s), ~Zero KB estimated");
+
+    // A scan that ends without a result prints nothing at all.
+    std::ostringstream none;
+    runScanDebugReport(root / "missing", none, DiskScanner(1));
+    EXPECT_EQ(none.str(), "");
+}
+
+} // namespace
+} // namespace quillmere
