@@ -42,7 +42,8 @@ void runScanDebugReport(const std::string& root, std::ostream& out, const DiskSc
         if (const auto* progress = std::get_if<ScanProgress>(&*event)) {
             printProgressLine(out, *progress);
         } else {
-            printScanSummary(out, fileURLPath(root), std::get<DiskScanResult>(*event));
+            const auto& result = std::get<DiskScanResult>(*event);
+            printScanSummary(out, result.root.path(), result);
         }
         out.flush();
     }
