@@ -1,0 +1,148 @@
+#include "scan/ScannableVolume.hpp"
+
+#include "scan/ScanSnapshot.hpp"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <map>
+#include <sys/sysmacros.h>
+
+namespace quillmere {
+namespace {
+
+using platform::BlockDeviceInfo;
+using platform::DiskLink;
+
+// A workstation: its system mounts, a network share, one disk image mounted twice, a USB stick,
+// two data disks, a backup disk and a container's bind-mounted file.
+const char* const kMountInfo = "21 26 0:20 / /proc rw,relatime shared:5 - proc proc rw\n"
+                               "22 26 0:21 / /sys rw - sysfs sysfs rw\n"
+                               "26 1 8:2 / / rw,relatime shared:1 - ext4 /dev/sda2 rw\n"
+                               "30 26 0:40 / /run/user/1000 rw - tmpfs tmpfs rw\n"
+                               "31 26 8:1 / /boot/efi rw - vfat /dev/sda1 rw\n"
+                               "32 26 0:50 / /mnt/share rw - nfs4 server:/export rw\n"
+                               "33 26 7:0 / /media/u/Image ro - iso9660 /dev/loop0 ro\n"
+                               "34 26 7:0 / /mnt/image-again ro - iso9660 /dev/loop0 ro\n"
+                               "35 26 8:17 / /media/u/DATA-B rw - ext4 /dev/sdb1 rw\n"
+                               "36 26 8:33 / /mnt/Data\\0409 rw - xfs /dev/sdc1 rw\n"
+                               "37 26 8:49 / /srv/backup rw - ext4 /dev/sdd1 rw\n"
+                               "38 26 8:65 / /media/u/STICK rw - vfat /dev/sde1 rw\n"
+                               "39 26 0:60 / /tmp rw - tmpfs tmpfs rw\n"
+                               "40 26 0:61 / /scratch rw - tmpfs tmpfs rw\n"
+                               "41 26 8:2 /etc/hosts /etc/hosts rw - ext4 /dev/sda2 rw\n";
+
+struct FakeHost {
+    std::optional<std::string> table = kMountInfo;
+    std::vector<std::string> emptyMounts = {"/scratch"};
+    std::vector<std::string> unreadable;
+
+    platform::MountHost host() const {
+        return {
+            .mountInfo = [this] { return table; },
+            .statVfs =
+                [this](const char* path, struct statvfs* info) {
+                    if (std::ranges::count(unreadable, path)) return -1;
+                    *info = {};
+                    info->f_frsize = 1024;
+                    info->f_blocks = std::ranges::count(emptyMounts, path) ? 0 : 1000;
+                    info->f_bavail = 250;
+                    return 0;
+                },
+            .diskLinks =
+                [](const std::string& folder) {
+                    if (folder == platform::kDisksByUuid)
+                        return std::vector<DiskLink>{{"root-uuid", makedev(8, 2)},
+                                                     {"image-uuid", makedev(7, 0)},
+                                                     {"b-uuid", makedev(8, 17)},
+                                                     {"stick-uuid", makedev(8, 65)}};
+                    return std::vector<DiskLink>{{"Data\\x2010", makedev(8, 17)}, {"Backup", makedev(8, 49)}};
+                },
+            .blockDeviceAt = [](const std::string&) { return std::optional<dev_t>(); },
+            .blockDeviceInfo = [](dev_t device) -> std::optional<BlockDeviceInfo> {
+                if (device == makedev(8, 65)) return BlockDeviceInfo{.isRemovable = true, .isExternal = true};
+                if (device == makedev(7, 0)) return BlockDeviceInfo{.isLoop = true};
+                if (device == makedev(8, 49)) return BlockDeviceInfo{.isRemovable = true};
+                return BlockDeviceInfo{};
+            },
+            .isDirectory = [](const std::string& path) { return path != "/etc/hosts"; },
+            .realPath = [](const std::string& path) { return std::optional(path); }};
+    }
+};
+
+std::vector<std::string> urls(const std::vector<ScannableVolume>& volumes) {
+    std::vector<std::string> out;
+    for (const ScannableVolume& volume : volumes)
+        out.push_back(volume.url);
+    return out;
+}
+
+TEST(ScannableVolume, ListsScannableVolumesStartupFirstThenByName) {
+    const FakeHost fake;
+    const std::vector<ScannableVolume> volumes = ScannableVolume::mountedVolumes(fake.host());
+    // Left out: pseudo and system mounts, the network share, the image's second mount point,
+    // the empty file system and the bind-mounted file.
+    EXPECT_EQ(urls(volumes), (std::vector<std::string>{"/", "/srv/backup", "/mnt/Data 9", "/media/u/DATA-B",
+                                                       "/media/u/Image", "/media/u/STICK", "/tmp"}));
+    EXPECT_EQ(volumes[0], (ScannableVolume{.url = "/",
+                                           .name = "/",
+                                           .uuid = "root-uuid",
+                                           .totalCapacityBytes = 1'024'000,
+                                           .availableCapacityBytes = 256'000,
+                                           .isStartupVolume = true}));
+    EXPECT_EQ(volumes[1].name, "Backup");
+    EXPECT_TRUE(volumes[1].isRemovable);
+    EXPECT_TRUE(volumes[1].isInternal); // removable, but nothing says external
+    EXPECT_EQ(volumes[3].name, "Data 10");
+    EXPECT_TRUE(volumes[4].isRemovable);
+    EXPECT_TRUE(volumes[5].isRemovable && !volumes[5].isInternal);
+    EXPECT_EQ(volumes[6].uuid, "mount:tmpfs:tmpfs:/tmp");
+}
+
+TEST(ScannableVolume, StartupVolumeFallsBackWhenRootCannotBeRead) {
+    FakeHost fake;
+    EXPECT_EQ(ScannableVolume::startupVolume(fake.host()).uuid, "root-uuid");
+    const ScannableVolume fallback{.url = "/", .name = "Macintosh HD", .isStartupVolume = true};
+    fake.unreadable = {"/"};
+    EXPECT_EQ(ScannableVolume::startupVolume(fake.host()), fallback);
+    fake.table.reset();
+    EXPECT_EQ(ScannableVolume::startupVolume(fake.host()), fallback);
+    EXPECT_TRUE(ScannableVolume::mountedVolumes(fake.host()).empty());
+}
+
+TEST(ScannableVolume, IdentifiersTellSubvolumesApartAndFollowLinks) {
+    FakeHost fake;
+    fake.table = "26 1 0:31 /@ / rw - btrfs /dev/sda2 rw\n"
+                 "27 26 0:32 /@home /home rw - btrfs /dev/sda2 rw\n"
+                 "28 26 7:0 / /media/u/Image ro - iso9660 /dev/root ro\n"
+                 "29 26 0:60 / /tmp rw - tmpfs tmpfs rw\n";
+    platform::MountHost host = fake.host();
+    // btrfs lists an anonymous device number; the source names the disk.
+    host.blockDeviceAt = [](const std::string& path) {
+        return path == "/dev/sda2" ? std::optional<dev_t>(makedev(8, 2)) : std::nullopt;
+    };
+    host.realPath = [](const std::string& path) {
+        return std::optional(path.starts_with("/link") ? "/home" + path.substr(5) : path);
+    };
+    EXPECT_EQ(urls(ScannableVolume::mountedVolumes(host)),
+              (std::vector<std::string>{"/", "/home", "/media/u/Image", "/tmp"}));
+    EXPECT_EQ(ScanSnapshotStore::volumeUUID("/etc", host), "root-uuid:/@");
+    EXPECT_EQ(ScanSnapshotStore::volumeUUID("/home/u", host), "root-uuid:/@home");
+    EXPECT_EQ(ScanSnapshotStore::volumeUUID("/link/u", host), "root-uuid:/@home");
+    EXPECT_EQ(ScanSnapshotStore::volumeUUID("/homework", host), "root-uuid:/@");
+    EXPECT_EQ(ScanSnapshotStore::volumeUUID("/media/u/Image/a", host), "image-uuid"); // by the table's number
+    EXPECT_EQ(ScanSnapshotStore::volumeUUID("/tmp/x", host), "mount:tmpfs:tmpfs:/tmp");
+}
+
+TEST(ScannableVolume, NamesCompareLikeTheFileManager) {
+    std::vector<std::string> names{"Data 10", "data 9",  "Backup", "Éclair",
+                                   "Echo",    "Data 09", "zeta",   "Data 2"};
+    std::ranges::stable_sort(
+        names, [](const std::string& a, const std::string& b) { return localizedStandardCompare(a, b) < 0; });
+    EXPECT_EQ(names, (std::vector<std::string>{"Backup", "Data 2", "data 9", "Data 09", "Data 10", "Echo",
+                                               "Éclair", "zeta"}));
+    EXPECT_EQ(localizedStandardCompare("Eclair", "Éclair"), -1); // accents break ties only
+    EXPECT_EQ(localizedStandardCompare("a", "A"), 0);
+}
+
+} // namespace
+} // namespace quillmere
