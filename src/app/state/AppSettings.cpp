@@ -1,0 +1,111 @@
+#include "app/state/AppSettings.hpp"
+
+#include <QPointer>
+#include <algorithm>
+#include <vector>
+
+namespace quillmere {
+
+namespace {
+
+constexpr const char* kAppearance = "appearance";
+constexpr const char* kDiskViewMode = "diskViewMode";
+constexpr const char* kScansOnLaunch = "scansOnLaunch";
+constexpr const char* kShowsCapacityGauge = "showsCapacityGauge";
+constexpr const char* kHasCompletedPermissionGate = "hasCompletedPermissionGate";
+constexpr const char* kUntouchedYears = "untouchedYears";
+
+// The live stores, so that a write through one reaches the readers of all. Main thread only.
+std::vector<AppSettings*>& liveStores() {
+    static std::vector<AppSettings*> stores;
+    return stores;
+}
+
+} // namespace
+
+AppSettings::AppSettings(QObject* parent)
+    // Named explicitly: the application object's names may not be set when this is made.
+    : QObject(parent), settings_(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                                             "Quillmere", "Quillmere")) {
+    liveStores().push_back(this);
+}
+
+AppSettings::AppSettings(const QString& filePath, QObject* parent)
+    : QObject(parent), settings_(std::make_unique<QSettings>(filePath, QSettings::IniFormat)) {
+    liveStores().push_back(this);
+}
+
+AppSettings::~AppSettings() {
+    std::erase(liveStores(), this);
+}
+
+std::string AppSettings::appearance() const {
+    return settings_->value(kAppearance, QStringLiteral("system")).toString().toStdString();
+}
+
+void AppSettings::setAppearance(const std::string& value) {
+    write(kAppearance, QString::fromStdString(value), &AppSettings::appearance,
+          &AppSettings::appearanceChanged);
+}
+
+DiskViewMode AppSettings::diskViewMode() const {
+    return diskViewModeOrSunburst(
+        settings_->value(kDiskViewMode, QStringLiteral("sunburst")).toString().toStdString());
+}
+
+void AppSettings::setDiskViewMode(DiskViewMode mode) {
+    write(kDiskViewMode, QString::fromUtf8(textValue(mode)), &AppSettings::diskViewMode,
+          &AppSettings::diskViewModeChanged);
+}
+
+bool AppSettings::scansOnLaunch() const {
+    return settings_->value(kScansOnLaunch, false).toBool();
+}
+
+void AppSettings::setScansOnLaunch(bool value) {
+    write(kScansOnLaunch, value, &AppSettings::scansOnLaunch, &AppSettings::scansOnLaunchChanged);
+}
+
+bool AppSettings::showsCapacityGauge() const {
+    return settings_->value(kShowsCapacityGauge, true).toBool();
+}
+
+void AppSettings::setShowsCapacityGauge(bool value) {
+    write(kShowsCapacityGauge, value, &AppSettings::showsCapacityGauge,
+          &AppSettings::showsCapacityGaugeChanged);
+}
+
+bool AppSettings::hasCompletedPermissionGate() const {
+    return settings_->value(kHasCompletedPermissionGate, false).toBool();
+}
+
+void AppSettings::setHasCompletedPermissionGate(bool value) {
+    write(kHasCompletedPermissionGate, value, &AppSettings::hasCompletedPermissionGate,
+          &AppSettings::hasCompletedPermissionGateChanged);
+}
+
+int AppSettings::untouchedYears() const {
+    bool ok = false;
+    const int years = settings_->value(kUntouchedYears, 1).toInt(&ok);
+    return ok ? years : 1;
+}
+
+void AppSettings::setUntouchedYears(int years) {
+    write(kUntouchedYears, years, &AppSettings::untouchedYears, &AppSettings::untouchedYearsChanged);
+}
+
+template <typename Value, typename Read>
+void AppSettings::write(const char* key, const Value& stored, Read read, void (AppSettings::*changed)()) {
+    // Values are compared as read, so a write that only replaces an unknown text with the value
+    // it already stood for notifies nobody; the text is still replaced.
+    std::vector<std::pair<QPointer<AppSettings>, decltype((this->*read)())>> before;
+    const QString file = fileName();
+    for (AppSettings* store : liveStores())
+        if (store->fileName() == file) before.emplace_back(store, (store->*read)());
+    settings_->setValue(key, stored);
+    settings_->sync();
+    for (auto& [store, old] : before)
+        if (store && (store->*read)() != old) emit(store->*changed)();
+}
+
+} // namespace quillmere

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "app/state/Modes.hpp"
+
+#include <QObject>
+#include <QSettings>
+#include <QString>
+#include <memory>
+#include <string>
+
+namespace quillmere {
+
+// The user's settings, read and written directly by the views that use them, stored in
+// $XDG_CONFIG_HOME/Quillmere/Quillmere.conf whatever names the application object was given.
+//
+// Every instance on the same file hears every change made through any of them, so the Settings
+// window and the main window stay in step; a key's signal fires only when its value as read
+// changes. Lives on the main thread.
+class AppSettings : public QObject {
+    Q_OBJECT
+public:
+    explicit AppSettings(QObject* parent = nullptr);
+    // A store in an INI file of its own, for tests.
+    explicit AppSettings(const QString& filePath, QObject* parent = nullptr);
+    ~AppSettings() override;
+
+    // "system", "light" or "dark"; any other stored text is handed on as it is, for the reader
+    // to treat as "system".
+    std::string appearance() const;
+    void setAppearance(const std::string& value);
+    // The stored text read as a mode: a text that names no mode shows the sunburst.
+    DiskViewMode diskViewMode() const;
+    void setDiskViewMode(DiskViewMode mode);
+    bool scansOnLaunch() const;
+    void setScansOnLaunch(bool value);
+    bool showsCapacityGauge() const;
+    void setShowsCapacityGauge(bool value);
+    bool hasCompletedPermissionGate() const;
+    void setHasCompletedPermissionGate(bool value);
+    int untouchedYears() const;
+    void setUntouchedYears(int years);
+
+    QString fileName() const { return settings_->fileName(); }
+
+signals:
+    void appearanceChanged();
+    void diskViewModeChanged();
+    void scansOnLaunchChanged();
+    void showsCapacityGaugeChanged();
+    void hasCompletedPermissionGateChanged();
+    void untouchedYearsChanged();
+
+private:
+    template <typename Value, typename Read>
+    void write(const char* key, const Value& stored, Read read, void (AppSettings::*changed)());
+
+    std::unique_ptr<QSettings> settings_;
+};
+
+} // namespace quillmere
