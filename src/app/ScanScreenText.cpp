@@ -14,14 +14,15 @@ double scanProgressFraction(int64_t bytesScanned, int64_t totalCapacityBytes) {
 }
 
 std::string scanProgressPercentText(int64_t bytesScanned, int64_t totalCapacityBytes) {
-    const auto percent = static_cast<long long>(std::round(scanProgressFraction(bytesScanned, totalCapacityBytes) * 100));
+    const auto percent =
+        static_cast<long long>(std::round(scanProgressFraction(bytesScanned, totalCapacityBytes) * 100));
     return std::to_string(percent) + "% of " + formatByteCount(totalCapacityBytes);
 }
 
 std::string scanStatusLine(const std::optional<ScanProgress>& progress) {
     if (!progress) return "Looking around\u2026";
-    return formatGroupedInteger(progress->filesScanned) + " files \u00B7 " + formatByteCount(progress->bytesScanned) +
-           " so far";
+    return formatGroupedInteger(progress->filesScanned) + " files \u00B7 " +
+           formatByteCount(progress->bytesScanned) + " so far";
 }
 
 std::string readyToScanSentence(const std::string& volumeName) {

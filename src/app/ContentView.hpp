@@ -1,0 +1,83 @@
+#pragma once
+
+#include "app/LaunchOptions.hpp"
+#include "app/state/Modes.hpp"
+#include "scan/ScannableVolume.hpp"
+
+#include <QWidget>
+#include <optional>
+#include <vector>
+
+namespace quillmere {
+
+class AppSettings;
+class CenterView;
+class NavigationHistory;
+class PlaceholderView;
+class ScanState;
+class SelectionState;
+
+// The main window's content: owns the window's state for its whole life, chooses the screen
+// (permission gate, volume picker or the chosen section) and wires every action to the state.
+class ContentView : public QWidget {
+    Q_OBJECT
+public:
+    ContentView(const LaunchOptions& options, AppSettings& settings, QWidget* parent = nullptr);
+    ~ContentView() override;
+
+    NavigationHistory& history() { return *history_; }
+    ScanState& scanState() { return *scanState_; }
+    SelectionState& selection() { return *selection_; }
+    AppSection section() const { return section_; }
+    const std::optional<ScannableVolume>& selectedVolume() const { return selectedVolume_; }
+
+    // The volumes the picker offers: the listed ones, or the startup volume when none is listed.
+    std::vector<ScannableVolume> pickerVolumes() const;
+    bool sectionsReachable() const;
+
+    void startScan(const ScannableVolume& volume);
+    void rescan();
+    void chooseAnotherDisk();
+    void toggleInspector();
+    void setSection(AppSection section);
+    // Loads the saved scan, then decides whether a volume is chosen or a scan starts.
+    void runLaunchTask();
+    void reprobeAccess();
+
+signals:
+    void launchTaskFinished();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void runLaunchLogic();
+    void updateScreens();
+    void layoutLayers();
+    QWidget* makeVolumePicker();
+
+    const LaunchOptions& options_;
+    AppSettings& settings_;
+    NavigationHistory* history_;
+    ScanState* scanState_;
+    SelectionState* selection_;
+    AppSection section_;
+    bool isInspectorPresented_ = false;
+    bool isFullDiskAccessGranted_ = false;
+    bool hasCheckedLaunchScan_ = false;
+    std::vector<ScannableVolume> volumes_;
+    std::optional<ScannableVolume> selectedVolume_;
+
+    PlaceholderView* topBar_;
+    QWidget* contentArea_;
+    PlaceholderView* pathBar_;
+    CenterView* centerView_ = nullptr;
+    PlaceholderView* gate_;
+    QWidget* picker_ = nullptr;
+    PlaceholderView* systemData_;
+    PlaceholderView* applications_;
+    PlaceholderView* inspector_;
+};
+
+} // namespace quillmere

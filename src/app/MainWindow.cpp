@@ -1,0 +1,64 @@
+#include "app/MainWindow.hpp"
+
+#include "app/ContentView.hpp"
+#include "app/Placeholders.hpp"
+#include "app/state/AppSettings.hpp"
+#include "app/ui/Theme.hpp"
+
+#include <QApplication>
+#include <QMenuBar>
+
+namespace quillmere {
+namespace {
+
+// A separate window showing one of the views that come with the access and settings layer.
+QWidget* makeSideWindow(const QString& title, const QString& viewName, QSize size) {
+    auto* window = new PlaceholderView(viewName);
+    window->setWindowTitle(title);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->resize(size);
+    return window;
+}
+
+} // namespace
+
+MainWindow::MainWindow(const LaunchOptions& options, AppSettings& settings, QWidget* parent)
+    : QMainWindow(parent), options_(options), settings_(settings),
+      content_(new ContentView(options, settings, this)) {
+    setWindowTitle("Quillmere");
+    setCentralWidget(content_);
+    setMinimumSize(760, 560);
+    resize(980, 700);
+
+    QMenu* application = menuBar()->addMenu("Quillmere");
+    application->addAction("About Quillmere", this, &MainWindow::openAbout);
+    application->addAction("Settings\u2026", QKeySequence::Preferences, this, &MainWindow::openSettings);
+    application->addSeparator();
+    application->addAction("Quit Quillmere", QKeySequence::Quit, qApp, &QApplication::quit);
+
+    connect(&settings_, &AppSettings::appearanceChanged, this, &MainWindow::applyAppearance);
+    applyAppearance();
+}
+
+void MainWindow::applyAppearance() {
+    const std::optional<bool> dark = resolvedDarkAppearance(options_, settings_.appearance());
+    // Without a choice the window follows the system's palette; the views read its lightness.
+    setPalette(dark ? Theme::qtPalette(*dark) : QApplication::palette());
+    update();
+}
+
+void MainWindow::openAbout() {
+    if (!about_) about_ = makeSideWindow("About Quillmere", "AboutView", {420, 320});
+    about_->show();
+    about_->raise();
+    about_->activateWindow();
+}
+
+void MainWindow::openSettings() {
+    if (!settingsWindow_) settingsWindow_ = makeSideWindow("Settings", "SettingsView", {520, 420});
+    settingsWindow_->show();
+    settingsWindow_->raise();
+    settingsWindow_->activateWindow();
+}
+
+} // namespace quillmere

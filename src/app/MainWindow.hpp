@@ -1,0 +1,34 @@
+#pragma once
+
+#include "app/LaunchOptions.hpp"
+
+#include <QMainWindow>
+#include <QPointer>
+
+namespace quillmere {
+
+class AppSettings;
+class ContentView;
+
+// The main window: 980 × 700 by default, never smaller than 760 × 560, holding the content
+// view in the appearance chosen by the launch switch, the setting or the system.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    MainWindow(const LaunchOptions& options, AppSettings& settings, QWidget* parent = nullptr);
+    ContentView& content() { return *content_; }
+
+    void openAbout();
+    void openSettings();
+
+private:
+    void applyAppearance();
+
+    const LaunchOptions& options_;
+    AppSettings& settings_;
+    ContentView* content_;
+    QPointer<QWidget> about_;
+    QPointer<QWidget> settingsWindow_;
+};
+
+} // namespace quillmere
