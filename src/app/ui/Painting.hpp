@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QMarginsF>
+#include <QPainterPath>
+#include <QPointF>
+#include <QRectF>
+
+class QPainter;
+
+// Shapes and shadows shared by the kit's widgets and by screens that paint their own.
+namespace quillmere::painting {
+
+// A rounded rectangle whose corners ease into the straight edges (curvature stays continuous)
+// instead of meeting them at a circular arc's abrupt join. The easing needs about 1.53 × radius
+// of each edge; a radius too large for that falls back to circular corners of at most half the
+// shorter side.
+QPainterPath continuousRoundedRect(const QRectF& rect, qreal radius);
+
+// The outline that a stroke of `width` follows so that the whole line lies inside `rect`:
+// the rectangle inset by half the width, its radius reduced by as much.
+QPainterPath strokeBorderPath(const QRectF& rect, qreal radius, qreal width);
+
+// A soft shadow of a continuous rounded rectangle: `blurRadius` is the reach of the blur
+// (a Gaussian of standard deviation blurRadius / 2), `offset` moves it. The blurred image is
+// rendered at reduced resolution and cached by size, radius, blur and colour, so repaints of
+// an unchanged shape cost one image draw.
+void paintRoundedShadow(QPainter& painter, const QRectF& shape, qreal cornerRadius, const QColor& color,
+                        qreal blurRadius, QPointF offset);
+
+// How far beyond the shape such a shadow stays visible on each side.
+QMarginsF shadowBleed(qreal blurRadius, QPointF offset);
+
+// The cached shadow image itself: the shape plus `shadowImageMargin(blurRadius)` on every
+// side, at whatever resolution the cache chose (drawn scaled into that rectangle).
+QImage roundedShadowImage(QSizeF shape, qreal cornerRadius, const QColor& color, qreal blurRadius);
+qreal shadowImageMargin(qreal blurRadius);
+
+} // namespace quillmere::painting
