@@ -1,0 +1,100 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillmere {
+
+// One installed application bundle as discovery read it.
+struct InstalledApp {
+    std::string name;
+    std::optional<std::string> version;
+    std::optional<std::string> bundleIdentifier;
+    std::optional<std::string> developer;
+    // As the bundle was listed, not canonicalised: the key under which its attribution is kept.
+    std::string path;
+    // At or under a protected system location: never offered for removal.
+    bool isProtected = false;
+    int64_t allocatedSize = 0;
+
+    bool operator==(const InstalledApp&) const = default;
+};
+
+// One item on disk that belongs to an application: its bundle or one of its leftovers.
+struct LeftoverItem {
+    // Declared in display order: the order is what `displayOrder` ranks groups by.
+    enum class Group {
+        application,
+        soundLibrariesAndContent,
+        supportAndContainers,
+        cachesPreferencesAndState
+    };
+    enum class MatchSignal { bundleIdentifier, bundleIdentifierPrefix, developer, name };
+
+    std::string name;
+    // Canonical path.
+    std::string path;
+    Group group = Group::application;
+    MatchSignal matchSignal = MatchSignal::name;
+    int64_t allocatedSize = 0;
+    int64_t cloudOnlyCount = 0;
+    // Another installed application that also claims this path, so removing it would hurt that one.
+    std::optional<std::string> sharedWithAppName;
+
+    bool operator==(const LeftoverItem&) const = default;
+
+    // Whether `a` is shown before `b`: group first, then larger first, then by name as the
+    // platform's file browser orders names. A strict weak order, for stable sorts.
+    static bool displayOrder(const LeftoverItem& a, const LeftoverItem& b);
+};
+
+// A leftover found for an application before it is sized.
+struct LeftoverCandidate {
+    std::string name;
+    std::string path;
+    LeftoverItem::Group group = LeftoverItem::Group::supportAndContainers;
+    LeftoverItem::MatchSignal matchSignal = LeftoverItem::MatchSignal::name;
+
+    bool operator==(const LeftoverCandidate&) const = default;
+};
+
+// An application with everything it has on disk: the bundle item first, then its leftovers.
+struct LeftoverAttribution {
+    InstalledApp app;
+    std::vector<LeftoverItem> items;
+    double elapsedSeconds = 0;
+
+    bool operator==(const LeftoverAttribution&) const = default;
+};
+
+// One Library entry that no installed application claims.
+struct OrphanEntry {
+    std::string name;
+    // Canonical path.
+    std::string path;
+    LeftoverItem::Group group = LeftoverItem::Group::supportAndContainers;
+    int64_t allocatedSize = 0;
+    int64_t cloudOnlyCount = 0;
+    // Seconds since 1970; none when the date cannot be read.
+    std::optional<double> lastTouched;
+
+    bool operator==(const OrphanEntry&) const = default;
+};
+
+// Orphaned entries ascribed to one vanished application, or one unmatched entry.
+struct OrphanLeftoverGroup {
+    std::optional<std::string> guessedAppName;
+    std::string evidence;
+    std::string summary;
+    std::vector<OrphanEntry> entries;
+
+    bool operator==(const OrphanLeftoverGroup&) const = default;
+
+    // The guessed name (or "unmatched"), ":", and the first entry's path; the list selection
+    // holds it, so it changes when the first entry goes.
+    std::string id() const;
+};
+
+} // namespace quillmere
