@@ -116,7 +116,8 @@ void CapsuleButton::paintEvent(QPaintEvent*) {
     painter.setPen(prominent_ ? Qt::NoPen : QPen(palette.line, 1));
     painter.setBrush(fill);
     painter.drawRoundedRect(area, radius, radius);
-    if (hasFocus()) {
+    // The focus ring shows for keyboard focus only, as the platform draws it.
+    if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
         QPen ring(withOpacity(accent, 0.8), 2);
         painter.setPen(ring);
         painter.setBrush(Qt::NoBrush);
@@ -354,7 +355,7 @@ namespace {
 double columnHeight(bool withBar) {
     const double text = QFontMetricsF(uiFont(15, QFont::DemiBold)).height() + 6 +
                         QFontMetricsF(uiFont(12, QFont::Normal)).height();
-    return kIllustrationSide + 28 + text + (withBar ? 28 + 60 : 0);
+    return kIllustrationSide + 28 + text + (withBar ? 28 + 72 : 0);
 }
 } // namespace
 
@@ -364,7 +365,7 @@ void ScanningIllustrationView::layoutChildren() {
                               QFontMetricsF(uiFont(12, QFont::Normal)).height();
     bar_->setGeometry(static_cast<int>((width() - kBarWidth) / 2),
                       static_cast<int>(top + kIllustrationSide + 28 + textHeight + 28),
-                      static_cast<int>(kBarWidth), 60);
+                      static_cast<int>(kBarWidth), 72);
 }
 
 void ScanningIllustrationView::paintEvent(QPaintEvent*) {

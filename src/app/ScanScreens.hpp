@@ -57,7 +57,7 @@ class ScanProgressBar : public QWidget {
 public:
     explicit ScanProgressBar(QWidget* parent = nullptr);
     void setFigures(int64_t bytesScanned, int64_t totalCapacityBytes);
-    QSize sizeHint() const override { return {360, 60}; }
+    QSize sizeHint() const override { return {360, 72}; }
 
 signals:
     void stopRequested();
