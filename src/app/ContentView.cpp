@@ -28,9 +28,14 @@ constexpr int kInspectorInset = 334;
 
 } // namespace
 
-ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, QWidget* parent)
-    : QWidget(parent), options_(options), settings_(settings), history_(new NavigationHistory(this)),
-      scanState_(new ScanState(std::nullopt, SnapshotIO::standard(), this)),
+ContentView::Host ContentView::Host::system() {
+    return Host{[] { return ScannableVolume::mountedVolumes(); }, SnapshotIO::standard(),
+                [] { return AccessAuditor("/", platform::homeDirectory()).isFullDiskAccessGranted(); }};
+}
+
+ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Host host, QWidget* parent)
+    : QWidget(parent), options_(options), settings_(settings), host_(std::move(host)),
+      history_(new NavigationHistory(this)), scanState_(new ScanState(std::nullopt, host_.snapshotIO, this)),
       selection_(new SelectionState(this)), section_(AppSection::macintoshHD),
       topBar_(new PlaceholderView("MainTopBar", {}, this)), contentArea_(new QWidget(this)),
       pathBar_(new PlaceholderView("BottomPathBar", {}, this)),
@@ -42,8 +47,8 @@ ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, QW
       applications_(new PlaceholderView("ApplicationsView", {}, contentArea_)),
       inspector_(new PlaceholderView("InspectorView", {}, contentArea_)) {
     setMinimumSize(760, 560);
-    isFullDiskAccessGranted_ = AccessAuditor("/", platform::homeDirectory()).isFullDiskAccessGranted();
-    volumes_ = ScannableVolume::mountedVolumes();
+    isFullDiskAccessGranted_ = host_.hasFullDiskAccess();
+    volumes_ = host_.listVolumes();
     section_ = options_.launchSection();
 
     gate_->setAction("Continue");
@@ -115,7 +120,7 @@ void ContentView::runLaunchTask() {
 }
 
 void ContentView::runLaunchLogic() {
-    volumes_ = ScannableVolume::mountedVolumes();
+    volumes_ = host_.listVolumes();
     const auto& snapshot = scanState_->savedSnapshot();
     const auto volumeOfSnapshot = [&]() -> std::optional<ScannableVolume> {
         for (const ScannableVolume& volume : pickerVolumes())
@@ -134,8 +139,8 @@ void ContentView::runLaunchLogic() {
 }
 
 void ContentView::reprobeAccess() {
-    isFullDiskAccessGranted_ = AccessAuditor("/", platform::homeDirectory()).isFullDiskAccessGranted();
-    volumes_ = ScannableVolume::mountedVolumes();
+    isFullDiskAccessGranted_ = host_.hasFullDiskAccess();
+    volumes_ = host_.listVolumes();
     if (!selectedVolume_) {
         delete picker_;
         picker_ = nullptr;

@@ -2,9 +2,11 @@
 
 #include "app/LaunchOptions.hpp"
 #include "app/state/Modes.hpp"
+#include "app/state/SnapshotIO.hpp"
 #include "scan/ScannableVolume.hpp"
 
 #include <QWidget>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -22,7 +24,16 @@ class SelectionState;
 class ContentView : public QWidget {
     Q_OBJECT
 public:
-    ContentView(const LaunchOptions& options, AppSettings& settings, QWidget* parent = nullptr);
+    // What the window reads from the host; tests replace it.
+    struct Host {
+        std::function<std::vector<ScannableVolume>()> listVolumes;
+        SnapshotIO snapshotIO;
+        std::function<bool()> hasFullDiskAccess;
+        static Host system();
+    };
+
+    ContentView(const LaunchOptions& options, AppSettings& settings, Host host = Host::system(),
+                QWidget* parent = nullptr);
     ~ContentView() override;
 
     NavigationHistory& history() { return *history_; }
@@ -57,8 +68,13 @@ private:
     void layoutLayers();
     QWidget* makeVolumePicker();
 
+public:
+    CenterView* centerView() const { return centerView_; }
+
+private:
     const LaunchOptions& options_;
     AppSettings& settings_;
+    Host host_;
     NavigationHistory* history_;
     ScanState* scanState_;
     SelectionState* selection_;

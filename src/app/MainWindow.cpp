@@ -24,7 +24,7 @@ QWidget* makeSideWindow(const QString& title, const QString& viewName, QSize siz
 
 MainWindow::MainWindow(const LaunchOptions& options, AppSettings& settings, QWidget* parent)
     : QMainWindow(parent), options_(options), settings_(settings),
-      content_(new ContentView(options, settings, this)) {
+      content_(new ContentView(options, settings, ContentView::Host::system(), this)) {
     setWindowTitle("Quillmere");
     setCentralWidget(content_);
     setMinimumSize(760, 560);
