@@ -19,7 +19,6 @@
 #include <QScrollArea>
 #include <QTimer>
 #include <QVBoxLayout>
-
 #include <cstdio>
 
 using namespace quillmere;
@@ -67,7 +66,9 @@ protected:
 
 class Swatch : public QWidget {
 public:
-    Swatch(QColor a, QColor b = {}, int side = 16) : a_(a), b_(b.isValid() ? b : a) { setFixedSize(side, side); }
+    Swatch(QColor a, QColor b = {}, int side = 16) : a_(a), b_(b.isValid() ? b : a) {
+        setFixedSize(side, side);
+    }
 
 protected:
     void paintEvent(QPaintEvent*) override {
@@ -78,7 +79,8 @@ protected:
         painter.setClipRect(r);
         for (int y = 0; y < height(); y += 4)
             for (int x = 0; x < width(); x += 4)
-                painter.fillRect(x, y, 4, 4, ((x + y) / 4) % 2 ? QColor(128, 128, 128) : QColor(200, 200, 200));
+                painter.fillRect(x, y, 4, 4,
+                                 ((x + y) / 4) % 2 ? QColor(128, 128, 128) : QColor(200, 200, 200));
         painter.setClipping(false);
         QLinearGradient g(r.topLeft(), r.bottomLeft());
         g.setColorAt(0, a_);
@@ -96,7 +98,8 @@ QList<SegmentedPills::Group> viewModeGroups() {
     using E = SegmentedPills;
     return {
         {E::entry(Mode::sunburst, "Rings", "chart.pie.fill", "Rings — the folder and what's inside it"),
-         E::entry(Mode::treemap, "Treemap", "square.grid.3x2.fill"), E::entry(Mode::list, "List", "list.bullet")},
+         E::entry(Mode::treemap, "Treemap", "square.grid.3x2.fill"),
+         E::entry(Mode::list, "List", "list.bullet")},
         {E::entry(Mode::largestItems, "Largest", "arrow.down.to.line.compact"),
          E::entry(Mode::byKind, "Kinds", "square.stack.3d.up.fill"),
          E::entry(Mode::untouched, "Untouched", "clock.badge.questionmark")},
@@ -263,9 +266,10 @@ QWidget* schemePane(bool dark) {
     narrow->setFixedWidth(narrow->fullWidth() - 40);
     narrow->setAlignment(Qt::AlignLeft);
     addRow(2, "Fit", new Track(narrow));
-    auto* years = new SegmentedPills({{SegmentedPills::entry(1, "1 year"), SegmentedPills::entry(2, "2 years"),
-                                       SegmentedPills::entry(5, "5 years")}},
-                                     QVariant::fromValue(2));
+    auto* years =
+        new SegmentedPills({{SegmentedPills::entry(1, "1 year"), SegmentedPills::entry(2, "2 years"),
+                             SegmentedPills::entry(5, "5 years")}},
+                           QVariant::fromValue(2));
     addRow(3, "Text", years);
     inside->setColumnStretch(1, 1);
     outer->addWidget(panel);
@@ -290,7 +294,8 @@ QWidget* schemePane(bool dark) {
 
     QList<std::pair<IconTile::Kind, QString>> kinds;
     for (FileKind kind : allFileKinds())
-        kinds.append({IconTile::fileKind(kind), QString::fromUtf8(title(kind).data(), qsizetype(title(kind).size()))});
+        kinds.append(
+            {IconTile::fileKind(kind), QString::fromUtf8(title(kind).data(), qsizetype(title(kind).size()))});
     kinds.append({IconTile::orphanGroup(), "Orphan group"});
     kinds.append({IconTile::dropTarget(), "Drop target"});
     kinds.append({IconTile::application(sampleAppIcon()), "Application"});
@@ -341,8 +346,7 @@ int main(int argc, char** argv) {
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
     for (bool dark : {false, true}) {
-        if ((dark && onlyLight) || (!dark && onlyDark))
-            continue;
+        if ((dark && onlyLight) || (!dark && onlyDark)) continue;
         row->addWidget(symbols ? symbolSheet(dark) : schemePane(dark));
     }
     content->resize(content->sizeHint());

@@ -5,21 +5,19 @@
 
 #include <QLinearGradient>
 #include <QPainter>
-
 #include <cmath>
 
 namespace quillmere {
 
 namespace {
 
-template <class... Fs> struct Overloaded : Fs... {
-    using Fs::operator()...;
-};
+template <class... Fs> struct Overloaded : Fs... { using Fs::operator()...; };
 template <class... Fs> Overloaded(Fs...) -> Overloaded<Fs...>;
 
 void paintGlossAndRim(QPainter& painter, const QRectF& tile, const QPainterPath& shape) {
     const qreal s = tile.width();
-    QLinearGradient gloss(QPointF(tile.center().x(), tile.top()), QPointF(tile.center().x(), tile.top() + s * 0.56));
+    QLinearGradient gloss(QPointF(tile.center().x(), tile.top()),
+                          QPointF(tile.center().x(), tile.top() + s * 0.56));
     gloss.setColorAt(0, Theme::tileGlossTop());
     gloss.setColorAt(1, Theme::tileGlossBottom());
     painter.fillPath(shape, gloss);
@@ -40,8 +38,7 @@ void paintGlossAndRim(QPainter& painter, const QRectF& tile, const QPainterPath&
 // Scales to cover the square with the image's own proportions; the shape's clip trims the
 // overflow.
 QRectF coverRect(const QSizeF& image, const QRectF& tile) {
-    if (image.isEmpty())
-        return tile;
+    if (image.isEmpty()) return tile;
     const qreal scale = std::max(tile.width() / image.width(), tile.height() / image.height());
     const QSizeF size = image * scale;
     return QRectF(tile.center() - QPointF(size.width() / 2, size.height() / 2), size);
@@ -53,12 +50,12 @@ IconTile::Kind IconTile::application(const QIcon& icon) {
     QSize largest(256, 256);
     const auto sizes = icon.availableSizes();
     for (const QSize& size : sizes)
-        if (size.width() * size.height() > largest.width() * largest.height())
-            largest = size;
+        if (size.width() * size.height() > largest.width() * largest.height()) largest = size;
     return Application{icon.pixmap(largest).toImage()};
 }
 
-IconTile::IconTile(Kind kind, qreal size, QWidget* parent) : QWidget(parent), kind_(std::move(kind)), size_(size) {
+IconTile::IconTile(Kind kind, qreal size, QWidget* parent)
+    : QWidget(parent), kind_(std::move(kind)), size_(size) {
     setAttribute(Qt::WA_TranslucentBackground);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
@@ -69,16 +66,14 @@ void IconTile::setKind(Kind kind) {
 }
 
 void IconTile::setTileSize(qreal size) {
-    if (size == size_)
-        return;
+    if (size == size_) return;
     size_ = size;
     updateGeometry();
     update();
 }
 
 void IconTile::setReservesShadowRoom(bool on) {
-    if (on == reservesShadowRoom_)
-        return;
+    if (on == reservesShadowRoom_) return;
     reservesShadowRoom_ = on;
     updateGeometry();
     update();
@@ -99,7 +94,8 @@ QSize IconTile::sizeHint() const {
 
 QRectF IconTile::tileRect() const {
     if (!reservesShadowRoom_)
-        return QRectF(QPointF(0, 0), QSizeF(size_, size_)).translated(QPointF(width() - size_, height() - size_) / 2);
+        return QRectF(QPointF(0, 0), QSizeF(size_, size_))
+            .translated(QPointF(width() - size_, height() - size_) / 2);
     const QMarginsF bleed = shadowBleed(size_);
     const QRectF room = QRectF(rect()).marginsRemoved(bleed);
     return QRectF(room.center() - QPointF(size_ / 2, size_ / 2), QSizeF(size_, size_));
@@ -125,8 +121,7 @@ std::optional<Theme::TileStyle> IconTile::style(const Kind& kind) {
 
 void IconTile::paint(QPainter& painter, const QRectF& tile, const Kind& kind) {
     const qreal s = std::min(tile.width(), tile.height());
-    if (s <= 0)
-        return;
+    if (s <= 0) return;
     const QRectF square(tile.center() - QPointF(s / 2, s / 2), QSizeF(s, s));
     const qreal radius = cornerRadius(s);
     const QPainterPath shape = painting::continuousRoundedRect(square, radius);

@@ -8,7 +8,6 @@
 #include <QMarginsF>
 #include <QString>
 #include <QWidget>
-
 #include <optional>
 #include <variant>
 

@@ -2,7 +2,6 @@
 
 #include <QCache>
 #include <QPainter>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -32,12 +31,10 @@ std::array<int, 3> boxSizes(qreal sigma) {
     constexpr int n = 3;
     const qreal ideal = std::sqrt(12 * sigma * sigma / n + 1);
     int lower = static_cast<int>(std::floor(ideal));
-    if (lower % 2 == 0)
-        --lower;
+    if (lower % 2 == 0) --lower;
     lower = std::max(lower, 1);
     const int upper = lower + 2;
-    const qreal split =
-        (12 * sigma * sigma - n * lower * lower - 4 * n * lower - 3 * n) / (-4.0 * lower - 4);
+    const qreal split = (12 * sigma * sigma - n * lower * lower - 4 * n * lower - 3 * n) / (-4.0 * lower - 4);
     const int m = static_cast<int>(std::lround(split));
     std::array<int, 3> sizes{};
     for (int i = 0; i < n; ++i)
@@ -48,8 +45,7 @@ std::array<int, 3> boxSizes(qreal sigma) {
 // One running-sum pass along rows (stride 1) or columns (stride width); outside is empty.
 void boxPass(std::vector<float>& data, std::vector<float>& scratch, int width, int height, int radius,
              bool alongRows) {
-    if (radius <= 0)
-        return;
+    if (radius <= 0) return;
     const int lines = alongRows ? height : width;
     const int length = alongRows ? width : height;
     const int step = alongRows ? 1 : width;
@@ -63,10 +59,8 @@ void boxPass(std::vector<float>& data, std::vector<float>& scratch, int width, i
             scratch[i] = sum * scale;
             const int enter = i + radius + 1;
             const int leave = i - radius;
-            if (enter < length)
-                sum += data[base + enter * step];
-            if (leave >= 0)
-                sum -= data[base + leave * step];
+            if (enter < length) sum += data[base + enter * step];
+            if (leave >= 0) sum -= data[base + leave * step];
         }
         for (int i = 0; i < length; ++i)
             data[base + i * step] = scratch[i];
@@ -181,8 +175,7 @@ QImage roundedShadowImage(QSizeF shape, qreal cornerRadius, const QColor& color,
                             .arg(color.rgba(), 8, 16);
     {
         std::lock_guard lock(mutex);
-        if (const QImage* hit = cache.object(key))
-            return *hit;
+        if (const QImage* hit = cache.object(key)) return *hit;
     }
     QImage image = renderShadow(shape, cornerRadius, color, blurRadius);
     std::lock_guard lock(mutex);
@@ -192,8 +185,7 @@ QImage roundedShadowImage(QSizeF shape, qreal cornerRadius, const QColor& color,
 
 void paintRoundedShadow(QPainter& painter, const QRectF& shape, qreal cornerRadius, const QColor& color,
                         qreal blurRadius, QPointF offset) {
-    if (shape.isEmpty() || color.alpha() == 0)
-        return;
+    if (shape.isEmpty() || color.alpha() == 0) return;
     const QImage image = roundedShadowImage(shape.size(), cornerRadius, color, blurRadius);
     const qreal margin = shadowImageMargin(blurRadius);
     painter.save();

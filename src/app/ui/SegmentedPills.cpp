@@ -7,15 +7,14 @@
 #include <QAccessibleWidget>
 #include <QFocusEvent>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLinearGradient>
 #include <QMouseEvent>
-#include <QHash>
 #include <QPainter>
 #include <QPointer>
 #include <QToolTip>
-
 #include <algorithm>
 #include <cmath>
 
@@ -41,7 +40,9 @@ public:
     bool isValid() const override { return pills_ && index_ < pills_->entryCount(); }
     QObject* object() const override { return nullptr; }
     QWindow* window() const override { return pills_ ? pills_->window()->windowHandle() : nullptr; }
-    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(pills_.data()); }
+    QAccessibleInterface* parent() const override {
+        return QAccessible::queryAccessibleInterface(pills_.data());
+    }
     QAccessibleInterface* child(int) const override { return nullptr; }
     QAccessibleInterface* childAt(int, int) const override { return nullptr; }
     int childCount() const override { return 0; }
@@ -51,12 +52,9 @@ public:
 
     QString text(QAccessible::Text t) const override {
         const auto* entry = isValid() ? pills_->entryAt(index_) : nullptr;
-        if (!entry)
-            return {};
-        if (t == QAccessible::Name)
-            return entry->title;
-        if (t == QAccessible::Description)
-            return entry->help;
+        if (!entry) return {};
+        if (t == QAccessible::Name) return entry->title;
+        if (t == QAccessible::Description) return entry->help;
         return {};
     }
 
@@ -75,20 +73,19 @@ public:
     }
 
     QRect rect() const override {
-        if (!isValid())
-            return {};
+        if (!isValid()) return {};
         const QRect local = pills_->pillRects().value(index_).toAlignedRect();
         return QRect(pills_->mapToGlobal(local.topLeft()), local.size());
     }
 
     void* interface_cast(QAccessible::InterfaceType type) override {
-        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this) : nullptr;
+        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this)
+                                                    : nullptr;
     }
 
     QStringList actionNames() const override { return {pressAction()}; }
     void doAction(const QString& name) override {
-        if (name == pressAction() && isValid())
-            pills_->activate(index_);
+        if (name == pressAction() && isValid()) pills_->activate(index_);
     }
     QStringList keyBindingsForAction(const QString&) const override { return {}; }
 
@@ -108,8 +105,7 @@ public:
     int childCount() const override { return pills()->entryCount(); }
 
     QAccessibleInterface* child(int index) const override {
-        if (index < 0 || index >= childCount())
-            return nullptr;
+        if (index < 0 || index >= childCount()) return nullptr;
         if (const auto found = children_.constFind(index); found != children_.constEnd())
             return QAccessible::accessibleInterface(*found);
         auto* child = new PillAccessible(pills(), index);
@@ -119,8 +115,7 @@ public:
 
     int indexOfChild(const QAccessibleInterface* child) const override {
         for (auto it = children_.constBegin(); it != children_.constEnd(); ++it)
-            if (QAccessible::accessibleInterface(it.value()) == child)
-                return it.key();
+            if (QAccessible::accessibleInterface(it.value()) == child) return it.key();
         return -1;
     }
 
@@ -128,8 +123,7 @@ public:
         const QPoint local = pills()->mapFromGlobal(QPoint(x, y));
         const auto rects = pills()->pillRects();
         for (int i = 0; i < rects.size(); ++i)
-            if (rects[i].contains(local))
-                return child(i);
+            if (rects[i].contains(local)) return child(i);
         return nullptr;
     }
 
@@ -158,19 +152,18 @@ SegmentedPills::SegmentedPills(QWidget* parent) : QWidget(parent) {
     installAccessibleFactory();
     setAttribute(Qt::WA_TranslucentBackground);
     setFocusPolicy(Qt::TabFocus);
-    setMouseTracking(false);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
 
-SegmentedPills::SegmentedPills(QList<Group> groups, QVariant selection, QWidget* parent) : SegmentedPills(parent) {
+SegmentedPills::SegmentedPills(QList<Group> groups, QVariant selection, QWidget* parent)
+    : SegmentedPills(parent) {
     groups_ = std::move(groups);
     selection_ = std::move(selection);
 }
 
 void SegmentedPills::setGroups(QList<Group> groups) {
     groups_ = std::move(groups);
-    if (focusIndex_ >= entryCount())
-        focusIndex_ = entryCount() - 1;
+    if (focusIndex_ >= entryCount()) focusIndex_ = entryCount() - 1;
     updateGeometry();
     update();
 }
@@ -182,16 +175,14 @@ void SegmentedPills::setSelection(const QVariant& option) {
 }
 
 void SegmentedPills::setIconOnly(bool on) {
-    if (on == iconOnly_)
-        return;
+    if (on == iconOnly_) return;
     iconOnly_ = on;
     updateGeometry();
     update();
 }
 
 void SegmentedPills::setFallsBackToIconOnly(bool on) {
-    if (on == fallsBack_)
-        return;
+    if (on == fallsBack_) return;
     fallsBack_ = on;
     updateGeometry();
     update();
@@ -202,11 +193,17 @@ void SegmentedPills::setAlignment(Qt::Alignment alignment) {
     update();
 }
 
-bool SegmentedPills::isShowingIconOnly() const { return iconOnly_ || (fallsBack_ && width() < fullWidth()); }
+bool SegmentedPills::isShowingIconOnly() const {
+    return iconOnly_ || (fallsBack_ && width() < fullWidth());
+}
 
-int SegmentedPills::fullWidth() const { return int(std::ceil(layoutRow(false).width)); }
+int SegmentedPills::fullWidth() const {
+    return int(std::ceil(layoutRow(false).width));
+}
 
-int SegmentedPills::iconOnlyWidth() const { return int(std::ceil(layoutRow(true).width)); }
+int SegmentedPills::iconOnlyWidth() const {
+    return int(std::ceil(layoutRow(true).width));
+}
 
 int SegmentedPills::entryCount() const {
     int count = 0;
@@ -216,20 +213,17 @@ int SegmentedPills::entryCount() const {
 }
 
 const SegmentedPills::Entry* SegmentedPills::entryAt(int index) const {
-    if (index < 0)
-        return nullptr;
+    if (index < 0) return nullptr;
     for (const Group& group : groups_) {
-        if (index < group.size())
-            return &group[index];
+        if (index < group.size()) return &group[index];
         index -= int(group.size());
     }
     return nullptr;
 }
 
-QString SegmentedPills::toolTip(int index) const {
+QString SegmentedPills::pillToolTip(int index) const {
     const Entry* entry = entryAt(index);
-    if (!entry)
-        return {};
+    if (!entry) return {};
     return entry->help.isEmpty() ? entry->title : entry->help;
 }
 
@@ -247,8 +241,7 @@ SegmentedPills::RowLayout SegmentedPills::layoutRow(bool symbolsOnly) const {
     qreal x = 0;
     bool first = true;
     const auto place = [&](qreal width) {
-        if (!first)
-            x += kSpacing;
+        if (!first) x += kSpacing;
         first = false;
         const qreal left = x;
         x += width;
@@ -297,9 +290,13 @@ SegmentedPills::RowLayout SegmentedPills::currentLayout() const {
     return row;
 }
 
-QList<QRectF> SegmentedPills::pillRects() const { return currentLayout().pills; }
+QList<QRectF> SegmentedPills::pillRects() const {
+    return currentLayout().pills;
+}
 
-QList<QRectF> SegmentedPills::separatorRects() const { return currentLayout().separators; }
+QList<QRectF> SegmentedPills::separatorRects() const {
+    return currentLayout().separators;
+}
 
 QRectF SegmentedPills::rowRect() const {
     const RowLayout row = currentLayout();
@@ -316,8 +313,7 @@ QSize SegmentedPills::minimumSizeHint() const {
 
 void SegmentedPills::paintPillBackground(QPainter& painter, const QRectF& pill, bool selected,
                                          const Theme::Palette& palette) {
-    if (!selected)
-        return;
+    if (!selected) return;
     QLinearGradient fill(QPointF(pill.center().x(), pill.top()), QPointF(pill.center().x(), pill.bottom()));
     fill.setColorAt(0, palette.segmentSelectedGradient.start);
     fill.setColorAt(1, palette.segmentSelectedGradient.end);
@@ -346,8 +342,7 @@ void SegmentedPills::paintEvent(QPaintEvent*) {
         paintPillBackground(painter, pill, selected, palette);
 
         painter.save();
-        if (i == pressedIndex_ && pressedInside_)
-            painter.setOpacity(kPressedOpacity);
+        if (i == pressedIndex_ && pressedInside_) painter.setOpacity(kPressedOpacity);
         const QColor ink = selected ? palette.segmentSelectedText : palette.ink2;
         const QFont font = labelFont(selected);
         const bool hasSymbol = !entry.systemImage.isEmpty();
@@ -361,8 +356,8 @@ void SegmentedPills::paintEvent(QPaintEvent*) {
             const qreal symbol = Symbols::boxSide(kFontSize);
             const qreal padding = symbolsOnly ? kPaddingIconOnly : kPaddingFull;
             const QRectF content = pill.adjusted(padding, 0, -padding, 0);
-            Symbols::draw(painter, QRectF(content.left(), pill.top(), symbol, pill.height()), entry.systemImage, ink,
-                          kFontSize);
+            Symbols::draw(painter, QRectF(content.left(), pill.top(), symbol, pill.height()),
+                          entry.systemImage, ink, kFontSize);
             painter.setPen(ink);
             painter.drawText(content.adjusted(symbol + kLabelGap, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft,
                              entry.title);
@@ -382,18 +377,15 @@ void SegmentedPills::paintEvent(QPaintEvent*) {
 int SegmentedPills::pillAt(const QPointF& point) const {
     const auto rects = pillRects();
     for (int i = 0; i < rects.size(); ++i)
-        if (rects[i].contains(point))
-            return i;
+        if (rects[i].contains(point)) return i;
     return -1;
 }
 
 void SegmentedPills::activate(int index) {
     const Entry* entry = entryAt(index);
-    if (!entry)
-        return;
+    if (!entry) return;
     const QVariant option = entry->option;
-    if (hasFocus())
-        focusIndex_ = index;
+    if (hasFocus()) focusIndex_ = index;
     selection_ = option;
     updateGeometry();
     update();
@@ -407,8 +399,7 @@ void SegmentedPills::activate(int index) {
 
 void SegmentedPills::moveFocus(int index) {
     const int count = entryCount();
-    if (count == 0)
-        return;
+    if (count == 0) return;
     focusIndex_ = std::clamp(index, 0, count - 1);
     showFocusRing_ = true;
     update();
@@ -427,14 +418,12 @@ void SegmentedPills::mousePressEvent(QMouseEvent* event) {
     pressedIndex_ = pillAt(event->position());
     pressedInside_ = pressedIndex_ >= 0;
     showFocusRing_ = false;
-    if (pressedIndex_ < 0)
-        event->ignore();
+    if (pressedIndex_ < 0) event->ignore();
     update();
 }
 
 void SegmentedPills::mouseMoveEvent(QMouseEvent* event) {
-    if (pressedIndex_ < 0)
-        return;
+    if (pressedIndex_ < 0) return;
     const bool inside = pillAt(event->position()) == pressedIndex_;
     if (inside != pressedInside_) {
         pressedInside_ = inside;
@@ -452,8 +441,7 @@ void SegmentedPills::mouseReleaseEvent(QMouseEvent* event) {
     pressedIndex_ = -1;
     pressedInside_ = false;
     update();
-    if (inside)
-        activate(index);
+    if (inside) activate(index);
 }
 
 void SegmentedPills::keyPressEvent(QKeyEvent* event) {
@@ -494,12 +482,11 @@ void SegmentedPills::focusInEvent(QFocusEvent* event) {
     const int count = entryCount();
     focusIndex_ = -1;
     for (int i = 0; i < count && focusIndex_ < 0; ++i)
-        if (isSelected(i))
-            focusIndex_ = i;
-    if (focusIndex_ < 0 && count > 0)
-        focusIndex_ = 0;
+        if (isSelected(i)) focusIndex_ = i;
+    if (focusIndex_ < 0 && count > 0) focusIndex_ = 0;
     const auto reason = event->reason();
-    showFocusRing_ = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
+    showFocusRing_ =
+        reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
     update();
     QWidget::focusInEvent(event);
 }
@@ -511,8 +498,7 @@ void SegmentedPills::focusOutEvent(QFocusEvent* event) {
 }
 
 void SegmentedPills::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::PaletteChange)
-        update();
+    if (event->type() == QEvent::PaletteChange) update();
     QWidget::changeEvent(event);
 }
 
@@ -521,7 +507,8 @@ bool SegmentedPills::event(QEvent* event) {
         auto* help = static_cast<QHelpEvent*>(event);
         const int index = pillAt(help->pos());
         if (index >= 0) {
-            QToolTip::showText(help->globalPos(), toolTip(index), this, pillRects().value(index).toAlignedRect());
+            QToolTip::showText(help->globalPos(), pillToolTip(index), this,
+                               pillRects().value(index).toAlignedRect());
         } else {
             QToolTip::hideText();
             event->ignore();

@@ -76,7 +76,7 @@ public:
     const Entry* entryAt(int index) const;
     bool isSelected(int index) const;
     // What hovering the pill shows: its help, else its title.
-    QString toolTip(int index) const;
+    QString pillToolTip(int index) const;
     // The pill the keyboard acts on; -1 when there is none.
     int focusedIndex() const { return focusIndex_; }
     // Selects the entry at `index` exactly as a click on its pill does.

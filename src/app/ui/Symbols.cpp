@@ -4,7 +4,6 @@
 #include <QHash>
 #include <QPainter>
 #include <QPixmap>
-
 #include <cmath>
 
 namespace quillmere {
@@ -120,11 +119,18 @@ const QString& loadedFamily() {
     static const QString family = [] {
         const int id = QFontDatabase::addApplicationFont(kFontFile);
         const QStringList families = QFontDatabase::applicationFontFamilies(id);
-        if (!families.isEmpty())
-            return families.first();
+        if (!families.isEmpty()) return families.first();
         return QFontDatabase::families().contains(kFontFamily) ? kFontFamily : QString();
     }();
     return family;
+}
+
+QFont glyphFont(int pixelSize) {
+    QFont font(loadedFamily());
+    font.setPixelSize(std::max(1, pixelSize));
+    font.setStyleStrategy(QFont::PreferAntialias);
+    font.setHintingPreference(QFont::PreferNoHinting);
+    return font;
 }
 
 // Without the font a ring of the symbol's size keeps the place visibly taken.
@@ -146,9 +152,13 @@ QString Symbols::glyph(const QString& name) {
     return QString(QChar(row ? row->codepoint : kFallbackCodepoint));
 }
 
-bool Symbols::has(const QString& name) { return index().contains(name); }
+bool Symbols::has(const QString& name) {
+    return index().contains(name);
+}
 
-QString Symbols::fallbackGlyph() { return QString(QChar(kFallbackCodepoint)); }
+QString Symbols::fallbackGlyph() {
+    return QString(QChar(kFallbackCodepoint));
+}
 
 QString Symbols::fontGlyphName(const QString& name) {
     const Row* row = index().value(name, nullptr);
@@ -162,35 +172,34 @@ QStringList Symbols::names() {
     return list;
 }
 
-bool Symbols::fontLoaded() { return !loadedFamily().isEmpty(); }
-
-QString Symbols::fontFamily() { return loadedFamily(); }
-
-qreal Symbols::boxSide(qreal size) { return std::max(1.0, std::round(size * kEmPerTextSize)); }
-
-QFont Symbols::font(qreal size) {
-    QFont font(loadedFamily());
-    font.setPixelSize(int(boxSide(size)));
-    font.setStyleStrategy(QFont::PreferAntialias);
-    font.setHintingPreference(QFont::PreferNoHinting);
-    return font;
+bool Symbols::fontLoaded() {
+    return !loadedFamily().isEmpty();
 }
 
-void Symbols::draw(QPainter& painter, const QRectF& rect, const QString& name, const QColor& color, qreal size) {
-    if (rect.isEmpty())
-        return;
-    const qreal side = size > 0 ? boxSide(size) : std::max(1.0, std::floor(std::min(rect.width(), rect.height())));
+QString Symbols::fontFamily() {
+    return loadedFamily();
+}
+
+qreal Symbols::boxSide(qreal size) {
+    return std::max(1.0, std::round(size * kEmPerTextSize));
+}
+
+QFont Symbols::font(qreal size) {
+    return glyphFont(int(boxSide(size)));
+}
+
+void Symbols::draw(QPainter& painter, const QRectF& rect, const QString& name, const QColor& color,
+                   qreal size) {
+    if (rect.isEmpty()) return;
+    const qreal side =
+        size > 0 ? boxSide(size) : std::max(1.0, std::floor(std::min(rect.width(), rect.height())));
     const QRectF box(rect.center().x() - side / 2, rect.center().y() - side / 2, side, side);
     if (!fontLoaded()) {
         drawMissingFontMark(painter, box, color);
         return;
     }
-    QFont glyphFont(loadedFamily());
-    glyphFont.setPixelSize(int(side));
-    glyphFont.setStyleStrategy(QFont::PreferAntialias);
-    glyphFont.setHintingPreference(QFont::PreferNoHinting);
     painter.save();
-    painter.setFont(glyphFont);
+    painter.setFont(glyphFont(int(side)));
     painter.setPen(color);
     // The font's em square runs from the baseline up by the full size, and each glyph is
     // designed centred in it, so placing the square centres the drawing.

@@ -7,7 +7,6 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPen>
-
 #include <cmath>
 
 namespace quillmere {
@@ -20,8 +19,12 @@ QColor rgb(int r, int g, int b, qreal opacity = 1.0) {
     return c;
 }
 
-QColor white(qreal opacity = 1.0) { return rgb(255, 255, 255, opacity); }
-QColor black(qreal opacity = 1.0) { return rgb(0, 0, 0, opacity); }
+QColor white(qreal opacity = 1.0) {
+    return rgb(255, 255, 255, opacity);
+}
+QColor black(qreal opacity = 1.0) {
+    return rgb(0, 0, 0, opacity);
+}
 
 Theme::TileStyle tile(QColor start, QColor end, const char* symbol) {
     return Theme::TileStyle{{start, end}, QString::fromLatin1(symbol)};
@@ -31,11 +34,10 @@ Theme::TileStyle tile(QColor start, QColor end, const char* symbol) {
 // not already list the family, so a desktop without fontconfig's cache still gets it.
 void ensureInterRegistered() {
     static const bool done = [] {
-        if (QFontDatabase::families().contains(QStringLiteral("Inter")))
-            return true;
+        if (QFontDatabase::families().contains(QStringLiteral("Inter"))) return true;
         for (const char* style : {"Regular", "Medium", "SemiBold", "Bold"})
-            QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/fonts/opentype/inter/Inter-%1.otf")
-                                                  .arg(QLatin1String(style)));
+            QFontDatabase::addApplicationFont(
+                QStringLiteral("/usr/share/fonts/opentype/inter/Inter-%1.otf").arg(QLatin1String(style)));
         return true;
     }();
     (void)done;
@@ -101,13 +103,21 @@ const Theme::Palette& Theme::light() {
     return palette;
 }
 
-const Theme::Palette& Theme::palette(bool isDarkScheme) { return isDarkScheme ? dark() : light(); }
+const Theme::Palette& Theme::palette(bool isDarkScheme) {
+    return isDarkScheme ? dark() : light();
+}
 
-bool Theme::isDark(const QPalette& palette) { return palette.color(QPalette::Window).lightness() < 128; }
+bool Theme::isDark(const QPalette& palette) {
+    return palette.color(QPalette::Window).lightness() < 128;
+}
 
-bool Theme::isDark(const QWidget* widget) { return widget && isDark(widget->palette()); }
+bool Theme::isDark(const QWidget* widget) {
+    return widget && isDark(widget->palette());
+}
 
-const Theme::Palette& Theme::palette(const QWidget* widget) { return palette(isDark(widget)); }
+const Theme::Palette& Theme::palette(const QWidget* widget) {
+    return palette(isDark(widget));
+}
 
 QPalette Theme::qtPalette(bool isDarkScheme) {
     const Palette& p = palette(isDarkScheme);
@@ -210,10 +220,13 @@ const Theme::TileStyle& Theme::dropTargetStyle() {
 
 const std::map<DiskInsights::AgeBand, QColor>& Theme::ageBandColors() {
     using DiskInsights::AgeBand;
-    const auto band = [](qreal hueDegrees) { return QColor::fromHsvF(float(hueDegrees / 360.0), 0.76f, 0.66f); };
+    const auto band = [](qreal hueDegrees) {
+        return QColor::fromHsvF(float(hueDegrees / 360.0), 0.76f, 0.66f);
+    };
     static const std::map<AgeBand, QColor> colors{
-        {AgeBand::overFiveYears, band(46)}, {AgeBand::twoToFiveYears, band(28)}, {AgeBand::oneToTwoYears, band(10)},
-        {AgeBand::pastYear, band(352)},     {AgeBand::undated, rgb(117, 114, 130)},
+        {AgeBand::overFiveYears, band(46)},     {AgeBand::twoToFiveYears, band(28)},
+        {AgeBand::oneToTwoYears, band(10)},     {AgeBand::pastYear, band(352)},
+        {AgeBand::undated, rgb(117, 114, 130)},
     };
     return colors;
 }
@@ -229,7 +242,9 @@ const Theme::GradientStops& Theme::actionGradient() {
     return stops;
 }
 
-QColor Theme::applicationTint() { return rgb(108, 92, 255); }
+QColor Theme::applicationTint() {
+    return rgb(108, 92, 255);
+}
 
 QColor Theme::accent(bool isDarkScheme) {
     return isDarkScheme ? QColor::fromRgbF(0.941f, 0.659f, 0.235f) : QColor::fromRgbF(0.878f, 0.541f, 0.118f);
@@ -239,11 +254,21 @@ QColor Theme::warning(bool isDarkScheme) {
     return isDarkScheme ? QColor::fromRgbF(0.898f, 0.404f, 0.361f) : QColor::fromRgbF(0.584f, 0.196f, 0.165f);
 }
 
-QColor Theme::tileSymbol() { return white(); }
-QColor Theme::tileGlossTop() { return white(0.3); }
-QColor Theme::tileGlossBottom() { return white(0.0); }
-QColor Theme::tileRim() { return white(0.42); }
-QColor Theme::tileShadow() { return black(0.55); }
+QColor Theme::tileSymbol() {
+    return white();
+}
+QColor Theme::tileGlossTop() {
+    return white(0.3);
+}
+QColor Theme::tileGlossBottom() {
+    return white(0.0);
+}
+QColor Theme::tileRim() {
+    return white(0.42);
+}
+QColor Theme::tileShadow() {
+    return black(0.55);
+}
 
 QString Theme::uiFontFamily() {
     ensureInterRegistered();
@@ -290,23 +315,20 @@ GlassPanel::GlassPanel(QWidget* parent, qreal cornerRadius, bool topHighlight)
 }
 
 void GlassPanel::setCornerRadius(qreal radius) {
-    if (radius == cornerRadius_)
-        return;
+    if (radius == cornerRadius_) return;
     cornerRadius_ = radius;
     update();
     overlay_->update();
 }
 
 void GlassPanel::setTopHighlight(bool on) {
-    if (on == topHighlight_)
-        return;
+    if (on == topHighlight_) return;
     topHighlight_ = on;
     overlay_->update();
 }
 
 void GlassPanel::setReservesShadowRoom(bool on) {
-    if (on == reservesShadowRoom_)
-        return;
+    if (on == reservesShadowRoom_) return;
     reservesShadowRoom_ = on;
     applyMargins();
     update();
@@ -318,7 +340,9 @@ QRectF GlassPanel::panelRect() const {
     return reservesShadowRoom_ ? all.marginsRemoved(shadowBleed()) : all;
 }
 
-QMarginsF GlassPanel::shadowBleed() { return painting::shadowBleed(kPanelShadowBlur, kPanelShadowOffset); }
+QMarginsF GlassPanel::shadowBleed() {
+    return painting::shadowBleed(kPanelShadowBlur, kPanelShadowOffset);
+}
 
 void GlassPanel::applyMargins() {
     if (!reservesShadowRoom_) {
@@ -326,17 +350,17 @@ void GlassPanel::applyMargins() {
         return;
     }
     const QMarginsF bleed = shadowBleed();
-    setContentsMargins(int(std::ceil(bleed.left())), int(std::ceil(bleed.top())), int(std::ceil(bleed.right())),
-                       int(std::ceil(bleed.bottom())));
+    setContentsMargins(int(std::ceil(bleed.left())), int(std::ceil(bleed.top())),
+                       int(std::ceil(bleed.right())), int(std::ceil(bleed.bottom())));
 }
 
 void GlassPanel::paintBackground(QPainter& painter, const QRectF& panel, const Theme::Palette& palette,
                                  qreal cornerRadius) {
-    if (panel.isEmpty())
-        return;
+    if (panel.isEmpty()) return;
     painting::paintRoundedShadow(painter, panel, cornerRadius, black(kPanelShadowOpacity), kPanelShadowBlur,
                                  kPanelShadowOffset);
-    QLinearGradient fill(QPointF(panel.center().x(), panel.top()), QPointF(panel.center().x(), panel.bottom()));
+    QLinearGradient fill(QPointF(panel.center().x(), panel.top()),
+                         QPointF(panel.center().x(), panel.bottom()));
     fill.setColorAt(0, palette.panel.top);
     fill.setColorAt(1, palette.panel.bottom);
     painter.save();
@@ -347,8 +371,7 @@ void GlassPanel::paintBackground(QPainter& painter, const QRectF& panel, const T
 
 void GlassPanel::paintOverlay(QPainter& painter, const QRectF& panel, const Theme::Palette& palette,
                               qreal cornerRadius, bool topHighlight) {
-    if (panel.isEmpty())
-        return;
+    if (panel.isEmpty()) return;
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     QPen border(palette.line, 1.0, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
@@ -359,14 +382,13 @@ void GlassPanel::paintOverlay(QPainter& painter, const QRectF& panel, const Them
     if (topHighlight) {
         const qreal inset = cornerRadius * 0.6;
         const QRectF line(panel.left() + inset, panel.top() + 1, panel.width() - 2 * inset, 1);
-        if (line.width() > 0)
-            painter.fillRect(line, palette.panelTopHighlight);
+        if (line.width() > 0) painter.fillRect(line, palette.panelTopHighlight);
     }
     painter.restore();
 }
 
-void GlassPanel::paint(QPainter& painter, const QRectF& panel, const Theme::Palette& palette, qreal cornerRadius,
-                       bool topHighlight) {
+void GlassPanel::paint(QPainter& painter, const QRectF& panel, const Theme::Palette& palette,
+                       qreal cornerRadius, bool topHighlight) {
     paintBackground(painter, panel, palette, cornerRadius);
     paintOverlay(painter, panel, palette, cornerRadius, topHighlight);
 }

@@ -11,7 +11,6 @@
 #include <QString>
 #include <QStringView>
 #include <QWidget>
-
 #include <map>
 
 class QPainter;

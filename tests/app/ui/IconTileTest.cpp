@@ -1,5 +1,6 @@
-#include "UiTestSupport.hpp"
 #include "app/ui/IconTile.hpp"
+
+#include "UiTestSupport.hpp"
 
 #include <gtest/gtest.h>
 
@@ -50,8 +51,10 @@ TEST(IconTileTest, StyleFallsBackToTheOrphanGroupForUnknownCategories) {
     EXPECT_FALSE(IconTile::style(IconTile::application(QImage(4, 4, QImage::Format_RGB32))).has_value());
 
     EXPECT_EQ(painted(IconTile::systemDataCategory("no-such-id")), painted(IconTile::orphanGroup()));
-    EXPECT_NE(painted(IconTile::fileKind(FileKind::unexplored)), painted(IconTile::fileKind(FileKind::smallFiles)));
-    EXPECT_NE(painted(IconTile::fileKind(FileKind::unexplored)), painted(IconTile::fileKind(FileKind::other)));
+    EXPECT_NE(painted(IconTile::fileKind(FileKind::unexplored)),
+              painted(IconTile::fileKind(FileKind::smallFiles)));
+    EXPECT_NE(painted(IconTile::fileKind(FileKind::unexplored)),
+              painted(IconTile::fileKind(FileKind::other)));
 }
 
 TEST(IconTileTest, EveryKindAndCategoryPaintsItsDiagonalGradientAndAWhiteSymbol) {
@@ -65,8 +68,12 @@ TEST(IconTileTest, EveryKindAndCategoryPaintsItsDiagonalGradientAndAWhiteSymbol)
                 << image.pixelColor(spot).name().toStdString() << " vs " << expected.name().toStdString();
         }
         // The symbol: white ink in the middle of the face.
-        const QRect middle = QRectF(kTile.center() - QPointF(kSide * 0.25, kSide * 0.25), QSizeF(kSide * 0.5, kSide * 0.5)).toRect();
-        EXPECT_GT(countPixels(image, middle, [](QColor c) { return c.alpha() == 255 && near(c, Qt::white, 25); }), 20);
+        const QRect middle =
+            QRectF(kTile.center() - QPointF(kSide * 0.25, kSide * 0.25), QSizeF(kSide * 0.5, kSide * 0.5))
+                .toRect();
+        EXPECT_GT(
+            countPixels(image, middle, [](QColor c) { return c.alpha() == 255 && near(c, Qt::white, 25); }),
+            20);
     }
 }
 
@@ -99,7 +106,8 @@ TEST(IconTileTest, MeasuresScaleWithTheSide) {
     // The rim: a bright line just inside the top edge, none at the bottom edge.
     const QImage image = painted(IconTile::fileKind(FileKind::videos));
     const int x = int(kTile.center().x());
-    EXPECT_GT(image.pixelColor(x, int(kTile.top())).lightness(), image.pixelColor(x, int(kTile.top()) + 3).lightness());
+    EXPECT_GT(image.pixelColor(x, int(kTile.top())).lightness(),
+              image.pixelColor(x, int(kTile.top()) + 3).lightness());
 }
 
 TEST(IconTileTest, ApplicationImageCoversTheSquareKeepingItsProportions) {
@@ -113,7 +121,8 @@ TEST(IconTileTest, ApplicationImageCoversTheSquareKeepingItsProportions) {
     const int y = int(kTile.top() + kSide * 0.75);
     EXPECT_TRUE(near(image.pixelColor(int(kTile.left() + kSide * 0.25), y), Qt::red, 8));
     EXPECT_TRUE(near(image.pixelColor(int(kTile.left() + kSide * 0.75), y), Qt::blue, 8));
-    EXPECT_EQ(countPixels(image, kTile.toRect(), [](QColor c) { return c.green() > 200 && c.red() < 80; }), 0);
+    EXPECT_EQ(countPixels(image, kTile.toRect(), [](QColor c) { return c.green() > 200 && c.red() < 80; }),
+              0);
 }
 
 TEST(IconTileTest, WidgetReservesRoomForTheShadowUnlessToldNot) {

@@ -1,5 +1,6 @@
-#include "UiTestSupport.hpp"
 #include "app/ui/SegmentedPills.hpp"
+
+#include "UiTestSupport.hpp"
 #include "app/ui/Symbols.hpp"
 
 #include <QAccessible>
@@ -16,7 +17,8 @@ enum class View { rings, treemap, list, largest, kinds };
 using E = SegmentedPills;
 
 QList<SegmentedPills::Group> twoGroups() {
-    return {{E::entry(View::rings, "Rings", "chart.pie.fill", "Rings help"), E::entry(View::treemap, "Treemap", "square.grid.3x2.fill"),
+    return {{E::entry(View::rings, "Rings", "chart.pie.fill", "Rings help"),
+             E::entry(View::treemap, "Treemap", "square.grid.3x2.fill"),
              E::entry(View::list, "List", "list.bullet")},
             {E::entry(View::largest, "Largest"), E::entry(View::kinds, "Kinds", "square.stack.3d.up.fill")}};
 }
@@ -84,7 +86,8 @@ TEST_F(PillsTest, SelectedPillIsFilledWithTheGradientAndInkedInItsColour) {
     // Dark: the translucent gradient over the backdrop, white ink.
     const QImage dark = render(true);
     const auto& d = Theme::dark();
-    const QColor darkExpected = over(mix(d.segmentSelectedGradient.start, d.segmentSelectedGradient.end, t), d.bg1);
+    const QColor darkExpected =
+        over(mix(d.segmentSelectedGradient.start, d.segmentSelectedGradient.end, t), d.bg1);
     EXPECT_TRUE(near(dark.pixelColor(spot), darkExpected, 4)) << dark.pixelColor(spot).name().toStdString();
     EXPECT_GT(countPixels(dark, selected, is(Qt::white)), 8);
     const QRectF sep = pills.separatorRects()[0];
@@ -104,7 +107,8 @@ TEST_F(PillsTest, HighlightFollowsOptionEquality) {
     for (int i = 0; i < pills.entryCount(); ++i)
         EXPECT_EQ(none.pixelColor(paddingSpot(i)), Theme::light().bg1);
 
-    SegmentedPills twins({{E::entry(7, "One"), E::entry(7, "Same"), E::entry(8, "Other")}}, QVariant::fromValue(7));
+    SegmentedPills twins({{E::entry(7, "One"), E::entry(7, "Same"), E::entry(8, "Other")}},
+                         QVariant::fromValue(7));
     EXPECT_TRUE(twins.isSelected(0));
     EXPECT_TRUE(twins.isSelected(1));
     EXPECT_FALSE(twins.isSelected(2));
@@ -121,7 +125,8 @@ TEST_F(PillsTest, FallsBackToSymbolsWhenTheTitledRowDoesNotFit) {
     // An entry without a symbol keeps its title, with the narrow padding.
     EXPECT_GT(rects[3].width(), 30);
     const QImage narrow = renderOver(pills, Theme::light().bg1);
-    EXPECT_GT(countPixels(narrow, rects[3].toRect(), [](QColor c) { return near(c, Theme::light().ink2, 12); }), 8);
+    EXPECT_GT(
+        countPixels(narrow, rects[3].toRect(), [](QColor c) { return near(c, Theme::light().ink2, 12); }), 8);
     EXPECT_EQ(pills.minimumSizeHint().width(), pills.iconOnlyWidth());
     EXPECT_LT(pills.iconOnlyWidth(), full);
 
@@ -180,9 +185,9 @@ TEST_F(PillsTest, KeyboardMovesBetweenPillsAndSelects) {
 }
 
 TEST_F(PillsTest, TooltipsAndAccessibleNamesComeFromTheEntries) {
-    EXPECT_EQ(pills.toolTip(0), "Rings help");
-    EXPECT_EQ(pills.toolTip(1), "Treemap");
-    EXPECT_TRUE(pills.toolTip(9).isEmpty());
+    EXPECT_EQ(pills.pillToolTip(0), "Rings help");
+    EXPECT_EQ(pills.pillToolTip(1), "Treemap");
+    EXPECT_TRUE(pills.pillToolTip(9).isEmpty());
 
     pills.setIconOnly(true);
     QAccessibleInterface* control = QAccessible::queryAccessibleInterface(&pills);

@@ -1,5 +1,6 @@
-#include "UiTestSupport.hpp"
 #include "app/ui/Symbols.hpp"
+
+#include "UiTestSupport.hpp"
 
 #include <QRawFont>
 #include <gtest/gtest.h>
@@ -29,16 +30,51 @@ TEST(SymbolsTest, EveryMappedGlyphExistsInTheInstalledFont) {
 }
 
 TEST(SymbolsTest, TableCoversTheSymbolsTheScreensName) {
-    const QStringList used{
-        "externaldrive", "externaldrive.fill", "internaldrive", "internaldrive.fill", "magnifyingglass", "stop.fill",
-        "arrow.clockwise", "sidebar.trailing", "gearshape", "chevron.left", "chevron.right", "questionmark.circle",
-        "square.grid.2x2", "chart.pie.fill", "square.grid.3x2.fill", "list.bullet", "arrow.down.to.line.compact",
-        "square.stack.3d.up.fill", "clock.badge.questionmark", "lock.fill", "folder", "folder.fill", "eye", "trash",
-        "trash.fill", "icloud", "icloud.fill", "doc.on.doc", "ellipsis.circle.fill", "checkmark.circle.fill",
-        "exclamationmark.triangle", "exclamationmark.triangle.fill", "circle", "sparkles", "questionmark.folder",
-        "xmark.circle.fill", "chevron.right.circle.fill", "eye.slash", "arrow.right", "person.2.badge.key.fill",
-        "clock.badge.exclamationmark", "person.2.slash", "checkmark.shield.fill", "icloud.slash.fill",
-        "folder.badge.questionmark"};
+    const QStringList used{"externaldrive",
+                           "externaldrive.fill",
+                           "internaldrive",
+                           "internaldrive.fill",
+                           "magnifyingglass",
+                           "stop.fill",
+                           "arrow.clockwise",
+                           "sidebar.trailing",
+                           "gearshape",
+                           "chevron.left",
+                           "chevron.right",
+                           "questionmark.circle",
+                           "square.grid.2x2",
+                           "chart.pie.fill",
+                           "square.grid.3x2.fill",
+                           "list.bullet",
+                           "arrow.down.to.line.compact",
+                           "square.stack.3d.up.fill",
+                           "clock.badge.questionmark",
+                           "lock.fill",
+                           "folder",
+                           "folder.fill",
+                           "eye",
+                           "trash",
+                           "trash.fill",
+                           "icloud",
+                           "icloud.fill",
+                           "doc.on.doc",
+                           "ellipsis.circle.fill",
+                           "checkmark.circle.fill",
+                           "exclamationmark.triangle",
+                           "exclamationmark.triangle.fill",
+                           "circle",
+                           "sparkles",
+                           "questionmark.folder",
+                           "xmark.circle.fill",
+                           "chevron.right.circle.fill",
+                           "eye.slash",
+                           "arrow.right",
+                           "person.2.badge.key.fill",
+                           "clock.badge.exclamationmark",
+                           "person.2.slash",
+                           "checkmark.shield.fill",
+                           "icloud.slash.fill",
+                           "folder.badge.questionmark"};
     for (const QString& name : used)
         EXPECT_TRUE(Symbols::has(name)) << name.toStdString();
     EXPECT_EQ(Symbols::names().removeDuplicates(), 0);

@@ -5,7 +5,6 @@
 #include <QPainter>
 #include <QRect>
 #include <QWidget>
-
 #include <cmath>
 #include <functional>
 
@@ -39,9 +38,9 @@ inline QColor over(const QColor& top, const QColor& under) {
 }
 
 inline QColor mix(const QColor& a, const QColor& b, qreal t) {
-    return QColor::fromRgbF(float(a.redF() + (b.redF() - a.redF()) * t), float(a.greenF() + (b.greenF() - a.greenF()) * t),
-                            float(a.blueF() + (b.blueF() - a.blueF()) * t),
-                            float(a.alphaF() + (b.alphaF() - a.alphaF()) * t));
+    return QColor::fromRgbF(
+        float(a.redF() + (b.redF() - a.redF()) * t), float(a.greenF() + (b.greenF() - a.greenF()) * t),
+        float(a.blueF() + (b.blueF() - a.blueF()) * t), float(a.alphaF() + (b.alphaF() - a.alphaF()) * t));
 }
 
 inline int countPixels(const QImage& image, const QRect& area, const std::function<bool(QColor)>& test) {
@@ -49,8 +48,7 @@ inline int countPixels(const QImage& image, const QRect& area, const std::functi
     const QRect clipped = area.intersected(image.rect());
     for (int y = clipped.top(); y <= clipped.bottom(); ++y)
         for (int x = clipped.left(); x <= clipped.right(); ++x)
-            if (test(image.pixelColor(x, y)))
-                ++count;
+            if (test(image.pixelColor(x, y))) ++count;
     return count;
 }
 
@@ -59,8 +57,7 @@ inline QRect inkBounds(const QImage& image) {
     QRect bounds;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            if (qAlpha(image.pixel(x, y)) > 24)
-                bounds |= QRect(x, y, 1, 1);
+            if (qAlpha(image.pixel(x, y)) > 24) bounds |= QRect(x, y, 1, 1);
     return bounds;
 }
 
