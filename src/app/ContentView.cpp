@@ -2,6 +2,7 @@
 
 #include "access/AccessAuditor.hpp"
 #include "app/CenterView.hpp"
+#include "app/Motion.hpp"
 #include "app/Placeholders.hpp"
 #include "app/ScanScreenText.hpp"
 #include "app/ScanScreens.hpp"
@@ -13,8 +14,10 @@
 #include "platform/HostSystem.hpp"
 #include "scan/Format.hpp"
 
+#include <QGraphicsOpacityEffect>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QPropertyAnimation>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -25,6 +28,24 @@ constexpr int kTopBarHeight = 52;
 constexpr int kPathBarHeight = 40;
 constexpr int kInspectorWidth = 302;
 constexpr int kInspectorInset = 334;
+
+// Screens that take the content area's place fade in, as every change of screen does.
+void fadeIn(QWidget* widget) {
+    const int duration = motionDuration(250);
+    if (duration == 0) return;
+    auto* effect = new QGraphicsOpacityEffect(widget);
+    effect->setOpacity(0);
+    widget->setGraphicsEffect(effect);
+    auto* animation = new QPropertyAnimation(effect, "opacity", widget);
+    animation->setDuration(duration);
+    animation->setStartValue(0.0);
+    animation->setEndValue(1.0);
+    animation->setEasingCurve(QEasingCurve::InOutQuad);
+    // The effect goes once the fade is done, so the screen draws directly again.
+    QObject::connect(animation, &QPropertyAnimation::finished, widget,
+                     [widget] { widget->setGraphicsEffect(nullptr); });
+    animation->start(QAbstractAnimation::DeleteWhenStopped);
+}
 
 } // namespace
 
@@ -176,6 +197,7 @@ void ContentView::updateScreens() {
         centerView_ = new CenterView(*selectedVolume_, *history_, *scanState_, *selection_, settings_,
                                      options_, contentArea_);
         centerView_->show();
+        fadeIn(centerView_);
     }
     if (!gatePassed || sectionsReachable()) {
         delete picker_;
@@ -183,16 +205,15 @@ void ContentView::updateScreens() {
     } else if (!picker_) {
         picker_ = makeVolumePicker();
         picker_->show();
+        fadeIn(picker_);
     }
     gate_->setVisible(!gatePassed && !sectionsReachable());
 
     const bool diskSection = section_ == AppSection::macintoshHD;
     if (centerView_) {
-        // The scan screen stays in place under the other sections, so a scan goes on.
-        centerView_->setVisible(true);
-        centerView_->setAttribute(Qt::WA_TransparentForMouseEvents, !diskSection);
-        centerView_->setGraphicsEffect(nullptr);
-        if (!diskSection) centerView_->lower();
+        // The scan screen stays in place under the other sections, so a scan goes on; it is
+        // only hidden there.
+        centerView_->setVisible(diskSection);
         centerView_->setDetailsPanelInset(diskSection && isInspectorPresented_ ? kInspectorInset : 0);
     }
 
