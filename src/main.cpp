@@ -1,11 +1,12 @@
-#include "app/LaunchOptions.hpp"
 #include "scan/ScanReport.hpp"
 
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 
 #if defined(QUILLMERE_WITH_UI)
 #include "app/ContentView.hpp"
+#include "app/LaunchOptions.hpp"
 #include "app/MainWindow.hpp"
 #include "app/state/AppSettings.hpp"
 
@@ -13,16 +14,23 @@
 #include <QFont>
 #endif
 
+namespace {
+
+// The command-line report: scans "/", prints, exits 0. Decided before anything touches a
+// display, so it runs on machines without one.
+[[noreturn]] void runScanReportAndExit() {
+    std::ios::sync_with_stdio(false);
+    quillmere::runScanDebugReport("/", std::cout);
+    std::cout.flush();
+    std::exit(0);
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
-    const quillmere::LaunchOptions options = quillmere::LaunchOptions::fromProcess(argc, argv);
-    // Decided before anything touches a display, so the report runs on machines without one.
-    if (options.wantsScanDebugReport()) {
-        std::ios::sync_with_stdio(false);
-        quillmere::runScanDebugReport("/", std::cout);
-        std::cout.flush();
-        std::exit(0);
-    }
 #if defined(QUILLMERE_WITH_UI)
+    const quillmere::LaunchOptions options = quillmere::LaunchOptions::fromProcess(argc, argv);
+    if (options.wantsScanDebugReport()) runScanReportAndExit();
     QApplication app(argc, argv);
     QApplication::setApplicationName("Quillmere");
     QApplication::setOrganizationName("Quillmere");
@@ -38,9 +46,12 @@ int main(int argc, char** argv) {
     window.content().runLaunchTask();
     return app.exec();
 #else
-    if (options.isTestHost) return 0;
-    std::cerr << "This build of Quillmere has no window. Run it with --scan-debug for the command-line scan "
-                 "report.\n";
+    // The model-only build (sanitizer runs) has just the command-line report.
+    const bool testHost = std::getenv("XCTestConfigurationFilePath") != nullptr;
+    for (int i = 0; i < argc && !testHost; ++i)
+        if (std::strcmp(argv[i], "--scan-debug") == 0) runScanReportAndExit();
+    if (testHost) return 0;
+    std::cerr << "This build of Quillmere has no window. Run it with --scan-debug for the command-line scan report.\n";
     return 2;
 #endif
 }
