@@ -45,9 +45,7 @@ void PlaceholderView::paintEvent(QPaintEvent*) {
     painter.setPen(QPen(palette.line, 1, Qt::DashLine));
     painter.setBrush(palette.fill);
     painter.drawRoundedRect(card, 14, 14);
-    QFont title("Inter");
-    title.setPixelSize(17);
-    title.setWeight(QFont::DemiBold);
+    QFont title = Theme::uiFont(17, QFont::DemiBold);
     painter.setFont(title);
     painter.setPen(palette.ink2);
     if (compact) {
@@ -59,9 +57,7 @@ void PlaceholderView::paintEvent(QPaintEvent*) {
     painter.drawText(QRectF(card.left(), card.center().y() - 30, card.width(), 26), Qt::AlignCenter,
                      viewName_);
     if (!detail_.isEmpty()) {
-        QFont body("Inter");
-        body.setPixelSize(12);
-        painter.setFont(body);
+        painter.setFont(Theme::uiFont(12));
         painter.setPen(palette.ink3);
         painter.drawText(QRectF(card.left() + 20, card.center().y(), card.width() - 40, 36),
                          Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, detail_);

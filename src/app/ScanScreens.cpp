@@ -21,13 +21,6 @@ QColor withOpacity(QColor color, double opacity) {
     return color;
 }
 
-QFont uiFont(double pointSize, QFont::Weight weight) {
-    QFont font("Inter");
-    font.setPixelSize(static_cast<int>(std::lround(pointSize)));
-    font.setWeight(weight);
-    return font;
-}
-
 // Brings an angle in degrees into [0, 360) and returns it as a fraction of a turn.
 double hueFraction(double degrees) {
     return std::fmod(std::fmod(degrees, 360.0) + 360.0, 360.0) / 360.0;
@@ -77,7 +70,7 @@ CapsuleButton::CapsuleButton(const QString& title, const QString& symbolName, bo
 }
 
 QSize CapsuleButton::sizeHint() const {
-    const QFont font = uiFont(prominent_ ? 13 : 12, prominent_ ? QFont::DemiBold : QFont::Medium);
+    const QFont font = Theme::uiFont(prominent_ ? 13 : 12, prominent_ ? QFont::DemiBold : QFont::Medium);
     const QFontMetrics metrics(font);
     const int symbol = symbolName_.isEmpty() ? 0 : metrics.height() + 6;
     const int padding = prominent_ ? 10 + 16 : 6 + 12;
@@ -123,7 +116,7 @@ void CapsuleButton::paintEvent(QPaintEvent*) {
         painter.setBrush(Qt::NoBrush);
         painter.drawRoundedRect(area.adjusted(-0.5, -0.5, 0.5, 0.5), radius, radius);
     }
-    const QFont font = uiFont(prominent_ ? 13 : 12, prominent_ ? QFont::DemiBold : QFont::Medium);
+    const QFont font = Theme::uiFont(prominent_ ? 13 : 12, prominent_ ? QFont::DemiBold : QFont::Medium);
     const QFontMetrics metrics(font);
     const double symbolSide = symbolName_.isEmpty() ? 0 : metrics.height();
     const double gap = symbolName_.isEmpty() ? 0 : 6;
@@ -172,8 +165,8 @@ void ReadyToScanView::resizeEvent(QResizeEvent*) {
 
 // The column: badge, 22, title + 6 + sentence, 22, button; centred as a whole.
 void ReadyToScanView::layoutChildren() {
-    const QFont title = uiFont(17, QFont::DemiBold);
-    const QFont body = uiFont(12, QFont::Normal);
+    const QFont title = Theme::uiFont(17, QFont::DemiBold);
+    const QFont body = Theme::uiFont(12, QFont::Normal);
     const double textHeight =
         QFontMetricsF(title).height() + 6 +
         wrappedTextRect(body, QString::fromStdString(readyToScanSentence(volumeName_.toStdString())),
@@ -192,8 +185,8 @@ void ReadyToScanView::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
     const Theme::Palette& palette = Theme::palette(Theme::isDark(this));
     const QColor accent = Theme::accent(Theme::isDark(this));
-    const QFont title = uiFont(17, QFont::DemiBold);
-    const QFont body = uiFont(12, QFont::Normal);
+    const QFont title = Theme::uiFont(17, QFont::DemiBold);
+    const QFont body = Theme::uiFont(12, QFont::Normal);
     const QString sentence = QString::fromStdString(readyToScanSentence(volumeName_.toStdString()));
     const QRectF sentenceBox = wrappedTextRect(body, sentence, kTextWidth);
     const double textHeight = QFontMetricsF(title).height() + 6 + sentenceBox.height();
@@ -246,7 +239,7 @@ void ScanProgressBar::setFigures(int64_t bytesScanned, int64_t totalCapacityByte
 
 void ScanProgressBar::resizeEvent(QResizeEvent*) {
     const QSize button = stop_->sizeHint();
-    const int textHeight = QFontMetrics(uiFont(11, QFont::Normal)).height();
+    const int textHeight = QFontMetrics(Theme::uiFont(11, QFont::Normal)).height();
     stop_->setGeometry((width() - button.width()) / 2, 5 + 9 + textHeight + 9, button.width(),
                        button.height());
 }
@@ -269,7 +262,7 @@ void ScanProgressBar::paintEvent(QPaintEvent*) {
         painter.setBrush(gradient);
         painter.drawRoundedRect(filled, 2.5, 2.5);
     }
-    const QFont font = uiFont(11, QFont::Normal);
+    const QFont font = Theme::uiFont(11, QFont::Normal);
     painter.setFont(font);
     painter.setPen(palette.ink2);
     painter.drawText(QRectF(0, 5 + 9, width(), QFontMetricsF(font).height()),
@@ -353,16 +346,16 @@ void ScanningIllustrationView::resizeEvent(QResizeEvent*) {
 
 namespace {
 double columnHeight(bool withBar) {
-    const double text = QFontMetricsF(uiFont(15, QFont::DemiBold)).height() + 6 +
-                        QFontMetricsF(uiFont(12, QFont::Normal)).height();
+    const double text = QFontMetricsF(Theme::uiFont(15, QFont::DemiBold)).height() + 6 +
+                        QFontMetricsF(Theme::uiFont(12, QFont::Normal)).height();
     return kIllustrationSide + 28 + text + (withBar ? 28 + 72 : 0);
 }
 } // namespace
 
 void ScanningIllustrationView::layoutChildren() {
     const double top = (height() - columnHeight(progress_.has_value())) / 2;
-    const double textHeight = QFontMetricsF(uiFont(15, QFont::DemiBold)).height() + 6 +
-                              QFontMetricsF(uiFont(12, QFont::Normal)).height();
+    const double textHeight = QFontMetricsF(Theme::uiFont(15, QFont::DemiBold)).height() + 6 +
+                              QFontMetricsF(Theme::uiFont(12, QFont::Normal)).height();
     bar_->setGeometry(static_cast<int>((width() - kBarWidth) / 2),
                       static_cast<int>(top + kIllustrationSide + 28 + textHeight + 28),
                       static_cast<int>(kBarWidth), 72);
@@ -384,8 +377,8 @@ void ScanningIllustrationView::paintEvent(QPaintEvent*) {
     paintIllustration(painter, centre, seconds);
 
     double y = top + kIllustrationSide + 28;
-    const QFont title = uiFont(15, QFont::DemiBold);
-    const QFont status = uiFont(12, QFont::Normal);
+    const QFont title = Theme::uiFont(15, QFont::DemiBold);
+    const QFont status = Theme::uiFont(12, QFont::Normal);
     painter.setFont(title);
     painter.setPen(palette.ink);
     const double titleHeight = QFontMetricsF(title).height();
