@@ -1,0 +1,409 @@
+// Measures the scan engine on a folder against a bare parallel walk and, with --compare,
+// against gdu, du and ncdu.
+//
+//   scan-bench DIR [--runs N] [--compare]
+//
+// Every measured scan runs in a process of its own: its peak resident memory is that
+// process's peak (wait4's ru_maxrss) less the peak of an idle process of the same kind, so
+// one scan's memory never hides behind another's, and a run starts with a fresh heap.
+#include "BareWalk.hpp"
+#include "scan/DiskScanner.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kBareWalkThreads = 8;
+
+// What a measuring child sends back through its pipe.
+struct ChildReport {
+    int ok = 0;
+    double seconds = 0;
+    int64_t files = 0;
+    int64_t folders = 0;
+    int64_t allocatedBytes = 0;
+    int64_t nodes = -1; // -1 when the walk keeps no tree
+    int64_t highWaterKiB = 0;
+};
+
+struct Measurement {
+    ChildReport report;
+    double seconds = 0;
+    int64_t peakKiB = 0;
+    bool ok = false;
+};
+
+int64_t highWaterMarkKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.starts_with("VmHWM:")) return std::strtoll(line.c_str() + 6, nullptr, 10);
+    return 0;
+}
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Runs `body` in a forked child. The parent never starts a thread, so the child inherits
+// no lock held elsewhere, and whatever pool the body starts dies with the child.
+Measurement measureInChild(const std::function<ChildReport()>& body) {
+    int channel[2];
+    if (::pipe(channel) != 0) return {};
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid < 0) return {};
+    if (pid == 0) {
+        ::close(channel[0]);
+        ChildReport report = body();
+        report.highWaterKiB = highWaterMarkKiB();
+        const ssize_t written = ::write(channel[1], &report, sizeof report);
+        // Leaving at once skips tearing down the scanned tree, which is no part of a scan.
+        ::_exit(written == static_cast<ssize_t>(sizeof report) ? 0 : 1);
+    }
+    ::close(channel[1]);
+    Measurement measurement;
+    size_t received = 0;
+    auto* bytes = reinterpret_cast<char*>(&measurement.report);
+    while (received < sizeof measurement.report) {
+        const ssize_t read = ::read(channel[0], bytes + received, sizeof measurement.report - received);
+        if (read < 0 && errno == EINTR) continue;
+        if (read <= 0) break;
+        received += static_cast<size_t>(read);
+    }
+    ::close(channel[0]);
+    int status = 0;
+    rusage usage{};
+    while (::wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
+    }
+    measurement.ok = received == sizeof measurement.report && WIFEXITED(status) && WEXITSTATUS(status) == 0 &&
+                     measurement.report.ok;
+    measurement.seconds = measurement.report.seconds;
+    measurement.peakKiB = usage.ru_maxrss;
+    return measurement;
+}
+
+// Runs a program with its output discarded (errors kept in `errorFile`), timed from fork
+// to reaping, so its start-up counts, as it would for a user.
+Measurement measureProgram(const std::vector<std::string>& arguments, const std::string& errorFile) {
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    std::fflush(nullptr);
+    const auto start = Clock::now();
+    const pid_t pid = ::fork();
+    if (pid < 0) return {};
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_RDWR);
+        const int errors = ::open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(null, STDIN_FILENO);
+        ::dup2(null, STDOUT_FILENO);
+        ::dup2(errors >= 0 ? errors : null, STDERR_FILENO);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    while (::wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
+    }
+    Measurement measurement;
+    measurement.seconds = secondsSince(start);
+    measurement.peakKiB = usage.ru_maxrss;
+    measurement.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    measurement.report.ok = measurement.ok;
+    return measurement;
+}
+
+int64_t countNodes(const quillmere::FileNode& root) {
+    int64_t count = 0;
+    std::vector<const quillmere::FileNode*> pending{&root};
+    while (!pending.empty()) {
+        const quillmere::FileNode* node = pending.back();
+        pending.pop_back();
+        ++count;
+        for (const quillmere::FileNode& child : node->children())
+            pending.push_back(&child);
+    }
+    return count;
+}
+
+ChildReport engineScan(const std::string& root, const std::string& home) {
+    quillmere::DiskScanner scanner(200);
+    const auto start = Clock::now();
+    // Never freed: the child leaves without tearing the tree down.
+    auto* result = new std::optional<quillmere::DiskScanResult>(scanner.scanToEnd(root, true, home));
+    ChildReport report;
+    report.seconds = secondsSince(start);
+    if (!*result) return report;
+    const quillmere::FileNode& tree = (*result)->root;
+    report.ok = 1;
+    report.files = tree.fileCount();
+    report.folders = tree.folderCount();
+    report.allocatedBytes = tree.allocatedSize();
+    report.nodes = countNodes(tree);
+    return report;
+}
+
+ChildReport bareScan(const std::string& root) {
+    const auto start = Clock::now();
+    const quillmere::bench::BareWalkTotals totals = quillmere::bench::bareWalk(root, kBareWalkThreads);
+    ChildReport report;
+    report.seconds = secondsSince(start);
+    report.ok = totals.ok ? 1 : 0;
+    report.files = totals.files;
+    report.folders = totals.folders;
+    report.allocatedBytes = totals.allocatedBytes;
+    return report;
+}
+
+// One contender's runs: the first warms up and is dropped.
+struct Series {
+    std::string name;
+    std::vector<Measurement> runs;
+    int64_t idleKiB = 0; // peak of the same kind of process doing nothing (or scanning nothing)
+    std::string failure;
+
+    bool ok() const { return !runs.empty() && failure.empty(); }
+    double best() const {
+        double best = runs.front().seconds;
+        for (const Measurement& run : runs)
+            best = std::min(best, run.seconds);
+        return best;
+    }
+    double median() const {
+        std::vector<double> seconds;
+        for (const Measurement& run : runs)
+            seconds.push_back(run.seconds);
+        std::sort(seconds.begin(), seconds.end());
+        const size_t middle = seconds.size() / 2;
+        return seconds.size() % 2 ? seconds[middle] : (seconds[middle - 1] + seconds[middle]) / 2;
+    }
+    int64_t peakKiB() const {
+        int64_t peak = 0;
+        for (const Measurement& run : runs)
+            peak = std::max(peak, run.peakKiB);
+        return peak;
+    }
+    int64_t ownPeakBytes() const { return std::max<int64_t>(0, peakKiB() - idleKiB) * 1024; }
+};
+
+Series measureSeries(const std::string& name, int runs, int64_t idleKiB,
+                     const std::function<Measurement()>& measureOnce) {
+    Series series{name, {}, idleKiB, {}};
+    std::fprintf(stderr, "scan-bench: %s ", name.c_str());
+    for (int i = 0; i <= runs; ++i) {
+        const Measurement measurement = measureOnce();
+        std::fprintf(stderr, "%s%.3f", i == 0 ? "(warm-up " : " ", measurement.seconds);
+        if (i == 0) std::fprintf(stderr, ")");
+        if (!measurement.ok) {
+            series.failure = "failed";
+            break;
+        }
+        if (i > 0) series.runs.push_back(measurement);
+    }
+    std::fprintf(stderr, "\n");
+    return series;
+}
+
+bool isOnPath(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    std::string directories = path ? path : "/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= directories.size()) {
+        const size_t end = std::min(directories.find(':', start), directories.size());
+        const std::string candidate = directories.substr(start, end - start) + "/" + program;
+        if (::access(candidate.c_str(), X_OK) == 0) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+void installMissingPeers() {
+    if (isOnPath("gdu") && isOnPath("ncdu")) return;
+    std::fprintf(stderr, "scan-bench: installing gdu and ncdu from Debian packages\n");
+    std::fflush(nullptr);
+    if (::fork() == 0) {
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, STDOUT_FILENO);
+        ::execlp("apt-get", "apt-get", "install", "-y", "--no-install-recommends", "gdu", "ncdu", nullptr);
+        ::_exit(127);
+    }
+    int status = 0;
+    ::wait(&status);
+}
+
+std::string grouped(int64_t value) {
+    const std::string digits = std::to_string(value < 0 ? -value : value);
+    std::string text = value < 0 ? "-" : "";
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) text.push_back(',');
+        text.push_back(digits[i]);
+    }
+    return text;
+}
+
+void printRow(const Series& series, int64_t files, int64_t entries) {
+    if (!series.ok()) {
+        std::printf("%-28s %s\n", series.name.c_str(),
+                    series.failure.empty() ? "not run" : series.failure.c_str());
+        return;
+    }
+    const int64_t nodes = series.runs.back().report.nodes;
+    const double own = static_cast<double>(series.ownPeakBytes());
+    std::printf(
+        "%-28s %8.3f %8.3f %12s %9.1f %9.1f %8.1f %8.1f %11s\n", series.name.c_str(), series.best(),
+        series.median(), grouped(static_cast<int64_t>(static_cast<double>(files) / series.best())).c_str(),
+        static_cast<double>(series.peakKiB()) / 1024, own / (1 << 20), own / static_cast<double>(files),
+        own / static_cast<double>(entries), nodes >= 0 ? grouped(nodes).c_str() : "-");
+}
+
+void printRatio(const char* label, const Series& engine, const Series& other, int64_t files,
+                const char* target) {
+    if (!engine.ok() || !other.ok()) return;
+    const double memory = other.ownPeakBytes() > 0 ? static_cast<double>(engine.ownPeakBytes()) /
+                                                         static_cast<double>(other.ownPeakBytes())
+                                                   : 0;
+    std::printf("%-22s time %.2fx best, %.2fx median; memory per file %.2fx (%.1f vs %.1f B)%s\n", label,
+                engine.best() / other.best(), engine.median() / other.median(), memory,
+                static_cast<double>(engine.ownPeakBytes()) / static_cast<double>(files),
+                static_cast<double>(other.ownPeakBytes()) / static_cast<double>(files), target);
+}
+
+[[noreturn]] void usage() {
+    std::fprintf(stderr, "Usage: scan-bench DIR [--runs N] [--compare]\n");
+    std::exit(2);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string folder;
+    int runs = 5;
+    bool compare = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--runs" && i + 1 < argc)
+            runs = std::max(1, std::atoi(argv[++i]));
+        else if (argument == "--compare")
+            compare = true;
+        else if (argument.starts_with("-") || !folder.empty())
+            usage();
+        else
+            folder = argument;
+    }
+    if (folder.empty()) usage();
+    char* resolved = ::realpath(folder.c_str(), nullptr);
+    if (!resolved) {
+        std::fprintf(stderr, "scan-bench: %s: %s\n", folder.c_str(), std::strerror(errno));
+        return 1;
+    }
+    folder = resolved;
+    std::free(resolved);
+    const char* homeVariable = std::getenv("HOME");
+    const std::string home = homeVariable ? homeVariable : "/root";
+
+    const auto idleChild = [] { return measureInChild([] { return ChildReport{.ok = 1}; }).peakKiB; };
+
+    std::vector<Series> all;
+    all.push_back(measureSeries("engine (DiskScanner)", runs, idleChild(),
+                                [&] { return measureInChild([&] { return engineScan(folder, home); }); }));
+    all.push_back(measureSeries("bare walk (8 threads)", runs, idleChild(),
+                                [&] { return measureInChild([&] { return bareScan(folder); }); }));
+
+    if (compare) {
+        installMissingPeers();
+        char emptyTemplate[] = "/tmp/scan-bench-empty-XXXXXX";
+        const char* empty = ::mkdtemp(emptyTemplate);
+        const std::string errorFile = "/tmp/scan-bench-errors-" + std::to_string(::getpid());
+        struct Peer {
+            std::string name;
+            std::vector<std::string> command; // the folder goes last
+        };
+        const std::vector<Peer> peers{{"gdu -n -p -x", {"gdu", "-n", "-p", "-x"}},
+                                      {"du -sx", {"du", "-sx"}},
+                                      {"ncdu -0 -x -o /dev/null", {"ncdu", "-0", "-x", "-o", "/dev/null"}}};
+        for (const Peer& peer : peers) {
+            if (!isOnPath(peer.command.front())) {
+                all.push_back(Series{peer.name, {}, 0, "not installed"});
+                continue;
+            }
+            std::vector<std::string> onEmpty = peer.command;
+            onEmpty.push_back(empty ? empty : "/var/empty");
+            // Its own start-up memory (runtime, libraries) is no part of what it keeps per file.
+            const int64_t idle = measureProgram(onEmpty, errorFile).peakKiB;
+            std::vector<std::string> onFolder = peer.command;
+            onFolder.push_back(folder);
+            Series series =
+                measureSeries(peer.name, runs, idle, [&] { return measureProgram(onFolder, errorFile); });
+            if (!series.failure.empty()) {
+                std::ifstream errors(errorFile);
+                std::string line;
+                if (std::getline(errors, line)) series.failure += ": " + line;
+            }
+            all.push_back(std::move(series));
+        }
+        if (empty) ::rmdir(empty);
+        ::unlink(errorFile.c_str());
+    }
+
+    const Series& engine = all[0];
+    const Series& bare = all[1];
+    const ChildReport tree = engine.ok() ? engine.runs.back().report : bare.runs.back().report;
+    const int64_t files = std::max<int64_t>(tree.files, 1);
+    const int64_t entries = std::max<int64_t>(tree.files + tree.folders, 1);
+
+    std::printf("scan-bench: %s\n", folder.c_str());
+    std::printf("  engine found  %s files, %s folders, %.2f GiB allocated\n", grouped(tree.files).c_str(),
+                grouped(tree.folders).c_str(), static_cast<double>(tree.allocatedBytes) / (1 << 30));
+    if (bare.ok()) {
+        const ChildReport& walked = bare.runs.back().report;
+        std::printf("  bare walk found %s files, %s folders, %.2f GiB allocated\n",
+                    grouped(walked.files).c_str(), grouped(walked.folders).c_str(),
+                    static_cast<double>(walked.allocatedBytes) / (1 << 30));
+    }
+    std::printf("  %u processors online; %d measured runs after one warm-up each, warm cache\n",
+                std::thread::hardware_concurrency(), runs);
+    std::printf(
+        "  own peak = peak RSS of the run's process less an idle one's (the engine and bare walk: an\n"
+        "  idle forked child; a peer: the same program on an empty folder); per file and per entry\n"
+        "  (files + folders) divide it by the engine's counts\n\n");
+    std::printf("%-28s %8s %8s %12s %9s %9s %8s %8s %11s\n", "", "best s", "median s", "files/s", "peak MiB",
+                "own MiB", "B/file", "B/entry", "nodes kept");
+    for (const Series& series : all)
+        printRow(series, files, entries);
+    std::printf("\n");
+
+    printRatio("engine / bare walk:", engine, bare, files, "  [time target <= 1.5x]");
+    for (const Series& series : all) {
+        if (series.name.starts_with("gdu"))
+            printRatio("engine / gdu:", engine, series, files,
+                       "  [targets: time <= 0.50x (stretch 0.35x), memory per file below 1x]");
+        else if (series.name.starts_with("ncdu"))
+            printRatio("engine / ncdu:", engine, series, files, "  [target: memory per file below 1x]");
+        else if (series.name.starts_with("du "))
+            printRatio("engine / du:", engine, series, files, "");
+    }
+    if (engine.ok())
+        std::printf("engine own peak per entry: %.1f B  [target <= 150, stretch 110]\n",
+                    static_cast<double>(engine.ownPeakBytes()) / static_cast<double>(entries));
+    return engine.ok() ? 0 : 1;
+}
