@@ -1,11 +1,14 @@
 #include "app/ContentView.hpp"
 
 #include "access/AccessAuditor.hpp"
+#include "app/BottomPathBar.hpp"
 #include "app/CenterView.hpp"
+#include "app/MainTopBar.hpp"
 #include "app/Motion.hpp"
 #include "app/Placeholders.hpp"
 #include "app/ScanScreenText.hpp"
 #include "app/ScanScreens.hpp"
+#include "app/VolumePickerView.hpp"
 #include "app/state/AppSettings.hpp"
 #include "app/state/NavigationHistory.hpp"
 #include "app/state/ScanState.hpp"
@@ -24,8 +27,6 @@
 namespace quillmere {
 namespace {
 
-constexpr int kTopBarHeight = 52;
-constexpr int kPathBarHeight = 40;
 constexpr int kInspectorWidth = 302;
 constexpr int kInspectorInset = 334;
 
@@ -57,9 +58,8 @@ ContentView::Host ContentView::Host::system() {
 ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Host host, QWidget* parent)
     : QWidget(parent), options_(options), settings_(settings), host_(std::move(host)),
       history_(new NavigationHistory(this)), scanState_(new ScanState(std::nullopt, host_.snapshotIO, this)),
-      selection_(new SelectionState(this)), section_(AppSection::macintoshHD),
-      topBar_(new PlaceholderView("MainTopBar", {}, this)), contentArea_(new QWidget(this)),
-      pathBar_(new PlaceholderView("BottomPathBar", {}, this)),
+      selection_(new SelectionState(this)), section_(AppSection::macintoshHD), topBar_(new MainTopBar(this)),
+      contentArea_(new QWidget(this)), pathBar_(new BottomPathBar(*history_, this)),
       gate_(new PlaceholderView(
           "PermissionGateView",
           "Quillmere reads your disk to size it. It never deletes anything you didn't ask it to.",
@@ -71,6 +71,29 @@ ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Ho
     isFullDiskAccessGranted_ = host_.hasFullDiskAccess();
     volumes_ = host_.listVolumes();
     section_ = options_.launchSection();
+
+    connect(topBar_, &MainTopBar::sectionSelected, this, &ContentView::setSection);
+    connect(topBar_, &MainTopBar::viewModeSelected, this,
+            [this](DiskViewMode mode) { settings_.setDiskViewMode(mode); });
+    connect(topBar_, &MainTopBar::chooseAnotherDiskRequested, this, &ContentView::chooseAnotherDisk);
+    connect(topBar_, &MainTopBar::rescanRequested, this, &ContentView::rescan);
+    connect(topBar_, &MainTopBar::toggleInspectorRequested, this, &ContentView::toggleInspector);
+    connect(topBar_, &MainTopBar::openSettingsRequested, this, &ContentView::openSettingsRequested);
+    connect(pathBar_, &BottomPathBar::backRequested, this,
+            [this] { navigate([this] { history_->goBack(); }); });
+    connect(pathBar_, &BottomPathBar::forwardRequested, this,
+            [this] { navigate([this] { history_->goForward(); }); });
+    connect(pathBar_, &BottomPathBar::crumbSelected, this, [this](int index) {
+        navigate([this, index] {
+            const auto path = history_->currentPath();
+            // The last crumb is the folder shown: choosing it changes nothing.
+            if (index >= 0 && static_cast<size_t>(index) + 1 < path.size())
+                history_->visit(std::vector<FileNode>(path.begin(), path.begin() + index + 1));
+        });
+    });
+    connect(history_, &NavigationHistory::visitsChanged, this, &ContentView::updateScreens);
+    connect(history_, &NavigationHistory::currentIndexChanged, this, &ContentView::updateScreens);
+    connect(&settings_, &AppSettings::diskViewModeChanged, this, &ContentView::updateScreens);
 
     gate_->setAction("Continue");
     connect(gate_, &PlaceholderView::actionTriggered, this,
@@ -169,21 +192,10 @@ void ContentView::reprobeAccess() {
     updateScreens();
 }
 
-QWidget* ContentView::makeVolumePicker() {
-    auto* picker = new PlaceholderView("VolumePickerView", "Choose the disk to scan.", contentArea_);
-    auto* column = new QVBoxLayout(picker);
-    column->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
-    column->setContentsMargins(0, 0, 0, 120);
-    for (const ScannableVolume& volume : pickerVolumes()) {
-        auto* button = new QPushButton(
-            QString::fromStdString(volume.name + " \u2014 " + formatByteCount(volume.availableCapacityBytes) +
-                                   " free of " + formatByteCount(volume.totalCapacityBytes)),
-            picker);
-        button->setCursor(Qt::PointingHandCursor);
-        connect(button, &QPushButton::clicked, this, [this, volume] { startScan(volume); });
-        column->addWidget(button);
-    }
-    return picker;
+// Every navigation step clears the selection first, so the inspector closes.
+void ContentView::navigate(const std::function<void()>& step) {
+    selection_->setSelectedNode(std::nullopt);
+    step();
 }
 
 void ContentView::updateScreens() {
@@ -203,7 +215,10 @@ void ContentView::updateScreens() {
         delete picker_;
         picker_ = nullptr;
     } else if (!picker_) {
-        picker_ = makeVolumePicker();
+        picker_ = new VolumePickerView(contentArea_);
+        picker_->setVolumes(pickerVolumes());
+        connect(picker_, &VolumePickerView::volumeSelected, this,
+                [this](const ScannableVolume& v) { startScan(v); });
         picker_->show();
         fadeIn(picker_);
     }
@@ -241,6 +256,13 @@ void ContentView::updateScreens() {
         inspector_->raise();
     }
     pathBar_->setVisible(sectionsReachable() && diskSection && !scanState_->isScanning());
+    topBar_->setSelection(section_);
+    topBar_->setSectionsReachable(sectionsReachable());
+    topBar_->setIsScanning(scanState_->isScanning());
+    topBar_->setHasNodeSelected(selection_->selectedNode().has_value());
+    topBar_->setCanChooseAnotherDisk(pickerVolumes().size() > 1);
+    topBar_->setViewMode(settings_.diskViewMode());
+    topBar_->setHasTree(!history_->currentPath().empty());
     layoutLayers();
     update();
 }
@@ -250,13 +272,14 @@ void ContentView::resizeEvent(QResizeEvent*) {
 }
 
 void ContentView::layoutLayers() {
-    const int pathBar = pathBar_->isVisible() ? kPathBarHeight : 0;
-    topBar_->setGeometry(0, 0, width(), kTopBarHeight);
-    contentArea_->setGeometry(0, kTopBarHeight, width(), height() - kTopBarHeight - pathBar);
+    const int pathBar = pathBar_->isVisible() ? BottomPathBar::kHeight : 0;
+    topBar_->setGeometry(0, 0, width(), MainTopBar::kHeight);
+    contentArea_->setGeometry(0, MainTopBar::kHeight, width(), height() - MainTopBar::kHeight - pathBar);
     pathBar_->setGeometry(0, height() - pathBar, width(), pathBar);
     const QRect area(QPoint(0, 0), contentArea_->size());
-    for (QWidget* layer : {static_cast<QWidget*>(centerView_), picker_, static_cast<QWidget*>(gate_),
-                           static_cast<QWidget*>(systemData_), static_cast<QWidget*>(applications_)})
+    for (QWidget* layer :
+         {static_cast<QWidget*>(centerView_), static_cast<QWidget*>(picker_), static_cast<QWidget*>(gate_),
+          static_cast<QWidget*>(systemData_), static_cast<QWidget*>(applications_)})
         if (layer) layer->setGeometry(area);
     inspector_->setGeometry(area.width() - 16 - kInspectorWidth, 4, kInspectorWidth, area.height() - 4 - 12);
 }

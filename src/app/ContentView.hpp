@@ -13,7 +13,10 @@
 namespace quillmere {
 
 class AppSettings;
+class BottomPathBar;
 class CenterView;
+class MainTopBar;
+class VolumePickerView;
 class NavigationHistory;
 class PlaceholderView;
 class ScanState;
@@ -57,6 +60,7 @@ public:
 
 signals:
     void launchTaskFinished();
+    void openSettingsRequested();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -66,7 +70,7 @@ private:
     void runLaunchLogic();
     void updateScreens();
     void layoutLayers();
-    QWidget* makeVolumePicker();
+    void navigate(const std::function<void()>& step);
 
 public:
     CenterView* centerView() const { return centerView_; }
@@ -85,12 +89,12 @@ private:
     std::vector<ScannableVolume> volumes_;
     std::optional<ScannableVolume> selectedVolume_;
 
-    PlaceholderView* topBar_;
+    MainTopBar* topBar_;
     QWidget* contentArea_;
-    PlaceholderView* pathBar_;
+    BottomPathBar* pathBar_;
     CenterView* centerView_ = nullptr;
     PlaceholderView* gate_;
-    QWidget* picker_ = nullptr;
+    VolumePickerView* picker_ = nullptr;
     PlaceholderView* systemData_;
     PlaceholderView* applications_;
     PlaceholderView* inspector_;

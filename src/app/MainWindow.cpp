@@ -36,6 +36,7 @@ MainWindow::MainWindow(const LaunchOptions& options, AppSettings& settings, QWid
     application->addSeparator();
     application->addAction("Quit Quillmere", QKeySequence::Quit, qApp, &QApplication::quit);
 
+    connect(content_, &ContentView::openSettingsRequested, this, &MainWindow::openSettings);
     connect(&settings_, &AppSettings::appearanceChanged, this, &MainWindow::applyAppearance);
     applyAppearance();
 }

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "scan/ScannableVolume.hpp"
+
+#include <QAbstractButton>
+#include <QList>
+#include <QString>
+#include <QWidget>
+#include <vector>
+
+class QVariantAnimation;
+
+namespace quillmere {
+
+// What a tile shows of its volume.
+double usedFraction(const ScannableVolume& volume);
+// Truncated, not rounded: a volume 99.9 % full shows 99 %.
+int usedPercentage(const ScannableVolume& volume);
+QString usedPercentageText(const ScannableVolume& volume);
+QString freeOfTotalText(const ScannableVolume& volume);
+QString driveSymbol(const ScannableVolume& volume);
+
+QString volumePickerHeadline(size_t volumeCount);
+QString volumePickerIntroduction(size_t volumeCount);
+
+// One volume: its fullness ring with the percentage, its name and its free and total bytes.
+// A click, Space, Return or Enter chooses it. Hovering tints it and grows the ring.
+class VolumeTile : public QAbstractButton {
+    Q_OBJECT
+public:
+    explicit VolumeTile(ScannableVolume volume, QWidget* parent = nullptr);
+
+    const ScannableVolume& volume() const { return volume_; }
+    void setVolume(ScannableVolume volume);
+    bool isHovering() const { return isHovering_; }
+    // The ring's current scale: 1, or 1.04 while hovered (in between while it grows).
+    qreal ringScale() const { return ringScale_; }
+    // The square the unscaled ring is drawn in, in tile coordinates.
+    QRectF ringRect() const;
+
+    QSize sizeHint() const override { return preferredSize(); }
+    QSize minimumSizeHint() const override { return preferredSize(); }
+    static QSize preferredSize();
+
+    static constexpr qreal kWidth = 168;
+    static constexpr qreal kRingSide = 108;
+    static constexpr qreal kRingLineWidth = 11;
+    static constexpr qreal kHoverScale = 1.04;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void setHovering(bool hovering);
+    void paintRing(QPainter& painter) const;
+
+    ScannableVolume volume_;
+    bool isHovering_ = false;
+    qreal ringScale_ = 1;
+    QVariantAnimation* growth_;
+};
+
+// The screen shown while no volume is chosen: a headline, a line of introduction and one tile
+// per volume, in the order given. Rows that do not fit the width continue on a new line.
+class VolumePickerView : public QWidget {
+    Q_OBJECT
+public:
+    explicit VolumePickerView(QWidget* parent = nullptr);
+
+    const std::vector<ScannableVolume>& volumes() const { return volumes_; }
+    void setVolumes(std::vector<ScannableVolume> volumes);
+    const QList<VolumeTile*>& tiles() const { return tiles_; }
+
+    QSize sizeHint() const override;
+
+    static constexpr qreal kPadding = 30;
+    static constexpr qreal kTileSpacing = 18;
+
+signals:
+    void volumeSelected(const quillmere::ScannableVolume& volume);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    struct Layout {
+        QRectF headline;
+        QRectF introduction;
+        QList<QRectF> tiles;
+    };
+    Layout layoutColumn() const;
+    void layoutTiles();
+
+    std::vector<ScannableVolume> volumes_;
+    QList<VolumeTile*> tiles_;
+};
+
+} // namespace quillmere
