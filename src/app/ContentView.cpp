@@ -235,14 +235,18 @@ void ContentView::updateScreens() {
     // Layers above, chosen by the section.
     systemData_->setVisible(section_ == AppSection::systemData);
     if (section_ == AppSection::systemData) {
-        if (scanState_->isScanning())
-            systemData_->setViewName("SystemDataAwaitingScanView"),
-                systemData_->setDetail(QString::fromStdString(scanStatusLine(scanState_->progress())));
-        else if (scanState_->finishedScan())
-            systemData_->setViewName("SystemDataView"), systemData_->setDetail("Reading system data\u2026");
-        else
-            systemData_->setViewName("SystemDataAwaitingScanView"),
-                systemData_->setDetail(QString::fromStdString(history_->volumeName()));
+        // While a scan runs, the waiting view with its figures; after one, the probe's report
+        // (until it arrives, "Reading system data…"); before any, the waiting view.
+        QString view = "SystemDataAwaitingScanView";
+        QString detail = QString::fromStdString(history_->volumeName());
+        if (scanState_->isScanning()) {
+            detail = QString::fromStdString(scanStatusLine(scanState_->progress()));
+        } else if (scanState_->finishedScan()) {
+            view = "SystemDataView";
+            detail = "Reading system data\u2026";
+        }
+        systemData_->setViewName(view);
+        systemData_->setDetail(detail);
         systemData_->raise();
     }
     applications_->setVisible(section_ == AppSection::applications);
