@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 #include <pwd.h>
 #include <sched.h>
 #include <unistd.h>
@@ -23,6 +24,11 @@ int activeProcessorCount() {
 
 bool isReadableFile(const std::string& path) {
     return ::access(path.c_str(), R_OK) == 0;
+}
+
+std::string currentDirectory() {
+    std::unique_ptr<char, decltype(&std::free)> cwd(::getcwd(nullptr, 0), &std::free);
+    return cwd ? std::string(cwd.get()) : std::string("/");
 }
 
 std::string homeDirectory() {

@@ -11,6 +11,9 @@ int activeProcessorCount();
 // Whether the current user may read the item at `path` (access(2) with R_OK).
 bool isReadableFile(const std::string& path);
 
+// The process's working folder, "/" when it cannot be read.
+std::string currentDirectory();
+
 // The current user's home folder: $HOME, else the password database, else "/".
 std::string homeDirectory();
 

@@ -1,14 +1,13 @@
 #include "platform/ScanHost.hpp"
 
 #include "platform/HostSystem.hpp"
+#include "platform/Mounts.hpp"
 
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
-#include <fstream>
 #include <linux/fiemap.h>
 #include <linux/fs.h>
-#include <sstream>
 #include <sys/ioctl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -93,14 +92,9 @@ std::string decodeMountInfoPath(const std::string& field) {
 
 std::vector<std::string> ScanHost::mountPoints() {
     std::vector<std::string> points;
-    std::ifstream table("/proc/self/mountinfo");
-    std::string line;
-    while (std::getline(table, line)) {
-        std::istringstream fields(line);
-        std::string id, parent, device, root, mountPoint;
-        if (fields >> id >> parent >> device >> root >> mountPoint)
-            points.push_back(decodeMountInfoPath(mountPoint));
-    }
+    if (const auto text = MountHost::system().mountInfo())
+        for (const MountEntry& entry : parseMountInfo(*text))
+            points.push_back(entry.mountPoint);
     return points;
 }
 

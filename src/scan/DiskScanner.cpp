@@ -1,5 +1,6 @@
 #include "scan/DiskScanner.hpp"
 
+#include "platform/HostSystem.hpp"
 #include "scan/PrivacyRule.hpp"
 #include "scan/ScanContext.hpp"
 #include "scan/SmallItemFolding.hpp"
@@ -62,11 +63,6 @@ std::vector<std::string> listRoot(platform::ScanHost& host, int fd) {
         }
     }
     return names;
-}
-
-std::string currentWorkingFolder() {
-    std::unique_ptr<char, decltype(&std::free)> cwd(::getcwd(nullptr, 0), &std::free);
-    return cwd ? std::string(cwd.get()) : std::string("/");
 }
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
@@ -155,7 +151,7 @@ std::optional<DiskScanResult> runScan(const ScanRequest& request, platform::Scan
     // Like a file URL made from a path, a relative root is taken from the working folder.
     const std::string rootPath = fileURLPath(
         request.root.starts_with('/') ? request.root
-                                      : appendingPathComponent(currentWorkingFolder(), request.root));
+                                      : appendingPathComponent(platform::currentDirectory(), request.root));
     ScanContext context{.host = host,
                         .accumulator = ScanAccumulator(channel, request.progressBatchSize),
                         .sharing = {},

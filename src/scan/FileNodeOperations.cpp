@@ -1,5 +1,6 @@
 // Searches and rebuilds of FileNode trees. All of them walk with explicit stacks,
 // so a tree of any depth is safe, and compare paths by canonical equivalence.
+#include "platform/HostSystem.hpp"
 #include "scan/FileNode.hpp"
 #include "scan/Unicode.hpp"
 
@@ -60,11 +61,6 @@ private:
 bool fileExists(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0;
-}
-
-std::string currentDirectory() {
-    std::unique_ptr<char, decltype(&std::free)> cwd(::getcwd(nullptr, 0), &std::free);
-    return cwd ? std::string(cwd.get()) : std::string("/");
 }
 
 } // namespace
@@ -237,8 +233,8 @@ std::optional<FileNode> FileNode::removing(const PathSet& canonicalPaths) const 
 }
 
 std::string FileNode::canonicalPath(std::string_view path) {
-    std::string current =
-        path.starts_with('/') ? std::string(path) : appendingPathComponent(currentDirectory(), path);
+    std::string current = path.starts_with('/') ? std::string(path)
+                                                : appendingPathComponent(platform::currentDirectory(), path);
     current = fileURLPath(current);
     std::vector<std::string> missing;
     while (current != "/" && !fileExists(current)) {
