@@ -1,3 +1,4 @@
+#include "access/AccessAuditor.hpp"
 #include "scan/ScanReport.hpp"
 
 #include <cstdlib>
@@ -20,7 +21,7 @@ namespace {
 // display, so it runs on machines without one.
 [[noreturn]] void runScanReportAndExit() {
     std::ios::sync_with_stdio(false);
-    quillmere::runScanDebugReport("/", std::cout);
+    quillmere::runScanDebugReport("/", std::cout, quillmere::AccessAuditor::hasFullDiskAccess());
     std::cout.flush();
     std::exit(0);
 }
@@ -51,7 +52,8 @@ int main(int argc, char** argv) {
     for (int i = 0; i < argc && !testHost; ++i)
         if (std::strcmp(argv[i], "--scan-debug") == 0) runScanReportAndExit();
     if (testHost) return 0;
-    std::cerr << "This build of Quillmere has no window. Run it with --scan-debug for the command-line scan report.\n";
+    std::cerr << "This build of Quillmere has no window. Run it with --scan-debug for the command-line scan "
+                 "report.\n";
     return 2;
 #endif
 }

@@ -169,6 +169,10 @@ std::string FolderPath::text() const {
     return out;
 }
 
+std::string_view FolderPath::name() const {
+    return rep_ ? rep_->view() : std::string_view();
+}
+
 FolderPath::FolderPath(const FolderPath& other) noexcept : rep_(other.rep_) {
     detail::retainPath(rep_);
 }
@@ -356,15 +360,19 @@ std::optional<std::string_view> FileNode::componentBelow(const FileNode& parent)
     return std::nullopt;
 }
 
+FileNode::Totals& FileNode::Totals::add(const FileNode& child) {
+    if (!child.isExcludedFromTotals()) allocatedSize += child.allocatedSize();
+    cloudOnlyCount += child.cloudOnlyCount();
+    folderCount += child.folderCount();
+    fileCount += child.fileCount();
+    sharedBytesTotal += child.sharedBytesTotal();
+    return *this;
+}
+
 FileNode::Totals FileNode::folderTotals(std::span<const FileNode> children) {
     Totals t;
-    for (const FileNode& child : children) {
-        if (!child.isExcludedFromTotals()) t.allocatedSize += child.allocatedSize();
-        t.cloudOnlyCount += child.cloudOnlyCount();
-        t.folderCount += child.folderCount();
-        t.fileCount += child.fileCount();
-        t.sharedBytesTotal += child.sharedBytesTotal();
-    }
+    for (const FileNode& child : children)
+        t.add(child);
     return t;
 }
 

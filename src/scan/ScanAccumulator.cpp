@@ -9,9 +9,13 @@ void ScanAccumulator::record(int64_t bytes, int64_t files, const std::string& to
     filesScanned_ += files;
     filesSinceLastEmit_ += files;
     topLevelBytes_[topLevelName] += bytes;
-    if (filesSinceLastEmit_ >= batchSize_) {
+    // Every event copies the top-level map; waiting for a sixteenth of its size in files
+    // between events keeps the copying linear when the root holds hundreds of thousands of
+    // entries, and changes nothing for a root of ordinary width.
+    const auto interval = std::max<int64_t>(batchSize_, static_cast<int64_t>(topLevelBytes_.size() / 16));
+    if (filesSinceLastEmit_ >= interval) {
         filesSinceLastEmit_ = 0;
-        channel_->yield(ScanProgress{bytesScanned_, filesScanned_, currentPath, topLevelBytes_});
+        (void)channel_->yield(ScanProgress{bytesScanned_, filesScanned_, currentPath, topLevelBytes_});
     }
 }
 
@@ -36,9 +40,13 @@ bool SharingRegistry::checkAndInsertIdentity(const Identity& identity) {
     return !identities_.insert(identity).second;
 }
 
-bool SharingRegistry::checkAndInsertClone(const CloneFingerprint& fingerprint) {
+int64_t SharingRegistry::bytesCountedBefore(uint64_t device,
+                                            std::span<const platform::SharedExtent> extents) {
+    int64_t counted = 0;
     std::lock_guard guard(lock_);
-    return !clones_.insert(fingerprint).second;
+    for (const platform::SharedExtent& extent : extents)
+        if (!extents_.insert({device, extent.physicalOffset, extent.length}).second) counted += extent.length;
+    return counted;
 }
 
 } // namespace quillmere
