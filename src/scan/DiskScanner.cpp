@@ -15,6 +15,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
+#include <span>
 #include <sys/resource.h>
 #include <tbb/global_control.h>
 #include <unistd.h>
@@ -41,6 +42,8 @@ void prepareProcessForScanning() {
 
 constexpr size_t kBodyStackBytes = 16 * 1024 * 1024;
 constexpr size_t kRootListingBufferSize = 64 * 1024;
+// Up to this many root entries each get a task of their own.
+constexpr size_t kRootTasks = 1024;
 
 // The names in the root folder, without the ones a scan never enters. A read failure after
 // some names were read leaves the root denied, with those names kept.
@@ -65,9 +68,17 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// One entry of the scanned root, in its own task.
+// What the leaves of one run of root entries counted, reported together: a root of many
+// thousands of files costs one accumulator call per run, not one per file.
+struct RootLeafCounts {
+    std::vector<std::pair<std::string, int64_t>> topLevel;
+    int64_t bytes = 0;
+    std::string lastPath;
+};
+
+// One entry of the scanned root.
 std::optional<FileNode> scanRootEntry(ScanContext& context, int rootFd, const FolderPath& rootPath,
-                                      const std::string& name) {
+                                      const std::string& name, RootLeafCounts& leaves) {
     if (context.isCancelled()) return std::nullopt;
     const std::string path = appendingPathComponent(context.rootPath, name);
     if (context.recordsPrivacyProtectedAsDenied && isPrivacyProtectedPath(path, context.homeDirectory)) {
@@ -104,7 +115,10 @@ std::optional<FileNode> scanRootEntry(ScanContext& context, int rootFd, const Fo
         path.starts_with(context.cloudPrefixes[0]) || path.starts_with(context.cloudPrefixes[1]);
     const LeafFacts leaf = sizeLeaf(context, rootFd, name.c_str(), info, underCloud, pathOfLeaf);
     const bool excluded = leaf.isSharedElsewhere || leaf.isCloudOnly;
-    context.accumulator.record(excluded ? 0 : leaf.allocatedSize, 1, name, path);
+    const int64_t counted = excluded ? 0 : leaf.allocatedSize;
+    leaves.topLevel.emplace_back(name, counted);
+    leaves.bytes += counted;
+    leaves.lastPath = path;
     return FileNode::under(rootPath, name,
                            NodeFields{.isSymbolicLink = leaf.isSymbolicLink,
                                       .allocatedSize = leaf.allocatedSize,
@@ -224,6 +238,7 @@ std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::
     // the part that failed counts as denied.
     std::vector<FileNode> completed;
     std::mutex completedLock;
+    std::vector<std::string> names; // outlives every task that reads it
     {
         TaskGroup entries;
         try {
@@ -237,23 +252,40 @@ std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::
                 folderPrefix(appendingPathComponent(request.homeDirectory, "Library/CloudStorage"));
             context.watchedPrefixes = watchedPrefixesOf(context);
 
-            const std::vector<std::string> names = listRoot(context, rootFd.get());
+            names = listRoot(context, rootFd.get());
+            // Each entry of an ordinary root gets a task of its own; a root of many thousands
+            // shares them out in runs, so a wide root costs no more than a wide subfolder.
+            const size_t run = std::max<size_t>(1, names.size() / kRootTasks);
             // Root entries report in completion order; a plain locked list keeps every
             // allocation visible to the sanitizers (oneTBB's allocator is not instrumented).
-            for (const std::string& name : names) {
+            for (size_t first = 0; first < names.size(); first += run) {
                 if (context.isCancelled()) break;
-                entries.run([&context, &completed, &completedLock, &rootFolder, &name, fd = rootFd.get()] {
-                    try {
-                        if (auto node = scanRootEntry(context, fd, rootFolder, name)) {
-                            std::lock_guard guard(completedLock);
-                            completed.push_back(std::move(*node));
-                        }
-                    } catch (...) {
+                const std::span<const std::string> part(names.data() + first,
+                                                        std::min(run, names.size() - first));
+                entries.run([&context, &completed, &completedLock, &rootFolder, part, fd = rootFd.get()] {
+                    std::vector<FileNode> nodes;
+                    RootLeafCounts leaves;
+                    for (const std::string& name : part) {
                         try {
-                            context.accumulator.appendDeniedPath(
-                                context.deniedPath(appendingPathComponent(context.rootPath, name)));
+                            if (auto node = scanRootEntry(context, fd, rootFolder, name, leaves))
+                                nodes.push_back(std::move(*node));
                         } catch (...) {
+                            try {
+                                context.accumulator.appendDeniedPath(
+                                    context.deniedPath(appendingPathComponent(context.rootPath, name)));
+                            } catch (...) {
+                            }
                         }
+                    }
+                    try {
+                        if (!leaves.topLevel.empty())
+                            context.accumulator.recordTopLevel(leaves.bytes, leaves.topLevel,
+                                                               leaves.lastPath);
+                        std::lock_guard guard(completedLock);
+                        completed.insert(completed.end(), std::make_move_iterator(nodes.begin()),
+                                         std::make_move_iterator(nodes.end()));
+                    } catch (...) {
+                        // What this run built is lost; the scan still ends with the rest.
                     }
                 });
             }

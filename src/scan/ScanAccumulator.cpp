@@ -9,14 +9,31 @@ void ScanAccumulator::record(int64_t bytes, int64_t files, const std::string& to
     filesScanned_ += files;
     filesSinceLastEmit_ += files;
     topLevelBytes_[topLevelName] += bytes;
-    // Every event copies the top-level map; waiting for a sixteenth of its size in files
-    // between events keeps the copying linear when the root holds hundreds of thousands of
-    // entries, and changes nothing for a root of ordinary width.
-    const auto interval = std::max<int64_t>(batchSize_, static_cast<int64_t>(topLevelBytes_.size() / 16));
-    if (filesSinceLastEmit_ >= interval) {
-        filesSinceLastEmit_ = 0;
-        (void)channel_->yield(ScanProgress{bytesScanned_, filesScanned_, currentPath, topLevelBytes_});
-    }
+    emitIfDue(currentPath);
+}
+
+void ScanAccumulator::recordTopLevel(int64_t bytes, std::span<const std::pair<std::string, int64_t>> leaves,
+                                     const std::string& currentPath) {
+    std::lock_guard guard(lock_);
+    const auto files = static_cast<int64_t>(leaves.size());
+    bytesScanned_ += bytes;
+    filesScanned_ += files;
+    filesSinceLastEmit_ += files;
+    for (const auto& [name, counted] : leaves)
+        topLevelBytes_[name] += counted;
+    emitIfDue(currentPath);
+}
+
+void ScanAccumulator::emitIfDue(const std::string& currentPath) {
+    // Every event copies the top-level map. Once the root holds more entries than
+    // kWideRootEntries, events wait for as many files as the map holds, which keeps the
+    // copying linear in the files; a root of ordinary width reports every batch.
+    const auto entries = static_cast<int64_t>(topLevelBytes_.size());
+    const int64_t interval = entries > kWideRootEntries ? std::max<int64_t>(batchSize_, entries) : batchSize_;
+    if (filesSinceLastEmit_ < interval) return;
+    filesSinceLastEmit_ = 0;
+    if (channel_->isTerminated()) return; // nobody reads: no copy to make
+    (void)channel_->yield(ScanProgress{bytesScanned_, filesScanned_, currentPath, topLevelBytes_});
 }
 
 void ScanAccumulator::appendDeniedPaths(std::vector<DeniedPath> paths) {

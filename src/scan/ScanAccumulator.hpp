@@ -18,16 +18,23 @@ namespace quillmere {
 // leave in the order of their totals.
 class ScanAccumulator {
 public:
+    static constexpr int64_t kWideRootEntries = 4096;
+
     ScanAccumulator(std::shared_ptr<ScanEventChannel> channel, int batchSize)
         : channel_(std::move(channel)), batchSize_(batchSize < 1 ? 1 : batchSize) {}
 
     void record(int64_t bytes, int64_t files, const std::string& topLevelName,
                 const std::string& currentPath);
+    // Records leaves of the root itself, one file each: their names and counted bytes.
+    void recordTopLevel(int64_t bytes, std::span<const std::pair<std::string, int64_t>> leaves,
+                        const std::string& currentPath);
     void appendDeniedPaths(std::vector<DeniedPath> paths);
     void appendDeniedPath(DeniedPath path);
     std::vector<DeniedPath> deniedPaths() const;
 
 private:
+    void emitIfDue(const std::string& currentPath);
+
     mutable std::mutex lock_;
     std::shared_ptr<ScanEventChannel> channel_;
     int batchSize_;
