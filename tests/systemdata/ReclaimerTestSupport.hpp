@@ -8,9 +8,11 @@
 #include "scan/TreeBuilders.hpp"
 #include "systemdata/Reclaimer.hpp"
 
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -109,6 +111,13 @@ struct ReclaimFixture {
 inline bool exists(const std::string& path) {
     struct stat info {};
     return ::lstat(path.c_str(), &info) == 0;
+}
+
+inline std::string fileText(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
 }
 
 inline FileNode aggregateAt(const std::string& path, int64_t size) {
