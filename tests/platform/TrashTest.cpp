@@ -262,6 +262,8 @@ TEST(Trash, ItemOnAnotherFileSystemGoesToThatMountsTrash) {
     const std::vector<MountEntry> mounts = testing::liveMounts();
     const std::optional<MountEntry> mount = mountContaining(mounts, shm.path());
     ASSERT_TRUE(mount && mount->mountPoint != "/");
+    const std::string mountTrash = mount->mountPoint + "/.Trash-" + std::to_string(::geteuid());
+    const bool hadTrash = exists(mountTrash);
     const Trash trash(trashSettings(scratch / "data", mounts));
     const auto moved = trash.moveToTrash(shm.path(), "100% sure", std::nullopt);
     ASSERT_TRUE(moved) << moved.error().description();
@@ -271,6 +273,9 @@ TEST(Trash, ItemOnAnotherFileSystemGoesToThatMountsTrash) {
     const bool storedExists = exists(stored);
     ::unlink(stored.c_str());
     ::unlink((expectedTrash + "/info/" + moved->entryName + ".trashinfo").c_str());
+    if (!hadTrash)
+        for (const char* folder : {"/files", "/info", ""})
+            ::rmdir((mountTrash + folder).c_str());
     EXPECT_EQ(moved->trashFolder, expectedTrash);
     EXPECT_TRUE(storedExists);
     EXPECT_NE(record.find("\nPath=" + percentEncode(shm.path().substr(mount->mountPoint.size() + 1)) +
