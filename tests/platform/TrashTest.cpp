@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <unistd.h>
@@ -315,6 +316,57 @@ TEST(Trash, ItemUnderABindMountGoesToThatMountsTrash) {
     EXPECT_EQ(moved->recordedPath, "item");
     EXPECT_TRUE(exists(scratch / ("source/.Trash-" + std::to_string(::geteuid()) + "/files/item")));
     EXPECT_FALSE(exists(scratch / "data/Trash/info/item.trashinfo")) << "the failed home record is removed";
+}
+
+// A small tmpfs of its own, unmounted when it goes.
+class SmallTmpfs {
+public:
+    explicit SmallTmpfs(const std::string& target) : target_(target) {
+        mounted_ = ::mount("quillmere-test", target.c_str(), "tmpfs", 0, "size=64k") == 0;
+    }
+    ~SmallTmpfs() {
+        if (mounted_) ::umount2(target_.c_str(), MNT_DETACH);
+    }
+    bool mounted() const { return mounted_; }
+    bool remountReadOnly() const {
+        return ::mount(nullptr, target_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    }
+
+private:
+    std::string target_;
+    bool mounted_ = false;
+};
+
+TEST(Trash, FullOrReadOnlyDiskLeavesTheItemAndNoRecord) {
+    ScratchFolder scratch;
+    testing::makeFolder(scratch / "disk");
+    SmallTmpfs disk(scratch / "disk");
+    if (!disk.mounted()) GTEST_SKIP() << "mounting is not permitted here";
+    const std::string trashFolder = scratch / ("disk/.Trash-" + std::to_string(::geteuid()));
+    testing::makeFolder(trashFolder + "/files");
+    testing::makeFolder(trashFolder + "/info");
+    testing::writeFile(scratch / "disk/item", 10);
+    {
+        // Fill the disk to its last page.
+        const int fill = ::open((scratch / "disk/fill").c_str(), O_WRONLY | O_CREAT, 0644);
+        const std::string block(4096, 'f');
+        while (::write(fill, block.data(), block.size()) > 0) {
+        }
+        ::close(fill);
+    }
+    const Trash trash(trashSettings(scratch / "data", testing::liveMounts()));
+    const auto full = trash.moveToTrash(scratch / "disk", "item", std::nullopt);
+    ASSERT_FALSE(full);
+    EXPECT_EQ(full.error().description(), "there's no room on its disk for the Trash's record of it");
+    EXPECT_TRUE(exists(scratch / "disk/item"));
+    EXPECT_TRUE(std::filesystem::is_empty(trashFolder + "/info"));
+
+    ASSERT_EQ(::unlink((scratch / "disk/fill").c_str()), 0);
+    ASSERT_TRUE(disk.remountReadOnly());
+    const auto readOnly = trash.moveToTrash(scratch / "disk", "item", std::nullopt);
+    ASSERT_FALSE(readOnly);
+    EXPECT_EQ(readOnly.error().description(), "it's on a read-only disk");
+    EXPECT_TRUE(exists(scratch / "disk/item"));
 }
 
 TEST(Trash, RefusesItemsThatChangedSinceTheyWereConfirmed) {
