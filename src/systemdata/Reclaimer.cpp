@@ -123,7 +123,7 @@ public:
             emptyFolder(actionInputs_.at(contents->folder), contents->folder, result, failures);
         else if (const auto* whole = std::get_if<SystemDataReclaimAction::WholeItems>(&action.value))
             for (const SystemDataNamedItem& named : whole->items)
-                moveNamedItem(actionInputs_.at(named.url), named, result, failures);
+                moveTested(actionInputs_.at(named.url), named.url, named.label, result, failures);
         else if (const auto* evict =
                      std::get_if<SystemDataReclaimAction::EvictDownloadedICloudItems>(&action.value))
             for (const std::string& file : evict->files)
@@ -156,22 +156,18 @@ private:
         for (const ListedChild& child : *children) {
             const PreparedItem item{.canonicalPath = appendingPathComponent(folder.canonicalPath, child.name),
                                     .identity = child.identity};
-            if (services_.protection->isProtectedForRemoval(item.canonicalPath)) {
-                failures.push_back(child.name + ": " + kProtectedReason);
-            } else if (const auto moved = moveToTrash(item); !moved) {
-                failures.push_back(child.name + ": " + moved.error().description());
-            } else {
-                result.removedPaths.insert(item.canonicalPath);
-            }
+            moveTested(item, item.canonicalPath, child.name, result, failures);
         }
     }
 
-    void moveNamedItem(const PreparedItem& item, const SystemDataNamedItem& named, ActionResult& result,
-                       std::vector<std::string>& failures) const {
-        if (services_.protection->isProtectedForRemoval(named.url)) {
-            failures.push_back(named.label + ": " + kProtectedReason);
+    // One item of an action: refused when `given` is protected, else moved; a failure line
+    // names it by `label`, a success records where it really was.
+    void moveTested(const PreparedItem& item, const std::string& given, const std::string& label,
+                    ActionResult& result, std::vector<std::string>& failures) const {
+        if (services_.protection->isProtectedForRemoval(given)) {
+            failures.push_back(label + ": " + kProtectedReason);
         } else if (const auto moved = moveToTrash(item); !moved) {
-            failures.push_back(named.label + ": " + moved.error().description());
+            failures.push_back(label + ": " + moved.error().description());
         } else {
             result.removedPaths.insert(item.canonicalPath);
         }
