@@ -333,10 +333,9 @@ void ContentView::startScanFromSystemData() {
 
 void ContentView::focusFirstTile() {
     if (!picker_ || picker_->tiles().isEmpty()) return;
-    // The first tile takes the keyboard at once and shows it, so Return never acts on a
-    // control drawn without its ring.
-    picker_->tiles().first()->setFocus(Qt::TabFocusReason);
-    window()->setAttribute(Qt::WA_KeyboardFocusChange);
+    // The first tile takes the keyboard at once and shows its ring, so Return never acts on
+    // a control drawn without one.
+    picker_->tiles().first()->setFocus(Qt::OtherFocusReason);
 }
 
 QWidget* ContentView::topBar() const {

@@ -2,6 +2,7 @@
 
 #include "app/Motion.hpp"
 #include "app/ScanScreenText.hpp"
+#include "app/ui/Painting.hpp"
 #include "app/ui/Symbols.hpp"
 #include "app/ui/Theme.hpp"
 
@@ -128,7 +129,7 @@ void CapsuleButton::paintEvent(QPaintEvent*) {
     painter.setBrush(fill);
     painter.drawRoundedRect(area, radius, radius);
     // The focus ring shows for keyboard focus only, as the platform draws it.
-    if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
+    if (painting::showsFocusRing(this)) {
         QPen ring(withOpacity(accent, 0.8), 2);
         painter.setPen(ring);
         painter.setBrush(Qt::NoBrush);

@@ -168,6 +168,13 @@ void VolumeTile::keyPressEvent(QKeyEvent* event) {
     QAbstractButton::keyPressEvent(event);
 }
 
+void VolumeTile::focusInEvent(QFocusEvent* event) {
+    // A tile takes the focus only from the keyboard or as the picker's first control, and
+    // Return then acts on it: its ring shows whichever way the focus came.
+    if (event->reason() != Qt::MouseFocusReason) window()->setAttribute(Qt::WA_KeyboardFocusChange);
+    QAbstractButton::focusInEvent(event);
+}
+
 void VolumeTile::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange) update();
     QAbstractButton::changeEvent(event);
@@ -249,12 +256,16 @@ void VolumeTile::paintEvent(QPaintEvent*) {
                      QFontMetricsF(free).elidedText(freeOfTotalText(volume_), Qt::ElideRight, textWidth));
 
     painter.setOpacity(1);
-    if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
+    if (showsFocusRing()) {
         const qreal ringWidth = 1.5;
         painter.setPen(QPen(withOpacity(Theme::accent(dark), 0.85), ringWidth));
         painter.setBrush(Qt::NoBrush);
         painter.drawPath(painting::strokeBorderPath(tile, kTileCornerRadius, ringWidth));
     }
+}
+
+bool VolumeTile::showsFocusRing() const {
+    return painting::showsFocusRing(this);
 }
 
 // ---- VolumePickerView ----

@@ -37,6 +37,7 @@ public:
     qreal ringScale() const { return ringScale_; }
     // The square the unscaled ring is drawn in, in tile coordinates.
     QRectF ringRect() const;
+    bool showsFocusRing() const;
 
     QSize sizeHint() const override { return preferredSize(); }
     QSize minimumSizeHint() const override { return preferredSize(); }
@@ -53,6 +54,7 @@ protected:
     void leaveEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
 
 private:
     void setHovering(bool hovering);
