@@ -7,6 +7,8 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include "scan/ScannableVolume.hpp"
+
 #include <gtest/gtest.h>
 
 using namespace quillmere;
@@ -57,7 +59,7 @@ TEST_F(PathBarTest, ButtonsFollowTheHistory) {
     // No visit at all: only the volume's name, nothing to step to.
     EXPECT_FALSE(bar.backButton()->isEnabled());
     EXPECT_FALSE(bar.forwardButton()->isEnabled());
-    EXPECT_EQ(bar.breadcrumb()->path(), QStringList{"Macintosh HD"});
+    EXPECT_EQ(bar.breadcrumb()->path(), QStringList{QString::fromStdString(ScannableVolume::startupName())});
     EXPECT_EQ(bar.breadcrumb()->focusPolicy(), Qt::NoFocus);
 
     history.reset(chains()[0][0], "Data");
