@@ -11,6 +11,8 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVariantAnimation>
 #include <algorithm>
 #include <cmath>
@@ -173,6 +175,7 @@ void VolumeTile::focusInEvent(QFocusEvent* event) {
     // Return then acts on it: its ring shows whichever way the focus came.
     if (event->reason() != Qt::MouseFocusReason) window()->setAttribute(Qt::WA_KeyboardFocusChange);
     QAbstractButton::focusInEvent(event);
+    emit focused();
 }
 
 void VolumeTile::changeEvent(QEvent* event) {
@@ -270,7 +273,19 @@ bool VolumeTile::showsFocusRing() const {
 
 // ---- VolumePickerView ----
 
-VolumePickerView::VolumePickerView(QWidget* parent) : QWidget(parent) {}
+VolumePickerView::VolumePickerView(QWidget* parent)
+    : QWidget(parent), row_(new QScrollArea(this)), rowContent_(new QWidget) {
+    row_->setFrameShape(QFrame::NoFrame);
+    row_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    row_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    row_->setFocusPolicy(Qt::NoFocus);
+    row_->setWidgetResizable(false);
+    // The backdrop shows through the row.
+    row_->setAutoFillBackground(false);
+    row_->viewport()->setAutoFillBackground(false);
+    rowContent_->setAutoFillBackground(false);
+    row_->setWidget(rowContent_);
+}
 
 void VolumePickerView::setVolumes(std::vector<ScannableVolume> volumes) {
     // Tiles are matched to volumes by mount point, so a tile that stays keeps its hover state
@@ -285,8 +300,10 @@ void VolumePickerView::setVolumes(std::vector<ScannableVolume> volumes) {
             *found = nullptr;
             continue;
         }
-        auto* tile = new VolumeTile(volume, this);
+        auto* tile = new VolumeTile(volume, rowContent_);
         connect(tile, &QAbstractButton::clicked, this, [this, tile] { emit volumeSelected(tile->volume()); });
+        // A tile reached with the keyboard scrolls into view.
+        connect(tile, &VolumeTile::focused, this, [this, tile] { row_->ensureWidgetVisible(tile, 0, 0); });
         tile->show();
         kept << tile;
     }
@@ -305,10 +322,13 @@ void VolumePickerView::setVolumes(std::vector<ScannableVolume> volumes) {
 VolumePickerView::Layout VolumePickerView::layoutColumn() const {
     Layout column;
     const QRectF area = QRectF(rect()).adjusted(kPadding, kPadding, -kPadding, -kPadding);
-    const QSizeF tile = VolumeTile::preferredSize();
+    const QSize tile = VolumeTile::preferredSize();
     const int count = int(volumes_.size());
-    const int perRow = std::max(1, int((area.width() + kTileSpacing) / (tile.width() + kTileSpacing)));
-    const int rows = count == 0 ? 0 : (count + perRow - 1) / perRow;
+    const int rowWidth = count == 0 ? 0 : int(count * tile.width() + (count - 1) * kTileSpacing);
+    const int shownWidth = std::min(rowWidth, std::max(0, int(area.width())));
+    const bool scrolls = rowWidth > shownWidth;
+    const int rowHeight =
+        count == 0 ? 0 : tile.height() + (scrolls ? row_->horizontalScrollBar()->sizeHint().height() : 0);
 
     const qreal headline = lineHeight(headlineFont());
     const qreal introductionWidth = std::min(kIntroductionWidth, area.width());
@@ -317,8 +337,7 @@ VolumePickerView::Layout VolumePickerView::layoutColumn() const {
             .boundingRect(QRectF(0, 0, introductionWidth, 1000), Qt::AlignHCenter | Qt::TextWordWrap,
                           volumePickerIntroduction(volumes_.size()));
     const qreal header = headline + kHeaderSpacing + std::ceil(introduction.height());
-    const qreal tilesHeight = rows == 0 ? 0 : rows * tile.height() + (rows - 1) * kTileSpacing;
-    const qreal total = header + (rows == 0 ? 0 : kColumnSpacing + tilesHeight);
+    const qreal total = header + (count == 0 ? 0 : kColumnSpacing + rowHeight);
     qreal y = std::round(area.top() + std::max(0.0, (area.height() - total) / 2));
 
     column.headline = QRectF(area.left(), y, area.width(), headline);
@@ -326,23 +345,18 @@ VolumePickerView::Layout VolumePickerView::layoutColumn() const {
     column.introduction = QRectF(area.center().x() - introductionWidth / 2, y, introductionWidth,
                                  std::ceil(introduction.height()));
     y += std::ceil(introduction.height()) + kColumnSpacing;
-    for (int r = 0; r < rows; ++r) {
-        const int inRow = std::min(perRow, count - r * perRow);
-        const qreal rowWidth = inRow * tile.width() + (inRow - 1) * kTileSpacing;
-        qreal x = std::round(area.center().x() - rowWidth / 2);
-        for (int i = 0; i < inRow; ++i) {
-            column.tiles << QRectF(QPointF(x, y), tile);
-            x += tile.width() + kTileSpacing;
-        }
-        y += tile.height() + kTileSpacing;
-    }
+    column.row = QRect(int(std::round(area.center().x() - shownWidth / 2.0)), int(y), shownWidth, rowHeight);
+    column.rowContent = QSize(rowWidth, tile.height());
     return column;
 }
 
 void VolumePickerView::layoutTiles() {
     const Layout column = layoutColumn();
+    row_->setGeometry(column.row);
+    rowContent_->resize(column.rowContent);
+    const QSize tile = VolumeTile::preferredSize();
     for (int i = 0; i < tiles_.size(); ++i)
-        tiles_[i]->setGeometry(column.tiles.value(i).toRect());
+        tiles_[i]->setGeometry(QRect(QPoint(int(std::round(i * (tile.width() + kTileSpacing))), 0), tile));
 }
 
 QSize VolumePickerView::sizeHint() const {

@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <vector>
 
+class QScrollArea;
 class QVariantAnimation;
 
 namespace quillmere {
@@ -48,6 +49,9 @@ public:
     static constexpr qreal kRingLineWidth = 11;
     static constexpr qreal kHoverScale = 1.04;
 
+signals:
+    void focused();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
@@ -67,7 +71,7 @@ private:
 };
 
 // The screen shown while no volume is chosen: a headline, a line of introduction and one tile
-// per volume, in the order given. Rows that do not fit the width continue on a new line.
+// per volume, in the order given, in one row. A row wider than the screen scrolls sideways.
 class VolumePickerView : public QWidget {
     Q_OBJECT
 public:
@@ -76,6 +80,8 @@ public:
     const std::vector<ScannableVolume>& volumes() const { return volumes_; }
     void setVolumes(std::vector<ScannableVolume> volumes);
     const QList<VolumeTile*>& tiles() const { return tiles_; }
+    // The scrolling row that holds the tiles.
+    QScrollArea* row() const { return row_; }
 
     QSize sizeHint() const override;
 
@@ -93,12 +99,15 @@ private:
     struct Layout {
         QRectF headline;
         QRectF introduction;
-        QList<QRectF> tiles;
+        QRect row; // the scrolling row, in the picker
+        QSize rowContent;
     };
     Layout layoutColumn() const;
     void layoutTiles();
 
     std::vector<ScannableVolume> volumes_;
+    QScrollArea* row_;
+    QWidget* rowContent_;
     QList<VolumeTile*> tiles_;
 };
 
