@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QMenuBar>
+#include <QToolTip>
 
 namespace quillmere {
 namespace {
@@ -47,6 +48,9 @@ void MainWindow::applyAppearance() {
     const std::optional<bool> dark = resolvedDarkAppearance(options_, settings_.appearance());
     // Without a choice the window follows the system's palette; the views read its lightness.
     setPalette(dark ? Theme::qtPalette(*dark) : QApplication::palette());
+    // Tooltips are windows of their own with the platform's pale yellow; they take the theme's
+    // colours of the window's appearance instead.
+    QToolTip::setPalette(Theme::qtPalette(dark.value_or(Theme::isDark(palette()))));
     update();
 }
 

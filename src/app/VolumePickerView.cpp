@@ -7,6 +7,7 @@
 #include "scan/Format.hpp"
 
 #include <QConicalGradient>
+#include <QCursor>
 #include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QPainter>
@@ -150,6 +151,28 @@ void VolumeTile::setHovering(bool hovering) {
         growth_->start();
     }
     update();
+}
+
+void VolumeTile::syncHoverWithPointer() {
+    // A tile laid out afresh (the picker appearing, the row scrolling) may move from under a
+    // still pointer; no leave event comes then, so the pointer is asked where it is.
+    const QPoint pointer = mapFromGlobal(QCursor::pos());
+    setHovering(isVisible() && rect().contains(pointer) && visibleRegion().contains(pointer));
+}
+
+void VolumeTile::moveEvent(QMoveEvent* event) {
+    QAbstractButton::moveEvent(event);
+    syncHoverWithPointer();
+}
+
+void VolumeTile::showEvent(QShowEvent* event) {
+    QAbstractButton::showEvent(event);
+    syncHoverWithPointer();
+}
+
+void VolumeTile::hideEvent(QHideEvent* event) {
+    QAbstractButton::hideEvent(event);
+    setHovering(false);
 }
 
 void VolumeTile::enterEvent(QEnterEvent* event) {

@@ -59,9 +59,13 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void setHovering(bool hovering);
+    void syncHoverWithPointer();
     void paintRing(QPainter& painter) const;
 
     ScannableVolume volume_;

@@ -145,6 +145,25 @@ TEST(VolumePickerTest, RingDrawsTheUsedFractionClockwiseFromTheTop) {
         EXPECT_TRUE(isAccentish(full.pixelColor(onRing(*fullTile, at)))) << at;
 }
 
+TEST(VolumePickerTest, ATileMovedFromUnderAStillPointerIsNoLongerHovered) {
+    QWidget stage;
+    stage.resize(600, 400);
+    VolumeTile tile(volume("Disk", 100, 50), &stage);
+    tile.move(0, 0);
+    stage.show();
+    QCursor::setPos(stage.mapToGlobal(QPoint(40, 40)));
+    QEnterEvent enter(QPointF(40, 40), QPointF(40, 40), stage.mapToGlobal(QPointF(40, 40)));
+    QApplication::sendEvent(&tile, &enter);
+    ASSERT_TRUE(tile.isHovering());
+    tile.move(300, 100); // laid out again; the pointer has not moved
+    EXPECT_FALSE(tile.isHovering());
+    tile.move(10, 10); // and back under it
+    EXPECT_TRUE(tile.isHovering());
+    tile.hide();
+    EXPECT_FALSE(tile.isHovering());
+    QCursor::setPos(5000, 5000); // out of the way of later tests
+}
+
 TEST(VolumePickerTest, HoverTintsTheTileAndGrowsTheRing) {
     VolumeTile tile(volume("Disk", 100, 50));
     tile.setPalette(Theme::qtPalette(false));
