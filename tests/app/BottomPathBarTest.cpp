@@ -3,12 +3,11 @@
 #include "app/MainTopBar.hpp"
 #include "app/state/NavigationHistory.hpp"
 #include "app/ui/Theme.hpp"
+#include "scan/ScannableVolume.hpp"
 #include "ui/UiTestSupport.hpp"
 
 #include <QSignalSpy>
 #include <QTest>
-#include "scan/ScannableVolume.hpp"
-
 #include <gtest/gtest.h>
 
 using namespace quillmere;

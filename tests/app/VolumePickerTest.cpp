@@ -165,6 +165,7 @@ TEST(VolumePickerTest, ATileMovedFromUnderAStillPointerIsNoLongerHovered) {
 }
 
 TEST(VolumePickerTest, HoverTintsTheTileAndGrowsTheRing) {
+    QCursor::setPos(5000, 5000); // the pointer starts away from the tile
     VolumeTile tile(volume("Disk", 100, 50));
     tile.setPalette(Theme::qtPalette(false));
     tile.resize(tile.sizeHint());
