@@ -99,7 +99,6 @@ void CenterView::showEvent(QShowEvent* event) {
 void CenterView::setDetailsPanelInset(double inset) {
     if (inset == detailsPanelInset_) return;
     detailsPanelInset_ = inset;
-    diskView_->setTrailingInset(inset);
     updateTrailingPadding();
 }
 
@@ -111,6 +110,8 @@ void CenterView::updateTrailingPadding() {
     const bool ringsShown =
         pages_->currentWidget() == diskView_ && settings_.diskViewMode() == DiskViewMode::sunburst;
     const double target = ringsShown ? 0 : detailsPanelInset_;
+    // The rings keep the room free themselves; the stand-in disk view does it for them.
+    diskView_->setTrailingInset(settings_.diskViewMode() == DiskViewMode::sunburst ? detailsPanelInset_ : 0);
     if (paddingAnimation_->state() == QAbstractAnimation::Running &&
         paddingAnimation_->endValue().toDouble() == target)
         return;

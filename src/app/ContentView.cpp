@@ -223,12 +223,15 @@ void ContentView::updateScreens() {
         connect(picker_, &VolumePickerView::volumeSelected, this,
                 [this](const ScannableVolume& v) { startScan(v); });
         picker_->hide();
-        transitions::fadeIn(picker_);
-        focusFirstTile();
     }
-    gate_->setVisible(!gatePassed && !sectionsReachable());
-
+    // The gate and the picker give way to the other sections as the scan screen does.
     const bool diskSection = section_ == AppSection::macintoshHD;
+    if (picker_ && transitions::isLayerShown(picker_) != diskSection) {
+        transitions::setLayerShown(picker_, diskSection);
+        if (diskSection) focusFirstTile();
+    }
+    transitions::setLayerShown(gate_, !gatePassed && !sectionsReachable() && diskSection);
+
     if (centerView_) {
         // The scan screen stays in place under the other sections, so a scan goes on; there it
         // is only faded out and takes no clicks.

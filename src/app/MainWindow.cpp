@@ -24,8 +24,12 @@ QWidget* makeSideWindow(const QString& title, const QString& viewName, QSize siz
 } // namespace
 
 MainWindow::MainWindow(const LaunchOptions& options, AppSettings& settings, QWidget* parent)
+    : MainWindow(options, settings, ContentView::Host::system(), parent) {}
+
+MainWindow::MainWindow(const LaunchOptions& options, AppSettings& settings, ContentView::Host host,
+                       QWidget* parent)
     : QMainWindow(parent), options_(options), settings_(settings),
-      content_(new ContentView(options, settings, ContentView::Host::system(), this)) {
+      content_(new ContentView(options, settings, std::move(host), this)) {
     setWindowTitle("Quillmere");
     setCentralWidget(content_);
 

@@ -306,8 +306,8 @@ VolumePickerView::VolumePickerView(QWidget* parent)
     // The backdrop shows through the row.
     row_->setAutoFillBackground(false);
     row_->viewport()->setAutoFillBackground(false);
-    rowContent_->setAutoFillBackground(false);
     row_->setWidget(rowContent_);
+    rowContent_->setAutoFillBackground(false); // after setWidget, which turns it on
 }
 
 void VolumePickerView::setVolumes(std::vector<ScannableVolume> volumes) {
