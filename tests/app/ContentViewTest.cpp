@@ -11,6 +11,7 @@
 #include "app/state/ScanState.hpp"
 #include "app/state/SelectionState.hpp"
 #include "app/ui/SegmentedPills.hpp"
+#include "app/ui/Theme.hpp"
 
 #include <QEventLoop>
 #include <QMenuBar>
@@ -18,6 +19,7 @@
 #include <QTest>
 #include <QThreadPool>
 #include <QTimer>
+#include <QToolTip>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -210,9 +212,13 @@ TEST(ContentViewLayout, TheInspectorLiesBesideTheViewNotOverIt) {
 
     shown.view->selection().setSelectedNode(shown.view->history().currentPath().front().children()[1]);
     EXPECT_TRUE(shown.view->isInspectorPresented());
+    // The panel comes in from beyond the trailing edge, faded, and ends in place drawn directly.
+    EXPECT_GT(inWindow(shown.view->inspector()).left(), 1200 - 16 - 302);
+    EXPECT_TRUE(shown.view->inspector()->graphicsEffect());
     EXPECT_DOUBLE_EQ(center->detailsPanelInset(), 334);
     ASSERT_TRUE(eventually([&] { return inWindow(shown.view->inspector()).left() == 1200 - 16 - 302; }));
     ASSERT_TRUE(eventually([&] { return page->width() == center->width() - 334; }));
+    ASSERT_TRUE(eventually([&] { return !shown.view->inspector()->graphicsEffect(); }));
     EXPECT_LT(inWindow(page).right(), inWindow(shown.view->inspector()).left());
     EXPECT_TRUE(shown.view->inspector()->isVisible());
 
@@ -297,6 +303,37 @@ TEST(ContentViewSystemData, WaitsOnTheScanWithItsFiguresAndStartsOneBeforeAny) {
                                 std::nullopt, "Disk");
     ASSERT_TRUE(eventually([&] { return view.systemDataReading()->isVisible() && !waiting->isVisible(); }));
     EXPECT_TRUE(view.systemDataReading()->isTurning());
+}
+
+TEST(ContentViewLayout, SectionsFadeInOverTheScanScreenWhichFadesOutAndTooltipsFollowTheAppearance) {
+    ShownTree shown(DiskViewMode::list);
+    CenterView* center = shown.view->centerView();
+    ASSERT_TRUE(eventually([&] { return center->isVisible() && !center->graphicsEffect(); }));
+    shown.view->setSection(AppSection::systemData);
+    QWidget* reading = shown.view->systemDataAwaiting(); // a saved scan only: nothing scanned yet
+    // Both change over a fade: the section on its way in, the scan screen on its way out and
+    // taking no clicks meanwhile.
+    EXPECT_TRUE(reading->isVisible() && reading->graphicsEffect());
+    EXPECT_TRUE(center->testAttribute(Qt::WA_TransparentForMouseEvents));
+    ASSERT_TRUE(eventually([&] { return !center->isVisible() && !reading->graphicsEffect(); }));
+    EXPECT_FALSE(center->testAttribute(Qt::WA_TransparentForMouseEvents));
+    // Asked back half-way, a layer turns round where it is.
+    shown.view->setSection(AppSection::macintoshHD);
+    shown.view->setSection(AppSection::systemData);
+    EXPECT_TRUE(reading->isVisible());
+    ASSERT_TRUE(eventually([&] { return !reading->graphicsEffect(); }));
+    EXPECT_TRUE(reading->isVisible());
+
+    for (const char* scheme : {"dark", "light"}) {
+        Launch setup({"--appearance", scheme});
+        MainWindow window(setup.options, setup.settings, setup.host());
+        const bool dark = std::string(scheme) == "dark";
+        EXPECT_EQ(QToolTip::palette().color(QPalette::ToolTipBase),
+                  Theme::qtPalette(dark).color(QPalette::ToolTipBase))
+            << scheme;
+        EXPECT_EQ(QToolTip::palette().color(QPalette::ToolTipText),
+                  Theme::qtPalette(dark).color(QPalette::ToolTipText));
+    }
 }
 
 TEST(ContentViewSystemData, TheStartActionScansTheChosenVolume) {
