@@ -8,6 +8,7 @@
 #include "app/state/NavigationHistory.hpp"
 #include "app/state/ScanState.hpp"
 #include "app/state/SelectionState.hpp"
+#include "app/ui/Theme.hpp"
 
 #include <QApplication>
 #include <QDir>
@@ -47,9 +48,7 @@ ScanSnapshot madeUpScan() {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QFont font("Inter");
-    font.setPixelSize(13);
-    QApplication::setFont(font);
+    QApplication::setFont(Theme::uiFont(13));
     const QStringList args = app.arguments();
     const QString folder = args.value(1, ".");
     const QSize size(args.value(2, "980").toInt(), args.value(3, "700").toInt());
