@@ -333,6 +333,8 @@ ScanningIllustrationView::ScanningIllustrationView(QWidget* parent)
     : QWidget(parent), bar_(new ScanProgressBar(this)), barFade_(new QVariantAnimation(this)) {
     bar_->hide();
     connect(bar_, &ScanProgressBar::stopRequested, this, &ScanningIllustrationView::stopRequested);
+    connect(&ReduceMotionSetting::shared(), &ReduceMotionSetting::changed, this,
+            &ScanningIllustrationView::followReducedMotion);
     barFade_->setEasingCurve(QEasingCurve::InOutQuad);
     auto* fade = new QGraphicsOpacityEffect(bar_);
     fade->setOpacity(0);
@@ -380,7 +382,19 @@ void ScanningIllustrationView::setAnimationClock(std::optional<double> fixedSeco
 void ScanningIllustrationView::showEvent(QShowEvent*) {
     isAnimating_ = true;
     startedAtMs_ = QDateTime::currentMSecsSinceEpoch();
-    if (!prefersReducedMotion() && timerId_ == 0) timerId_ = startTimer(16);
+    followReducedMotion();
+}
+
+// The illustration moves while shown, unless the desktop asks for reduced motion; it follows
+// a change of that setting at once.
+void ScanningIllustrationView::followReducedMotion() {
+    const bool moves = isVisible() && !prefersReducedMotion();
+    if (moves && timerId_ == 0) timerId_ = startTimer(16);
+    if (!moves && timerId_ != 0) {
+        killTimer(timerId_);
+        timerId_ = 0;
+    }
+    update();
 }
 
 void ScanningIllustrationView::hideEvent(QHideEvent*) {

@@ -106,6 +106,7 @@ protected:
 
 private:
     void paintIllustration(QPainter& painter, QPointF centre, double seconds) const;
+    void followReducedMotion();
     void layoutChildren();
     QString volumeName_;
     int64_t totalCapacityBytes_ = 0;

@@ -154,8 +154,6 @@ void VolumeTile::setHovering(bool hovering) {
 }
 
 void VolumeTile::syncHoverWithPointer() {
-    // A tile laid out afresh (the picker appearing, the row scrolling) may move from under a
-    // still pointer; no leave event comes then, so the pointer is asked where it is.
     const QPoint pointer = mapFromGlobal(QCursor::pos());
     setHovering(isVisible() && rect().contains(pointer) && visibleRegion().contains(pointer));
 }
@@ -307,6 +305,10 @@ VolumePickerView::VolumePickerView(QWidget* parent)
     row_->setAutoFillBackground(false);
     row_->viewport()->setAutoFillBackground(false);
     row_->setWidget(rowContent_);
+    connect(row_->horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        for (VolumeTile* tile : std::as_const(tiles_))
+            tile->syncHoverWithPointer();
+    });
     rowContent_->setAutoFillBackground(false); // after setWidget, which turns it on
 }
 
@@ -378,8 +380,10 @@ void VolumePickerView::layoutTiles() {
     row_->setGeometry(column.row);
     rowContent_->resize(column.rowContent);
     const QSize tile = VolumeTile::preferredSize();
-    for (int i = 0; i < tiles_.size(); ++i)
+    for (int i = 0; i < tiles_.size(); ++i) {
         tiles_[i]->setGeometry(QRect(QPoint(int(std::round(i * (tile.width() + kTileSpacing))), 0), tile));
+        tiles_[i]->syncHoverWithPointer();
+    }
 }
 
 QSize VolumePickerView::sizeHint() const {

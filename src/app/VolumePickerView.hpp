@@ -39,6 +39,9 @@ public:
     // The square the unscaled ring is drawn in, in tile coordinates.
     QRectF ringRect() const;
     bool showsFocusRing() const;
+    // Asks the pointer where it is: a tile laid out afresh (the picker appearing or resized,
+    // the row scrolled) may have moved from under a still pointer, and no leave event says so.
+    void syncHoverWithPointer();
 
     QSize sizeHint() const override { return preferredSize(); }
     QSize minimumSizeHint() const override { return preferredSize(); }
@@ -65,7 +68,6 @@ protected:
 
 private:
     void setHovering(bool hovering);
-    void syncHoverWithPointer();
     void paintRing(QPainter& painter) const;
 
     ScannableVolume volume_;

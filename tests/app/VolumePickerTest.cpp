@@ -161,6 +161,20 @@ TEST(VolumePickerTest, ATileMovedFromUnderAStillPointerIsNoLongerHovered) {
     EXPECT_TRUE(tile.isHovering());
     tile.hide();
     EXPECT_FALSE(tile.isHovering());
+
+    // The same when the picker lays its row out again (the tile keeps its place in the row).
+    VolumePickerView picker;
+    picker.setVolumes({volume("A", 1, 1), volume("B", 1, 1)});
+    picker.resize(800, 500);
+    picker.show();
+    VolumeTile* first = picker.tiles()[0];
+    const QPoint over = first->mapToGlobal(first->rect().center());
+    QCursor::setPos(over);
+    QEnterEvent onTile(first->rect().center(), first->rect().center(), over);
+    QApplication::sendEvent(first, &onTile);
+    ASSERT_TRUE(first->isHovering());
+    picker.resize(800, 900); // the column moves down
+    EXPECT_FALSE(first->isHovering());
     QCursor::setPos(5000, 5000); // out of the way of later tests
 }
 
