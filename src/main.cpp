@@ -58,6 +58,9 @@ int main(int argc, char** argv) {
     quillmere::AppSettings settings;
     quillmere::MainWindow window(options, settings);
     window.show();
+    // Keyboard focus starts on the window's first control, shown with its ring; a display
+    // without a window manager would otherwise never give the window the keyboard.
+    window.activateWindow();
     window.content().runLaunchTask();
     return app.exec();
 #else
