@@ -43,67 +43,67 @@ double pulse(double seconds, double period, double delay) {
 
 } // namespace
 
-QImage renderStageBackground(QSize logicalSize, qreal devicePixelRatio, bool dark) {
-    const QSize pixels = (QSizeF(logicalSize) * devicePixelRatio).toSize();
-    if (pixels.isEmpty()) return {};
+QImage renderStageBackground(QSize size, bool dark) {
+    if (size.isEmpty()) return {};
     // Drawn at 16 bits a channel, then brought to 8 with an ordered dither: the glows change by
     // less than one 8-bit step over dozens of pixels, which plain rounding shows as bands.
-    QImage deep(pixels, QImage::Format_RGBA64_Premultiplied);
-    deep.setDevicePixelRatio(devicePixelRatio);
-    {
-        const Theme::Palette& palette = Theme::palette(dark);
-        const QRectF area(QPointF(0, 0), QSizeF(logicalSize));
-        QPainter painter(&deep);
-        QLinearGradient backdrop(area.topLeft(), area.bottomLeft());
-        backdrop.setColorAt(0, palette.bg1);
-        backdrop.setColorAt(1, palette.bg2);
-        painter.fillRect(area, backdrop);
-        const auto glow = [&](QPointF unit, double radiusFactor, const QColor& colour) {
-            const QPointF centre(unit.x() * area.width(), unit.y() * area.height());
-            QRadialGradient gradient(centre, radiusFactor * area.width());
-            gradient.setColorAt(0, colour);
-            gradient.setColorAt(1, withOpacity(colour, 0));
-            painter.fillRect(area, gradient);
-        };
-        glow({0.46, 0.42}, 0.62, palette.glow1);
-        glow({0.04, 1.04}, 0.55, palette.glow2);
-    }
+    QImage deep(size, QImage::Format_RGBA64_Premultiplied);
+    const Theme::Palette& palette = Theme::palette(dark);
+    const QRectF area(QPointF(0, 0), QSizeF(size));
+    QPainter painter(&deep);
+    QLinearGradient backdrop(area.topLeft(), area.bottomLeft());
+    backdrop.setColorAt(0, palette.bg1);
+    backdrop.setColorAt(1, palette.bg2);
+    painter.fillRect(area, backdrop);
+    const auto glow = [&](QPointF unit, double radiusFactor, const QColor& colour) {
+        const QPointF centre(unit.x() * area.width(), unit.y() * area.height());
+        QRadialGradient gradient(centre, radiusFactor * area.width());
+        gradient.setColorAt(0, colour);
+        gradient.setColorAt(1, withOpacity(colour, 0));
+        painter.fillRect(area, gradient);
+    };
+    glow({0.46, 0.42}, 0.62, palette.glow1);
+    glow({0.04, 1.04}, 0.55, palette.glow2);
+    painter.end();
     return ditheredToRgb32(deep);
 }
 
 QImage ditheredToRgb32(const QImage& deep) {
-    static constexpr int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+    // Thresholds of a 4 × 4 Bayer pattern, in 1/32 of an 8-bit step (odd, so none lies on a step).
+    static constexpr int kBayer[4][4] = {{1, 17, 5, 21}, {25, 9, 29, 13}, {7, 23, 3, 19}, {31, 15, 27, 11}};
     const QImage source = deep.convertToFormat(QImage::Format_RGBA64_Premultiplied);
     QImage out(source.size(), QImage::Format_RGB32);
     for (int y = 0; y < source.height(); ++y) {
         const auto* from = reinterpret_cast<const QRgba64*>(source.constScanLine(y));
         auto* to = reinterpret_cast<QRgb*>(out.scanLine(y));
         for (int x = 0; x < source.width(); ++x) {
-            const double threshold = (kBayer[y & 3][x & 3] + 0.5) / 16.0;
-            const auto channel = [&](quint16 value) { return std::min(255, int(value / 257.0 + threshold)); };
+            // value / 257 + threshold / 32, rounded down, in whole numbers.
+            const int threshold = kBayer[y & 3][x & 3] * 257;
+            const auto channel = [&](int value) {
+                return std::min(255, (value * 32 + threshold) / (257 * 32));
+            };
             to[x] = qRgb(channel(from[x].red()), channel(from[x].green()), channel(from[x].blue()));
         }
     }
-    out.setDevicePixelRatio(deep.devicePixelRatio());
     return out;
 }
 
 void paintStageBackground(QPainter& painter, const QRectF& area, bool dark) {
-    // One picture per size and appearance, made again only when either changes.
+    // One picture per size and appearance, made again only when either changes. It is made at
+    // the area's size in points and scaled to the screen's pixels: the backdrop has no detail
+    // to lose, and a picture four times smaller keeps resizing smooth at 2x.
     struct Cached {
         QSize size;
-        qreal ratio = 0;
-        bool dark = false;
         QImage image;
     };
     static Cached cached[2];
     const QSize size = area.size().toSize();
-    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     Cached& slot = cached[dark ? 1 : 0];
-    if (slot.image.isNull() || slot.size != size || slot.ratio != ratio) {
-        slot = Cached{size, ratio, dark, renderStageBackground(size, ratio, dark)};
-    }
-    painter.drawImage(area.topLeft(), slot.image);
+    if (slot.image.isNull() || slot.size != size) slot = Cached{size, renderStageBackground(size, dark)};
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(area, slot.image);
+    painter.restore();
 }
 
 void paintAccentBadge(QPainter& painter, const QRectF& badge, const QString& symbolName, double symbolSize,
