@@ -168,6 +168,7 @@ void ContentView::runLaunchTask() {
 
 void ContentView::runLaunchLogic() {
     volumes_ = host_.listVolumes();
+    if (picker_) picker_->setVolumes(pickerVolumes());
     const auto& snapshot = scanState_->savedSnapshot();
     const auto volumeOfSnapshot = [&]() -> std::optional<ScannableVolume> {
         for (const ScannableVolume& volume : pickerVolumes())
@@ -188,10 +189,8 @@ void ContentView::runLaunchLogic() {
 void ContentView::reprobeAccess() {
     isFullDiskAccessGranted_ = host_.hasFullDiskAccess();
     volumes_ = host_.listVolumes();
-    if (!selectedVolume_) {
-        delete picker_;
-        picker_ = nullptr;
-    }
+    // The picker keeps the tiles of volumes still listed, with their hover and focus.
+    if (picker_) picker_->setVolumes(pickerVolumes());
     updateScreens();
 }
 

@@ -374,6 +374,16 @@ TEST(ContentViewFocus, TheFirstTileShowsItsFocusFromTheStartAndTabMovesOn) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_TRUE(picker->tiles()[1]->hasFocus());
     EXPECT_TRUE(picker->tiles()[1]->showsFocusRing());
+
+    // Coming back to the application reads the volumes again; the tiles that stay keep focus.
+    VolumeTile* second = picker->tiles()[1];
+    setup.volumes.push_back(
+        ScannableVolume{"/media/y", "Card", std::string("uuid-y"), 100, 10, false, true, false});
+    view.reprobeAccess();
+    EXPECT_EQ(view.picker(), picker);
+    ASSERT_EQ(picker->tiles().size(), 3);
+    EXPECT_EQ(picker->tiles()[1], second);
+    EXPECT_TRUE(second->hasFocus());
 }
 
 } // namespace
