@@ -1,6 +1,7 @@
 // Shows the main window over a made-up disk in the states worth looking at and saves a
 // picture of the screen for each, as the desktop shows it.
-// Usage: window-shots OUTPUT_FOLDER WIDTH HEIGHT light|dark   (QT_SCALE_FACTOR=2 for 2x)
+// Usage: window-shots OUTPUT_FOLDER WIDTH HEIGHT light|dark [one]   (QT_SCALE_FACTOR=2 for 2x)
+// "one" lists the startup disk alone.
 // The size is the content's; the window adds its menu bar.
 #include "app/ContentView.hpp"
 #include "app/MainWindow.hpp"
@@ -56,10 +57,12 @@ int main(int argc, char** argv) {
     QDir().mkpath(folder);
     QTemporaryDir settingsFolder;
 
+    const bool oneDisk = args.value(5) == "one";
+    const QString variant = oneDisk ? "-one" : "";
     const auto shoot = [&](MainWindow& window, const QString& name) {
         settle(700);
         const QString path =
-            QString("%1/%2-%3x%4-%5.png").arg(folder, name).arg(size.width()).arg(size.height()).arg(scheme);
+            QString("%1/%2%6-%3x%4-%5.png").arg(folder, name).arg(size.width()).arg(size.height()).arg(scheme, variant);
         const QPixmap screen = window.screen()->grabWindow(0);
         const qreal ratio = screen.devicePixelRatio();
         const QRect frame = window.frameGeometry();
@@ -67,13 +70,14 @@ int main(int argc, char** argv) {
         std::cout << path.toStdString() << '\n';
     };
 
-    const std::vector<ScannableVolume> volumes{
+    std::vector<ScannableVolume> volumes{
         ScannableVolume{"/", ScannableVolume::startupName(), std::string("uuid-root"), 494'384'795'648,
                         123'456'789'012, true, false, true},
         ScannableVolume{"/media/u/Backup", "Backup", std::string("uuid-b"), 2'000'398'934'016,
                         1'500'000'000'000, false, true, false},
         ScannableVolume{"/media/u/card", "32 GB Volume", std::string("uuid-c"), 31'914'983'424, 1'000'000'000,
                         false, true, false}};
+    if (oneDisk) volumes.resize(1);
     const auto host = [&](bool withScan) {
         return ContentView::Host{[volumes] { return volumes; },
                                  SnapshotIO{[](ScanSnapshot) {},
