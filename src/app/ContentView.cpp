@@ -34,7 +34,6 @@ namespace {
 constexpr int kInspectorWidth = 302;
 constexpr int kInspectorInset = 334;
 constexpr int kInspectorMargin = 16;
-constexpr int kNavigationMs = 320;
 
 } // namespace
 
