@@ -1,7 +1,7 @@
 // Shows the main window over a made-up disk in the states worth looking at and saves a
 // picture of the screen for each, as the desktop shows it.
 // Usage: window-shots OUTPUT_FOLDER WIDTH HEIGHT light|dark [one]   (QT_SCALE_FACTOR=2 for 2x)
-// "one" lists the startup disk alone.
+// "one" lists the startup disk alone, "many" seven disks.
 // The size is the content's; the window adds its menu bar.
 #include "app/ContentView.hpp"
 #include "app/MainWindow.hpp"
@@ -58,11 +58,15 @@ int main(int argc, char** argv) {
     QTemporaryDir settingsFolder;
 
     const bool oneDisk = args.value(5) == "one";
-    const QString variant = oneDisk ? "-one" : "";
+    const bool manyDisks = args.value(5) == "many";
+    const QString variant = oneDisk ? "-one" : (manyDisks ? "-many" : "");
     const auto shoot = [&](MainWindow& window, const QString& name) {
         settle(700);
-        const QString path =
-            QString("%1/%2%6-%3x%4-%5.png").arg(folder, name).arg(size.width()).arg(size.height()).arg(scheme, variant);
+        const QString path = QString("%1/%2%6-%3x%4-%5.png")
+                                 .arg(folder, name)
+                                 .arg(size.width())
+                                 .arg(size.height())
+                                 .arg(scheme, variant);
         const QPixmap screen = window.screen()->grabWindow(0);
         const qreal ratio = screen.devicePixelRatio();
         const QRect frame = window.frameGeometry();
@@ -78,6 +82,10 @@ int main(int argc, char** argv) {
         ScannableVolume{"/media/u/card", "32 GB Volume", std::string("uuid-c"), 31'914'983'424, 1'000'000'000,
                         false, true, false}};
     if (oneDisk) volumes.resize(1);
+    for (int i = 1; manyDisks && i <= 4; ++i)
+        volumes.push_back(ScannableVolume{"/media/u/Data" + std::to_string(i), "Data " + std::to_string(i),
+                                          "uuid-d" + std::to_string(i), 1'000'204'886'016,
+                                          400'000'000'000 * i / 2, false, false, true});
     const auto host = [&](bool withScan) {
         return ContentView::Host{[volumes] { return volumes; },
                                  SnapshotIO{[](ScanSnapshot) {},

@@ -305,6 +305,7 @@ VolumePickerView::VolumePickerView(QWidget* parent)
     row_->setAutoFillBackground(false);
     row_->viewport()->setAutoFillBackground(false);
     row_->setWidget(rowContent_);
+    styleRowScrollBar();
     connect(row_->horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] {
         for (VolumeTile* tile : std::as_const(tiles_))
             tile->syncHoverWithPointer();
@@ -384,6 +385,26 @@ void VolumePickerView::layoutTiles() {
         tiles_[i]->setGeometry(QRect(QPoint(int(std::round(i * (tile.width() + kTileSpacing))), 0), tile));
         tiles_[i]->syncHoverWithPointer();
     }
+}
+
+// A slim bar in the theme's ink, without arrows, like the desktop's overlay scroll bars.
+void VolumePickerView::styleRowScrollBar() {
+    const QColor ink = Theme::palette(this).ink;
+    const auto rgba = [&](qreal alpha) {
+        return QString("rgba(%1, %2, %3, %4)").arg(ink.red()).arg(ink.green()).arg(ink.blue()).arg(alpha);
+    };
+    row_->horizontalScrollBar()->setStyleSheet(
+        QString("QScrollBar:horizontal { height: 8px; background: %1; border-radius: 4px; margin: 0; }"
+                "QScrollBar::handle:horizontal { background: %2; border-radius: 4px; min-width: 40px; }"
+                "QScrollBar::handle:horizontal:hover { background: %3; }"
+                "QScrollBar::add-line:horizontal, QScrollBar::sub-line:horizontal { width: 0; }"
+                "QScrollBar::add-page:horizontal, QScrollBar::sub-page:horizontal { background: none; }")
+            .arg(rgba(0.06), rgba(0.28), rgba(0.42)));
+}
+
+void VolumePickerView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange) styleRowScrollBar();
+    QWidget::changeEvent(event);
 }
 
 QSize VolumePickerView::sizeHint() const {

@@ -100,6 +100,7 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     struct Layout {
@@ -110,6 +111,7 @@ private:
     };
     Layout layoutColumn() const;
     void layoutTiles();
+    void styleRowScrollBar();
 
     std::vector<ScannableVolume> volumes_;
     QScrollArea* row_;
