@@ -1,6 +1,6 @@
 #include "BareWalk.hpp"
 
-#include "platform/OwnedFd.hpp"
+#include "platform/Fd.hpp"
 #include "platform/ParallelWalk.hpp"
 
 #include <fcntl.h>
@@ -20,7 +20,7 @@ struct alignas(64) Tally {
 } // namespace
 
 BareWalkTotals bareWalk(const std::string& root, int threads) {
-    platform::OwnedFd rootFd(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    platform::Fd rootFd(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!rootFd) return {};
     std::vector<Tally> tallies(static_cast<size_t>(std::max(threads, 1)));
     platform::LinkedInodes linked;

@@ -1,7 +1,7 @@
 #include "platform/DiskUsage.hpp"
 
 #include "platform/HostSystem.hpp"
-#include "platform/OwnedFd.hpp"
+#include "platform/Fd.hpp"
 #include "platform/ParallelWalk.hpp"
 
 #include <algorithm>
@@ -23,7 +23,7 @@ struct alignas(64) Tally {
 } // namespace
 
 std::optional<int64_t> diskUsageOfDirectory(int directoryFd) {
-    OwnedFd own(::openat(directoryFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    Fd own(::openat(directoryFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!own) return std::nullopt;
     struct stat info {};
     if (::fstat(own.get(), &info) != 0) return std::nullopt;

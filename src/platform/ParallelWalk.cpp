@@ -19,7 +19,7 @@ using Visitor = std::function<void(int worker, const struct stat& info)>;
 
 // A folder being walked: its descriptor and the subfolders still to visit.
 struct Frame {
-    OwnedFd fd;
+    Fd fd;
     std::string subfolders; // names, each followed by a NUL
     size_t next = 0;
 };
@@ -31,26 +31,26 @@ public:
     explicit FolderQueue(int threads) : threads_(threads) {}
 
     // The next folder, or nothing once every thread is idle and the queue is empty.
-    OwnedFd take() {
+    Fd take() {
         std::unique_lock guard(lock_);
         ++idle_;
         while (folders_.empty()) {
             if (finished_ || idle_ == threads_) {
                 finished_ = true;
                 ready_.notify_all();
-                return OwnedFd();
+                return Fd();
             }
             waiting_.fetch_add(1, std::memory_order_relaxed);
             ready_.wait(guard);
             waiting_.fetch_sub(1, std::memory_order_relaxed);
         }
         --idle_;
-        OwnedFd folder = std::move(folders_.back());
+        Fd folder = std::move(folders_.back());
         folders_.pop_back();
         return folder;
     }
 
-    void give(OwnedFd folder) {
+    void give(Fd folder) {
         {
             std::lock_guard guard(lock_);
             folders_.push_back(std::move(folder));
@@ -64,7 +64,7 @@ private:
     const int threads_;
     std::mutex lock_;
     std::condition_variable ready_;
-    std::vector<OwnedFd> folders_;
+    std::vector<Fd> folders_;
     int idle_ = 0;
     bool finished_ = false;
     std::atomic<int> waiting_{0};
@@ -75,7 +75,7 @@ public:
     TreeWalk(dev_t device, int threads, const Visitor& visit)
         : device_(device), queue_(threads), visit_(visit) {}
 
-    void start(OwnedFd root) { queue_.give(std::move(root)); }
+    void start(Fd root) { queue_.give(std::move(root)); }
 
     // One thread's share: folders from the queue until the walk is over. A failure inside a
     // folder marks the walk incomplete but never stops the hand-over, so every thread ends.
@@ -86,7 +86,7 @@ public:
         } catch (...) {
             failed_ = true;
         }
-        for (OwnedFd folder = queue_.take(); folder; folder = queue_.take()) {
+        for (Fd folder = queue_.take(); folder; folder = queue_.take()) {
             if (!buffer) continue;
             try {
                 walkFrom(std::move(folder), buffer.get(), worker);
@@ -99,7 +99,7 @@ public:
     bool complete() const { return !failed_; }
 
 private:
-    void walkFrom(OwnedFd root, char* buffer, int worker) {
+    void walkFrom(Fd root, char* buffer, int worker) {
         std::vector<Frame> frames;
         frames.push_back(list(std::move(root), buffer, worker));
         while (!frames.empty()) {
@@ -110,7 +110,7 @@ private:
             }
             const char* name = top.subfolders.data() + top.next;
             top.next += std::strlen(name) + 1;
-            OwnedFd child(::openat(top.fd.get(), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            Fd child(::openat(top.fd.get(), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
             if (top.next >= top.subfolders.size()) frames.pop_back();
             if (!child) continue;
             if (queue_.someoneWaits())
@@ -120,7 +120,7 @@ private:
         }
     }
 
-    Frame list(OwnedFd fd, char* buffer, int worker) {
+    Frame list(Fd fd, char* buffer, int worker) {
         Frame frame{std::move(fd), {}};
         while (true) {
             const long read = ::syscall(SYS_getdents64, frame.fd.get(), buffer, kListingBufferSize);
@@ -150,7 +150,7 @@ private:
 
 } // namespace
 
-bool walkTree(OwnedFd root, int threads, const Visitor& visit) {
+bool walkTree(Fd root, int threads, const Visitor& visit) {
     struct stat info {};
     if (!root || ::fstat(root.get(), &info) != 0) return false;
     threads = std::max(threads, 1);

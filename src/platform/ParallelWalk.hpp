@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/OwnedFd.hpp"
+#include "platform/Fd.hpp"
 
 #include <array>
 #include <functional>
@@ -18,7 +18,7 @@ namespace quillmere::platform {
 // workers run at the same time. Folders on the root's file system are entered; links are
 // never followed. A deep chain holds few descriptors: a folder is closed as soon as its last
 // subfolder is open. Returns false when part of the tree was left out because memory ran out.
-bool walkTree(OwnedFd root, int threads,
+bool walkTree(Fd root, int threads,
               const std::function<void(int worker, const struct stat& info)>& visit);
 
 // Hard-linked inodes seen so far, safe for several threads; sharded so they rarely meet on a lock.

@@ -26,9 +26,9 @@ std::expected<ItemIdentity, TrashError> identityAt(int folderFd, const std::stri
     return identityFrom(info);
 }
 
-std::expected<OwnedFd, TrashError> openFolderWithoutLinks(std::string_view path) {
+std::expected<Fd, TrashError> openFolderWithoutLinks(std::string_view path) {
     if (!path.starts_with('/')) return std::unexpected(TrashError{TrashError::Kind::changed});
-    OwnedFd current(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    Fd current(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!current) return std::unexpected(TrashError::fromErrno(errno));
     size_t start = 1;
     while (start < path.size()) {
@@ -39,7 +39,7 @@ std::expected<OwnedFd, TrashError> openFolderWithoutLinks(std::string_view path)
         if (component.empty()) continue;
         if (component == "." || component == "..")
             return std::unexpected(TrashError{TrashError::Kind::changed});
-        OwnedFd next(::openat(current.get(), component.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        Fd next(::openat(current.get(), component.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
         if (!next) return std::unexpected(TrashError::fromErrno(errno));
         struct stat info {};
         if (::fstat(next.get(), &info) != 0) return std::unexpected(TrashError::fromErrno(errno));

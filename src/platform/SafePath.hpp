@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/OwnedFd.hpp"
+#include "platform/Fd.hpp"
 #include "platform/TrashError.hpp"
 
 #include <expected>
@@ -26,7 +26,7 @@ std::expected<ItemIdentity, TrashError> identityOf(const std::string& path);
 // Opens the absolute folder `path` one component at a time with O_PATH | O_NOFOLLOW, so that a
 // symbolic link anywhere on the way refuses it (`changed`) instead of leading elsewhere. The
 // path must be canonical: "." and ".." components are refused too.
-std::expected<OwnedFd, TrashError> openFolderWithoutLinks(std::string_view path);
+std::expected<Fd, TrashError> openFolderWithoutLinks(std::string_view path);
 
 // The identity of the entry `name` in the folder open at `folderFd`, not following a link.
 std::expected<ItemIdentity, TrashError> identityAt(int folderFd, const std::string& name);

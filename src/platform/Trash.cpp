@@ -60,9 +60,9 @@ std::string realPathOr(const std::string& path) {
 
 // An existing folder `name` in `parentFd` that is really a folder of `uid`, made 0700 when
 // missing. Anything else (a link, a file, someone else's folder) makes the Trash unusable.
-std::expected<OwnedFd, TrashError> ownedFolder(int parentFd, const char* name, uid_t uid) {
+std::expected<Fd, TrashError> ownedFolder(int parentFd, const char* name, uid_t uid) {
     constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-    OwnedFd fd(::openat(parentFd, name, kFlags));
+    Fd fd(::openat(parentFd, name, kFlags));
     if (!fd && errno == ENOENT) {
         if (::mkdirat(parentFd, name, 0700) != 0 && errno != EEXIST) {
             const int code = errno;
@@ -80,13 +80,13 @@ std::expected<OwnedFd, TrashError> ownedFolder(int parentFd, const char* name, u
 
 // Opens the absolute folder `path`, following links the user chose (a symlinked ~/.local),
 // making missing folders 0700 on the way.
-std::expected<OwnedFd, TrashError> openOrMakeFolder(const std::string& path) {
-    OwnedFd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+std::expected<Fd, TrashError> openOrMakeFolder(const std::string& path) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd) return fd;
     if (errno != ENOENT || path == "/") return failure(TrashError::Kind::noUsableTrash);
     const size_t slash = path.find_last_of('/');
     const std::string parentPath = slash == 0 ? "/" : path.substr(0, slash);
-    std::expected<OwnedFd, TrashError> parent = openOrMakeFolder(parentPath);
+    std::expected<Fd, TrashError> parent = openOrMakeFolder(parentPath);
     if (!parent) return parent;
     const std::string name = path.substr(slash + 1);
     if (::mkdirat(parent->get(), name.c_str(), 0700) != 0 && errno != EEXIST)
@@ -133,7 +133,7 @@ bool writeAll(int fd, std::string_view text) {
 }
 
 std::string readSmallFile(int folderFd, const char* name) {
-    OwnedFd fd(::openat(folderFd, name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    Fd fd(::openat(folderFd, name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (!fd) return {};
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
@@ -155,7 +155,7 @@ std::string readSmallFile(int folderFd, const char* name) {
 // Adds a folder's line to the Trash's directorysizes through a temporary file and a rename,
 // so a reader never sees half a file. The cache is optional: failures leave it as it was.
 void recordDirectorySize(int trashFd, int filesFd, int infoFd, const std::string& entryName) {
-    OwnedFd moved(::openat(filesFd, entryName.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    Fd moved(::openat(filesFd, entryName.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!moved) return;
     const std::optional<int64_t> bytes = diskUsageOfDirectory(moved.get());
     struct stat record {};
@@ -166,7 +166,7 @@ void recordDirectorySize(int trashFd, int filesFd, int infoFd, const std::string
     static std::atomic<unsigned> counter{0};
     const std::string temporary =
         "directorysizes." + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
-    OwnedFd out(
+    Fd out(
         ::openat(trashFd, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!out) return;
     const bool ok = writeAll(out.get(), text);
@@ -179,15 +179,15 @@ void recordDirectorySize(int trashFd, int filesFd, int infoFd, const std::string
 std::expected<TrashedItem, TrashError> moveInto(int trashFd, const std::string& trashPath, int parentFd,
                                                 const std::string& name, bool isDirectory,
                                                 const std::string& recordedPath, std::time_t now, uid_t uid) {
-    std::expected<OwnedFd, TrashError> files = ownedFolder(trashFd, "files", uid);
+    std::expected<Fd, TrashError> files = ownedFolder(trashFd, "files", uid);
     if (!files) return std::unexpected(files.error());
-    std::expected<OwnedFd, TrashError> info = ownedFolder(trashFd, "info", uid);
+    std::expected<Fd, TrashError> info = ownedFolder(trashFd, "info", uid);
     if (!info) return std::unexpected(info.error());
     const std::string text = trashInfoText(recordedPath, now);
     for (int attempt = 1; attempt <= kMaxNameAttempts; ++attempt) {
         const std::string entry = trashEntryName(name, attempt);
         const std::string recordName = entry + std::string(kTrashInfoSuffix);
-        OwnedFd record(::openat(info->get(), recordName.c_str(),
+        Fd record(::openat(info->get(), recordName.c_str(),
                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!record) {
             if (errno == EEXIST) continue;
@@ -225,20 +225,20 @@ std::expected<TrashedItem, TrashError> moveInto(int trashFd, const std::string& 
 
 // The Trash at the top of the mount `topdir`: .Trash/$uid when .Trash is a real sticky
 // folder, else .Trash-$uid.
-std::expected<std::pair<OwnedFd, std::string>, TrashError> topdirTrash(int topFd, const std::string& topdir,
+std::expected<std::pair<Fd, std::string>, TrashError> topdirTrash(int topFd, const std::string& topdir,
                                                                        uid_t uid) {
     const std::string uidText = std::to_string(uid);
     struct stat shared {};
     if (::fstatat(topFd, ".Trash", &shared, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(shared.st_mode) &&
         (shared.st_mode & S_ISVTX)) {
-        OwnedFd sharedFd(::openat(topFd, ".Trash", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        Fd sharedFd(::openat(topFd, ".Trash", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         struct stat opened {};
         if (sharedFd && ::fstat(sharedFd.get(), &opened) == 0 && (opened.st_mode & S_ISVTX))
-            if (std::expected<OwnedFd, TrashError> own = ownedFolder(sharedFd.get(), uidText.c_str(), uid))
+            if (std::expected<Fd, TrashError> own = ownedFolder(sharedFd.get(), uidText.c_str(), uid))
                 return std::pair{std::move(*own), joined(joined(topdir, ".Trash"), uidText)};
     }
     const std::string name = ".Trash-" + uidText;
-    std::expected<OwnedFd, TrashError> own = ownedFolder(topFd, name.c_str(), uid);
+    std::expected<Fd, TrashError> own = ownedFolder(topFd, name.c_str(), uid);
     if (!own) return std::unexpected(own.error());
     return std::pair{std::move(*own), joined(topdir, name)};
 }
@@ -259,7 +259,7 @@ std::expected<TrashedItem, TrashError> Trash::moveToTrash(const std::string& can
                                                           const std::optional<ItemIdentity>& expected) const {
     if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
         return failure(TrashError::Kind::changed);
-    std::expected<OwnedFd, TrashError> parent = openFolderWithoutLinks(canonicalParent);
+    std::expected<Fd, TrashError> parent = openFolderWithoutLinks(canonicalParent);
     if (!parent) return std::unexpected(parent.error());
     const std::expected<ItemIdentity, TrashError> actual = identityAt(parent->get(), name);
     if (!actual) return std::unexpected(actual.error());
@@ -284,9 +284,9 @@ std::expected<TrashedItem, TrashError> Trash::moveToTrash(const std::string& can
     const bool isDirectory = actual->type == S_IFDIR;
     const std::time_t now = settings_.now();
     if (homeTrashDevice(settings_.dataHome) == actual->device) {
-        std::expected<OwnedFd, TrashError> data = openOrMakeFolder(settings_.dataHome);
+        std::expected<Fd, TrashError> data = openOrMakeFolder(settings_.dataHome);
         if (!data) return std::unexpected(data.error());
-        std::expected<OwnedFd, TrashError> trash = ownedFolder(data->get(), "Trash", settings_.uid);
+        std::expected<Fd, TrashError> trash = ownedFolder(data->get(), "Trash", settings_.uid);
         if (!trash) return std::unexpected(trash.error());
         std::expected<TrashedItem, TrashError> moved =
             moveInto(trash->get(), joined(settings_.dataHome, "Trash"), parent->get(), name, isDirectory,
@@ -296,7 +296,7 @@ std::expected<TrashedItem, TrashError> Trash::moveToTrash(const std::string& can
     }
 
     if (!mount) return failure(TrashError::Kind::noUsableTrash);
-    std::expected<OwnedFd, TrashError> top = openFolderWithoutLinks(mount->mountPoint);
+    std::expected<Fd, TrashError> top = openFolderWithoutLinks(mount->mountPoint);
     struct stat topInfo {};
     if (!top || ::fstat(top->get(), &topInfo) != 0 || topInfo.st_dev != actual->device)
         return failure(TrashError::Kind::noUsableTrash);

@@ -23,29 +23,27 @@ std::expected<void, TrashError> ReclaimFileOperations::recycle(const std::string
 std::expected<std::vector<ListedChild>, TrashError>
 ReclaimFileOperations::listVisibleChildren(const std::string& folder,
                                            const std::optional<ItemIdentity>& expected) {
-    std::expected<platform::OwnedFd, TrashError> opened = platform::openFolderWithoutLinks(folder);
+    std::expected<platform::Fd, TrashError> opened = platform::openFolderWithoutLinks(folder);
     if (!opened) return std::unexpected(opened.error());
-    platform::OwnedFd readable(::openat(opened->get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    platform::Fd readable(::openat(opened->get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!readable) return std::unexpected(TrashError::fromErrno(errno));
     if (expected) {
         const std::expected<ItemIdentity, TrashError> actual = platform::identityAt(readable.get(), ".");
         if (!actual) return std::unexpected(actual.error());
         if (*actual != *expected) return std::unexpected(TrashError{TrashError::Kind::changed});
     }
-    DIR* directory = ::fdopendir(readable.get());
+    platform::DirectoryStream directory(::fdopendir(readable.get()));
     if (!directory) return std::unexpected(TrashError::fromErrno(errno));
-    readable.release(); // the stream owns it now
+    (void)readable.release(); // the stream owns it now
     std::vector<ListedChild> children;
     errno = 0;
-    while (const dirent* entry = ::readdir(directory)) {
+    while (const dirent* entry = ::readdir(directory.get())) {
         if (entry->d_name[0] == '.') continue;
-        if (const auto identity = platform::identityAt(::dirfd(directory), entry->d_name))
+        if (const auto identity = platform::identityAt(::dirfd(directory.get()), entry->d_name))
             children.push_back({entry->d_name, *identity});
         errno = 0;
     }
-    const int code = errno;
-    ::closedir(directory);
-    if (code != 0) return std::unexpected(TrashError::fromErrno(code));
+    if (errno != 0) return std::unexpected(TrashError::fromErrno(errno));
     return children;
 }
 

@@ -1,6 +1,6 @@
 #include "platform/DiskUsage.hpp"
 
-#include "platform/OwnedFd.hpp"
+#include "platform/Fd.hpp"
 #include "scan/ScanTestSupport.hpp"
 
 #include <cstdio>
@@ -31,10 +31,10 @@ TEST(DiskUsage, CountsLikeDuAcrossWideAndDeepTreesWithFewDescriptors) {
     ASSERT_EQ(::link((scratch / "tree/wide/d0/f0").c_str(), (scratch / "tree/wide/d1/again").c_str()), 0);
     ASSERT_EQ(::symlink("/usr", (scratch / "tree/link").c_str()), 0);
     // A chain deeper than the descriptors this test allows itself.
-    OwnedFd level(::open((scratch / "tree").c_str(), O_RDONLY | O_DIRECTORY));
+    Fd level(::open((scratch / "tree").c_str(), O_RDONLY | O_DIRECTORY));
     for (int depth = 0; depth < 3000 && level; ++depth) {
         ASSERT_EQ(::mkdirat(level.get(), "c", 0755), 0);
-        level = OwnedFd(::openat(level.get(), "c", O_RDONLY | O_DIRECTORY));
+        level = Fd(::openat(level.get(), "c", O_RDONLY | O_DIRECTORY));
     }
     ASSERT_TRUE(level);
     const int leaf = ::openat(level.get(), "leaf", O_WRONLY | O_CREAT, 0644);
@@ -48,7 +48,7 @@ TEST(DiskUsage, CountsLikeDuAcrossWideAndDeepTreesWithFewDescriptors) {
     rlimit tight = saved;
     tight.rlim_cur = 256;
     ::setrlimit(RLIMIT_NOFILE, &tight);
-    OwnedFd root(::open((scratch / "tree").c_str(), O_RDONLY | O_DIRECTORY));
+    Fd root(::open((scratch / "tree").c_str(), O_RDONLY | O_DIRECTORY));
     const std::optional<int64_t> bytes = diskUsageOfDirectory(root.get());
     ::setrlimit(RLIMIT_NOFILE, &saved);
     ASSERT_TRUE(bytes);
