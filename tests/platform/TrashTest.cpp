@@ -245,6 +245,19 @@ TEST(Trash, SymlinkedOrForeignUserTrashFailsTheItemWritingNothing) {
         EXPECT_TRUE(exists(f.topdir + "/dir/item name"));
     }
     {
+        // The home Trash too: a link in its place is never written through.
+        ScratchFolder scratch;
+        testing::makeFolder(scratch / "data");
+        testing::makeFolder(scratch / "elsewhere");
+        ASSERT_EQ(::symlink((scratch / "elsewhere").c_str(), (scratch / "data/Trash").c_str()), 0);
+        testing::writeFile(scratch / "item", 10);
+        const Trash trash(trashSettings(scratch / "data", testing::liveMounts()));
+        EXPECT_EQ(trash.moveToTrash(scratch.path(), "item", std::nullopt).error().kind,
+                  TrashError::Kind::noUsableTrash);
+        EXPECT_TRUE(std::filesystem::is_empty(scratch / "elsewhere"));
+        EXPECT_TRUE(exists(scratch / "item"));
+    }
+    {
         // A foreign files/ inside one's own Trash is just as unusable.
         TopdirFixture f;
         const std::string own = f.topdir + "/.Trash-" + uid;
