@@ -32,7 +32,12 @@ DiskApplicationServices::~DiskApplicationServices() {
     }
     for (auto& [thread, cancellation] : running) {
         cancellation->cancel();
-        thread.join();
+        // The consumer's callbacks may hold the last owner of these services, so a discovery
+        // thread can end up here itself while it lets them go: it is finishing, not waited for.
+        if (thread.get_id() == std::this_thread::get_id())
+            thread.detach();
+        else
+            thread.join();
     }
 }
 

@@ -180,6 +180,22 @@ TEST(InstalledAppsTest, DestroyingTheServicesMidSurveyStopsTheirWork) {
     }
 }
 
+TEST(InstalledAppsTest, CallbacksMayHoldTheLastOwnerOfTheServices) {
+    std::promise<void> destroyed;
+    std::shared_ptr<DiskApplicationServices> services(
+        new DiskApplicationServices(fixtureEnvironment(standardDisk())), [&](DiskApplicationServices* gone) {
+            delete gone;
+            destroyed.set_value();
+        });
+    DiskApplicationServices& raw = *services;
+    raw.discover(
+        raw.applicationFolders(standardDisk().home()), [owner = services](InstalledApp) {},
+        [owner = services] {}, nullptr);
+    services.reset();
+    // The discovery thread lets the last owner go itself, and must not wait for itself.
+    EXPECT_EQ(destroyed.get_future().wait_for(std::chrono::seconds(20)), std::future_status::ready);
+}
+
 TEST(InstalledAppsTest, ApplicationFoldersDeriveFromTheRoots) {
     const ApplicationRoots roots{.systemRoot = "/tmp/disk", .home = "/home/ann"};
     EXPECT_EQ(
