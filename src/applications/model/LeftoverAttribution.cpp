@@ -66,22 +66,24 @@ std::vector<LeftoverItem> size(const std::vector<LeftoverCandidate>& candidates,
 std::vector<LeftoverItem> markShared(std::vector<LeftoverItem> items, const InstalledApp& app,
                                      const std::vector<InstalledApp>& installedApps, const std::string& home,
                                      const std::string& library) {
-    const std::string appKey = FileNode::canonicalPath(app.path);
+    // One listing of the Library folders serves every other application in this call.
+    const LibraryListing listing(home, library);
+    const std::string appKey = listing.canonicalPath(app.path);
     std::vector<const InstalledApp*> others;
     for (const InstalledApp& other : installedApps)
-        if (FileNode::canonicalPath(other.path) != appKey) others.push_back(&other);
+        if (listing.canonicalPath(other.path) != appKey) others.push_back(&other);
     if (others.empty()) return items;
 
-    const LibraryListing listing(home, library);
     std::vector<std::unordered_set<std::string>> claimed;
     for (const InstalledApp* other : others) {
         std::unordered_set<std::string>& paths = claimed.emplace_back();
+        // Candidates carry canonical paths already.
         for (const LeftoverCandidate& candidate : candidates(*other, listing))
-            paths.insert(FileNode::canonicalPath(candidate.path));
+            paths.insert(candidate.path);
     }
     for (LeftoverItem& item : items) {
         if (item.group == LeftoverItem::Group::application) continue;
-        const std::string key = FileNode::canonicalPath(item.path);
+        const std::string key = listing.canonicalPath(item.path);
         for (size_t i = 0; i < others.size(); ++i)
             if (claimed[i].contains(key)) {
                 item.sharedWithAppName = others[i]->name;

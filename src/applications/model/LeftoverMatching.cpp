@@ -7,6 +7,7 @@
 #include "scan/Unicode.hpp"
 
 #include <algorithm>
+#include <sys/stat.h>
 #include <unordered_set>
 
 namespace quillmere::LeftoverAttributor {
@@ -122,7 +123,8 @@ std::optional<Signal> AppMatcher::match(const LibraryListing::Entry& entry) cons
     const std::string& n = entry.lowered;
     if (identifier_) {
         const std::string& b = *identifier_;
-        if (n == b || n == b + ".plist") return Signal::bundleIdentifier;
+        const bool isPlist = n.size() == b.size() + 6 && n.starts_with(b) && n.ends_with(".plist");
+        if (n == b || isPlist) return Signal::bundleIdentifier;
         if (n.size() > b.size() && n.starts_with(b) && n[b.size()] == '.')
             return Signal::bundleIdentifierPrefix;
     }
@@ -183,19 +185,33 @@ LibraryListing::LibraryListing(const std::string& home, const std::string& libra
     }
 }
 
+std::string LibraryListing::canonicalPath(const std::string& path) const {
+    const std::string_view name = lastPathComponent(path);
+    struct stat info {};
+    // An item that is no link lies where its folder really lies; anything else resolves in full.
+    if (name.empty() || name == "." || name == ".." || !path.starts_with('/') ||
+        ::lstat(path.c_str(), &info) != 0 || S_ISLNK(info.st_mode))
+        return FileNode::canonicalPath(path);
+    const std::string folder = deletingLastPathComponent(path);
+    auto found = canonicalFolders_.find(folder);
+    if (found == canonicalFolders_.end())
+        found = canonicalFolders_.emplace(folder, FileNode::canonicalPath(folder)).first;
+    return appendingPathComponent(found->second, name);
+}
+
 std::vector<LeftoverCandidate> candidates(const InstalledApp& app, const std::string& home,
                                           const std::string& library) {
     return candidates(app, LibraryListing(home, library));
 }
 
 std::vector<LeftoverCandidate> candidates(const InstalledApp& app, const LibraryListing& listing) {
-    const std::string appKey = FileNode::canonicalPath(app.path);
+    const std::string appKey = listing.canonicalPath(app.path);
     const std::string lowerName = text::lowercased(app.name);
     std::unordered_set<std::string> seen;
     std::vector<LeftoverCandidate> found;
     // The same place reached twice (two rows, or a link to another candidate) is listed once.
     const auto passes = [&](const std::string& listedPath, std::string& key) {
-        key = FileNode::canonicalPath(listedPath);
+        key = listing.canonicalPath(listedPath);
         return key != appKey && platform::itemExists(listedPath) && seen.insert(key).second;
     };
     for (const BulkContentEntry& row : bulkContentEntries()) {

@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -78,10 +79,16 @@ public:
     const std::string& home() const { return home_; }
     const std::string& library() const { return library_; }
 
+    // The canonical path of `path`, as `FileNode::canonicalPath` gives it; the folders resolved
+    // on the way are remembered for the life of this listing, so matching many applications
+    // resolves each folder once. Not for use from several threads at once.
+    std::string canonicalPath(const std::string& path) const;
+
 private:
     std::string home_;
     std::string library_;
     std::vector<Folder> folders_;
+    mutable std::unordered_map<std::string, std::string> canonicalFolders_;
 };
 
 // The names an entry is matched by, worked out once for any number of applications.

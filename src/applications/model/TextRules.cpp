@@ -76,6 +76,15 @@ bool isBlank(char32_t c) {
 }
 
 std::string squeezed(std::string_view text) {
+    if (isAscii(text)) {
+        std::string out;
+        for (const char c : text)
+            if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
+                out += c;
+            else if (c >= 'A' && c <= 'Z')
+                out += static_cast<char>(c - 'A' + 'a');
+        return out;
+    }
     std::u32string kept;
     for (const char32_t c : codePoints(lowercased(text)))
         if (isAlphanumeric(c)) kept += c;
