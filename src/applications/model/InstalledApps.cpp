@@ -21,18 +21,6 @@ std::string asciiLowercased(std::string_view text) {
     return out;
 }
 
-// Removes from both ends the characters `strip` answers true for.
-std::string trimmed(std::string_view text, const std::function<bool(char32_t)>& strip) {
-    const std::u32string points = text::codePoints(text);
-    size_t begin = 0;
-    size_t end = points.size();
-    while (begin < end && strip(points[begin]))
-        ++begin;
-    while (end > begin && strip(points[end - 1]))
-        --end;
-    return text::utf8(std::u32string_view(points).substr(begin, end - begin));
-}
-
 std::string fileNameWithoutExtension(std::string_view path) {
     std::string_view name = lastPathComponent(path);
     const size_t dot = name.rfind('.');
@@ -81,18 +69,18 @@ std::optional<std::string> copyrightHolder(const platform::PropertyListDictionar
     } else if (const size_t mark = asciiLowercased(rest).find("(c)"); mark != std::string::npos) {
         rest.remove_prefix(mark + 3);
     }
-    std::string holder = trimmed(rest, text::isBlank);
+    std::string holder = text::trimmed(rest, text::isBlank);
     // Years and their separators lead up to the name.
     while (!holder.empty()) {
         const std::u32string points = text::codePoints(holder);
         const char32_t first = points.front();
         if (!text::isNumeric(first) && first != '-' && first != ',') break;
-        holder = trimmed(text::utf8(std::u32string_view(points).substr(1)), text::isBlank);
+        holder = text::trimmed(text::utf8(std::u32string_view(points).substr(1)), text::isBlank);
     }
     if (const size_t reserved = asciiLowercased(holder).find("all rights reserved");
         reserved != std::string::npos)
         holder.resize(reserved);
-    holder = trimmed(holder, [](char32_t c) { return c == '.' || c == ' ' || text::isBlank(c); });
+    holder = text::trimmed(holder, [](char32_t c) { return c == '.' || c == ' ' || text::isBlank(c); });
     if (holder.empty()) return std::nullopt;
     return holder;
 }

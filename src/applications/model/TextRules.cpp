@@ -185,16 +185,19 @@ bool caseInsensitiveContains(std::string_view text, std::string_view query) {
     return contains(toUtf8(folded), toUtf8(foldedQuery));
 }
 
-std::string trimmedWhitespaceAndNewlines(std::string_view text) {
-    std::u32string points = codePoints(text);
-    const auto isSpace = [](char32_t c) { return isBlank(c) || isLineBreak(c); };
+std::string trimmed(std::string_view text, bool (*strip)(char32_t)) {
+    const std::u32string points = codePoints(text);
     size_t begin = 0;
     size_t end = points.size();
-    while (begin < end && isSpace(points[begin]))
+    while (begin < end && strip(points[begin]))
         ++begin;
-    while (end > begin && isSpace(points[end - 1]))
+    while (end > begin && strip(points[end - 1]))
         --end;
     return utf8(std::u32string_view(points).substr(begin, end - begin));
+}
+
+std::string trimmedWhitespaceAndNewlines(std::string_view text) {
+    return trimmed(text, [](char32_t c) { return isBlank(c) || isLineBreak(c); });
 }
 
 } // namespace quillmere::text

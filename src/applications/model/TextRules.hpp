@@ -30,6 +30,8 @@ std::string uppercasingFirst(std::string_view text);
 std::string listJoined(const std::vector<std::string>& items);
 // Whether `text` contains `query`, ignoring case but not diacritics.
 bool caseInsensitiveContains(std::string_view text, std::string_view query);
+// Without the leading and trailing characters `strip` holds for.
+std::string trimmed(std::string_view text, bool (*strip)(char32_t));
 // Without leading and trailing white space and line breaks.
 std::string trimmedWhitespaceAndNewlines(std::string_view text);
 // Numeric characters by the Unicode numeric property.
