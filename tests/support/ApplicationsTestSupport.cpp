@@ -4,7 +4,6 @@
 #include "scan/PathText.hpp"
 
 #include <condition_variable>
-#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <mutex>
@@ -15,17 +14,23 @@ namespace quillmere::testing {
 
 namespace {
 
-std::string programFolder() {
-    static const std::string folder = [] {
-        const std::string path =
-            (std::filesystem::temp_directory_path() / ("quillmere-apps-" + std::to_string(::getpid())))
-                .string();
+// Removed again when the program ends.
+struct ProgramFolder {
+    ProgramFolder()
+        : path((std::filesystem::temp_directory_path() / ("quillmere-apps-" + std::to_string(::getpid()))).string()) {
         std::filesystem::remove_all(path);
         std::filesystem::create_directories(path);
-        std::atexit([] { std::filesystem::remove_all(programFolder()); });
-        return path;
-    }();
-    return folder;
+    }
+    ~ProgramFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    const std::string path;
+};
+
+const std::string& programFolder() {
+    static const ProgramFolder folder;
+    return folder.path;
 }
 
 // Texts that follow the locale (the summary's list) are checked in English.
