@@ -64,10 +64,11 @@ std::optional<std::string> copyrightHolder(const platform::PropertyListDictionar
     const std::string* copyright = info.findString("NSHumanReadableCopyright");
     if (!copyright) return std::nullopt;
     std::string_view rest = *copyright;
-    if (const size_t mark = rest.find("©"); mark != std::string_view::npos) {
-        rest.remove_prefix(mark + std::string_view("©").size());
-    } else if (const size_t mark = asciiLowercased(rest).find("(c)"); mark != std::string::npos) {
-        rest.remove_prefix(mark + 3);
+    constexpr std::string_view symbol = "©", letter = "(c)";
+    if (const size_t mark = rest.find(symbol); mark != std::string_view::npos) {
+        rest.remove_prefix(mark + symbol.size());
+    } else if (const size_t spelled = asciiLowercased(rest).find(letter); spelled != std::string::npos) {
+        rest.remove_prefix(spelled + letter.size());
     }
     std::string holder = text::trimmed(rest, text::isBlank);
     // Years and their separators lead up to the name.
