@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <future>
 #include <gtest/gtest.h>
@@ -97,6 +98,26 @@ TEST(InstalledAppsTest, CopyrightHolderTable) {
     notText.set("NSHumanReadableCopyright", platform::PropertyListValue{int64_t{2020}});
     EXPECT_EQ(copyrightHolder(notText), std::nullopt);
     EXPECT_EQ(copyrightHolder({}), std::nullopt);
+}
+
+TEST(InstalledAppsTest, BundlesReadListsWrittenByAnIndependentWriter) {
+    const FixtureDisk disk(freshFolder("golden"));
+    for (const char* format : {"xml", "bplist"}) {
+        const std::string bundle =
+            disk.bundle(std::string("Applications/") + format + ".app", {}, FixtureDisk::InfoFormat::none);
+        std::filesystem::copy_file(std::string(QUILLMERE_PLATFORM_FIXTURES "/plist/info-typical.") + format,
+                                   bundle + "/Contents/Info.plist");
+    }
+    DiskApplicationServices services(fixtureEnvironment(disk));
+    const std::vector<InstalledApp> apps = inventory(services);
+    ASSERT_EQ(apps.size(), 2u);
+    for (const InstalledApp& app : apps) {
+        EXPECT_EQ(app.name, "Acme Player");
+        EXPECT_EQ(app.version, "2.4.1");
+        EXPECT_EQ(app.bundleIdentifier, "com.acme.Player");
+        // The en dash between the years is no number: the holder keeps it.
+        EXPECT_EQ(app.developer, "–2023 Acme Inc");
+    }
 }
 
 TEST(InstalledAppsTest, UnreadableInformationFallsBackToTheFileName) {
