@@ -17,7 +17,8 @@ namespace {
 // Removed again when the program ends.
 struct ProgramFolder {
     ProgramFolder()
-        : path((std::filesystem::temp_directory_path() / ("quillmere-apps-" + std::to_string(::getpid()))).string()) {
+        : path((std::filesystem::temp_directory_path() / ("quillmere-apps-" + std::to_string(::getpid())))
+                   .string()) {
         std::filesystem::remove_all(path);
         std::filesystem::create_directories(path);
     }
