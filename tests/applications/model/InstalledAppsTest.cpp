@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -228,6 +229,18 @@ TEST(InstalledAppsTest, ApplicationFoldersDeriveFromTheRoots) {
     const ApplicationRoots real{.home = "/home/ann"};
     EXPECT_EQ(real.applicationFolders().front(), "/Applications");
     EXPECT_EQ(real.library(), "/Library");
+
+    // The development variable moves the system root; the home folder comes from HOME.
+    const char* savedHome = std::getenv("HOME");
+    const std::string home = savedHome ? savedHome : "";
+    ::setenv("HOME", "/home/ann", 1);
+    ::setenv("QUILLMERE_SYSTEM_ROOT", "/tmp/disk//", 1);
+    EXPECT_EQ(ApplicationRoots::current(), roots);
+    ::setenv("QUILLMERE_SYSTEM_ROOT", "relative/disk", 1);
+    EXPECT_EQ(ApplicationRoots::current(), real);
+    ::unsetenv("QUILLMERE_SYSTEM_ROOT");
+    EXPECT_EQ(ApplicationRoots::current(), real);
+    savedHome ? void(::setenv("HOME", home.c_str(), 1)) : void(::unsetenv("HOME"));
 }
 
 } // namespace
