@@ -369,35 +369,13 @@ private:
         frame.pending.clear();
         frame.tasks.reset();
 
-        std::vector<int64_t> sizes;
-        sizes.reserve(frame.records.size());
-        std::unique_ptr<bool[]> counted(new bool[frame.records.size()]);
-        for (size_t i = 0; i < frame.records.size(); ++i) {
-            sizes.push_back(frame.records[i].size);
-            counted[i] = frame.records[i].isCounted();
-        }
-        const std::vector<bool> folds =
-            childrenToFold(sizes, std::span<const bool>(counted.get(), frame.records.size()));
-
         std::vector<FileNode> children;
-        children.reserve(frame.records.size() - (folds.empty() ? 0 : frame.records.size() / 2));
-        FileNode::Totals sums{.folderCount = 0};
-        int64_t foldedCount = 0;
-        for (size_t i = 0; i < frame.records.size(); ++i) {
+        children.reserve(frame.records.size());
+        const auto keep = [&](size_t i) {
             const ChildRecord& record = frame.records[i];
-            if (!folds.empty() && folds[i]) {
-                ++foldedCount;
-                if (record.flags & kNode) {
-                    sums.add(frame.nodes[record.nameOffset]);
-                } else {
-                    sums.allocatedSize += record.size; // folded leaves are neither shared nor cloud-only
-                    sums.fileCount += 1;
-                }
-                continue;
-            }
             if (record.flags & kNode) {
                 children.push_back(std::move(frame.nodes[record.nameOffset]));
-                continue;
+                return;
             }
             const bool shared = record.flags & kShared;
             const bool cloudOnly = record.flags & kCloudOnly;
@@ -412,8 +390,20 @@ private:
                            .sharedBytesTotal = shared ? record.size : 0,
                            .modificationDate =
                                (record.flags & kHasDate) ? std::optional<Date>(record.date) : std::nullopt}));
-        }
-        if (foldedCount > 0) children.push_back(makeAggregate(frame.folderPath, foldedCount, sums));
+        };
+        const auto fold = [&](size_t i, FileNode::Totals& sums) {
+            const ChildRecord& record = frame.records[i];
+            if (record.flags & kNode) {
+                sums.add(frame.nodes[record.nameOffset]);
+            } else {
+                sums.allocatedSize += record.size; // folded leaves are neither shared nor cloud-only
+                sums.fileCount += 1;
+            }
+        };
+        std::optional<FileNode> aggregate = foldChildren(
+            frame.records.size(), frame.folderPath, [&](size_t i) { return frame.records[i].size; },
+            [&](size_t i) { return frame.records[i].isCounted(); }, keep, fold);
+        if (aggregate) children.push_back(std::move(*aggregate));
         FileNode node = FileNode::folder(frame.folderPath, nameOf(index), frame.date, std::move(children));
         frame.records.clear();
         frame.nodes.clear();
