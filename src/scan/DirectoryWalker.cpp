@@ -141,7 +141,8 @@ public:
         } catch (...) {
         }
         try {
-            if (files_ > 0) context_.accumulator.record(bytes_, files_, topLevelName_, lastCountedPath());
+            auto lastPath = [&] { return lastCountedPath(); };
+            if (files_ > 0) context_.accumulator.record(bytes_, files_, topLevelName_, lastPath);
             files_ = 0;
             while (frames_.size() > 1)
                 popFrame();
@@ -289,7 +290,8 @@ private:
         lastCountedFrame_ = static_cast<long>(index);
         lastCountedOffset_ = nameOffset;
         if (files_ >= context_.progressBatchSize) {
-            context_.accumulator.record(bytes_, files_, topLevelName_, entryPath(index, name));
+            auto path = [&] { return entryPath(index, name); };
+            context_.accumulator.record(bytes_, files_, topLevelName_, path);
             bytes_ = 0;
             files_ = 0;
         }
