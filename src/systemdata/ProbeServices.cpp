@@ -1,0 +1,40 @@
+#include "systemdata/SystemDataProbe.hpp"
+
+#include <cmath>
+#include <memory>
+#include <mutex>
+#include <unicode/datefmt.h>
+#include <unicode/locid.h>
+#include <unicode/unistr.h>
+
+namespace quillmere {
+
+std::string formatMediumDate(Date date) {
+    // One formatter for every run, made once; ICU formatters are not safe to share unguarded.
+    static std::mutex lock;
+    static std::unique_ptr<icu::DateFormat> formatter(
+        icu::DateFormat::createDateInstance(icu::DateFormat::kMedium, icu::Locale::getDefault()));
+    std::lock_guard guard(lock);
+    if (!formatter || !std::isfinite(date)) return {};
+    icu::UnicodeString text;
+    formatter->format(static_cast<UDate>(date * 1000.0), text);
+    std::string utf8;
+    text.toUTF8String(utf8);
+    return utf8;
+}
+
+SystemDataProbeServices SystemDataProbeServices::system() {
+    SystemDataProbeServices services;
+    services.host = &platform::ScanHost::system();
+    services.runCommand = quillmere::runCommand;
+    services.statVfs = [](const char* path, struct statvfs* info) { return ::statvfs(path, info); };
+    // Device backups do not exist on this platform; their property lists are read once a
+    // property-list reader is plugged in here.
+    services.readBackupInfo = [](const std::string&) -> std::optional<DeviceBackupInfo> {
+        return std::nullopt;
+    };
+    services.formatDate = formatMediumDate;
+    return services;
+}
+
+} // namespace quillmere
