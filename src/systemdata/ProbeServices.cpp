@@ -1,3 +1,4 @@
+#include "platform/PropertyList.hpp"
 #include "systemdata/SystemDataProbe.hpp"
 
 #include <cmath>
@@ -8,6 +9,10 @@
 #include <unicode/unistr.h>
 
 namespace quillmere {
+
+namespace {
+constexpr double kSecondsFrom1970To2001 = 978307200;
+} // namespace
 
 std::string formatMediumDate(Date date) {
     // One formatter for every run, made once; ICU formatters are not safe to share unguarded.
@@ -21,6 +26,19 @@ std::string formatMediumDate(Date date) {
     std::string utf8;
     text.toUTF8String(utf8);
     return utf8;
+}
+
+std::optional<DeviceBackupInfo> readDeviceBackupInfo(const std::string& plistPath) {
+    const auto plist = platform::readPropertyListFile(plistPath);
+    if (!plist || !plist->dictionary()) return std::nullopt;
+    const platform::PropertyListDictionary& dictionary = *plist->dictionary();
+    DeviceBackupInfo info;
+    if (const std::string* name = dictionary.findString("Display Name")) info.displayName = *name;
+    if (const std::string* name = dictionary.findString("Device Name")) info.deviceName = *name;
+    if (const platform::PropertyListValue* value = dictionary.find("Last Backup Date"))
+        if (const auto* date = std::get_if<platform::PropertyListDate>(&value->value))
+            info.lastBackupDate = date->secondsSince2001 + kSecondsFrom1970To2001;
+    return info;
 }
 
 SystemDataProbeServices SystemDataProbeServices::system() {

@@ -1,8 +1,9 @@
 #include "systemdata/SystemDataLocations.hpp"
 
+#include "platform/XdgFolders.hpp"
 #include "scan/PathText.hpp"
+#include "systemdata/ProtectedLocations.hpp"
 
-#include <cstdlib>
 #include <unistd.h>
 
 namespace quillmere {
@@ -13,32 +14,10 @@ bool isSameOrAncestor(const std::string& folder, const std::string& path) {
     return isComponentPrefix(standardizedComponents(folder), standardizedComponents(path));
 }
 
-// Folders of the operating system itself. Used until a shared protected-location test is
-// available to this layer.
-bool isSystemFolder(const std::string& path) {
-    const auto components = standardizedComponents(path);
-    if (components.empty()) return true;
-    static const char* const kSystem[] = {"bin",    "boot", "dev", "etc",  "lib", "lib32", "lib64",
-                                          "libx32", "proc", "run", "sbin", "sys", "usr"};
-    for (const char* name : kSystem)
-        if (components.front() == name)
-            return !(components.front() == "usr" && components.size() >= 2 && components[1] == "local");
-    return false;
-}
-
 std::string firstExecutable(std::initializer_list<const char*> candidates) {
     for (const char* candidate : candidates)
         if (::access(candidate, X_OK) == 0) return candidate;
     return *candidates.begin();
-}
-
-// The XDG user folders named in ~/.config/user-dirs.dirs style: their defaults under home.
-std::vector<std::string> defaultUserFolders(const std::string& home) {
-    std::vector<std::string> folders;
-    for (const char* name :
-         {"Desktop", "Documents", "Downloads", "Music", "Pictures", "Public", "Templates", "Videos"})
-        folders.push_back(appendingPathComponent(home, name));
-    return folders;
 }
 
 } // namespace
@@ -56,7 +35,7 @@ std::optional<std::string> acceptedCacheVariable(const std::string& value, const
     if (value.empty() || value.front() != '/') return std::nullopt;
     const std::string folder = standardizedPath(value);
     if (isSameOrAncestor(folder, home)) return std::nullopt;
-    if (isProtected(folder) || isSystemFolder(folder)) return std::nullopt;
+    if (isProtected(folder)) return std::nullopt;
     for (const std::string& kept : keptFolders)
         if (isSameOrAncestor(folder, kept)) return std::nullopt;
     return folder;
@@ -84,14 +63,14 @@ SystemDataLocations::make(const std::string& volume, const std::string& home,
     table.derivedData = appendingPathComponent(home, "Library/Developer/Xcode/DerivedData");
     table.cloudDocuments = appendingPathComponent(home, "Library/Mobile Documents");
 
-    const auto xdgFolder = [&](const char* variable, const char* fallback) {
-        const auto value = environment(variable);
-        return value && value->starts_with('/') ? standardizedPath(*value)
-                                                : appendingPathComponent(home, fallback);
-    };
-    std::vector<std::string> kept = defaultUserFolders(home);
-    kept.push_back(xdgFolder("XDG_DATA_HOME", ".local/share"));
-    kept.push_back(xdgFolder("XDG_CONFIG_HOME", ".config"));
+    // Folders a cache variable must never be allowed to swallow.
+    std::vector<std::string> kept{platform::dataHome(home, environment),
+                                  platform::configHome(home, environment)};
+    for (const char* key : {"XDG_DESKTOP_DIR", "XDG_DOCUMENTS_DIR", "XDG_DOWNLOAD_DIR", "XDG_MUSIC_DIR",
+                            "XDG_PICTURES_DIR", "XDG_PUBLICSHARE_DIR", "XDG_TEMPLATES_DIR", "XDG_VIDEOS_DIR"})
+        if (const auto folder = platform::userDirectory(key, home, environment)) kept.push_back(*folder);
+    for (const char* name : {"Desktop", "Documents", "Downloads", "Music", "Pictures", "Videos"})
+        kept.push_back(appendingPathComponent(home, name));
     table.userCaches = appendingPathComponent(home, ".cache");
     table.userCachesDisplay = "~/.cache";
     if (const auto variable = environment("XDG_CACHE_HOME"))
@@ -109,14 +88,10 @@ SystemDataLocations::make(const std::string& volume, const std::string& home,
 }
 
 SystemDataLocations SystemDataLocations::system(const std::string& volume, const std::string& home) {
-    SystemDataLocations table = make(
-        volume, home,
-        [](const char* name) -> std::optional<std::string> {
-            const char* value = std::getenv(name);
-            if (!value) return std::nullopt;
-            return std::string(value);
-        },
-        platform::mountTable(platform::MountHost::system()), [](const std::string&) { return false; });
+    const ProtectedLocations protection = ProtectedLocations::current();
+    SystemDataLocations table =
+        make(volume, home, platform::processEnvironment, platform::mountTable(platform::MountHost::system()),
+             [&](const std::string& path) { return protection.isProtectedPath(path); });
     table.btrfsTool = firstExecutable({"/usr/bin/btrfs", "/usr/sbin/btrfs", "/sbin/btrfs", "/bin/btrfs"});
     table.zfsTool = firstExecutable({"/usr/sbin/zfs", "/sbin/zfs", "/usr/bin/zfs"});
     return table;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Mounts.hpp"
+#include "platform/XdgFolders.hpp"
 
 #include <functional>
 #include <optional>
@@ -39,7 +40,7 @@ struct SystemDataLocations {
     // The table for `volume` and `home`. `environment` reads a variable (nothing when unset);
     // `mounts` is the mount table; `isProtected` says whether a path is a protected location.
     static SystemDataLocations make(const std::string& volume, const std::string& home,
-                                    const std::function<std::optional<std::string>(const char*)>& environment,
+                                    const platform::EnvironmentReader& environment,
                                     const std::vector<platform::MountEntry>& mounts,
                                     const std::function<bool(const std::string&)>& isProtected);
     // This computer's table: "/" and the user's home folder.
