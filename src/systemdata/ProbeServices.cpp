@@ -46,11 +46,7 @@ SystemDataProbeServices SystemDataProbeServices::system() {
     services.host = &platform::ScanHost::system();
     services.runCommand = quillmere::runCommand;
     services.statVfs = [](const char* path, struct statvfs* info) { return ::statvfs(path, info); };
-    // Device backups do not exist on this platform; their property lists are read once a
-    // property-list reader is plugged in here.
-    services.readBackupInfo = [](const std::string&) -> std::optional<DeviceBackupInfo> {
-        return std::nullopt;
-    };
+    services.readBackupInfo = readDeviceBackupInfo;
     services.formatDate = formatMediumDate;
     return services;
 }

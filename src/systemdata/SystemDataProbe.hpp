@@ -36,10 +36,6 @@ struct SystemDataProbeServices {
     std::function<int(const char* path, struct statvfs* info)> statVfs;
     // Reads the property list at the path; nothing when it is missing or unreadable.
     std::function<std::optional<DeviceBackupInfo>(const std::string& plistPath)> readBackupInfo;
-    // The names and date a device backup's "Info.plist" holds; nothing when it cannot be read as a
-    // dictionary (XML or binary).
-    std::optional<DeviceBackupInfo> readDeviceBackupInfo(const std::string& plistPath);
-
     // A date in the user's locale, medium style.
     std::function<std::string(Date)> formatDate;
 
