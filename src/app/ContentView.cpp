@@ -8,6 +8,7 @@
 #include "app/Placeholders.hpp"
 #include "app/ScanScreenText.hpp"
 #include "app/ScanScreens.hpp"
+#include "app/SystemDataRefresher.hpp"
 #include "app/VolumePickerView.hpp"
 #include "app/state/AppSettings.hpp"
 #include "app/state/NavigationHistory.hpp"
@@ -16,6 +17,8 @@
 #include "app/ui/Theme.hpp"
 #include "platform/HostSystem.hpp"
 #include "scan/Format.hpp"
+#include "systemdata/SystemDataRun.hpp"
+#include "systemdata/view/SystemDataView.hpp"
 
 #include <QGraphicsOpacityEffect>
 #include <QGuiApplication>
@@ -52,7 +55,8 @@ void fadeIn(QWidget* widget) {
 
 ContentView::Host ContentView::Host::system() {
     return Host{[] { return ScannableVolume::mountedVolumes(); }, SnapshotIO::standard(),
-                [] { return AccessAuditor("/", platform::homeDirectory()).isFullDiskAccessGranted(); }};
+                [] { return AccessAuditor("/", platform::homeDirectory()).isFullDiskAccessGranted(); },
+                probeStartupVolume};
 }
 
 ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Host host, QWidget* parent)
@@ -67,6 +71,7 @@ ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Ho
       systemData_(new PlaceholderView("SystemDataView", {}, contentArea_)),
       applications_(new PlaceholderView("ApplicationsView", {}, contentArea_)),
       inspector_(new PlaceholderView("InspectorView", {}, contentArea_)) {
+    systemDataRefresher_ = new SystemDataRefresher(host_.probeSystemData, this);
     setMinimumSize(760, 560);
     isFullDiskAccessGranted_ = host_.hasFullDiskAccess();
     volumes_ = host_.listVolumes();
@@ -102,6 +107,12 @@ ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Ho
     connect(scanState_, &ScanState::isScanningChanged, this, &ContentView::updateScreens);
     connect(scanState_, &ScanState::progressChanged, this, &ContentView::updateScreens);
     connect(scanState_, &ScanState::finishedScanChanged, this, &ContentView::updateScreens);
+    connect(scanState_, &ScanState::finishedScanTokenChanged, this, &ContentView::refreshSystemData);
+    connect(systemDataRefresher_, &SystemDataRefresher::reportReady, this,
+            [this](const SystemDataReport& report) {
+                systemDataReport_ = report;
+                updateScreens();
+            });
     // The inspector follows the selection: choosing a node opens it, clearing closes it.
     connect(selection_, &SelectionState::selectedNodeChanged, this, [this] {
         isInspectorPresented_ = selection_->selectedNode().has_value();
@@ -192,6 +203,28 @@ void ContentView::reprobeAccess() {
     updateScreens();
 }
 
+// After a finished scan or a System Data reclaim; the previous report stays until the new one
+// arrives.
+void ContentView::refreshSystemData() {
+    if (scanState_->isScanning() || !scanState_->finishedScan()) return;
+    systemDataRefresher_->start(*scanState_->finishedScan());
+}
+
+void ContentView::requestSystemDataReclaim(const std::vector<SystemDataCategory>& categories) {
+    systemDataReclaimRequest_ = SystemDataReclaimRequest{QUuid::createUuid(), categories};
+    emit systemDataReclaimRequested();
+}
+
+void ContentView::finishSystemDataReclaim() {
+    systemDataReclaimRequest_.reset();
+    ++systemDataReprobeToken_;
+    refreshSystemData();
+}
+
+void ContentView::dismissSystemDataReclaim() {
+    systemDataReclaimRequest_.reset();
+}
+
 // Every navigation step clears the selection first, so the inspector closes.
 void ContentView::navigate(const std::function<void()>& step) {
     selection_->setSelectedNode(std::nullopt);
@@ -233,10 +266,24 @@ void ContentView::updateScreens() {
     }
 
     // Layers above, chosen by the section.
-    systemData_->setVisible(section_ == AppSection::systemData);
-    if (section_ == AppSection::systemData) {
-        // While a scan runs, the waiting view with its figures; after one, the probe's report
-        // (until it arrives, "Reading system data…"); before any, the waiting view.
+    const bool systemDataSection = section_ == AppSection::systemData;
+    if (systemDataSection && systemDataReport_ && !systemDataView_) {
+        systemDataView_ = new SystemDataView(contentArea_);
+        systemDataView_->setOnReclaimRequested([this](const std::vector<SystemDataCategory>& categories) {
+            requestSystemDataReclaim(categories);
+        });
+    }
+    if (systemDataView_) {
+        if (systemDataReport_ && systemDataView_->report() != *systemDataReport_)
+            systemDataView_->setReport(*systemDataReport_);
+        systemDataView_->setVisible(systemDataSection);
+    }
+    systemData_->setVisible(systemDataSection && !systemDataReport_);
+    if (systemDataSection && systemDataReport_) {
+        systemDataView_->raise();
+    } else if (systemDataSection) {
+        // While a scan runs, the waiting view with its figures; after one, "Reading system
+        // data…" until the probe's report arrives; before any, the waiting view.
         QString view = "SystemDataAwaitingScanView";
         QString detail = QString::fromStdString(history_->volumeName());
         if (scanState_->isScanning()) {
@@ -281,9 +328,9 @@ void ContentView::layoutLayers() {
     contentArea_->setGeometry(0, MainTopBar::kHeight, width(), height() - MainTopBar::kHeight - pathBar);
     pathBar_->setGeometry(0, height() - pathBar, width(), pathBar);
     const QRect area(QPoint(0, 0), contentArea_->size());
-    for (QWidget* layer :
-         {static_cast<QWidget*>(centerView_), static_cast<QWidget*>(picker_), static_cast<QWidget*>(gate_),
-          static_cast<QWidget*>(systemData_), static_cast<QWidget*>(applications_)})
+    for (QWidget* layer : {static_cast<QWidget*>(centerView_), static_cast<QWidget*>(picker_),
+                           static_cast<QWidget*>(gate_), static_cast<QWidget*>(systemData_),
+                           static_cast<QWidget*>(systemDataView_), static_cast<QWidget*>(applications_)})
         if (layer) layer->setGeometry(area);
     inspector_->setGeometry(area.width() - 16 - kInspectorWidth, 4, kInspectorWidth, area.height() - 4 - 12);
 }

@@ -1,4 +1,5 @@
 #include "SystemDataTestSupport.hpp"
+#include "systemdata/SystemDataRun.hpp"
 #include "systemdata/SystemDataTexts.hpp"
 
 #include <atomic>
@@ -138,6 +139,34 @@ TEST(SystemDataReportTest, UsedBytesCountReservedBlocksAsFreeAndAGivenFigureSkip
                                        "denied-by-permissions"};
     for (size_t i = 0; i < ids.size(); ++i)
         EXPECT_EQ(report.categories[i].id, ids[i]);
+}
+
+} // namespace
+} // namespace quillmere
+
+namespace quillmere {
+namespace {
+
+TEST(SystemDataRunTest, AnotherVolumesScanIsNotHandedToTheProbe) {
+    const FolderPath root = FolderPath::root("/media/stick");
+    DiskScanResult scan{FileNode::folder(root, "stick", std::nullopt,
+                                         {FileNode::under(root, "a", NodeFields{.allocatedSize = 700, .fileCount = 1})}),
+                        {DeniedPath{"/media/stick/x", "/media/stick", 4096}}, 4096, 1.0};
+    const auto devices = [](uint64_t stick) {
+        return [stick](const std::string& path) -> std::optional<uint64_t> {
+            if (path == "/media/stick") return stick;
+            if (path == "/") return 1;
+            return std::nullopt;
+        };
+    };
+    SystemDataProbeInput input = probeInputFor(scan, "/", devices(2));
+    EXPECT_FALSE(input.scanTotalBytes);
+    EXPECT_FALSE(input.scanRoot);
+    EXPECT_TRUE(input.deniedPaths.empty());
+    input = probeInputFor(scan, "/", devices(1));
+    EXPECT_EQ(input.scanTotalBytes, 700);
+    ASSERT_TRUE(input.scanRoot);
+    EXPECT_EQ(input.deniedPaths.size(), 1u);
 }
 
 } // namespace
