@@ -9,6 +9,8 @@
 
 #include <QUuid>
 #include <QWidget>
+
+class QVariantAnimation;
 #include <functional>
 #include <optional>
 #include <vector>
@@ -22,7 +24,9 @@ class MainTopBar;
 class VolumePickerView;
 class NavigationHistory;
 class PlaceholderView;
+class ReadingSystemDataView;
 class ScanState;
+class SystemDataAwaitingScanView;
 class SelectionState;
 class SystemDataRefresher;
 class SystemDataView;
@@ -97,10 +101,22 @@ private:
     void updateScreens();
     void layoutLayers();
     void navigate(const std::function<void()>& step);
+    void updateSystemDataLayers();
+    void presentInspector(bool presented);
+    void settleInspector();
+    void startScanFromSystemData();
+    void focusFirstTile();
     void refreshSystemData();
 
 public:
     CenterView* centerView() const { return centerView_; }
+    QWidget* topBar() const;
+    QWidget* pathBar() const;
+    QWidget* inspector() const;
+    VolumePickerView* picker() const { return picker_; }
+    SystemDataAwaitingScanView* systemDataAwaiting() const { return systemDataAwaiting_; }
+    ReadingSystemDataView* systemDataReading() const { return systemDataReading_; }
+    bool isInspectorPresented() const { return isInspectorPresented_; }
 
 private:
     const LaunchOptions& options_;
@@ -122,7 +138,8 @@ private:
     CenterView* centerView_ = nullptr;
     PlaceholderView* gate_;
     VolumePickerView* picker_ = nullptr;
-    PlaceholderView* systemData_;
+    SystemDataAwaitingScanView* systemDataAwaiting_;
+    ReadingSystemDataView* systemDataReading_;
     SystemDataView* systemDataView_ = nullptr;
     SystemDataRefresher* systemDataRefresher_ = nullptr;
     std::optional<SystemDataReport> systemDataReport_;
@@ -130,6 +147,9 @@ private:
     std::optional<SystemDataReclaimRequest> systemDataReclaimRequest_;
     PlaceholderView* applications_;
     PlaceholderView* inspector_;
+    // How far the details panel is in: 0 out of sight, 1 in place; it slides and fades between.
+    double inspectorShown_ = 0;
+    QVariantAnimation* inspectorMotion_;
 };
 
 } // namespace quillmere

@@ -1,5 +1,6 @@
 #include "app/ContentView.hpp"
-#include "app/Placeholders.hpp"
+#include "app/SystemDataAwaitingScanView.hpp"
+#include "app/Transitions.hpp"
 #include "app/state/AppSettings.hpp"
 #include "app/state/ScanState.hpp"
 #include "systemdata/view/SystemDataView.hpp"
@@ -69,11 +70,7 @@ struct Window {
                            1},
             std::nullopt, "Disk");
     }
-    QString placeholderDetail() {
-        for (PlaceholderView* p : view.findChildren<PlaceholderView*>())
-            if (p->isVisible()) return p->detail();
-        return {};
-    }
+    bool isReading() { return transitions::isLayerShown(view.findChild<ReadingSystemDataView*>()); }
     SystemDataView* screen() { return view.findChild<SystemDataView*>(); }
     // Waits for a report whose used bytes satisfy `matches`.
     bool waitForReport(const std::function<bool(int64_t)>& matches) {
@@ -104,17 +101,18 @@ TEST(ContentViewSystemData, ReadingSystemDataShowsBetweenAScansEndAndItsReport) 
     EXPECT_EQ(w.view.section(), AppSection::systemData);
     EXPECT_EQ(w.probe.started, 0); // no scan, no probe
     w.finishScan(7);
-    EXPECT_EQ(w.placeholderDetail(), "Reading system data\u2026");
-    EXPECT_TRUE(!w.screen() || !w.screen()->isVisible());
+    EXPECT_TRUE(w.isReading());
+    EXPECT_TRUE(!w.screen() || !transitions::isLayerShown(w.screen()));
     w.probe.release(7);
     ASSERT_TRUE(w.waitForReport(1007));
     ASSERT_TRUE(w.screen());
-    EXPECT_TRUE(w.screen()->isVisible());
+    EXPECT_TRUE(transitions::isLayerShown(w.screen()));
+    EXPECT_FALSE(w.isReading());
     EXPECT_EQ(w.screen()->report().volumeUsedBytes, 1007);
 
     // A new scan keeps the old report on screen until the new one arrives.
     w.view.scanState().requestScan();
-    EXPECT_TRUE(w.screen()->isVisible());
+    EXPECT_TRUE(transitions::isLayerShown(w.screen()));
 }
 
 TEST(ContentViewSystemData, AReclaimStoresItsRequestAndTheReprobeRunsTheProbeAgain) {
