@@ -8,6 +8,7 @@
 #include "app/ContentView.hpp"
 #include "app/LaunchOptions.hpp"
 #include "app/MainWindow.hpp"
+#include "app/Motion.hpp"
 #include "app/state/AppSettings.hpp"
 
 #include <QApplication>
@@ -40,6 +41,8 @@ int main(int argc, char** argv) {
     QApplication::setFont(font);
     // A test host shows nothing and keeps running.
     if (options.isTestHost) return app.exec();
+    // The desktop's reduce-motion setting is asked for now, so its answer is in before it matters.
+    quillmere::ReduceMotionSetting::shared();
     quillmere::AppSettings settings;
     quillmere::MainWindow window(options, settings);
     window.show();
@@ -51,7 +54,8 @@ int main(int argc, char** argv) {
     for (int i = 0; i < argc && !testHost; ++i)
         if (std::strcmp(argv[i], "--scan-debug") == 0) runScanReportAndExit();
     if (testHost) return 0;
-    std::cerr << "This build of Quillmere has no window. Run it with --scan-debug for the command-line scan report.\n";
+    std::cerr << "This build of Quillmere has no window. Run it with --scan-debug for the command-line scan "
+                 "report.\n";
     return 2;
 #endif
 }

@@ -27,14 +27,16 @@ MainWindow::MainWindow(const LaunchOptions& options, AppSettings& settings, QWid
       content_(new ContentView(options, settings, ContentView::Host::system(), this)) {
     setWindowTitle("Quillmere");
     setCentralWidget(content_);
-    setMinimumSize(760, 560);
-    resize(980, 700);
 
     QMenu* application = menuBar()->addMenu("Quillmere");
     application->addAction("About Quillmere", this, &MainWindow::openAbout);
     application->addAction("Settings\u2026", QKeySequence::Preferences, this, &MainWindow::openSettings);
     application->addSeparator();
     application->addAction("Quit Quillmere", QKeySequence::Quit, qApp, &QApplication::quit);
+
+    // The sizes are the content's: the content view holds its own minimum, and the window adds
+    // its menu bar to it, so at the smallest window size every bar still lies inside.
+    resize(QSize(980, 700) + QSize(0, menuBar()->sizeHint().height()));
 
     connect(content_, &ContentView::openSettingsRequested, this, &MainWindow::openSettings);
     connect(&settings_, &AppSettings::appearanceChanged, this, &MainWindow::applyAppearance);

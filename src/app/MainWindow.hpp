@@ -10,7 +10,7 @@ namespace quillmere {
 class AppSettings;
 class ContentView;
 
-// The main window: 980 × 700 by default, never smaller than 760 × 560, holding the content
+// The main window: content of 980 × 700 by default, never smaller than 760 × 560, holding the content
 // view in the appearance chosen by the launch switch, the setting or the system.
 class MainWindow : public QMainWindow {
     Q_OBJECT

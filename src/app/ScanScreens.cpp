@@ -59,6 +59,24 @@ void paintStageBackground(QPainter& painter, const QRectF& area, bool dark) {
     glow({0.04, 1.04}, 0.55, palette.glow2);
 }
 
+void paintAccentBadge(QPainter& painter, const QRectF& badge, const QString& symbolName, double symbolSize,
+                      double shadowRadius, const QColor& accent) {
+    painter.save();
+    painter.setPen(Qt::NoPen);
+    for (int i = 6; i >= 1; --i) { // the shadow, in rings that blur its edge
+        const double spread = shadowRadius * i / 6 / 3;
+        painter.setBrush(withOpacity(accent, 0.3 / 6));
+        painter.drawEllipse(badge.translated(0, 6).adjusted(-spread, -spread, spread, spread));
+    }
+    QLinearGradient fill(badge.topLeft(), badge.bottomRight());
+    fill.setColorAt(0, accent);
+    fill.setColorAt(1, withOpacity(accent, 0.6));
+    painter.setBrush(fill);
+    painter.drawEllipse(badge);
+    Symbols::draw(painter, badge, symbolName, Qt::white, symbolSize);
+    painter.restore();
+}
+
 // ---- CapsuleButton ----
 
 CapsuleButton::CapsuleButton(const QString& title, const QString& symbolName, bool prominent, QWidget* parent)
@@ -195,20 +213,7 @@ void ReadyToScanView::paintEvent(QPaintEvent*) {
     const double centreX = width() / 2.0;
 
     const QRectF badge(centreX - kBadgeSide / 2, top, kBadgeSide, kBadgeSide);
-    for (int i = 6; i >= 1; --i) { // a soft shadow, 18 points of blur, 6 points down
-        const double spread = 18.0 * i / 6;
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(withOpacity(accent, 0.3 / 6));
-        painter.drawEllipse(
-            badge.translated(0, 6).adjusted(-spread / 3, -spread / 3, spread / 3, spread / 3));
-    }
-    QLinearGradient fill(badge.topLeft(), badge.bottomRight());
-    fill.setColorAt(0, accent);
-    fill.setColorAt(1, withOpacity(accent, 0.6));
-    painter.setBrush(fill);
-    painter.drawEllipse(badge);
-    Symbols::draw(painter, QRectF(badge.center() - QPointF(16, 16), QSizeF(32, 32)), "externaldrive.fill",
-                  Qt::white);
+    paintAccentBadge(painter, badge, "externaldrive.fill", 28, 18, accent);
 
     double y = badge.bottom() + 22;
     painter.setFont(title);

@@ -13,6 +13,11 @@ namespace quillmere {
 // The window's backdrop: a vertical gradient with an orange and a violet glow.
 void paintStageBackground(QPainter& painter, const QRectF& area, bool dark);
 
+// A round badge filled with the accent colour (top leading to bottom trailing, fading to 0.6),
+// a soft accent shadow of `shadowRadius` 6 points down, and a white symbol on it.
+void paintAccentBadge(QPainter& painter, const QRectF& badge, const QString& symbolName, double symbolSize,
+                      double shadowRadius, const QColor& accent);
+
 // A capsule-shaped button with an optional leading symbol; `prominent` fills it with a tint.
 class CapsuleButton : public QAbstractButton {
     Q_OBJECT
