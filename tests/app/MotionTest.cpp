@@ -1,5 +1,7 @@
 #include "app/Motion.hpp"
 
+#include "support/PrivateBus.hpp"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
@@ -35,29 +37,8 @@ public:
 namespace quillmere {
 namespace {
 
-// A dbus-daemon of our own, so the test neither needs nor disturbs a desktop session.
-class PrivateBus : public ::testing::Test {
+class PrivateBus : public quillmere::test::PrivateBus {
 protected:
-    void SetUp() override {
-        daemon_.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
-        ASSERT_TRUE(daemon_.waitForStarted(5000)) << "dbus-daemon is not installed";
-        ASSERT_TRUE(daemon_.waitForReadyRead(5000));
-        address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
-        ASSERT_FALSE(address_.isEmpty());
-    }
-
-    void TearDown() override {
-        for (const QString& name : names_)
-            QDBusConnection::disconnectFromBus(name);
-        daemon_.terminate();
-        daemon_.waitForFinished(5000);
-    }
-
-    QDBusConnection connect(const QString& name) {
-        names_ << name;
-        return QDBusConnection::connectToBus(address_, name);
-    }
-
     static void sendChange(QDBusConnection& bus, const QString& key, bool enableAnimations) {
         QDBusMessage signal = QDBusMessage::createSignal("/org/freedesktop/portal/desktop",
                                                          "org.freedesktop.portal.Settings", "SettingChanged");
@@ -65,10 +46,6 @@ protected:
                << QVariant::fromValue(QDBusVariant(enableAnimations));
         bus.send(signal);
     }
-
-    QProcess daemon_;
-    QString address_;
-    QStringList names_;
 };
 
 TEST_F(PrivateBus, ReadsThePortalOnceWithoutWaitingThenFollowsItsChanges) {
