@@ -12,6 +12,9 @@
 #include "platform/HostSystem.hpp"
 #include "scan/Format.hpp"
 #include "scan/ScanSnapshot.hpp"
+#include "systemdata/ProtectedLocations.hpp"
+#include "views/widgets/FileListView.hpp"
+#include "views/widgets/TreemapView.hpp"
 
 #include <QHBoxLayout>
 #include <QStackedLayout>
@@ -73,6 +76,11 @@ CenterView::CenterView(ScannableVolume volume, NavigationHistory& history, ScanS
     connect(&history_, &NavigationHistory::visitsChanged, this, &CenterView::refresh);
     connect(&history_, &NavigationHistory::currentIndexChanged, this, &CenterView::refresh);
     connect(&settings_, &AppSettings::diskViewModeChanged, this, &CenterView::refresh);
+    connect(&selection_, &SelectionState::selectedNodeChanged, this, [this] {
+        if (fileList_)
+            fileList_->setSelectedPath(
+                selection_.selectedNode() ? std::optional(selection_.selectedNode()->path()) : std::nullopt);
+    });
 
     connect(&runner_, &ScanRunner::progress, this, [this](const ScanProgress& progress) {
         if (throttle_ && throttle_->admit(ProgressThrottle::Clock::now())) scanState_.setProgress(progress);
@@ -110,6 +118,7 @@ QWidget* CenterView::currentPage() const {
 void CenterView::updateTrailingPadding() {
     const bool ringsShown =
         pages_->currentWidget() == diskView_ && settings_.diskViewMode() == DiskViewMode::sunburst;
+    // Every other page keeps clear of the panel.
     const double target = ringsShown ? 0 : detailsPanelInset_;
     if (paddingAnimation_->state() == QAbstractAnimation::Running &&
         paddingAnimation_->endValue().toDouble() == target)
@@ -203,15 +212,49 @@ void CenterView::refresh() {
         updateTrailingPadding();
         return;
     }
-    const FileNode& folder = path.back();
+    pages_->setCurrentWidget(showDiskView(path.back()));
+    updateTrailingPadding();
+}
+
+QWidget* CenterView::showDiskView(const FileNode& folder) {
+    const DiskViewMode mode = settings_.diskViewMode();
+    if (mode == DiskViewMode::treemap) {
+        if (!treemap_) {
+            treemap_ = new TreemapView(folder,
+                                       {[this](const std::vector<FileNode>& chain) { openFolder(chain); },
+                                        [this](const FileNode& node) { selectNode(node); }},
+                                       pageHost_);
+            pages_->addWidget(treemap_);
+        }
+        treemap_->setRoot(folder);
+        return treemap_;
+    }
+    if (mode == DiskViewMode::list) {
+        const auto selected =
+            selection_.selectedNode() ? std::optional(selection_.selectedNode()->path()) : std::nullopt;
+        if (!fileList_) {
+            if (!protection_)
+                protection_ = std::make_shared<const ProtectedLocations>(ProtectedLocations::current());
+            fileList_ = new FileListView(folder,
+                                         {[this](const std::vector<FileNode>& chain) { openFolder(chain); },
+                                          [this](const FileNode& node) { selectNode(node); },
+                                          [protection = protection_](const FileNode& node) {
+                                              return protection->isProtectedSystemItem(node);
+                                          }},
+                                         selected, pageHost_);
+            pages_->addWidget(fileList_);
+        }
+        fileList_->setRoot(folder);
+        fileList_->setSelectedPath(selected);
+        return fileList_;
+    }
     const auto crumbs = history_.breadcrumb();
     const std::string folderName = crumbs.empty() ? volume_.name : crumbs.back();
-    diskView_->setViewName(viewNameOf(settings_.diskViewMode()));
+    diskView_->setViewName(viewNameOf(mode));
     diskView_->setDetail(QString::fromStdString(folderName + " \u2014 " +
                                                 formatByteCount(folder.allocatedSize()) + ", " +
                                                 formatGroupedInteger(folder.fileCount()) + " files"));
-    pages_->setCurrentWidget(diskView_);
-    updateTrailingPadding();
+    return diskView_;
 }
 
 } // namespace quillmere

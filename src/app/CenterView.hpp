@@ -5,6 +5,7 @@
 #include "scan/ScannableVolume.hpp"
 
 #include <QWidget>
+#include <memory>
 #include <optional>
 
 class QHBoxLayout;
@@ -20,6 +21,9 @@ class ReadyToScanView;
 class ScanState;
 class ScanningIllustrationView;
 class SelectionState;
+class TreemapView;
+class FileListView;
+class ProtectedLocations;
 
 // The scan screen of a chosen volume: runs its scans (one per scan request), shows the
 // saved scan of the volume once, and shows the scanning screen, the start screen or the
@@ -56,6 +60,7 @@ private:
     void refresh();
     void updateTrailingPadding();
     void setTrailingPadding(double padding);
+    QWidget* showDiskView(const FileNode& folder);
 
     ScannableVolume volume_;
     NavigationHistory& history_;
@@ -79,6 +84,10 @@ private:
     ScanningIllustrationView* scanning_;
     ReadyToScanView* ready_;
     PlaceholderView* diskView_;
+    // The disk views made so far; each is kept and handed the folder shown.
+    TreemapView* treemap_ = nullptr;
+    FileListView* fileList_ = nullptr;
+    std::shared_ptr<const ProtectedLocations> protection_;
 };
 
 } // namespace quillmere
