@@ -1,11 +1,14 @@
 #include "app/ContentView.hpp"
 
 #include "app/CenterView.hpp"
+#include "app/InspectorView.hpp"
 #include "app/state/AppSettings.hpp"
 #include "app/state/NavigationHistory.hpp"
 #include "app/state/ScanState.hpp"
 #include "app/state/SelectionState.hpp"
 
+#include <QApplication>
+#include <QDialog>
 #include <QEventLoop>
 #include <QTemporaryDir>
 #include <QThreadPool>
@@ -163,6 +166,47 @@ TEST(ContentViewScan, AScanEndsInTheTreeAndAVanishedVolumeEndsTheScanToo) {
     waitForScanEnd(view.scanState());
     EXPECT_FALSE(view.scanState().isScanning());
     EXPECT_TRUE(view.history().currentPath().empty());
+}
+
+
+TEST(ContentViewInspector, OpeningANodeDrillsDownAndClearsTheSelectionDeleteOnlySetsTheFlag) {
+    Launch setup({"--debug-skip-permission-gate", "--debug-select-largest"});
+    const FolderPath root = FolderPath::root("/");
+    const FolderPath usr = root.child("usr");
+    const FolderPath lib = usr.child("lib");
+    FileNode libFolder = FileNode::folder(lib, "lib", std::nullopt,
+                                          {FileNode::under(lib, "a.so", NodeFields{.allocatedSize = 50, .fileCount = 1})});
+    FileNode usrFolder = FileNode::folder(usr, "usr", std::nullopt, {libFolder});
+    setup.saved = ScanSnapshot{FileNode::folder(root, "/", std::nullopt, {usrFolder}), "uuid-root", "Disk", 0};
+    ContentView view(setup.options, setup.settings, setup.host());
+    setup.launch(view);
+    view.show();
+    ASSERT_TRUE(view.selection().selectedNode());
+    EXPECT_TRUE(view.isInspectorPresented());
+
+    // Not below the folder shown, or the folder itself: nothing happens.
+    view.openNode(FileNode::under(root, "elsewhere", NodeFields{.isDirectory = true}));
+    view.openNode(view.history().currentPath().back());
+    EXPECT_EQ(view.history().currentPath().size(), 1u);
+    EXPECT_TRUE(view.selection().selectedNode());
+
+    view.openNode(libFolder);
+    const auto chain = view.history().currentPath();
+    ASSERT_EQ(chain.size(), 3u);
+    EXPECT_EQ(chain[1].path(), "/usr");
+    EXPECT_EQ(chain[2].path(), "/usr/lib");
+    EXPECT_FALSE(view.selection().selectedNode());
+    EXPECT_FALSE(view.isInspectorPresented());
+
+    // Delete presents the stand-in sheet; nothing is removed and the tree stays.
+    view.selection().setSelectedNode(chain[2].children()[0]);
+    view.inspector()->deleteSelection();
+    EXPECT_TRUE(view.isDeleteConfirmationPresented());
+    ASSERT_NE(view.deleteSheet(), nullptr);
+    static_cast<QDialog*>(view.deleteSheet())->reject();
+    QApplication::processEvents();
+    EXPECT_FALSE(view.isDeleteConfirmationPresented());
+    EXPECT_EQ(view.history().currentPath().back().children().size(), 1u);
 }
 
 } // namespace
