@@ -2,6 +2,7 @@
 
 #include "app/InspectorParts.hpp"
 #include "app/state/SelectionState.hpp"
+#include "app/ui/ScrollBars.hpp"
 #include "app/ui/StyleColors.hpp"
 #include "app/ui/Symbols.hpp"
 #include "platform/FileOwner.hpp"
@@ -170,6 +171,7 @@ void InspectorView::buildSelected(QVBoxLayout* column, const FileNode& node) {
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->viewport()->setAutoFillBackground(false);
+    applySlimScrollBar(scroll);
     auto* body = new QWidget(scroll);
     body->setAutoFillBackground(false);
     auto* stack = new QVBoxLayout(body);

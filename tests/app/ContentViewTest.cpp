@@ -168,16 +168,17 @@ TEST(ContentViewScan, AScanEndsInTheTreeAndAVanishedVolumeEndsTheScanToo) {
     EXPECT_TRUE(view.history().currentPath().empty());
 }
 
-
 TEST(ContentViewInspector, OpeningANodeDrillsDownAndClearsTheSelectionDeleteOnlySetsTheFlag) {
     Launch setup({"--debug-skip-permission-gate", "--debug-select-largest"});
     const FolderPath root = FolderPath::root("/");
     const FolderPath usr = root.child("usr");
     const FolderPath lib = usr.child("lib");
-    FileNode libFolder = FileNode::folder(lib, "lib", std::nullopt,
-                                          {FileNode::under(lib, "a.so", NodeFields{.allocatedSize = 50, .fileCount = 1})});
+    FileNode libFolder =
+        FileNode::folder(lib, "lib", std::nullopt,
+                         {FileNode::under(lib, "a.so", NodeFields{.allocatedSize = 50, .fileCount = 1})});
     FileNode usrFolder = FileNode::folder(usr, "usr", std::nullopt, {libFolder});
-    setup.saved = ScanSnapshot{FileNode::folder(root, "/", std::nullopt, {usrFolder}), "uuid-root", "Disk", 0};
+    setup.saved =
+        ScanSnapshot{FileNode::folder(root, "/", std::nullopt, {usrFolder}), "uuid-root", "Disk", 0};
     ContentView view(setup.options, setup.settings, setup.host());
     setup.launch(view);
     view.show();

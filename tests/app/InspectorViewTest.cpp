@@ -13,8 +13,8 @@ namespace {
 
 FileNode fileNode(const std::string& path, int64_t size, bool cloudOnly = false, bool aggregate = false) {
     const auto slash = path.find_last_of('/');
-    return FileNode(path.substr(slash + 1), path, false, false, size, false, cloudOnly, cloudOnly ? 1 : 0, aggregate,
-                    0, 1, 0, std::nullopt, {});
+    return FileNode(path.substr(slash + 1), path, false, false, size, false, cloudOnly, cloudOnly ? 1 : 0,
+                    aggregate, 0, 1, 0, std::nullopt, {});
 }
 
 FileNode folderNode(const std::string& path, std::vector<FileNode> children) {
@@ -51,9 +51,10 @@ struct Harness {
                             [](Date) { return std::string("Sep 13, 2020, 12:26 PM"); }};
         services.reveal = [this](const std::string& path) { revealed.push_back(path); };
         services.previewPanel = [this] { return &panel; };
-        view = new InspectorView(selection, std::move(services),
-                                 {[this] { ++deletes; }, [this](const FileNode& node) { opened.push_back(node.path()); }},
-                                 &window);
+        view = new InspectorView(
+            selection, std::move(services),
+            {[this] { ++deletes; }, [this](const FileNode& node) { opened.push_back(node.path()); }},
+            &window);
         view->resize(334, 700);
         window.resize(400, 720);
     }
@@ -62,8 +63,8 @@ struct Harness {
 FileNode movies() {
     return folderNode("/home/ann/Movies",
                       {folderNode("/home/ann/Movies/Clips", {fileNode("/home/ann/Movies/Clips/a.mov", 600)}),
-                       fileNode("/home/ann/Movies/small", 100, false, true), fileNode("/home/ann/Movies/b.mov", 300),
-                       fileNode("/home/ann/Movies/empty", 0)});
+                       fileNode("/home/ann/Movies/small", 100, false, true),
+                       fileNode("/home/ann/Movies/b.mov", 300), fileNode("/home/ann/Movies/empty", 0)});
 }
 
 TEST(InspectorView, NothingSelectedShowsThePlaceholderAndADisabledBar) {
@@ -86,9 +87,10 @@ TEST(InspectorView, AProtectedFolderIsExplainedAndOffersNoDelete) {
     const QStringList texts = h.view->shownTexts();
     const auto at = [&](const QString& text) { return texts.indexOf(text); };
     ASSERT_GE(at("ABOUT THIS"), 0) << texts.join(" | ").toStdString();
-    EXPECT_LT(at("Linux lives here. You can look at every byte of it. Quillmere will not delete any of it, and "
-                 "there's no setting that changes that."),
-              at("ABOUT THIS"));
+    EXPECT_LT(
+        at("Linux lives here. You can look at every byte of it. Quillmere will not delete any of it, and "
+           "there's no setting that changes that."),
+        at("ABOUT THIS"));
     EXPECT_LT(at("ABOUT THIS"), at("Kind"));
     EXPECT_EQ(at("Kind") + 1, at("folder"));
     EXPECT_EQ(at("Owner") + 1, at("root"));

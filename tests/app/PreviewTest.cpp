@@ -5,8 +5,8 @@
 #include <QFile>
 #include <QImage>
 #include <QSignalSpy>
-#include <QTest>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 

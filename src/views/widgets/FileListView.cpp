@@ -2,6 +2,7 @@
 
 #include "app/ui/Painting.hpp"
 #include "app/ui/ReferenceText.hpp"
+#include "app/ui/ScrollBars.hpp"
 #include "app/ui/StyleColors.hpp"
 #include "app/ui/Symbols.hpp"
 #include "app/ui/Theme.hpp"
@@ -57,6 +58,7 @@ FileListView::FileListView(FileNode root, Actions actions, std::optional<std::st
     viewport()->setAutoFillBackground(false);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    applySlimScrollBar(this);
     nameHeight_ = reference_text::measure("Ag", kNameSize, QFont::Medium).height();
     const double detailHeight = reference_text::measure("Ag", kDetailSize, QFont::Normal).height();
     rowHeight_ = std::ceil(kRowPaddingY * 2 + nameHeight_ + 2 + detailHeight);
@@ -232,6 +234,11 @@ void FileListView::paintRow(QPainter& painter, size_t index) {
                            elidedMiddle(QString::fromStdString(item.detailText), detailStyle, textWidth),
                            detailStyle);
     painter.restore();
+}
+
+void FileListView::changeEvent(QEvent* event) {
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) applySlimScrollBar(this);
 }
 
 void FileListView::resizeEvent(QResizeEvent* event) {

@@ -34,14 +34,17 @@ int filledWidth(const QImage& image, const QRectF& track, QColor empty) {
     int filled = 0;
     for (int x = int(track.left()); x < int(track.right()); ++x) {
         const QColor c = image.pixelColor(x, y);
-        if (std::abs(c.red() - empty.red()) + std::abs(c.green() - empty.green()) + std::abs(c.blue() - empty.blue()) > 30)
+        if (std::abs(c.red() - empty.red()) + std::abs(c.green() - empty.green()) +
+                std::abs(c.blue() - empty.blue()) >
+            30)
             ++filled;
     }
     return filled;
 }
 
 TEST(FileListView, BarsFillByShareOfTheLargestRow) {
-    const FileNode root = folderNode("/r", {fileNode("/r/half", 50), fileNode("/r/full", 100), fileNode("/r/tiny", 1)});
+    const FileNode root =
+        folderNode("/r", {fileNode("/r/half", 50), fileNode("/r/full", 100), fileNode("/r/tiny", 1)});
     FileListView view(root, {});
     view.setPalette(Theme::qtPalette(false));
     view.resize(700, 400);
@@ -83,13 +86,13 @@ TEST(FileListView, FoldersOpenFilesSelectAggregatesDoNothingAndSelectionIsDrawn)
 
 TEST(FileListView, OnlyRowsInViewAreTestedAndEmptyFoldersHaveNoRows) {
     std::vector<FileNode> children;
-    for (int i = 0; i < 10'000; ++i) children.push_back(fileNode("/big/f" + std::to_string(i), 1 + i));
+    for (int i = 0; i < 10'000; ++i)
+        children.push_back(fileNode("/big/f" + std::to_string(i), 1 + i));
     int tested = 0;
-    FileListView view(folderNode("/big", std::move(children)),
-                      {{}, {}, [&](const FileNode&) {
-                           ++tested;
-                           return false;
-                       }});
+    FileListView view(folderNode("/big", std::move(children)), {{}, {}, [&](const FileNode&) {
+                                                                    ++tested;
+                                                                    return false;
+                                                                }});
     view.resize(700, 400);
     render(view);
     EXPECT_GT(tested, 0);

@@ -16,11 +16,13 @@ FileNode fileNode(const std::string& path, int64_t size, bool aggregate = false)
                     std::nullopt, {});
 }
 
-FileNode folderNode(const std::string& path, std::vector<FileNode> children, std::optional<int64_t> size = {}) {
+FileNode folderNode(const std::string& path, std::vector<FileNode> children,
+                    std::optional<int64_t> size = {}) {
     const auto totals = FileNode::folderTotals(children);
     const auto slash = path.find_last_of('/');
-    return FileNode(path.substr(slash + 1), path, true, false, size.value_or(totals.allocatedSize), false, false, 0,
-                    false, totals.folderCount, totals.fileCount, 0, std::nullopt, std::move(children));
+    return FileNode(path.substr(slash + 1), path, true, false, size.value_or(totals.allocatedSize), false,
+                    false, 0, false, totals.folderCount, totals.fileCount, 0, std::nullopt,
+                    std::move(children));
 }
 
 QImage render(TreemapView& view) {
@@ -123,7 +125,8 @@ TEST(TreemapView, TooltipsAggregatesAndDoubleClicks) {
     EXPECT_EQ(recorder.drilled.size(), 1u);
 
     // Hovering and painting reuse the tiles.
-    for (int i = 0; i < 20; ++i) view.hoverAt(QPointF(5 + i * 10, 5 + i * 7));
+    for (int i = 0; i < 20; ++i)
+        view.hoverAt(QPointF(5 + i * 10, 5 + i * 7));
     render(view);
     EXPECT_EQ(view.layoutCount(), 1);
 
