@@ -1,5 +1,6 @@
 #include "app/PreviewWindow.hpp"
 
+#include "app/ui/ScrollBars.hpp"
 #include "app/ui/StyleColors.hpp"
 #include "app/ui/Symbols.hpp"
 #include "app/ui/Theme.hpp"
@@ -49,6 +50,9 @@ void PreviewWindow::setDataSource(const views::QuickLookCoordinator* source) {
 }
 
 void PreviewWindow::makeKeyAndOrderFront() {
+    // A window of its own: it takes the main window's appearance explicitly.
+    if (parentWidget()) setPalette(parentWidget()->palette());
+    applySlimScrollBar(text_);
     QWidget::show();
     raise();
     activateWindow();
