@@ -1,6 +1,8 @@
 #include "app/CenterView.hpp"
 
 #include "access/AccessAuditor.hpp"
+#include "app/DiskViewSlot.hpp"
+#include "app/Motion.hpp"
 #include "app/Placeholders.hpp"
 #include "app/ScanScreens.hpp"
 #include "app/state/AppSettings.hpp"
@@ -11,6 +13,8 @@
 #include "platform/HostSystem.hpp"
 #include "scan/Format.hpp"
 #include "scan/ScanSnapshot.hpp"
+#include "views/widgets/SunburstView.hpp"
+#include "app/ui/ReferenceText.hpp"
 
 #include <QStackedLayout>
 
@@ -43,7 +47,8 @@ CenterView::CenterView(ScannableVolume volume, NavigationHistory& history, ScanS
     : QWidget(parent), volume_(std::move(volume)), history_(history), scanState_(scanState),
       selection_(selection), settings_(settings), options_(options), pages_(new QStackedLayout(this)),
       scanning_(new ScanningIllustrationView(this)), ready_(new ReadyToScanView(this)),
-      diskView_(new PlaceholderView("SunburstView", {}, this)) {
+      diskView_(new DiskViewSlot(this)) {
+    diskView_->setMotionDuration([](int normal) { return motionDuration(normal); });
     pages_->setContentsMargins(0, 0, 0, 0);
     pages_->addWidget(scanning_);
     pages_->addWidget(ready_);
@@ -60,6 +65,8 @@ CenterView::CenterView(ScannableVolume volume, NavigationHistory& history, ScanS
     connect(&history_, &NavigationHistory::visitsChanged, this, &CenterView::refresh);
     connect(&history_, &NavigationHistory::currentIndexChanged, this, &CenterView::refresh);
     connect(&settings_, &AppSettings::diskViewModeChanged, this, &CenterView::refresh);
+    connect(&settings_, &AppSettings::showsCapacityGaugeChanged, this, &CenterView::refresh);
+    connect(&selection_, &SelectionState::selectedNodeChanged, this, &CenterView::refresh);
 
     connect(&runner_, &ScanRunner::progress, this, [this](const ScanProgress& progress) {
         if (throttle_ && throttle_->admit(ProgressThrottle::Clock::now())) scanState_.setProgress(progress);
@@ -86,6 +93,8 @@ void CenterView::showEvent(QShowEvent* event) {
 void CenterView::setDetailsPanelInset(double inset) {
     detailsPanelInset_ = inset;
     pages_->setContentsMargins(0, 0, static_cast<int>(inset), 0);
+    diskView_->setDetailsPanelInset(inset);
+    refresh();
 }
 
 void CenterView::applySavedSnapshotOnce() {
@@ -150,21 +159,67 @@ void CenterView::refresh() {
     if (scanState_.isScanning()) {
         scanning_->setProgress(scanState_.progress());
         pages_->setCurrentWidget(scanning_);
+        diskView_->forget();
         return;
     }
     const auto path = history_.currentPath();
     if (path.empty()) {
         pages_->setCurrentWidget(ready_);
+        diskView_->forget();
         return;
     }
+    presentDiskView(path);
+    pages_->setCurrentWidget(diskView_);
+}
+
+const views::SunburstLayout& CenterView::sunburstLayout(const std::vector<FileNode>& path) {
     const FileNode& folder = path.back();
+    const bool isTop = path.size() < 2;
+    const bool isScanning = scanState_.isScanning();
+    if (!layoutKey_ || !layoutKey_->folder.sharesNodeWith(folder) || layoutKey_->isTop != isTop ||
+        layoutKey_->isScanning != isScanning) {
+        layout_ = views::makeSunburstLayout(folder, {volume_.name, volume_.totalCapacityBytes, path.size(), isScanning},
+                                            reference_text::measurer());
+        layoutKey_ = LayoutKey{folder, isTop, isScanning};
+    }
+    return layout_;
+}
+
+void CenterView::presentDiskView(const std::vector<FileNode>& path) {
+    const FileNode& folder = path.back();
+    const DiskViewMode mode = settings_.diskViewMode();
+    const QString identity = viewNameOf(mode) + u'\n' + QString::fromStdString(folder.path());
+    if (mode == DiskViewMode::sunburst) {
+        SunburstInputs inputs;
+        inputs.root = folder;
+        inputs.volumeName = volume_.name;
+        inputs.layout = sunburstLayout(path);
+        inputs.volumeTotalCapacityBytes = inputs.layout.totalCapacityBytes;
+        inputs.isScanning = scanState_.isScanning();
+        if (path.size() == 2) inputs.parentName = volume_.name;
+        if (path.size() > 2) inputs.parentName = std::string(path[path.size() - 2].name());
+        if (const auto& selected = selection_.selectedNode()) inputs.selectedPath = selected->path();
+        inputs.showsCapacityGauge = settings_.showsCapacityGauge();
+        inputs.detailsPanelInset = detailsPanelInset_;
+        diskView_->present(
+            identity, false,
+            [&] {
+                auto* view = new SunburstView(inputs, {[this](const std::vector<FileNode>& chain) { openFolder(chain); },
+                                                       [this](const FileNode& node) { selectNode(node); },
+                                                       [this] { goUp(); }});
+                view->setReducedMotionSource(&prefersReducedMotion);
+                return view;
+            },
+            [&](QWidget* view) { static_cast<SunburstView*>(view)->setInputs(inputs); });
+        return;
+    }
     const auto crumbs = history_.breadcrumb();
     const std::string folderName = crumbs.empty() ? volume_.name : crumbs.back();
-    diskView_->setViewName(viewNameOf(settings_.diskViewMode()));
-    diskView_->setDetail(QString::fromStdString(folderName + " \u2014 " +
-                                                formatByteCount(folder.allocatedSize()) + ", " +
-                                                formatGroupedInteger(folder.fileCount()) + " files"));
-    pages_->setCurrentWidget(diskView_);
+    const QString detail = QString::fromStdString(folderName + " \u2014 " + formatByteCount(folder.allocatedSize()) +
+                                                  ", " + formatGroupedInteger(folder.fileCount()) + " files");
+    diskView_->present(
+        identity, true, [&] { return new PlaceholderView(viewNameOf(mode), detail); },
+        [&](QWidget* view) { static_cast<PlaceholderView*>(view)->setDetail(detail); });
 }
 
 } // namespace quillmere

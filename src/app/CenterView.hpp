@@ -3,6 +3,7 @@
 #include "app/LaunchOptions.hpp"
 #include "app/ScanRunner.hpp"
 #include "scan/ScannableVolume.hpp"
+#include "views/SunburstLayout.hpp"
 
 #include <QWidget>
 #include <optional>
@@ -12,6 +13,7 @@ class QStackedLayout;
 namespace quillmere {
 
 class AppSettings;
+class DiskViewSlot;
 class NavigationHistory;
 class PlaceholderView;
 class ReadyToScanView;
@@ -46,6 +48,8 @@ private:
     void applyDebugSwitches();
     void runScan();
     void refresh();
+    void presentDiskView(const std::vector<FileNode>& path);
+    const views::SunburstLayout& sunburstLayout(const std::vector<FileNode>& path);
 
     ScannableVolume volume_;
     NavigationHistory& history_;
@@ -64,7 +68,15 @@ private:
     QStackedLayout* pages_;
     ScanningIllustrationView* scanning_;
     ReadyToScanView* ready_;
-    PlaceholderView* diskView_;
+    DiskViewSlot* diskView_;
+    // The sunburst's layout and what it was built from: rebuilt only when these change.
+    struct LayoutKey {
+        FileNode folder;
+        bool isTop = true;
+        bool isScanning = false;
+    };
+    std::optional<LayoutKey> layoutKey_;
+    views::SunburstLayout layout_;
 };
 
 } // namespace quillmere
