@@ -19,8 +19,8 @@ using namespace quillmere;
 namespace {
 
 FileNode file(const std::string& path, int64_t size) {
-    return FileNode(std::string(lastPathComponent(path)), path, false, false, size, false, false, 0, false, 0, 1, 0,
-                    std::nullopt, {});
+    return FileNode(std::string(lastPathComponent(path)), path, false, false, size, false, false, 0, false, 0,
+                    1, 0, std::nullopt, {});
 }
 
 FileNode folder(const std::string& path, std::vector<FileNode> children) {
@@ -35,19 +35,26 @@ constexpr int64_t MB = 1'000'000;
 
 FileNode sampleTree(bool withCaches) {
     std::vector<FileNode> home{
-        folder("/home/ada/Videos", {file("/home/ada/Videos/holiday.mkv", 18 * GB), file("/home/ada/Videos/talk.mp4", 6 * GB)}),
-        folder("/home/ada/Pictures", {file("/home/ada/Pictures/raw.tar", 9 * GB), file("/home/ada/Pictures/a.jpg", 900 * MB)}),
-        folder("/home/ada/Documents", {file("/home/ada/Documents/thesis.pdf", 2 * GB), file("/home/ada/Documents/notes", 300 * MB)}),
+        folder("/home/ada/Videos",
+               {file("/home/ada/Videos/holiday.mkv", 18 * GB), file("/home/ada/Videos/talk.mp4", 6 * GB)}),
+        folder("/home/ada/Pictures",
+               {file("/home/ada/Pictures/raw.tar", 9 * GB), file("/home/ada/Pictures/a.jpg", 900 * MB)}),
+        folder("/home/ada/Documents",
+               {file("/home/ada/Documents/thesis.pdf", 2 * GB), file("/home/ada/Documents/notes", 300 * MB)}),
     };
     if (withCaches)
-        home.push_back(folder("/home/ada/.cache", {file("/home/ada/.cache/pip", 7 * GB), file("/home/ada/.cache/thumbs", 2 * GB)}));
-    std::vector<FileNode> usr{folder("/usr/lib", {file("/usr/lib/libLLVM.so", 4 * GB), file("/usr/lib/firmware", 2 * GB)}),
-                              folder("/usr/share", {file("/usr/share/doc", 1 * GB), file("/usr/share/icons", 700 * MB)}),
-                              file("/usr/bin", 900 * MB)};
-    std::vector<FileNode> var{folder("/var/lib", {file("/var/lib/docker", 8 * GB), file("/var/lib/apt", 400 * MB)}),
-                              file("/var/log", 600 * MB)};
-    std::vector<FileNode> root{folder("/home", {folder("/home/ada", home)}), folder("/usr", usr), folder("/var", var),
-                               file("/swapfile", 4 * GB), folder("/opt", {file("/opt/tool", 900 * MB)})};
+        home.push_back(folder("/home/ada/.cache", {file("/home/ada/.cache/pip", 7 * GB),
+                                                   file("/home/ada/.cache/thumbs", 2 * GB)}));
+    std::vector<FileNode> usr{
+        folder("/usr/lib", {file("/usr/lib/libLLVM.so", 4 * GB), file("/usr/lib/firmware", 2 * GB)}),
+        folder("/usr/share", {file("/usr/share/doc", 1 * GB), file("/usr/share/icons", 700 * MB)}),
+        file("/usr/bin", 900 * MB)};
+    std::vector<FileNode> var{
+        folder("/var/lib", {file("/var/lib/docker", 8 * GB), file("/var/lib/apt", 400 * MB)}),
+        file("/var/log", 600 * MB)};
+    std::vector<FileNode> root{folder("/home", {folder("/home/ada", home)}), folder("/usr", usr),
+                               folder("/var", var), file("/swapfile", 4 * GB),
+                               folder("/opt", {file("/opt/tool", 900 * MB)})};
     for (int i = 0; i < 40; ++i)
         root.push_back(file("/small" + std::to_string(i), 20 * MB));
     return folder("/", root);
@@ -72,7 +79,8 @@ SunburstInputs inputsFor(const FileNode& folder, std::size_t depth, std::optiona
     SunburstInputs inputs;
     inputs.root = folder;
     inputs.volumeName = "Debian";
-    inputs.layout = views::makeSunburstLayout(folder, {"Debian", 250 * GB, depth, false}, reference_text::measurer());
+    inputs.layout =
+        views::makeSunburstLayout(folder, {"Debian", 250 * GB, depth, false}, reference_text::measurer());
     inputs.volumeTotalCapacityBytes = inputs.layout.totalCapacityBytes;
     inputs.parentName = std::move(parentName);
     return inputs;
@@ -94,7 +102,8 @@ int main(int argc, char** argv) {
     const auto save = [&](SunburstView& view, const QString& name) {
         for (const bool dark : {false, true})
             for (const qreal ratio : {1.0, 2.0}) {
-                const QString file = out.filePath(QStringLiteral("%1-%2-%3x.png").arg(name, dark ? "dark" : "light").arg(ratio));
+                const QString file = out.filePath(
+                    QStringLiteral("%1-%2-%3x.png").arg(name, dark ? "dark" : "light").arg(ratio));
                 if (render(view, ratio, dark).save(file)) ++written;
             }
     };

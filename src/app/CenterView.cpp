@@ -10,11 +10,11 @@
 #include "app/state/NavigationHistory.hpp"
 #include "app/state/ScanState.hpp"
 #include "app/state/SelectionState.hpp"
+#include "app/ui/ReferenceText.hpp"
 #include "platform/HostSystem.hpp"
 #include "scan/Format.hpp"
 #include "scan/ScanSnapshot.hpp"
 #include "views/widgets/SunburstView.hpp"
-#include "app/ui/ReferenceText.hpp"
 
 #include <QStackedLayout>
 
@@ -178,8 +178,9 @@ const views::SunburstLayout& CenterView::sunburstLayout(const std::vector<FileNo
     const bool isScanning = scanState_.isScanning();
     if (!layoutKey_ || !layoutKey_->folder.sharesNodeWith(folder) || layoutKey_->isTop != isTop ||
         layoutKey_->isScanning != isScanning) {
-        layout_ = views::makeSunburstLayout(folder, {volume_.name, volume_.totalCapacityBytes, path.size(), isScanning},
-                                            reference_text::measurer());
+        layout_ = views::makeSunburstLayout(
+            folder, {volume_.name, volume_.totalCapacityBytes, path.size(), isScanning},
+            reference_text::measurer());
         layoutKey_ = LayoutKey{folder, isTop, isScanning};
     }
     return layout_;
@@ -204,9 +205,9 @@ void CenterView::presentDiskView(const std::vector<FileNode>& path) {
         diskView_->present(
             identity, false,
             [&] {
-                auto* view = new SunburstView(inputs, {[this](const std::vector<FileNode>& chain) { openFolder(chain); },
-                                                       [this](const FileNode& node) { selectNode(node); },
-                                                       [this] { goUp(); }});
+                auto* view = new SunburstView(
+                    inputs, {[this](const std::vector<FileNode>& chain) { openFolder(chain); },
+                             [this](const FileNode& node) { selectNode(node); }, [this] { goUp(); }});
                 view->setReducedMotionSource(&prefersReducedMotion);
                 return view;
             },
@@ -215,8 +216,9 @@ void CenterView::presentDiskView(const std::vector<FileNode>& path) {
     }
     const auto crumbs = history_.breadcrumb();
     const std::string folderName = crumbs.empty() ? volume_.name : crumbs.back();
-    const QString detail = QString::fromStdString(folderName + " \u2014 " + formatByteCount(folder.allocatedSize()) +
-                                                  ", " + formatGroupedInteger(folder.fileCount()) + " files");
+    const QString detail =
+        QString::fromStdString(folderName + " \u2014 " + formatByteCount(folder.allocatedSize()) + ", " +
+                               formatGroupedInteger(folder.fileCount()) + " files");
     diskView_->present(
         identity, true, [&] { return new PlaceholderView(viewNameOf(mode), detail); },
         [&](QWidget* view) { static_cast<PlaceholderView*>(view)->setDetail(detail); });

@@ -49,8 +49,8 @@ void paintLabel(QPainter& painter, const SunburstSegment& segment, QPointF cente
                                  QString::fromStdString(label.nameText),
                                  {label.nameFontSize, QFont::DemiBold, nameColor}, s);
     reference_text::drawCentered(painter, QPointF(0, s * label.nameSize.height / 2),
-                                 QString::fromStdString(label.sizeText), {label.sizeFontSize, QFont::Normal, sizeColor},
-                                 s);
+                                 QString::fromStdString(label.sizeText),
+                                 {label.sizeFontSize, QFont::Normal, sizeColor}, s);
     painter.restore();
 }
 
@@ -64,7 +64,8 @@ void paintGauge(QPainter& painter, const views::SunburstLayout& layout, QPointF 
     painter.setBrush(Qt::NoBrush);
     painter.drawEllipse(circle);
     const views::QtArcAngles angles = views::gaugeArcAngles(views::capacityGaugeFraction(layout));
-    painter.setPen(QPen(withAlpha(Theme::accent(dark), 0.55), views::kGaugeWidth * s, Qt::SolidLine, Qt::RoundCap));
+    painter.setPen(
+        QPen(withAlpha(Theme::accent(dark), 0.55), views::kGaugeWidth * s, Qt::SolidLine, Qt::RoundCap));
     painter.drawArc(circle, angles.start16, angles.span16);
 }
 
@@ -133,12 +134,14 @@ void paintSunburst(QPainter& painter, const SunburstFrameInput& frame) {
     painting::paintPathShadow(painter, combined, {black(0.22), 7 * s, QPointF(0, 3 * s)}, frame.dark);
 
     for (std::size_t i = 0; i < arcs.size(); ++i) {
-        const double boost = frame.hoveredSegmentID && arcs[i].id == *frame.hoveredSegmentID ? kHoverBoost : 0;
+        const double boost =
+            frame.hoveredSegmentID && arcs[i].id == *frame.hoveredSegmentID ? kHoverBoost : 0;
         painter.fillPath(paths[i], sunburstArcColor(arcs[i], boost));
     }
 
     if (!combined.isEmpty()) {
-        QLinearGradient gloss(QPointF(c.x(), c.y() - kOuterRadius * s), QPointF(c.x(), c.y() + kOuterRadius * s));
+        QLinearGradient gloss(QPointF(c.x(), c.y() - kOuterRadius * s),
+                              QPointF(c.x(), c.y() + kOuterRadius * s));
         gloss.setColorAt(0, palette.ringGlossTop);
         gloss.setColorAt(0.46, withAlpha(palette.ringGlossTop, 0));
         gloss.setColorAt(0.68, withAlpha(palette.ringGlossBottom, 0));
@@ -146,7 +149,8 @@ void paintSunburst(QPainter& painter, const SunburstFrameInput& frame) {
         painter.fillPath(combined, gloss);
     }
 
-    if (views::isCapacityGaugeShown(layout, frame.showsCapacityGauge)) paintGauge(painter, layout, c, s, frame.dark);
+    if (views::isCapacityGaugeShown(layout, frame.showsCapacityGauge))
+        paintGauge(painter, layout, c, s, frame.dark);
 
     for (const SunburstSegment& arc : arcs)
         if (arc.label) paintLabel(painter, arc, c, s);

@@ -35,7 +35,8 @@ SunburstView::~SunburstView() = default;
 
 void SunburstView::setClock(views::ClickTracker::Clock clock) {
     clock_ = std::move(clock);
-    clicks_.emplace(clock_, std::chrono::milliseconds(QGuiApplication::styleHints()->mouseDoubleClickInterval()));
+    clicks_.emplace(clock_,
+                    std::chrono::milliseconds(QGuiApplication::styleHints()->mouseDoubleClickInterval()));
 }
 
 void SunburstView::setReducedMotionSource(std::function<bool()> prefersReducedMotion) {
@@ -103,9 +104,9 @@ QPointF SunburstView::toWidget(views::PointD canvasPoint) const {
 }
 
 void SunburstView::recenterOnSelection(bool animated) {
-    const views::PointD target = views::recenterTarget({double(width()), double(height())},
-                                                       inputs_.detailsPanelInset, inputs_.selectedPath,
-                                                       inputs_.layout.segments);
+    const views::PointD target =
+        views::recenterTarget({double(width()), double(height())}, inputs_.detailsPanelInset,
+                              inputs_.selectedPath, inputs_.layout.segments);
     const QPointF goal(target.x, target.y);
     if (goal == panTarget_ && (panAnimation_ || goal == panOffset_)) return;
     panTarget_ = goal;
@@ -134,7 +135,8 @@ std::optional<views::TooltipContent> SunburstView::tooltipContent() const {
     const views::SunburstLayout& layout = inputs_.layout;
     if (hover_.hoveredSegmentID && hover_.hoverLocation) {
         for (const views::SunburstSegment& segment : layout.segments)
-            if (segment.id == *hover_.hoveredSegmentID) return views::segmentTooltip(segment, layout.usedBytes);
+            if (segment.id == *hover_.hoveredSegmentID)
+                return views::segmentTooltip(segment, layout.usedBytes);
     }
     if (hover_.isHoveringCapacityGauge && hover_.hoverLocation)
         return views::capacityGaugeTooltip(layout.usedBytes, layout.totalCapacityBytes);
@@ -144,7 +146,8 @@ std::optional<views::TooltipContent> SunburstView::tooltipContent() const {
 void SunburstView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QRectF canvas = canvasRect();
-    const std::vector<views::SunburstSegment> displayed = transition_.displayedSegments(inputs_.layout.segments);
+    const std::vector<views::SunburstSegment> displayed =
+        transition_.displayedSegments(inputs_.layout.segments);
     SunburstFrameInput frame;
     frame.center = canvas.center();
     frame.scale = canvas.width() / views::kReferenceSide;
