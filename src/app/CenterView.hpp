@@ -3,6 +3,7 @@
 #include "app/LaunchOptions.hpp"
 #include "app/ScanRunner.hpp"
 #include "scan/ScannableVolume.hpp"
+#include "views/SunburstLayout.hpp"
 
 #include <QWidget>
 #include <memory>
@@ -15,15 +16,14 @@ class QVariantAnimation;
 namespace quillmere {
 
 class AppSettings;
+class DiskViewSlot;
 class NavigationHistory;
 class PlaceholderView;
+class ProtectedLocations;
 class ReadyToScanView;
 class ScanState;
 class ScanningIllustrationView;
 class SelectionState;
-class TreemapView;
-class FileListView;
-class ProtectedLocations;
 
 // The scan screen of a chosen volume: runs its scans (one per scan request), shows the
 // saved scan of the volume once, and shows the scanning screen, the start screen or the
@@ -36,13 +36,15 @@ public:
                QWidget* parent = nullptr);
 
     const ScannableVolume& volume() const { return volume_; }
-    // The room kept free on the trailing side for the details panel. Every view but the rings
-    // is padded by it (the change eases over 0.32 s); the rings are handed it and place
-    // themselves.
+    // The room kept free on the trailing side for the details panel. The scanning and start
+    // screens are padded by it (the change eases over 0.32 s); the disk-view slot pads its
+    // views itself, and the rings are handed it and place themselves.
     void setDetailsPanelInset(double inset);
     double detailsPanelInset() const { return detailsPanelInset_; }
     // The page shown now (scanning screen, start screen or disk view).
     QWidget* currentPage() const;
+    // The disk view on screen, if any.
+    QWidget* diskView() const;
 
     // The navigation actions the disk views are given.
     void openFolder(const std::vector<FileNode>& chain);
@@ -60,7 +62,9 @@ private:
     void refresh();
     void updateTrailingPadding();
     void setTrailingPadding(double padding);
-    QWidget* showDiskView(const FileNode& folder);
+    void presentDiskView(const std::vector<FileNode>& path);
+    const views::SunburstLayout& sunburstLayout(const std::vector<FileNode>& path);
+    std::shared_ptr<const ProtectedLocations> protection();
 
     ScannableVolume volume_;
     NavigationHistory& history_;
@@ -83,10 +87,16 @@ private:
     double trailingPadding_ = 0;
     ScanningIllustrationView* scanning_;
     ReadyToScanView* ready_;
-    PlaceholderView* diskView_;
-    // The disk views made so far; each is kept and handed the folder shown.
-    TreemapView* treemap_ = nullptr;
-    FileListView* fileList_ = nullptr;
+    DiskViewSlot* diskView_;
+    // The sunburst's layout and what it was built from: rebuilt only when these change.
+    struct LayoutKey {
+        FileNode folder;
+        bool isTop = true;
+        bool isScanning = false;
+    };
+    std::optional<LayoutKey> layoutKey_;
+    views::SunburstLayout layout_;
+    // What the list marks with a lock; read once, when the list first needs it.
     std::shared_ptr<const ProtectedLocations> protection_;
 };
 
