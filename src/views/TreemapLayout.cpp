@@ -43,7 +43,7 @@ void placeRow(std::span<const SizedChild> row, std::span<const double> areas, Re
         offset += extent;
         const FileNode& node = *row[i].node;
         TreemapTile tile;
-        tile.id = node.path();
+        tile.item = node;
         if (!node.isAggregate()) tile.node = node;
         tile.name = std::string(node.name());
         tile.allocatedSize = row[i].size;

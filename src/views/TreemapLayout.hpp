@@ -26,7 +26,8 @@ struct RectD {
 
 // One laid-out child of the treemap.
 struct TreemapTile {
-    std::string id; // the node's path
+    // The child the tile stands for, aggregate or not.
+    FileNode item;
     // Absent for an aggregate: it is drawn and explained, but cannot be chosen.
     std::optional<FileNode> node;
     std::string name;
@@ -36,6 +37,10 @@ struct TreemapTile {
     double hue = 0;
     double saturation = 0.72;
     double brightness = 0.9;
+
+    // The tile's identity, the item's path: built on demand, since making 100,000 paths would
+    // cost more than laying the tiles out.
+    std::string id() const { return item.path(); }
 };
 
 // The squarified treemap of one folder's direct children: areas proportional to allocated

@@ -11,6 +11,9 @@ namespace quillmere::views {
 std::optional<TreemapLabel> treemapLabel(const TreemapTile& tile, const TextMeasurer& measure) {
     const RectD r = tile.rect.inset(kTreemapTileGap);
     if (r.isEmpty()) return std::nullopt;
+    // Texts have no negative size, so a rectangle narrower or lower than the padding alone can
+    // never hold a label: most tiles of a huge folder are refused here without measuring.
+    if (r.width < 2 * kTreemapLabelPadding || r.height < 2 * kTreemapLabelPadding + 2) return std::nullopt;
     TreemapLabel label;
     label.name = tile.name;
     label.sizeText = formatByteCount(std::max<int64_t>(tile.allocatedSize, 0));
@@ -40,7 +43,7 @@ TooltipContent treemapTooltip(const TreemapTile& tile, int64_t folderBytes) {
 
 TreemapClick TreemapClicks::click(const TreemapTile* tile) {
     if (!tile || !tile->node) return {};
-    const bool isDouble = tracker_.registerClick(tile->id);
+    const bool isDouble = tracker_.registerClick(tile->id());
     TreemapClick result;
     result.select = tile->node;
     if (isDouble && tile->node->isDirectory()) result.drill = tile->node;

@@ -72,19 +72,19 @@ TEST(TreemapLayout, TiesJoinTheRowAndEqualSizesKeepStoredOrder) {
     ASSERT_EQ(tiles.size(), 2u);
     expectRect(tiles[0].rect, 0, 0, 2, 1);
     expectRect(tiles[1].rect, 0, 1, 2, 1);
-    EXPECT_EQ(tiles[0].id, "/f/a");
-    EXPECT_EQ(tiles[1].id, "/f/b");
+    EXPECT_EQ(tiles[0].id(), "/f/a");
+    EXPECT_EQ(tiles[1].id(), "/f/b");
     const auto reordered = treemap::layout(sizedFiles({1, 5, 1}), {0, 0, 7, 1.5});
     ASSERT_EQ(reordered.size(), 3u);
-    EXPECT_EQ(reordered[0].id, "/f/b");
-    EXPECT_EQ(reordered[1].id, "/f/a");
-    EXPECT_EQ(reordered[2].id, "/f/c");
+    EXPECT_EQ(reordered[0].id(), "/f/b");
+    EXPECT_EQ(reordered[1].id(), "/f/a");
+    EXPECT_EQ(reordered[2].id(), "/f/c");
 }
 
 TEST(TreemapLayout, EmptyAndNegativeSizesAndTinyRectanglesGiveNoTiles) {
     const auto tiles = treemap::layout(sizedFiles({0, -5, 3}), {0, 0, 10, 10});
     ASSERT_EQ(tiles.size(), 1u);
-    EXPECT_EQ(tiles[0].id, "/f/c");
+    EXPECT_EQ(tiles[0].id(), "/f/c");
     EXPECT_TRUE(treemap::layout(sizedFiles({0, 0}), {0, 0, 10, 10}).empty());
     EXPECT_TRUE(treemap::layout(sizedFiles({3}), {0, 0, 1, 10}).empty());
     EXPECT_TRUE(treemap::layout(sizedFiles({3}), {0, 0, 10, 1}).empty());
@@ -106,9 +106,9 @@ TEST(TreemapLayout, WorstAspectRatioAndHitTesting) {
 
     const auto tiles = treemap::layout(sizedFiles({6, 6, 4, 3, 2, 2, 1}), {0, 0, 6, 4});
     ASSERT_NE(treemap::tileAt(tiles, {5.9, 3.9}), nullptr);
-    EXPECT_EQ(treemap::tileAt(tiles, {5.9, 3.9})->id, "/f/g");
+    EXPECT_EQ(treemap::tileAt(tiles, {5.9, 3.9})->id(), "/f/g");
     // A shared edge belongs to the first tile in placement order.
-    EXPECT_EQ(treemap::tileAt(tiles, {1, 2})->id, "/f/a");
+    EXPECT_EQ(treemap::tileAt(tiles, {1, 2})->id(), "/f/a");
     EXPECT_EQ(treemap::tileAt(tiles, {7, 1}), nullptr);
 }
 
@@ -128,7 +128,7 @@ TEST(TreemapTileCache, LaysOutOncePerTreeAndSize) {
 
 TreemapTile tileOf(const std::string& name, int64_t size, RectD rect, double hue = 44) {
     TreemapTile tile;
-    tile.id = "/f/" + name;
+    tile.item = file("/f/" + name, size);
     tile.name = name;
     tile.allocatedSize = size;
     tile.rect = rect;

@@ -4,6 +4,7 @@
 #include "views/TreemapLayout.hpp"
 #include "views/TreemapPresentation.hpp"
 
+#include <QPixmap>
 #include <QPointF>
 #include <QWidget>
 #include <functional>
@@ -54,6 +55,8 @@ private:
     QRectF tooltipRect();
     const std::optional<views::TreemapLabel>& labelOf(size_t index);
     void updateHoverRegion(const QRectF& before);
+    void paintTile(QPainter& painter, size_t index, bool hovered);
+    const QPixmap& tilesLayer();
 
     FileNode root_;
     Actions actions_;
@@ -64,6 +67,11 @@ private:
     std::optional<std::string> hoveredTileID_;
     std::optional<QPointF> hoverLocation_;
     std::optional<QPointF> pressAt_;
+    // Every tile drawn as it looks unhovered, for the layout, scheme and pixel ratio it was
+    // drawn for: a hover or a tooltip then repaints one image and one tile.
+    QPixmap tilesLayer_;
+    int layerLayout_ = -1;
+    bool layerDark_ = false;
 };
 
 } // namespace quillmere
