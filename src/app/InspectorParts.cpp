@@ -1,5 +1,6 @@
 #include "app/InspectorParts.hpp"
 
+#include "app/ui/ColorOpacity.hpp"
 #include "app/ui/Painting.hpp"
 #include "app/ui/ReferenceText.hpp"
 #include "app/ui/StyleColors.hpp"
@@ -18,11 +19,6 @@
 
 namespace quillmere {
 namespace {
-
-QColor withAlpha(QColor color, double alpha) {
-    color.setAlphaF(static_cast<float>(color.alphaF() * alpha));
-    return color;
-}
 
 QString fromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -114,7 +110,7 @@ void InspectorIconTile::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
     const QColor accent = Theme::accent(this);
     QLinearGradient gradient(QPointF(0, 0), QPointF(30, 30));
-    gradient.setColorAt(0, withAlpha(accent, 0.9));
+    gradient.setColorAt(0, withOpacity(accent, 0.9));
     gradient.setColorAt(1, accent);
     painter.fillPath(painting::continuousRoundedRect(QRectF(0, 0, 30, 30), 8), gradient);
     Symbols::draw(painter, QRectF(0, 0, 30, 30), isDirectory_ ? "folder.fill" : "doc.fill", Qt::white, 13);
@@ -146,7 +142,7 @@ CalloutWidget::CalloutWidget(const views::inspector::Callout& callout, bool dark
 void CalloutWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.fillPath(painting::continuousRoundedRect(QRectF(rect()), 8), withAlpha(tint_, 0.14));
+    painter.fillPath(painting::continuousRoundedRect(QRectF(rect()), 8), withOpacity(tint_, 0.14));
 }
 
 FactRow::FactRow(const views::inspector::Fact& fact, QWidget* parent) : QWidget(parent) {
@@ -203,7 +199,8 @@ void ContentsRowWidget::paintEvent(QPaintEvent*) {
     const StyleColors& colors = StyleColors::of(dark);
     const QColor accent = Theme::accent(dark);
     if (row_.isOpenable && hovered_)
-        painter.fillPath(painting::continuousRoundedRect(QRectF(rect()), 6), withAlpha(colors.primary, 0.05));
+        painter.fillPath(painting::continuousRoundedRect(QRectF(rect()), 6),
+                         withOpacity(colors.primary, 0.05));
     const QFont nameFont = Theme::uiFont(12);
     const QFont sizeFont = Theme::uiFont(11, QFont::Medium);
     const qreal lineHeight = QFontMetricsF(nameFont).height();
@@ -212,7 +209,7 @@ void ContentsRowWidget::paintEvent(QPaintEvent*) {
                   QString::fromStdString(row_.symbol), accent, 10);
     qreal right = line.right();
     Symbols::draw(painter, QRectF(right - 9, line.top(), 9, line.height()), "chevron.right",
-                  withAlpha(colors.tertiary, row_.isOpenable ? 1 : 0), 9);
+                  withOpacity(colors.tertiary, row_.isOpenable ? 1 : 0), 9);
     right -= 9 + 8;
     const QString size = QString::fromStdString(row_.sizeText);
     const qreal sizeWidth = QFontMetricsF(sizeFont).horizontalAdvance(size);
@@ -227,11 +224,11 @@ void ContentsRowWidget::paintEvent(QPaintEvent*) {
         QRectF(nameLeft, line.top(), std::max<qreal>(0, right - nameLeft), line.height()), Qt::AlignVCenter,
         elidedMiddle(fromUtf8(row_.node.name()), nameFont, std::max<qreal>(0, right - nameLeft)));
     const QRectF track = barTrackRect();
-    painter.fillPath(painting::continuousRoundedRect(track, 1.5), withAlpha(colors.primary, 0.08));
+    painter.fillPath(painting::continuousRoundedRect(track, 1.5), withOpacity(colors.primary, 0.08));
     const QRectF fill = barFillRect();
     if (fill.width() > 0)
         painter.fillPath(painting::continuousRoundedRect(fill, std::min<qreal>(1.5, fill.width() / 2)),
-                         withAlpha(accent, 0.75));
+                         withOpacity(accent, 0.75));
 }
 
 void ContentsRowWidget::enterEvent(QEnterEvent* event) {

@@ -2,6 +2,7 @@
 
 #include "app/InspectorParts.hpp"
 #include "app/state/SelectionState.hpp"
+#include "views/ViewsTestSupport.hpp"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -11,11 +12,8 @@
 namespace quillmere {
 namespace {
 
-FileNode fileNode(const std::string& path, int64_t size, bool cloudOnly = false, bool aggregate = false) {
-    const auto slash = path.find_last_of('/');
-    return FileNode(path.substr(slash + 1), path, false, false, size, false, cloudOnly, cloudOnly ? 1 : 0,
-                    aggregate, 0, 1, 0, std::nullopt, {});
-}
+using views::test::aggregate;
+using views::test::file;
 
 FileNode folderNode(const std::string& path, std::vector<FileNode> children) {
     const auto totals = FileNode::folderTotals(children);
@@ -62,9 +60,9 @@ struct Harness {
 
 FileNode movies() {
     return folderNode("/home/ann/Movies",
-                      {folderNode("/home/ann/Movies/Clips", {fileNode("/home/ann/Movies/Clips/a.mov", 600)}),
-                       fileNode("/home/ann/Movies/small", 100, false, true),
-                       fileNode("/home/ann/Movies/b.mov", 300), fileNode("/home/ann/Movies/empty", 0)});
+                      {folderNode("/home/ann/Movies/Clips", {file("/home/ann/Movies/Clips/a.mov", 600)}),
+                       aggregate("/home/ann/Movies/small", 100), file("/home/ann/Movies/b.mov", 300),
+                       file("/home/ann/Movies/empty", 0)});
 }
 
 TEST(InspectorView, NothingSelectedShowsThePlaceholderAndADisabledBar) {
@@ -108,7 +106,7 @@ TEST(InspectorView, AnOrdinaryFolderShowsDetailsContentsAndDelete) {
     EXPECT_TRUE(texts.contains("Modified"));
     EXPECT_TRUE(texts.contains("Sep 13, 2020, 12:26 PM"));
     EXPECT_TRUE(texts.contains("/home/ann/Movies"));
-    EXPECT_TRUE(texts.contains("1 folder \u00b7 4 files")) << texts.join(" | ").toStdString();
+    EXPECT_TRUE(texts.contains("1 folder \u00b7 6 files")) << texts.join(" | ").toStdString();
     ASSERT_NE(h.view->deleteButton(), nullptr);
     EXPECT_EQ(h.view->deleteButton()->text(), "Delete \u201cMovies\u201d\u2026");
     h.view->deleteButton()->click();
@@ -133,7 +131,7 @@ TEST(InspectorView, AnOrdinaryFolderShowsDetailsContentsAndDelete) {
 TEST(InspectorView, CloudOnlyItemsAreExplainedEachTimeAndNeverPreviewed) {
     Harness h;
     h.window.show();
-    h.selection.setSelectedNode(fileNode("/home/ann/cloud.txt", 0, true));
+    h.selection.setSelectedNode(file("/home/ann/cloud.txt", 0, false, true));
     h.view->quickLookSelection();
     ASSERT_TRUE(h.view->isShowingCloudOnlyNotice());
     QMessageBox* notice = h.view->cloudOnlyNotice();
@@ -150,7 +148,7 @@ TEST(InspectorView, CloudOnlyItemsAreExplainedEachTimeAndNeverPreviewed) {
     EXPECT_EQ(h.view->quickLook().numberOfPreviewItems(), 0);
     h.view->cloudOnlyNotice()->reject();
 
-    h.selection.setSelectedNode(fileNode("/home/ann/a.txt", 10));
+    h.selection.setSelectedNode(file("/home/ann/a.txt", 10));
     h.view->quickLookButton()->click();
     EXPECT_EQ(h.panel.fronts, 1);
     EXPECT_EQ(h.view->quickLook().previewItem()->title, "a.txt");

@@ -1,5 +1,6 @@
 #include "views/widgets/FileListView.hpp"
 
+#include "app/ui/ColorOpacity.hpp"
 #include "app/ui/Painting.hpp"
 #include "app/ui/ReferenceText.hpp"
 #include "app/ui/ScrollBars.hpp"
@@ -27,11 +28,6 @@ constexpr double kSizeFrame = 76;
 constexpr double kChevronFrame = 10;
 constexpr double kNameSize = 12.5;
 constexpr double kDetailSize = 10.5;
-
-QColor withAlpha(QColor color, double alpha) {
-    color.setAlphaF(static_cast<float>(color.alphaF() * alpha));
-    return color;
-}
 
 QString elidedMiddle(const QString& text, const reference_text::Style& style, double width) {
     if (reference_text::width(text, style) <= width) return text;
@@ -177,9 +173,9 @@ void FileListView::paintRow(QPainter& painter, size_t index) {
     painter.save();
     painter.setOpacity(node.isAggregate() ? 0.6 : 1);
     if (selected)
-        painter.fillPath(painting::continuousRoundedRect(r, 7), withAlpha(accent, 0.16));
+        painter.fillPath(painting::continuousRoundedRect(r, 7), withOpacity(accent, 0.16));
     else if (hoveredRow_ == index)
-        painter.fillPath(painting::continuousRoundedRect(r, 7), withAlpha(colors.primary, 0.05));
+        painter.fillPath(painting::continuousRoundedRect(r, 7), withOpacity(colors.primary, 0.05));
 
     // Icon and badge.
     const QRectF icon(r.left() + kRowPaddingX, r.center().y() - kIconFrame / 2, kIconFrame, kIconFrame);
@@ -210,13 +206,14 @@ void FileListView::paintRow(QPainter& painter, size_t index) {
                                  sizeStyle);
     right -= kSizeFrame + kItemSpacing;
     const QRectF track = barTrackRect(index);
-    painter.fillPath(painting::continuousRoundedRect(track, kBarHeight / 2), withAlpha(colors.primary, 0.08));
+    painter.fillPath(painting::continuousRoundedRect(track, kBarHeight / 2),
+                     withOpacity(colors.primary, 0.08));
     const double fill = std::round(item.barFraction * kBarWidth);
     if (fill > 0) {
         const QRectF bar(track.left(), track.top(), fill, kBarHeight);
         QLinearGradient gradient(bar.topLeft(), bar.topRight());
         gradient.setColorAt(0, accent);
-        gradient.setColorAt(1, withAlpha(accent, 0.75));
+        gradient.setColorAt(1, withOpacity(accent, 0.75));
         painter.fillPath(painting::continuousRoundedRect(bar, std::min(kBarHeight, fill) / 2), gradient);
     }
 

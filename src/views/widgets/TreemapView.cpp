@@ -1,5 +1,6 @@
 #include "views/widgets/TreemapView.hpp"
 
+#include "app/ui/ColorOpacity.hpp"
 #include "app/ui/Painting.hpp"
 #include "app/ui/ReferenceText.hpp"
 #include "app/ui/Theme.hpp"
@@ -27,11 +28,6 @@ QColor hsb(double hueDegrees, double saturation, double brightness) {
     return QColor::fromHsvF(static_cast<float>(views::normalizedHueDegrees(hueDegrees) / 360.0),
                             static_cast<float>(std::clamp(saturation, 0.0, 1.0)),
                             static_cast<float>(std::clamp(brightness, 0.0, 1.0)));
-}
-
-QColor withAlpha(QColor color, double alpha) {
-    color.setAlphaF(static_cast<float>(alpha));
-    return color;
 }
 
 // A tile too small to show its corners, gradient or outline.
@@ -167,16 +163,16 @@ void TreemapView::paintTile(QPainter& painter, size_t index, bool hovered) {
     fill.setColorAt(1, end);
     painter.fillPath(shape, fill);
     if (hovered)
-        painter.strokePath(shape, QPen(withAlpha(Qt::white, 0.92), 2));
+        painter.strokePath(shape, QPen(withOpacity(Qt::white, 0.92), 2));
     else
-        painter.strokePath(shape, QPen(withAlpha(Qt::black, 0.14), 1));
+        painter.strokePath(shape, QPen(withOpacity(Qt::black, 0.14), 1));
     const auto& label = labelOf(index);
     if (!label) return;
     const QColor base = label->darkText ? QColor(Qt::black) : QColor(Qt::white);
     const reference_text::Style nameStyle{views::kTreemapNameFontSize, QFont::DemiBold,
-                                          withAlpha(base, label->darkText ? 0.9 : 0.97)};
+                                          withOpacity(base, label->darkText ? 0.9 : 0.97)};
     const reference_text::Style sizeStyle{views::kTreemapSizeFontSize, QFont::Normal,
-                                          withAlpha(base, label->darkText ? 0.62 : 0.8)};
+                                          withOpacity(base, label->darkText ? 0.62 : 0.8)};
     reference_text::drawAt(painter, QPointF(label->nameOrigin.x, label->nameOrigin.y),
                            QString::fromStdString(label->name), nameStyle);
     reference_text::drawAt(painter, QPointF(label->sizeOrigin.x, label->sizeOrigin.y),

@@ -1,6 +1,7 @@
 #include "views/widgets/FileListView.hpp"
 
 #include "app/ui/Theme.hpp"
+#include "views/ViewsTestSupport.hpp"
 
 #include <QImage>
 #include <gtest/gtest.h>
@@ -8,18 +9,9 @@
 namespace quillmere {
 namespace {
 
-FileNode fileNode(const std::string& path, int64_t size, bool aggregate = false) {
-    const auto slash = path.find_last_of('/');
-    return FileNode(path.substr(slash + 1), path, false, false, size, false, false, 0, aggregate, 0, 1, 0,
-                    std::nullopt, {});
-}
-
-FileNode folderNode(const std::string& path, std::vector<FileNode> children) {
-    const auto totals = FileNode::folderTotals(children);
-    const auto slash = path.find_last_of('/');
-    return FileNode(path.substr(slash + 1), path, true, false, totals.allocatedSize, false, false, 0, false,
-                    totals.folderCount, totals.fileCount, 0, std::nullopt, std::move(children));
-}
+using views::test::aggregate;
+using views::test::file;
+using views::test::folder;
 
 QImage render(FileListView& view) {
     QImage image(view.viewport()->size(), QImage::Format_ARGB32_Premultiplied);
@@ -43,8 +35,7 @@ int filledWidth(const QImage& image, const QRectF& track, QColor empty) {
 }
 
 TEST(FileListView, BarsFillByShareOfTheLargestRow) {
-    const FileNode root =
-        folderNode("/r", {fileNode("/r/half", 50), fileNode("/r/full", 100), fileNode("/r/tiny", 1)});
+    const FileNode root = folder("/r", {file("/r/half", 50), file("/r/full", 100), file("/r/tiny", 1)});
     FileListView view(root, {});
     view.setPalette(Theme::qtPalette(false));
     view.resize(700, 400);
@@ -58,8 +49,8 @@ TEST(FileListView, BarsFillByShareOfTheLargestRow) {
 }
 
 TEST(FileListView, FoldersOpenFilesSelectAggregatesDoNothingAndSelectionIsDrawn) {
-    const FileNode dir = folderNode("/r/dir", {fileNode("/r/dir/x", 300)});
-    const FileNode root = folderNode("/r", {dir, fileNode("/r/file", 200), fileNode("/r/small", 100, true)});
+    const FileNode dir = folder("/r/dir", {file("/r/dir/x", 300)});
+    const FileNode root = folder("/r", {dir, file("/r/file", 200), aggregate("/r/small", 100)});
     std::vector<std::string> opened, selected;
     FileListView view(root,
                       {[&](const std::vector<FileNode>& chain) { opened.push_back(chain.at(0).path()); },
@@ -87,18 +78,18 @@ TEST(FileListView, FoldersOpenFilesSelectAggregatesDoNothingAndSelectionIsDrawn)
 TEST(FileListView, OnlyRowsInViewAreTestedAndEmptyFoldersHaveNoRows) {
     std::vector<FileNode> children;
     for (int i = 0; i < 10'000; ++i)
-        children.push_back(fileNode("/big/f" + std::to_string(i), 1 + i));
+        children.push_back(file("/big/f" + std::to_string(i), 1 + i));
     int tested = 0;
-    FileListView view(folderNode("/big", std::move(children)), {{}, {}, [&](const FileNode&) {
-                                                                    ++tested;
-                                                                    return false;
-                                                                }});
+    FileListView view(folder("/big", std::move(children)), {{}, {}, [&](const FileNode&) {
+                                                                ++tested;
+                                                                return false;
+                                                            }});
     view.resize(700, 400);
     render(view);
     EXPECT_GT(tested, 0);
     EXPECT_LT(tested, 20);
 
-    FileListView hollow(folderNode("/h", {fileNode("/h/a", 0)}), {});
+    FileListView hollow(folder("/h", {file("/h/a", 0)}), {});
     EXPECT_EQ(hollow.rowCount(), 0u);
 }
 

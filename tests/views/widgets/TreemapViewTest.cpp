@@ -2,6 +2,7 @@
 
 #include "app/ui/Theme.hpp"
 #include "views/ColorMath.hpp"
+#include "views/ViewsTestSupport.hpp"
 
 #include <QImage>
 #include <cmath>
@@ -10,20 +11,9 @@
 namespace quillmere {
 namespace {
 
-FileNode fileNode(const std::string& path, int64_t size, bool aggregate = false) {
-    const auto slash = path.find_last_of('/');
-    return FileNode(path.substr(slash + 1), path, false, false, size, false, false, 0, aggregate, 0, 1, 0,
-                    std::nullopt, {});
-}
-
-FileNode folderNode(const std::string& path, std::vector<FileNode> children,
-                    std::optional<int64_t> size = {}) {
-    const auto totals = FileNode::folderTotals(children);
-    const auto slash = path.find_last_of('/');
-    return FileNode(path.substr(slash + 1), path, true, false, size.value_or(totals.allocatedSize), false,
-                    false, 0, false, totals.folderCount, totals.fileCount, 0, std::nullopt,
-                    std::move(children));
-}
+using views::test::aggregate;
+using views::test::file;
+using views::test::folder;
 
 QImage render(TreemapView& view) {
     QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
@@ -64,7 +54,7 @@ struct Recorder {
 
 TEST(TreemapView, PaintsTheGradientEndsAndTheHoverOutline) {
     // A name too long for any label, so only the fill shows.
-    const FileNode root = folderNode("/r", {fileNode("/r/" + std::string(80, 'n'), 10)});
+    const FileNode root = folder("/r", {file("/r/" + std::string(80, 'n'), 10)});
     TreemapView view(root, {});
     view.resize(200, 100);
     const QImage plain = render(view);
@@ -89,8 +79,8 @@ TEST(TreemapView, PaintsTheGradientEndsAndTheHoverOutline) {
 }
 
 TEST(TreemapView, TooltipsAggregatesAndDoubleClicks) {
-    const FileNode dir = folderNode("/r/dir", {fileNode("/r/dir/x", 60)});
-    const FileNode root = folderNode("/r", {dir, fileNode("/r/file", 30), fileNode("/r/small", 10, true)});
+    const FileNode dir = folder("/r/dir", {file("/r/dir/x", 60)});
+    const FileNode root = folder("/r", {dir, file("/r/file", 30), aggregate("/r/small", 10)});
     Recorder recorder;
     TreemapView view(root, recorder.actions());
     view.resize(400, 300);
@@ -131,7 +121,9 @@ TEST(TreemapView, TooltipsAggregatesAndDoubleClicks) {
     EXPECT_EQ(view.layoutCount(), 1);
 
     // A folder of 0 bytes has no share line.
-    TreemapView empty(folderNode("/z", {fileNode("/z/a", 5)}, 0), {});
+    const FileNode zero(std::string("z"), "/z", true, false, 0, false, false, 0, false, 1, 1, 0, std::nullopt,
+                        {file("/z/a", 5)});
+    TreemapView empty(zero, {});
     empty.resize(100, 100);
     empty.hoverAt(QPointF(50, 50));
     ASSERT_TRUE(empty.tooltipContent().has_value());
