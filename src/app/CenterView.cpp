@@ -128,7 +128,7 @@ void CenterView::updateTrailingPadding() {
         return;
     paddingAnimation_->stop();
     if (target == trailingPadding_) return;
-    const int duration = motionDuration(320);
+    const int duration = motionDuration(kNavigationMs);
     if (duration == 0) {
         setTrailingPadding(target);
         return;

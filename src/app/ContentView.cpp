@@ -40,7 +40,6 @@ namespace {
 constexpr int kInspectorWidth = 302;
 constexpr int kInspectorInset = 334;
 constexpr int kInspectorMargin = 16;
-constexpr int kNavigationMs = 320;
 
 } // namespace
 
@@ -230,6 +229,7 @@ void ContentView::runLaunchTask() {
 
 void ContentView::runLaunchLogic() {
     volumes_ = host_.listVolumes();
+    if (picker_) picker_->setVolumes(pickerVolumes());
     const auto& snapshot = scanState_->savedSnapshot();
     const auto volumeOfSnapshot = [&]() -> std::optional<ScannableVolume> {
         for (const ScannableVolume& volume : pickerVolumes())
@@ -250,10 +250,8 @@ void ContentView::runLaunchLogic() {
 void ContentView::reprobeAccess() {
     isFullDiskAccessGranted_ = host_.hasFullDiskAccess();
     volumes_ = host_.listVolumes();
-    if (!selectedVolume_) {
-        delete picker_;
-        picker_ = nullptr;
-    }
+    // The picker keeps the tiles of volumes still listed, with their hover and focus.
+    if (picker_) picker_->setVolumes(pickerVolumes());
     updateScreens();
 }
 
@@ -285,12 +283,15 @@ void ContentView::updateScreens() {
         connect(picker_, &VolumePickerView::volumeSelected, this,
                 [this](const ScannableVolume& v) { startScan(v); });
         picker_->hide();
-        transitions::fadeIn(picker_);
-        focusFirstTile();
     }
-    gate_->setVisible(!gatePassed && !sectionsReachable());
-
+    // The gate and the picker give way to the other sections as the scan screen does.
     const bool diskSection = section_ == AppSection::macintoshHD;
+    if (picker_ && transitions::isLayerShown(picker_) != diskSection) {
+        transitions::setLayerShown(picker_, diskSection);
+        if (diskSection) focusFirstTile();
+    }
+    transitions::setLayerShown(gate_, !gatePassed && !sectionsReachable() && diskSection);
+
     if (centerView_) {
         // The scan screen stays in place under the other sections, so a scan goes on; there it
         // is only faded out and takes no clicks.
@@ -400,10 +401,9 @@ void ContentView::startScanFromSystemData() {
 
 void ContentView::focusFirstTile() {
     if (!picker_ || picker_->tiles().isEmpty()) return;
-    // The first tile takes the keyboard at once and shows it, so Return never acts on a
-    // control drawn without its ring.
-    picker_->tiles().first()->setFocus(Qt::TabFocusReason);
-    window()->setAttribute(Qt::WA_KeyboardFocusChange);
+    // The first tile takes the keyboard at once and shows its ring, so Return never acts on
+    // a control drawn without one.
+    picker_->tiles().first()->setFocus(Qt::OtherFocusReason);
 }
 
 QWidget* ContentView::topBar() const {

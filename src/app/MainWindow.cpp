@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QMenuBar>
+#include <QToolTip>
 
 namespace quillmere {
 namespace {
@@ -23,8 +24,12 @@ QWidget* makeSideWindow(const QString& title, const QString& viewName, QSize siz
 } // namespace
 
 MainWindow::MainWindow(const LaunchOptions& options, AppSettings& settings, QWidget* parent)
+    : MainWindow(options, settings, ContentView::Host::system(), parent) {}
+
+MainWindow::MainWindow(const LaunchOptions& options, AppSettings& settings, ContentView::Host host,
+                       QWidget* parent)
     : QMainWindow(parent), options_(options), settings_(settings),
-      content_(new ContentView(options, settings, ContentView::Host::system(), this)) {
+      content_(new ContentView(options, settings, std::move(host), this)) {
     setWindowTitle("Quillmere");
     setCentralWidget(content_);
 
@@ -47,6 +52,9 @@ void MainWindow::applyAppearance() {
     const std::optional<bool> dark = resolvedDarkAppearance(options_, settings_.appearance());
     // Without a choice the window follows the system's palette; the views read its lightness.
     setPalette(dark ? Theme::qtPalette(*dark) : QApplication::palette());
+    // Tooltips are windows of their own with the platform's pale yellow; they take the theme's
+    // colours of the window's appearance instead.
+    QToolTip::setPalette(Theme::qtPalette(dark.value_or(Theme::isDark(palette()))));
     update();
 }
 

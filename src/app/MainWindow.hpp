@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ContentView.hpp"
 #include "app/LaunchOptions.hpp"
 
 #include <QMainWindow>
@@ -16,6 +17,9 @@ class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     MainWindow(const LaunchOptions& options, AppSettings& settings, QWidget* parent = nullptr);
+    // Over a made-up host (tests, pictures of the window).
+    MainWindow(const LaunchOptions& options, AppSettings& settings, ContentView::Host host,
+               QWidget* parent = nullptr);
     ContentView& content() { return *content_; }
 
     void openAbout();

@@ -40,6 +40,9 @@ private:
 
 bool prefersReducedMotion();
 
+// Navigation, the details panel and the padding beside it ease in and out over this long.
+inline constexpr int kNavigationMs = 320;
+
 // Milliseconds for an animation: `normal`, or 0 while reduce motion is on.
 int motionDuration(int normal);
 
