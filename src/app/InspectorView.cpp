@@ -1,6 +1,7 @@
 #include "app/InspectorView.hpp"
 
 #include "app/InspectorParts.hpp"
+#include "app/PreviewLoader.hpp"
 #include "app/state/SelectionState.hpp"
 #include "app/ui/ScrollBars.hpp"
 #include "app/ui/StyleColors.hpp"
@@ -14,7 +15,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
-#include <QMimeDatabase>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -46,7 +46,7 @@ InspectorView::systemServices(std::function<void(const std::string&)> reveal,
                               views::QuickLookCoordinator::PanelProvider previewPanel) {
     Services services;
     services.lookups.typeDescription = [](const std::string& path) -> std::optional<std::string> {
-        const QString comment = QMimeDatabase().mimeTypeForFile(QString::fromStdString(path)).comment();
+        const QString comment = itemTypeDescription(path);
         if (comment.isEmpty()) return std::nullopt;
         return comment.toStdString();
     };

@@ -30,14 +30,13 @@ Date modificationOf(const struct stat& info) {
     return static_cast<Date>(info.st_mtim.tv_sec) + static_cast<Date>(info.st_mtim.tv_nsec) / 1e9;
 }
 
-PreviewContent describe(const QString& path, const struct stat& info, const QMimeType& type) {
+PreviewContent describe(const struct stat& info, const QMimeType& type) {
     PreviewContent content;
     content.kind = PreviewContent::Kind::details;
     content.isDirectory = S_ISDIR(info.st_mode);
     content.kindDescription = type.isValid() ? type.comment() : QString();
     if (!content.isDirectory) content.size = static_cast<int64_t>(info.st_size);
     content.modified = modificationOf(info);
-    (void)path;
     return content;
 }
 
@@ -71,7 +70,25 @@ std::optional<QImage> readImage(int fd, const PreviewLimits& limits) {
     return image;
 }
 
+// The type of an item that is not a regular file, from its metadata alone.
+QMimeType specialItemType(const QMimeDatabase& mimes, const struct stat& info) {
+    return S_ISDIR(info.st_mode)    ? mimes.mimeTypeForName("inode/directory")
+           : S_ISLNK(info.st_mode)  ? mimes.mimeTypeForName("inode/symlink")
+           : S_ISFIFO(info.st_mode) ? mimes.mimeTypeForName("inode/fifo")
+           : S_ISSOCK(info.st_mode) ? mimes.mimeTypeForName("inode/socket")
+           : S_ISCHR(info.st_mode)  ? mimes.mimeTypeForName("inode/chardevice")
+                                    : mimes.mimeTypeForName("inode/blockdevice");
+}
+
 } // namespace
+
+QString itemTypeDescription(const std::string& path) {
+    const QMimeDatabase mimes;
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) return {};
+    if (!S_ISREG(info.st_mode)) return specialItemType(mimes, info).comment();
+    return mimes.mimeTypeForFile(QFile::decodeName(QByteArray::fromStdString(path))).comment();
+}
 
 PreviewContent loadPreview(const std::string& path, const PreviewLimits& limits) {
     const QString qpath = QFile::decodeName(QByteArray::fromStdString(path));
@@ -85,19 +102,14 @@ PreviewContent loadPreview(const std::string& path, const PreviewLimits& limits)
     }
     if (!S_ISREG(info.st_mode)) {
         // Folders, links, FIFOs, devices and sockets are described, never opened.
-        const QMimeType type = S_ISDIR(info.st_mode)    ? mimes.mimeTypeForName("inode/directory")
-                               : S_ISLNK(info.st_mode)  ? mimes.mimeTypeForName("inode/symlink")
-                               : S_ISFIFO(info.st_mode) ? mimes.mimeTypeForName("inode/fifo")
-                               : S_ISSOCK(info.st_mode) ? mimes.mimeTypeForName("inode/socket")
-                               : S_ISCHR(info.st_mode)  ? mimes.mimeTypeForName("inode/chardevice")
-                                                        : mimes.mimeTypeForName("inode/blockdevice");
-        return describe(qpath, info, type);
+        const QMimeType type = specialItemType(mimes, info);
+        return describe(info, type);
     }
     // Non-blocking and without following a link: what was checked is what is read.
     const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
     struct stat opened {};
     if (fd.get() < 0 || ::fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode))
-        return describe(qpath, info, mimes.mimeTypeForFile(qpath, QMimeDatabase::MatchExtension));
+        return describe(info, mimes.mimeTypeForFile(qpath, QMimeDatabase::MatchExtension));
     const QByteArray head = readHead(fd.get(), limits.maxTextBytes);
     const QMimeType type = mimes.mimeTypeForFileNameAndData(qpath, head);
     if (type.name().startsWith("image/")) {
@@ -115,7 +127,7 @@ PreviewContent loadPreview(const std::string& path, const PreviewLimits& limits)
         content.text = QString::fromUtf8(head);
         return content;
     }
-    return describe(qpath, opened, type);
+    return describe(opened, type);
 }
 
 } // namespace quillmere

@@ -34,6 +34,11 @@ struct PreviewLimits {
     int64_t maxTextBytes = 64 * 1024;
 };
 
+// What the item at `path` is, in the desktop's words ("PNG image", "folder"), from its name
+// and, for a regular file only, its first bytes; a link, FIFO or device is named from its
+// metadata and never opened. Empty when the item cannot be examined.
+QString itemTypeDescription(const std::string& path);
+
 // Reads what a preview of `path` shows. Only regular files are opened, never following a
 // final symbolic link and never waiting on a FIFO or a device; anything else is described
 // from its metadata. Nothing is ever run or opened with an application. Safe on any thread.

@@ -63,6 +63,10 @@ TEST_F(PreviewTest, FoldersFifosAndMissingItemsAreDescribedAtOnce) {
     EXPECT_EQ(fifo.kind, PreviewContent::Kind::details);
     EXPECT_LT(timer.elapsed(), 5000);
 
+    // The inspector's kind of such items comes from the same metadata, also at once.
+    EXPECT_FALSE(itemTypeDescription(path("pipe")).isEmpty());
+    EXPECT_EQ(itemTypeDescription(path("gone")), "");
+
     const PreviewContent gone = loadPreview(path("gone"));
     EXPECT_EQ(gone.kind, PreviewContent::Kind::missing);
     EXPECT_EQ(gone.sentence, "This item is no longer where the scan found it.");
