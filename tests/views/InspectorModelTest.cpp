@@ -125,6 +125,11 @@ TEST(InspectorModel, DrillExtensionWalksDownToTheTargetOrNowhere) {
     ASSERT_EQ(chain->size(), 2u);
     EXPECT_EQ((*chain)[0].path(), "/r/a"); // "/r/ab" is no folder above "/r/a/b"
     EXPECT_EQ((*chain)[1].path(), "/r/a/b");
+    // "/r/a" comes first but is no folder above "/r/ab".
+    const FileNode otherOrder = test::folder("/r", {a, ab});
+    const auto toAb = drillExtension(otherOrder, ab);
+    ASSERT_TRUE(toAb.has_value());
+    EXPECT_EQ(toAb->back().path(), "/r/ab");
     EXPECT_FALSE(drillExtension(root, root).has_value());
     EXPECT_FALSE(drillExtension(a, ab).has_value());
     EXPECT_FALSE(drillExtension(root, file("/r/a/gone", 1)).has_value());
