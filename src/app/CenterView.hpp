@@ -3,8 +3,10 @@
 #include "app/LaunchOptions.hpp"
 #include "app/ScanRunner.hpp"
 #include "scan/ScannableVolume.hpp"
+#include "views/SunburstLayout.hpp"
 
 #include <QWidget>
+#include <memory>
 #include <optional>
 
 class QHBoxLayout;
@@ -14,8 +16,10 @@ class QVariantAnimation;
 namespace quillmere {
 
 class AppSettings;
+class DiskViewSlot;
 class NavigationHistory;
 class PlaceholderView;
+class ProtectedLocations;
 class ReadyToScanView;
 class ScanState;
 class ScanningIllustrationView;
@@ -32,13 +36,15 @@ public:
                QWidget* parent = nullptr);
 
     const ScannableVolume& volume() const { return volume_; }
-    // The room kept free on the trailing side for the details panel. Every view but the rings
-    // is padded by it (the change eases over 0.32 s); the rings are handed it and place
-    // themselves.
+    // The room kept free on the trailing side for the details panel. The scanning and start
+    // screens are padded by it (the change eases over 0.32 s); the disk-view slot pads its
+    // views itself, and the rings are handed it and place themselves.
     void setDetailsPanelInset(double inset);
     double detailsPanelInset() const { return detailsPanelInset_; }
     // The page shown now (scanning screen, start screen or disk view).
     QWidget* currentPage() const;
+    // The disk view on screen, if any.
+    QWidget* diskView() const;
 
     // The navigation actions the disk views are given.
     void openFolder(const std::vector<FileNode>& chain);
@@ -56,6 +62,9 @@ private:
     void refresh();
     void updateTrailingPadding();
     void setTrailingPadding(double padding);
+    void presentDiskView(const std::vector<FileNode>& path);
+    const views::SunburstLayout& sunburstLayout(const std::vector<FileNode>& path);
+    std::shared_ptr<const ProtectedLocations> protection();
 
     ScannableVolume volume_;
     NavigationHistory& history_;
@@ -78,7 +87,17 @@ private:
     double trailingPadding_ = 0;
     ScanningIllustrationView* scanning_;
     ReadyToScanView* ready_;
-    PlaceholderView* diskView_;
+    DiskViewSlot* diskView_;
+    // The sunburst's layout and what it was built from: rebuilt only when these change.
+    struct LayoutKey {
+        FileNode folder;
+        bool isTop = true;
+        bool isScanning = false;
+    };
+    std::optional<LayoutKey> layoutKey_;
+    views::SunburstLayout layout_;
+    // What the list marks with a lock; read once, when the list first needs it.
+    std::shared_ptr<const ProtectedLocations> protection_;
 };
 
 } // namespace quillmere

@@ -3,9 +3,11 @@
 #include "access/AccessAuditor.hpp"
 #include "app/BottomPathBar.hpp"
 #include "app/CenterView.hpp"
+#include "app/InspectorView.hpp"
 #include "app/MainTopBar.hpp"
 #include "app/Motion.hpp"
 #include "app/Placeholders.hpp"
+#include "app/PreviewWindow.hpp"
 #include "app/ScanScreenText.hpp"
 #include "app/ScanScreens.hpp"
 #include "app/SystemDataAwaitingScanView.hpp"
@@ -18,10 +20,14 @@
 #include "app/state/SelectionState.hpp"
 #include "app/ui/Theme.hpp"
 #include "platform/HostSystem.hpp"
+#include "platform/desktop/FileViewer.hpp"
 #include "scan/Format.hpp"
 #include "systemdata/SystemDataRun.hpp"
 #include "systemdata/view/SystemDataView.hpp"
+#include "systemdata/ProtectedLocations.hpp"
+#include "views/InspectorModel.hpp"
 
+#include <QDialog>
 #include <QGraphicsOpacityEffect>
 #include <QGuiApplication>
 #include <QPainter>
@@ -57,10 +63,21 @@ ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Ho
           contentArea_)),
       systemDataAwaiting_(new SystemDataAwaitingScanView(contentArea_)),
       systemDataReading_(new ReadingSystemDataView(contentArea_)),
-      applications_(new PlaceholderView("ApplicationsView", {}, contentArea_)),
-      inspector_(new PlaceholderView("InspectorView", {}, contentArea_)),
+      applications_(new PlaceholderView("ApplicationsView", {}, contentArea_)), inspector_(nullptr),
       inspectorMotion_(new QVariantAnimation(this)) {
     systemDataRefresher_ = new SystemDataRefresher(host_.probeSystemData, this);
+    auto protection = std::make_shared<const ProtectedLocations>(ProtectedLocations::current());
+    auto* fileViewer = platform::FileViewer::system(this);
+    auto services =
+        InspectorView::systemServices([fileViewer](const std::string& path) { fileViewer->reveal(path); },
+                                      [this]() -> views::PreviewPanel* { return previewWindow(); });
+    services.isProtectedPath = [protection](const std::string& path) {
+        return protection->isProtectedPath(path);
+    };
+    inspector_ = new InspectorView(
+        *selection_, std::move(services),
+        {[this] { presentDeleteConfirmation(); }, [this](const FileNode& node) { openNode(node); }},
+        contentArea_);
     // The content's own minimum: the window adds its menu bar to it.
     setMinimumSize(760, 560);
     for (QWidget* layer :
@@ -162,6 +179,51 @@ void ContentView::chooseAnotherDisk() {
 void ContentView::toggleInspector() {
     isInspectorPresented_ = !isInspectorPresented_;
     updateScreens();
+}
+
+void ContentView::openNode(const FileNode& node) {
+    const auto chain = history_->currentPath();
+    if (chain.empty()) return;
+    auto extension = views::inspector::drillExtension(chain.back(), node);
+    if (!extension) return;
+    navigate([this, chain, extension = std::move(*extension)]() mutable {
+        auto longer = chain;
+        longer.insert(longer.end(), extension.begin(), extension.end());
+        history_->visit(std::move(longer));
+    });
+}
+
+void ContentView::presentDeleteConfirmation() {
+    isDeleteConfirmationPresented_ = true;
+    if (deleteSheet_) return;
+    // The confirmation comes with the reclaim flow; until then the sheet only names its target
+    // and removes nothing.
+    auto* sheet = new QDialog(window());
+    sheet->setWindowModality(Qt::WindowModal);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->resize(420, 240);
+    auto* layout = new QVBoxLayout(sheet);
+    const auto& node = selection_->selectedNode();
+    auto* placeholder =
+        new PlaceholderView("DeleteConfirmationSheet",
+                            node ? QString::fromStdString("\u201c" + std::string(node->name()) +
+                                                          "\u201d \u2014 nothing is removed here.")
+                                 : QString(),
+                            sheet);
+    placeholder->setAction("Cancel");
+    connect(placeholder, &PlaceholderView::actionTriggered, sheet, &QDialog::reject);
+    layout->addWidget(placeholder);
+    connect(sheet, &QDialog::finished, this, [this] {
+        isDeleteConfirmationPresented_ = false;
+        deleteSheet_ = nullptr;
+    });
+    deleteSheet_ = sheet;
+    sheet->open();
+}
+
+PreviewWindow* ContentView::previewWindow() {
+    if (!previewWindow_) previewWindow_ = new PreviewWindow(this);
+    return previewWindow_;
 }
 
 void ContentView::setSection(AppSection section) {
@@ -274,9 +336,10 @@ void ContentView::updateScreens() {
     updateSystemDataLayers();
     transitions::setLayerShown(applications_, section_ == AppSection::applications);
     if (section_ == AppSection::applications) applications_->raise();
-    if (const auto& node = selection_->selectedNode())
-        inspector_->setDetail(QString::fromStdString(std::string(node->name()) + " \u2014 " +
-                                                     formatByteCount(node->allocatedSize())));
+    {
+        const auto chain = history_->currentPath();
+        inspector_->setTotalUsedBytes(chain.empty() ? 0 : chain.front().allocatedSize());
+    }
     presentInspector(diskSection && isInspectorPresented_);
     pathBar_->setVisible(sectionsReachable() && diskSection && !scanState_->isScanning());
     topBar_->setSelection(section_);
@@ -307,8 +370,12 @@ void ContentView::layoutLayers() {
         if (layer) layer->setGeometry(area);
     // The panel comes in from beyond the trailing edge.
     const double travel = (1 - inspectorShown_) * (kInspectorWidth + kInspectorMargin);
-    inspector_->setGeometry(area.width() - kInspectorMargin - kInspectorWidth + int(std::lround(travel)), 4,
-                            kInspectorWidth, area.height() - 4 - 12);
+    // The panel's shadow lies beyond its 302 points.
+    const QMargins bleed = GlassPanel::shadowBleed().toMargins();
+    inspector_->setGeometry(
+        QRect(area.width() - kInspectorMargin - kInspectorWidth + int(std::lround(travel)), 4,
+              kInspectorWidth, area.height() - 4 - 12)
+            .marginsAdded(bleed));
     if (auto* effect = qobject_cast<QGraphicsOpacityEffect*>(inspector_->graphicsEffect()))
         effect->setOpacity(inspectorShown_);
 }
@@ -394,7 +461,7 @@ QWidget* ContentView::pathBar() const {
     return pathBar_;
 }
 
-QWidget* ContentView::inspector() const {
+InspectorView* ContentView::inspector() const {
     return inspector_;
 }
 

@@ -23,7 +23,10 @@ class CenterView;
 class MainTopBar;
 class VolumePickerView;
 class NavigationHistory;
+class InspectorView;
 class PlaceholderView;
+class PreviewWindow;
+class FileNode;
 class ReadingSystemDataView;
 class ScanState;
 class SystemDataAwaitingScanView;
@@ -70,6 +73,10 @@ public:
     void rescan();
     void chooseAnotherDisk();
     void toggleInspector();
+    // Drills from the folder shown down to `node` (a folder below it); nothing otherwise.
+    void openNode(const FileNode& node);
+    bool isDeleteConfirmationPresented() const { return isDeleteConfirmationPresented_; }
+    QWidget* deleteSheet() const { return deleteSheet_; }
     void setSection(AppSection section);
     // Loads the saved scan, then decides whether a volume is chosen or a scan starts.
     void runLaunchTask();
@@ -107,12 +114,14 @@ private:
     void startScanFromSystemData();
     void focusFirstTile();
     void refreshSystemData();
+    void presentDeleteConfirmation();
+    PreviewWindow* previewWindow();
 
 public:
     CenterView* centerView() const { return centerView_; }
     QWidget* topBar() const;
     QWidget* pathBar() const;
-    QWidget* inspector() const;
+    InspectorView* inspector() const;
     VolumePickerView* picker() const { return picker_; }
     SystemDataAwaitingScanView* systemDataAwaiting() const { return systemDataAwaiting_; }
     ReadingSystemDataView* systemDataReading() const { return systemDataReading_; }
@@ -146,7 +155,10 @@ private:
     int64_t systemDataReprobeToken_ = 0;
     std::optional<SystemDataReclaimRequest> systemDataReclaimRequest_;
     PlaceholderView* applications_;
-    PlaceholderView* inspector_;
+    InspectorView* inspector_;
+    PreviewWindow* previewWindow_ = nullptr;
+    bool isDeleteConfirmationPresented_ = false;
+    QWidget* deleteSheet_ = nullptr;
     // How far the details panel is in: 0 out of sight, 1 in place; it slides and fades between.
     double inspectorShown_ = 0;
     QVariantAnimation* inspectorMotion_;

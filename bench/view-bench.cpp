@@ -1,0 +1,155 @@
+// Times the disk views on a tree of about 1,000,000 nodes: the treemap's layout, full paint and
+// hover repaint, the list's opening and scrolling, and the inspector, on the root and on a
+// folder of 100,000 children, and the longest main-thread stall while the tree changes under
+// each view. Usage: view-bench [--scale 2]   (run with QT_QPA_PLATFORM=offscreen)
+#include "ViewBenchTree.hpp"
+#include "app/InspectorView.hpp"
+#include "app/state/SelectionState.hpp"
+#include "views/TreemapLayout.hpp"
+#include "views/widgets/FileListView.hpp"
+#include "views/widgets/TreemapView.hpp"
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <QScrollBar>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <vector>
+
+namespace {
+
+using namespace quillmere;
+using Clock = std::chrono::steady_clock;
+
+double millis(const std::function<void()>& work) {
+    const auto start = Clock::now();
+    work();
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Median and worst of `runs` timings.
+struct Figures {
+    double median;
+    double worst;
+};
+Figures measure(int runs, const std::function<void()>& work) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i)
+        times.push_back(millis(work));
+    std::sort(times.begin(), times.end());
+    return {times[times.size() / 2], times.back()};
+}
+
+void report(const char* what, Figures f, double target) {
+    std::printf("%-52s %9.2f ms (worst %8.2f)  target %5.0f ms  %s\n", what, f.median, f.worst, target,
+                f.worst <= target ? "ok" : "OVER");
+}
+
+QImage canvas(QSize size, qreal scale) {
+    QImage image((QSizeF(size) * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
+    return image;
+}
+
+void render(QWidget& widget, QImage& image, const QRegion& region = {}) {
+    QPainter painter(&image);
+    widget.render(&painter, QPoint(), region.isEmpty() ? QRegion(widget.rect()) : region);
+}
+
+FileNode rebuiltCopy(const FileNode& folder) {
+    return folder.rebuilt(std::vector<FileNode>(folder.children().begin(), folder.children().end()));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    qreal scale = 1;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--scale") == 0) scale = std::atof(argv[i + 1]);
+    std::printf("Building the tree...\n");
+    const FileNode root = bench::makeViewBenchTree();
+    const FileNode huge = root.children().back();
+    std::printf("Tree: %lld files, folder \"huge\" holds %zu children; scale %.0fx\n\n",
+                static_cast<long long>(root.fileCount()), huge.children().size(), scale);
+    const QSize size(1200, 800);
+
+    for (const auto& [name, folder] : {std::pair<const char*, FileNode>{"root", root}, {"huge", huge}}) {
+        std::printf("-- %s --\n", name);
+        report("treemap layout",
+               measure(5,
+                       [&] {
+                           views::treemap::layout(folder.children(),
+                                                  {0, 0, double(size.width()), double(size.height())});
+                       }),
+               50);
+        TreemapView treemap(folder, {});
+        treemap.resize(size);
+        QImage image = canvas(size, scale);
+        const double first = millis([&] { render(treemap, image); });
+        report("treemap first paint (layout, labels, tile layer)", {first, first}, 50);
+        report("treemap full paint", measure(5, [&] { render(treemap, image); }), 16);
+        int step = 0;
+        report("treemap hover repaint",
+               measure(20,
+                       [&] {
+                           const QPointF point(37 + (step * 53) % 1100, 29 + (step * 31) % 760);
+                           ++step;
+                           treemap.hoverAt(point);
+                           // What a hover invalidates: the hovered tile and the tooltip around the pointer.
+                           render(treemap, image,
+                                  QRegion(QRect((point - QPointF(220, 120)).toPoint(), QSize(440, 240))));
+                       }),
+               8);
+        report("treemap: tree replaced, relaid and painted",
+               measure(3,
+                       [&] {
+                           treemap.setRoot(rebuiltCopy(folder));
+                           render(treemap, image);
+                       }),
+               50);
+
+        FileListView* list = nullptr;
+        const double opening = millis([&] {
+            list = new FileListView(folder, {{}, {}, [](const FileNode&) { return false; }});
+            list->resize(size);
+            render(*list, image);
+        });
+        report("list opening (rows ordered, first paint)", {opening, opening}, 50);
+        const int pages = 30;
+        report("list scroll frame (one page down)",
+               measure(pages,
+                       [&] {
+                           list->verticalScrollBar()->setValue(list->verticalScrollBar()->value() +
+                                                               size.height());
+                           render(*list, image);
+                       }),
+               16);
+        report("list: tree replaced and painted",
+               measure(3,
+                       [&] {
+                           list->setRoot(rebuiltCopy(folder));
+                           render(*list, image);
+                       }),
+               50);
+        delete list;
+
+        SelectionState selection;
+        InspectorView inspector(selection, {}, {});
+        inspector.resize(334, 800);
+        QImage column = canvas(QSize(334, 800), scale);
+        report("inspector showing the folder",
+               measure(5,
+                       [&] {
+                           selection.setSelectedNode(folder);
+                           render(inspector, column);
+                       }),
+               50);
+        std::printf("\n");
+    }
+    return 0;
+}
