@@ -23,6 +23,7 @@
 #include "platform/desktop/FileViewer.hpp"
 #include "scan/Format.hpp"
 #include "systemdata/SystemDataRun.hpp"
+#include "systemdata/sheet/view/DeleteConfirmationSheet.hpp"
 #include "systemdata/view/SystemDataView.hpp"
 #include "systemdata/ProtectedLocations.hpp"
 #include "views/InspectorModel.hpp"
@@ -194,31 +195,53 @@ void ContentView::openNode(const FileNode& node) {
 }
 
 void ContentView::presentDeleteConfirmation() {
+    // Never an empty sheet: without a selected item there is nothing to confirm.
+    const std::optional<FileNode> node = selection_->selectedNode();
+    if (!node || deleteSheet_) return;
     isDeleteConfirmationPresented_ = true;
-    if (deleteSheet_) return;
-    // The confirmation comes with the reclaim flow; until then the sheet only names its target
-    // and removes nothing.
-    auto* sheet = new QDialog(window());
-    sheet->setWindowModality(Qt::WindowModal);
+    auto* sheet = new DeleteConfirmationSheet(
+        ReclaimTarget::node(*node), currentRoot(),
+        [this](std::optional<FileNode> newRoot, const Reclaimer::Outcome& outcome) { applyDeletion(newRoot, outcome); },
+        host_.makeReclaimer, window());
     sheet->setAttribute(Qt::WA_DeleteOnClose);
-    sheet->resize(420, 240);
-    auto* layout = new QVBoxLayout(sheet);
-    const auto& node = selection_->selectedNode();
-    auto* placeholder =
-        new PlaceholderView("DeleteConfirmationSheet",
-                            node ? QString::fromStdString("\u201c" + std::string(node->name()) +
-                                                          "\u201d \u2014 nothing is removed here.")
-                                 : QString(),
-                            sheet);
-    placeholder->setAction("Cancel");
-    connect(placeholder, &PlaceholderView::actionTriggered, sheet, &QDialog::reject);
-    layout->addWidget(placeholder);
-    connect(sheet, &QDialog::finished, this, [this] {
-        isDeleteConfirmationPresented_ = false;
-        deleteSheet_ = nullptr;
-    });
+    connect(sheet, &QDialog::finished, this, [this] { isDeleteConfirmationPresented_ = false; });
     deleteSheet_ = sheet;
     sheet->open();
+}
+
+void ContentView::applyDeletion(const std::optional<FileNode>& newRoot, const Reclaimer::Outcome&) {
+    selection_->setSelectedNode(std::nullopt);
+    if (!newRoot) return;
+    history_->remap(*newRoot);
+    scanState_->replaceRoot(*newRoot);
+}
+
+std::optional<FileNode> ContentView::currentRoot() const {
+    const auto& chain = history_->currentPath();
+    if (chain.empty()) return std::nullopt;
+    return chain.front();
+}
+
+QWidget* ContentView::deleteSheet() const {
+    return deleteSheet_;
+}
+
+QWidget* ContentView::systemDataReclaimSheet() const {
+    return systemDataSheet_;
+}
+
+bool ContentView::isReclaimRunning() const {
+    return (deleteSheet_ && deleteSheet_->isWorking()) || (systemDataSheet_ && systemDataSheet_->isWorking());
+}
+
+// What a System Data reclaim moved leaves the scanned tree too, so the next report reads the
+// category folders as they are now instead of from the tree of the last scan.
+void ContentView::removeFromTree(const std::set<std::string>& canonicalPaths) {
+    const std::optional<FileNode> root = currentRoot();
+    if (canonicalPaths.empty() || !root) return;
+    PathSet gone;
+    for (const std::string& path : canonicalPaths) gone.insert(path);
+    applyDeletion(root->removing(gone), {});
 }
 
 PreviewWindow* ContentView::previewWindow() {
@@ -274,8 +297,29 @@ void ContentView::refreshSystemData() {
 }
 
 void ContentView::requestSystemDataReclaim(const std::vector<SystemDataCategory>& categories) {
+    // A removal already under way runs to its end before another is asked for.
+    if (systemDataSheet_ && (systemDataSheet_->isWorking() || systemDataSheet_->outcome())) return;
+    if (systemDataSheet_) systemDataSheet_->reject();
     systemDataReclaimRequest_ = SystemDataReclaimRequest{QUuid::createUuid(), categories};
+    presentSystemDataReclaim();
     emit systemDataReclaimRequested();
+}
+
+void ContentView::presentSystemDataReclaim() {
+    const QUuid id = systemDataReclaimRequest_->id;
+    auto* sheet = new DeleteConfirmationSheet(
+        ReclaimTarget::systemData(systemDataReclaimRequest_->categories), std::nullopt,
+        [this](std::optional<FileNode>, const Reclaimer::Outcome& outcome) {
+            removeFromTree(outcome.systemDataRemovedPaths);
+            finishSystemDataReclaim();
+        },
+        host_.makeReclaimer, window());
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    connect(sheet, &QDialog::finished, this, [this, id] {
+        if (systemDataReclaimRequest_ && systemDataReclaimRequest_->id == id) dismissSystemDataReclaim();
+    });
+    systemDataSheet_ = sheet;
+    sheet->open();
 }
 
 void ContentView::finishSystemDataReclaim() {
