@@ -11,8 +11,8 @@
 #include "app/ScanScreenText.hpp"
 #include "app/ScanScreens.hpp"
 #include "app/SystemDataAwaitingScanView.hpp"
-#include "app/Transitions.hpp"
 #include "app/SystemDataRefresher.hpp"
+#include "app/Transitions.hpp"
 #include "app/VolumePickerView.hpp"
 #include "app/state/AppSettings.hpp"
 #include "app/state/NavigationHistory.hpp"
@@ -22,10 +22,10 @@
 #include "platform/HostSystem.hpp"
 #include "platform/desktop/FileViewer.hpp"
 #include "scan/Format.hpp"
+#include "systemdata/ProtectedLocations.hpp"
 #include "systemdata/SystemDataRun.hpp"
 #include "systemdata/sheet/view/DeleteConfirmationSheet.hpp"
 #include "systemdata/view/SystemDataView.hpp"
-#include "systemdata/ProtectedLocations.hpp"
 #include "views/InspectorModel.hpp"
 
 #include <QDialog>
@@ -201,10 +201,15 @@ void ContentView::presentDeleteConfirmation() {
     isDeleteConfirmationPresented_ = true;
     auto* sheet = new DeleteConfirmationSheet(
         ReclaimTarget::node(*node), currentRoot(),
-        [this](std::optional<FileNode> newRoot, const Reclaimer::Outcome& outcome) { applyDeletion(newRoot, outcome); },
+        [this](std::optional<FileNode> newRoot, const Reclaimer::Outcome& outcome) {
+            applyDeletion(newRoot, outcome);
+        },
         host_.makeReclaimer, window());
     sheet->setAttribute(Qt::WA_DeleteOnClose);
-    connect(sheet, &QDialog::finished, this, [this] { isDeleteConfirmationPresented_ = false; });
+    connect(sheet, &QDialog::finished, this, [this] {
+        isDeleteConfirmationPresented_ = false;
+        deleteSheet_ = nullptr; // closing; a new request gets a sheet of its own
+    });
     deleteSheet_ = sheet;
     sheet->open();
 }
@@ -240,7 +245,8 @@ void ContentView::removeFromTree(const std::set<std::string>& canonicalPaths) {
     const std::optional<FileNode> root = currentRoot();
     if (canonicalPaths.empty() || !root) return;
     PathSet gone;
-    for (const std::string& path : canonicalPaths) gone.insert(path);
+    for (const std::string& path : canonicalPaths)
+        gone.insert(path);
     applyDeletion(root->removing(gone), {});
 }
 
@@ -316,6 +322,7 @@ void ContentView::presentSystemDataReclaim() {
         host_.makeReclaimer, window());
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     connect(sheet, &QDialog::finished, this, [this, id] {
+        systemDataSheet_ = nullptr;
         if (systemDataReclaimRequest_ && systemDataReclaimRequest_->id == id) dismissSystemDataReclaim();
     });
     systemDataSheet_ = sheet;
@@ -407,10 +414,10 @@ void ContentView::layoutLayers() {
     contentArea_->setGeometry(0, MainTopBar::kHeight, width(), height() - MainTopBar::kHeight - pathBar);
     pathBar_->setGeometry(0, height() - pathBar, width(), pathBar);
     const QRect area(QPoint(0, 0), contentArea_->size());
-    for (QWidget* layer : {static_cast<QWidget*>(centerView_), static_cast<QWidget*>(picker_),
-                           static_cast<QWidget*>(gate_), static_cast<QWidget*>(systemDataAwaiting_),
-                           static_cast<QWidget*>(systemDataReading_), static_cast<QWidget*>(systemDataView_),
-                           static_cast<QWidget*>(applications_)})
+    for (QWidget* layer :
+         {static_cast<QWidget*>(centerView_), static_cast<QWidget*>(picker_), static_cast<QWidget*>(gate_),
+          static_cast<QWidget*>(systemDataAwaiting_), static_cast<QWidget*>(systemDataReading_),
+          static_cast<QWidget*>(systemDataView_), static_cast<QWidget*>(applications_)})
         if (layer) layer->setGeometry(area);
     // The panel comes in from beyond the trailing edge.
     const double travel = (1 - inspectorShown_) * (kInspectorWidth + kInspectorMargin);

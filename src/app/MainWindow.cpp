@@ -5,8 +5,8 @@
 #include "app/state/AppSettings.hpp"
 #include "app/ui/Theme.hpp"
 
-#include <QCloseEvent>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QMenuBar>
 #include <QToolTip>
 
