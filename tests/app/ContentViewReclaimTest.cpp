@@ -127,6 +127,7 @@ TEST(ContentViewReclaim, DeletingASelectedFolderTrashesItAndEveryVisitFollowsThe
     DeleteConfirmationSheet* sheet = w.runSheet(view.deleteSheet());
     ASSERT_TRUE(sheet);
     EXPECT_FALSE(sheet->resultView()->failed());
+    EXPECT_TRUE(sheet->outcome()->measuredFreedBytes.has_value()); // read where the folder was
     EXPECT_TRUE(exists(w.trash + "/files/big"));
     EXPECT_TRUE(exists(w.trash + "/info/big.trashinfo"));
     EXPECT_NE(fileText(w.trash + "/info/big.trashinfo").find("Path=" + w.home + "/Work/big"),
