@@ -463,22 +463,21 @@ void ContentView::settleInspector() {
 }
 
 void ContentView::updateSystemDataLayers() {
-    // First rule that holds: a report shows the System Data screen; a running scan waits with
-    // its figures; after a scan, "Reading system data…"; before any, the waiting view with its
-    // start action.
+    // First rule that holds: the probe's report on the System Data screen; a running scan
+    // waits with its figures; after a scan, "Reading system data…"; before any, the waiting
+    // view with its start action.
     const bool shown = section_ == AppSection::systemData;
-    if (shown && systemDataReport_ && !systemDataView_) {
+    const bool hasReport = systemDataReport_.has_value();
+    const bool reading = !scanState_->isScanning() && scanState_->finishedScan().has_value();
+    if (hasReport && !systemDataView_) {
         systemDataView_ = new SystemDataView(contentArea_);
+        systemDataView_->hide();
         systemDataView_->setOnReclaimRequested([this](const std::vector<SystemDataCategory>& categories) {
             requestSystemDataReclaim(categories);
         });
-        systemDataView_->hide();
-        layoutLayers();
     }
-    if (systemDataView_ && systemDataReport_ && systemDataView_->report() != *systemDataReport_)
+    if (hasReport && systemDataView_->report() != *systemDataReport_)
         systemDataView_->setReport(*systemDataReport_);
-    const bool hasReport = systemDataReport_.has_value();
-    const bool reading = !scanState_->isScanning() && scanState_->finishedScan().has_value();
     systemDataAwaiting_->setVolumeName(QString::fromStdString(history_->volumeName()));
     systemDataAwaiting_->setProgress(scanState_->isScanning() ? scanState_->progress() : std::nullopt);
     systemDataAwaiting_->setCanStartScan(!scanState_->isScanning());

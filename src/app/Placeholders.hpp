@@ -14,7 +14,6 @@ public:
     explicit PlaceholderView(const QString& viewName, const QString& detail = {}, QWidget* parent = nullptr);
     void setViewName(const QString& viewName);
     void setDetail(const QString& detail);
-    const QString& detail() const { return detail_; }
     // Adds a button that emits `actionTriggered`.
     void setAction(const QString& title);
     // Room on the trailing side that the view keeps free (a panel lies over it).

@@ -70,10 +70,7 @@ struct Window {
                            1},
             std::nullopt, "Disk");
     }
-    bool readingShown() {
-        auto* reading = view.findChild<ReadingSystemDataView*>();
-        return reading && transitions::isLayerShown(reading);
-    }
+    bool isReading() { return transitions::isLayerShown(view.findChild<ReadingSystemDataView*>()); }
     SystemDataView* screen() { return view.findChild<SystemDataView*>(); }
     // Waits for a report whose used bytes satisfy `matches`.
     bool waitForReport(const std::function<bool(int64_t)>& matches) {
@@ -104,17 +101,18 @@ TEST(ContentViewSystemData, ReadingSystemDataShowsBetweenAScansEndAndItsReport) 
     EXPECT_EQ(w.view.section(), AppSection::systemData);
     EXPECT_EQ(w.probe.started, 0); // no scan, no probe
     w.finishScan(7);
-    EXPECT_TRUE(w.readingShown());
-    EXPECT_TRUE(!w.screen() || !w.screen()->isVisible());
+    EXPECT_TRUE(w.isReading());
+    EXPECT_TRUE(!w.screen() || !transitions::isLayerShown(w.screen()));
     w.probe.release(7);
     ASSERT_TRUE(w.waitForReport(1007));
     ASSERT_TRUE(w.screen());
-    EXPECT_TRUE(w.screen()->isVisible());
+    EXPECT_TRUE(transitions::isLayerShown(w.screen()));
+    EXPECT_FALSE(w.isReading());
     EXPECT_EQ(w.screen()->report().volumeUsedBytes, 1007);
 
     // A new scan keeps the old report on screen until the new one arrives.
     w.view.scanState().requestScan();
-    EXPECT_TRUE(w.screen()->isVisible());
+    EXPECT_TRUE(transitions::isLayerShown(w.screen()));
 }
 
 TEST(ContentViewSystemData, AReclaimStoresItsRequestAndTheReprobeRunsTheProbeAgain) {

@@ -175,6 +175,20 @@ void SystemDataView::applyColors() {
     const Theme::Palette& palette = Theme::palette(Theme::isDark(this));
     for (QLabel* label : findChildren<QLabel*>())
         colorLabel(label, palette);
+    // A slim scroll bar in the theme's ink, always visible beside the rows.
+    const auto ink = [&](double alpha) {
+        return QString("rgba(%1, %2, %3, %4)")
+            .arg(palette.ink.red())
+            .arg(palette.ink.green())
+            .arg(palette.ink.blue())
+            .arg(alpha);
+    };
+    scroll_->verticalScrollBar()->setStyleSheet(
+        QString("QScrollBar:vertical { width: 8px; background: %1; border-radius: 4px; margin: 2px; }"
+                "QScrollBar::handle:vertical { background: %2; border-radius: 4px; min-height: 40px; }"
+                "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+                "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }")
+            .arg(ink(0.06), ink(0.3)));
 }
 
 void SystemDataView::changeEvent(QEvent* event) {
