@@ -16,7 +16,10 @@
 #include "scan/ScanSnapshot.hpp"
 #include "views/widgets/SunburstView.hpp"
 
+#include <QHBoxLayout>
 #include <QStackedLayout>
+#include <QVariantAnimation>
+#include <cmath>
 
 namespace quillmere {
 namespace {
@@ -45,11 +48,20 @@ CenterView::CenterView(ScannableVolume volume, NavigationHistory& history, ScanS
                        SelectionState& selection, AppSettings& settings, const LaunchOptions& options,
                        QWidget* parent)
     : QWidget(parent), volume_(std::move(volume)), history_(history), scanState_(scanState),
-      selection_(selection), settings_(settings), options_(options), pages_(new QStackedLayout(this)),
-      scanning_(new ScanningIllustrationView(this)), ready_(new ReadyToScanView(this)),
-      diskView_(new DiskViewSlot(this)) {
+      selection_(selection), settings_(settings), options_(options), frame_(new QHBoxLayout(this)),
+      pageHost_(new QWidget(this)), pages_(new QStackedLayout(pageHost_)),
+      paddingAnimation_(new QVariantAnimation(this)), scanning_(new ScanningIllustrationView(pageHost_)),
+      ready_(new ReadyToScanView(pageHost_)), diskView_(new DiskViewSlot(pageHost_)) {
     diskView_->setMotionDuration([](int normal) { return motionDuration(normal); });
+    // The pages sit in a frame whose trailing margin is the padding: a stacked layout alone
+    // would ignore its margins.
+    frame_->setContentsMargins(0, 0, 0, 0);
+    frame_->setSpacing(0);
+    frame_->addWidget(pageHost_);
     pages_->setContentsMargins(0, 0, 0, 0);
+    paddingAnimation_->setEasingCurve(QEasingCurve::InOutQuad);
+    connect(paddingAnimation_, &QVariantAnimation::valueChanged, this,
+            [this](const QVariant& value) { setTrailingPadding(value.toDouble()); });
     pages_->addWidget(scanning_);
     pages_->addWidget(ready_);
     pages_->addWidget(diskView_);
@@ -91,10 +103,39 @@ void CenterView::showEvent(QShowEvent* event) {
 }
 
 void CenterView::setDetailsPanelInset(double inset) {
+    if (inset == detailsPanelInset_) return;
     detailsPanelInset_ = inset;
-    pages_->setContentsMargins(0, 0, static_cast<int>(inset), 0);
-    diskView_->setDetailsPanelInset(inset);
+    // The rings are handed the inset; every other view is padded by it.
     refresh();
+}
+
+QWidget* CenterView::currentPage() const {
+    return pages_->currentWidget();
+}
+
+void CenterView::updateTrailingPadding() {
+    const bool ringsShown =
+        pages_->currentWidget() == diskView_ && settings_.diskViewMode() == DiskViewMode::sunburst;
+    const double target = ringsShown ? 0 : detailsPanelInset_;
+    if (paddingAnimation_->state() == QAbstractAnimation::Running &&
+        paddingAnimation_->endValue().toDouble() == target)
+        return;
+    paddingAnimation_->stop();
+    if (target == trailingPadding_) return;
+    const int duration = motionDuration(kNavigationMs);
+    if (duration == 0) {
+        setTrailingPadding(target);
+        return;
+    }
+    paddingAnimation_->setDuration(duration);
+    paddingAnimation_->setStartValue(trailingPadding_);
+    paddingAnimation_->setEndValue(target);
+    paddingAnimation_->start();
+}
+
+void CenterView::setTrailingPadding(double padding) {
+    trailingPadding_ = padding;
+    frame_->setContentsMargins(0, 0, static_cast<int>(std::lround(padding)), 0);
 }
 
 void CenterView::applySavedSnapshotOnce() {
@@ -160,16 +201,19 @@ void CenterView::refresh() {
         scanning_->setProgress(scanState_.progress());
         pages_->setCurrentWidget(scanning_);
         diskView_->forget();
+        updateTrailingPadding();
         return;
     }
     const auto path = history_.currentPath();
     if (path.empty()) {
         pages_->setCurrentWidget(ready_);
         diskView_->forget();
+        updateTrailingPadding();
         return;
     }
     presentDiskView(path);
     pages_->setCurrentWidget(diskView_);
+    updateTrailingPadding();
 }
 
 const views::SunburstLayout& CenterView::sunburstLayout(const std::vector<FileNode>& path) {
@@ -203,7 +247,7 @@ void CenterView::presentDiskView(const std::vector<FileNode>& path) {
         inputs.showsCapacityGauge = settings_.showsCapacityGauge();
         inputs.detailsPanelInset = detailsPanelInset_;
         diskView_->present(
-            identity, false,
+            identity,
             [&] {
                 auto* view = new SunburstView(
                     inputs, {[this](const std::vector<FileNode>& chain) { openFolder(chain); },
@@ -220,7 +264,7 @@ void CenterView::presentDiskView(const std::vector<FileNode>& path) {
         QString::fromStdString(folderName + " \u2014 " + formatByteCount(folder.allocatedSize()) + ", " +
                                formatGroupedInteger(folder.fileCount()) + " files");
     diskView_->present(
-        identity, true, [&] { return new PlaceholderView(viewNameOf(mode), detail); },
+        identity, [&] { return new PlaceholderView(viewNameOf(mode), detail); },
         [&](QWidget* view) { static_cast<PlaceholderView*>(view)->setDetail(detail); });
 }
 

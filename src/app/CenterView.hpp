@@ -8,7 +8,9 @@
 #include <QWidget>
 #include <optional>
 
+class QHBoxLayout;
 class QStackedLayout;
+class QVariantAnimation;
 
 namespace quillmere {
 
@@ -32,7 +34,13 @@ public:
                QWidget* parent = nullptr);
 
     const ScannableVolume& volume() const { return volume_; }
+    // The room kept free on the trailing side for the details panel. Every view but the rings
+    // is padded by it (the change eases over 0.32 s); the rings are handed it and place
+    // themselves.
     void setDetailsPanelInset(double inset);
+    double detailsPanelInset() const { return detailsPanelInset_; }
+    // The page shown now (scanning screen, start screen or disk view).
+    QWidget* currentPage() const;
 
     // The navigation actions the disk views are given.
     void openFolder(const std::vector<FileNode>& chain);
@@ -50,6 +58,8 @@ private:
     void refresh();
     void presentDiskView(const std::vector<FileNode>& path);
     const views::SunburstLayout& sunburstLayout(const std::vector<FileNode>& path);
+    void updateTrailingPadding();
+    void setTrailingPadding(double padding);
 
     ScannableVolume volume_;
     NavigationHistory& history_;
@@ -65,7 +75,11 @@ private:
     std::optional<ProgressThrottle> throttle_;
     std::optional<std::string> saveVolumeUUID_;
 
+    QHBoxLayout* frame_;
+    QWidget* pageHost_;
     QStackedLayout* pages_;
+    QVariantAnimation* paddingAnimation_;
+    double trailingPadding_ = 0;
     ScanningIllustrationView* scanning_;
     ReadyToScanView* ready_;
     DiskViewSlot* diskView_;

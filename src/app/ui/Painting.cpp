@@ -2,6 +2,7 @@
 
 #include <QCache>
 #include <QPainter>
+#include <QWidget>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -135,6 +136,10 @@ size_t shapeHash(const QPainterPath& path, QPointF origin) {
 }
 
 } // namespace
+
+bool showsFocusRing(const QWidget* widget) {
+    return widget->hasFocus() && widget->window()->testAttribute(Qt::WA_KeyboardFocusChange);
+}
 
 QPainterPath continuousRoundedRect(const QRectF& rect, qreal radius) {
     QPainterPath path;
