@@ -108,7 +108,7 @@ void CenterView::showEvent(QShowEvent* event) {
 void CenterView::setDetailsPanelInset(double inset) {
     if (inset == detailsPanelInset_) return;
     detailsPanelInset_ = inset;
-    diskView_->setDetailsPanelInset(inset);
+    // The rings are handed the inset; every other view is padded by it.
     refresh();
 }
 
@@ -120,9 +120,15 @@ QWidget* CenterView::diskView() const {
     return pages_->currentWidget() == diskView_ ? diskView_->view() : nullptr;
 }
 
+std::shared_ptr<const ProtectedLocations> CenterView::protection() {
+    if (!protection_) protection_ = std::make_shared<const ProtectedLocations>(ProtectedLocations::current());
+    return protection_;
+}
+
 void CenterView::updateTrailingPadding() {
-    // The slot keeps its own views clear of the panel; the other pages are padded here.
-    const double target = pages_->currentWidget() == diskView_ ? 0 : detailsPanelInset_;
+    const bool ringsShown =
+        pages_->currentWidget() == diskView_ && settings_.diskViewMode() == DiskViewMode::sunburst;
+    const double target = ringsShown ? 0 : detailsPanelInset_;
     if (paddingAnimation_->state() == QAbstractAnimation::Running &&
         paddingAnimation_->endValue().toDouble() == target)
         return;
@@ -222,11 +228,6 @@ void CenterView::refresh() {
     updateTrailingPadding();
 }
 
-std::shared_ptr<const ProtectedLocations> CenterView::protection() {
-    if (!protection_) protection_ = std::make_shared<const ProtectedLocations>(ProtectedLocations::current());
-    return protection_;
-}
-
 const views::SunburstLayout& CenterView::sunburstLayout(const std::vector<FileNode>& path) {
     const FileNode& folder = path.back();
     const bool isTop = path.size() < 2;
@@ -258,7 +259,7 @@ void CenterView::presentDiskView(const std::vector<FileNode>& path) {
         inputs.showsCapacityGauge = settings_.showsCapacityGauge();
         inputs.detailsPanelInset = detailsPanelInset_;
         diskView_->present(
-            identity, false,
+            identity,
             [&] {
                 auto* view = new SunburstView(
                     inputs, {[this](const std::vector<FileNode>& chain) { openFolder(chain); },
@@ -273,7 +274,7 @@ void CenterView::presentDiskView(const std::vector<FileNode>& path) {
         selection_.selectedNode() ? std::optional(selection_.selectedNode()->path()) : std::nullopt;
     if (mode == DiskViewMode::treemap) {
         diskView_->present(
-            identity, true,
+            identity,
             [&] {
                 return new TreemapView(folder,
                                        {[this](const std::vector<FileNode>& chain) { openFolder(chain); },
@@ -284,7 +285,7 @@ void CenterView::presentDiskView(const std::vector<FileNode>& path) {
     }
     if (mode == DiskViewMode::list) {
         diskView_->present(
-            identity, true,
+            identity,
             [&] {
                 return new FileListView(folder,
                                         {[this](const std::vector<FileNode>& chain) { openFolder(chain); },
@@ -307,7 +308,7 @@ void CenterView::presentDiskView(const std::vector<FileNode>& path) {
         QString::fromStdString(folderName + " \u2014 " + formatByteCount(folder.allocatedSize()) + ", " +
                                formatGroupedInteger(folder.fileCount()) + " files");
     diskView_->present(
-        identity, true, [&] { return new PlaceholderView(viewNameOf(mode), detail); },
+        identity, [&] { return new PlaceholderView(viewNameOf(mode), detail); },
         [&](QWidget* view) { static_cast<PlaceholderView*>(view)->setDetail(detail); });
 }
 

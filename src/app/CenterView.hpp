@@ -36,9 +36,9 @@ public:
                QWidget* parent = nullptr);
 
     const ScannableVolume& volume() const { return volume_; }
-    // The room kept free on the trailing side for the details panel. The scanning and start
-    // screens are padded by it (the change eases over 0.32 s); the disk-view slot pads its
-    // views itself, and the rings are handed it and place themselves.
+    // The room kept free on the trailing side for the details panel. Every view but the rings
+    // is padded by it (the change eases over 0.32 s); the rings are handed it and place
+    // themselves.
     void setDetailsPanelInset(double inset);
     double detailsPanelInset() const { return detailsPanelInset_; }
     // The page shown now (scanning screen, start screen or disk view).
@@ -60,11 +60,11 @@ private:
     void applyDebugSwitches();
     void runScan();
     void refresh();
-    void updateTrailingPadding();
-    void setTrailingPadding(double padding);
     void presentDiskView(const std::vector<FileNode>& path);
     const views::SunburstLayout& sunburstLayout(const std::vector<FileNode>& path);
     std::shared_ptr<const ProtectedLocations> protection();
+    void updateTrailingPadding();
+    void setTrailingPadding(double padding);
 
     ScannableVolume volume_;
     NavigationHistory& history_;

@@ -94,7 +94,13 @@ QWidget* InspectorView::divider() {
 void InspectorView::rebuild() {
     if (rebuilding_) return;
     rebuilding_ = true;
-    delete content_;
+    if (content_) {
+        // A row of the old column may be mid-click (opening a folder clears the selection that
+        // rebuilds it), so it goes once the event is over.
+        content_->hide();
+        layout()->removeWidget(content_);
+        content_->deleteLater();
+    }
     quickLookButton_ = revealButton_ = deleteButton_ = nullptr;
     content_ = new QWidget(this);
     auto* column = new QVBoxLayout(content_);

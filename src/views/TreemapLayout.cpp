@@ -135,8 +135,14 @@ const TreemapTile* tileAt(std::span<const TreemapTile> tiles, PointD point) {
 namespace quillmere::views {
 
 const std::vector<TreemapTile>& TreemapTileCache::tiles(const FileNode& root, SizeD size) {
+    return *sharedTiles(root, size);
+}
+
+std::shared_ptr<const std::vector<TreemapTile>> TreemapTileCache::sharedTiles(const FileNode& root,
+                                                                              SizeD size) {
     if (!root_ || !root_->sharesNodeWith(root) || size_ != size) {
-        tiles_ = treemap::layout(root.children(), RectD{0, 0, size.width, size.height});
+        tiles_ = std::make_shared<const std::vector<TreemapTile>>(
+            treemap::layout(root.children(), RectD{0, 0, size.width, size.height}));
         root_ = root;
         size_ = size;
         ++layoutCount_;

@@ -4,6 +4,7 @@
 #include "views/Geometry.hpp"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -65,13 +66,16 @@ const TreemapTile* tileAt(std::span<const TreemapTile> tiles, PointD point);
 class TreemapTileCache {
 public:
     const std::vector<TreemapTile>& tiles(const FileNode& root, SizeD size);
+    // The same tiles, shared with work that outlives this evaluation (a background paint).
+    std::shared_ptr<const std::vector<TreemapTile>> sharedTiles(const FileNode& root, SizeD size);
     // How many layouts were computed (for tests and benchmarks).
     int layoutCount() const { return layoutCount_; }
 
 private:
     std::optional<FileNode> root_;
     SizeD size_;
-    std::vector<TreemapTile> tiles_;
+    std::shared_ptr<const std::vector<TreemapTile>> tiles_ =
+        std::make_shared<const std::vector<TreemapTile>>();
     int layoutCount_ = 0;
 };
 

@@ -14,7 +14,9 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QStyleHints>
+#include <QThreadPool>
 #include <algorithm>
 
 namespace quillmere {
@@ -140,8 +142,11 @@ void TreemapView::tapAt(QPointF point) {
     if (click.drill && actions_.onSelectFolder) actions_.onSelectFolder({*click.drill});
 }
 
-void TreemapView::paintTile(QPainter& painter, size_t index, bool hovered) {
-    const views::TreemapTile& tile = tiles()[index];
+namespace {
+
+// Draws one tile and, when given, its label. Thread-safe: it touches nothing but its arguments.
+void paintTile(QPainter& painter, const views::TreemapTile& tile,
+               const std::optional<views::TreemapLabel>& label, bool hovered) {
     const QRectF outer = toQt(tile.rect);
     const QRectF r = outer.adjusted(views::kTreemapTileGap, views::kTreemapTileGap, -views::kTreemapTileGap,
                                     -views::kTreemapTileGap);
@@ -166,7 +171,6 @@ void TreemapView::paintTile(QPainter& painter, size_t index, bool hovered) {
         painter.strokePath(shape, QPen(withOpacity(Qt::white, 0.92), 2));
     else
         painter.strokePath(shape, QPen(withOpacity(Qt::black, 0.14), 1));
-    const auto& label = labelOf(index);
     if (!label) return;
     const QColor base = label->darkText ? QColor(Qt::black) : QColor(Qt::white);
     const reference_text::Style nameStyle{views::kTreemapNameFontSize, QFont::DemiBold,
@@ -179,40 +183,76 @@ void TreemapView::paintTile(QPainter& painter, size_t index, bool hovered) {
                            QString::fromStdString(label->sizeText), sizeStyle);
 }
 
-const QPixmap& TreemapView::tilesLayer() {
-    const auto& all = tiles();
-    const bool dark = Theme::isDark(this);
-    const qreal ratio = devicePixelRatioF();
-    const QSize pixels = (QSizeF(size()) * ratio).toSize();
-    if (layerLayout_ != cache_.layoutCount() || layerDark_ != dark || tilesLayer_.size() != pixels ||
-        tilesLayer_.devicePixelRatio() != ratio) {
-        tilesLayer_ = QPixmap(pixels);
-        tilesLayer_.setDevicePixelRatio(ratio);
-        tilesLayer_.fill(Qt::transparent);
-        QPainter painter(&tilesLayer_);
-        // Slivers first, on whole pixels (smoothing a 2-pixel tile costs more than it shows),
-        // then the shaped tiles.
-        for (size_t i = 0; i < all.size(); ++i)
-            if (isSliver(all[i])) paintTile(painter, i, false);
-        painter.setRenderHint(QPainter::Antialiasing);
-        for (size_t i = 0; i < all.size(); ++i)
-            if (!isSliver(all[i])) paintTile(painter, i, false);
-        layerLayout_ = cache_.layoutCount();
-        layerDark_ = dark;
-    }
-    return tilesLayer_;
+// Every tile as it looks unhovered. Thread-safe, so a huge folder can be drawn off the main thread.
+QImage paintLayer(const std::vector<views::TreemapTile>& tiles, QSize pixels, qreal ratio) {
+    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    const auto measure = reference_text::measurer();
+    // Slivers first, on whole pixels (smoothing a 2-pixel tile costs more than it shows), then
+    // the shaped tiles with their labels.
+    for (const auto& tile : tiles)
+        if (isSliver(tile)) paintTile(painter, tile, std::nullopt, false);
+    painter.setRenderHint(QPainter::Antialiasing);
+    for (const auto& tile : tiles)
+        if (!isSliver(tile)) paintTile(painter, tile, views::treemapLabel(tile, measure), false);
+    return image;
 }
 
-void TreemapView::paintEvent(QPaintEvent* event) {
+} // namespace
+
+const QImage* TreemapView::tilesLayer() {
+    const views::SizeD size{static_cast<double>(width()), static_cast<double>(height())};
+    auto shared = cache_.sharedTiles(root_, size);
+    const qreal ratio = devicePixelRatioF();
+    const LayerKey key{cache_.layoutCount(), Theme::isDark(this), (QSizeF(this->size()) * ratio).toSize()};
+    if (key == layerKey_ && !tilesLayer_.isNull()) return &tilesLayer_;
+    if (shared->size() <= kBackgroundLayerTiles) {
+        tilesLayer_ = paintLayer(*shared, key.pixels, ratio);
+        layerKey_ = key;
+        pendingLayer_.reset();
+        ++layerGeneration_;
+        return &tilesLayer_;
+    }
+    if (pendingLayer_ != key) {
+        pendingLayer_ = key;
+        const uint64_t generation = ++layerGeneration_;
+        QPointer<TreemapView> view(this);
+        QThreadPool::globalInstance()->start([view, shared, key, ratio, generation] {
+            QImage image;
+            try {
+                image = paintLayer(*shared, key.pixels, ratio);
+            } catch (...) {
+                // Nothing to show: the next paint asks again.
+            }
+            // Handed over through the application object, which outlives every view; the view
+            // itself is checked on the main thread.
+            QMetaObject::invokeMethod(
+                qApp,
+                [view, image = std::move(image), key, generation] {
+                    if (!view || view->layerGeneration_ != generation) return;
+                    view->pendingLayer_.reset();
+                    if (image.isNull()) return;
+                    view->tilesLayer_ = image;
+                    view->layerKey_ = key;
+                    view->update();
+                    emit view->layerReady();
+                },
+                Qt::QueuedConnection);
+        });
+    }
+    return tilesLayer_.isNull() ? nullptr : &tilesLayer_;
+}
+
+void TreemapView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QPixmap& layer = tilesLayer();
-    const QRect exposed = event->rect();
-    painter.drawPixmap(exposed, layer,
-                       QRectF(QPointF(exposed.topLeft()) * layer.devicePixelRatio(),
-                              QSizeF(exposed.size()) * layer.devicePixelRatio()));
+    if (const QImage* layer = tilesLayer())
+        // A stand-in of another size while the new layer is drawn is stretched to fit.
+        painter.drawImage(QRectF(rect()), *layer);
     if (const views::TreemapTile* hovered = hoveredTile())
-        paintTile(painter, static_cast<size_t>(hovered - tiles().data()), true);
+        paintTile(painter, *hovered, labelOf(static_cast<size_t>(hovered - tiles().data())), true);
     if (const auto content = tooltipContent()) {
         const views::PointD center =
             views::tooltipCenter({hoverLocation_->x(), hoverLocation_->y()}, static_cast<double>(width()));

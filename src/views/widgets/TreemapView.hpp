@@ -4,7 +4,7 @@
 #include "views/TreemapLayout.hpp"
 #include "views/TreemapPresentation.hpp"
 
-#include <QPixmap>
+#include <QImage>
 #include <QPointF>
 #include <QWidget>
 #include <functional>
@@ -36,7 +36,15 @@ public:
     const std::optional<std::string>& hoveredTileID() const { return hoveredTileID_; }
     std::optional<views::TooltipContent> tooltipContent();
     int layoutCount() const { return cache_.layoutCount(); }
+    // Folders with more tiles than this have their layer drawn off the main thread.
+    static constexpr size_t kBackgroundLayerTiles = 4000;
+    // Whether a layer is being drawn in the background (tools and tests wait for it).
+    bool isDrawingLayer() const { return pendingLayer_.has_value(); }
 
+signals:
+    void layerReady();
+
+public:
     // Pointer handling, also for tests and tools.
     void hoverAt(QPointF point);
     void endHover();
@@ -55,8 +63,8 @@ private:
     QRectF tooltipRect();
     const std::optional<views::TreemapLabel>& labelOf(size_t index);
     void updateHoverRegion(const QRectF& before);
-    void paintTile(QPainter& painter, size_t index, bool hovered);
-    const QPixmap& tilesLayer();
+    // The layer for the current layout, scheme and pixel ratio; none while it is being drawn.
+    const QImage* tilesLayer();
 
     FileNode root_;
     Actions actions_;
@@ -68,10 +76,18 @@ private:
     std::optional<QPointF> hoverLocation_;
     std::optional<QPointF> pressAt_;
     // Every tile drawn as it looks unhovered, for the layout, scheme and pixel ratio it was
-    // drawn for: a hover or a tooltip then repaints one image and one tile.
-    QPixmap tilesLayer_;
-    int layerLayout_ = -1;
-    bool layerDark_ = false;
+    // drawn for: a hover or a tooltip then repaints one image and one tile. A folder of many
+    // tiles is drawn on a worker thread; until it is done the last layer stands in.
+    struct LayerKey {
+        int layout = -1;
+        bool dark = false;
+        QSize pixels;
+        bool operator==(const LayerKey&) const = default;
+    };
+    QImage tilesLayer_;
+    LayerKey layerKey_;
+    std::optional<LayerKey> pendingLayer_;
+    uint64_t layerGeneration_ = 0;
 };
 
 } // namespace quillmere

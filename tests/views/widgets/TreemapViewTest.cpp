@@ -5,6 +5,8 @@
 #include "views/ViewsTestSupport.hpp"
 
 #include <QImage>
+#include <QSignalSpy>
+#include <QTest>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -18,7 +20,7 @@ using views::test::folder;
 QImage render(TreemapView& view) {
     QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
-    view.render(&image);
+    view.render(&image, QPoint(), QRegion(), QWidget::DrawChildren); // no window background
     return image;
 }
 
@@ -128,6 +130,33 @@ TEST(TreemapView, TooltipsAggregatesAndDoubleClicks) {
     empty.hoverAt(QPointF(50, 50));
     ASSERT_TRUE(empty.tooltipContent().has_value());
     EXPECT_EQ(empty.tooltipContent()->lines.size(), 2u);
+}
+
+TEST(TreemapView, AFolderOfManyTilesIsDrawnOffTheMainThreadThenShown) {
+    std::vector<FileNode> children;
+    for (size_t i = 0; i <= TreemapView::kBackgroundLayerTiles; ++i)
+        children.push_back(file("/many/f" + std::to_string(i), 1000 + int64_t(i)));
+    TreemapView view(folder("/many", std::move(children)), {});
+    view.resize(300, 200);
+    QSignalSpy ready(&view, &TreemapView::layerReady);
+    const auto painted = [](const QImage& image) {
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                count += image.pixelColor(x, y).alpha() > 0;
+        return count;
+    };
+    EXPECT_EQ(painted(render(view)), 0); // nothing stands in yet
+    EXPECT_TRUE(view.isDrawingLayer());
+    ASSERT_TRUE(ready.wait(5000));
+    EXPECT_FALSE(view.isDrawingLayer());
+    EXPECT_GT(painted(render(view)), 300 * 200 / 4);
+    // A view gone before its layer arrives is simply not told.
+    auto* doomed = new TreemapView(view.root(), {});
+    doomed->resize(310, 200);
+    render(*doomed);
+    delete doomed;
+    QTest::qWait(300);
 }
 
 } // namespace
