@@ -65,22 +65,34 @@ SheetContent sheetContent(const ReclaimTarget& target) {
 }
 
 NodePreview nodePreview(const FileNode& node, std::size_t limit) {
-    // Positions of the candidates; equal sizes keep the children's order.
-    std::vector<std::size_t> picks;
     const auto children = node.children();
-    for (std::size_t i = 0; i < children.size(); ++i)
-        if (!children[i].isAggregate()) picks.push_back(i);
+    // Larger first; among equal sizes the earlier child, so the order is stable.
     const auto larger = [&](std::size_t a, std::size_t b) {
         const int64_t sa = children[a].allocatedSize();
         const int64_t sb = children[b].allocatedSize();
         return sa != sb ? sa > sb : a < b;
     };
-    const std::size_t kept = std::min(limit, picks.size());
-    std::partial_sort(picks.begin(), picks.begin() + static_cast<std::ptrdiff_t>(kept), picks.end(), larger);
+    std::vector<std::size_t> picks;
+    if (limit <= 32) {
+        // One pass keeping the few best in order: a million children cost a million compares.
+        for (std::size_t i = 0; i < children.size(); ++i) {
+            if (children[i].isAggregate()) continue;
+            if (picks.size() == limit && (limit == 0 || !larger(i, picks.back()))) continue;
+            picks.insert(std::upper_bound(picks.begin(), picks.end(), i, larger), i);
+            if (picks.size() > limit) picks.pop_back();
+        }
+    } else {
+        for (std::size_t i = 0; i < children.size(); ++i)
+            if (!children[i].isAggregate()) picks.push_back(i);
+        const std::size_t kept = std::min(limit, picks.size());
+        std::partial_sort(picks.begin(), picks.begin() + static_cast<std::ptrdiff_t>(kept), picks.end(),
+                          larger);
+        picks.resize(kept);
+    }
     NodePreview preview{node.allocatedSize(), {}, node.cloudOnlyCount()};
-    preview.children.reserve(kept);
-    for (std::size_t i = 0; i < kept; ++i)
-        preview.children.push_back(children[picks[i]]);
+    preview.children.reserve(picks.size());
+    for (std::size_t i : picks)
+        preview.children.push_back(children[i]);
     return preview;
 }
 

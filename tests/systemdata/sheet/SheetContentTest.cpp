@@ -85,6 +85,23 @@ TEST(NodePreview, KeepsStableOrderAndHonoursTheLimit) {
     EXPECT_TRUE(nodePreview(node, 0).children.empty());
 }
 
+TEST(NodePreview, SmallAndLargeLimitsAgreeWithAStableSort) {
+    std::vector<FileNode> children;
+    for (int i = 0; i < 60; ++i)
+        children.push_back(file("/q/c" + std::to_string(i), (i * 7) % 9));
+    const FileNode node = folderWith("/q", 1, 60, 0, 0, children);
+    std::vector<FileNode> sorted = children;
+    std::stable_sort(sorted.begin(), sorted.end(), [](const FileNode& a, const FileNode& b) {
+        return a.allocatedSize() > b.allocatedSize();
+    });
+    for (const std::size_t limit : {std::size_t(3), std::size_t(32), std::size_t(33), std::size_t(60)}) {
+        const NodePreview preview = nodePreview(node, limit);
+        ASSERT_EQ(preview.children.size(), limit);
+        for (std::size_t i = 0; i < limit; ++i)
+            EXPECT_EQ(preview.children[i].path(), sorted[i].path()) << limit;
+    }
+}
+
 SystemDataReclaimAction twoItems() {
     return SystemDataReclaimAction::wholeItems(
         {{"/b/phone", "Phone backup", 300}, {"/b/tablet", "Tablet backup", -1}});
