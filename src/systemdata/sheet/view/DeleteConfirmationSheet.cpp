@@ -18,6 +18,10 @@ DeleteConfirmationSheet::DeleteConfirmationSheet(ReclaimTarget target, std::opti
     setObjectName("DeleteConfirmationSheet");
     setWindowModality(Qt::WindowModal);
     setWindowTitle(QString::fromStdString(content_.title));
+    if (parent) {
+        setPalette(parent->palette());
+        parent->installEventFilter(this);
+    }
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     confirmView_ = new DeleteConfirmView(content_, this);
@@ -83,6 +87,12 @@ void DeleteConfirmationSheet::reject() {
         return;
     }
     QDialog::reject();
+}
+
+bool DeleteConfirmationSheet::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == parentWidget() && event->type() == QEvent::PaletteChange)
+        setPalette(parentWidget()->palette());
+    return QDialog::eventFilter(watched, event);
 }
 
 void DeleteConfirmationSheet::keyPressEvent(QKeyEvent* event) {

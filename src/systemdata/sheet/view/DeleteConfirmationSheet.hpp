@@ -50,6 +50,8 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // A window of its own: it follows its parent's appearance explicitly.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void showStep(QWidget* step);

@@ -205,3 +205,20 @@ TEST(DeleteResultStep, SuccessAndLongFailureInBothSchemes) {
 
 } // namespace
 } // namespace quillmere
+
+namespace quillmere {
+namespace {
+
+TEST(DeleteConfirmationSheetWindow, TakesAndFollowsItsParentsAppearance) {
+    QWidget parent;
+    parent.setPalette(Theme::qtPalette(true));
+    DeleteConfirmationSheet sheet(ReclaimTarget::node(samples::projectsFolder()), std::nullopt, {}, unused(),
+                                  &parent);
+    EXPECT_TRUE(Theme::isDark(&sheet));
+    parent.setPalette(Theme::qtPalette(false));
+    EXPECT_FALSE(Theme::isDark(&sheet));
+    EXPECT_FALSE(Theme::isDark(sheet.confirmView()));
+}
+
+} // namespace
+} // namespace quillmere
