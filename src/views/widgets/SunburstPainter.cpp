@@ -94,9 +94,10 @@ void paintHubBody(QPainter& painter, const SunburstFrameInput& frame) {
     painter.strokePath(disc, QPen(palette.ringHubStroke, 1));
 
     const StyleColors& colors = StyleColors::of(frame.dark);
+    const views::TextMeasurer measure = reference_text::measurer();
     for (const views::HubLine& line :
          views::hubLines(frame.parentName, frame.layout->volumeName, frame.displayedUsedBytes,
-                         frame.layout->totalCapacityBytes)) {
+                         frame.layout->totalCapacityBytes, &measure)) {
         const reference_text::Style style{line.fontSize, reference_text::qtWeight(line.weight),
                                           colors.text(line.role), line.letterSpacing, line.isFigure};
         reference_text::drawCentered(painter, QPointF(c.x(), c.y() + line.centerY * s),
