@@ -66,7 +66,6 @@ ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Ho
       systemDataReading_(new ReadingSystemDataView(contentArea_)),
       applications_(new PlaceholderView("ApplicationsView", {}, contentArea_)), inspector_(nullptr),
       inspectorMotion_(new QVariantAnimation(this)) {
-    systemDataRefresher_ = new SystemDataRefresher(host_.probeSystemData, this);
     auto protection = std::make_shared<const ProtectedLocations>(ProtectedLocations::current());
     auto* fileViewer = platform::FileViewer::system(this);
     auto services =
@@ -79,6 +78,7 @@ ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Ho
         *selection_, std::move(services),
         {[this] { presentDeleteConfirmation(); }, [this](const FileNode& node) { openNode(node); }},
         contentArea_);
+    systemDataRefresher_ = new SystemDataRefresher(host_.probeSystemData, this);
     // The content's own minimum: the window adds its menu bar to it.
     setMinimumSize(760, 560);
     for (QWidget* layer :
