@@ -1,6 +1,7 @@
 #include "app/CenterView.hpp"
 
 #include "access/AccessAuditor.hpp"
+#include "app/DiskViewSlot.hpp"
 #include "app/Motion.hpp"
 #include "app/Placeholders.hpp"
 #include "app/ScanScreens.hpp"
@@ -9,9 +10,11 @@
 #include "app/state/NavigationHistory.hpp"
 #include "app/state/ScanState.hpp"
 #include "app/state/SelectionState.hpp"
+#include "app/ui/ReferenceText.hpp"
 #include "platform/HostSystem.hpp"
 #include "scan/Format.hpp"
 #include "scan/ScanSnapshot.hpp"
+#include "views/widgets/SunburstView.hpp"
 
 #include <QHBoxLayout>
 #include <QStackedLayout>
@@ -48,12 +51,13 @@ CenterView::CenterView(ScannableVolume volume, NavigationHistory& history, ScanS
       selection_(selection), settings_(settings), options_(options), frame_(new QHBoxLayout(this)),
       pageHost_(new QWidget(this)), pages_(new QStackedLayout(pageHost_)),
       paddingAnimation_(new QVariantAnimation(this)), scanning_(new ScanningIllustrationView(pageHost_)),
-      ready_(new ReadyToScanView(pageHost_)), diskView_(new PlaceholderView("SunburstView", {}, pageHost_)) {
+      ready_(new ReadyToScanView(pageHost_)), diskView_(new DiskViewSlot(pageHost_)) {
     // The pages sit in a frame whose trailing margin is the padding: a stacked layout alone
     // would ignore its margins.
     frame_->setContentsMargins(0, 0, 0, 0);
     frame_->setSpacing(0);
     frame_->addWidget(pageHost_);
+    diskView_->setMotionDuration([](int normal) { return motionDuration(normal); });
     pages_->setContentsMargins(0, 0, 0, 0);
     paddingAnimation_->setEasingCurve(QEasingCurve::InOutQuad);
     connect(paddingAnimation_, &QVariantAnimation::valueChanged, this,
@@ -73,6 +77,8 @@ CenterView::CenterView(ScannableVolume volume, NavigationHistory& history, ScanS
     connect(&history_, &NavigationHistory::visitsChanged, this, &CenterView::refresh);
     connect(&history_, &NavigationHistory::currentIndexChanged, this, &CenterView::refresh);
     connect(&settings_, &AppSettings::diskViewModeChanged, this, &CenterView::refresh);
+    connect(&settings_, &AppSettings::showsCapacityGaugeChanged, this, &CenterView::refresh);
+    connect(&selection_, &SelectionState::selectedNodeChanged, this, &CenterView::refresh);
 
     connect(&runner_, &ScanRunner::progress, this, [this](const ScanProgress& progress) {
         if (throttle_ && throttle_->admit(ProgressThrottle::Clock::now())) scanState_.setProgress(progress);
@@ -110,8 +116,6 @@ void CenterView::updateTrailingPadding() {
     const bool ringsShown =
         pages_->currentWidget() == diskView_ && settings_.diskViewMode() == DiskViewMode::sunburst;
     const double target = ringsShown ? 0 : detailsPanelInset_;
-    // The rings keep the room free themselves; the stand-in disk view does it for them.
-    diskView_->setTrailingInset(settings_.diskViewMode() == DiskViewMode::sunburst ? detailsPanelInset_ : 0);
     if (paddingAnimation_->state() == QAbstractAnimation::Running &&
         paddingAnimation_->endValue().toDouble() == target)
         return;
@@ -195,24 +199,72 @@ void CenterView::refresh() {
     if (scanState_.isScanning()) {
         scanning_->setProgress(scanState_.progress());
         pages_->setCurrentWidget(scanning_);
+        diskView_->forget();
         updateTrailingPadding();
         return;
     }
     const auto path = history_.currentPath();
     if (path.empty()) {
         pages_->setCurrentWidget(ready_);
+        diskView_->forget();
         updateTrailingPadding();
         return;
     }
-    const FileNode& folder = path.back();
-    const auto crumbs = history_.breadcrumb();
-    const std::string folderName = crumbs.empty() ? volume_.name : crumbs.back();
-    diskView_->setViewName(viewNameOf(settings_.diskViewMode()));
-    diskView_->setDetail(QString::fromStdString(folderName + " \u2014 " +
-                                                formatByteCount(folder.allocatedSize()) + ", " +
-                                                formatGroupedInteger(folder.fileCount()) + " files"));
+    presentDiskView(path);
     pages_->setCurrentWidget(diskView_);
     updateTrailingPadding();
+}
+
+const views::SunburstLayout& CenterView::sunburstLayout(const std::vector<FileNode>& path) {
+    const FileNode& folder = path.back();
+    const bool isTop = path.size() < 2;
+    const bool isScanning = scanState_.isScanning();
+    if (!layoutKey_ || !layoutKey_->folder.sharesNodeWith(folder) || layoutKey_->isTop != isTop ||
+        layoutKey_->isScanning != isScanning) {
+        layout_ = views::makeSunburstLayout(
+            folder, {volume_.name, volume_.totalCapacityBytes, path.size(), isScanning},
+            reference_text::measurer());
+        layoutKey_ = LayoutKey{folder, isTop, isScanning};
+    }
+    return layout_;
+}
+
+void CenterView::presentDiskView(const std::vector<FileNode>& path) {
+    const FileNode& folder = path.back();
+    const DiskViewMode mode = settings_.diskViewMode();
+    const QString identity = viewNameOf(mode) + u'\n' + QString::fromStdString(folder.path());
+    if (mode == DiskViewMode::sunburst) {
+        SunburstInputs inputs;
+        inputs.root = folder;
+        inputs.volumeName = volume_.name;
+        inputs.layout = sunburstLayout(path);
+        inputs.volumeTotalCapacityBytes = inputs.layout.totalCapacityBytes;
+        inputs.isScanning = scanState_.isScanning();
+        if (path.size() == 2) inputs.parentName = volume_.name;
+        if (path.size() > 2) inputs.parentName = std::string(path[path.size() - 2].name());
+        if (const auto& selected = selection_.selectedNode()) inputs.selectedPath = selected->path();
+        inputs.showsCapacityGauge = settings_.showsCapacityGauge();
+        inputs.detailsPanelInset = detailsPanelInset_;
+        diskView_->present(
+            identity, false,
+            [&] {
+                auto* view = new SunburstView(
+                    inputs, {[this](const std::vector<FileNode>& chain) { openFolder(chain); },
+                             [this](const FileNode& node) { selectNode(node); }, [this] { goUp(); }});
+                view->setReducedMotionSource(&prefersReducedMotion);
+                return view;
+            },
+            [&](QWidget* view) { static_cast<SunburstView*>(view)->setInputs(inputs); });
+        return;
+    }
+    const auto crumbs = history_.breadcrumb();
+    const std::string folderName = crumbs.empty() ? volume_.name : crumbs.back();
+    const QString detail =
+        QString::fromStdString(folderName + " \u2014 " + formatByteCount(folder.allocatedSize()) + ", " +
+                               formatGroupedInteger(folder.fileCount()) + " files");
+    diskView_->present(
+        identity, true, [&] { return new PlaceholderView(viewNameOf(mode), detail); },
+        [&](QWidget* view) { static_cast<PlaceholderView*>(view)->setDetail(detail); });
 }
 
 } // namespace quillmere

@@ -3,6 +3,7 @@
 #include "app/LaunchOptions.hpp"
 #include "app/ScanRunner.hpp"
 #include "scan/ScannableVolume.hpp"
+#include "views/SunburstLayout.hpp"
 
 #include <QWidget>
 #include <optional>
@@ -14,6 +15,7 @@ class QVariantAnimation;
 namespace quillmere {
 
 class AppSettings;
+class DiskViewSlot;
 class NavigationHistory;
 class PlaceholderView;
 class ReadyToScanView;
@@ -56,6 +58,8 @@ private:
     void refresh();
     void updateTrailingPadding();
     void setTrailingPadding(double padding);
+    void presentDiskView(const std::vector<FileNode>& path);
+    const views::SunburstLayout& sunburstLayout(const std::vector<FileNode>& path);
 
     ScannableVolume volume_;
     NavigationHistory& history_;
@@ -78,7 +82,15 @@ private:
     double trailingPadding_ = 0;
     ScanningIllustrationView* scanning_;
     ReadyToScanView* ready_;
-    PlaceholderView* diskView_;
+    DiskViewSlot* diskView_;
+    // The sunburst's layout and what it was built from: rebuilt only when these change.
+    struct LayoutKey {
+        FileNode folder;
+        bool isTop = true;
+        bool isScanning = false;
+    };
+    std::optional<LayoutKey> layoutKey_;
+    views::SunburstLayout layout_;
 };
 
 } // namespace quillmere
