@@ -2,10 +2,13 @@
 
 #include "app/LaunchOptions.hpp"
 #include "app/ScanRunner.hpp"
+#include "app/state/Modes.hpp"
 #include "scan/ScannableVolume.hpp"
 #include "views/SunburstLayout.hpp"
+#include "views/widgets/InsightPieces.hpp"
 
 #include <QWidget>
+#include <memory>
 #include <optional>
 
 class QHBoxLayout;
@@ -18,6 +21,7 @@ class AppSettings;
 class DiskViewSlot;
 class NavigationHistory;
 class PlaceholderView;
+class ProtectedLocations;
 class ReadyToScanView;
 class ScanState;
 class ScanningIllustrationView;
@@ -34,13 +38,15 @@ public:
                QWidget* parent = nullptr);
 
     const ScannableVolume& volume() const { return volume_; }
-    // The room kept free on the trailing side for the details panel. Every view but the rings
-    // is padded by it (the change eases over 0.32 s); the rings are handed it and place
-    // themselves.
+    // The room kept free on the trailing side for the details panel. The scanning and start
+    // screens are padded by it (the change eases over 0.32 s); the disk-view slot pads its
+    // views itself, and the rings are handed it and place themselves.
     void setDetailsPanelInset(double inset);
     double detailsPanelInset() const { return detailsPanelInset_; }
     // The page shown now (scanning screen, start screen or disk view).
     QWidget* currentPage() const;
+    // The disk view on screen, if any.
+    QWidget* diskView() const;
 
     // The navigation actions the disk views are given.
     void openFolder(const std::vector<FileNode>& chain);
@@ -60,6 +66,11 @@ private:
     void setTrailingPadding(double padding);
     void presentDiskView(const std::vector<FileNode>& path);
     const views::SunburstLayout& sunburstLayout(const std::vector<FileNode>& path);
+    std::shared_ptr<const ProtectedLocations> protection();
+    // The largest items, kinds and untouched screens.
+    void presentInsightScreen(DiskViewMode mode, const QString& identity, InsightInputs inputs);
+    // While no scan has finished since the start, the tree on screen is the saved snapshot.
+    bool isFromSavedScan() const;
 
     ScannableVolume volume_;
     NavigationHistory& history_;
@@ -91,6 +102,8 @@ private:
     };
     std::optional<LayoutKey> layoutKey_;
     views::SunburstLayout layout_;
+    // What the list marks with a lock; read once, when the list first needs it.
+    std::shared_ptr<const ProtectedLocations> protection_;
 };
 
 } // namespace quillmere
