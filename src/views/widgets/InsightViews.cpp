@@ -332,8 +332,22 @@ void ByKindView::toggle(FileKind kind) {
     for (auto& entry : entries_) {
         if (entry.row->kind() != kind) continue;
         entry.row->setExpanded(open, true);
+        if (open) ensureList(entry);
         if (entry.holder) entry.holder->setVisible(open);
     }
+}
+
+void ByKindView::ensureList(Entry& entry) {
+    const auto& items = entry.row->bucket().largestItems;
+    if (entry.holder || items.empty()) return;
+    auto* layout = static_cast<QVBoxLayout*>(rowsHost_->layout());
+    entry.holder = new QWidget(rowsHost_);
+    auto* indent = new QVBoxLayout(entry.holder);
+    indent->setContentsMargins(42, 0, 0, 6);
+    entry.list = new InsightItemList(actions_, entry.holder);
+    entry.list->setItems(items, inputs_.root, inputs_.selectedPath);
+    indent->addWidget(entry.list);
+    layout->insertWidget(layout->indexOf(entry.row) + 1, entry.holder);
 }
 
 void ByKindView::store(DiskInsights::KindBreakdown breakdown) {
@@ -359,16 +373,8 @@ void ByKindView::rebuild() {
         const bool open = std::find(expanded_.begin(), expanded_.end(), kind) != expanded_.end();
         entry.row->setExpanded(open, false);
         layout->addWidget(entry.row);
-        if (!bucket.largestItems.empty()) {
-            entry.holder = new QWidget(rowsHost_);
-            auto* indent = new QVBoxLayout(entry.holder);
-            indent->setContentsMargins(42, 0, 0, 6);
-            entry.list = new InsightItemList(actions_, entry.holder);
-            entry.list->setItems(bucket.largestItems, inputs_.root, inputs_.selectedPath);
-            indent->addWidget(entry.list);
-            entry.holder->setVisible(open);
-            layout->addWidget(entry.holder);
-        }
+        // Lists are built when first shown: most kinds are never opened.
+        if (open) ensureList(entry);
         entries_.push_back(entry);
     }
 }

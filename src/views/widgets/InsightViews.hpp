@@ -127,6 +127,8 @@ private:
     void rebuild();
     void showState();
 
+    struct Entry;
+    void ensureList(Entry& entry);
     struct Entry {
         KindRow* row = nullptr;
         QWidget* holder = nullptr; // the indented list and the space under it
