@@ -50,30 +50,45 @@ void SunburstLayout::appendSegments(std::span<const FileNode> children, int ring
                                     std::vector<SunburstSegment>& into, double start, double end,
                                     double usedFraction, const TextMeasurer& measure) {
     if (ring > 2 || ring < 0 || !(start < end)) return;
-    std::vector<SizedChild> kept;
     int64_t total = 0;
+    std::size_t keptCount = 0;
     for (const FileNode& child : children) {
         if (!getsArc(child)) continue;
-        kept.push_back({&child, child.allocatedSize()});
         total += child.allocatedSize();
+        ++keptCount;
     }
     if (total < 1) return;
-    std::stable_sort(kept.begin(), kept.end(),
-                     [](const SizedChild& a, const SizedChild& b) { return a.size > b.size; });
 
+    // Only children that get an arc of their own are sorted: they are the prefix of the
+    // size-sorted list, and a folder of 100,000 small items needs no sort at all.
     const double span = end - start;
     const double totalBytes = static_cast<double>(total);
-    std::size_t ownCount = 0;
-    while (ownCount < kept.size() &&
-           span * (static_cast<double>(kept[ownCount].size) / totalBytes) >= kMinimumOwnArc)
-        ++ownCount;
-    const bool hasPooled = ownCount < kept.size();
+    const auto isOwn = [&](int64_t size) {
+        return span * (static_cast<double>(size) / totalBytes) >= kMinimumOwnArc;
+    };
+    std::vector<SizedChild> own;
+    int64_t pooledBytes = 0;
+    const FileNode* lastPooled = nullptr;
+    for (const FileNode& child : children) {
+        if (!getsArc(child)) continue;
+        if (isOwn(child.allocatedSize())) {
+            own.push_back({&child, child.allocatedSize()});
+        } else {
+            pooledBytes += child.allocatedSize();
+            lastPooled = &child;
+        }
+    }
+    std::stable_sort(own.begin(), own.end(),
+                     [](const SizedChild& a, const SizedChild& b) { return a.size > b.size; });
+    const std::size_t ownCount = own.size();
+    const std::size_t pooledCount = keptCount - ownCount;
+    const bool hasPooled = pooledCount > 0;
 
     double cursor = start;
     for (std::size_t i = 0; i < ownCount; ++i) {
-        const FileNode& child = *kept[i].node;
+        const FileNode& child = *own[i].node;
         const bool isLast = i + 1 == ownCount && !hasPooled;
-        const double arcEnd = isLast ? end : cursor + span * static_cast<double>(kept[i].size) / totalBytes;
+        const double arcEnd = isLast ? end : cursor + span * static_cast<double>(own[i].size) / totalBytes;
         SunburstSegment segment =
             makeSegment(parentID + "/" + std::to_string(i), std::string(child.name()), child.allocatedSize(),
                         ring, cursor, arcEnd, false, usedFraction, measure);
@@ -92,12 +107,8 @@ void SunburstLayout::appendSegments(std::span<const FileNode> children, int ring
         cursor = arcEnd;
     }
     if (!hasPooled) return;
-    int64_t pooledBytes = 0;
-    for (std::size_t i = ownCount; i < kept.size(); ++i)
-        pooledBytes += kept[i].size;
-    const std::size_t pooledCount = kept.size() - ownCount;
     std::string name =
-        pooledCount == 1 ? std::string(kept[ownCount].node->name()) : std::to_string(pooledCount) + " more";
+        pooledCount == 1 ? std::string(lastPooled->name()) : std::to_string(pooledCount) + " more";
     into.push_back(makeSegment(parentID + "/overflow", std::move(name), pooledBytes, ring, cursor, end, true,
                                usedFraction, measure));
 }

@@ -27,6 +27,7 @@ constexpr qreal kArcB = 0.16905899;
 // Blurring the shape at full resolution would cost time proportional to its area on every
 // new size; a few pixels per standard deviation keep the softness and cost very little.
 constexpr qreal kPixelsPerSigma = 3.0;
+constexpr qreal kPathPixelsPerSigma = 2.0;
 
 // Box sizes whose three successive passes approximate a Gaussian of the given deviation.
 std::array<int, 3> boxSizes(qreal sigma) {
@@ -235,7 +236,8 @@ void paintPathShadow(QPainter& painter, const QPainterPath& path, const PathShad
     const qreal pixelRatio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     const qreal sigma = std::max(style.blurRadius / 2, 0.0);
     // Fine detail is lost in the blur anyway: a few pixels per deviation, never beyond the device's.
-    const qreal scale = sigma > 0 ? std::min(pixelRatio, kPixelsPerSigma / sigma) : pixelRatio;
+    // Shadows of whole drawings are large and soft: two pixels per deviation keep them smooth.
+    const qreal scale = sigma > 0 ? std::min(pixelRatio, kPathPixelsPerSigma / sigma) : pixelRatio;
     const QString key = QStringLiteral("%1 %2x%3 s%4 w%5 b%6 c%7 %8")
                             .arg(shapeHash(path, bounds.topLeft()))
                             .arg(full.width(), 0, 'f', 2)

@@ -5,6 +5,9 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <algorithm>
+#include <map>
+#include <memory>
+#include <tuple>
 
 namespace quillmere::reference_text {
 namespace {
@@ -13,22 +16,51 @@ namespace {
 // uses (down to quarter points) becomes a whole pixel size.
 constexpr qreal kMultiplier = 8;
 
-QFontMetricsF metricsOf(const QFont& font) {
-    return QFontMetricsF(font);
-}
-
-qreal widestDigit(const QFontMetricsF& metrics) {
+qreal widestDigitOf(const QFontMetricsF& metrics) {
     qreal widest = 0;
     for (QChar digit = u'0'; digit <= u'9'; digit = QChar(digit.unicode() + 1))
         widest = std::max(widest, metrics.horizontalAdvance(digit));
     return widest;
 }
 
+// A font with its metrics, built once per size, weight and spacing: a canvas draws dozens of
+// labels per frame, and building a font and its metrics costs more than drawing the text.
+struct CachedFont {
+    QFont font;
+    QFontMetricsF metrics;
+    qreal widestDigit;
+};
+
+QFont buildFont(qreal size, QFont::Weight weight, qreal letterSpacing) {
+    QFont f = Theme::uiFont(size * kMultiplier, weight);
+    if (letterSpacing != 0) f.setLetterSpacing(QFont::AbsoluteSpacing, letterSpacing * kMultiplier);
+    // Hinting at the large size would not match the scaled-down drawing.
+    f.setHintingPreference(QFont::PreferNoHinting);
+    return f;
+}
+
+const CachedFont& cachedFont(qreal size, QFont::Weight weight, qreal letterSpacing) {
+    // Fonts belong to the interface thread; the cache lives there too.
+    static thread_local std::map<std::tuple<qreal, int, qreal>, std::unique_ptr<CachedFont>> cache;
+    auto& slot = cache[{size, int(weight), letterSpacing}];
+    if (!slot) {
+        QFont f = buildFont(size, weight, letterSpacing);
+        QFontMetricsF metrics(f);
+        const qreal widest = widestDigitOf(metrics);
+        slot = std::make_unique<CachedFont>(CachedFont{std::move(f), metrics, widest});
+    }
+    return *slot;
+}
+
+const CachedFont& cachedFont(const Style& style) {
+    return cachedFont(style.size, style.weight, style.letterSpacing);
+}
+
 // Width at the multiplied size.
-qreal scaledWidth(const QString& text, const QFont& font, bool equalWidthDigits) {
-    const QFontMetricsF metrics = metricsOf(font);
+qreal scaledWidth(const QString& text, const CachedFont& font, bool equalWidthDigits) {
+    const QFontMetricsF& metrics = font.metrics;
     if (!equalWidthDigits) return metrics.horizontalAdvance(text);
-    const qreal cell = widestDigit(metrics);
+    const qreal cell = font.widestDigit;
     qreal total = 0;
     for (const QChar c : text)
         total += c.isDigit() ? cell : metrics.horizontalAdvance(c);
@@ -50,16 +82,11 @@ QFont::Weight qtWeight(views::FontWeight weight) {
 }
 
 QFont font(qreal size, QFont::Weight weight, qreal letterSpacing) {
-    QFont f = Theme::uiFont(size * kMultiplier, weight);
-    if (letterSpacing != 0) f.setLetterSpacing(QFont::AbsoluteSpacing, letterSpacing * kMultiplier);
-    // Hinting at the large size would not match the scaled-down drawing.
-    f.setHintingPreference(QFont::PreferNoHinting);
-    return f;
+    return cachedFont(size, weight, letterSpacing).font;
 }
 
 QSizeF measure(const QString& text, qreal size, QFont::Weight weight, qreal letterSpacing) {
-    const QFont f = font(size, weight, letterSpacing);
-    const QFontMetricsF metrics = metricsOf(f);
+    const QFontMetricsF& metrics = cachedFont(size, weight, letterSpacing).metrics;
     return QSizeF(metrics.horizontalAdvance(text) / kMultiplier, metrics.height() / kMultiplier);
 }
 
@@ -72,23 +99,22 @@ views::TextMeasurer measurer() {
 }
 
 qreal width(const QString& text, const Style& style) {
-    return scaledWidth(text, font(style.size, style.weight, style.letterSpacing), style.equalWidthDigits) /
-           kMultiplier;
+    return scaledWidth(text, cachedFont(style), style.equalWidthDigits) / kMultiplier;
 }
 
 void drawAt(QPainter& painter, QPointF topLeft, const QString& text, const Style& style, qreal scale) {
     if (text.isEmpty() || scale <= 0) return;
-    const QFont f = font(style.size, style.weight, style.letterSpacing);
-    const QFontMetricsF metrics = metricsOf(f);
+    const CachedFont& cached = cachedFont(style);
+    const QFontMetricsF& metrics = cached.metrics;
     painter.save();
     painter.translate(topLeft);
     painter.scale(scale / kMultiplier, scale / kMultiplier);
-    painter.setFont(f);
+    painter.setFont(cached.font);
     painter.setPen(style.color);
     if (!style.equalWidthDigits) {
         painter.drawText(QPointF(0, metrics.ascent()), text);
     } else {
-        const qreal cell = widestDigit(metrics);
+        const qreal cell = cached.widestDigit;
         qreal x = 0;
         for (const QChar c : text) {
             const qreal advance = metrics.horizontalAdvance(c);
@@ -105,9 +131,9 @@ void drawAt(QPainter& painter, QPointF topLeft, const QString& text, const Style
 }
 
 void drawCentered(QPainter& painter, QPointF center, const QString& text, const Style& style, qreal scale) {
-    const QFont f = font(style.size, style.weight, style.letterSpacing);
-    const qreal w = scaledWidth(text, f, style.equalWidthDigits) / kMultiplier;
-    const qreal h = metricsOf(f).height() / kMultiplier;
+    const CachedFont& cached = cachedFont(style);
+    const qreal w = scaledWidth(text, cached, style.equalWidthDigits) / kMultiplier;
+    const qreal h = cached.metrics.height() / kMultiplier;
     drawAt(painter, center - QPointF(w * scale / 2, h * scale / 2), text, style, scale);
 }
 

@@ -69,14 +69,24 @@ void paintGauge(QPainter& painter, const views::SunburstLayout& layout, QPointF 
     painter.drawArc(circle, angles.start16, angles.span16);
 }
 
-void paintHub(QPainter& painter, const SunburstFrameInput& frame) {
+QPainterPath hubDisc(const SunburstFrameInput& frame) {
+    QPainterPath disc;
+    disc.addEllipse(frame.center, views::kHubRadius * frame.scale, views::kHubRadius * frame.scale);
+    return disc;
+}
+
+void paintHubShadow(QPainter& painter, const SunburstFrameInput& frame) {
+    const double s = frame.scale;
+    painting::paintPathShadow(painter, hubDisc(frame), {black(0.2), 9 * s, QPointF(0, 3 * s)}, frame.dark);
+}
+
+// The hub's disc, rim and texts (its shadow apart).
+void paintHubBody(QPainter& painter, const SunburstFrameInput& frame) {
     const QPointF c = frame.center;
     const double s = frame.scale;
     const Theme::Palette& palette = Theme::palette(frame.dark);
     const double radius = views::kHubRadius * s;
-    QPainterPath disc;
-    disc.addEllipse(c, radius, radius);
-    painting::paintPathShadow(painter, disc, {black(0.2), 9 * s, QPointF(0, 3 * s)}, frame.dark);
+    const QPainterPath disc = hubDisc(frame);
     QRadialGradient fill(QPointF(c.x(), c.y() - 0.44 * radius), 0.85 * radius);
     fill.setColorAt(0, palette.ringHubCenter);
     fill.setColorAt(1, palette.ringHubEdge);
@@ -92,6 +102,48 @@ void paintHub(QPainter& painter, const SunburstFrameInput& frame) {
         reference_text::drawCentered(painter, QPointF(c.x(), c.y() + line.centerY * s),
                                      QString::fromStdString(line.text), style, s);
     }
+}
+
+QLinearGradient glossGradient(const SunburstFrameInput& frame) {
+    const Theme::Palette& palette = Theme::palette(frame.dark);
+    const QPointF c = frame.center;
+    const double s = frame.scale;
+    QLinearGradient gloss(QPointF(c.x(), c.y() - kOuterRadius * s), QPointF(c.x(), c.y() + kOuterRadius * s));
+    gloss.setColorAt(0, palette.ringGlossTop);
+    gloss.setColorAt(0.46, withAlpha(palette.ringGlossTop, 0));
+    gloss.setColorAt(0.68, withAlpha(palette.ringGlossBottom, 0));
+    gloss.setColorAt(1, palette.ringGlossBottom);
+    return gloss;
+}
+
+// The first drawn arc showing the selected node gets a white outline.
+void paintSelectionOutline(QPainter& painter, const SunburstFrameInput& frame) {
+    if (!frame.selectedPath) return;
+    for (const SunburstSegment& arc : *frame.displayed) {
+        if (!arc.node || arc.node->path() != *frame.selectedPath) continue;
+        painter.strokePath(sunburstArcPath(arc, frame.center, frame.scale),
+                           QPen(white(0.95), 2 * frame.scale));
+        return;
+    }
+}
+
+// The hovered arc of the layout itself (not of a transition) glows.
+void paintHoverGlow(QPainter& painter, const SunburstFrameInput& frame, const views::SunburstLayout& layout) {
+    if (!frame.hoveredSegmentID) return;
+    for (const SunburstSegment& arc : layout.segments) {
+        if (arc.id != *frame.hoveredSegmentID) continue;
+        const QPainterPath path = sunburstArcPath(arc, frame.center, frame.scale);
+        painting::paintPathShadow(painter, path, {white(0.55), 8 * frame.scale, QPointF(), 2.5}, frame.dark);
+        painter.strokePath(path, QPen(white(0.95), 2.5));
+        return;
+    }
+}
+
+void paintSeam(QPainter& painter, const SunburstFrameInput& frame) {
+    const QPointF c = frame.center;
+    painter.setPen(QPen(StyleColors::of(frame.dark).separator, 1));
+    painter.drawLine(QPointF(c.x(), c.y() - views::kHubRadius * frame.scale),
+                     QPointF(c.x(), c.y() - kOuterRadius * frame.scale));
 }
 
 } // namespace
@@ -155,31 +207,46 @@ void paintSunburst(QPainter& painter, const SunburstFrameInput& frame) {
     for (const SunburstSegment& arc : arcs)
         if (arc.label) paintLabel(painter, arc, c, s);
 
-    if (frame.selectedPath) {
-        for (std::size_t i = 0; i < arcs.size(); ++i) {
-            if (!arcs[i].node || arcs[i].node->path() != *frame.selectedPath) continue;
-            painter.strokePath(paths[i], QPen(white(0.95), 2 * s));
-            break;
-        }
-    }
+    paintSelectionOutline(painter, frame);
+    paintHoverGlow(painter, frame, layout);
 
-    if (frame.hoveredSegmentID) {
-        for (const SunburstSegment& arc : layout.segments) {
-            if (arc.id != *frame.hoveredSegmentID) continue;
-            const QPainterPath path = sunburstArcPath(arc, c, s);
-            painting::paintPathShadow(painter, path, {white(0.55), 8 * s, QPointF(), 2.5}, frame.dark);
-            painter.strokePath(path, QPen(white(0.95), 2.5));
-            break;
-        }
-    }
+    paintSeam(painter, frame);
+    paintHubShadow(painter, frame);
+    paintHubBody(painter, frame);
 
-    painter.setPen(QPen(StyleColors::of(frame.dark).separator, 1));
-    painter.drawLine(QPointF(c.x(), c.y() - views::kHubRadius * s), QPointF(c.x(), c.y() - kOuterRadius * s));
-
-    paintHub(painter, frame);
-
-    if (frame.tooltip) TooltipFrame(*frame.tooltip).paint(painter, frame.tooltipCenter, frame.dark);
+    paintSunburstTooltip(painter, frame);
     painter.restore();
+}
+
+void paintSunburstHoverOverlay(QPainter& painter, const SunburstFrameInput& frame) {
+    if (!frame.hoveredSegmentID) return;
+    const views::SunburstLayout& layout = *frame.layout;
+    const QPointF c = frame.center;
+    const double s = frame.scale;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    // Within the hovered arc, everything the full frame draws there, brighter.
+    for (const SunburstSegment& arc : *frame.displayed) {
+        if (arc.id != *frame.hoveredSegmentID) continue;
+        const QPainterPath path = sunburstArcPath(arc, c, s);
+        painter.save();
+        painter.setClipPath(path);
+        painter.fillPath(path, sunburstArcColor(arc, kHoverBoost));
+        painter.fillPath(path, glossGradient(frame));
+        paintHubShadow(painter, frame);
+        if (arc.label) paintLabel(painter, arc, c, s);
+        painter.restore();
+        break;
+    }
+    paintSelectionOutline(painter, frame);
+    paintHoverGlow(painter, frame, layout);
+    paintSeam(painter, frame);
+    paintHubBody(painter, frame);
+    painter.restore();
+}
+
+void paintSunburstTooltip(QPainter& painter, const SunburstFrameInput& frame) {
+    if (frame.tooltip) TooltipFrame(*frame.tooltip).paint(painter, frame.tooltipCenter, frame.dark);
 }
 
 } // namespace quillmere

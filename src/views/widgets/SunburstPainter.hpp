@@ -43,4 +43,11 @@ QColor sunburstArcColor(const views::SunburstSegment& segment, double boost = 0)
 // hub and its texts, then the tooltip.
 void paintSunburst(QPainter& painter, const SunburstFrameInput& frame);
 
+// Over a frame drawn without hover, what the hover changes: the hovered arc brighter with
+// everything the frame draws inside it, the selection outline, the glow, the seam and the hub
+// (which lie above the glow). Together with the tooltip this equals the full frame, so a
+// moving pointer repaints a cached picture and one arc.
+void paintSunburstHoverOverlay(QPainter& painter, const SunburstFrameInput& frame);
+void paintSunburstTooltip(QPainter& painter, const SunburstFrameInput& frame);
+
 } // namespace quillmere

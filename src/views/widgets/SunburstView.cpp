@@ -52,6 +52,7 @@ void SunburstView::setInputs(SunburstInputs inputs) {
     const bool selectionChanged = inputs.selectedPath != inputs_.selectedPath;
     const bool insetChanged = inputs.detailsPanelInset != inputs_.detailsPanelInset;
     inputs_ = std::move(inputs);
+    invalidateBase();
     if (transition_.usedBytesChanged(oldUsedBytes, inputs_.layout)) startDeletionAnimation();
     if (selectionChanged || insetChanged) recenterOnSelection(true);
     update();
@@ -71,7 +72,7 @@ void SunburstView::startDeletionAnimation() {
     animation->setEasingCurve(easeInOutCurve());
     connect(animation, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
         transition_.setProgress(value.toDouble());
-        update();
+        invalidateBase();
     });
     deletionAnimation_ = animation;
     animation->start(QAbstractAnimation::DeleteWhenStopped);
@@ -80,6 +81,11 @@ void SunburstView::startDeletionAnimation() {
 void SunburstView::setDeletionProgressForReview(double progress) {
     if (deletionAnimation_) deletionAnimation_->stop();
     transition_.setProgress(progress);
+    invalidateBase();
+}
+
+void SunburstView::invalidateBase() {
+    baseIsCurrent_ = false;
     update();
 }
 
@@ -115,7 +121,7 @@ void SunburstView::recenterOnSelection(bool animated) {
     if (goal == panOffset_) return;
     if (duration <= 0) {
         panOffset_ = goal;
-        update();
+        invalidateBase();
         return;
     }
     auto* animation = new QVariantAnimation(this);
@@ -125,7 +131,7 @@ void SunburstView::recenterOnSelection(bool animated) {
     animation->setEasingCurve(easeInOutCurve());
     connect(animation, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
         panOffset_ = value.toPointF();
-        update();
+        invalidateBase();
     });
     panAnimation_ = animation;
     animation->start(QAbstractAnimation::DeleteWhenStopped);
@@ -153,16 +159,30 @@ void SunburstView::paintEvent(QPaintEvent*) {
     frame.scale = canvas.width() / views::kReferenceSide;
     frame.layout = &inputs_.layout;
     frame.displayed = &displayed;
-    frame.hoveredSegmentID = hover_.hoveredSegmentID;
     frame.selectedPath = inputs_.selectedPath;
     frame.parentName = inputs_.parentName;
     frame.showsCapacityGauge = inputs_.showsCapacityGauge;
     frame.displayedUsedBytes = transition_.displayedUsedBytes(inputs_.layout.usedBytes);
     frame.dark = Theme::isDark(this);
+
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size()) * ratio).toSize();
+    if (!baseIsCurrent_ || base_.size() != pixels || base_.devicePixelRatio() != ratio) {
+        base_ = QPixmap(pixels);
+        base_.setDevicePixelRatio(ratio);
+        base_.fill(Qt::transparent);
+        QPainter basePainter(&base_);
+        paintSunburst(basePainter, frame);
+        baseIsCurrent_ = true;
+    }
+    painter.drawPixmap(0, 0, base_);
+
+    frame.hoveredSegmentID = hover_.hoveredSegmentID;
     frame.tooltip = tooltipContent();
     if (frame.tooltip && hover_.hoverLocation)
         frame.tooltipCenter = toWidget(views::tooltipCenter(*hover_.hoverLocation, canvas.width()));
-    paintSunburst(painter, frame);
+    paintSunburstHoverOverlay(painter, frame);
+    paintSunburstTooltip(painter, frame);
 }
 
 void SunburstView::applyHover(views::SunburstHover hover) {
@@ -233,8 +253,14 @@ void SunburstView::showEvent(QShowEvent* event) {
     recenterOnSelection(true);
 }
 
+void SunburstView::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) invalidateBase();
+}
+
 void SunburstView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    invalidateBase();
     // The shift was worked out for the old size; keep the selection where the panel leaves room.
     if (hasAppeared_) recenterOnSelection(false);
 }

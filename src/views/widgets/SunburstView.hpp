@@ -8,6 +8,7 @@
 #include "views/SunburstTransition.hpp"
 #include "views/Tooltip.hpp"
 
+#include <QPixmap>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
@@ -94,6 +95,7 @@ protected:
     void leaveEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     views::SizeD canvasSize() const;
@@ -101,6 +103,8 @@ private:
     void startDeletionAnimation();
     int motionDuration(int normal) const;
     void applyHover(views::SunburstHover hover);
+    // Everything but the hover changed: the cached picture is drawn anew on the next paint.
+    void invalidateBase();
 
     SunburstInputs inputs_;
     SunburstActions actions_;
@@ -115,6 +119,9 @@ private:
     bool hasAppeared_ = false;
     QPointer<QVariantAnimation> deletionAnimation_;
     QPointer<QVariantAnimation> panAnimation_;
+    // The frame without hover or tooltip, at the device's resolution.
+    QPixmap base_;
+    bool baseIsCurrent_ = false;
 };
 
 } // namespace quillmere
