@@ -97,6 +97,11 @@ TEST(ProtectedLocations, SystemFoldersAtTheRootAndBelowAFixtureRoot) {
         // Without the fixture root, a fixture's folders are ordinary folders.
         EXPECT_FALSE(atRoot.isProtectedPath(below)) << below;
     }
+    // The prefix rules alone, without the exact list behind them.
+    EXPECT_TRUE(atRoot.isSystemProtected({"System", "Volumes", "Data"}));
+    EXPECT_FALSE(atRoot.isSystemProtected({"System", "Volumes", "Data", "Users"}));
+    EXPECT_FALSE(atRoot.isSystemProtected({}));
+    EXPECT_FALSE(atRoot.isSystemProtected({"Applications"}));
     // The fixture root stands for "/" and is refused itself, not its contents.
     EXPECT_TRUE(withFixture.isProtectedPath("/srv/fixture/disk"));
     EXPECT_FALSE(withFixture.isProtectedPath("/srv/fixture/disk/Users"));
