@@ -1,5 +1,6 @@
 #include "views/InsightModel.hpp"
 
+#include "InsightTestSupport.hpp"
 #include "ViewsTestSupport.hpp"
 #include "views/InsightTexts.hpp"
 
@@ -18,22 +19,9 @@ using test::file;
 using test::folder;
 using Band = DiskInsights::AgeBand;
 
-// Noon UTC on a calendar day, far from any daylight-saving change.
-Date day(int year, int month, int dayOfMonth) {
-    std::tm t{};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = dayOfMonth;
-    t.tm_hour = 12;
-    return static_cast<Date>(timegm(&t));
-}
-
-const Date kNow = day(2026, 6, 15);
-
-FileNode dated(const std::string& path, int64_t size, std::optional<Date> date) {
-    return FileNode(std::string(lastPathComponent(path)), path, false, false, size, false, false, 0, false, 0,
-                    1, 0, date, {});
-}
+using test::dated;
+using test::day;
+const Date kNow = test::kInsightNow;
 
 std::vector<std::string> pathsOf(const std::vector<DiskInsights::Item>& items) {
     std::vector<std::string> paths;

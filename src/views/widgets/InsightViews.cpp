@@ -391,6 +391,13 @@ constexpr qreal kLegendSpacing = 14;
 constexpr qreal kLegendGap = 5;
 constexpr qreal kLegendDot = 7;
 constexpr qreal kLegendSize = 11;
+
+// The band's colour, the secondary text colour for a band the theme has none for.
+QColor bandColor(DiskInsights::AgeBand band, const StyleColors& colors) {
+    const auto& bands = Theme::ageBandColors();
+    const auto found = bands.find(band);
+    return found == bands.end() ? colors.secondary : found->second;
+}
 } // namespace
 
 AgeBar::AgeBar(QWidget* parent) : QWidget(parent) {
@@ -443,9 +450,7 @@ void AgeBar::paintEvent(QPaintEvent*) {
     painter.setPen(Qt::NoPen);
     const auto rects = segmentRects();
     for (size_t i = 0; i < rects.size(); ++i) {
-        const auto& bands = Theme::ageBandColors();
-        const auto found = bands.find(segments_[i].band);
-        painter.setBrush(found == bands.end() ? colors.secondary : found->second);
+        painter.setBrush(bandColor(segments_[i].band, colors));
         painter.drawPath(painting::continuousRoundedRect(rects[i], 2));
     }
     painter.restore();
@@ -455,10 +460,8 @@ void AgeBar::paintEvent(QPaintEvent*) {
         reference_text::measure(QStringLiteral("0"), kLegendSize, QFont::Medium).height();
     qreal x = 0;
     for (const auto& segment : segments_) {
-        const auto& bands = Theme::ageBandColors();
-        const auto found = bands.find(segment.band);
         painter.setPen(Qt::NoPen);
-        painter.setBrush(found == bands.end() ? colors.secondary : found->second);
+        painter.setBrush(bandColor(segment.band, colors));
         painter.drawEllipse(QRectF(x, top + (lineHeight - kLegendDot) / 2, kLegendDot, kLegendDot));
         x += kLegendDot + kLegendGap;
         const QString label = qt(texts::ageBandLabel(segment.band));

@@ -2,6 +2,7 @@
 
 #include "app/ui/SegmentedPills.hpp"
 #include "app/ui/Theme.hpp"
+#include "views/InsightTestSupport.hpp"
 #include "views/ViewsTestSupport.hpp"
 
 #include <QApplication>
@@ -28,21 +29,9 @@ template <class Condition> bool waitUntil(Condition done) {
     return done();
 }
 
-Date day(int year, int month, int dayOfMonth) {
-    std::tm t{};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = dayOfMonth;
-    t.tm_hour = 12;
-    return static_cast<Date>(timegm(&t));
-}
-
-const Date kNow = day(2026, 6, 15);
-
-FileNode dated(const std::string& path, int64_t size, std::optional<Date> date) {
-    return FileNode(std::string(lastPathComponent(path)), path, false, false, size, false, false, 0, false, 0,
-                    1, 0, date, {});
-}
+using views::test::dated;
+using views::test::day;
+const Date kNow = views::test::kInsightNow;
 
 std::vector<std::string> pathsOf(const std::vector<FileNode>& nodes) {
     std::vector<std::string> paths;
