@@ -1,5 +1,6 @@
 #include "InsightBench.hpp"
 
+#include "Rng.hpp"
 #include "scan/PathText.hpp"
 #include "views/InsightModel.hpp"
 #include "views/widgets/InsightViews.hpp"
@@ -46,11 +47,8 @@ struct BenchTree {
 };
 
 BenchTree makeTree() {
-    uint64_t state = 42;
-    const auto next = [&] {
-        state = state * 6364136223846793005ull + 1442695040888963407ull;
-        return state >> 33;
-    };
+    Rng rng(42);
+    const auto next = [&] { return rng.next() >> 33; };
     const auto topFolder = [&](const FolderPath& path, const std::string& name) {
         std::vector<FileNode> middles;
         for (int m = 0; m < 100; ++m) {

@@ -1,13 +1,13 @@
 // Times the sunburst on a large tree: layout, full paint, hover repaint and a transition frame
 // at 1× and 2× in a 980 × 700 view, and the main thread's longest stall while the window takes
-// the tree in, drills into it and replaces it by a smaller one; then the insight screens
-// (bench/InsightBench.cpp).
+// the tree in, drills into it and replaces it by a smaller one.
 //   QT_QPA_PLATFORM=offscreen view-bench [--nodes N]
 // The tree is built in memory, deterministically: shaped like a folded scan of bench/make-tree's
 // disk (source trees of small folders whose small files are folded into aggregates, three
 // folders of 50,000 entries, deep chains, a few large images), plus a folder of 100,000 hard-link
 // children, which folding never pools.
 #include "InsightBench.hpp"
+#include "Rng.hpp"
 #include "app/CenterView.hpp"
 #include "app/state/AppSettings.hpp"
 #include "app/state/NavigationHistory.hpp"
@@ -33,22 +33,7 @@ using namespace quillmere;
 
 namespace {
 
-class Rng {
-public:
-    explicit Rng(uint64_t seed) : state_(seed) {}
-    uint64_t next() {
-        uint64_t z = (state_ += 0x9e3779b97f4a7c15ULL);
-        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-        z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-        return z ^ (z >> 31);
-    }
-    int64_t between(int64_t low, int64_t high) {
-        return low + static_cast<int64_t>(next() % uint64_t(high - low + 1));
-    }
-
-private:
-    uint64_t state_;
-};
+using bench::Rng;
 
 struct Builder {
     Rng rng{42};

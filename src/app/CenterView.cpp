@@ -108,7 +108,7 @@ void CenterView::showEvent(QShowEvent* event) {
 void CenterView::setDetailsPanelInset(double inset) {
     if (inset == detailsPanelInset_) return;
     detailsPanelInset_ = inset;
-    diskView_->setDetailsPanelInset(inset);
+    // The rings are handed the inset; every other view is padded by it.
     refresh();
 }
 
@@ -121,8 +121,9 @@ QWidget* CenterView::diskView() const {
 }
 
 void CenterView::updateTrailingPadding() {
-    // The slot keeps its own views clear of the panel; the other pages are padded here.
-    const double target = pages_->currentWidget() == diskView_ ? 0 : detailsPanelInset_;
+    const bool ringsShown =
+        pages_->currentWidget() == diskView_ && settings_.diskViewMode() == DiskViewMode::sunburst;
+    const double target = ringsShown ? 0 : detailsPanelInset_;
     if (paddingAnimation_->state() == QAbstractAnimation::Running &&
         paddingAnimation_->endValue().toDouble() == target)
         return;
@@ -222,11 +223,6 @@ void CenterView::refresh() {
     updateTrailingPadding();
 }
 
-std::shared_ptr<const ProtectedLocations> CenterView::protection() {
-    if (!protection_) protection_ = std::make_shared<const ProtectedLocations>(ProtectedLocations::current());
-    return protection_;
-}
-
 const views::SunburstLayout& CenterView::sunburstLayout(const std::vector<FileNode>& path) {
     const FileNode& folder = path.back();
     const bool isTop = path.size() < 2;
@@ -258,7 +254,7 @@ void CenterView::presentDiskView(const std::vector<FileNode>& path) {
         inputs.showsCapacityGauge = settings_.showsCapacityGauge();
         inputs.detailsPanelInset = detailsPanelInset_;
         diskView_->present(
-            identity, false,
+            identity,
             [&] {
                 auto* view = new SunburstView(
                     inputs, {[this](const std::vector<FileNode>& chain) { openFolder(chain); },
@@ -283,8 +279,13 @@ void CenterView::presentDiskView(const std::vector<FileNode>& path) {
         QString::fromStdString(folderName + " \u2014 " + formatByteCount(folder.allocatedSize()) + ", " +
                                formatGroupedInteger(folder.fileCount()) + " files");
     diskView_->present(
-        identity, true, [&] { return new PlaceholderView(viewNameOf(mode), detail); },
+        identity, [&] { return new PlaceholderView(viewNameOf(mode), detail); },
         [&](QWidget* view) { static_cast<PlaceholderView*>(view)->setDetail(detail); });
+}
+
+std::shared_ptr<const ProtectedLocations> CenterView::protection() {
+    if (!protection_) protection_ = std::make_shared<const ProtectedLocations>(ProtectedLocations::current());
+    return protection_;
 }
 
 void CenterView::presentInsightScreen(DiskViewMode mode, const QString& identity, InsightInputs inputs) {
@@ -298,16 +299,16 @@ void CenterView::presentInsightScreen(DiskViewMode mode, const QString& identity
     };
     if (mode == DiskViewMode::largestItems) {
         diskView_->present(
-            identity, true, [&] { return new LargestItemsView(inputs, actions()); },
+            identity, [&] { return new LargestItemsView(inputs, actions()); },
             [&](QWidget* view) { static_cast<LargestItemsView*>(view)->setInputs(inputs); });
     } else if (mode == DiskViewMode::byKind) {
         diskView_->present(
-            identity, true, [&] { return new ByKindView(inputs, actions()); },
+            identity, [&] { return new ByKindView(inputs, actions()); },
             [&](QWidget* view) { static_cast<ByKindView*>(view)->setInputs(inputs); });
     } else {
         const int years = settings_.untouchedYears();
         diskView_->present(
-            identity, true,
+            identity,
             [&] {
                 auto* view = new UntouchedView(inputs, years, actions());
                 view->onYearsChosen = [this](int chosen) { settings_.setUntouchedYears(chosen); };

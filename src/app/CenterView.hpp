@@ -38,9 +38,9 @@ public:
                QWidget* parent = nullptr);
 
     const ScannableVolume& volume() const { return volume_; }
-    // The room kept free on the trailing side for the details panel. The scanning and start
-    // screens are padded by it (the change eases over 0.32 s); the disk-view slot pads its
-    // views itself, and the rings are handed it and place themselves.
+    // The room kept free on the trailing side for the details panel. Every view but the rings
+    // is padded by it (the change eases over 0.32 s); the rings are handed it and place
+    // themselves.
     void setDetailsPanelInset(double inset);
     double detailsPanelInset() const { return detailsPanelInset_; }
     // The page shown now (scanning screen, start screen or disk view).
@@ -62,8 +62,6 @@ private:
     void applyDebugSwitches();
     void runScan();
     void refresh();
-    void updateTrailingPadding();
-    void setTrailingPadding(double padding);
     void presentDiskView(const std::vector<FileNode>& path);
     const views::SunburstLayout& sunburstLayout(const std::vector<FileNode>& path);
     std::shared_ptr<const ProtectedLocations> protection();
@@ -71,6 +69,8 @@ private:
     void presentInsightScreen(DiskViewMode mode, const QString& identity, InsightInputs inputs);
     // While no scan has finished since the start, the tree on screen is the saved snapshot.
     bool isFromSavedScan() const;
+    void updateTrailingPadding();
+    void setTrailingPadding(double padding);
 
     ScannableVolume volume_;
     NavigationHistory& history_;
@@ -102,7 +102,7 @@ private:
     };
     std::optional<LayoutKey> layoutKey_;
     views::SunburstLayout layout_;
-    // What the list marks with a lock; read once, when the list first needs it.
+    // What the insight rows mark with a lock; read once, when first needed.
     std::shared_ptr<const ProtectedLocations> protection_;
 };
 

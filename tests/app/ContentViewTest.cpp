@@ -208,10 +208,8 @@ TEST(ContentViewLayout, TheInspectorLiesBesideTheViewNotOverIt) {
     ShownTree shown(DiskViewMode::list);
     CenterView* center = shown.view->centerView();
     ASSERT_TRUE(center);
-    // The view is padded inside the disk-view slot, which keeps the page's whole width.
-    ASSERT_TRUE(
-        eventually([&] { return center->diskView() && center->diskView()->width() == center->width(); }));
-    const QWidget* page = center->diskView();
+    ASSERT_TRUE(eventually([&] { return center->currentPage()->width() == center->width(); }));
+    const QWidget* page = center->currentPage();
 
     shown.view->selection().setSelectedNode(shown.view->history().currentPath().front().children()[1]);
     EXPECT_TRUE(shown.view->isInspectorPresented());

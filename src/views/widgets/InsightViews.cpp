@@ -348,6 +348,8 @@ void ByKindView::ensureList(Entry& entry) {
     entry.list->setItems(items, inputs_.root, inputs_.selectedPath);
     indent->addWidget(entry.list);
     layout->insertWidget(layout->indexOf(entry.row) + 1, entry.holder);
+    // Shown now: a layout shows a new child of a visible parent only later.
+    entry.holder->show();
 }
 
 void ByKindView::store(DiskInsights::KindBreakdown breakdown) {

@@ -94,9 +94,10 @@ void paintHubBody(QPainter& painter, const SunburstFrameInput& frame) {
     painter.strokePath(disc, QPen(palette.ringHubStroke, 1));
 
     const StyleColors& colors = StyleColors::of(frame.dark);
+    const views::TextMeasurer measure = reference_text::measurer();
     for (const views::HubLine& line :
          views::hubLines(frame.parentName, frame.layout->volumeName, frame.displayedUsedBytes,
-                         frame.layout->totalCapacityBytes)) {
+                         frame.layout->totalCapacityBytes, &measure)) {
         const reference_text::Style style{line.fontSize, reference_text::qtWeight(line.weight),
                                           colors.text(line.role), line.letterSpacing, line.isFigure};
         reference_text::drawCentered(painter, QPointF(c.x(), c.y() + line.centerY * s),
@@ -171,7 +172,6 @@ void paintSunburst(QPainter& painter, const SunburstFrameInput& frame) {
     const std::vector<SunburstSegment>& arcs = *frame.displayed;
     const QPointF c = frame.center;
     const double s = frame.scale;
-    const Theme::Palette& palette = Theme::palette(frame.dark);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
 
@@ -191,15 +191,7 @@ void paintSunburst(QPainter& painter, const SunburstFrameInput& frame) {
         painter.fillPath(paths[i], sunburstArcColor(arcs[i], boost));
     }
 
-    if (!combined.isEmpty()) {
-        QLinearGradient gloss(QPointF(c.x(), c.y() - kOuterRadius * s),
-                              QPointF(c.x(), c.y() + kOuterRadius * s));
-        gloss.setColorAt(0, palette.ringGlossTop);
-        gloss.setColorAt(0.46, withAlpha(palette.ringGlossTop, 0));
-        gloss.setColorAt(0.68, withAlpha(palette.ringGlossBottom, 0));
-        gloss.setColorAt(1, palette.ringGlossBottom);
-        painter.fillPath(combined, gloss);
-    }
+    if (!combined.isEmpty()) painter.fillPath(combined, glossGradient(frame));
 
     if (views::isCapacityGaugeShown(layout, frame.showsCapacityGauge))
         paintGauge(painter, layout, c, s, frame.dark);
