@@ -403,12 +403,53 @@ QColor bandColor(DiskInsights::AgeBand band, const StyleColors& colors) {
 } // namespace
 
 AgeBar::AgeBar(QWidget* parent) : QWidget(parent) {
-    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
+}
+
+namespace {
+qreal legendLineHeight() {
+    return reference_text::measure(QStringLiteral("0"), kLegendSize, QFont::Medium).height();
+}
+constexpr qreal kLegendLineSpacing = 4;
+} // namespace
+
+std::vector<QPointF> AgeBar::legendOrigins(qreal width) const {
+    // Entries run left to right and continue on a further line where the width ends, so no
+    // band's size is ever cut off.
+    std::vector<QPointF> origins;
+    qreal x = 0;
+    qreal y = kStripHeight + 8;
+    for (const auto& segment : segments_) {
+        const qreal entry = legendEntryWidth(segment);
+        if (x > 0 && x + entry > width) {
+            x = 0;
+            y += legendLineHeight() + kLegendLineSpacing;
+        }
+        origins.emplace_back(x, y);
+        x += entry + kLegendSpacing;
+    }
+    return origins;
+}
+
+qreal AgeBar::legendEntryWidth(const views::insight::AgeSegment& segment) const {
+    const reference_text::Style labelStyle{kLegendSize, QFont::Normal, {}, 0, false};
+    const reference_text::Style sizeStyle{kLegendSize, QFont::Medium, {}, 0, true};
+    return kLegendDot + kLegendGap +
+           reference_text::width(qt(texts::ageBandLabel(segment.band)), labelStyle) + kLegendGap +
+           reference_text::width(qt(formatByteCount(std::max<int64_t>(segment.bytes, 0))), sizeStyle);
+}
+
+int AgeBar::heightForWidth(int width) const {
+    const auto origins = legendOrigins(width);
+    const qreal bottom =
+        origins.empty() ? kStripHeight + 8 + legendLineHeight() : origins.back().y() + legendLineHeight();
+    return static_cast<int>(std::ceil(bottom));
 }
 
 QSize AgeBar::sizeHint() const {
-    const qreal legend = reference_text::measure(QStringLiteral("0"), kLegendSize, QFont::Medium).height();
-    return {300, static_cast<int>(std::ceil(kStripHeight + 8 + legend))};
+    return {300, heightForWidth(width() > 0 ? width() : 300)};
 }
 
 QSize AgeBar::minimumSizeHint() const {
@@ -424,7 +465,13 @@ void AgeBar::setBreakdown(const DiskInsights::AgeBreakdown& breakdown) {
                      qt(formatByteCount(std::max<int64_t>(segment.bytes, 0)));
     // One element for assistive technology: the bands and their sizes in order.
     setAccessibleName(parts.join(QStringLiteral(", ")));
+    updateGeometry();
     update();
+}
+
+void AgeBar::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (heightForWidth(width()) != height()) updateGeometry();
 }
 
 QRectF AgeBar::stripRect() const {
@@ -457,11 +504,12 @@ void AgeBar::paintEvent(QPaintEvent*) {
     }
     painter.restore();
 
-    const qreal top = kStripHeight + 8;
-    const qreal lineHeight =
-        reference_text::measure(QStringLiteral("0"), kLegendSize, QFont::Medium).height();
-    qreal x = 0;
-    for (const auto& segment : segments_) {
+    const auto origins = legendOrigins(width());
+    const qreal lineHeight = legendLineHeight();
+    for (size_t i = 0; i < segments_.size(); ++i) {
+        const auto& segment = segments_[i];
+        qreal x = origins[i].x();
+        const qreal top = origins[i].y();
         painter.setPen(Qt::NoPen);
         painter.setBrush(bandColor(segment.band, colors));
         painter.drawEllipse(QRectF(x, top + (lineHeight - kLegendDot) / 2, kLegendDot, kLegendDot));
@@ -473,7 +521,6 @@ void AgeBar::paintEvent(QPaintEvent*) {
         const QString size = qt(formatByteCount(std::max<int64_t>(segment.bytes, 0)));
         const reference_text::Style sizeStyle{kLegendSize, QFont::Medium, colors.primary, 0, true};
         reference_text::drawAt(painter, {x, top}, size, sizeStyle);
-        x += reference_text::width(size, sizeStyle) + kLegendSpacing;
     }
 }
 

@@ -159,13 +159,21 @@ public:
     std::vector<QRectF> segmentRects() const;
     QRectF stripRect() const;
 
+    // Where each legend entry starts at `width`: a further line where the width ends.
+    std::vector<QPointF> legendOrigins(qreal width) const;
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    qreal legendEntryWidth(const views::insight::AgeSegment& segment) const;
+
     std::vector<views::insight::AgeSegment> segments_;
     int64_t totalBytes_ = 0;
 };

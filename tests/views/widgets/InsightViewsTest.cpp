@@ -331,6 +331,20 @@ TEST(UntouchedScreen, TheAgeBarDropsEmptyBandsAndNamesTheRestForAssistiveTechnol
     EXPECT_EQ(rects[0].width(), 2);
     EXPECT_EQ(rects[1].left(), 4);
     EXPECT_TRUE(bar.accessibleName().startsWith("Over 5 years "));
+
+    // A narrow bar carries its legend on as many lines as it needs, never past its width.
+    DiskInsights::AgeBreakdown all;
+    for (const auto band : DiskInsights::allAgeBands())
+        all.bytesByBand[band] = 123'456'789;
+    all.totalBytes = 5 * 123'456'789LL;
+    bar.setBreakdown(all);
+    const auto wide = bar.legendOrigins(2000);
+    const auto narrow = bar.legendOrigins(150);
+    EXPECT_EQ(wide.back().y(), wide.front().y());
+    EXPECT_GT(narrow.back().y(), narrow.front().y());
+    EXPECT_GT(bar.heightForWidth(150), bar.heightForWidth(2000));
+    for (const auto& origin : narrow)
+        EXPECT_LT(origin.x(), 150);
     EXPECT_TRUE(bar.accessibleName().contains(", Past year "));
 }
 
