@@ -8,6 +8,7 @@
 // folders of 50,000 entries, deep chains, a few large images), plus a folder of 100,000 hard-link
 // children, which folding never pools.
 #include "DiskViewsBench.hpp"
+#include "InsightBench.hpp"
 #include "Rng.hpp"
 #include "app/CenterView.hpp"
 #include "app/state/AppSettings.hpp"
@@ -296,5 +297,7 @@ int main(int argc, char** argv) {
     std::cout << "main-thread stalls (timer every 5 ms):\n";
     for (const auto& [name, ms] : stalls)
         print(name, double(ms), 50);
+    std::cout << std::endl;
+    bench::runInsightBench();
     return 0;
 }
