@@ -1,6 +1,7 @@
 #include "app/VolumePickerView.hpp"
 
 #include "app/Motion.hpp"
+#include "app/ui/ColorOpacity.hpp"
 #include "app/ui/Painting.hpp"
 #include "app/ui/Symbols.hpp"
 #include "app/ui/Theme.hpp"
@@ -53,11 +54,6 @@ QFont headlineFont() {
 }
 QFont introductionFont() {
     return Theme::uiFont(12.5);
-}
-
-QColor withOpacity(QColor color, qreal opacity) {
-    color.setAlphaF(float(color.alphaF() * opacity));
-    return color;
 }
 
 qreal lineHeight(const QFont& font) {
