@@ -6,6 +6,10 @@
 #include "app/MainTopBar.hpp"
 #include "app/Motion.hpp"
 #include "app/Placeholders.hpp"
+#include "app/ReclaimDialogPresenter.hpp"
+#include "app/state/ApplicationsState.hpp"
+#include "applications/view/ApplicationsView.hpp"
+#include "platform/desktop/FileViewer.hpp"
 #include "app/ScanScreenText.hpp"
 #include "app/ScanScreens.hpp"
 #include "app/SystemDataAwaitingScanView.hpp"
@@ -35,6 +39,15 @@ constexpr int kInspectorWidth = 302;
 constexpr int kInspectorInset = 334;
 constexpr int kInspectorMargin = 16;
 
+// The Applications panels show their items through the desktop's file manager.
+RevealItems revealInFileManager(QObject* owner) {
+    platform::FileViewer* viewer = platform::FileViewer::system(owner);
+    return [viewer](const std::vector<std::string>& paths) {
+        for (const std::string& path : paths)
+            viewer->reveal(path);
+    };
+}
+
 } // namespace
 
 ContentView::Host ContentView::Host::system() {
@@ -53,7 +66,10 @@ ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Ho
           contentArea_)),
       systemDataAwaiting_(new SystemDataAwaitingScanView(contentArea_)),
       systemDataReading_(new ReadingSystemDataView(contentArea_)),
-      applications_(new PlaceholderView("ApplicationsView", {}, contentArea_)),
+      applicationsState_(new ApplicationsState(options_.arguments, this)),
+      reclaimPresenter_(std::make_unique<ReclaimDialogPresenter>()),
+      applications_(new ApplicationsView(*applicationsState_, *reclaimPresenter_, revealInFileManager(this),
+                                         contentArea_)),
       inspector_(new PlaceholderView("InspectorView", {}, contentArea_)),
       inspectorMotion_(new QVariantAnimation(this)) {
     // The content's own minimum: the window adds its menu bar to it.

@@ -9,12 +9,16 @@
 
 class QVariantAnimation;
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 namespace quillmere {
 
 class AppSettings;
+class ApplicationsState;
+class ApplicationsView;
+class ReclaimPresenter;
 class BottomPathBar;
 class CenterView;
 class MainTopBar;
@@ -44,6 +48,8 @@ public:
     ~ContentView() override;
 
     NavigationHistory& history() { return *history_; }
+    ApplicationsState& applicationsState() { return *applicationsState_; }
+    ApplicationsView& applicationsView() { return *applications_; }
     ScanState& scanState() { return *scanState_; }
     SelectionState& selection() { return *selection_; }
     AppSection section() const { return section_; }
@@ -113,7 +119,9 @@ private:
     VolumePickerView* picker_ = nullptr;
     SystemDataAwaitingScanView* systemDataAwaiting_;
     ReadingSystemDataView* systemDataReading_;
-    PlaceholderView* applications_;
+    ApplicationsState* applicationsState_;
+    std::unique_ptr<ReclaimPresenter> reclaimPresenter_;
+    ApplicationsView* applications_;
     PlaceholderView* inspector_;
     // How far the details panel is in: 0 out of sight, 1 in place; it slides and fades between.
     double inspectorShown_ = 0;
