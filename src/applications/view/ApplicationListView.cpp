@@ -154,10 +154,14 @@ void ApplicationListView::activate(int index) {
     if (index < 0 || index >= static_cast<int>(lines_.size())) return;
     const Line line = lines_[index];
     focusedLine_ = index;
-    if (line.kind == Line::Kind::appRow)
-        emit appSelected(content_.rows[line.index].app.path);
-    else if (line.kind == Line::Kind::orphanRow)
-        emit orphanGroupSelected(content_.orphanGroups[line.index].id());
+    // Copies: selecting changes the state, which replaces the content the row came from.
+    if (line.kind == Line::Kind::appRow) {
+        const std::string path = content_.rows[line.index].app.path;
+        emit appSelected(path);
+    } else if (line.kind == Line::Kind::orphanRow) {
+        const std::string id = content_.orphanGroups[line.index].id();
+        emit orphanGroupSelected(id);
+    }
     viewport()->update();
 }
 
