@@ -65,7 +65,7 @@ public:
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         setMinimumHeight(28);
         setCursor(Qt::PointingHandCursor);
-        setFont(Theme::uiFont(13, QFont::Medium));
+        setFont(Theme::uiFont(12.5, QFont::Medium));
     }
 
 protected:
@@ -91,15 +91,15 @@ protected:
             if (!isEnabled()) text = palette.ink3;
         }
         const QFontMetricsF metrics(font());
-        const qreal symbolSide = Symbols::boxSide(13);
-        const qreal contentWidth = symbolSide + 6 + metrics.horizontalAdvance(this->text());
+        const qreal symbolSide = Symbols::boxSide(12);
+        const qreal room = width() - 16 - symbolSide - 5;
+        const QString shown = metrics.elidedText(this->text(), Qt::ElideRight, room);
+        const qreal contentWidth = symbolSide + 5 + metrics.horizontalAdvance(shown);
         const qreal left = std::max(8.0, (width() - contentWidth) / 2);
-        Symbols::draw(painter, QRectF(left, (height() - symbolSide) / 2, symbolSide, symbolSide), symbol_, text, 13);
+        Symbols::draw(painter, QRectF(left, (height() - symbolSide) / 2, symbolSide, symbolSide), symbol_, text, 12);
         painter.setPen(text);
         painter.setFont(font());
-        painter.drawText(QRectF(left + symbolSide + 6, 0, width() - left - symbolSide - 14, height()),
-                         Qt::AlignLeft | Qt::AlignVCenter,
-                         metrics.elidedText(this->text(), Qt::ElideMiddle, width() - left - symbolSide - 14));
+        painter.drawText(QRectF(left + symbolSide + 5, 0, room, height()), Qt::AlignLeft | Qt::AlignVCenter, shown);
         if (painting::showsFocusRing(this)) {
             painter.setPen(QPen(Theme::accent(this), 1.5));
             painter.setBrush(Qt::NoBrush);
