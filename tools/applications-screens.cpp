@@ -54,7 +54,8 @@ public:
         : disk_(environment(root)), stall_(stallDiscovery), delay_(sizingDelay) {}
     static ApplicationEnvironment environment(const std::string& root) {
         ApplicationRoots roots{.systemRoot = root, .home = root + "/Users/ann"};
-        return ApplicationEnvironment{.roots = roots, .protection = ApplicationEnvironment::protectionFor(roots)};
+        return ApplicationEnvironment{.roots = roots,
+                                      .protection = ApplicationEnvironment::protectionFor(roots)};
     }
     std::vector<std::string> applicationFolders(const std::string& home) const override {
         return disk_.applicationFolders(home);

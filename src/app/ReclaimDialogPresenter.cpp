@@ -24,15 +24,17 @@ QString describe(const ReclaimDialogPresenter::Plan& plan) {
     QString text;
     int64_t total = 0;
     const auto line = [&](const FileNode& node) {
-        text += QString::fromStdString(std::string(node.name()) + " — " + formatByteCount(node.allocatedSize()) + "\n");
+        text += QString::fromStdString(std::string(node.name()) + " — " +
+                                       formatByteCount(node.allocatedSize()) + "\n");
         total += node.allocatedSize();
     };
     if (plan.bundle) line(*plan.bundle);
     for (const FileNode& node : plan.items)
         line(node);
     for (const std::string& name : plan.keptNames)
-        text += QString::fromStdString(name + " — another application also uses that content, so it isn’t going "
-                                              "anywhere and isn’t in the total.\n");
+        text +=
+            QString::fromStdString(name + " — another application also uses that content, so it isn’t going "
+                                          "anywhere and isn’t in the total.\n");
     return text + QString::fromStdString("\nMoves " + formatByteCount(total) + " to the Trash.");
 }
 
@@ -58,7 +60,8 @@ ReclaimDialogPresenter::Plan ReclaimDialogPresenter::plan(const ApplicationRecla
         plan.bundle = nodeFor(uninstall->app.name, bundlePath, bundleBytes);
         seen.insert(bundlePath);
         for (const LeftoverItem& item : uninstall->attribution.items) {
-            if (item.group == LeftoverItem::Group::application || !uninstall->tickedPaths.contains(item.path)) continue;
+            if (item.group == LeftoverItem::Group::application || !uninstall->tickedPaths.contains(item.path))
+                continue;
             if (item.sharedWithAppName)
                 plan.keptNames.push_back(item.name);
             else
@@ -119,7 +122,8 @@ void ReclaimDialogPresenter::present(QWidget* window, ApplicationReclaimTarget t
                                          .arg(outcome.succeeded.size())
                                          .arg(plan.items.size() + (plan.bundle ? 1 : 0));
                     for (const Reclaimer::ItemFailure& failure : outcome.failures)
-                        result += QString::fromStdString("\n" + std::string(failure.node.name()) + ": " + failure.reason);
+                        result += QString::fromStdString("\n" + std::string(failure.node.name()) + ": " +
+                                                         failure.reason);
                     body->setText(result);
                     buttons->clear();
                     QPushButton* done = buttons->addButton("Done", QDialogButtonBox::AcceptRole);

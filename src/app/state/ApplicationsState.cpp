@@ -318,7 +318,8 @@ void ApplicationsState::applyAppRemoval(const std::string& appPath) {
     }
 }
 
-void ApplicationsState::applyItemRemoval(const std::string& appPath, const std::set<std::string>& removedPaths) {
+void ApplicationsState::applyItemRemoval(const std::string& appPath,
+                                         const std::set<std::string>& removedPaths) {
     if (removedPaths.empty()) return;
     PathSet removed;
     for (const std::string& path : removedPaths)
@@ -331,8 +332,8 @@ void ApplicationsState::applyItemRemoval(const std::string& appPath, const std::
     bool changedList = false;
     for (auto& [path, attribution] : attributions_)
         if (pathsEqual(path, appPath)) changedList = prune(attribution) || changedList;
-    const bool changedDropped = droppedApp_ && droppedAppAttribution_ && pathsEqual(droppedApp_->path, appPath) &&
-                                prune(*droppedAppAttribution_);
+    const bool changedDropped = droppedApp_ && droppedAppAttribution_ &&
+                                pathsEqual(droppedApp_->path, appPath) && prune(*droppedAppAttribution_);
     if (changedList) emit attributionsChanged();
     if (changedDropped) emit droppedAppAttributionChanged();
 }
@@ -343,7 +344,8 @@ void ApplicationsState::attributeApart(const InstalledApp& app, QObject* receive
     QPointer<QObject> target(receiver);
     workerPool().start([work, app, installedApps = apps_, target, onDone = std::move(onDone)] {
         if (work->cancellation->isCancelled()) return;
-        std::optional<LeftoverAttribution> attribution = attributeSafely(*work->services, app, installedApps, work->home);
+        std::optional<LeftoverAttribution> attribution =
+            attributeSafely(*work->services, app, installedApps, work->home);
         if (!attribution) return;
         work->post([target, onDone, attribution = std::move(*attribution)](ApplicationsState&) {
             if (target) onDone(attribution);

@@ -16,15 +16,21 @@ std::string orphanSectionTail(int64_t totalBytes, int64_t placeCount) {
            " whose app is gone. Quillmere is guessing; nothing is ticked by default.";
 }
 
-std::string itemCount(int64_t count) { return std::to_string(count) + " item" + plural(count); }
+std::string itemCount(int64_t count) {
+    return std::to_string(count) + " item" + plural(count);
+}
 
-std::string placeCount(int64_t count) { return "in " + std::to_string(count) + " place" + plural(count); }
+std::string placeCount(int64_t count) {
+    return "in " + std::to_string(count) + " place" + plural(count);
+}
 
 std::string removingCount(int64_t ticked, int64_t total) {
     return "Removing " + std::to_string(ticked) + " of " + std::to_string(total) + " items";
 }
 
-std::string uninstallButton(std::string_view appName) { return "Uninstall " + std::string(appName) + "…"; }
+std::string uninstallButton(std::string_view appName) {
+    return "Uninstall " + std::string(appName) + "…";
+}
 
 std::string clearCachesButton(int64_t cacheBytes) {
     return "Clear " + formatByteCount(std::max<int64_t>(cacheBytes, 0)) + " of caches…";
@@ -38,7 +44,9 @@ std::string notInstalledLine(int64_t entryCount) {
     return "Not installed · " + std::to_string(entryCount) + " folder" + plural(entryCount) + " left behind";
 }
 
-std::string selectedCount(int64_t count) { return std::to_string(count) + " selected"; }
+std::string selectedCount(int64_t count) {
+    return std::to_string(count) + " selected";
+}
 
 std::string versionAndDeveloper(const std::string* version, const std::string* developer) {
     std::string line;

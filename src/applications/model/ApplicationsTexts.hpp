@@ -10,7 +10,8 @@ namespace quillmere::texts {
 
 inline constexpr std::string_view kFindingApplications = "Finding your applications…";
 inline constexpr std::string_view kInstalledHeading = "INSTALLED";
-inline constexpr std::string_view kInstalledHeadingTail = "  —  bundle plus everything it left around your disk";
+inline constexpr std::string_view kInstalledHeadingTail =
+    "  —  bundle plus everything it left around your disk";
 inline constexpr std::string_view kSearchPlaceholder = "Search by name or developer";
 inline constexpr std::string_view kReallyTakingUp = "Really taking up";
 inline constexpr std::string_view kFinderSays = "Finder says";
@@ -38,14 +39,17 @@ inline constexpr std::string_view kProtectedCalloutRest =
 
 inline constexpr std::string_view kGuessBold = "This is a guess.";
 inline constexpr std::string_view kGuessMatch = " These files match the name ";
-inline constexpr std::string_view kGuessTail = ", and no installed app claims them. Read them before you tick them.";
+inline constexpr std::string_view kGuessTail =
+    ", and no installed app claims them. Read them before you tick them.";
 inline constexpr std::string_view kReadyToDelete = "ready to delete";
 inline constexpr std::string_view kNothingTicked = "nothing ticked";
 inline constexpr std::string_view kNothingSelected = "Nothing selected";
 inline constexpr std::string_view kDeleteSelected = "Delete selected…";
 
 // "s" unless `count` is exactly 1.
-inline std::string plural(int64_t count) { return count == 1 ? "" : "s"; }
+inline std::string plural(int64_t count) {
+    return count == 1 ? "" : "s";
+}
 
 std::string noMatch(std::string_view searchText);
 std::string orphanSectionTail(int64_t totalBytes, int64_t placeCount);

@@ -38,7 +38,8 @@ void toggleTick(const LeftoverItem& item, TickOverrides& overrides) {
     overrides[item.path] = !isTicked(item, overrides);
 }
 
-std::vector<LeftoverItem> tickedItems(const LeftoverAttribution& attribution, const TickOverrides& overrides) {
+std::vector<LeftoverItem> tickedItems(const LeftoverAttribution& attribution,
+                                      const TickOverrides& overrides) {
     std::vector<LeftoverItem> ticked;
     for (const LeftoverItem& item : attribution.items)
         if (isTicked(item, overrides)) ticked.push_back(item);
@@ -93,7 +94,8 @@ bool removedBundle(const std::vector<std::string>& removedPaths, const Installed
         for (const LeftoverItem& item : attribution->items)
             if (item.group == Group::application) bundlePaths.push_back(item.path);
     return std::ranges::any_of(removedPaths, [&](const std::string& removed) {
-        return std::ranges::any_of(bundlePaths, [&](const std::string& bundle) { return pathsEqual(removed, bundle); });
+        return std::ranges::any_of(bundlePaths,
+                                   [&](const std::string& bundle) { return pathsEqual(removed, bundle); });
     });
 }
 
@@ -110,7 +112,8 @@ std::optional<std::string> dominantLeftoverCaption(const ApplicationRow& row) {
         if (item.group != Group::application && (!largest || item.allocatedSize > largest->allocatedSize))
             largest = &item;
     if (!largest) return std::nullopt;
-    if (static_cast<double>(largest->allocatedSize) / static_cast<double>(leftover) < 0.6) return std::nullopt;
+    if (static_cast<double>(largest->allocatedSize) / static_cast<double>(leftover) < 0.6)
+        return std::nullopt;
     return "mostly " + largest->name;
 }
 
@@ -161,7 +164,9 @@ std::set<std::string> tickedPaths(const OrphanLeftoverGroup& group, const TickOv
     return paths;
 }
 
-std::string orphanTitle(const OrphanLeftoverGroup& group) { return group.guessedAppName.value_or(group.evidence); }
+std::string orphanTitle(const OrphanLeftoverGroup& group) {
+    return group.guessedAppName.value_or(group.evidence);
+}
 
 bool isWebsiteData(const LeftoverItem& item) {
     static constexpr std::array<std::string_view, 3> kFolders{"WebKit", "HTTPStorages", "Cookies"};
@@ -198,9 +203,9 @@ bool looksLikeApplication(std::string_view path) {
     while (path.size() > 1 && path.ends_with('/'))
         path.remove_suffix(1);
     const std::string_view extension = extensionOf(path);
-    return extension.size() == 3 && std::ranges::equal(extension, std::string_view("app"), [](char a, char b) {
-               return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b;
-           });
+    return extension.size() == 3 &&
+           std::ranges::equal(extension, std::string_view("app"),
+                              [](char a, char b) { return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b; });
 }
 
 bool isInspectableApplication(std::string_view path) {

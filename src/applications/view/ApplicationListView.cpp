@@ -9,6 +9,7 @@
 #include "scan/Format.hpp"
 
 #include <QDateTime>
+#include <QEvent>
 #include <QKeyEvent>
 #include <QLocale>
 #include <QPainter>
@@ -22,8 +23,12 @@ constexpr qreal kHeaderHeight = 18;
 constexpr qreal kOrphanHeaderHeight = 10 + 30;
 constexpr qreal kValueColumn = 140;
 
-QString qs(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-QString bytesText(int64_t bytes) { return QString::fromStdString(formatByteCount(std::max<int64_t>(bytes, 0))); }
+QString qs(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+QString bytesText(int64_t bytes) {
+    return QString::fromStdString(formatByteCount(std::max<int64_t>(bytes, 0)));
+}
 
 QColor withAlpha(QColor color, qreal alpha) {
     color.setAlphaF(static_cast<float>(alpha));
@@ -53,8 +58,8 @@ void paintSelection(QPainter& painter, const QRectF& rect) {
 }
 
 // Draws `text` elided on the right within `width`, its baseline at `baseline`; returns its width.
-qreal drawLine(QPainter& painter, const QFont& font, const QColor& color, qreal x, qreal baseline, qreal width,
-               const QString& text) {
+qreal drawLine(QPainter& painter, const QFont& font, const QColor& color, qreal x, qreal baseline,
+               qreal width, const QString& text) {
     const QFontMetricsF metrics(font);
     const QString shown = metrics.elidedText(text, Qt::ElideRight, std::max(width, 0.0));
     painter.setFont(font);
@@ -119,10 +124,14 @@ void ApplicationListView::relayout() {
         }
     }
     contentHeight_ = y;
-    const auto isRow = [](const Line& line) { return line.kind == Line::Kind::appRow || line.kind == Line::Kind::orphanRow; };
-    if (focusedLine_ >= static_cast<int>(lines_.size()) || (focusedLine_ >= 0 && !isRow(lines_[focusedLine_])))
+    const auto isRow = [](const Line& line) {
+        return line.kind == Line::Kind::appRow || line.kind == Line::Kind::orphanRow;
+    };
+    if (focusedLine_ >= static_cast<int>(lines_.size()) ||
+        (focusedLine_ >= 0 && !isRow(lines_[focusedLine_])))
         focusedLine_ = -1;
     verticalScrollBar()->setPageStep(viewport()->height());
+    verticalScrollBar()->setSingleStep(16);
     verticalScrollBar()->setRange(0, std::max(0, qCeil(contentHeight_) - viewport()->height()));
 }
 
@@ -132,10 +141,8 @@ void ApplicationListView::resizeEvent(QResizeEvent* event) {
 }
 
 bool ApplicationListView::viewportEvent(QEvent* event) {
-    if (event->type() == QEvent::Wheel) {
-        // No scroll bar is shown, but the wheel still scrolls.
-        return QAbstractScrollArea::viewportEvent(event);
-    }
+    // The scroll range follows the viewport's own size, which settles after the area's.
+    if (event->type() == QEvent::Resize) relayout();
     return QAbstractScrollArea::viewportEvent(event);
 }
 
@@ -194,14 +201,19 @@ void ApplicationListView::ensureVisible(int index) {
 
 void ApplicationListView::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
-    case Qt::Key_Down: moveFocus(1); return;
-    case Qt::Key_Up: moveFocus(-1); return;
+    case Qt::Key_Down:
+        moveFocus(1);
+        return;
+    case Qt::Key_Up:
+        moveFocus(-1);
+        return;
     case Qt::Key_Space:
     case Qt::Key_Return:
     case Qt::Key_Enter:
         if (focusedLine_ >= 0) activate(focusedLine_);
         return;
-    default: QAbstractScrollArea::keyPressEvent(event);
+    default:
+        QAbstractScrollArea::keyPressEvent(event);
     }
 }
 
@@ -235,8 +247,8 @@ void ApplicationListView::paintCentred(QPainter& painter, const QString& text, b
     }
     painter.setFont(font);
     painter.setPen(palette.ink2);
-    painter.drawText(QRectF(space.left(), y, space.width(), textBounds.height()), Qt::AlignHCenter | Qt::TextWordWrap,
-                     text);
+    painter.drawText(QRectF(space.left(), y, space.width(), textBounds.height()),
+                     Qt::AlignHCenter | Qt::TextWordWrap, text);
 }
 
 void ApplicationListView::paintHeader(QPainter& painter, const QRectF& rect) {
@@ -289,7 +301,8 @@ void ApplicationListView::paintAppRow(QPainter& painter, const QRectF& rect, con
     const Theme::Palette& palette = Theme::palette(this);
     if (selected) paintSelection(painter, rect);
     const QRectF inner = rect.adjusted(10, 8, -10, -8);
-    IconTile::paint(painter, QRectF(inner.left(), inner.center().y() - 15, 30, 30), icons_.tile(QString::fromStdString(row.app.path)));
+    IconTile::paint(painter, QRectF(inner.left(), inner.center().y() - 15, 30, 30),
+                    icons_.tile(QString::fromStdString(row.app.path)));
 
     const qreal textLeft = inner.left() + 30 + 12;
     const qreal valueLeft = inner.right() - kValueColumn;
@@ -307,20 +320,23 @@ void ApplicationListView::paintAppRow(QPainter& painter, const QRectF& rect, con
         badge = qs(texts::kBuiltIn);
         badgeWidth = QFontMetricsF(badgeFont).horizontalAdvance(badge) + 12;
     }
-    const qreal nameWidth = drawLine(painter, nameFont, palette.ink, textLeft, nameBaseline,
-                                     textWidth - (badgeWidth > 0 ? badgeWidth + 6 : 0), QString::fromStdString(row.app.name));
+    const qreal nameWidth =
+        drawLine(painter, nameFont, palette.ink, textLeft, nameBaseline,
+                 textWidth - (badgeWidth > 0 ? badgeWidth + 6 : 0), QString::fromStdString(row.app.name));
     if (!badge.isEmpty()) {
         const QFontMetricsF metrics(badgeFont);
-        const QRectF capsule(textLeft + nameWidth + 6, nameBaseline - QFontMetricsF(nameFont).ascent() +
-                                                        (nameHeight - metrics.height() - 4) / 2,
+        const QRectF capsule(textLeft + nameWidth + 6,
+                             nameBaseline - QFontMetricsF(nameFont).ascent() +
+                                 (nameHeight - metrics.height() - 4) / 2,
                              badgeWidth, metrics.height() + 4);
         paintCapsule(painter, capsule, withAlpha(palette.ink, 0.08));
         painter.setFont(badgeFont);
         painter.setPen(palette.ink3);
         painter.drawText(capsule, Qt::AlignCenter, badge);
     }
-    drawLine(painter, subtitleFont, palette.ink2, textLeft, blockTop + nameHeight + 2 + QFontMetricsF(subtitleFont).ascent(),
-             textWidth, QString::fromStdString(applicationSubtitle(row)));
+    drawLine(painter, subtitleFont, palette.ink2, textLeft,
+             blockTop + nameHeight + 2 + QFontMetricsF(subtitleFont).ascent(), textWidth,
+             QString::fromStdString(applicationSubtitle(row)));
 
     // Size and bar.
     QFont valueFont = Theme::uiFont(13.5, QFont::DemiBold);
@@ -328,20 +344,22 @@ void ApplicationListView::paintAppRow(QPainter& painter, const QRectF& rect, con
     const qreal valueTop = inner.center().y() - (valueMetrics.height() + 5 + 5) / 2;
     painter.setFont(valueFont);
     painter.setPen(palette.ink);
-    painter.drawText(QRectF(valueLeft, valueTop, kValueColumn, valueMetrics.height()), Qt::AlignRight | Qt::AlignVCenter,
-                     bytesText(combinedTotal(row)));
+    painter.drawText(QRectF(valueLeft, valueTop, kValueColumn, valueMetrics.height()),
+                     Qt::AlignRight | Qt::AlignVCenter, bytesText(combinedTotal(row)));
     const QRectF bar(valueLeft, valueTop + valueMetrics.height() + 5, kValueColumn, 5);
     paintCapsule(painter, bar, withAlpha(palette.ink, 0.06));
     const qreal bundle = barWidth(bar.width(), row.app.allocatedSize, content_.maxCombinedTotal);
     const int64_t leftover = leftoverBytes(row);
     paintCapsule(painter, QRectF(bar.left(), bar.top(), bundle, 5), Theme::applicationTint());
     if (leftover >= 1)
-        paintCapsule(painter, QRectF(bar.left() + bundle + 1.5, bar.top(), barWidth(bar.width(), leftover, content_.maxCombinedTotal), 5),
+        paintCapsule(painter,
+                     QRectF(bar.left() + bundle + 1.5, bar.top(),
+                            barWidth(bar.width(), leftover, content_.maxCombinedTotal), 5),
                      leftoverGradient(bar));
 }
 
-void ApplicationListView::paintOrphanRow(QPainter& painter, const QRectF& rect, const OrphanLeftoverGroup& group,
-                                         bool selected) {
+void ApplicationListView::paintOrphanRow(QPainter& painter, const QRectF& rect,
+                                         const OrphanLeftoverGroup& group, bool selected) {
     const Theme::Palette& palette = Theme::palette(this);
     const bool dark = Theme::isDark(this);
     if (selected) paintSelection(painter, rect);
@@ -362,16 +380,18 @@ void ApplicationListView::paintOrphanRow(QPainter& painter, const QRectF& rect, 
     const QFont chipFont = Theme::uiFont(9.5, QFont::DemiBold);
     const QFontMetricsF chipMetrics(chipFont);
     const qreal chipWidth = chipMetrics.horizontalAdvance(chip) + 12;
-    const qreal titleWidth = drawLine(painter, nameFont, palette.ink, textLeft, nameBaseline, textWidth - chipWidth - 6,
-                                      QString::fromStdString(orphanTitle(group)));
-    const QRectF capsule(textLeft + titleWidth + 6, blockTop + (nameHeight - chipMetrics.height() - 4) / 2, chipWidth,
-                         chipMetrics.height() + 4);
-    paintCapsule(painter, capsule, unmatched ? withAlpha(palette.ink, 0.08) : withAlpha(Theme::accent(dark), 0.16));
+    const qreal titleWidth = drawLine(painter, nameFont, palette.ink, textLeft, nameBaseline,
+                                      textWidth - chipWidth - 6, QString::fromStdString(orphanTitle(group)));
+    const QRectF capsule(textLeft + titleWidth + 6, blockTop + (nameHeight - chipMetrics.height() - 4) / 2,
+                         chipWidth, chipMetrics.height() + 4);
+    paintCapsule(painter, capsule,
+                 unmatched ? withAlpha(palette.ink, 0.08) : withAlpha(Theme::accent(dark), 0.16));
     painter.setFont(chipFont);
     painter.setPen(unmatched ? palette.ink2 : Theme::accent(dark));
     painter.drawText(capsule, Qt::AlignCenter, chip);
-    drawLine(painter, captionFont, palette.ink2, textLeft, blockTop + nameHeight + 2 + QFontMetricsF(captionFont).ascent(),
-             textWidth, orphanCaption(group));
+    drawLine(painter, captionFont, palette.ink2, textLeft,
+             blockTop + nameHeight + 2 + QFontMetricsF(captionFont).ascent(), textWidth,
+             orphanCaption(group));
 
     QFont valueFont = Theme::uiFont(13.5, QFont::DemiBold);
     const QFontMetricsF valueMetrics(valueFont);
@@ -379,11 +399,12 @@ void ApplicationListView::paintOrphanRow(QPainter& painter, const QRectF& rect, 
     painter.setFont(valueFont);
     painter.setPen(palette.ink);
     const int64_t bytes = group.totalBytes();
-    painter.drawText(QRectF(valueLeft, valueTop, kValueColumn, valueMetrics.height()), Qt::AlignRight | Qt::AlignVCenter,
-                     bytesText(bytes));
+    painter.drawText(QRectF(valueLeft, valueTop, kValueColumn, valueMetrics.height()),
+                     Qt::AlignRight | Qt::AlignVCenter, bytesText(bytes));
     const QRectF bar(valueLeft, valueTop + valueMetrics.height() + 5, kValueColumn, 5);
     paintCapsule(painter, bar, withAlpha(palette.ink, 0.06));
-    paintCapsule(painter, QRectF(bar.left(), bar.top(), barWidth(bar.width(), bytes, content_.sectionTotalBytes), 5),
+    paintCapsule(painter,
+                 QRectF(bar.left(), bar.top(), barWidth(bar.width(), bytes, content_.sectionTotalBytes), 5),
                  leftoverGradient(bar));
 }
 
@@ -402,8 +423,12 @@ void ApplicationListView::paintEvent(QPaintEvent*) {
         const QRectF rect(0, line.top - offset, width, line.height);
         if (rect.bottom() < 0 || rect.top() > viewport()->height()) continue;
         switch (line.kind) {
-        case Line::Kind::header: paintHeader(painter, rect); break;
-        case Line::Kind::orphanHeader: paintOrphanHeader(painter, rect); break;
+        case Line::Kind::header:
+            paintHeader(painter, rect);
+            break;
+        case Line::Kind::orphanHeader:
+            paintOrphanHeader(painter, rect);
+            break;
         case Line::Kind::appRow: {
             const ApplicationRow& row = content_.rows[line.index];
             paintAppRow(painter, rect, row, isAppRowSelected(row, content_.selectedAppPath));

@@ -70,7 +70,8 @@ private:
     void moveFocus(int step);
     void ensureVisible(int line);
     void paintAppRow(QPainter& painter, const QRectF& rect, const ApplicationRow& row, bool selected);
-    void paintOrphanRow(QPainter& painter, const QRectF& rect, const OrphanLeftoverGroup& group, bool selected);
+    void paintOrphanRow(QPainter& painter, const QRectF& rect, const OrphanLeftoverGroup& group,
+                        bool selected);
     void paintHeader(QPainter& painter, const QRectF& rect);
     void paintOrphanHeader(QPainter& painter, const QRectF& rect);
     void paintCentred(QPainter& painter, const QString& text, bool withSpinner);

@@ -17,9 +17,13 @@
 namespace quillmere {
 namespace {
 
-QString qs(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString qs(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
-QString bytesText(int64_t bytes) { return QString::fromStdString(formatByteCount(std::max<int64_t>(bytes, 0))); }
+QString bytesText(int64_t bytes) {
+    return QString::fromStdString(formatByteCount(std::max<int64_t>(bytes, 0)));
+}
 
 void paintBox(QPainter& painter, const QRectF& rect, qreal radius, const Theme::Palette& palette) {
     painter.fillPath(painting::continuousRoundedRect(rect, radius), palette.fill);
@@ -39,7 +43,9 @@ Spinner::Spinner(qreal side, QWidget* parent) : QWidget(parent), side_(side), ti
     });
 }
 
-QSize Spinner::sizeHint() const { return QSize(qCeil(side_), qCeil(side_)); }
+QSize Spinner::sizeHint() const {
+    return QSize(qCeil(side_), qCeil(side_));
+}
 
 void Spinner::paintArc(QPainter& painter, const QRectF& rect, qreal angle, const QColor& color) {
     painter.save();
@@ -62,10 +68,15 @@ void Spinner::paintEvent(QPaintEvent*) {
              Theme::palette(this).ink2);
 }
 
-void Spinner::showEvent(QShowEvent*) { timer_->start(); }
-void Spinner::hideEvent(QHideEvent*) { timer_->stop(); }
+void Spinner::showEvent(QShowEvent*) {
+    timer_->start();
+}
+void Spinner::hideEvent(QHideEvent*) {
+    timer_->stop();
+}
 
-ApplicationsSummaryStrip::ApplicationsSummaryStrip(QWidget* parent) : QWidget(parent), spinner_(new Spinner(12, this)) {
+ApplicationsSummaryStrip::ApplicationsSummaryStrip(QWidget* parent)
+    : QWidget(parent), spinner_(new Spinner(12, this)) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
@@ -76,7 +87,9 @@ void ApplicationsSummaryStrip::setSummary(const ApplicationsSummary& summary, bo
     update();
 }
 
-QSize ApplicationsSummaryStrip::sizeHint() const { return QSize(300, 11 + 14 + 2 + 22 + 11); }
+QSize ApplicationsSummaryStrip::sizeHint() const {
+    return QSize(300, 11 + 14 + 2 + 22 + 11);
+}
 
 void ApplicationsSummaryStrip::paintEvent(QPaintEvent*) {
     QPainter painter(this);
@@ -131,7 +144,8 @@ void ApplicationsSummaryStrip::paintEvent(QPaintEvent*) {
     column(texts::kApplications, QString::number(summary_.applicationCount), &palette.ink);
 }
 
-SearchField::SearchField(QWidget* parent) : QWidget(parent), edit_(new QLineEdit(this)), clear_(new QToolButton(this)) {
+SearchField::SearchField(QWidget* parent)
+    : QWidget(parent), edit_(new QLineEdit(this)), clear_(new QToolButton(this)) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setFixedHeight(30);
     auto* layout = new QHBoxLayout(this);
@@ -146,7 +160,8 @@ SearchField::SearchField(QWidget* parent) : QWidget(parent), edit_(new QLineEdit
     clear_->setCursor(Qt::ArrowCursor);
     clear_->setFocusPolicy(Qt::TabFocus);
     clear_->hide();
-    connect(edit_, &QLineEdit::textChanged, this, [this](const QString& text) { clear_->setVisible(!text.isEmpty()); });
+    connect(edit_, &QLineEdit::textChanged, this,
+            [this](const QString& text) { clear_->setVisible(!text.isEmpty()); });
     connect(edit_, &QLineEdit::textEdited, this, &SearchField::textEdited);
     connect(clear_, &QToolButton::clicked, this, [this] {
         edit_->clear();
@@ -155,19 +170,26 @@ SearchField::SearchField(QWidget* parent) : QWidget(parent), edit_(new QLineEdit
     restyle();
 }
 
-QString SearchField::text() const { return edit_->text(); }
+QString SearchField::text() const {
+    return edit_->text();
+}
 
 void SearchField::setText(const QString& text) {
     if (edit_->text() != text) edit_->setText(text);
 }
 
-bool SearchField::showsClearButton() const { return !edit_->text().isEmpty(); }
+bool SearchField::showsClearButton() const {
+    return !edit_->text().isEmpty();
+}
 
-QSize SearchField::sizeHint() const { return QSize(240, 30); }
+QSize SearchField::sizeHint() const {
+    return QSize(240, 30);
+}
 
 void SearchField::restyle() {
     const Theme::Palette& palette = Theme::palette(this);
-    edit_->setStyleSheet(QString("QLineEdit { background: transparent; color: %1; }").arg(palette.ink.name(QColor::HexArgb)));
+    edit_->setStyleSheet(
+        QString("QLineEdit { background: transparent; color: %1; }").arg(palette.ink.name(QColor::HexArgb)));
     QPalette editPalette = edit_->palette();
     editPalette.setColor(QPalette::PlaceholderText, palette.ink3);
     edit_->setPalette(editPalette);
@@ -206,12 +228,10 @@ void AppDropOverlay::paintEvent(QPaintEvent*) {
     const QFont bodyFont = Theme::uiFont(12.5);
     const qreal cardWidth = 430;
     const qreal textWidth = cardWidth - 60;
-    const QRectF titleBounds = QFontMetricsF(titleFont).boundingRect(QRectF(0, 0, textWidth, 1000),
-                                                                     Qt::AlignHCenter | Qt::TextWordWrap,
-                                                                     qs(texts::kDropTitle));
-    const QRectF bodyBounds = QFontMetricsF(bodyFont).boundingRect(QRectF(0, 0, textWidth, 1000),
-                                                                   Qt::AlignHCenter | Qt::TextWordWrap,
-                                                                   qs(texts::kDropBody));
+    const QRectF titleBounds = QFontMetricsF(titleFont).boundingRect(
+        QRectF(0, 0, textWidth, 1000), Qt::AlignHCenter | Qt::TextWordWrap, qs(texts::kDropTitle));
+    const QRectF bodyBounds = QFontMetricsF(bodyFont).boundingRect(
+        QRectF(0, 0, textWidth, 1000), Qt::AlignHCenter | Qt::TextWordWrap, qs(texts::kDropBody));
     const qreal tile = 78;
     const qreal cardHeight = 34 + tile + 16 + titleBounds.height() + 16 + bodyBounds.height() + 30;
     const QRectF card(centre.x() - cardWidth / 2, centre.y() - cardHeight / 2, cardWidth, cardHeight);
@@ -234,13 +254,13 @@ void AppDropOverlay::paintEvent(QPaintEvent*) {
     y += tile + 16;
     painter.setFont(titleFont);
     painter.setPen(QColor(244, 243, 248));
-    painter.drawText(QRectF(card.left() + 30, y, textWidth, titleBounds.height()), Qt::AlignHCenter | Qt::TextWordWrap,
-                     qs(texts::kDropTitle));
+    painter.drawText(QRectF(card.left() + 30, y, textWidth, titleBounds.height()),
+                     Qt::AlignHCenter | Qt::TextWordWrap, qs(texts::kDropTitle));
     y += titleBounds.height() + 16;
     painter.setFont(bodyFont);
     painter.setPen(QColor(162, 161, 177));
-    painter.drawText(QRectF(card.left() + 30, y, textWidth, bodyBounds.height()), Qt::AlignHCenter | Qt::TextWordWrap,
-                     qs(texts::kDropBody));
+    painter.drawText(QRectF(card.left() + 30, y, textWidth, bodyBounds.height()),
+                     Qt::AlignHCenter | Qt::TextWordWrap, qs(texts::kDropBody));
 }
 
 } // namespace quillmere

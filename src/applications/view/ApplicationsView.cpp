@@ -35,12 +35,12 @@ std::string firstLocalPath(const QMimeData* mime) {
 ApplicationsView::ApplicationsView(ApplicationsState& state, ReclaimPresenter& presenter, RevealItems reveal,
                                    QWidget* parent)
     : QWidget(parent), state_(state), presenter_(presenter), reveal_(std::move(reveal)),
-      icons_(new AppIconCache(this)), listPane_(new QWidget(this)), listOpacity_(new QGraphicsOpacityEffect(listPane_)),
-      search_(new SearchField(listPane_)), strip_(new ApplicationsSummaryStrip(listPane_)),
-      list_(new ApplicationListView(*icons_, listPane_)), detailHost_(new GlassPanel(this, 14, true)),
-      detailOpacity_(new QGraphicsOpacityEffect(detailHost_)), overlay_(new AppDropOverlay(this)),
-      overlayOpacity_(new QGraphicsOpacityEffect(overlay_)), detailMotion_(new QVariantAnimation(this)),
-      overlayMotion_(new QVariantAnimation(this)) {
+      icons_(new AppIconCache(this)), listPane_(new QWidget(this)),
+      listOpacity_(new QGraphicsOpacityEffect(listPane_)), search_(new SearchField(listPane_)),
+      strip_(new ApplicationsSummaryStrip(listPane_)), list_(new ApplicationListView(*icons_, listPane_)),
+      detailHost_(new GlassPanel(this, 14, true)), detailOpacity_(new QGraphicsOpacityEffect(detailHost_)),
+      overlay_(new AppDropOverlay(this)), overlayOpacity_(new QGraphicsOpacityEffect(overlay_)),
+      detailMotion_(new QVariantAnimation(this)), overlayMotion_(new QVariantAnimation(this)) {
     setAcceptDrops(true);
     search_->lineEdit()->setAcceptDrops(false);
     auto* column = new QVBoxLayout(listPane_);
@@ -79,14 +79,16 @@ ApplicationsView::ApplicationsView(ApplicationsState& state, ReclaimPresenter& p
         layoutPanes();
     });
 
-    connect(search_, &SearchField::textEdited, this, [this](const QString& text) { state_.setSearchText(text.toStdString()); });
+    connect(search_, &SearchField::textEdited, this,
+            [this](const QString& text) { state_.setSearchText(text.toStdString()); });
     connect(list_, &ApplicationListView::appSelected, this, &ApplicationsView::selectApp);
     connect(list_, &ApplicationListView::orphanGroupSelected, this, &ApplicationsView::selectOrphanGroup);
-    for (auto signal : {&ApplicationsState::appsChanged, &ApplicationsState::attributionsChanged,
-                        &ApplicationsState::isInventoryCompleteChanged, &ApplicationsState::isAttributionCompleteChanged,
-                        &ApplicationsState::orphanGroupsChanged, &ApplicationsState::selectedAppPathChanged,
-                        &ApplicationsState::selectedOrphanGroupIDChanged, &ApplicationsState::searchTextChanged,
-                        &ApplicationsState::droppedAppChanged, &ApplicationsState::droppedAppAttributionChanged})
+    for (auto signal :
+         {&ApplicationsState::appsChanged, &ApplicationsState::attributionsChanged,
+          &ApplicationsState::isInventoryCompleteChanged, &ApplicationsState::isAttributionCompleteChanged,
+          &ApplicationsState::orphanGroupsChanged, &ApplicationsState::selectedAppPathChanged,
+          &ApplicationsState::selectedOrphanGroupIDChanged, &ApplicationsState::searchTextChanged,
+          &ApplicationsState::droppedAppChanged, &ApplicationsState::droppedAppAttributionChanged})
         connect(&state_, signal, this, &ApplicationsView::refresh);
     refresh();
 }
@@ -113,13 +115,14 @@ void ApplicationsView::selectOrphanGroup(const std::string& id) {
 void ApplicationsView::refresh() {
     const QString shownText = QString::fromStdString(state_.searchText());
     search_->setText(shownText);
-    strip_->setSummary(applicationsSummary(state_.apps(), state_.attributions()), !state_.isAttributionComplete());
+    strip_->setSummary(applicationsSummary(state_.apps(), state_.attributions()),
+                       !state_.isAttributionComplete());
 
     ApplicationListView::Content content;
     content.rows = filteredApplicationRows(state_.apps(), state_.attributions(), state_.searchText());
     content.orphanGroups = state_.orphanGroups();
-    content.kind = listAreaContent(!state_.apps().empty(), state_.isInventoryComplete(), !content.rows.empty(),
-                                   !content.orphanGroups.empty(), state_.searchText());
+    content.kind = listAreaContent(!state_.apps().empty(), state_.isInventoryComplete(),
+                                   !content.rows.empty(), !content.orphanGroups.empty(), state_.searchText());
     content.selectedAppPath = state_.selectedAppPath();
     content.selectedOrphanGroupID = state_.selectedOrphanGroupID();
     content.searchText = state_.searchText();
@@ -133,12 +136,15 @@ void ApplicationsView::refreshDetail() {
     const PanelServices services{state_, presenter_, reveal_, *icons_};
     std::string key;
     std::function<QWidget*()> make;
-    const std::optional<InstalledApp> app = selectedApp(state_.apps(), state_.selectedAppPath(), state_.droppedApp());
+    const std::optional<InstalledApp> app =
+        selectedApp(state_.apps(), state_.selectedAppPath(), state_.droppedApp());
     std::optional<OrphanLeftoverGroup> group;
     std::optional<LeftoverAttribution> attribution;
     if (app) {
-        attribution = attributionFor(*app, state_.selectedAppPath(), state_.attributions(), state_.droppedAppAttribution());
-        key = (state_.selectedAppPath() ? "app:" : "dropped:") + std::string(app->isProtected ? "protected:" : "") + app->path;
+        attribution = attributionFor(*app, state_.selectedAppPath(), state_.attributions(),
+                                     state_.droppedAppAttribution());
+        key = (state_.selectedAppPath() ? "app:" : "dropped:") +
+              std::string(app->isProtected ? "protected:" : "") + app->path;
         if (app->isProtected)
             make = [&] { return new ProtectedAppPanel(*app, services); };
         else
@@ -149,7 +155,8 @@ void ApplicationsView::refreshDetail() {
     }
 
     if (!key.empty() && key == panelKey_ && panel_) {
-        if (auto* removable = qobject_cast<RemovableAppPanel*>(panel_)) removable->setAttribution(attribution);
+        if (auto* removable = qobject_cast<RemovableAppPanel*>(panel_))
+            removable->setAttribution(attribution);
         auto* orphan = qobject_cast<OrphanPanel*>(panel_);
         if (!orphan || orphan->group() == *group) return;
     }
@@ -198,7 +205,8 @@ void ApplicationsView::animate(QVariantAnimation* animation, double target) {
 void ApplicationsView::layoutPanes() {
     const int inset = qRound((kDetailWidth + kDetailPadding) * detailShown_);
     listPane_->setGeometry(16, 2, std::max(0, width() - 32 - inset), std::max(0, height() - 2 - 16));
-    const int x = width() - kDetailPadding - kDetailWidth + qRound((kDetailWidth + kDetailPadding) * (1 - detailShown_));
+    const int x = width() - kDetailPadding - kDetailWidth +
+                  qRound((kDetailWidth + kDetailPadding) * (1 - detailShown_));
     detailHost_->setGeometry(x, kDetailPadding, kDetailWidth, std::max(0, height() - 2 * kDetailPadding));
     detailOpacity_->setOpacity(detailShown_);
     detailOpacity_->setEnabled(detailShown_ < 1);
@@ -238,7 +246,9 @@ void ApplicationsView::dragMoveEvent(QDragMoveEvent* event) {
     if (isDropTargeted_) event->acceptProposedAction();
 }
 
-void ApplicationsView::dragLeaveEvent(QDragLeaveEvent*) { setDropTargeted(false); }
+void ApplicationsView::dragLeaveEvent(QDragLeaveEvent*) {
+    setDropTargeted(false);
+}
 
 void ApplicationsView::dropEvent(QDropEvent* event) {
     setDropTargeted(false);

@@ -25,16 +25,23 @@ namespace quillmere {
 namespace {
 
 using Group = LeftoverItem::Group;
-constexpr Group kGroupOrder[] = {Group::application, Group::soundLibrariesAndContent, Group::supportAndContainers,
-                                 Group::cachesPreferencesAndState};
+constexpr Group kGroupOrder[] = {Group::application, Group::soundLibrariesAndContent,
+                                 Group::supportAndContainers, Group::cachesPreferencesAndState};
 
-QString qs(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-QString qs(const std::string& text) { return QString::fromStdString(text); }
-QString bytesText(int64_t bytes) { return qs(formatByteCount(std::max<int64_t>(bytes, 0))); }
+QString qs(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
+QString bytesText(int64_t bytes) {
+    return qs(formatByteCount(std::max<int64_t>(bytes, 0)));
+}
 
 QString folderLine(const std::string& path) {
     const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : (slash == 0 ? "/" : path.substr(0, slash));
+    const std::string folder =
+        slash == std::string::npos ? std::string() : (slash == 0 ? "/" : path.substr(0, slash));
     return qs(homeRelativeDisplayPath(folder, QDir::homePath().toStdString()));
 }
 
@@ -91,8 +98,8 @@ public:
         auto* title = makeLabel(qs(orphanTitle(group)), 15, QFont::DemiBold, Ink::primary, this);
         title->setTextFormat(Qt::PlainText);
         texts->addWidget(title);
-        line = makeLabel(qs(texts::notInstalledLine(static_cast<int64_t>(group.entries.size()))), 11.5, QFont::Normal,
-                         Ink::secondary, this);
+        line = makeLabel(qs(texts::notInstalledLine(static_cast<int64_t>(group.entries.size()))), 11.5,
+                         QFont::Normal, Ink::secondary, this);
         texts->addWidget(line);
         row->addLayout(texts, 1);
     }
@@ -201,7 +208,9 @@ void RemovableAppPanel::setAttribution(std::optional<LeftoverAttribution> attrib
     refresh();
 }
 
-bool RemovableAppPanel::isLoading() const { return !attribution_.has_value(); }
+bool RemovableAppPanel::isLoading() const {
+    return !attribution_.has_value();
+}
 
 void RemovableAppPanel::toggle(const std::string& itemPath) {
     if (!attribution_) return;
@@ -215,17 +224,26 @@ void RemovableAppPanel::toggle(const std::string& itemPath) {
 
 AppUninstallTarget RemovableAppPanel::uninstallTarget() const {
     return AppUninstallTarget{app_, attribution_.value_or(LeftoverAttribution{app_, {}, 0}),
-                              attribution_ ? uninstallPaths(*attribution_, overrides_) : std::set<std::string>{}};
+                              attribution_ ? uninstallPaths(*attribution_, overrides_)
+                                           : std::set<std::string>{}};
 }
 
 AppCachesTarget RemovableAppPanel::cacheTarget() const {
     return AppCachesTarget{app_, attribution_ ? cacheItems(*attribution_) : std::vector<LeftoverItem>{}};
 }
 
-QString RemovableAppPanel::summaryCountText() const { return count_->text(); }
-QString RemovableAppPanel::placeCountText() const { return places_->text(); }
-QString RemovableAppPanel::removingText() const { return removing_->text(); }
-QString RemovableAppPanel::selectedBytesText() const { return selected_->text(); }
+QString RemovableAppPanel::summaryCountText() const {
+    return count_->text();
+}
+QString RemovableAppPanel::placeCountText() const {
+    return places_->text();
+}
+QString RemovableAppPanel::removingText() const {
+    return removing_->text();
+}
+QString RemovableAppPanel::selectedBytesText() const {
+    return selected_->text();
+}
 
 void RemovableAppPanel::refresh() {
     pages_->setCurrentIndex(attribution_ ? 1 : 0);
@@ -250,10 +268,10 @@ void RemovableAppPanel::refresh() {
         for (const int index : indices) {
             const LeftoverItem& item = a.items[index];
             const bool shared = item.sharedWithAppName.has_value();
-            section.rows.push_back(TickList::Row{qs(item.name),
-                                                 shared ? qs(texts::sharedLocation(*item.sharedWithAppName))
-                                                        : folderLine(item.path),
-                                                 shared, bytesText(item.allocatedSize), isTicked(item, overrides_)});
+            section.rows.push_back(TickList::Row{
+                qs(item.name),
+                shared ? qs(texts::sharedLocation(*item.sharedWithAppName)) : folderLine(item.path), shared,
+                bytesText(item.allocatedSize), isTicked(item, overrides_)});
         }
         sections.push_back(std::move(section));
     }
@@ -263,10 +281,9 @@ void RemovableAppPanel::refresh() {
 void RemovableAppPanel::presentUninstall() {
     if (!attribution_) return;
     QPointer<RemovableAppPanel> self(this);
-    services_.presenter.present(window(), uninstallTarget(),
-                                [self](const Reclaimer::Outcome& outcome) {
-                                    if (self) self->finishReclaim(outcome);
-                                });
+    services_.presenter.present(window(), uninstallTarget(), [self](const Reclaimer::Outcome& outcome) {
+        if (self) self->finishReclaim(outcome);
+    });
 }
 
 void RemovableAppPanel::presentCacheClearing() {
@@ -349,9 +366,8 @@ ProtectedAppPanel::ProtectedAppPanel(const InstalledApp& app, PanelServices serv
     });
     refresh();
     // The run cannot be stopped; a panel that has gone by the time it ends takes nothing.
-    services_.state.attributeApart(app_, this, [this](LeftoverAttribution attribution) {
-        setAttribution(std::move(attribution));
-    });
+    services_.state.attributeApart(
+        app_, this, [this](LeftoverAttribution attribution) { setAttribution(std::move(attribution)); });
 }
 
 void ProtectedAppPanel::setAttribution(std::optional<LeftoverAttribution> attribution) {
@@ -359,7 +375,9 @@ void ProtectedAppPanel::setAttribution(std::optional<LeftoverAttribution> attrib
     refresh();
 }
 
-QString ProtectedAppPanel::factValue(int row) const { return factValues_.at(static_cast<size_t>(row))->text(); }
+QString ProtectedAppPanel::factValue(int row) const {
+    return factValues_.at(static_cast<size_t>(row))->text();
+}
 
 void ProtectedAppPanel::refresh() {
     factValues_[0]->setText(bytesText(app_.allocatedSize));
@@ -382,8 +400,9 @@ OrphanPanel::OrphanPanel(const OrphanLeftoverGroup& group, PanelServices service
     auto* noticeHolder = new QWidget(this);
     auto* noticeMargins = column(noticeHolder, 0, 0);
     noticeMargins->setContentsMargins(15, 12, 15, 0);
-    const QString notice = "<b>" + qs(texts::kGuessBold).toHtmlEscaped() + "</b>" + qs(texts::kGuessMatch).toHtmlEscaped() +
-                           "<b>" + qs(group_.evidence).toHtmlEscaped() + "</b>" + qs(texts::kGuessTail).toHtmlEscaped();
+    const QString notice =
+        "<b>" + qs(texts::kGuessBold).toHtmlEscaped() + "</b>" + qs(texts::kGuessMatch).toHtmlEscaped() +
+        "<b>" + qs(group_.evidence).toHtmlEscaped() + "</b>" + qs(texts::kGuessTail).toHtmlEscaped();
     noticeMargins->addWidget(new Callout("exclamationmark.triangle.fill", false, notice, noticeHolder));
     layout->addWidget(noticeHolder);
     list_ = new TickList(this);
@@ -421,13 +440,25 @@ void OrphanPanel::toggle(const std::string& entryPath) {
     refresh();
 }
 
-OrphanGroupTarget OrphanPanel::target() const { return OrphanGroupTarget{group_, tickedPaths(group_, overrides_)}; }
+OrphanGroupTarget OrphanPanel::target() const {
+    return OrphanGroupTarget{group_, tickedPaths(group_, overrides_)};
+}
 
-QString OrphanPanel::notInstalledText() const { return notInstalled_->text(); }
-QString OrphanPanel::selectedText() const { return selected_->text(); }
-QString OrphanPanel::readinessText() const { return readiness_->text(); }
-QString OrphanPanel::footerText() const { return footer_->text(); }
-QString OrphanPanel::tickedBytesText() const { return tickedBytes_->text(); }
+QString OrphanPanel::notInstalledText() const {
+    return notInstalled_->text();
+}
+QString OrphanPanel::selectedText() const {
+    return selected_->text();
+}
+QString OrphanPanel::readinessText() const {
+    return readiness_->text();
+}
+QString OrphanPanel::footerText() const {
+    return footer_->text();
+}
+QString OrphanPanel::tickedBytesText() const {
+    return tickedBytes_->text();
+}
 
 void OrphanPanel::refresh() {
     const int64_t ticked = static_cast<int64_t>(tickedEntries(group_, overrides_).size());
@@ -446,7 +477,8 @@ void OrphanPanel::refresh() {
         for (const int index : indices) {
             const OrphanEntry& entry = group_.entries[index];
             section.rows.push_back(TickList::Row{qs(entry.name), folderLine(entry.path), false,
-                                                 bytesText(entry.allocatedSize), isTicked(entry, overrides_)});
+                                                 bytesText(entry.allocatedSize),
+                                                 isTicked(entry, overrides_)});
         }
         sections.push_back(std::move(section));
     }

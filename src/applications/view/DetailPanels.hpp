@@ -29,8 +29,8 @@ struct PanelServices {
 class RemovableAppPanel : public QWidget {
     Q_OBJECT
 public:
-    RemovableAppPanel(const InstalledApp& app, std::optional<LeftoverAttribution> attribution, PanelServices services,
-                      QWidget* parent = nullptr);
+    RemovableAppPanel(const InstalledApp& app, std::optional<LeftoverAttribution> attribution,
+                      PanelServices services, QWidget* parent = nullptr);
     // A newer attribution of the same application (it arrived, or items left it); ticks stay.
     void setAttribution(std::optional<LeftoverAttribution> attribution);
 
@@ -132,6 +132,7 @@ private:
 };
 
 // The tick list's sections for an attribution and for an orphan group.
-std::vector<std::pair<LeftoverItem::Group, std::vector<int>>> groupedIndices(const std::vector<LeftoverItem::Group>& groups);
+std::vector<std::pair<LeftoverItem::Group, std::vector<int>>>
+groupedIndices(const std::vector<LeftoverItem::Group>& groups);
 
 } // namespace quillmere

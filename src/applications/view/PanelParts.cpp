@@ -19,11 +19,16 @@ namespace {
 QColor inkColor(const QWidget* widget, Ink ink) {
     const Theme::Palette& palette = Theme::palette(widget);
     switch (ink) {
-    case Ink::primary: return palette.ink;
-    case Ink::secondary: return palette.ink2;
-    case Ink::tertiary: return palette.ink3;
-    case Ink::accent: return Theme::accent(widget);
-    case Ink::warning: return Theme::warning(widget);
+    case Ink::primary:
+        return palette.ink;
+    case Ink::secondary:
+        return palette.ink2;
+    case Ink::tertiary:
+        return palette.ink3;
+    case Ink::accent:
+        return Theme::accent(widget);
+    case Ink::warning:
+        return Theme::warning(widget);
     }
     return palette.ink;
 }
@@ -78,8 +83,10 @@ protected:
         QColor text = palette.ink;
         if (prominent_) {
             QColor red = Theme::isDark(this) ? QColor(255, 69, 58) : QColor(255, 59, 48);
-            if (!isEnabled()) red.setAlphaF(0.35f);
-            else if (isDown()) red = red.darker(115);
+            if (!isEnabled())
+                red.setAlphaF(0.35f);
+            else if (isDown())
+                red = red.darker(115);
             painter.fillPath(shape, red);
             text = QColor(255, 255, 255, isEnabled() ? 255 : 160);
         } else {
@@ -96,10 +103,12 @@ protected:
         const QString shown = metrics.elidedText(this->text(), Qt::ElideRight, room);
         const qreal contentWidth = symbolSide + 5 + metrics.horizontalAdvance(shown);
         const qreal left = std::max(8.0, (width() - contentWidth) / 2);
-        Symbols::draw(painter, QRectF(left, (height() - symbolSide) / 2, symbolSide, symbolSide), symbol_, text, 12);
+        Symbols::draw(painter, QRectF(left, (height() - symbolSide) / 2, symbolSide, symbolSide), symbol_,
+                      text, 12);
         painter.setPen(text);
         painter.setFont(font());
-        painter.drawText(QRectF(left + symbolSide + 5, 0, room, height()), Qt::AlignLeft | Qt::AlignVCenter, shown);
+        painter.drawText(QRectF(left + symbolSide + 5, 0, room, height()), Qt::AlignLeft | Qt::AlignVCenter,
+                         shown);
         if (painting::showsFocusRing(this)) {
             painter.setPen(QPen(Theme::accent(this), 1.5));
             painter.setBrush(Qt::NoBrush);
@@ -120,7 +129,9 @@ QLabel* makeLabel(const QString& text, qreal pixelSize, QFont::Weight weight, In
     return label;
 }
 
-QWidget* makeDivider(QWidget* parent) { return new Divider(parent); }
+QWidget* makeDivider(QWidget* parent) {
+    return new Divider(parent);
+}
 
 QPushButton* makeWideButton(const QString& text, const QString& symbol, bool prominent, QWidget* parent) {
     return new WideButton(text, symbol, prominent, parent);
@@ -158,6 +169,13 @@ TickList::TickList(QWidget* parent) : QAbstractScrollArea(parent) {
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // A slim bar that leaves the rows their width.
+    verticalScrollBar()->setStyleSheet(
+        "QScrollBar:vertical { width: 7px; background: transparent; margin: 2px 1px 2px 0; }"
+        "QScrollBar::handle:vertical { background: rgba(128, 128, 128, 0.45); border-radius: 3px; "
+        "min-height: 24px; }"
+        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }");
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setAutoFillBackground(false);
     setAutoFillBackground(false);
@@ -185,6 +203,7 @@ void TickList::relayout() {
     contentHeight_ = y + 6;
     if (focused_ >= static_cast<int>(placed_.size())) focused_ = -1;
     verticalScrollBar()->setPageStep(viewport()->height());
+    verticalScrollBar()->setSingleStep(16);
     verticalScrollBar()->setRange(0, std::max(0, qCeil(contentHeight_) - viewport()->height()));
 }
 
@@ -193,10 +212,16 @@ void TickList::resizeEvent(QResizeEvent* event) {
     relayout();
 }
 
+bool TickList::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::Resize) relayout();
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
 int TickList::rowAt(QPoint point) const {
     const qreal y = point.y() + verticalScrollBar()->value();
     for (int index = 0; index < static_cast<int>(placed_.size()); ++index)
-        if (placed_[index].row >= 0 && y >= placed_[index].top && y < placed_[index].top + placed_[index].height)
+        if (placed_[index].row >= 0 && y >= placed_[index].top &&
+            y < placed_[index].top + placed_[index].height)
             return index;
     return -1;
 }
@@ -228,12 +253,17 @@ void TickList::moveFocus(int step) {
 
 void TickList::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
-    case Qt::Key_Down: moveFocus(1); return;
-    case Qt::Key_Up: moveFocus(-1); return;
+    case Qt::Key_Down:
+        moveFocus(1);
+        return;
+    case Qt::Key_Up:
+        moveFocus(-1);
+        return;
     case Qt::Key_Space:
         if (focused_ >= 0) emit toggled(placed_[focused_].section, placed_[focused_].row);
         return;
-    default: QAbstractScrollArea::keyPressEvent(event);
+    default:
+        QAbstractScrollArea::keyPressEvent(event);
     }
 }
 

@@ -17,11 +17,13 @@ class AppIconCache;
 
 // Plain text in the interface font, in one of the palette's inks.
 enum class Ink { primary, secondary, tertiary, accent, warning };
-QLabel* makeLabel(const QString& text, qreal pixelSize, QFont::Weight weight, Ink ink, QWidget* parent = nullptr);
+QLabel* makeLabel(const QString& text, qreal pixelSize, QFont::Weight weight, Ink ink,
+                  QWidget* parent = nullptr);
 // A hairline across the pane.
 QWidget* makeDivider(QWidget* parent = nullptr);
 // A button stretched to the pane's width: `prominent` ones are filled with the platform's red.
-QPushButton* makeWideButton(const QString& text, const QString& symbol, bool prominent, QWidget* parent = nullptr);
+QPushButton* makeWideButton(const QString& text, const QString& symbol, bool prominent,
+                            QWidget* parent = nullptr);
 
 // The application's icon, name and version and developer line at the top of a detail panel.
 class DetailHeader : public QWidget {
@@ -74,6 +76,7 @@ protected:
     void keyPressEvent(QKeyEvent*) override;
     void focusInEvent(QFocusEvent*) override;
     void focusOutEvent(QFocusEvent*) override;
+    bool viewportEvent(QEvent*) override;
 
 private:
     struct Placed {

@@ -1,5 +1,6 @@
-#include "applications/model/ApplicationsTexts.hpp"
 #include "applications/model/PanelRules.hpp"
+
+#include "applications/model/ApplicationsTexts.hpp"
 
 #include <gtest/gtest.h>
 
@@ -33,11 +34,11 @@ LeftoverAttribution attribution(const InstalledApp& a, std::vector<LeftoverItem>
 
 TEST(RemovablePanelRulesTest, TicksTargetsAndBytesFollowSharingAndOverrides) {
     const InstalledApp foo = app("/Applications/Foo.app", 300);
-    const LeftoverAttribution a = attribution(
-        foo, {item("/Applications/Foo.app", Group::application, 300),
-              item("/h/Library/Application Support/Foo", Group::supportAndContainers, 900),
-              item("/h/Library/Caches/com.foo", Group::cachesPreferencesAndState, 100),
-              item("/h/Library/Caches/shared", Group::cachesPreferencesAndState, 50, "Bar")});
+    const LeftoverAttribution a =
+        attribution(foo, {item("/Applications/Foo.app", Group::application, 300),
+                          item("/h/Library/Application Support/Foo", Group::supportAndContainers, 900),
+                          item("/h/Library/Caches/com.foo", Group::cachesPreferencesAndState, 100),
+                          item("/h/Library/Caches/shared", Group::cachesPreferencesAndState, 50, "Bar")});
     TickOverrides ticks;
     EXPECT_EQ(tickedItems(a, ticks).size(), 3u);
     EXPECT_EQ(selectedBytes(a, ticks), 1300);
@@ -72,7 +73,8 @@ TEST(RemovablePanelRulesTest, PlacesCountStandardisedParentFolders) {
     EXPECT_TRUE(cacheItems(only).empty());
 
     const LeftoverAttribution dotted =
-        attribution(foo, {item("/A/Foo.app", Group::application, 1), item("/L/./Caches/x", Group::cachesPreferencesAndState, 1),
+        attribution(foo, {item("/A/Foo.app", Group::application, 1),
+                          item("/L/./Caches/x", Group::cachesPreferencesAndState, 1),
                           item("/L/Caches/y", Group::cachesPreferencesAndState, 1),
                           item("/L/Other/../Caches/z", Group::cachesPreferencesAndState, 1)});
     EXPECT_EQ(distinctFolderCount(dotted), 2);
@@ -80,8 +82,9 @@ TEST(RemovablePanelRulesTest, PlacesCountStandardisedParentFolders) {
 
 TEST(RemovablePanelRulesTest, BundleRemovalIsRecognisedByRawOrCanonicalPath) {
     const InstalledApp linked = app("/Links/Foo.app", 1);
-    const LeftoverAttribution a = attribution(linked, {item("/Applications/Foo.app", Group::application, 1),
-                                                       item("/h/Caches/foo", Group::cachesPreferencesAndState, 1)});
+    const LeftoverAttribution a =
+        attribution(linked, {item("/Applications/Foo.app", Group::application, 1),
+                             item("/h/Caches/foo", Group::cachesPreferencesAndState, 1)});
     EXPECT_TRUE(removedBundle({"/Links/Foo.app"}, linked, a));
     EXPECT_TRUE(removedBundle({"/h/Caches/foo", "/Applications/Foo.app"}, linked, a));
     EXPECT_FALSE(removedBundle({"/h/Caches/foo"}, linked, a));
@@ -116,10 +119,12 @@ TEST(RowRulesTest, SubtitlesCaptionsAndBars) {
 }
 
 TEST(RowRulesTest, OrphanSectionCountsPlacesNotGroups) {
-    OrphanLeftoverGroup one{std::nullopt, "x", "", {OrphanEntry{"x", "/L/x", Group::supportAndContainers, 10, 0, {}}}};
+    OrphanLeftoverGroup one{
+        std::nullopt, "x", "", {OrphanEntry{"x", "/L/x", Group::supportAndContainers, 10, 0, {}}}};
     EXPECT_EQ(orphanEntryCount({one}), 1);
-    EXPECT_EQ(texts::orphanSectionTail(10, 1),
-              "  —  10 bytes in 1 place whose app is gone. Quillmere is guessing; nothing is ticked by default.");
+    EXPECT_EQ(
+        texts::orphanSectionTail(10, 1),
+        "  —  10 bytes in 1 place whose app is gone. Quillmere is guessing; nothing is ticked by default.");
     OrphanLeftoverGroup two = one;
     two.entries.push_back(OrphanEntry{"y", "/L/y", Group::supportAndContainers, 10, 0, {}});
     EXPECT_EQ(orphanEntryCount({two}), 2);
@@ -128,7 +133,9 @@ TEST(RowRulesTest, OrphanSectionCountsPlacesNotGroups) {
 }
 
 TEST(OrphanPanelRulesTest, NothingIsTickedUntilTheUserTicksAndDuplicatePathsTickTogether) {
-    OrphanLeftoverGroup group{"Gone", "Gone", "",
+    OrphanLeftoverGroup group{"Gone",
+                              "Gone",
+                              "",
                               {OrphanEntry{"a", "/L/a", Group::supportAndContainers, 10, 0, {}},
                                OrphanEntry{"b", "/L/b", Group::cachesPreferencesAndState, 20, 0, {}},
                                OrphanEntry{"a", "/L/a", Group::supportAndContainers, 10, 0, {}}}};
@@ -152,11 +159,12 @@ TEST(OrphanPanelRulesTest, NothingIsTickedUntilTheUserTicksAndDuplicatePathsTick
 TEST(ProtectedPanelRulesTest, WebsiteDataIsAnExactFolderNameWhateverTheGroup) {
     const InstalledApp safari = app("/Applications/Safari.app", 5, true);
     const LeftoverAttribution a = attribution(
-        safari, {item("/Applications/Safari.app", Group::application, 5),
-                 item("/h/Library/Containers/com.safari/Data/Library/WebKit/x", Group::supportAndContainers, 100),
-                 item("/h/Library/Containers/com.safari/webkit/y", Group::supportAndContainers, 10),
-                 item("/h/Library/HTTPStorages/com.safari", Group::cachesPreferencesAndState, 20),
-                 item("/h/Library/Cookies/Foo.binarycookies", Group::application, 1)});
+        safari,
+        {item("/Applications/Safari.app", Group::application, 5),
+         item("/h/Library/Containers/com.safari/Data/Library/WebKit/x", Group::supportAndContainers, 100),
+         item("/h/Library/Containers/com.safari/webkit/y", Group::supportAndContainers, 10),
+         item("/h/Library/HTTPStorages/com.safari", Group::cachesPreferencesAndState, 20),
+         item("/h/Library/Cookies/Foo.binarycookies", Group::application, 1)});
     EXPECT_EQ(websiteDataBytes(a), 121);
     EXPECT_EQ(cachesAndContainersBytes(a), 10);
     EXPECT_EQ(leftoverPaths(a).size(), 3u);

@@ -1,7 +1,8 @@
+#include "applications/view/ApplicationsView.hpp"
+
 #include "app/state/ApplicationsState.hpp"
 #include "applications/view/ApplicationListView.hpp"
 #include "applications/view/ApplicationsPieces.hpp"
-#include "applications/view/ApplicationsView.hpp"
 #include "applications/view/DetailPanels.hpp"
 #include "applications/view/PanelParts.hpp"
 #include "support/ApplicationsTestSupport.hpp"
@@ -41,7 +42,8 @@ public:
     void complete(const std::vector<std::string>& paths) {
         Reclaimer::Outcome outcome;
         for (const std::string& path : paths)
-            outcome.succeeded.push_back(FileNode("x", path, true, false, 0, false, false, 0, false, 0, 0, 0, std::nullopt, {}));
+            outcome.succeeded.push_back(
+                FileNode("x", path, true, false, 0, false, false, 0, false, 0, 0, 0, std::nullopt, {}));
         finish(outcome);
     }
     std::vector<ApplicationReclaimTarget> targets;
@@ -51,12 +53,14 @@ public:
 struct Screen {
     explicit Screen(const fixture::FixtureDisk& disk)
         : state(std::make_shared<DiskApplicationServices>(fixtureEnvironment(disk)), {}, disk.home()),
-          view(state, presenter, [this](const std::vector<std::string>& paths) { revealed.push_back(paths); }) {
+          view(state, presenter,
+               [this](const std::vector<std::string>& paths) { revealed.push_back(paths); }) {
         view.resize(980, 640);
     }
     void load() {
         view.show();
-        ASSERT_TRUE(deliverUntil([&] { return state.isAttributionComplete() && state.isInventoryComplete(); }));
+        ASSERT_TRUE(
+            deliverUntil([&] { return state.isAttributionComplete() && state.isInventoryComplete(); }));
         ASSERT_TRUE(deliverUntil([&] { return !state.orphanGroups().empty(); }));
         QCoreApplication::processEvents();
     }
@@ -110,7 +114,8 @@ TEST(ApplicationsViewTest, EmptyInventoryEndsLoadingAndShowsTheOrphansFound) {
     disk.file("Users/ann/Library/Application Support/Vanished Tool/data.bin", 9000);
     Screen screen(disk);
     screen.view.show();
-    ASSERT_TRUE(deliverUntil([&] { return screen.state.isInventoryComplete() && screen.state.isAttributionComplete(); }));
+    ASSERT_TRUE(deliverUntil(
+        [&] { return screen.state.isInventoryComplete() && screen.state.isAttributionComplete(); }));
     ASSERT_TRUE(deliverUntil([&] { return !screen.state.orphanGroups().empty(); }));
     const auto& content = screen.view.listView()->content();
     EXPECT_EQ(content.kind, ListAreaContent::list);
@@ -136,9 +141,11 @@ TEST(ApplicationsViewTest, AppAndOrphanSelectionExcludeEachOtherAndADropClearsBo
 
     // A tap on the list's own row goes through the same action.
     const auto& lines = screen.view.listView()->lines();
-    const auto row = std::ranges::find_if(lines, [](const auto& line) { return line.kind == ApplicationListView::Line::Kind::appRow; });
+    const auto row = std::ranges::find_if(
+        lines, [](const auto& line) { return line.kind == ApplicationListView::Line::Kind::appRow; });
     ASSERT_NE(row, lines.end());
-    QTest::mouseClick(screen.view.listView()->viewport(), Qt::LeftButton, {}, QPoint(40, qRound(row->top + 10)));
+    QTest::mouseClick(screen.view.listView()->viewport(), Qt::LeftButton, {},
+                      QPoint(40, qRound(row->top + 10)));
     EXPECT_EQ(screen.state.selectedAppPath(), screen.view.listView()->content().rows.front().app.path);
     EXPECT_FALSE(screen.state.selectedOrphanGroupID());
 
@@ -170,13 +177,15 @@ TEST(ApplicationsViewTest, UninstallTargetLeavesTheBundleOutAndSharedItemsUntick
     Screen screen(standardDisk());
     screen.load();
     // Shared Cache shares a cache folder with Cache Data.
-    const auto shared = std::ranges::find_if(screen.state.apps(), [](const auto& app) { return app.name == "Shared Cache"; });
+    const auto shared =
+        std::ranges::find_if(screen.state.apps(), [](const auto& app) { return app.name == "Shared Cache"; });
     ASSERT_NE(shared, screen.state.apps().end());
     screen.view.selectApp(shared->path);
     auto* panel = screen.panel<RemovableAppPanel>();
     ASSERT_NE(panel, nullptr);
     const LeftoverAttribution& a = *panel->attribution();
-    const auto sharedItem = std::ranges::find_if(a.items, [](const auto& item) { return item.sharedWithAppName.has_value(); });
+    const auto sharedItem =
+        std::ranges::find_if(a.items, [](const auto& item) { return item.sharedWithAppName.has_value(); });
     ASSERT_NE(sharedItem, a.items.end());
     const QString bytesBefore = panel->selectedBytesText();
     const AppUninstallTarget before = panel->uninstallTarget();
@@ -195,14 +204,17 @@ TEST(ApplicationsViewTest, UninstallTargetLeavesTheBundleOutAndSharedItemsUntick
 
     panel->uninstallButton()->click();
     ASSERT_EQ(screen.presenter.targets.size(), 1u);
-    EXPECT_EQ(std::get<AppUninstallTarget>(screen.presenter.targets.back()).tickedPaths, panel->uninstallTarget().tickedPaths);
+    EXPECT_EQ(std::get<AppUninstallTarget>(screen.presenter.targets.back()).tickedPaths,
+              panel->uninstallTarget().tickedPaths);
 }
 
 TEST(ApplicationsViewTest, UninstallCompletionRemovesTheAppByRawOrCanonicalBundlePathOnly) {
     Screen screen(standardDisk());
     screen.load();
-    const InstalledApp tuner = *std::ranges::find_if(screen.state.apps(), [](const auto& app) { return app.name == "Tuner"; });
-    const InstalledApp acme = *std::ranges::find_if(screen.state.apps(), [](const auto& app) { return app.name == "Acme Player"; });
+    const InstalledApp tuner =
+        *std::ranges::find_if(screen.state.apps(), [](const auto& app) { return app.name == "Tuner"; });
+    const InstalledApp acme =
+        *std::ranges::find_if(screen.state.apps(), [](const auto& app) { return app.name == "Acme Player"; });
     const size_t count = screen.state.apps().size();
 
     screen.view.selectApp(tuner.path);
@@ -254,7 +266,8 @@ TEST(ApplicationsViewTest, CacheClearingLeavesTheClearedItemsOutOfTheAttribution
 TEST(ApplicationsViewTest, OrphanPanelTicksGiveExactlyTheTickedPathsAndCompletionRemovesThem) {
     Screen screen(standardDisk());
     screen.load();
-    const auto group = std::ranges::find_if(screen.state.orphanGroups(), [](const auto& g) { return g.entries.size() >= 2; });
+    const auto group = std::ranges::find_if(screen.state.orphanGroups(),
+                                            [](const auto& g) { return g.entries.size() >= 2; });
     ASSERT_NE(group, screen.state.orphanGroups().end());
     const OrphanLeftoverGroup shown = *group;
     screen.view.selectOrphanGroup(shown.id());
@@ -283,7 +296,8 @@ TEST(ApplicationsViewTest, OrphanPanelTicksGiveExactlyTheTickedPathsAndCompletio
 TEST(ApplicationsViewTest, ProtectedPanelRevealsTheBundleAndDropsAStaleResult) {
     Screen screen(standardDisk());
     screen.load();
-    const auto builtIn = std::ranges::find_if(screen.state.apps(), [](const auto& app) { return app.isProtected; });
+    const auto builtIn =
+        std::ranges::find_if(screen.state.apps(), [](const auto& app) { return app.isProtected; });
     ASSERT_NE(builtIn, screen.state.apps().end());
     const InstalledApp app = *builtIn;
     screen.view.selectApp(app.path);
@@ -299,7 +313,7 @@ TEST(ApplicationsViewTest, ProtectedPanelRevealsTheBundleAndDropsAStaleResult) {
     // Another app before the run ends: the old panel is gone and its result lands nowhere.
     QPointer<ProtectedAppPanel> old(panel);
     screen.view.selectApp(screen.state.apps().front().path == app.path ? screen.state.apps().back().path
-                                                                      : screen.state.apps().front().path);
+                                                                       : screen.state.apps().front().path);
     ASSERT_TRUE(deliverUntil([&] { return old.isNull(); }));
     screen.view.selectApp(app.path);
     auto* fresh = qobject_cast<ProtectedAppPanel*>(screen.view.detailPanel());
