@@ -44,7 +44,7 @@ protected:
 
 class NoPresenter : public ReclaimPresenter {
 public:
-    void present(QWidget*, ApplicationReclaimTarget, Finished) override {}
+    void present(QWidget*, ReclaimTarget, Finished) override {}
 };
 
 // The disk's services, with sizing held back by `sizingDelay` and discovery optionally stalled.

@@ -222,14 +222,15 @@ void RemovableAppPanel::toggle(const std::string& itemPath) {
     refresh();
 }
 
-AppUninstallTarget RemovableAppPanel::uninstallTarget() const {
-    return AppUninstallTarget{app_, attribution_.value_or(LeftoverAttribution{app_, {}, 0}),
-                              attribution_ ? uninstallPaths(*attribution_, overrides_)
-                                           : std::set<std::string>{}};
+ReclaimTarget::AppUninstall RemovableAppPanel::uninstallTarget() const {
+    return ReclaimTarget::AppUninstall{app_, attribution_.value_or(LeftoverAttribution{app_, {}, 0}),
+                                       attribution_ ? uninstallPaths(*attribution_, overrides_)
+                                                    : std::set<std::string>{}};
 }
 
-AppCachesTarget RemovableAppPanel::cacheTarget() const {
-    return AppCachesTarget{app_, attribution_ ? cacheItems(*attribution_) : std::vector<LeftoverItem>{}};
+ReclaimTarget::AppCaches RemovableAppPanel::cacheTarget() const {
+    return ReclaimTarget::AppCaches{app_,
+                                    attribution_ ? cacheItems(*attribution_) : std::vector<LeftoverItem>{}};
 }
 
 QString RemovableAppPanel::summaryCountText() const {
@@ -281,17 +282,19 @@ void RemovableAppPanel::refresh() {
 void RemovableAppPanel::presentUninstall() {
     if (!attribution_) return;
     QPointer<RemovableAppPanel> self(this);
-    services_.presenter.present(window(), uninstallTarget(), [self](const Reclaimer::Outcome& outcome) {
-        if (self) self->finishReclaim(outcome);
-    });
+    services_.presenter.present(window(), ReclaimTarget{uninstallTarget()},
+                                [self](const Reclaimer::Outcome& outcome) {
+                                    if (self) self->finishReclaim(outcome);
+                                });
 }
 
 void RemovableAppPanel::presentCacheClearing() {
     if (!attribution_ || cacheItems(*attribution_).empty()) return;
     QPointer<RemovableAppPanel> self(this);
-    services_.presenter.present(window(), cacheTarget(), [self](const Reclaimer::Outcome& outcome) {
-        if (self) self->finishReclaim(outcome);
-    });
+    services_.presenter.present(window(), ReclaimTarget{cacheTarget()},
+                                [self](const Reclaimer::Outcome& outcome) {
+                                    if (self) self->finishReclaim(outcome);
+                                });
 }
 
 void RemovableAppPanel::finishReclaim(const Reclaimer::Outcome& outcome) {
@@ -440,8 +443,8 @@ void OrphanPanel::toggle(const std::string& entryPath) {
     refresh();
 }
 
-OrphanGroupTarget OrphanPanel::target() const {
-    return OrphanGroupTarget{group_, tickedPaths(group_, overrides_)};
+ReclaimTarget::OrphanGroup OrphanPanel::target() const {
+    return ReclaimTarget::OrphanGroup{group_, tickedPaths(group_, overrides_)};
 }
 
 QString OrphanPanel::notInstalledText() const {
@@ -486,15 +489,16 @@ void OrphanPanel::refresh() {
 }
 
 void OrphanPanel::presentDeletion() {
-    OrphanGroupTarget target = this->target();
+    ReclaimTarget::OrphanGroup target = this->target();
     if (target.tickedPaths.empty()) return;
     QPointer<ApplicationsState> state(&services_.state);
-    services_.presenter.present(window(), std::move(target), [state](const Reclaimer::Outcome& outcome) {
-        std::set<std::string> removed;
-        for (const FileNode& node : outcome.succeeded)
-            removed.insert(node.path());
-        if (state) state->applyOrphanRemoval(removed);
-    });
+    services_.presenter.present(window(), ReclaimTarget{std::move(target)},
+                                [state](const Reclaimer::Outcome& outcome) {
+                                    std::set<std::string> removed;
+                                    for (const FileNode& node : outcome.succeeded)
+                                        removed.insert(node.path());
+                                    if (state) state->applyOrphanRemoval(removed);
+                                });
 }
 
 } // namespace quillmere

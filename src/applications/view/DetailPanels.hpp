@@ -39,8 +39,8 @@ public:
     const TickOverrides& tickOverrides() const { return overrides_; }
     void toggle(const std::string& itemPath);
     bool isLoading() const;
-    AppUninstallTarget uninstallTarget() const;
-    AppCachesTarget cacheTarget() const;
+    ReclaimTarget::AppUninstall uninstallTarget() const;
+    ReclaimTarget::AppCaches cacheTarget() const;
 
     // Shown texts, for checks.
     QString summaryCountText() const;
@@ -106,7 +106,7 @@ public:
     OrphanPanel(const OrphanLeftoverGroup& group, PanelServices services, QWidget* parent = nullptr);
     const OrphanLeftoverGroup& group() const { return group_; }
     void toggle(const std::string& entryPath);
-    OrphanGroupTarget target() const;
+    ReclaimTarget::OrphanGroup target() const;
     QString notInstalledText() const;
     QString selectedText() const;
     QString readinessText() const;

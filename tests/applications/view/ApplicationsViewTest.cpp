@@ -34,7 +34,7 @@ namespace {
 // Records what the panels ask to remove and answers with a chosen outcome.
 class FakePresenter : public ReclaimPresenter {
 public:
-    void present(QWidget*, ApplicationReclaimTarget target, Finished onFinished) override {
+    void present(QWidget*, ReclaimTarget target, Finished onFinished) override {
         targets.push_back(std::move(target));
         finish = std::move(onFinished);
     }
@@ -46,7 +46,7 @@ public:
                 FileNode("x", path, true, false, 0, false, false, 0, false, 0, 0, 0, std::nullopt, {}));
         finish(outcome);
     }
-    std::vector<ApplicationReclaimTarget> targets;
+    std::vector<ReclaimTarget> targets;
     Finished finish;
 };
 
@@ -188,7 +188,7 @@ TEST(ApplicationsViewTest, UninstallTargetLeavesTheBundleOutAndSharedItemsUntick
         std::ranges::find_if(a.items, [](const auto& item) { return item.sharedWithAppName.has_value(); });
     ASSERT_NE(sharedItem, a.items.end());
     const QString bytesBefore = panel->selectedBytesText();
-    const AppUninstallTarget before = panel->uninstallTarget();
+    const ReclaimTarget::AppUninstall before = panel->uninstallTarget();
     EXPECT_FALSE(before.tickedPaths.contains(sharedItem->path));
     EXPECT_FALSE(before.tickedPaths.contains(a.items.front().path));
     EXPECT_FALSE(before.tickedPaths.contains(shared->path));
@@ -204,7 +204,7 @@ TEST(ApplicationsViewTest, UninstallTargetLeavesTheBundleOutAndSharedItemsUntick
 
     panel->uninstallButton()->click();
     ASSERT_EQ(screen.presenter.targets.size(), 1u);
-    EXPECT_EQ(std::get<AppUninstallTarget>(screen.presenter.targets.back()).tickedPaths,
+    EXPECT_EQ(std::get<ReclaimTarget::AppUninstall>(screen.presenter.targets.back().value).tickedPaths,
               panel->uninstallTarget().tickedPaths);
 }
 
@@ -253,7 +253,8 @@ TEST(ApplicationsViewTest, CacheClearingLeavesTheClearedItemsOutOfTheAttribution
     auto* panel = screen.panel<RemovableAppPanel>();
     ASSERT_FALSE(panel->cacheButton()->isHidden());
     panel->cacheButton()->click();
-    const AppCachesTarget target = std::get<AppCachesTarget>(screen.presenter.targets.back());
+    const ReclaimTarget::AppCaches target =
+        std::get<ReclaimTarget::AppCaches>(screen.presenter.targets.back().value);
     std::vector<std::string> removed;
     for (const LeftoverItem& item : target.items)
         removed.push_back(item.path);
@@ -284,7 +285,7 @@ TEST(ApplicationsViewTest, OrphanPanelTicksGiveExactlyTheTickedPathsAndCompletio
     EXPECT_EQ(panel->selectedText(), "1 selected");
     EXPECT_EQ(panel->readinessText(), "ready to delete");
     panel->deleteButton()->click();
-    const auto& target = std::get<OrphanGroupTarget>(screen.presenter.targets.back());
+    const auto& target = std::get<ReclaimTarget::OrphanGroup>(screen.presenter.targets.back().value);
     EXPECT_EQ(target.tickedPaths, std::set<std::string>{shown.entries[1].path});
     screen.presenter.complete({shown.entries[1].path});
     EXPECT_FALSE(screen.state.selectedOrphanGroupID());
