@@ -1,5 +1,6 @@
 #include "systemdata/CommandRunner.hpp"
 
+#include "platform/Fd.hpp"
 #include "scan/Unicode.hpp"
 
 #include <cerrno>
@@ -23,46 +24,25 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A file descriptor that closes itself.
-class OwnedFd {
-public:
-    OwnedFd() = default;
-    explicit OwnedFd(int fd) : fd_(fd) {}
-    OwnedFd(OwnedFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    OwnedFd& operator=(OwnedFd&& other) noexcept {
-        if (this != &other) reset(std::exchange(other.fd_, -1));
-        return *this;
-    }
-    OwnedFd(const OwnedFd&) = delete;
-    OwnedFd& operator=(const OwnedFd&) = delete;
-    ~OwnedFd() { reset(); }
-    int get() const { return fd_; }
-    void reset(int fd = -1) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = fd;
-    }
-
-private:
-    int fd_ = -1;
-};
+using platform::Fd;
 
 struct Pipe {
-    OwnedFd read;
-    OwnedFd write;
+    Fd read;
+    Fd write;
 };
 
 bool makePipe(Pipe& pipe) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return false;
-    pipe.read = OwnedFd(fds[0]);
-    pipe.write = OwnedFd(fds[1]);
+    pipe.read = Fd(fds[0]);
+    pipe.write = Fd(fds[1]);
     ::fcntl(pipe.read.get(), F_SETFL, O_NONBLOCK);
     return true;
 }
 
 // One stream being collected: everything up to the cap is kept, the rest read and dropped.
 struct Stream {
-    OwnedFd fd;
+    Fd fd;
     std::string bytes;
     bool overflowed = false;
     bool open() const { return fd.get() >= 0; }
@@ -91,7 +71,7 @@ class Child {
 public:
     explicit Child(pid_t pid) : pid_(pid) {
         const long fd = ::syscall(SYS_pidfd_open, pid, 0);
-        if (fd >= 0) pidFd_ = OwnedFd(static_cast<int>(fd));
+        if (fd >= 0) pidFd_ = Fd(static_cast<int>(fd));
     }
     ~Child() {
         // Whatever happened, no child is left behind: kill and reap it.
@@ -130,7 +110,7 @@ public:
 
 private:
     pid_t pid_;
-    OwnedFd pidFd_;
+    Fd pidFd_;
     bool reaped_ = false;
     int status_ = 0;
 };

@@ -30,12 +30,14 @@ SystemDataCategory absentFolder(const char* id, std::string name, std::string ex
             0};
 }
 
-// The fields every sized folder category shares: offered when it holds at least a byte.
-void fillSized(SystemDataCategory& category, const FolderSize& size) {
-    category.sizeBytes = size.bytes;
-    category.isReclaimable = size.bytes >= 1;
+// A folder category that may be offered: offered when the folder holds at least a byte.
+SystemDataCategory offeredFolder(const char* id, std::string name, const FolderSize& size,
+                                 std::string explanation, std::string mechanism) {
+    SystemDataCategory category{id, std::move(name), size.bytes, std::move(explanation), size.bytes >= 1};
     if (size.bytes < 1) category.reclaimabilityReason = text::nothingToReclaim;
+    category.mechanism = std::move(mechanism);
     category.deniedBytesEstimate = size.deniedBytesEstimate;
+    return category;
 }
 
 } // namespace
@@ -80,11 +82,10 @@ SystemDataCategory SystemDataProbe::deviceBackupsCategory(const std::optional<Fi
     if (!itemExists(*services_.host, folder))
         return absentFolder(systemdata_ids::deviceBackups, text::deviceBackupsName(), text::noDeviceBackups(),
                             text::noDeviceBackupsMechanism());
-    SystemDataCategory category{systemdata_ids::deviceBackups, text::deviceBackupsName()};
     const FolderSize size = directorySize(folder, scanRoot, deniedPaths);
-    fillSized(category, size);
-    category.explanation = text::deviceBackupsExplanation();
-    category.mechanism = text::deviceBackupsMechanism();
+    SystemDataCategory category =
+        offeredFolder(systemdata_ids::deviceBackups, text::deviceBackupsName(), size,
+                      text::deviceBackupsExplanation(), text::deviceBackupsMechanism());
     if (size.bytes >= 1) {
         std::vector<SystemDataNamedItem> items = deviceBackupItems(folder, scanRoot);
         if (!items.empty()) category.reclaimAction = SystemDataReclaimAction::wholeItems(std::move(items));
@@ -98,11 +99,9 @@ SystemDataCategory SystemDataProbe::derivedDataCategory(const std::optional<File
     if (!itemExists(*services_.host, folder))
         return absentFolder(systemdata_ids::derivedData, text::derivedDataName(), text::noDerivedData(),
                             text::noDerivedDataMechanism());
-    SystemDataCategory category{systemdata_ids::derivedData, text::derivedDataName()};
     const FolderSize size = directorySize(folder, scanRoot, deniedPaths);
-    fillSized(category, size);
-    category.explanation = text::derivedDataExplanation();
-    category.mechanism = text::derivedDataMechanism();
+    SystemDataCategory category = offeredFolder(systemdata_ids::derivedData, text::derivedDataName(), size,
+                                                text::derivedDataExplanation(), text::derivedDataMechanism());
     if (size.bytes >= 1)
         category.reclaimAction = SystemDataReclaimAction::directoryContents(FileNode::canonicalPath(folder));
     return category;
@@ -111,11 +110,11 @@ SystemDataCategory SystemDataProbe::derivedDataCategory(const std::optional<File
 SystemDataCategory SystemDataProbe::userCachesCategory(const std::optional<FileNode>& scanRoot,
                                                        const std::vector<DeniedPath>& deniedPaths) const {
     const std::string& folder = locations_.userCaches;
-    SystemDataCategory category{systemdata_ids::userCaches, text::userCachesName()};
     const FolderSize size = directorySize(folder, scanRoot, deniedPaths);
-    fillSized(category, size);
-    category.explanation = text::userCachesExplanation(locations_.userCachesDisplay, size.unreadableCount);
-    category.mechanism = text::userCachesMechanism(locations_.userCachesDisplay);
+    SystemDataCategory category =
+        offeredFolder(systemdata_ids::userCaches, text::userCachesName(), size,
+                      text::userCachesExplanation(locations_.userCachesDisplay, size.unreadableCount),
+                      text::userCachesMechanism(locations_.userCachesDisplay));
     if (size.bytes >= 1)
         category.reclaimAction = SystemDataReclaimAction::directoryContents(FileNode::canonicalPath(folder));
     return category;

@@ -143,7 +143,7 @@ std::string noMailFolder() {
     return "No mail folder exists on this account.";
 }
 std::string noMailFolderMechanism() {
-    return "check for the mail folders (~/.thunderbird, ~/.local/share/evolution/mail and their kin)";
+    return "check for ~/Library/Mail";
 }
 std::string mailUnlisted() {
     return "The mail folders on this account can't be listed by this process, let alone sized.";

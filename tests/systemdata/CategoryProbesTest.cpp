@@ -257,6 +257,7 @@ TEST(CacheProbesTest, MissingMailFoldersAreNotCalledPrivacyProtected) {
     SystemDataCategory c = f.probe(f.locations()).mailDownloadsCategory(std::nullopt, {});
     EXPECT_EQ(c.explanation, "No mail folder exists on this account.");
     EXPECT_EQ(c.reclaimabilityReason, "nothing present to reclaim");
+    EXPECT_EQ(c.mechanism, "check for ~/Library/Mail");
     makeFolder(f.home + "/.thunderbird");
     f.host.openError[".thunderbird"] = EACCES;
     c = f.probe(f.locations()).mailDownloadsCategory(std::nullopt, {});

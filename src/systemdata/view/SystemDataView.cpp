@@ -196,6 +196,5 @@ void SystemDataView::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
 }
 
-void SystemDataView::paintEvent(QPaintEvent*) {}
 
 } // namespace quillmere

@@ -40,7 +40,6 @@ public:
     const std::vector<SystemDataRowView*>& rows() const { return rowViews_; }
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
