@@ -70,7 +70,7 @@ public:
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         setMinimumHeight(28);
         setCursor(Qt::PointingHandCursor);
-        setFont(Theme::uiFont(12.5, QFont::Medium));
+        setFont(Theme::uiFont(12, QFont::Medium));
     }
 
 protected:
@@ -99,10 +99,10 @@ protected:
         }
         const QFontMetricsF metrics(font());
         const qreal symbolSide = Symbols::boxSide(12);
-        const qreal room = width() - 16 - symbolSide - 5;
+        const qreal room = width() - 12 - symbolSide - 5;
         const QString shown = metrics.elidedText(this->text(), Qt::ElideRight, room);
         const qreal contentWidth = symbolSide + 5 + metrics.horizontalAdvance(shown);
-        const qreal left = std::max(8.0, (width() - contentWidth) / 2);
+        const qreal left = std::max(6.0, (width() - contentWidth) / 2);
         Symbols::draw(painter, QRectF(left, (height() - symbolSide) / 2, symbolSide, symbolSide), symbol_,
                       text, 12);
         painter.setPen(text);
