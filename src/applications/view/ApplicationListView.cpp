@@ -6,6 +6,7 @@
 #include "applications/model/ApplicationsTexts.hpp"
 #include "applications/view/AppIconCache.hpp"
 #include "applications/view/ApplicationsPieces.hpp"
+#include "applications/view/PanelParts.hpp"
 #include "scan/Format.hpp"
 
 #include <QDateTime>
@@ -130,9 +131,7 @@ void ApplicationListView::relayout() {
     if (focusedLine_ >= static_cast<int>(lines_.size()) ||
         (focusedLine_ >= 0 && !isRow(lines_[focusedLine_])))
         focusedLine_ = -1;
-    verticalScrollBar()->setPageStep(viewport()->height());
-    verticalScrollBar()->setSingleStep(16);
-    verticalScrollBar()->setRange(0, std::max(0, qCeil(contentHeight_) - viewport()->height()));
+    setScrollExtent(*this, contentHeight_);
 }
 
 void ApplicationListView::resizeEvent(QResizeEvent* event) {
@@ -191,12 +190,7 @@ void ApplicationListView::moveFocus(int step) {
 }
 
 void ApplicationListView::ensureVisible(int index) {
-    const Line& line = lines_[index];
-    QScrollBar* bar = verticalScrollBar();
-    if (line.top < bar->value())
-        bar->setValue(qFloor(line.top));
-    else if (line.top + line.height > bar->value() + viewport()->height())
-        bar->setValue(qCeil(line.top + line.height - viewport()->height()));
+    scrollToShow(*this, lines_[index].top, lines_[index].height);
 }
 
 void ApplicationListView::keyPressEvent(QKeyEvent* event) {

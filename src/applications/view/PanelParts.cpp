@@ -133,6 +133,21 @@ QWidget* makeDivider(QWidget* parent) {
     return new Divider(parent);
 }
 
+void setScrollExtent(QAbstractScrollArea& area, qreal contentHeight) {
+    QScrollBar* bar = area.verticalScrollBar();
+    bar->setPageStep(area.viewport()->height());
+    bar->setSingleStep(16);
+    bar->setRange(0, std::max(0, qCeil(contentHeight) - area.viewport()->height()));
+}
+
+void scrollToShow(QAbstractScrollArea& area, qreal top, qreal height) {
+    QScrollBar* bar = area.verticalScrollBar();
+    if (top < bar->value())
+        bar->setValue(qFloor(top));
+    else if (top + height > bar->value() + area.viewport()->height())
+        bar->setValue(qCeil(top + height - area.viewport()->height()));
+}
+
 QPushButton* makeWideButton(const QString& text, const QString& symbol, bool prominent, QWidget* parent) {
     return new WideButton(text, symbol, prominent, parent);
 }
@@ -202,9 +217,7 @@ void TickList::relayout() {
     }
     contentHeight_ = y + 6;
     if (focused_ >= static_cast<int>(placed_.size())) focused_ = -1;
-    verticalScrollBar()->setPageStep(viewport()->height());
-    verticalScrollBar()->setSingleStep(16);
-    verticalScrollBar()->setRange(0, std::max(0, qCeil(contentHeight_) - viewport()->height()));
+    setScrollExtent(*this, contentHeight_);
 }
 
 void TickList::resizeEvent(QResizeEvent* event) {
@@ -242,12 +255,7 @@ void TickList::moveFocus(int step) {
     } while (index >= 0 && index < static_cast<int>(placed_.size()) && placed_[index].row < 0);
     if (index < 0 || index >= static_cast<int>(placed_.size())) return;
     focused_ = index;
-    const Placed& row = placed_[index];
-    QScrollBar* bar = verticalScrollBar();
-    if (row.top < bar->value())
-        bar->setValue(qFloor(row.top));
-    else if (row.top + row.height > bar->value() + viewport()->height())
-        bar->setValue(qCeil(row.top + row.height - viewport()->height()));
+    scrollToShow(*this, placed_[index].top, placed_[index].height);
     viewport()->update();
 }
 

@@ -19,6 +19,10 @@ class AppIconCache;
 enum class Ink { primary, secondary, tertiary, accent, warning };
 QLabel* makeLabel(const QString& text, qreal pixelSize, QFont::Weight weight, Ink ink,
                   QWidget* parent = nullptr);
+// The scroll range of a painted list whose content is `contentHeight` high, stepping by rows.
+void setScrollExtent(QAbstractScrollArea& area, qreal contentHeight);
+// Scrolls the least that shows the content band from `top`, `height` high.
+void scrollToShow(QAbstractScrollArea& area, qreal top, qreal height);
 // A hairline across the pane.
 QWidget* makeDivider(QWidget* parent = nullptr);
 // A button stretched to the pane's width: `prominent` ones are filled with the platform's red.
