@@ -8,6 +8,8 @@
 // folders of 50,000 entries, deep chains, a few large images), plus a folder of 100,000 hard-link
 // children, which folding never pools.
 #include "DiskViewsBench.hpp"
+#include "InsightBench.hpp"
+#include "Rng.hpp"
 #include "app/CenterView.hpp"
 #include "app/state/AppSettings.hpp"
 #include "app/state/NavigationHistory.hpp"
@@ -33,22 +35,7 @@ using namespace quillmere;
 
 namespace {
 
-class Rng {
-public:
-    explicit Rng(uint64_t seed) : state_(seed) {}
-    uint64_t next() {
-        uint64_t z = (state_ += 0x9e3779b97f4a7c15ULL);
-        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-        z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-        return z ^ (z >> 31);
-    }
-    int64_t between(int64_t low, int64_t high) {
-        return low + static_cast<int64_t>(next() % uint64_t(high - low + 1));
-    }
-
-private:
-    uint64_t state_;
-};
+using bench::Rng;
 
 struct Builder {
     Rng rng{42};
@@ -310,5 +297,7 @@ int main(int argc, char** argv) {
     std::cout << "main-thread stalls (timer every 5 ms):\n";
     for (const auto& [name, ms] : stalls)
         print(name, double(ms), 50);
+    std::cout << std::endl;
+    bench::runInsightBench();
     return 0;
 }

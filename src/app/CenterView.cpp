@@ -16,6 +16,7 @@
 #include "scan/ScanSnapshot.hpp"
 #include "systemdata/ProtectedLocations.hpp"
 #include "views/widgets/FileListView.hpp"
+#include "views/widgets/InsightViews.hpp"
 #include "views/widgets/SunburstView.hpp"
 #include "views/widgets/TreemapView.hpp"
 
@@ -81,6 +82,7 @@ CenterView::CenterView(ScannableVolume volume, NavigationHistory& history, ScanS
     connect(&history_, &NavigationHistory::currentIndexChanged, this, &CenterView::refresh);
     connect(&settings_, &AppSettings::diskViewModeChanged, this, &CenterView::refresh);
     connect(&settings_, &AppSettings::showsCapacityGaugeChanged, this, &CenterView::refresh);
+    connect(&settings_, &AppSettings::untouchedYearsChanged, this, &CenterView::refresh);
     connect(&selection_, &SelectionState::selectedNodeChanged, this, &CenterView::refresh);
 
     connect(&runner_, &ScanRunner::progress, this, [this](const ScanProgress& progress) {
@@ -118,11 +120,6 @@ QWidget* CenterView::currentPage() const {
 
 QWidget* CenterView::diskView() const {
     return pages_->currentWidget() == diskView_ ? diskView_->view() : nullptr;
-}
-
-std::shared_ptr<const ProtectedLocations> CenterView::protection() {
-    if (!protection_) protection_ = std::make_shared<const ProtectedLocations>(ProtectedLocations::current());
-    return protection_;
 }
 
 void CenterView::updateTrailingPadding() {
@@ -304,12 +301,63 @@ void CenterView::presentDiskView(const std::vector<FileNode>& path) {
     }
     const auto crumbs = history_.breadcrumb();
     const std::string folderName = crumbs.empty() ? volume_.name : crumbs.back();
+    if (mode == DiskViewMode::largestItems || mode == DiskViewMode::byKind ||
+        mode == DiskViewMode::untouched) {
+        const auto& selected = selection_.selectedNode();
+        presentInsightScreen(mode, identity,
+                             {folder, folderName, isFromSavedScan(),
+                              selected ? std::optional(selected->path()) : std::nullopt});
+        return;
+    }
     const QString detail =
         QString::fromStdString(folderName + " \u2014 " + formatByteCount(folder.allocatedSize()) + ", " +
                                formatGroupedInteger(folder.fileCount()) + " files");
     diskView_->present(
         identity, [&] { return new PlaceholderView(viewNameOf(mode), detail); },
         [&](QWidget* view) { static_cast<PlaceholderView*>(view)->setDetail(detail); });
+}
+
+std::shared_ptr<const ProtectedLocations> CenterView::protection() {
+    if (!protection_) protection_ = std::make_shared<const ProtectedLocations>(ProtectedLocations::current());
+    return protection_;
+}
+
+void CenterView::presentInsightScreen(DiskViewMode mode, const QString& identity, InsightInputs inputs) {
+    const auto actions = [this] {
+        return InsightActions{[this](const std::vector<FileNode>& chain) { openFolder(chain); },
+                              [this](const FileNode& node) { selectNode(node); },
+                              [protection = protection()](const std::string& path) {
+                                  return protection->isProtectedPath(path);
+                              },
+                              systemNow, &prefersReducedMotion};
+    };
+    if (mode == DiskViewMode::largestItems) {
+        diskView_->present(
+            identity, [&] { return new LargestItemsView(inputs, actions()); },
+            [&](QWidget* view) { static_cast<LargestItemsView*>(view)->setInputs(inputs); });
+    } else if (mode == DiskViewMode::byKind) {
+        diskView_->present(
+            identity, [&] { return new ByKindView(inputs, actions()); },
+            [&](QWidget* view) { static_cast<ByKindView*>(view)->setInputs(inputs); });
+    } else {
+        const int years = settings_.untouchedYears();
+        diskView_->present(
+            identity,
+            [&] {
+                auto* view = new UntouchedView(inputs, years, actions());
+                view->onYearsChosen = [this](int chosen) { settings_.setUntouchedYears(chosen); };
+                return view;
+            },
+            [&](QWidget* view) {
+                auto* untouched = static_cast<UntouchedView*>(view);
+                untouched->setInputs(inputs);
+                untouched->setYears(years);
+            });
+    }
+}
+
+bool CenterView::isFromSavedScan() const {
+    return !scanState_.finishedScan().has_value();
 }
 
 } // namespace quillmere

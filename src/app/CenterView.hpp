@@ -2,8 +2,10 @@
 
 #include "app/LaunchOptions.hpp"
 #include "app/ScanRunner.hpp"
+#include "app/state/Modes.hpp"
 #include "scan/ScannableVolume.hpp"
 #include "views/SunburstLayout.hpp"
+#include "views/widgets/InsightPieces.hpp"
 
 #include <QWidget>
 #include <memory>
@@ -63,6 +65,10 @@ private:
     void presentDiskView(const std::vector<FileNode>& path);
     const views::SunburstLayout& sunburstLayout(const std::vector<FileNode>& path);
     std::shared_ptr<const ProtectedLocations> protection();
+    // The largest items, kinds and untouched screens.
+    void presentInsightScreen(DiskViewMode mode, const QString& identity, InsightInputs inputs);
+    // While no scan has finished since the start, the tree on screen is the saved snapshot.
+    bool isFromSavedScan() const;
     void updateTrailingPadding();
     void setTrailingPadding(double padding);
 
@@ -96,7 +102,7 @@ private:
     };
     std::optional<LayoutKey> layoutKey_;
     views::SunburstLayout layout_;
-    // What the list marks with a lock; read once, when the list first needs it.
+    // What the list and the insight rows mark with a lock; read once, when first needed.
     std::shared_ptr<const ProtectedLocations> protection_;
 };
 

@@ -34,8 +34,15 @@ struct HubLine {
 
 // The hub: "‹ BACK" over the parent's name below the top level, otherwise the volume's name,
 // its used bytes (`displayedUsedBytes` rounded, at least 0) and the "used of" line.
+// Names too wide for the hub at their height end in "…" (when `measure` is given).
 std::vector<HubLine> hubLines(const std::optional<std::string>& parentName, const std::string& volumeName,
-                              double displayedUsedBytes, int64_t totalCapacityBytes);
+                              double displayedUsedBytes, int64_t totalCapacityBytes,
+                              const TextMeasurer* measure = nullptr);
+
+// `text`, shortened at its end with "…" until it is at most `maxWidth` wide at `fontSize`
+// and `weight`; whole characters only.
+std::string elided(const std::string& text, double maxWidth, double fontSize, FontWeight weight,
+                   const TextMeasurer& measure);
 
 // The tooltip of an arc: its name, its size and, when the folder holds any bytes, its share.
 TooltipContent segmentTooltip(const SunburstSegment& segment, int64_t usedBytes);

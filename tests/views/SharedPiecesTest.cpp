@@ -94,6 +94,14 @@ TEST(HubTexts, ThreeDepths) {
               (HubLine{"\u2039 BACK", 10.5, FontWeight::semibold, TextRole::secondary, -11, 0.6, false}));
     EXPECT_EQ(below[1], (HubLine{"Macintosh HD", 16, FontWeight::semibold, TextRole::primary, 10, 0, false}));
     EXPECT_EQ(hubLines(std::string("Users"), "Macintosh HD", 10, 10)[1].text, "Users");
+
+    // Names wider than the hub at their height end in an ellipsis, whole characters kept.
+    const TextMeasurer measure = test::fakeMeasurer(0.5); // 8 units a character at 16 points
+    EXPECT_EQ(hubLines(std::string("Users"), "D", 0, 0, &measure)[1].text, "Users");
+    // 125.5 units of room: 15 bytes of the fake. "é" would cross it, so it goes whole.
+    const std::string fitted = hubLines(std::string("Photos Libr\u00e9 2024"), "D", 0, 0, &measure)[1].text;
+    EXPECT_EQ(fitted, "Photos Libr\u2026");
+    EXPECT_EQ(elided("abc", 0, 10, FontWeight::regular, measure), "\u2026");
 }
 
 TEST(Formatters, PercentagesAndDates) {

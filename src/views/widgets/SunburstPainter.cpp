@@ -94,9 +94,10 @@ void paintHubBody(QPainter& painter, const SunburstFrameInput& frame) {
     painter.strokePath(disc, QPen(palette.ringHubStroke, 1));
 
     const StyleColors& colors = StyleColors::of(frame.dark);
+    const views::TextMeasurer measure = reference_text::measurer();
     for (const views::HubLine& line :
          views::hubLines(frame.parentName, frame.layout->volumeName, frame.displayedUsedBytes,
-                         frame.layout->totalCapacityBytes)) {
+                         frame.layout->totalCapacityBytes, &measure)) {
         const reference_text::Style style{line.fontSize, reference_text::qtWeight(line.weight),
                                           colors.text(line.role), line.letterSpacing, line.isFigure};
         reference_text::drawCentered(painter, QPointF(c.x(), c.y() + line.centerY * s),
@@ -166,12 +167,11 @@ QColor sunburstArcColor(const SunburstSegment& segment, double boost) {
                             static_cast<float>(std::clamp(segment.brightness + boost, 0.0, 1.0)));
 }
 
-void paintSunburst(QPainter& painter, const SunburstFrameInput& frame) {
+void paintSunburstBase(QPainter& painter, const SunburstFrameInput& frame) {
     const views::SunburstLayout& layout = *frame.layout;
     const std::vector<SunburstSegment>& arcs = *frame.displayed;
     const QPointF c = frame.center;
     const double s = frame.scale;
-    const Theme::Palette& palette = Theme::palette(frame.dark);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
 
@@ -191,15 +191,7 @@ void paintSunburst(QPainter& painter, const SunburstFrameInput& frame) {
         painter.fillPath(paths[i], sunburstArcColor(arcs[i], boost));
     }
 
-    if (!combined.isEmpty()) {
-        QLinearGradient gloss(QPointF(c.x(), c.y() - kOuterRadius * s),
-                              QPointF(c.x(), c.y() + kOuterRadius * s));
-        gloss.setColorAt(0, palette.ringGlossTop);
-        gloss.setColorAt(0.46, withAlpha(palette.ringGlossTop, 0));
-        gloss.setColorAt(0.68, withAlpha(palette.ringGlossBottom, 0));
-        gloss.setColorAt(1, palette.ringGlossBottom);
-        painter.fillPath(combined, gloss);
-    }
+    if (!combined.isEmpty()) painter.fillPath(combined, glossGradient(frame));
 
     if (views::isCapacityGaugeShown(layout, frame.showsCapacityGauge))
         paintGauge(painter, layout, c, s, frame.dark);
@@ -208,45 +200,41 @@ void paintSunburst(QPainter& painter, const SunburstFrameInput& frame) {
         if (arc.label) paintLabel(painter, arc, c, s);
 
     paintSelectionOutline(painter, frame);
-    paintHoverGlow(painter, frame, layout);
+    painter.restore();
+}
 
+void paintSunburstHoveredArc(QPainter& painter, const SunburstFrameInput& frame) {
+    if (!frame.hoveredSegmentID) return;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    for (const SunburstSegment& arc : *frame.displayed) {
+        if (arc.id != *frame.hoveredSegmentID) continue;
+        const QPainterPath path = sunburstArcPath(arc, frame.center, frame.scale);
+        painter.fillPath(path, sunburstArcColor(arc, kHoverBoost));
+        painter.fillPath(path, glossGradient(frame));
+        if (arc.label) paintLabel(painter, arc, frame.center, frame.scale);
+        // The outline stays within the gap around its own arc: only that arc needs it again.
+        if (arc.node && frame.selectedPath && arc.node->path() == *frame.selectedPath)
+            paintSelectionOutline(painter, frame);
+        break;
+    }
+    painter.restore();
+}
+
+void paintSunburstTop(QPainter& painter, const SunburstFrameInput& frame) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    paintHoverGlow(painter, frame, *frame.layout);
     paintSeam(painter, frame);
     paintHubShadow(painter, frame);
     paintHubBody(painter, frame);
-
-    paintSunburstTooltip(painter, frame);
-    painter.restore();
-}
-
-void paintSunburstHoverOverlay(QPainter& painter, const SunburstFrameInput& frame) {
-    if (!frame.hoveredSegmentID) return;
-    const views::SunburstLayout& layout = *frame.layout;
-    const QPointF c = frame.center;
-    const double s = frame.scale;
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    // Within the hovered arc, everything the full frame draws there, brighter.
-    for (const SunburstSegment& arc : *frame.displayed) {
-        if (arc.id != *frame.hoveredSegmentID) continue;
-        const QPainterPath path = sunburstArcPath(arc, c, s);
-        painter.save();
-        painter.setClipPath(path);
-        painter.fillPath(path, sunburstArcColor(arc, kHoverBoost));
-        painter.fillPath(path, glossGradient(frame));
-        paintHubShadow(painter, frame);
-        if (arc.label) paintLabel(painter, arc, c, s);
-        painter.restore();
-        break;
-    }
-    paintSelectionOutline(painter, frame);
-    paintHoverGlow(painter, frame, layout);
-    paintSeam(painter, frame);
-    paintHubBody(painter, frame);
-    painter.restore();
-}
-
-void paintSunburstTooltip(QPainter& painter, const SunburstFrameInput& frame) {
     if (frame.tooltip) TooltipFrame(*frame.tooltip).paint(painter, frame.tooltipCenter, frame.dark);
+    painter.restore();
+}
+
+void paintSunburst(QPainter& painter, const SunburstFrameInput& frame) {
+    paintSunburstBase(painter, frame);
+    paintSunburstTop(painter, frame);
 }
 
 } // namespace quillmere
