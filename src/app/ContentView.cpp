@@ -94,6 +94,7 @@ ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Ho
         *selection_, std::move(services),
         {[this] { presentDeleteConfirmation(); }, [this](const FileNode& node) { openNode(node); }},
         contentArea_);
+    systemDataRefresher_ = new SystemDataRefresher(host_.probeSystemData, this);
     // The content's own minimum: the window adds its menu bar to it.
     setMinimumSize(760, 560);
     for (QWidget* layer :

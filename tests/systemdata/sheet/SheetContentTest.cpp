@@ -237,14 +237,5 @@ TEST(OrphanGroupSheetContent, ListsOnlyTickedEntriesUnderTheGroupsName) {
     EXPECT_EQ(orphanGroupSheetContent(group, {"/o/c"}).title, "Move 1 item from Gone to the Trash?");
 }
 
-TEST(SheetContentDispatch, EachTargetUsesItsOwnBuilder) {
-    EXPECT_EQ(sheetContent(ReclaimTarget::node(file("/x/y", 1))).title, "Move \u201cy\u201d to the Trash?");
-    EXPECT_EQ(sheetContent(ReclaimTarget::systemData({})).title, "Reclaim all safe items?");
-    EXPECT_EQ(sheetContent(ReclaimTarget::appUninstall(app("Tide"), attribution({}), {})).title,
-              "Move Tide and 0 related items to the Trash?");
-    EXPECT_EQ(sheetContent(ReclaimTarget::appCaches(app("Tide"), {})).title, "Clear Tide\u2019s caches?");
-    EXPECT_EQ(sheetContent(ReclaimTarget::orphanGroup({}, {})).title, "Move 0 items from  to the Trash?");
-}
-
 } // namespace
 } // namespace quillmere

@@ -133,66 +133,18 @@ void ResultSymbol::paintEvent(QPaintEvent*) {
                   failed_ ? Theme::accent(dark) : systemGreen(dark), 22);
 }
 
-namespace {
-QFont buttonFont(SheetButton::Style style) {
-    return Theme::uiFont(12.5, style == SheetButton::Style::bordered ? QFont::Medium : QFont::DemiBold);
-}
-} // namespace
-
 SheetButton::SheetButton(const QString& title, Style style, QWidget* parent)
-    : QAbstractButton(parent), style_(style) {
-    setText(title);
-    setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::StrongFocus);
-    setAttribute(Qt::WA_Hover);
+    : SystemDataButton(title, style != Style::bordered, parent), style_(style) {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
 QSize SheetButton::sizeHint() const {
-    const QFontMetrics metrics(buttonFont(style_));
-    return {std::max(metrics.horizontalAdvance(text()) + 28, 76), 28};
+    const QSize hint = SystemDataButton::sizeHint();
+    return {std::max(hint.width(), 76), 28};
 }
 
-bool SheetButton::event(QEvent* event) {
-    if (event->type() == QEvent::HoverEnter || event->type() == QEvent::HoverLeave) {
-        hovered_ = event->type() == QEvent::HoverEnter;
-        update();
-    }
-    return QAbstractButton::event(event);
-}
-
-void SheetButton::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const bool dark = Theme::isDark(this);
-    const Theme::Palette& palette = Theme::palette(dark);
-    const QRectF area = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    constexpr double radius = 7;
-    QColor fill;
-    QColor ink = palette.ink;
-    QPen border(palette.line, 1);
-    if (style_ != Style::bordered) {
-        const QColor base = style_ == Style::destructive ? systemRed(dark) : Theme::accent(dark);
-        fill = isDown() ? base.darker(115) : (hovered_ && isEnabled() ? base.lighter(106) : base);
-        if (!isEnabled()) fill.setAlphaF(0.45);
-        ink = Qt::white;
-        border = Qt::NoPen;
-    } else {
-        const int alpha = !isEnabled() ? 8 : isDown() ? 36 : hovered_ ? 24 : 14;
-        fill = dark ? QColor(255, 255, 255, alpha) : QColor(0, 0, 0, alpha / 2 + 4);
-        if (!isEnabled()) ink = palette.ink3;
-    }
-    painter.setPen(border);
-    painter.setBrush(fill);
-    painter.drawRoundedRect(area, radius, radius);
-    if (hasFocus() && painting::showsFocusRing(this)) {
-        painter.setPen(QPen(Theme::accent(dark), 2));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRoundedRect(area.adjusted(1, 1, -1, -1), radius - 1, radius - 1);
-    }
-    painter.setFont(buttonFont(style_));
-    painter.setPen(ink);
-    painter.drawText(area, Qt::AlignCenter, text());
+QColor SheetButton::prominentColor(bool dark) const {
+    return style_ == Style::destructive ? systemRed(dark) : SystemDataButton::prominentColor(dark);
 }
 
 SheetDivider::SheetDivider(QWidget* parent) : QWidget(parent) {

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QAbstractButton>
+#include "systemdata/view/SystemDataButton.hpp"
+
 #include <QColor>
 #include <QFont>
 #include <QWidget>
@@ -70,8 +71,8 @@ private:
 };
 
 // The sheet's buttons: bordered, or prominent (filled with the accent colour, or red for a
-// destructive confirmation). Inert ones are dimmed.
-class SheetButton : public QAbstractButton {
+// destructive confirmation), drawn like the System Data screen's. Inert ones are dimmed.
+class SheetButton : public SystemDataButton {
     Q_OBJECT
 public:
     enum class Style { bordered, prominent, destructive };
@@ -80,12 +81,10 @@ public:
     QSize sizeHint() const override;
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
-    bool event(QEvent* event) override;
+    QColor prominentColor(bool dark) const override;
 
 private:
     Style style_;
-    bool hovered_ = false;
 };
 
 // A hairline in the separator colour, inset like the rows it parts.

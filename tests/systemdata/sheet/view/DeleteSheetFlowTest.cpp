@@ -115,7 +115,8 @@ TEST(DeleteSheetFlow, WhileWorkingKeysAndCloseRequestsAreIgnoredAndAfterwardsClo
     entered.get_future().wait();
     EXPECT_TRUE(sheet.isWorking());
     EXPECT_FALSE(sheet.confirmView()->confirmButton()->isEnabled());
-    EXPECT_TRUE(sheet.confirmView()->spinner()->isVisible());
+    EXPECT_TRUE(sheet.confirmView()->spinner()->isTurning());
+    EXPECT_FALSE(sheet.confirmView()->cancelButton()->isEnabled());
     press(sheet, Qt::Key_Escape);
     press(sheet, Qt::Key_Return);
     sheet.close();

@@ -152,19 +152,6 @@ TEST(DeleteConfirmStep, FortyRowsScrollInsideTheirFrameAndTheFooterStays) {
     EXPECT_LT(sheet.height(), 480);
 }
 
-TEST(DeleteConfirmStep, WorkingMakesEveryControlInertAndTurnsTheSpinner) {
-    DeleteConfirmationSheet sheet(ReclaimTarget::node(samples::projectsFolder()), std::nullopt, {}, unused());
-    show(sheet, true);
-    DeleteConfirmView* view = sheet.confirmView();
-    EXPECT_FALSE(view->spinner()->isVisible());
-    view->setWorking(true);
-    EXPECT_TRUE(view->spinner()->isVisible());
-    EXPECT_TRUE(view->spinner()->isTurning());
-    EXPECT_FALSE(view->cancelButton()->isEnabled());
-    EXPECT_FALSE(view->confirmButton()->isEnabled());
-    EXPECT_GT(placeOf(&sheet, view->spinner()).left(), placeOf(&sheet, view->getBack()).left());
-}
-
 TEST(DeleteResultStep, SuccessAndLongFailureInBothSchemes) {
     for (const bool dark : {false, true}) {
         DeleteConfirmationSheet ok(ReclaimTarget::node(samples::projectsFolder()), std::nullopt, {},

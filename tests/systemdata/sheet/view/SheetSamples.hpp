@@ -5,6 +5,7 @@
 
 #include "systemdata/Reclaimer.hpp"
 #include "systemdata/sheet/ReclaimTarget.hpp"
+#include "systemdata/sheet/SheetTestSupport.hpp"
 
 #include <string>
 #include <utility>
@@ -29,13 +30,8 @@ inline FileNode projectsFolder() {
 inline SystemDataCategory sampleCategory(const std::string& id, const std::string& name, int64_t size,
                                          std::optional<SystemDataReclaimAction> action,
                                          const std::string& explanation) {
-    SystemDataCategory c;
-    c.id = id;
-    c.name = name;
-    c.sizeBytes = size;
+    SystemDataCategory c = testing::category(id, name, size, std::move(action));
     c.explanation = explanation;
-    c.isReclaimable = true;
-    c.reclaimAction = std::move(action);
     return c;
 }
 
@@ -58,21 +54,11 @@ inline SystemDataCategory userCaches() {
 
 inline LeftoverItem item(const std::string& name, const std::string& path, LeftoverItem::Group group,
                          int64_t size, std::optional<std::string> sharedWith = std::nullopt) {
-    LeftoverItem i;
-    i.name = name;
-    i.path = path;
-    i.group = group;
-    i.allocatedSize = size;
-    i.sharedWithAppName = std::move(sharedWith);
-    return i;
+    return testing::leftover(name, path, group, size, std::move(sharedWith));
 }
 
 inline InstalledApp tide() {
-    InstalledApp app;
-    app.name = "Tide";
-    app.path = "/opt/Tide.app";
-    app.allocatedSize = 420'000'000;
-    return app;
+    return testing::app("Tide", "/opt/Tide.app", 420'000'000);
 }
 
 inline ReclaimTarget uninstall() {
@@ -108,11 +94,9 @@ inline OrphanLeftoverGroup orphanGroup(int entries) {
     group.guessedAppName = "Lumen";
     group.evidence = "com.lumen.editor";
     for (int i = 0; i < entries; ++i) {
-        OrphanEntry entry;
-        entry.name = "lumen-" + std::to_string(i + 1);
-        entry.path = "/home/ann/.local/share/lumen-" + std::to_string(i + 1);
-        entry.allocatedSize = int64_t(1'000'000) * (i % 7 + 1);
-        group.entries.push_back(entry);
+        const std::string name = "lumen-" + std::to_string(i + 1);
+        group.entries.push_back(
+            testing::orphan(name, "/home/ann/.local/share/" + name, int64_t(1'000'000) * (i % 7 + 1)));
     }
     return group;
 }
@@ -152,7 +136,9 @@ inline Reclaimer::Outcome longFailure(int lines) {
             {leaf("/home/ann/Projects", "item-" + std::to_string(i + 1), 1),
              i == 0 ? std::string(kProtectedReason) : "the Trash refused this item because it is in use"});
     outcome.systemDataFailures.push_back(
-        {{"user-caches", "User caches", 1, {}}, "the folder could not be read"});
+        {SystemDataReclaimEntry{"user-caches", "User caches", 1,
+                                SystemDataReclaimAction::directoryContents("/home/ann/.cache")},
+         "the folder could not be read"});
     return outcome;
 }
 
