@@ -10,20 +10,24 @@
 #include "app/PreviewWindow.hpp"
 #include "app/ScanScreenText.hpp"
 #include "app/ScanScreens.hpp"
+#include "app/SheetReclaimPresenter.hpp"
 #include "app/SystemDataAwaitingScanView.hpp"
 #include "app/SystemDataRefresher.hpp"
 #include "app/Transitions.hpp"
 #include "app/VolumePickerView.hpp"
 #include "app/state/AppSettings.hpp"
+#include "app/state/ApplicationsState.hpp"
 #include "app/state/NavigationHistory.hpp"
 #include "app/state/ScanState.hpp"
 #include "app/state/SelectionState.hpp"
 #include "app/ui/Theme.hpp"
+#include "applications/view/ApplicationsView.hpp"
 #include "platform/HostSystem.hpp"
 #include "platform/desktop/FileViewer.hpp"
 #include "scan/Format.hpp"
 #include "systemdata/ProtectedLocations.hpp"
 #include "systemdata/SystemDataRun.hpp"
+#include "systemdata/sheet/view/DeleteConfirmationSheet.hpp"
 #include "systemdata/view/SystemDataView.hpp"
 #include "views/InspectorModel.hpp"
 
@@ -44,6 +48,15 @@ constexpr int kInspectorWidth = 302;
 constexpr int kInspectorInset = 334;
 constexpr int kInspectorMargin = 16;
 
+// The Applications panels show their items through the desktop's file manager.
+RevealItems revealInFileManager(QObject* owner) {
+    platform::FileViewer* viewer = platform::FileViewer::system(owner);
+    return [viewer](const std::vector<std::string>& paths) {
+        for (const std::string& path : paths)
+            viewer->reveal(path);
+    };
+}
+
 } // namespace
 
 ContentView::Host ContentView::Host::system() {
@@ -63,8 +76,12 @@ ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Ho
           contentArea_)),
       systemDataAwaiting_(new SystemDataAwaitingScanView(contentArea_)),
       systemDataReading_(new ReadingSystemDataView(contentArea_)),
-      applications_(new PlaceholderView("ApplicationsView", {}, contentArea_)), inspector_(nullptr),
-      inspectorMotion_(new QVariantAnimation(this)) {
+      applicationsState_(new ApplicationsState(options_.arguments, this)),
+      reclaimPresenter_(std::make_unique<SheetReclaimPresenter>(host_.makeReclaimer)),
+      applications_(new ApplicationsView(*applicationsState_, *reclaimPresenter_, revealInFileManager(this),
+                                         contentArea_)),
+      inspector_(nullptr), inspectorMotion_(new QVariantAnimation(this)) {
+    systemDataRefresher_ = new SystemDataRefresher(host_.probeSystemData, this);
     auto protection = std::make_shared<const ProtectedLocations>(ProtectedLocations::current());
     auto* fileViewer = platform::FileViewer::system(this);
     auto services =
@@ -194,31 +211,59 @@ void ContentView::openNode(const FileNode& node) {
 }
 
 void ContentView::presentDeleteConfirmation() {
+    // Never an empty sheet: without a selected item there is nothing to confirm.
+    const std::optional<FileNode> node = selection_->selectedNode();
+    if (!node || deleteSheet_) return;
     isDeleteConfirmationPresented_ = true;
-    if (deleteSheet_) return;
-    // The confirmation comes with the reclaim flow; until then the sheet only names its target
-    // and removes nothing.
-    auto* sheet = new QDialog(window());
-    sheet->setWindowModality(Qt::WindowModal);
+    auto* sheet = new DeleteConfirmationSheet(
+        ReclaimTarget::node(*node), currentRoot(),
+        [this](std::optional<FileNode> newRoot, const Reclaimer::Outcome& outcome) {
+            applyDeletion(newRoot, outcome);
+        },
+        host_.makeReclaimer, window());
     sheet->setAttribute(Qt::WA_DeleteOnClose);
-    sheet->resize(420, 240);
-    auto* layout = new QVBoxLayout(sheet);
-    const auto& node = selection_->selectedNode();
-    auto* placeholder =
-        new PlaceholderView("DeleteConfirmationSheet",
-                            node ? QString::fromStdString("\u201c" + std::string(node->name()) +
-                                                          "\u201d \u2014 nothing is removed here.")
-                                 : QString(),
-                            sheet);
-    placeholder->setAction("Cancel");
-    connect(placeholder, &PlaceholderView::actionTriggered, sheet, &QDialog::reject);
-    layout->addWidget(placeholder);
     connect(sheet, &QDialog::finished, this, [this] {
         isDeleteConfirmationPresented_ = false;
-        deleteSheet_ = nullptr;
+        deleteSheet_ = nullptr; // closing; a new request gets a sheet of its own
     });
     deleteSheet_ = sheet;
     sheet->open();
+}
+
+void ContentView::applyDeletion(const std::optional<FileNode>& newRoot, const Reclaimer::Outcome&) {
+    selection_->setSelectedNode(std::nullopt);
+    if (!newRoot) return;
+    history_->remap(*newRoot);
+    scanState_->replaceRoot(*newRoot);
+}
+
+std::optional<FileNode> ContentView::currentRoot() const {
+    const auto& chain = history_->currentPath();
+    if (chain.empty()) return std::nullopt;
+    return chain.front();
+}
+
+QWidget* ContentView::deleteSheet() const {
+    return deleteSheet_;
+}
+
+QWidget* ContentView::systemDataReclaimSheet() const {
+    return systemDataSheet_;
+}
+
+bool ContentView::isReclaimRunning() const {
+    return (deleteSheet_ && deleteSheet_->isWorking()) || (systemDataSheet_ && systemDataSheet_->isWorking());
+}
+
+// What a System Data reclaim moved leaves the scanned tree too, so the next report reads the
+// category folders as they are now instead of from the tree of the last scan.
+void ContentView::removeFromTree(const std::set<std::string>& canonicalPaths) {
+    const std::optional<FileNode> root = currentRoot();
+    if (canonicalPaths.empty() || !root) return;
+    PathSet gone;
+    for (const std::string& path : canonicalPaths)
+        gone.insert(path);
+    applyDeletion(root->removing(gone), {});
 }
 
 PreviewWindow* ContentView::previewWindow() {
@@ -274,8 +319,30 @@ void ContentView::refreshSystemData() {
 }
 
 void ContentView::requestSystemDataReclaim(const std::vector<SystemDataCategory>& categories) {
+    // A removal already under way runs to its end before another is asked for.
+    if (systemDataSheet_ && (systemDataSheet_->isWorking() || systemDataSheet_->outcome())) return;
+    if (systemDataSheet_) systemDataSheet_->reject();
     systemDataReclaimRequest_ = SystemDataReclaimRequest{QUuid::createUuid(), categories};
+    presentSystemDataReclaim();
     emit systemDataReclaimRequested();
+}
+
+void ContentView::presentSystemDataReclaim() {
+    const QUuid id = systemDataReclaimRequest_->id;
+    auto* sheet = new DeleteConfirmationSheet(
+        ReclaimTarget::systemData(systemDataReclaimRequest_->categories), std::nullopt,
+        [this](std::optional<FileNode>, const Reclaimer::Outcome& outcome) {
+            removeFromTree(outcome.systemDataRemovedPaths);
+            finishSystemDataReclaim();
+        },
+        host_.makeReclaimer, window());
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    connect(sheet, &QDialog::finished, this, [this, id] {
+        systemDataSheet_ = nullptr;
+        if (systemDataReclaimRequest_ && systemDataReclaimRequest_->id == id) dismissSystemDataReclaim();
+    });
+    systemDataSheet_ = sheet;
+    sheet->open();
 }
 
 void ContentView::finishSystemDataReclaim() {

@@ -218,7 +218,7 @@ TEST(ContentViewInspector, OpeningANodeDrillsDownAndClearsTheSelectionDeleteOnly
     EXPECT_FALSE(view.selection().selectedNode());
     EXPECT_FALSE(view.isInspectorPresented());
 
-    // Delete presents the stand-in sheet; nothing is removed and the tree stays.
+    // Delete presents the confirmation sheet; cancelling it removes nothing and the tree stays.
     view.selection().setSelectedNode(chain[2].children()[0]);
     view.inspector()->deleteSelection();
     EXPECT_TRUE(view.isDeleteConfirmationPresented());
