@@ -51,10 +51,7 @@ constexpr int kInspectorMargin = 16;
 // The Applications panels show their items through the desktop's file manager.
 RevealItems revealInFileManager(QObject* owner) {
     platform::FileViewer* viewer = platform::FileViewer::system(owner);
-    return [viewer](const std::vector<std::string>& paths) {
-        for (const std::string& path : paths)
-            viewer->reveal(path);
-    };
+    return [viewer](const std::vector<std::string>& paths) { viewer->reveal(paths); };
 }
 
 } // namespace
