@@ -10,15 +10,18 @@
 #include "app/PreviewWindow.hpp"
 #include "app/ScanScreenText.hpp"
 #include "app/ScanScreens.hpp"
+#include "app/SheetReclaimPresenter.hpp"
 #include "app/SystemDataAwaitingScanView.hpp"
 #include "app/SystemDataRefresher.hpp"
 #include "app/Transitions.hpp"
 #include "app/VolumePickerView.hpp"
 #include "app/state/AppSettings.hpp"
+#include "app/state/ApplicationsState.hpp"
 #include "app/state/NavigationHistory.hpp"
 #include "app/state/ScanState.hpp"
 #include "app/state/SelectionState.hpp"
 #include "app/ui/Theme.hpp"
+#include "applications/view/ApplicationsView.hpp"
 #include "platform/HostSystem.hpp"
 #include "platform/desktop/FileViewer.hpp"
 #include "scan/Format.hpp"
@@ -45,6 +48,12 @@ constexpr int kInspectorWidth = 302;
 constexpr int kInspectorInset = 334;
 constexpr int kInspectorMargin = 16;
 
+// The Applications panels show their items through the desktop's file manager.
+RevealItems revealInFileManager(QObject* owner) {
+    platform::FileViewer* viewer = platform::FileViewer::system(owner);
+    return [viewer](const std::vector<std::string>& paths) { viewer->reveal(paths); };
+}
+
 } // namespace
 
 ContentView::Host ContentView::Host::system() {
@@ -64,8 +73,12 @@ ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Ho
           contentArea_)),
       systemDataAwaiting_(new SystemDataAwaitingScanView(contentArea_)),
       systemDataReading_(new ReadingSystemDataView(contentArea_)),
-      applications_(new PlaceholderView("ApplicationsView", {}, contentArea_)), inspector_(nullptr),
-      inspectorMotion_(new QVariantAnimation(this)) {
+      applicationsState_(new ApplicationsState(options_.arguments, this)),
+      reclaimPresenter_(std::make_unique<SheetReclaimPresenter>(host_.makeReclaimer)),
+      applications_(new ApplicationsView(*applicationsState_, *reclaimPresenter_, revealInFileManager(this),
+                                         contentArea_)),
+      inspector_(nullptr), inspectorMotion_(new QVariantAnimation(this)) {
+    systemDataRefresher_ = new SystemDataRefresher(host_.probeSystemData, this);
     auto protection = std::make_shared<const ProtectedLocations>(ProtectedLocations::current());
     auto* fileViewer = platform::FileViewer::system(this);
     auto services =

@@ -14,6 +14,7 @@
 
 class QVariantAnimation;
 #include <functional>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -22,6 +23,9 @@ class QVariantAnimation;
 namespace quillmere {
 
 class AppSettings;
+class ApplicationsState;
+class ApplicationsView;
+class ReclaimPresenter;
 class BottomPathBar;
 class CenterView;
 class MainTopBar;
@@ -68,6 +72,8 @@ public:
     ~ContentView() override;
 
     NavigationHistory& history() { return *history_; }
+    ApplicationsState& applicationsState() { return *applicationsState_; }
+    ApplicationsView& applicationsView() { return *applications_; }
     ScanState& scanState() { return *scanState_; }
     SelectionState& selection() { return *selection_; }
     AppSection section() const { return section_; }
@@ -171,7 +177,9 @@ private:
     std::optional<SystemDataReport> systemDataReport_;
     int64_t systemDataReprobeToken_ = 0;
     std::optional<SystemDataReclaimRequest> systemDataReclaimRequest_;
-    PlaceholderView* applications_;
+    ApplicationsState* applicationsState_;
+    std::unique_ptr<ReclaimPresenter> reclaimPresenter_;
+    ApplicationsView* applications_;
     InspectorView* inspector_;
     PreviewWindow* previewWindow_ = nullptr;
     bool isDeleteConfirmationPresented_ = false;

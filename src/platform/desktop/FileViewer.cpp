@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
+#include <algorithm>
 
 namespace quillmere::platform {
 namespace {
@@ -53,28 +54,41 @@ QString FileViewer::itemUri(const std::string& path) {
 }
 
 void FileViewer::reveal(const std::string& path) {
+    reveal(std::vector<std::string>{path});
+}
+
+void FileViewer::reveal(const std::vector<std::string>& paths) {
+    if (paths.empty()) return;
     if (!bus_.isConnected()) {
-        openParentFolder(path);
+        openParentFolders(paths);
         emit revealFinished(false);
         return;
     }
+    QStringList uris;
+    for (const std::string& path : paths)
+        uris << itemUri(path);
     QDBusMessage call =
         QDBusMessage::createMethodCall(kService, kObject, kInterface, QStringLiteral("ShowItems"));
-    call << QStringList{itemUri(path)} << QString();
+    call << uris << QString();
     auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, path] {
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, paths] {
         watcher->deleteLater();
         const bool shown = !watcher->isError();
-        if (!shown) openParentFolder(path);
+        if (!shown) openParentFolders(paths);
         emit revealFinished(shown);
     });
 }
 
-void FileViewer::openParentFolder(const std::string& path) {
-    const std::string parent = parentOf(path);
-    if (parent.empty() || !openFolder_) return;
-    const QString directory = QFile::decodeName(QByteArray::fromStdString(parent));
-    if (QFileInfo(directory).isDir()) openFolder_(directory);
+void FileViewer::openParentFolders(const std::vector<std::string>& paths) {
+    if (!openFolder_) return;
+    std::vector<std::string> opened;
+    for (const std::string& path : paths) {
+        const std::string parent = parentOf(path);
+        if (parent.empty() || std::find(opened.begin(), opened.end(), parent) != opened.end()) continue;
+        opened.push_back(parent);
+        const QString directory = QFile::decodeName(QByteArray::fromStdString(parent));
+        if (QFileInfo(directory).isDir()) openFolder_(directory);
+    }
 }
 
 } // namespace quillmere::platform

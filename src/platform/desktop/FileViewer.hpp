@@ -5,6 +5,7 @@
 #include <QString>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace quillmere::platform {
 
@@ -24,6 +25,9 @@ public:
 
     // The path as it is handed over, unchanged, whether or not it exists.
     void reveal(const std::string& path);
+    // Several items in one request, so the file manager selects them together rather than
+    // opening a window per item; without it, each distinct parent folder is opened once.
+    void reveal(const std::vector<std::string>& paths);
 
     // The item's file:// URI with every byte outside the unreserved set and "/" percent-encoded,
     // so spaces, "#", "?" and names in any encoding survive.
@@ -34,7 +38,7 @@ signals:
     void revealFinished(bool shownByFileManager);
 
 private:
-    void openParentFolder(const std::string& path);
+    void openParentFolders(const std::vector<std::string>& paths);
 
     QDBusConnection bus_;
     FolderOpener openFolder_;

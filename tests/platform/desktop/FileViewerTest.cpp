@@ -59,6 +59,12 @@ TEST_F(FileViewerTest, SendsTheFileManagerExactlyTheEncodedUriOfTheItem) {
     // A name that is not UTF-8 keeps its bytes.
     EXPECT_TRUE(revealAndWait(viewer, std::string("/tmp/caf\xe9%")));
     EXPECT_EQ(fake.shown[1], QStringList{"file:///tmp/caf%E9%25"});
+    // Several items go in one request, in order.
+    QSignalSpy finished(&viewer, &FileViewer::revealFinished);
+    viewer.reveal(std::vector<std::string>{"/a/one", "/b/two"});
+    ASSERT_TRUE(finished.wait(5000));
+    ASSERT_EQ(fake.shown.size(), 3);
+    EXPECT_EQ(fake.shown[2], (QStringList{"file:///a/one", "file:///b/two"}));
     EXPECT_TRUE(opened.isEmpty());
 }
 
@@ -80,6 +86,11 @@ TEST_F(FileViewerTest, WithoutAFileManagerOpensTheParentFolderOnlyWhenItIsADirec
     FileViewer unconnected(QDBusConnection("no such connection"), opener());
     EXPECT_FALSE(revealAndWait(unconnected, (dir.path() + "/sub/x").toStdString()));
     EXPECT_EQ(opened.size(), 2);
+    // Several items open each existing parent folder once.
+    unconnected.reveal(std::vector<std::string>{(dir.path() + "/sub/x").toStdString(),
+                                                (dir.path() + "/sub/y").toStdString(),
+                                                (dir.path() + "/z").toStdString()});
+    EXPECT_EQ(opened.mid(2), (QStringList{dir.path() + "/sub", dir.path()}));
 }
 
 } // namespace
