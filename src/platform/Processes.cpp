@@ -1,5 +1,7 @@
 #include "platform/Processes.hpp"
 
+#include "platform/Fd.hpp"
+
 #include <climits>
 #include <cstring>
 #include <dirent.h>
@@ -11,10 +13,10 @@ namespace quillmere::platform {
 
 std::vector<std::string> ownProcessExecutables() {
     std::vector<std::string> executables;
-    DIR* proc = ::opendir("/proc");
+    const DirectoryStream proc(::opendir("/proc"));
     if (!proc) return executables;
     const uid_t uid = ::geteuid();
-    while (const dirent* entry = ::readdir(proc)) {
+    while (const dirent* entry = ::readdir(proc.get())) {
         if (entry->d_name[0] < '1' || entry->d_name[0] > '9' ||
             std::strspn(entry->d_name, "0123456789") != std::strlen(entry->d_name))
             continue;
@@ -25,7 +27,6 @@ std::vector<std::string> ownProcessExecutables() {
         const ssize_t length = ::readlink((folder + "/exe").c_str(), target, sizeof target);
         if (length > 0) executables.emplace_back(target, static_cast<size_t>(length));
     }
-    ::closedir(proc);
     return executables;
 }
 
