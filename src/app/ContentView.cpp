@@ -14,7 +14,6 @@
 #include "app/state/ScanState.hpp"
 #include "app/state/SelectionState.hpp"
 #include "app/ui/Theme.hpp"
-#include "platform/HostSystem.hpp"
 #include "scan/Format.hpp"
 
 #include <QGraphicsOpacityEffect>
@@ -52,7 +51,7 @@ void fadeIn(QWidget* widget) {
 
 ContentView::Host ContentView::Host::system() {
     return Host{[] { return ScannableVolume::mountedVolumes(); }, SnapshotIO::standard(),
-                [] { return AccessAuditor("/", platform::homeDirectory()).isFullDiskAccessGranted(); }};
+                [] { return AccessAuditor::hasFullDiskAccess(); }};
 }
 
 ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Host host, QWidget* parent)

@@ -1,5 +1,6 @@
 #include "scan/FileNode.hpp"
 
+#include "scan/Saturating.hpp"
 #include "scan/Unicode.hpp"
 
 #include <climits>
@@ -359,11 +360,12 @@ std::optional<std::string_view> FileNode::componentBelow(const FileNode& parent)
 FileNode::Totals FileNode::folderTotals(std::span<const FileNode> children) {
     Totals t;
     for (const FileNode& child : children) {
-        if (!child.isExcludedFromTotals()) t.allocatedSize += child.allocatedSize();
-        t.cloudOnlyCount += child.cloudOnlyCount();
-        t.folderCount += child.folderCount();
-        t.fileCount += child.fileCount();
-        t.sharedBytesTotal += child.sharedBytesTotal();
+        if (!child.isExcludedFromTotals())
+            t.allocatedSize = saturatingAdd(t.allocatedSize, child.allocatedSize());
+        t.cloudOnlyCount = saturatingAdd(t.cloudOnlyCount, child.cloudOnlyCount());
+        t.folderCount = saturatingAdd(t.folderCount, child.folderCount());
+        t.fileCount = saturatingAdd(t.fileCount, child.fileCount());
+        t.sharedBytesTotal = saturatingAdd(t.sharedBytesTotal, child.sharedBytesTotal());
     }
     return t;
 }

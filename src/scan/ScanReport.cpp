@@ -1,6 +1,5 @@
 #include "scan/ScanReport.hpp"
 
-#include "access/AccessAuditor.hpp"
 #include "platform/HostSystem.hpp"
 #include "scan/Format.hpp"
 
@@ -35,9 +34,9 @@ void printScanSummary(std::ostream& out, const std::string& rootPath, const Disk
         << formatByteCount(result.deniedBytesEstimate) << " estimated\n";
 }
 
-void runScanDebugReport(const std::string& root, std::ostream& out, const DiskScanner& scanner) {
-    const bool hasAccess = AccessAuditor::hasFullDiskAccess();
-    ScanEventStream stream = scanner.scan(root, nullptr, hasAccess, platform::homeDirectory());
+void runScanDebugReport(const std::string& root, std::ostream& out, bool hasFullDiskAccess,
+                        const DiskScanner& scanner) {
+    ScanEventStream stream = scanner.scan(root, nullptr, hasFullDiskAccess, platform::homeDirectory());
     while (std::optional<ScanEvent> event = stream.next()) {
         if (const auto* progress = std::get_if<ScanProgress>(&*event)) {
             printProgressLine(out, *progress);

@@ -12,7 +12,8 @@ void printProgressLine(std::ostream& out, const ScanProgress& progress);
 void printScanSummary(std::ostream& out, const std::string& rootPath, const DiskScanResult& result);
 
 // Scans `root` to its end, printing the report to `out`. Nothing goes to standard error.
-void runScanDebugReport(const std::string& root, std::ostream& out,
+// `hasFullDiskAccess` is the caller's answer to the access test.
+void runScanDebugReport(const std::string& root, std::ostream& out, bool hasFullDiskAccess,
                         const DiskScanner& scanner = DiskScanner(200));
 
 } // namespace quillmere

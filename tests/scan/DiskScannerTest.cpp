@@ -591,7 +591,7 @@ TEST(ScanReport, ReportsAScanLineByLine) {
     writeFile(root / "b", 300000);
     std::ostringstream out;
     ::testing::internal::CaptureStderr();
-    runScanDebugReport(root.path() + "/", out, DiskScanner(1));
+    runScanDebugReport(root.path() + "/", out, true, DiskScanner(1));
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 
     std::vector<std::string> lines;
@@ -620,7 +620,7 @@ TEST(ScanReport, ReportsAScanLineByLine) {
 
     // A scan that ends without a result prints nothing at all.
     std::ostringstream none;
-    runScanDebugReport(root / "missing", none, DiskScanner(1));
+    runScanDebugReport(root / "missing", none, true, DiskScanner(1));
     EXPECT_EQ(none.str(), "");
 }
 
