@@ -52,7 +52,8 @@ int main(int argc, char** argv) {
     for (int i = 0; i < argc && !testHost; ++i)
         if (std::strcmp(argv[i], "--scan-debug") == 0) runScanReportAndExit();
     if (testHost) return 0;
-    std::cerr << "This build of Quillmere has no window. Run it with --scan-debug for the command-line scan report.\n";
+    std::cerr << "This build of Quillmere has no window. Run it with --scan-debug for the command-line scan "
+                 "report.\n";
     return 2;
 #endif
 }

@@ -170,6 +170,10 @@ std::string FolderPath::text() const {
     return out;
 }
 
+std::string_view FolderPath::name() const {
+    return rep_ ? rep_->view() : std::string_view();
+}
+
 FolderPath::FolderPath(const FolderPath& other) noexcept : rep_(other.rep_) {
     detail::retainPath(rep_);
 }
@@ -357,16 +361,19 @@ std::optional<std::string_view> FileNode::componentBelow(const FileNode& parent)
     return std::nullopt;
 }
 
+FileNode::Totals& FileNode::Totals::add(const FileNode& child) {
+    if (!child.isExcludedFromTotals()) allocatedSize = saturatingAdd(allocatedSize, child.allocatedSize());
+    cloudOnlyCount = saturatingAdd(cloudOnlyCount, child.cloudOnlyCount());
+    folderCount = saturatingAdd(folderCount, child.folderCount());
+    fileCount = saturatingAdd(fileCount, child.fileCount());
+    sharedBytesTotal = saturatingAdd(sharedBytesTotal, child.sharedBytesTotal());
+    return *this;
+}
+
 FileNode::Totals FileNode::folderTotals(std::span<const FileNode> children) {
     Totals t;
-    for (const FileNode& child : children) {
-        if (!child.isExcludedFromTotals())
-            t.allocatedSize = saturatingAdd(t.allocatedSize, child.allocatedSize());
-        t.cloudOnlyCount = saturatingAdd(t.cloudOnlyCount, child.cloudOnlyCount());
-        t.folderCount = saturatingAdd(t.folderCount, child.folderCount());
-        t.fileCount = saturatingAdd(t.fileCount, child.fileCount());
-        t.sharedBytesTotal = saturatingAdd(t.sharedBytesTotal, child.sharedBytesTotal());
-    }
+    for (const FileNode& child : children)
+        t.add(child);
     return t;
 }
 

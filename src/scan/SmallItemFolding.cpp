@@ -61,12 +61,7 @@ std::vector<FileNode> foldSmallChildren(std::vector<FileNode> children, std::str
             kept.push_back(std::move(children[i]));
             continue;
         }
-        const FileNode& child = children[i];
-        sums.allocatedSize += child.allocatedSize();
-        sums.cloudOnlyCount += child.cloudOnlyCount();
-        sums.folderCount += child.folderCount();
-        sums.fileCount += child.fileCount();
-        sums.sharedBytesTotal += child.sharedBytesTotal();
+        sums.add(children[i]);
         ++foldedCount;
     }
     kept.push_back(makeAggregate(FolderPath::root(folderPath), foldedCount, sums));

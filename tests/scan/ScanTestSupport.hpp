@@ -63,6 +63,20 @@ inline int64_t allocatedBytes(const std::string& path) {
     return static_cast<int64_t>(lstatOf(path).st_blocks) * 512;
 }
 
+// The descriptors this process has open.
+inline size_t openDescriptorCount() {
+    size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
+// A mount table line for a mount of `root` (a folder of its file system) at `mountPoint`.
+inline platform::MountEntry mountOf(const std::string& mountPoint, const std::string& root = "/") {
+    return platform::MountEntry{
+        .root = root, .mountPoint = mountPoint, .fileSystemType = "ext4", .source = "/dev/x"};
+}
+
 // Reads a stream to its end.
 inline std::vector<ScanEvent> readAll(ScanEventStream stream) {
     std::vector<ScanEvent> events;
@@ -147,12 +161,15 @@ public:
     std::map<std::string, int> listError;   // errno for reading that folder's entries
     std::set<std::string> onOtherDevice;    // folders that report another st_dev
     std::map<std::string, blkcnt_t> blocks; // st_blocks stand-ins
-    std::map<std::string, int64_t> extentOffset;
+    std::map<std::string, std::vector<platform::SharedExtent>> extents; // shared extents by name
     std::set<ino_t> datalessInodes;
     std::map<std::string, std::optional<platform::CloudItemStatus>> cloud;
     int processors = 0; // 0: the real count
-    std::optional<std::vector<std::string>> mounts;
+    std::optional<std::vector<platform::MountEntry>> mountTable;
     std::function<void(const std::string& name)> onStat;
+    // Called before every host call with the call's name ("open", "stat", "list", "root",
+    // "extents") and the entry's name; may throw to inject a failure there.
+    std::function<void(std::string_view call, const std::string& name)> onCall;
 
     struct Probe {
         std::string name;
@@ -176,23 +193,34 @@ public:
         return found == descriptors_.end() ? std::string() : found->second;
     }
 
-    int openDirectoryAt(int directoryFd, const char* name) override {
+    platform::Fd openDirectoryAt(int directoryFd, const char* name) override {
         const std::string key = keyOf(name);
+        if (onCall) onCall("open", key);
         if (const auto rule = openError.find(key); rule != openError.end()) {
             errno = rule->second;
-            return -1;
+            return platform::Fd();
         }
-        const int fd = ScanHost::openDirectoryAt(directoryFd, name);
-        if (fd >= 0) {
+        platform::Fd fd = ScanHost::openDirectoryAt(directoryFd, name);
+        if (fd) {
             std::lock_guard guard(lock_);
             opened_.insert(key);
-            descriptors_[fd] = key;
+            descriptors_[fd.get()] = key;
+        }
+        return fd;
+    }
+    platform::Fd openRoot(const std::string& path) override {
+        if (onCall) onCall("root", keyOf(path.c_str()));
+        platform::Fd fd = ScanHost::openRoot(path);
+        if (fd) {
+            std::lock_guard guard(lock_);
+            descriptors_[fd.get()] = keyOf(path.c_str());
         }
         return fd;
     }
     int statAt(int directoryFd, const char* name, struct stat* info) override {
         const std::string key = keyOf(name);
         if (onStat) onStat(key);
+        if (onCall) onCall("stat", key);
         if (const auto rule = statError.find(key); rule != statError.end()) {
             errno = rule->second;
             return -1;
@@ -203,19 +231,23 @@ public:
         if (const auto rule = blocks.find(key); rule != blocks.end()) info->st_blocks = rule->second;
         return 0;
     }
+    int statDescriptor(int fd, struct stat* info) override {
+        const std::string key = nameOfDescriptor(fd);
+        if (onCall) onCall("fstat", key);
+        if (const auto rule = statError.find(key); rule != statError.end()) {
+            errno = rule->second;
+            return -1;
+        }
+        return ScanHost::statDescriptor(fd, info);
+    }
     long readEntries(int directoryFd, void* buffer, size_t size) override {
-        if (const auto rule = listError.find(nameOfDescriptor(directoryFd)); rule != listError.end()) {
+        const std::string key = nameOfDescriptor(directoryFd);
+        if (onCall) onCall("list", key);
+        if (const auto rule = listError.find(key); rule != listError.end()) {
             errno = rule->second;
             return -1;
         }
         return ScanHost::readEntries(directoryFd, buffer, size);
-    }
-    void closeDirectory(int directoryFd) override {
-        {
-            std::lock_guard guard(lock_);
-            descriptors_.erase(directoryFd);
-        }
-        ScanHost::closeDirectory(directoryFd);
     }
     bool isDataless(const struct stat& info) override { return datalessInodes.contains(info.st_ino); }
     std::optional<platform::CloudItemStatus> cloudStatus(const std::string& path) override {
@@ -226,19 +258,22 @@ public:
         const auto rule = cloud.find(keyOf(path.c_str()));
         return rule == cloud.end() ? ScanHost::cloudStatus(path) : rule->second;
     }
-    std::optional<int64_t> firstExtentOffset(int, const char* name, int64_t bytes) override {
+    std::vector<platform::SharedExtent> sharedExtents(int, const char* name, int64_t bytes) override {
         const std::string key = keyOf(name);
+        if (onCall) onCall("extents", key);
         {
             std::lock_guard guard(lock_);
             probes_.push_back({key, bytes});
         }
-        const auto rule = extentOffset.find(key);
-        return rule == extentOffset.end() ? std::nullopt : std::optional<int64_t>(rule->second);
+        const auto rule = extents.find(key);
+        return rule == extents.end() ? std::vector<platform::SharedExtent>{} : rule->second;
     }
     int activeProcessorCount() override {
         return processors > 0 ? processors : ScanHost::activeProcessorCount();
     }
-    std::vector<std::string> mountPoints() override { return mounts ? *mounts : ScanHost::mountPoints(); }
+    std::vector<platform::MountEntry> mounts() override {
+        return mountTable ? *mountTable : ScanHost::mounts();
+    }
 
 private:
     static std::string keyOf(const char* name) { return std::string(lastPathComponent(name)); }
