@@ -140,6 +140,8 @@ TEST(PrivilegedNodeDecoding, RefusesMissingRepeatedAndMistypedKeys) {
         EXPECT_EQ(faultOf(withPath(rest)), PrivilegedNodeFault::missingKey) << key;
     }
     EXPECT_EQ(faultOf(reply(kRest)), PrivilegedNodeFault::missingKey);
+    EXPECT_EQ(faultOf(std::string(R"({"path":"/r",)") + std::string(kRest) + "}"),
+              PrivilegedNodeFault::missingKey);
     EXPECT_EQ(faultOf(withPath(std::string(R"("isDirectory":true,)") + std::string(kRest))),
               PrivilegedNodeFault::repeatedKey);
     EXPECT_EQ(

@@ -1,4 +1,5 @@
 #include "access/PrivilegedWalkMerge.hpp"
+#include "scan/Saturating.hpp"
 
 #include <gtest/gtest.h>
 #include <limits>
@@ -72,7 +73,7 @@ DiskScanResult scanned(std::vector<DeniedPath> deniedPaths) {
                          {FileNode::under(etc, "x", NodeFields{.allocatedSize = 50, .fileCount = 1})});
     int64_t estimate = 0;
     for (const DeniedPath& path : deniedPaths)
-        estimate += path.estimatedBytes;
+        estimate = saturatingAdd(estimate, path.estimatedBytes);
     return DiskScanResult{.root = FileNode::folder(root, "/", std::nullopt, {usersFolder, etcFolder}),
                           .deniedPaths = std::move(deniedPaths),
                           .deniedBytesEstimate = estimate,
@@ -246,11 +247,11 @@ TEST(PrivilegedWalkMerge, SaturatesTotalsOverAnAbsurdGraft) {
     EXPECT_EQ(output.root.fileCount(), kMax);
     EXPECT_EQ(output.root.find("/Users")->allocatedSize(), kMax);
 
-    // The remaining estimates saturate too.
-    RecordingHelper none;
-    const DiskScanResult untouched =
-        augmentScanResult(scanned({denied("/a", kMax), denied("/b", kMax)}), none, kHome);
-    EXPECT_EQ(untouched.deniedPaths.size(), 2u);
+    // The remaining estimates are summed anew, and saturate too.
+    const DiskScanResult summed = augmentScanResult(
+        scanned({denied("/Users/bob"), denied("/a", kMax), denied("/b", kMax)}), helper, kHome);
+    EXPECT_EQ(urls(summed.deniedPaths), (std::vector<std::string>{"/a", "/b"}));
+    EXPECT_EQ(summed.deniedBytesEstimate, kMax);
 }
 
 TEST(PrivilegedWalkMerge, RunsInTheBackground) {
