@@ -19,6 +19,9 @@ public:
     static constexpr int64_t kRequiresApproval = 2;
     static constexpr int64_t kNotFound = 3;
 
+    // Off until the service manager says otherwise.
+    PrivilegedScanStatus() = default;
+
     static PrivilegedScanStatus failed(std::string message) { return {Kind::failed, std::move(message)}; }
     static PrivilegedScanStatus off() { return {Kind::off, {}}; }
     static PrivilegedScanStatus awaitingApproval() { return {Kind::awaitingApproval, {}}; }
@@ -37,7 +40,7 @@ public:
 
 private:
     PrivilegedScanStatus(Kind kind, std::string message) : kind_(kind), message_(std::move(message)) {}
-    Kind kind_;
+    Kind kind_ = Kind::off;
     std::string message_;
 };
 

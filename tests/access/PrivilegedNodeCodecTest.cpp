@@ -161,6 +161,7 @@ TEST(PrivilegedScanStatus, MapsTheServiceManagersValues) {
         EXPECT_EQ(Status::fromServiceStatus(raw), Status::failed("Unrecognized helper status.")) << raw;
     EXPECT_NE(Status::failed("boom"), Status::failed("Unrecognized helper status."));
     EXPECT_NE(Status::failed(""), Status::off());
+    EXPECT_EQ(Status(), Status::off());
 }
 
 } // namespace
