@@ -59,6 +59,7 @@ struct Frame {
     Placement placement;
     std::string listing; // entry names, each followed by a NUL
     size_t nextEntry = 0;
+    bool listed = false;
     std::vector<ChildRecord> records;
     std::vector<FileNode> nodes;
     std::unique_ptr<TaskGroup> tasks;
@@ -104,19 +105,35 @@ public:
         try {
             pushFrame(
                 Frame{.fd = std::move(fd), .folderPath = folderPath, .date = date, .placement = placement});
+            bool popping = false;
             while (!context_.isCancelled()) {
-                Frame& top = frames_.back();
-                if (top.nextEntry < top.listing.size()) {
-                    processNextEntry();
-                    continue;
+                try {
+                    Frame& top = frames_.back();
+                    if (!top.listed) {
+                        top.listed = true;
+                        readListing(frames_.size() - 1);
+                        limitOpenDescriptors();
+                        continue;
+                    }
+                    if (top.nextEntry < top.listing.size()) {
+                        processNextEntry();
+                        continue;
+                    }
+                    if (frames_.size() == 1) break;
+                    popping = true;
+                    popFrame();
+                    popping = false;
+                } catch (...) {
+                    // The folder being walked when something failed is cut short and reported
+                    // denied, with everything read until then kept, and the walk goes on. A
+                    // folder that failed while it was being finished cannot be kept in part,
+                    // so then the walk ends here.
+                    noteCutShort();
+                    if (popping) throw;
+                    frames_.back().nextEntry = frames_.back().listing.size();
                 }
-                if (frames_.size() == 1) break;
-                popFrame();
             }
         } catch (...) {
-            // The folder being walked when something failed is cut short and reported denied;
-            // everything read until then is kept.
-            noteCutShort();
         }
         try {
             if (files_ > 0) context_.accumulator.record(bytes_, files_, topLevelName_, lastCountedPath());
@@ -157,11 +174,10 @@ private:
         denied_.clear();
     }
 
+    // The walk loop reads the new frame's listing, so a failure there cuts short this folder.
     void pushFrame(Frame frame) {
         if (frame.fd) ++openCount_;
         frames_.push_back(std::move(frame));
-        readListing(frames_.size() - 1);
-        limitOpenDescriptors();
     }
 
     void readListing(size_t index) {

@@ -186,6 +186,26 @@ TEST(DiskScannerRoot, OtherDevicesAndDuplicateViewsStayChildless) {
     expectViewsNotEntered(root.path(), root.path());
 }
 
+// A mount of the root's own device shows the scanned tree again only when the folder it
+// mounts lies inside that tree; a bind of a folder from elsewhere is walked, as du -x counts it.
+TEST(DiskScannerRoot, OnlyBindsOfFoldersInsideTheTreeAreDuplicateViews) {
+    ScratchFolder root;
+    writeFile(root / "inside/f", 4096);
+    writeFile(root / "fromInside/f", 4096);
+    writeFile(root / "fromElsewhere/g", 4096);
+    FakeHost host;
+    // The scanned folder is /data of its file system.
+    host.mountTable = std::vector<platform::MountEntry>{
+        testing::mountOf(root.path(), "/data"), testing::mountOf(root / "fromInside", "/data/inside"),
+        testing::mountOf(root / "fromElsewhere", "/datastore/x")};
+    const DiskScanResult result = scanned(DiskScanner(200, host), root.path());
+    expectChildless(childNamed(result.root, "fromInside"), "fromInside");
+    const FileNode* elsewhere = childNamed(result.root, "fromElsewhere");
+    ASSERT_NE(elsewhere, nullptr);
+    EXPECT_EQ(elsewhere->fileCount(), 1);
+    EXPECT_EQ(result.root.fileCount(), 2);
+}
+
 TEST(DiskScannerRoot, DuplicateViewsAreFoundWhateverTheSpellingOfTheRoot) {
     ScratchFolder scratch;
     const std::string real = scratch / "real";

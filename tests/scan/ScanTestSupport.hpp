@@ -18,6 +18,7 @@
 #include <set>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace quillmere::testing {
@@ -26,8 +27,10 @@ namespace quillmere::testing {
 // through rm, which copes with trees whose paths are longer than PATH_MAX.
 class ScratchFolder {
 public:
-    ScratchFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quillmere-scan-XXXXXX").string();
+    ScratchFolder() : ScratchFolder(std::filesystem::temp_directory_path()) {}
+    // In `base`, e.g. a memory file system for trees of hundreds of thousands of entries.
+    explicit ScratchFolder(const std::filesystem::path& base) {
+        std::string pattern = (base / "quillmere-scan-XXXXXX").string();
         if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
     }
     ~ScratchFolder() {
@@ -42,6 +45,14 @@ public:
 private:
     std::string path_;
 };
+
+// /dev/shm when this machine has it (a memory file system makes huge trees quick to build).
+inline std::filesystem::path fastTemporaryFolder() {
+    std::error_code error;
+    return std::filesystem::is_directory("/dev/shm", error) && ::access("/dev/shm", W_OK) == 0
+               ? std::filesystem::path("/dev/shm")
+               : std::filesystem::temp_directory_path();
+}
 
 // Writes `bytes` bytes (creating the parent folders), so the file's blocks are allocated.
 inline void writeFile(const std::string& path, size_t bytes) {
@@ -156,11 +167,14 @@ inline void expectConsistentTree(const FileNode& root) {
 // component of what the engine asks about) and set before the scan starts.
 class FakeHost : public platform::ScanHost {
 public:
-    std::map<std::string, int> openError;   // errno for opening that folder
-    std::map<std::string, int> statError;   // errno for examining that entry
-    std::map<std::string, int> listError;   // errno for reading that folder's entries
-    std::set<std::string> onOtherDevice;    // folders that report another st_dev
-    std::map<std::string, blkcnt_t> blocks; // st_blocks stand-ins
+    std::map<std::string, int> openError;      // errno for opening that folder
+    std::map<std::string, int> statError;      // errno for examining that entry
+    std::map<std::string, int> listError;      // errno for reading that folder's entries
+    std::map<std::string, int> laterListError; // errno for every read of that folder after the first
+    std::map<std::string, int> reopenError;    // errno for opening that folder a second time
+    std::map<std::string, ino_t> inodes;       // st_ino stand-ins
+    std::set<std::string> onOtherDevice;       // folders that report another st_dev
+    std::map<std::string, blkcnt_t> blocks;    // st_blocks stand-ins
     std::map<std::string, std::vector<platform::SharedExtent>> extents; // shared extents by name
     std::set<ino_t> datalessInodes;
     std::map<std::string, std::optional<platform::CloudItemStatus>> cloud;
@@ -200,11 +214,19 @@ public:
             errno = rule->second;
             return platform::Fd();
         }
+        if (const auto rule = reopenError.find(key); rule != reopenError.end()) {
+            std::lock_guard guard(lock_);
+            if (opened_.contains(key)) {
+                errno = rule->second;
+                return platform::Fd();
+            }
+        }
         platform::Fd fd = ScanHost::openDirectoryAt(directoryFd, name);
         if (fd) {
             std::lock_guard guard(lock_);
             opened_.insert(key);
             descriptors_[fd.get()] = key;
+            reads_.erase(fd.get());
         }
         return fd;
     }
@@ -229,6 +251,7 @@ public:
         if (result != 0) return result;
         if (onOtherDevice.contains(key)) info->st_dev += 1;
         if (const auto rule = blocks.find(key); rule != blocks.end()) info->st_blocks = rule->second;
+        if (const auto rule = inodes.find(key); rule != inodes.end()) info->st_ino = rule->second;
         return 0;
     }
     int statDescriptor(int fd, struct stat* info) override {
@@ -246,6 +269,13 @@ public:
         if (const auto rule = listError.find(key); rule != listError.end()) {
             errno = rule->second;
             return -1;
+        }
+        if (const auto rule = laterListError.find(key); rule != laterListError.end()) {
+            std::lock_guard guard(lock_);
+            if (reads_[directoryFd]++ > 0) {
+                errno = rule->second;
+                return -1;
+            }
         }
         return ScanHost::readEntries(directoryFd, buffer, size);
     }
@@ -283,6 +313,7 @@ private:
     std::vector<std::string> cloudQueries_;
     std::multiset<std::string> opened_;
     std::map<int, std::string> descriptors_;
+    std::map<int, int> reads_;
 };
 
 } // namespace quillmere::testing
