@@ -11,24 +11,42 @@ namespace {
 
 // The record's own keys, in their order, as one JSON object without its closing brace, so
 // the children can follow: they are written by the loop below, never by the library, and a
-// deep tree costs no recursion.
-void writeOpening(const PrivilegedNode& node, std::string& out) {
-    nlohmann::ordered_json head;
-    head["name"] = node.name;
-    head["path"] = node.path;
-    head["isDirectory"] = node.isDirectory;
-    head["allocatedSize"] = node.allocatedSize;
-    head["folderCount"] = node.folderCount;
-    head["fileCount"] = node.fileCount;
-    // JSON has no form for an infinite or undefined date: such a date is left out.
-    if (node.modificationDate && std::isfinite(*node.modificationDate))
-        head["modificationDate"] = *node.modificationDate;
-    head["isAggregate"] = node.isAggregate;
-    std::string text = head.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
-    text.pop_back(); // the closing brace
-    out += text;
-    out += ",\"children\":[";
-}
+// deep tree costs no recursion. The two objects (with and without a date) are made once per
+// encoding and only their values change from node to node.
+class OpeningWriter {
+public:
+    OpeningWriter() {
+        for (nlohmann::ordered_json* head : {&dated_, &undated_}) {
+            for (const char* key :
+                 {"name", "path", "isDirectory", "allocatedSize", "folderCount", "fileCount"})
+                (*head)[key] = nullptr;
+            if (head == &dated_) (*head)["modificationDate"] = nullptr;
+            (*head)["isAggregate"] = nullptr;
+        }
+    }
+
+    void write(const PrivilegedNode& node, std::string& out) {
+        // JSON has no form for an infinite or undefined date: such a date is left out.
+        const bool hasDate = node.modificationDate && std::isfinite(*node.modificationDate);
+        nlohmann::ordered_json& head = hasDate ? dated_ : undated_;
+        head["name"] = node.name;
+        head["path"] = node.path;
+        head["isDirectory"] = node.isDirectory;
+        head["allocatedSize"] = node.allocatedSize;
+        head["folderCount"] = node.folderCount;
+        head["fileCount"] = node.fileCount;
+        if (hasDate) head["modificationDate"] = *node.modificationDate;
+        head["isAggregate"] = node.isAggregate;
+        std::string text = head.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+        text.pop_back(); // the closing brace
+        out += text;
+        out += ",\"children\":[";
+    }
+
+private:
+    nlohmann::ordered_json dated_;
+    nlohmann::ordered_json undated_;
+};
 
 // ---- decoding ----
 
@@ -252,7 +270,8 @@ std::string encodePrivilegedNode(const PrivilegedNode& node) {
         std::size_t next = 0;
     };
     std::vector<Visit> stack{{&node}};
-    writeOpening(node, out);
+    OpeningWriter opening;
+    opening.write(node, out);
     while (!stack.empty()) {
         Visit& visit = stack.back();
         if (visit.next == visit.node->children.size()) {
@@ -262,7 +281,7 @@ std::string encodePrivilegedNode(const PrivilegedNode& node) {
         }
         const PrivilegedNode& child = visit.node->children[visit.next];
         if (visit.next++ > 0) out += ',';
-        writeOpening(child, out);
+        opening.write(child, out);
         stack.push_back({&child});
     }
     return out;
