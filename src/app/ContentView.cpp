@@ -14,6 +14,7 @@
 #include "app/state/ScanState.hpp"
 #include "app/state/SelectionState.hpp"
 #include "app/ui/Theme.hpp"
+#include "platform/HostSystem.hpp"
 #include "scan/Format.hpp"
 
 #include <QGraphicsOpacityEffect>
@@ -51,7 +52,7 @@ void fadeIn(QWidget* widget) {
 
 ContentView::Host ContentView::Host::system() {
     return Host{[] { return ScannableVolume::mountedVolumes(); }, SnapshotIO::standard(),
-                [] { return AccessAuditor::hasFullDiskAccess(); }};
+                [] { return AccessAuditor("/", platform::homeDirectory()).isFullDiskAccessGranted(); }};
 }
 
 ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Host host, QWidget* parent)
