@@ -9,6 +9,7 @@
 #include "app/ContentView.hpp"
 #include "app/LaunchOptions.hpp"
 #include "app/MainWindow.hpp"
+#include "app/Motion.hpp"
 #include "app/state/AppSettings.hpp"
 
 #include <QApplication>
@@ -32,6 +33,20 @@ int main(int argc, char** argv) {
 #if defined(QUILLMERE_WITH_UI)
     const quillmere::LaunchOptions options = quillmere::LaunchOptions::fromProcess(argc, argv);
     if (options.wantsScanDebugReport()) runScanReportAndExit();
+    // A test host shows nothing and keeps running; it needs no display.
+    if (options.isTestHost) {
+        QCoreApplication host(argc, argv);
+        return host.exec();
+    }
+    // Without a display Qt would abort with a note about platform plugins; say what is wrong.
+    const auto environment = [](const char* name) -> std::optional<std::string> {
+        const char* value = std::getenv(name);
+        return value ? std::optional<std::string>(value) : std::nullopt;
+    };
+    if (!quillmere::hasGraphicalSession(options, environment)) {
+        std::cerr << quillmere::kNoGraphicalSessionMessage << '\n';
+        return quillmere::kNoGraphicalSessionStatus;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName("Quillmere");
     QApplication::setOrganizationName("Quillmere");
@@ -39,11 +54,14 @@ int main(int argc, char** argv) {
     QFont font("Inter");
     font.setPixelSize(13);
     QApplication::setFont(font);
-    // A test host shows nothing and keeps running.
-    if (options.isTestHost) return app.exec();
+    // The desktop's reduce-motion setting is asked for now, so its answer is in before it matters.
+    quillmere::ReduceMotionSetting::shared();
     quillmere::AppSettings settings;
     quillmere::MainWindow window(options, settings);
     window.show();
+    // Keyboard focus starts on the window's first control, shown with its ring; a display
+    // without a window manager would otherwise never give the window the keyboard.
+    window.activateWindow();
     window.content().runLaunchTask();
     return app.exec();
 #else

@@ -53,16 +53,16 @@ int main(int argc, char** argv) {
     for (const bool dark : {false, true}) {
         const QString scheme = dark ? "dark" : "light";
         auto* ready = new quillmere::ReadyToScanView;
-        ready->setVolumeName("Macintosh HD");
+        ready->setVolumeName("Computer");
         save(ready, dark, folder + "/ready-" + scheme + ".png");
 
         auto* waiting = new quillmere::ScanningIllustrationView;
-        waiting->setVolume("Macintosh HD", 494'384'795'648);
+        waiting->setVolume("Computer", 494'384'795'648);
         waiting->setAnimationClock(0.9);
         save(waiting, dark, folder + "/scanning-start-" + scheme + ".png");
 
         auto* scanning = new quillmere::ScanningIllustrationView;
-        scanning->setVolume("Macintosh HD", 494'384'795'648);
+        scanning->setVolume("Computer", 494'384'795'648);
         scanning->setAnimationClock(1.7);
         scanning->setProgress(quillmere::ScanProgress{187'654'321'000, 1'234'567, "/Users", {}});
         save(scanning, dark, folder + "/scanning-" + scheme + ".png");

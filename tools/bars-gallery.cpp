@@ -97,12 +97,12 @@ int main(int argc, char** argv) {
     std::vector<FileNode> chain;
     const FileNode root = folderChain(chain);
     NavigationHistory history;
-    history.reset(root, "Macintosh HD");
+    history.reset(root, "Computer");
     for (size_t depth = 2; depth <= chain.size(); ++depth)
         history.visit({chain.begin(), chain.begin() + std::ptrdiff_t(depth)});
 
     const std::vector<ScannableVolume> volumes{
-        {"/", "Macintosh HD", "uuid-root", 494'384'795'648, 123'456'789'012, true, false, true},
+        {"/", "Computer", "uuid-root", 494'384'795'648, 123'456'789'012, true, false, true},
         {"/media/backup", "Backup", "uuid-backup", 2'000'398'934'016, 1'624'000'000'000, false, true, false},
     };
 

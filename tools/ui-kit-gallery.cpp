@@ -360,6 +360,9 @@ int main(int argc, char** argv) {
     window.resize(content->size().boundedTo(available));
     window.show();
 
+    // Nobody can look at an offscreen window: without a picture to save, the tool is done.
+    if (savePath.isEmpty() && QGuiApplication::platformName() == "offscreen")
+        QTimer::singleShot(0, &app, &QApplication::quit);
     if (!savePath.isEmpty()) {
         QTimer::singleShot(200, [&] {
             const bool saved = content->grab().save(savePath);

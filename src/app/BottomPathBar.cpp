@@ -134,7 +134,7 @@ void BreadcrumbView::paintEvent(QPaintEvent*) {
         painter.setPen(last ? palette.ink : palette.ink2);
         painter.drawText(row.names[i], Qt::AlignLeft | Qt::AlignVCenter, row.shown[i]);
     }
-    if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange) && isClickable(focusIndex_)) {
+    if (painting::showsFocusRing(this) && isClickable(focusIndex_)) {
         QColor ring = Theme::accent(this);
         ring.setAlphaF(0.85f);
         painter.setPen(QPen(ring, kFocusRingWidth));

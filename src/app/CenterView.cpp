@@ -1,6 +1,7 @@
 #include "app/CenterView.hpp"
 
 #include "access/AccessAuditor.hpp"
+#include "app/Motion.hpp"
 #include "app/Placeholders.hpp"
 #include "app/ScanScreens.hpp"
 #include "app/state/AppSettings.hpp"
@@ -12,7 +13,10 @@
 #include "scan/Format.hpp"
 #include "scan/ScanSnapshot.hpp"
 
+#include <QHBoxLayout>
 #include <QStackedLayout>
+#include <QVariantAnimation>
+#include <cmath>
 
 namespace quillmere {
 namespace {
@@ -41,10 +45,19 @@ CenterView::CenterView(ScannableVolume volume, NavigationHistory& history, ScanS
                        SelectionState& selection, AppSettings& settings, const LaunchOptions& options,
                        QWidget* parent)
     : QWidget(parent), volume_(std::move(volume)), history_(history), scanState_(scanState),
-      selection_(selection), settings_(settings), options_(options), pages_(new QStackedLayout(this)),
-      scanning_(new ScanningIllustrationView(this)), ready_(new ReadyToScanView(this)),
-      diskView_(new PlaceholderView("SunburstView", {}, this)) {
+      selection_(selection), settings_(settings), options_(options), frame_(new QHBoxLayout(this)),
+      pageHost_(new QWidget(this)), pages_(new QStackedLayout(pageHost_)),
+      paddingAnimation_(new QVariantAnimation(this)), scanning_(new ScanningIllustrationView(pageHost_)),
+      ready_(new ReadyToScanView(pageHost_)), diskView_(new PlaceholderView("SunburstView", {}, pageHost_)) {
+    // The pages sit in a frame whose trailing margin is the padding: a stacked layout alone
+    // would ignore its margins.
+    frame_->setContentsMargins(0, 0, 0, 0);
+    frame_->setSpacing(0);
+    frame_->addWidget(pageHost_);
     pages_->setContentsMargins(0, 0, 0, 0);
+    paddingAnimation_->setEasingCurve(QEasingCurve::InOutQuad);
+    connect(paddingAnimation_, &QVariantAnimation::valueChanged, this,
+            [this](const QVariant& value) { setTrailingPadding(value.toDouble()); });
     pages_->addWidget(scanning_);
     pages_->addWidget(ready_);
     pages_->addWidget(diskView_);
@@ -84,8 +97,40 @@ void CenterView::showEvent(QShowEvent* event) {
 }
 
 void CenterView::setDetailsPanelInset(double inset) {
+    if (inset == detailsPanelInset_) return;
     detailsPanelInset_ = inset;
-    pages_->setContentsMargins(0, 0, static_cast<int>(inset), 0);
+    updateTrailingPadding();
+}
+
+QWidget* CenterView::currentPage() const {
+    return pages_->currentWidget();
+}
+
+void CenterView::updateTrailingPadding() {
+    const bool ringsShown =
+        pages_->currentWidget() == diskView_ && settings_.diskViewMode() == DiskViewMode::sunburst;
+    const double target = ringsShown ? 0 : detailsPanelInset_;
+    // The rings keep the room free themselves; the stand-in disk view does it for them.
+    diskView_->setTrailingInset(settings_.diskViewMode() == DiskViewMode::sunburst ? detailsPanelInset_ : 0);
+    if (paddingAnimation_->state() == QAbstractAnimation::Running &&
+        paddingAnimation_->endValue().toDouble() == target)
+        return;
+    paddingAnimation_->stop();
+    if (target == trailingPadding_) return;
+    const int duration = motionDuration(kNavigationMs);
+    if (duration == 0) {
+        setTrailingPadding(target);
+        return;
+    }
+    paddingAnimation_->setDuration(duration);
+    paddingAnimation_->setStartValue(trailingPadding_);
+    paddingAnimation_->setEndValue(target);
+    paddingAnimation_->start();
+}
+
+void CenterView::setTrailingPadding(double padding) {
+    trailingPadding_ = padding;
+    frame_->setContentsMargins(0, 0, static_cast<int>(std::lround(padding)), 0);
 }
 
 void CenterView::applySavedSnapshotOnce() {
@@ -150,11 +195,13 @@ void CenterView::refresh() {
     if (scanState_.isScanning()) {
         scanning_->setProgress(scanState_.progress());
         pages_->setCurrentWidget(scanning_);
+        updateTrailingPadding();
         return;
     }
     const auto path = history_.currentPath();
     if (path.empty()) {
         pages_->setCurrentWidget(ready_);
+        updateTrailingPadding();
         return;
     }
     const FileNode& folder = path.back();
@@ -165,6 +212,7 @@ void CenterView::refresh() {
                                                 formatByteCount(folder.allocatedSize()) + ", " +
                                                 formatGroupedInteger(folder.fileCount()) + " files"));
     pages_->setCurrentWidget(diskView_);
+    updateTrailingPadding();
 }
 
 } // namespace quillmere

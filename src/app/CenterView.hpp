@@ -7,7 +7,9 @@
 #include <QWidget>
 #include <optional>
 
+class QHBoxLayout;
 class QStackedLayout;
+class QVariantAnimation;
 
 namespace quillmere {
 
@@ -30,7 +32,13 @@ public:
                QWidget* parent = nullptr);
 
     const ScannableVolume& volume() const { return volume_; }
+    // The room kept free on the trailing side for the details panel. Every view but the rings
+    // is padded by it (the change eases over 0.32 s); the rings are handed it and place
+    // themselves.
     void setDetailsPanelInset(double inset);
+    double detailsPanelInset() const { return detailsPanelInset_; }
+    // The page shown now (scanning screen, start screen or disk view).
+    QWidget* currentPage() const;
 
     // The navigation actions the disk views are given.
     void openFolder(const std::vector<FileNode>& chain);
@@ -46,6 +54,8 @@ private:
     void applyDebugSwitches();
     void runScan();
     void refresh();
+    void updateTrailingPadding();
+    void setTrailingPadding(double padding);
 
     ScannableVolume volume_;
     NavigationHistory& history_;
@@ -61,7 +71,11 @@ private:
     std::optional<ProgressThrottle> throttle_;
     std::optional<std::string> saveVolumeUUID_;
 
+    QHBoxLayout* frame_;
+    QWidget* pageHost_;
     QStackedLayout* pages_;
+    QVariantAnimation* paddingAnimation_;
+    double trailingPadding_ = 0;
     ScanningIllustrationView* scanning_;
     ReadyToScanView* ready_;
     PlaceholderView* diskView_;

@@ -8,6 +8,8 @@
 #include "app/Placeholders.hpp"
 #include "app/ScanScreenText.hpp"
 #include "app/ScanScreens.hpp"
+#include "app/SystemDataAwaitingScanView.hpp"
+#include "app/Transitions.hpp"
 #include "app/VolumePickerView.hpp"
 #include "app/state/AppSettings.hpp"
 #include "app/state/NavigationHistory.hpp"
@@ -23,30 +25,15 @@
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <QVariantAnimation>
+#include <cmath>
 
 namespace quillmere {
 namespace {
 
 constexpr int kInspectorWidth = 302;
 constexpr int kInspectorInset = 334;
-
-// Screens that take the content area's place fade in, as every change of screen does.
-void fadeIn(QWidget* widget) {
-    const int duration = motionDuration(250);
-    if (duration == 0) return;
-    auto* effect = new QGraphicsOpacityEffect(widget);
-    effect->setOpacity(0);
-    widget->setGraphicsEffect(effect);
-    auto* animation = new QPropertyAnimation(effect, "opacity", widget);
-    animation->setDuration(duration);
-    animation->setStartValue(0.0);
-    animation->setEndValue(1.0);
-    animation->setEasingCurve(QEasingCurve::InOutQuad);
-    // The effect goes once the fade is done, so the screen draws directly again.
-    QObject::connect(animation, &QPropertyAnimation::finished, widget,
-                     [widget] { widget->setGraphicsEffect(nullptr); });
-    animation->start(QAbstractAnimation::DeleteWhenStopped);
-}
+constexpr int kInspectorMargin = 16;
 
 } // namespace
 
@@ -64,10 +51,25 @@ ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Ho
           "PermissionGateView",
           "Quillmere reads your disk to size it. It never deletes anything you didn't ask it to.",
           contentArea_)),
-      systemData_(new PlaceholderView("SystemDataView", {}, contentArea_)),
+      systemDataAwaiting_(new SystemDataAwaitingScanView(contentArea_)),
+      systemDataReading_(new ReadingSystemDataView(contentArea_)),
       applications_(new PlaceholderView("ApplicationsView", {}, contentArea_)),
-      inspector_(new PlaceholderView("InspectorView", {}, contentArea_)) {
+      inspector_(new PlaceholderView("InspectorView", {}, contentArea_)),
+      inspectorMotion_(new QVariantAnimation(this)) {
+    // The content's own minimum: the window adds its menu bar to it.
     setMinimumSize(760, 560);
+    for (QWidget* layer :
+         {static_cast<QWidget*>(systemDataAwaiting_), static_cast<QWidget*>(systemDataReading_),
+          static_cast<QWidget*>(applications_), static_cast<QWidget*>(inspector_)})
+        layer->hide();
+    connect(systemDataAwaiting_, &SystemDataAwaitingScanView::startScanRequested, this,
+            &ContentView::startScanFromSystemData);
+    inspectorMotion_->setEasingCurve(QEasingCurve::InOutQuad);
+    connect(inspectorMotion_, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
+        inspectorShown_ = value.toDouble();
+        layoutLayers();
+    });
+    connect(inspectorMotion_, &QVariantAnimation::finished, this, &ContentView::settleInspector);
     isFullDiskAccessGranted_ = host_.hasFullDiskAccess();
     volumes_ = host_.listVolumes();
     section_ = options_.launchSection();
@@ -165,6 +167,7 @@ void ContentView::runLaunchTask() {
 
 void ContentView::runLaunchLogic() {
     volumes_ = host_.listVolumes();
+    if (picker_) picker_->setVolumes(pickerVolumes());
     const auto& snapshot = scanState_->savedSnapshot();
     const auto volumeOfSnapshot = [&]() -> std::optional<ScannableVolume> {
         for (const ScannableVolume& volume : pickerVolumes())
@@ -185,10 +188,8 @@ void ContentView::runLaunchLogic() {
 void ContentView::reprobeAccess() {
     isFullDiskAccessGranted_ = host_.hasFullDiskAccess();
     volumes_ = host_.listVolumes();
-    if (!selectedVolume_) {
-        delete picker_;
-        picker_ = nullptr;
-    }
+    // The picker keeps the tiles of volumes still listed, with their hover and focus.
+    if (picker_) picker_->setVolumes(pickerVolumes());
     updateScreens();
 }
 
@@ -208,8 +209,8 @@ void ContentView::updateScreens() {
     if (sectionsReachable() && !centerView_) {
         centerView_ = new CenterView(*selectedVolume_, *history_, *scanState_, *selection_, settings_,
                                      options_, contentArea_);
-        centerView_->show();
-        fadeIn(centerView_);
+        centerView_->hide();
+        transitions::fadeIn(centerView_);
     }
     if (!gatePassed || sectionsReachable()) {
         delete picker_;
@@ -219,46 +220,31 @@ void ContentView::updateScreens() {
         picker_->setVolumes(pickerVolumes());
         connect(picker_, &VolumePickerView::volumeSelected, this,
                 [this](const ScannableVolume& v) { startScan(v); });
-        picker_->show();
-        fadeIn(picker_);
+        picker_->hide();
     }
-    gate_->setVisible(!gatePassed && !sectionsReachable());
-
+    // The gate and the picker give way to the other sections as the scan screen does.
     const bool diskSection = section_ == AppSection::macintoshHD;
+    if (picker_ && transitions::isLayerShown(picker_) != diskSection) {
+        transitions::setLayerShown(picker_, diskSection);
+        if (diskSection) focusFirstTile();
+    }
+    transitions::setLayerShown(gate_, !gatePassed && !sectionsReachable() && diskSection);
+
     if (centerView_) {
-        // The scan screen stays in place under the other sections, so a scan goes on; it is
-        // only hidden there.
-        centerView_->setVisible(diskSection);
+        // The scan screen stays in place under the other sections, so a scan goes on; there it
+        // is only faded out and takes no clicks.
+        transitions::setLayerShown(centerView_, diskSection);
         centerView_->setDetailsPanelInset(diskSection && isInspectorPresented_ ? kInspectorInset : 0);
     }
 
     // Layers above, chosen by the section.
-    systemData_->setVisible(section_ == AppSection::systemData);
-    if (section_ == AppSection::systemData) {
-        // While a scan runs, the waiting view with its figures; after one, the probe's report
-        // (until it arrives, "Reading system data…"); before any, the waiting view.
-        QString view = "SystemDataAwaitingScanView";
-        QString detail = QString::fromStdString(history_->volumeName());
-        if (scanState_->isScanning()) {
-            detail = QString::fromStdString(scanStatusLine(scanState_->progress()));
-        } else if (scanState_->finishedScan()) {
-            view = "SystemDataView";
-            detail = "Reading system data\u2026";
-        }
-        systemData_->setViewName(view);
-        systemData_->setDetail(detail);
-        systemData_->raise();
-    }
-    applications_->setVisible(section_ == AppSection::applications);
+    updateSystemDataLayers();
+    transitions::setLayerShown(applications_, section_ == AppSection::applications);
     if (section_ == AppSection::applications) applications_->raise();
-    inspector_->setVisible(diskSection && isInspectorPresented_);
-    if (inspector_->isVisible()) {
-        const auto& node = selection_->selectedNode();
-        inspector_->setDetail(node ? QString::fromStdString(std::string(node->name()) + " \u2014 " +
-                                                            formatByteCount(node->allocatedSize()))
-                                   : QString());
-        inspector_->raise();
-    }
+    if (const auto& node = selection_->selectedNode())
+        inspector_->setDetail(QString::fromStdString(std::string(node->name()) + " \u2014 " +
+                                                     formatByteCount(node->allocatedSize())));
+    presentInspector(diskSection && isInspectorPresented_);
     pathBar_->setVisible(sectionsReachable() && diskSection && !scanState_->isScanning());
     topBar_->setSelection(section_);
     topBar_->setSectionsReachable(sectionsReachable());
@@ -281,11 +267,88 @@ void ContentView::layoutLayers() {
     contentArea_->setGeometry(0, MainTopBar::kHeight, width(), height() - MainTopBar::kHeight - pathBar);
     pathBar_->setGeometry(0, height() - pathBar, width(), pathBar);
     const QRect area(QPoint(0, 0), contentArea_->size());
-    for (QWidget* layer :
-         {static_cast<QWidget*>(centerView_), static_cast<QWidget*>(picker_), static_cast<QWidget*>(gate_),
-          static_cast<QWidget*>(systemData_), static_cast<QWidget*>(applications_)})
+    for (QWidget* layer : {static_cast<QWidget*>(centerView_), static_cast<QWidget*>(picker_),
+                           static_cast<QWidget*>(gate_), static_cast<QWidget*>(systemDataAwaiting_),
+                           static_cast<QWidget*>(systemDataReading_), static_cast<QWidget*>(applications_)})
         if (layer) layer->setGeometry(area);
-    inspector_->setGeometry(area.width() - 16 - kInspectorWidth, 4, kInspectorWidth, area.height() - 4 - 12);
+    // The panel comes in from beyond the trailing edge.
+    const double travel = (1 - inspectorShown_) * (kInspectorWidth + kInspectorMargin);
+    inspector_->setGeometry(area.width() - kInspectorMargin - kInspectorWidth + int(std::lround(travel)), 4,
+                            kInspectorWidth, area.height() - 4 - 12);
+    if (auto* effect = qobject_cast<QGraphicsOpacityEffect*>(inspector_->graphicsEffect()))
+        effect->setOpacity(inspectorShown_);
+}
+
+void ContentView::presentInspector(bool presented) {
+    const double target = presented ? 1 : 0;
+    if (inspectorMotion_->state() == QAbstractAnimation::Running) {
+        if (inspectorMotion_->endValue().toDouble() == target) return;
+        inspectorMotion_->stop();
+    }
+    if (presented) inspector_->raise();
+    if (inspectorShown_ == target) {
+        settleInspector();
+        return;
+    }
+    const int duration = motionDuration(kNavigationMs);
+    if (duration == 0) {
+        inspectorShown_ = target;
+        settleInspector();
+        return;
+    }
+    if (!inspector_->graphicsEffect()) inspector_->setGraphicsEffect(new QGraphicsOpacityEffect(inspector_));
+    inspector_->show();
+    inspectorMotion_->setDuration(duration);
+    inspectorMotion_->setStartValue(inspectorShown_);
+    inspectorMotion_->setEndValue(target);
+    inspectorMotion_->start();
+}
+
+void ContentView::settleInspector() {
+    inspector_->setGraphicsEffect(nullptr); // drawn directly once in place
+    inspector_->setVisible(inspectorShown_ >= 1);
+    layoutLayers();
+}
+
+void ContentView::updateSystemDataLayers() {
+    // First rule that holds: (a report, which comes with the System Data layer;) a running scan
+    // waits with its figures; after a scan, "Reading system data…"; before any, the waiting
+    // view with its start action.
+    const bool shown = section_ == AppSection::systemData;
+    const bool reading = !scanState_->isScanning() && scanState_->finishedScan().has_value();
+    systemDataAwaiting_->setVolumeName(QString::fromStdString(history_->volumeName()));
+    systemDataAwaiting_->setProgress(scanState_->isScanning() ? scanState_->progress() : std::nullopt);
+    systemDataAwaiting_->setCanStartScan(!scanState_->isScanning());
+    transitions::setLayerShown(systemDataAwaiting_, shown && !reading);
+    transitions::setLayerShown(systemDataReading_, shown && reading);
+    if (shown) {
+        systemDataAwaiting_->raise();
+        systemDataReading_->raise();
+    }
+}
+
+void ContentView::startScanFromSystemData() {
+    setSection(AppSection::macintoshHD);
+    if (selectedVolume_) startScan(*selectedVolume_);
+}
+
+void ContentView::focusFirstTile() {
+    if (!picker_ || picker_->tiles().isEmpty()) return;
+    // The first tile takes the keyboard at once and shows its ring, so Return never acts on
+    // a control drawn without one.
+    picker_->tiles().first()->setFocus(Qt::OtherFocusReason);
+}
+
+QWidget* ContentView::topBar() const {
+    return topBar_;
+}
+
+QWidget* ContentView::pathBar() const {
+    return pathBar_;
+}
+
+QWidget* ContentView::inspector() const {
+    return inspector_;
 }
 
 void ContentView::paintEvent(QPaintEvent*) {

@@ -6,6 +6,8 @@
 #include "scan/ScannableVolume.hpp"
 
 #include <QWidget>
+
+class QVariantAnimation;
 #include <functional>
 #include <optional>
 #include <vector>
@@ -19,7 +21,9 @@ class MainTopBar;
 class VolumePickerView;
 class NavigationHistory;
 class PlaceholderView;
+class ReadingSystemDataView;
 class ScanState;
+class SystemDataAwaitingScanView;
 class SelectionState;
 
 // The main window's content: owns the window's state for its whole life, chooses the screen
@@ -71,9 +75,21 @@ private:
     void updateScreens();
     void layoutLayers();
     void navigate(const std::function<void()>& step);
+    void updateSystemDataLayers();
+    void presentInspector(bool presented);
+    void settleInspector();
+    void startScanFromSystemData();
+    void focusFirstTile();
 
 public:
     CenterView* centerView() const { return centerView_; }
+    QWidget* topBar() const;
+    QWidget* pathBar() const;
+    QWidget* inspector() const;
+    VolumePickerView* picker() const { return picker_; }
+    SystemDataAwaitingScanView* systemDataAwaiting() const { return systemDataAwaiting_; }
+    ReadingSystemDataView* systemDataReading() const { return systemDataReading_; }
+    bool isInspectorPresented() const { return isInspectorPresented_; }
 
 private:
     const LaunchOptions& options_;
@@ -95,9 +111,13 @@ private:
     CenterView* centerView_ = nullptr;
     PlaceholderView* gate_;
     VolumePickerView* picker_ = nullptr;
-    PlaceholderView* systemData_;
+    SystemDataAwaitingScanView* systemDataAwaiting_;
+    ReadingSystemDataView* systemDataReading_;
     PlaceholderView* applications_;
     PlaceholderView* inspector_;
+    // How far the details panel is in: 0 out of sight, 1 in place; it slides and fades between.
+    double inspectorShown_ = 0;
+    QVariantAnimation* inspectorMotion_;
 };
 
 } // namespace quillmere

@@ -56,4 +56,14 @@ std::optional<bool> resolvedDarkAppearance(const LaunchOptions& options,
     return std::nullopt;
 }
 
+bool hasGraphicalSession(const LaunchOptions& options,
+                         const std::function<std::optional<std::string>(const char*)>& environment) {
+    const auto isSet = [&](const char* name) {
+        const std::optional<std::string> value = environment(name);
+        return value && !value->empty();
+    };
+    return isSet("DISPLAY") || isSet("WAYLAND_DISPLAY") || isSet("QT_QPA_PLATFORM") ||
+           options.has("-platform");
+}
+
 } // namespace quillmere

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,6 +28,19 @@ struct LaunchOptions {
     // "--debug-section" followed by "system-data" or "applications"; the disk map otherwise.
     AppSection launchSection() const;
 };
+
+// Whether a window can be opened: a display server is named (DISPLAY, WAYLAND_DISPLAY), or a
+// platform was chosen explicitly (QT_QPA_PLATFORM or "-platform"). `environment` answers a
+// variable's value, nothing when unset.
+bool hasGraphicalSession(const LaunchOptions& options,
+                         const std::function<std::optional<std::string>(const char*)>& environment);
+
+// What the window prints, and the status it exits with, when there is no graphical session.
+inline constexpr const char* kNoGraphicalSessionMessage =
+    "Quillmere needs a graphical session to open its window and found none (neither DISPLAY nor "
+    "WAYLAND_DISPLAY is set); run \"quillmere --scan-debug\" for the command-line scan report, "
+    "which works without one.";
+inline constexpr int kNoGraphicalSessionStatus = 1;
 
 // The scheme the main window uses: the launch switch, else the stored "appearance" setting;
 // nothing means follow the system.

@@ -19,20 +19,12 @@ constexpr qreal kTabHeight = 22;
 constexpr qreal kTabPadding = 11;
 constexpr qreal kTabFontSize = 12;
 constexpr qreal kTabLabelGap = 5;
-// Short enough to leave a letter and the ellipsis when titles have to give way.
-constexpr qreal kShortestTabTitle = 18;
 constexpr qreal kPressedOpacity = 0.55;
 constexpr qreal kFocusRingWidth = 1.5;
 constexpr qreal kFocusRingRadius = 7;
 
 QString qtext(std::string_view value) {
     return QString::fromUtf8(value.data(), qsizetype(value.size()));
-}
-
-// Focus arrives only from the keyboard (the controls take no focus on click), yet a window
-// that last saw a click shows no ring, as the platform's controls do.
-bool showsFocusRing(const QWidget* widget) {
-    return widget->hasFocus() && widget->window()->testAttribute(Qt::WA_KeyboardFocusChange);
 }
 
 void paintFocusRing(QPainter& painter, const QRectF& rect, const QWidget* widget) {
@@ -72,7 +64,14 @@ public:
     qreal titleWidth() const { return QFontMetricsF(tabFont(isChecked())).horizontalAdvance(text()); }
     static qreal chrome() { return 2 * kTabPadding + Symbols::boxSide(kTabFontSize) + kTabLabelGap; }
     int naturalWidth() const { return int(std::ceil(chrome() + titleWidth())); }
-    QSize sizeHint() const override { return {naturalWidth(), int(kTabHeight)}; }
+    static int iconOnlyWidth() { return int(std::ceil(2 * kTabPadding + Symbols::boxSide(kTabFontSize))); }
+    QSize sizeHint() const override {
+        return {iconOnly_ ? iconOnlyWidth() : naturalWidth(), int(kTabHeight)};
+    }
+    void setIconOnly(bool iconOnly) {
+        iconOnly_ = iconOnly;
+        update();
+    }
 
 protected:
     // The tab's state comes from the switcher's selection, never from its own toggling.
@@ -100,19 +99,20 @@ protected:
         const qreal symbol = Symbols::boxSide(kTabFontSize);
         Symbols::draw(painter, QRectF(content.left(), pill.top(), symbol, pill.height()), symbol_, ink,
                       kTabFontSize);
-        const QFont font = tabFont(selected);
-        painter.setFont(font);
-        painter.setPen(ink);
-        const QRectF title = content.adjusted(symbol + kTabLabelGap, 0, 0, 0);
-        const QString shown = QFontMetricsF(font).elidedText(text(), Qt::ElideRight, title.width() + 0.5);
-        painter.drawText(title, Qt::AlignVCenter | Qt::AlignLeft, shown);
+        if (!iconOnly_) {
+            painter.setFont(tabFont(selected));
+            painter.setPen(ink);
+            painter.drawText(content.adjusted(symbol + kTabLabelGap, 0, 0, 0),
+                             Qt::AlignVCenter | Qt::AlignLeft, text());
+        }
         painter.setOpacity(1);
-        if (showsFocusRing(this)) paintFocusRing(painter, pill, this);
+        if (painting::showsFocusRing(this)) paintFocusRing(painter, pill, this);
     }
 
 private:
     AppSection section_;
     QString symbol_;
+    bool iconOnly_ = false;
 };
 
 } // namespace
@@ -138,24 +138,15 @@ TopBarRow layoutTopBarRow(qreal barWidth, const TopBarRowWidths& widths) {
     // The row's children: the tabs, a gap, the switcher, a gap, the buttons; the spacing lies
     // between every two of them, gaps included.
     const int children = int(hasTabs) + 2 + int(widths.hasSwitcher) + int(hasButtons);
-    const qreal fixed = widths.tabs + widths.buttons + (children - 1) * spacing + 2 * gap;
-    const auto room = [&](qreal leadingInset) {
-        return barWidth - leadingInset - MainTopBar::kTrailingInset;
-    };
+    const qreal fixed = widths.buttons + (children - 1) * spacing + 2 * gap;
+    const qreal room = barWidth - MainTopBar::kLeadingInset - MainTopBar::kTrailingInset;
 
     TopBarRow row;
-    const bool fullFits =
-        widths.hasSwitcher && fixed + widths.switcherFull <= room(MainTopBar::kLeadingInset);
-    row.switcherIconOnly = widths.hasSwitcher && !fullFits;
-    const qreal switcher =
-        !widths.hasSwitcher ? 0 : (fullFits ? widths.switcherFull : widths.switcherIconOnly);
-    const qreal wanted = fixed + switcher;
-    const qreal shortfall = wanted - room(MainTopBar::kLeadingInset);
-    row.leadingInset =
-        std::max(MainTopBar::kTrailingInset, MainTopBar::kLeadingInset - std::max(0.0, shortfall));
-    const qreal stillShort = wanted - room(row.leadingInset);
-    row.tabsLeft = row.leadingInset;
-    row.tabsWidth = hasTabs ? std::max(0.0, widths.tabs - std::max(0.0, stillShort)) : 0;
+    const qreal switcherSmallest = widths.hasSwitcher ? widths.switcherIconOnly : 0;
+    row.tabsIconOnly = hasTabs && fixed + widths.tabs + switcherSmallest > room;
+    row.tabsWidth = !hasTabs ? 0 : (row.tabsIconOnly ? widths.tabsIconOnly : widths.tabs);
+    row.switcherIconOnly = widths.hasSwitcher && fixed + row.tabsWidth + widths.switcherFull > room;
+    row.tabsLeft = MainTopBar::kLeadingInset;
     row.buttonsLeft = barWidth - MainTopBar::kTrailingInset - widths.buttons;
     row.switcherLeft = row.tabsLeft + (hasTabs ? row.tabsWidth + spacing : 0) + gap + spacing;
     const qreal switcherRight = row.buttonsLeft - (hasButtons ? spacing : 0) - gap - spacing;
@@ -250,7 +241,7 @@ void TopBarIconButton::paintEvent(QPaintEvent*) {
     if (isDown()) painter.setOpacity(kPressedOpacity);
     Symbols::draw(painter, QRectF(rect()), symbol_, isEnabled() ? palette.ink : palette.ink3, kSymbolSize);
     painter.setOpacity(1);
-    if (showsFocusRing(this)) paintFocusRing(painter, QRectF(rect()), this);
+    if (painting::showsFocusRing(this)) paintFocusRing(painter, QRectF(rect()), this);
 }
 
 // ---- TabSwitcher ----
@@ -291,12 +282,25 @@ int TabSwitcher::naturalWidth() const {
     return width;
 }
 
+int TabSwitcher::iconOnlyWidth() const {
+    return int(kSpacing) * (int(tabs_.size()) - 1) + int(tabs_.size()) * SectionTab::iconOnlyWidth();
+}
+
+void TabSwitcher::setIconOnly(bool iconOnly) {
+    if (iconOnly_ == iconOnly) return;
+    iconOnly_ = iconOnly;
+    for (QAbstractButton* tab : std::as_const(tabs_))
+        static_cast<SectionTab*>(tab)->setIconOnly(iconOnly);
+    updateGeometry();
+    layoutTabs();
+}
+
 QSize TabSwitcher::sizeHint() const {
-    return {naturalWidth(), int(kTabHeight)};
+    return {iconOnly_ ? iconOnlyWidth() : naturalWidth(), int(kTabHeight)};
 }
 
 QSize TabSwitcher::minimumSizeHint() const {
-    return {0, int(kTabHeight)};
+    return sizeHint();
 }
 
 void TabSwitcher::resizeEvent(QResizeEvent*) {
@@ -304,19 +308,11 @@ void TabSwitcher::resizeEvent(QResizeEvent*) {
 }
 
 void TabSwitcher::layoutTabs() {
-    std::vector<qreal> titles;
-    for (QAbstractButton* tab : std::as_const(tabs_))
-        titles.push_back(static_cast<SectionTab*>(tab)->titleWidth());
-    const qreal chrome = SectionTab::chrome();
-    const qreal forTitles = width() - kSpacing * (qreal(tabs_.size()) - 1) - chrome * qreal(tabs_.size());
-    const std::vector<qreal> shown = capWidths(titles, forTitles, kShortestTabTitle);
     qreal x = 0;
     const int top = int(std::round((height() - kTabHeight) / 2));
-    for (int i = 0; i < tabs_.size(); ++i) {
-        const qreal width = shown[size_t(i)] == titles[size_t(i)]
-                                ? static_cast<SectionTab*>(tabs_[i])->naturalWidth()
-                                : std::floor(chrome + shown[size_t(i)]);
-        tabs_[i]->setGeometry(int(std::round(x)), top, int(width), int(kTabHeight));
+    for (QAbstractButton* tab : std::as_const(tabs_)) {
+        const int width = tab->sizeHint().width();
+        tab->setGeometry(int(std::round(x)), top, width, int(kTabHeight));
         x += width + kSpacing;
     }
 }
@@ -416,6 +412,7 @@ void MainTopBar::layoutRow() {
     const QList<TopBarIconButton*> buttons = shownButtons();
     TopBarRowWidths widths;
     widths.tabs = tabs_->isHidden() ? 0 : tabs_->naturalWidth();
+    widths.tabsIconOnly = tabs_->iconOnlyWidth();
     widths.hasSwitcher = !switcher_->isHidden();
     widths.switcherFull = switcher_->fullWidth();
     widths.switcherIconOnly = switcher_->iconOnlyWidth();
@@ -428,8 +425,9 @@ void MainTopBar::layoutRow() {
     const auto centredTop = [&](qreal itemHeight) {
         return rowTop + int(std::round((kRowHeight - itemHeight) / 2));
     };
+    tabs_->setIconOnly(row.tabsIconOnly);
     tabs_->setGeometry(int(std::round(row.tabsLeft)), centredTop(SegmentedPills::kPillHeight),
-                       int(std::floor(row.tabsWidth)), int(SegmentedPills::kPillHeight));
+                       int(std::ceil(row.tabsWidth)), int(SegmentedPills::kPillHeight));
     switcher_->setIconOnly(row.switcherIconOnly);
     switcher_->setGeometry(int(std::round(row.switcherLeft)), centredTop(SegmentedPills::kPillHeight),
                            int(std::floor(row.switcherWidth)), int(SegmentedPills::kPillHeight));

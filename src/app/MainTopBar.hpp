@@ -37,6 +37,7 @@ TopBarContent topBarContent(const TopBarInputs& inputs);
 // leading edge; the row is laid out as tabs, flexible gap, switcher, flexible gap, buttons.
 struct TopBarRowWidths {
     qreal tabs = 0; // 0 when the tabs are absent
+    qreal tabsIconOnly = 0;
     bool hasSwitcher = false;
     qreal switcherFull = 0;
     qreal switcherIconOnly = 0;
@@ -44,9 +45,9 @@ struct TopBarRowWidths {
 };
 
 struct TopBarRow {
-    qreal leadingInset = 0;
     qreal tabsLeft = 0;
-    qreal tabsWidth = 0; // below the wanted width only when nothing else gives way
+    qreal tabsWidth = 0;
+    bool tabsIconOnly = false;
     // The room between the two gaps; the switcher centres itself in it.
     qreal switcherLeft = 0;
     qreal switcherWidth = 0;
@@ -54,9 +55,9 @@ struct TopBarRow {
     qreal buttonsLeft = 0;
 };
 
-// The titled switcher is shown only when it fits with both gaps at their minimum; otherwise the
-// symbol-only one. When even that does not fit, the leading inset yields its room down to the
-// trailing inset's, and after that the tab titles are shortened.
+// Nothing is ever cut short: the titled switcher is shown only when it fits with both gaps at
+// their minimum, else the symbol-only one; when even that leaves no room for the titled tabs,
+// the tabs show their symbols alone too.
 TopBarRow layoutTopBarRow(qreal barWidth, const TopBarRowWidths& widths);
 
 // The widths that fit `available` by shortening the longest entries first, none below
@@ -98,8 +99,12 @@ public:
     // Shows `section` as selected without announcing it.
     void setSelection(AppSection section);
     QAbstractButton* tab(AppSection section) const;
-    // The width with every title whole; a narrower widget shortens the titles.
+    // The width with every title whole, and with symbols alone.
     int naturalWidth() const;
+    int iconOnlyWidth() const;
+    // Symbols alone (the titles stay as tooltips), for a row too narrow for the titles.
+    void setIconOnly(bool iconOnly);
+    bool isIconOnly() const { return iconOnly_; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -116,6 +121,7 @@ private:
     void layoutTabs();
     QList<QAbstractButton*> tabs_;
     AppSection selection_ = AppSection::macintoshHD;
+    bool iconOnly_ = false;
 };
 
 // The bar along the window's top: section tabs, the disk view switcher and the window's
@@ -151,7 +157,9 @@ public:
     static constexpr int kHeight = 52;
     static constexpr int kRowHeight = 32;
     static constexpr int kBottomInset = 10;
-    static constexpr qreal kLeadingInset = 88;
+    // The desktop draws the title bar and its buttons, so the row starts as near the edge as
+    // it ends.
+    static constexpr qreal kLeadingInset = 20;
     static constexpr qreal kTrailingInset = 20;
     static constexpr qreal kSpacing = 14;
     static constexpr qreal kMinimumGap = 12;

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QMenuBar>
+#include <QToolTip>
 
 namespace quillmere {
 namespace {
@@ -23,18 +24,24 @@ QWidget* makeSideWindow(const QString& title, const QString& viewName, QSize siz
 } // namespace
 
 MainWindow::MainWindow(const LaunchOptions& options, AppSettings& settings, QWidget* parent)
+    : MainWindow(options, settings, ContentView::Host::system(), parent) {}
+
+MainWindow::MainWindow(const LaunchOptions& options, AppSettings& settings, ContentView::Host host,
+                       QWidget* parent)
     : QMainWindow(parent), options_(options), settings_(settings),
-      content_(new ContentView(options, settings, ContentView::Host::system(), this)) {
+      content_(new ContentView(options, settings, std::move(host), this)) {
     setWindowTitle("Quillmere");
     setCentralWidget(content_);
-    setMinimumSize(760, 560);
-    resize(980, 700);
 
     QMenu* application = menuBar()->addMenu("Quillmere");
     application->addAction("About Quillmere", this, &MainWindow::openAbout);
     application->addAction("Settings\u2026", QKeySequence::Preferences, this, &MainWindow::openSettings);
     application->addSeparator();
     application->addAction("Quit Quillmere", QKeySequence::Quit, qApp, &QApplication::quit);
+
+    // The sizes are the content's: the content view holds its own minimum, and the window adds
+    // its menu bar to it, so at the smallest window size every bar still lies inside.
+    resize(QSize(980, 700) + QSize(0, menuBar()->sizeHint().height()));
 
     connect(content_, &ContentView::openSettingsRequested, this, &MainWindow::openSettings);
     connect(&settings_, &AppSettings::appearanceChanged, this, &MainWindow::applyAppearance);
@@ -45,6 +52,9 @@ void MainWindow::applyAppearance() {
     const std::optional<bool> dark = resolvedDarkAppearance(options_, settings_.appearance());
     // Without a choice the window follows the system's palette; the views read its lightness.
     setPalette(dark ? Theme::qtPalette(*dark) : QApplication::palette());
+    // Tooltips are windows of their own with the platform's pale yellow; they take the theme's
+    // colours of the window's appearance instead.
+    QToolTip::setPalette(Theme::qtPalette(dark.value_or(Theme::isDark(palette()))));
     update();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ContentView.hpp"
 #include "app/LaunchOptions.hpp"
 
 #include <QMainWindow>
@@ -10,12 +11,15 @@ namespace quillmere {
 class AppSettings;
 class ContentView;
 
-// The main window: 980 × 700 by default, never smaller than 760 × 560, holding the content
+// The main window: content of 980 × 700 by default, never smaller than 760 × 560, holding the content
 // view in the appearance chosen by the launch switch, the setting or the system.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     MainWindow(const LaunchOptions& options, AppSettings& settings, QWidget* parent = nullptr);
+    // Over a made-up host (tests, pictures of the window).
+    MainWindow(const LaunchOptions& options, AppSettings& settings, ContentView::Host host,
+               QWidget* parent = nullptr);
     ContentView& content() { return *content_; }
 
     void openAbout();

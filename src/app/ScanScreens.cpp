@@ -2,6 +2,7 @@
 
 #include "app/Motion.hpp"
 #include "app/ScanScreenText.hpp"
+#include "app/ui/Painting.hpp"
 #include "app/ui/Symbols.hpp"
 #include "app/ui/Theme.hpp"
 
@@ -42,14 +43,20 @@ double pulse(double seconds, double period, double delay) {
 
 } // namespace
 
-void paintStageBackground(QPainter& painter, const QRectF& area, bool dark) {
+QImage renderStageBackground(QSize size, bool dark) {
+    if (size.isEmpty()) return {};
+    // Drawn at 16 bits a channel, then brought to 8 with an ordered dither: the glows change by
+    // less than one 8-bit step over dozens of pixels, which plain rounding shows as bands.
+    QImage deep(size, QImage::Format_RGBA64_Premultiplied);
     const Theme::Palette& palette = Theme::palette(dark);
+    const QRectF area(QPointF(0, 0), QSizeF(size));
+    QPainter painter(&deep);
     QLinearGradient backdrop(area.topLeft(), area.bottomLeft());
     backdrop.setColorAt(0, palette.bg1);
     backdrop.setColorAt(1, palette.bg2);
     painter.fillRect(area, backdrop);
     const auto glow = [&](QPointF unit, double radiusFactor, const QColor& colour) {
-        const QPointF centre(area.left() + unit.x() * area.width(), area.top() + unit.y() * area.height());
+        const QPointF centre(unit.x() * area.width(), unit.y() * area.height());
         QRadialGradient gradient(centre, radiusFactor * area.width());
         gradient.setColorAt(0, colour);
         gradient.setColorAt(1, withOpacity(colour, 0));
@@ -57,6 +64,64 @@ void paintStageBackground(QPainter& painter, const QRectF& area, bool dark) {
     };
     glow({0.46, 0.42}, 0.62, palette.glow1);
     glow({0.04, 1.04}, 0.55, palette.glow2);
+    painter.end();
+    return ditheredToRgb32(deep);
+}
+
+QImage ditheredToRgb32(const QImage& deep) {
+    // Thresholds of a 4 × 4 Bayer pattern, in 1/32 of an 8-bit step (odd, so none lies on a step).
+    static constexpr int kBayer[4][4] = {{1, 17, 5, 21}, {25, 9, 29, 13}, {7, 23, 3, 19}, {31, 15, 27, 11}};
+    const QImage source = deep.convertToFormat(QImage::Format_RGBA64_Premultiplied);
+    QImage out(source.size(), QImage::Format_RGB32);
+    for (int y = 0; y < source.height(); ++y) {
+        const auto* from = reinterpret_cast<const QRgba64*>(source.constScanLine(y));
+        auto* to = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < source.width(); ++x) {
+            // value / 257 + threshold / 32, rounded down, in whole numbers.
+            const int threshold = kBayer[y & 3][x & 3] * 257;
+            const auto channel = [&](int value) {
+                return std::min(255, (value * 32 + threshold) / (257 * 32));
+            };
+            to[x] = qRgb(channel(from[x].red()), channel(from[x].green()), channel(from[x].blue()));
+        }
+    }
+    return out;
+}
+
+void paintStageBackground(QPainter& painter, const QRectF& area, bool dark) {
+    // One picture per size and appearance, made again only when either changes. It is made at
+    // the area's size in points and scaled to the screen's pixels: the backdrop has no detail
+    // to lose, and a picture four times smaller keeps resizing smooth at 2x.
+    struct Cached {
+        QSize size;
+        QImage image;
+    };
+    static Cached cached[2];
+    const QSize size = area.size().toSize();
+    Cached& slot = cached[dark ? 1 : 0];
+    if (slot.image.isNull() || slot.size != size) slot = Cached{size, renderStageBackground(size, dark)};
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(area, slot.image);
+    painter.restore();
+}
+
+void paintAccentBadge(QPainter& painter, const QRectF& badge, const QString& symbolName, double symbolSize,
+                      double shadowRadius, const QColor& accent) {
+    painter.save();
+    painter.setPen(Qt::NoPen);
+    for (int i = 6; i >= 1; --i) { // the shadow, in rings that blur its edge
+        const double spread = shadowRadius * i / 6 / 3;
+        painter.setBrush(withOpacity(accent, 0.3 / 6));
+        painter.drawEllipse(badge.translated(0, 6).adjusted(-spread, -spread, spread, spread));
+    }
+    QLinearGradient fill(badge.topLeft(), badge.bottomRight());
+    fill.setColorAt(0, accent);
+    fill.setColorAt(1, withOpacity(accent, 0.6));
+    painter.setBrush(fill);
+    painter.drawEllipse(badge);
+    Symbols::draw(painter, badge, symbolName, Qt::white, symbolSize);
+    painter.restore();
 }
 
 // ---- CapsuleButton ----
@@ -110,7 +175,7 @@ void CapsuleButton::paintEvent(QPaintEvent*) {
     painter.setBrush(fill);
     painter.drawRoundedRect(area, radius, radius);
     // The focus ring shows for keyboard focus only, as the platform draws it.
-    if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
+    if (painting::showsFocusRing(this)) {
         QPen ring(withOpacity(accent, 0.8), 2);
         painter.setPen(ring);
         painter.setBrush(Qt::NoBrush);
@@ -195,20 +260,7 @@ void ReadyToScanView::paintEvent(QPaintEvent*) {
     const double centreX = width() / 2.0;
 
     const QRectF badge(centreX - kBadgeSide / 2, top, kBadgeSide, kBadgeSide);
-    for (int i = 6; i >= 1; --i) { // a soft shadow, 18 points of blur, 6 points down
-        const double spread = 18.0 * i / 6;
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(withOpacity(accent, 0.3 / 6));
-        painter.drawEllipse(
-            badge.translated(0, 6).adjusted(-spread / 3, -spread / 3, spread / 3, spread / 3));
-    }
-    QLinearGradient fill(badge.topLeft(), badge.bottomRight());
-    fill.setColorAt(0, accent);
-    fill.setColorAt(1, withOpacity(accent, 0.6));
-    painter.setBrush(fill);
-    painter.drawEllipse(badge);
-    Symbols::draw(painter, QRectF(badge.center() - QPointF(16, 16), QSizeF(32, 32)), "externaldrive.fill",
-                  Qt::white);
+    paintAccentBadge(painter, badge, "externaldrive.fill", 28, 18, accent);
 
     double y = badge.bottom() + 22;
     painter.setFont(title);
@@ -281,6 +333,8 @@ ScanningIllustrationView::ScanningIllustrationView(QWidget* parent)
     : QWidget(parent), bar_(new ScanProgressBar(this)), barFade_(new QVariantAnimation(this)) {
     bar_->hide();
     connect(bar_, &ScanProgressBar::stopRequested, this, &ScanningIllustrationView::stopRequested);
+    connect(&ReduceMotionSetting::shared(), &ReduceMotionSetting::changed, this,
+            &ScanningIllustrationView::followReducedMotion);
     barFade_->setEasingCurve(QEasingCurve::InOutQuad);
     auto* fade = new QGraphicsOpacityEffect(bar_);
     fade->setOpacity(0);
@@ -328,7 +382,19 @@ void ScanningIllustrationView::setAnimationClock(std::optional<double> fixedSeco
 void ScanningIllustrationView::showEvent(QShowEvent*) {
     isAnimating_ = true;
     startedAtMs_ = QDateTime::currentMSecsSinceEpoch();
-    if (!prefersReducedMotion() && timerId_ == 0) timerId_ = startTimer(16);
+    followReducedMotion();
+}
+
+// The illustration moves while shown, unless the desktop asks for reduced motion; it follows
+// a change of that setting at once.
+void ScanningIllustrationView::followReducedMotion() {
+    const bool moves = isVisible() && !prefersReducedMotion();
+    if (moves && timerId_ == 0) timerId_ = startTimer(16);
+    if (!moves && timerId_ != 0) {
+        killTimer(timerId_);
+        timerId_ = 0;
+    }
+    update();
 }
 
 void ScanningIllustrationView::hideEvent(QHideEvent*) {

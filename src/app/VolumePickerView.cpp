@@ -7,10 +7,13 @@
 #include "scan/Format.hpp"
 
 #include <QConicalGradient>
+#include <QCursor>
 #include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVariantAnimation>
 #include <algorithm>
 #include <cmath>
@@ -150,6 +153,26 @@ void VolumeTile::setHovering(bool hovering) {
     update();
 }
 
+void VolumeTile::syncHoverWithPointer() {
+    const QPoint pointer = mapFromGlobal(QCursor::pos());
+    setHovering(isVisible() && rect().contains(pointer) && visibleRegion().contains(pointer));
+}
+
+void VolumeTile::moveEvent(QMoveEvent* event) {
+    QAbstractButton::moveEvent(event);
+    syncHoverWithPointer();
+}
+
+void VolumeTile::showEvent(QShowEvent* event) {
+    QAbstractButton::showEvent(event);
+    syncHoverWithPointer();
+}
+
+void VolumeTile::hideEvent(QHideEvent* event) {
+    QAbstractButton::hideEvent(event);
+    setHovering(false);
+}
+
 void VolumeTile::enterEvent(QEnterEvent* event) {
     setHovering(true);
     QAbstractButton::enterEvent(event);
@@ -166,6 +189,14 @@ void VolumeTile::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QAbstractButton::keyPressEvent(event);
+}
+
+void VolumeTile::focusInEvent(QFocusEvent* event) {
+    // A tile takes the focus only from the keyboard or as the picker's first control, and
+    // Return then acts on it: its ring shows whichever way the focus came.
+    if (event->reason() != Qt::MouseFocusReason) window()->setAttribute(Qt::WA_KeyboardFocusChange);
+    QAbstractButton::focusInEvent(event);
+    emit focused();
 }
 
 void VolumeTile::changeEvent(QEvent* event) {
@@ -249,7 +280,7 @@ void VolumeTile::paintEvent(QPaintEvent*) {
                      QFontMetricsF(free).elidedText(freeOfTotalText(volume_), Qt::ElideRight, textWidth));
 
     painter.setOpacity(1);
-    if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
+    if (showsFocusRing()) {
         const qreal ringWidth = 1.5;
         painter.setPen(QPen(withOpacity(Theme::accent(dark), 0.85), ringWidth));
         painter.setBrush(Qt::NoBrush);
@@ -257,9 +288,30 @@ void VolumeTile::paintEvent(QPaintEvent*) {
     }
 }
 
+bool VolumeTile::showsFocusRing() const {
+    return painting::showsFocusRing(this);
+}
+
 // ---- VolumePickerView ----
 
-VolumePickerView::VolumePickerView(QWidget* parent) : QWidget(parent) {}
+VolumePickerView::VolumePickerView(QWidget* parent)
+    : QWidget(parent), row_(new QScrollArea(this)), rowContent_(new QWidget) {
+    row_->setFrameShape(QFrame::NoFrame);
+    row_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    row_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    row_->setFocusPolicy(Qt::NoFocus);
+    row_->setWidgetResizable(false);
+    // The backdrop shows through the row.
+    row_->setAutoFillBackground(false);
+    row_->viewport()->setAutoFillBackground(false);
+    row_->setWidget(rowContent_);
+    styleRowScrollBar();
+    connect(row_->horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        for (VolumeTile* tile : std::as_const(tiles_))
+            tile->syncHoverWithPointer();
+    });
+    rowContent_->setAutoFillBackground(false); // after setWidget, which turns it on
+}
 
 void VolumePickerView::setVolumes(std::vector<ScannableVolume> volumes) {
     // Tiles are matched to volumes by mount point, so a tile that stays keeps its hover state
@@ -274,8 +326,10 @@ void VolumePickerView::setVolumes(std::vector<ScannableVolume> volumes) {
             *found = nullptr;
             continue;
         }
-        auto* tile = new VolumeTile(volume, this);
+        auto* tile = new VolumeTile(volume, rowContent_);
         connect(tile, &QAbstractButton::clicked, this, [this, tile] { emit volumeSelected(tile->volume()); });
+        // A tile reached with the keyboard scrolls into view.
+        connect(tile, &VolumeTile::focused, this, [this, tile] { row_->ensureWidgetVisible(tile, 0, 0); });
         tile->show();
         kept << tile;
     }
@@ -294,10 +348,13 @@ void VolumePickerView::setVolumes(std::vector<ScannableVolume> volumes) {
 VolumePickerView::Layout VolumePickerView::layoutColumn() const {
     Layout column;
     const QRectF area = QRectF(rect()).adjusted(kPadding, kPadding, -kPadding, -kPadding);
-    const QSizeF tile = VolumeTile::preferredSize();
+    const QSize tile = VolumeTile::preferredSize();
     const int count = int(volumes_.size());
-    const int perRow = std::max(1, int((area.width() + kTileSpacing) / (tile.width() + kTileSpacing)));
-    const int rows = count == 0 ? 0 : (count + perRow - 1) / perRow;
+    const int rowWidth = count == 0 ? 0 : int(count * tile.width() + (count - 1) * kTileSpacing);
+    const int shownWidth = std::min(rowWidth, std::max(0, int(area.width())));
+    const bool scrolls = rowWidth > shownWidth;
+    const int rowHeight =
+        count == 0 ? 0 : tile.height() + (scrolls ? row_->horizontalScrollBar()->sizeHint().height() : 0);
 
     const qreal headline = lineHeight(headlineFont());
     const qreal introductionWidth = std::min(kIntroductionWidth, area.width());
@@ -306,8 +363,7 @@ VolumePickerView::Layout VolumePickerView::layoutColumn() const {
             .boundingRect(QRectF(0, 0, introductionWidth, 1000), Qt::AlignHCenter | Qt::TextWordWrap,
                           volumePickerIntroduction(volumes_.size()));
     const qreal header = headline + kHeaderSpacing + std::ceil(introduction.height());
-    const qreal tilesHeight = rows == 0 ? 0 : rows * tile.height() + (rows - 1) * kTileSpacing;
-    const qreal total = header + (rows == 0 ? 0 : kColumnSpacing + tilesHeight);
+    const qreal total = header + (count == 0 ? 0 : kColumnSpacing + rowHeight);
     qreal y = std::round(area.top() + std::max(0.0, (area.height() - total) / 2));
 
     column.headline = QRectF(area.left(), y, area.width(), headline);
@@ -315,23 +371,40 @@ VolumePickerView::Layout VolumePickerView::layoutColumn() const {
     column.introduction = QRectF(area.center().x() - introductionWidth / 2, y, introductionWidth,
                                  std::ceil(introduction.height()));
     y += std::ceil(introduction.height()) + kColumnSpacing;
-    for (int r = 0; r < rows; ++r) {
-        const int inRow = std::min(perRow, count - r * perRow);
-        const qreal rowWidth = inRow * tile.width() + (inRow - 1) * kTileSpacing;
-        qreal x = std::round(area.center().x() - rowWidth / 2);
-        for (int i = 0; i < inRow; ++i) {
-            column.tiles << QRectF(QPointF(x, y), tile);
-            x += tile.width() + kTileSpacing;
-        }
-        y += tile.height() + kTileSpacing;
-    }
+    column.row = QRect(int(std::round(area.center().x() - shownWidth / 2.0)), int(y), shownWidth, rowHeight);
+    column.rowContent = QSize(rowWidth, tile.height());
     return column;
 }
 
 void VolumePickerView::layoutTiles() {
     const Layout column = layoutColumn();
-    for (int i = 0; i < tiles_.size(); ++i)
-        tiles_[i]->setGeometry(column.tiles.value(i).toRect());
+    row_->setGeometry(column.row);
+    rowContent_->resize(column.rowContent);
+    const QSize tile = VolumeTile::preferredSize();
+    for (int i = 0; i < tiles_.size(); ++i) {
+        tiles_[i]->setGeometry(QRect(QPoint(int(std::round(i * (tile.width() + kTileSpacing))), 0), tile));
+        tiles_[i]->syncHoverWithPointer();
+    }
+}
+
+// A slim bar in the theme's ink, without arrows, like the desktop's overlay scroll bars.
+void VolumePickerView::styleRowScrollBar() {
+    const QColor ink = Theme::palette(this).ink;
+    const auto rgba = [&](qreal alpha) {
+        return QString("rgba(%1, %2, %3, %4)").arg(ink.red()).arg(ink.green()).arg(ink.blue()).arg(alpha);
+    };
+    row_->horizontalScrollBar()->setStyleSheet(
+        QString("QScrollBar:horizontal { height: 8px; background: %1; border-radius: 4px; margin: 0; }"
+                "QScrollBar::handle:horizontal { background: %2; border-radius: 4px; min-width: 40px; }"
+                "QScrollBar::handle:horizontal:hover { background: %3; }"
+                "QScrollBar::add-line:horizontal, QScrollBar::sub-line:horizontal { width: 0; }"
+                "QScrollBar::add-page:horizontal, QScrollBar::sub-page:horizontal { background: none; }")
+            .arg(rgba(0.06), rgba(0.28), rgba(0.42)));
+}
+
+void VolumePickerView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange) styleRowScrollBar();
+    QWidget::changeEvent(event);
 }
 
 QSize VolumePickerView::sizeHint() const {

@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <vector>
 
+class QScrollArea;
 class QVariantAnimation;
 
 namespace quillmere {
@@ -37,6 +38,10 @@ public:
     qreal ringScale() const { return ringScale_; }
     // The square the unscaled ring is drawn in, in tile coordinates.
     QRectF ringRect() const;
+    bool showsFocusRing() const;
+    // Asks the pointer where it is: a tile laid out afresh (the picker appearing or resized,
+    // the row scrolled) may have moved from under a still pointer, and no leave event says so.
+    void syncHoverWithPointer();
 
     QSize sizeHint() const override { return preferredSize(); }
     QSize minimumSizeHint() const override { return preferredSize(); }
@@ -47,12 +52,19 @@ public:
     static constexpr qreal kRingLineWidth = 11;
     static constexpr qreal kHoverScale = 1.04;
 
+signals:
+    void focused();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void setHovering(bool hovering);
@@ -65,7 +77,7 @@ private:
 };
 
 // The screen shown while no volume is chosen: a headline, a line of introduction and one tile
-// per volume, in the order given. Rows that do not fit the width continue on a new line.
+// per volume, in the order given, in one row. A row wider than the screen scrolls sideways.
 class VolumePickerView : public QWidget {
     Q_OBJECT
 public:
@@ -74,6 +86,8 @@ public:
     const std::vector<ScannableVolume>& volumes() const { return volumes_; }
     void setVolumes(std::vector<ScannableVolume> volumes);
     const QList<VolumeTile*>& tiles() const { return tiles_; }
+    // The scrolling row that holds the tiles.
+    QScrollArea* row() const { return row_; }
 
     QSize sizeHint() const override;
 
@@ -86,17 +100,22 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     struct Layout {
         QRectF headline;
         QRectF introduction;
-        QList<QRectF> tiles;
+        QRect row; // the scrolling row, in the picker
+        QSize rowContent;
     };
     Layout layoutColumn() const;
     void layoutTiles();
+    void styleRowScrollBar();
 
     std::vector<ScannableVolume> volumes_;
+    QScrollArea* row_;
+    QWidget* rowContent_;
     QList<VolumeTile*> tiles_;
 };
 

@@ -175,6 +175,17 @@ std::optional<BlockDeviceInfo> readBlockDeviceInfo(dev_t device) {
                            .isLoop = folder->find("/virtual/block/loop") != std::string::npos};
 }
 
+std::optional<std::string> readOsRelease() {
+    for (const char* path : {"/etc/os-release", "/usr/lib/os-release"}) {
+        std::ifstream file(path);
+        if (!file) continue;
+        std::ostringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+    return std::nullopt;
+}
+
 bool pathIsDirectory(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
@@ -257,6 +268,35 @@ MountFacts describeMount(const MountEntry& mount, const MountHost& host) {
     return facts;
 }
 
+bool isFolderOf(const MountEntry& inner, const MountEntry& outer) {
+    return inner.major == outer.major && inner.minor == outer.minor && inner.root != outer.root &&
+           isComponentPrefix(outer.root, inner.root);
+}
+
+std::optional<std::string> osReleaseName(std::string_view text) {
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        std::string_view line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.starts_with("NAME=")) continue;
+        line.remove_prefix(5);
+        std::string value;
+        // Shell-style: double or single quotes around the value, backslash escapes inside doubles.
+        if (!line.empty() && (line.front() == '"' || line.front() == '\'')) {
+            const char quote = line.front();
+            for (size_t i = 1; i < line.size() && line[i] != quote; ++i) {
+                if (quote == '"' && line[i] == '\\' && i + 1 < line.size()) ++i;
+                value += line[i];
+            }
+        } else {
+            value = std::string(line.substr(0, line.find_last_not_of(" \t\r") + 1));
+        }
+        if (!value.empty()) return value;
+    }
+    return std::nullopt;
+}
+
 std::string decodeUdevName(std::string_view name) {
     const auto hex = [](char c) -> int {
         if (c >= '0' && c <= '9') return c - '0';
@@ -286,7 +326,8 @@ const MountHost& MountHost::system() {
         .blockDeviceAt = readBlockDeviceAt,
         .blockDeviceInfo = readBlockDeviceInfo,
         .isDirectory = pathIsDirectory,
-        .realPath = resolvedPath};
+        .realPath = resolvedPath,
+        .osRelease = readOsRelease};
     return host;
 }
 

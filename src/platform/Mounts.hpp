@@ -58,6 +58,8 @@ struct MountHost {
     std::function<bool(const std::string& path)> isDirectory;
     // The path with symbolic links resolved; nothing when it does not exist.
     std::function<std::optional<std::string>(const std::string& path)> realPath;
+    // The text of os-release(5); nothing when neither /etc/os-release nor /usr/lib/os-release reads.
+    std::function<std::optional<std::string>()> osRelease;
 
     static const MountHost& system();
 };
@@ -99,6 +101,13 @@ std::string mountIdentifier(const MountEntry& mount, const MountHost& host);
 
 // The identifier of the volume holding `path`; nothing when no mount holds it.
 std::optional<std::string> volumeIdentifier(const std::string& path, const MountHost& host);
+
+// Whether `inner` shows a folder of the file system that `outer` shows from higher up (a bind
+// mount, or a subvolume's folder mounted a second time): the same disk seen twice.
+bool isFolderOf(const MountEntry& inner, const MountEntry& outer);
+
+// The operating system's name from os-release(5) text: its NAME, unquoted; nothing without one.
+std::optional<std::string> osReleaseName(std::string_view text);
 
 // Decodes udev's \xHH escapes in a /dev/disk/by-* link name ("My\x20Disk").
 std::string decodeUdevName(std::string_view name);

@@ -1,8 +1,11 @@
 #include "scan/ScannableVolume.hpp"
 
+#include "scan/Format.hpp"
 #include "scan/PathText.hpp"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
@@ -11,12 +14,9 @@
 namespace quillmere {
 namespace {
 
-std::optional<ScannableVolume> describe(std::string_view mountPoint,
-                                        const std::vector<platform::MountEntry>& table,
-                                        const platform::MountHost& host) {
-    const std::optional<platform::MountEntry> mount = platform::mountContaining(table, mountPoint);
-    if (!mount) return std::nullopt;
-    return ScannableVolume::fromFacts(mountPoint, platform::describeMount(*mount, host));
+std::optional<ScannableVolume> describe(std::string_view mountPoint, const platform::MountEntry& mount,
+                                        const platform::MountHost& host, const std::string& systemName) {
+    return ScannableVolume::fromFacts(mountPoint, platform::describeMount(mount, host), systemName);
 }
 
 // The code points compared by name order: decomposed, case folded, and at the first level
@@ -81,15 +81,37 @@ int localizedStandardCompare(std::string_view a, std::string_view b) {
     return compareKeys(sortKey(a, true), sortKey(b, true));
 }
 
-ScannableVolume fallbackStartupVolume() {
-    return ScannableVolume{.url = "/", .name = "Macintosh HD", .isStartupVolume = true, .isInternal = true};
+ScannableVolume fallbackStartupVolume(const std::string& systemName) {
+    return ScannableVolume{.url = "/", .name = systemName, .isStartupVolume = true, .isInternal = true};
+}
+
+std::string capacityVolumeName(int64_t totalBytes) {
+    if (totalBytes < 1000) return formatByteCount(totalBytes) + " Volume";
+    // Whole decimal units, as disks are sold: "250 GB", "2 TB".
+    static constexpr std::array<const char*, 6> units{"KB", "MB", "GB", "TB", "PB", "EB"};
+    double value = static_cast<double>(totalBytes) / 1000.0;
+    size_t unit = 0;
+    while (std::round(value) >= 1000.0 && unit + 1 < units.size()) {
+        value /= 1000.0;
+        ++unit;
+    }
+    return std::to_string(static_cast<int64_t>(std::round(value))) + " " + units[unit] + " Volume";
+}
+
+std::string ScannableVolume::startupName(const platform::MountHost& host) {
+    const std::optional<std::string> text = host.osRelease ? host.osRelease() : std::nullopt;
+    return (text ? platform::osReleaseName(*text) : std::nullopt).value_or("Computer");
 }
 
 std::optional<ScannableVolume> ScannableVolume::fromFacts(std::string_view mountPoint,
-                                                          const platform::MountFacts& facts) {
+                                                          const platform::MountFacts& facts,
+                                                          const std::string& systemName) {
     if (!facts.isBrowsable || !facts.isLocal || facts.totalBytes.value_or(0) < 1) return std::nullopt;
+    // A mount point's folder name ("sdb1", "1a2b-3c4d") means nothing to a user.
+    const std::string unlabelled =
+        facts.isRootFileSystem ? systemName : capacityVolumeName(*facts.totalBytes);
     return ScannableVolume{.url = std::string(mountPoint),
-                           .name = facts.label.value_or(std::string(lastPathComponent(mountPoint))),
+                           .name = facts.label.value_or(unlabelled),
                            .uuid = facts.identifier,
                            .totalCapacityBytes = *facts.totalBytes,
                            .availableCapacityBytes = facts.availableBytes.value_or(0),
@@ -100,22 +122,35 @@ std::optional<ScannableVolume> ScannableVolume::fromFacts(std::string_view mount
 
 std::optional<ScannableVolume> ScannableVolume::volume(std::string_view mountPoint,
                                                        const platform::MountHost& host) {
-    return describe(mountPoint, platform::mountTable(host), host);
+    const std::optional<platform::MountEntry> mount =
+        platform::mountContaining(platform::mountTable(host), mountPoint);
+    if (!mount) return std::nullopt;
+    return describe(mountPoint, *mount, host, startupName(host));
 }
 
 ScannableVolume ScannableVolume::startupVolume(const platform::MountHost& host) {
-    return volume("/", host).value_or(fallbackStartupVolume());
+    if (std::optional<ScannableVolume> volume = ScannableVolume::volume("/", host)) return *volume;
+    return fallbackStartupVolume(startupName(host));
 }
 
 std::vector<ScannableVolume> ScannableVolume::mountedVolumes(const platform::MountHost& host) {
     const std::vector<platform::MountEntry> table = platform::mountTable(host);
+    const std::string systemName = startupName(host);
+    std::vector<std::pair<const platform::MountEntry*, ScannableVolume>> qualifying;
+    for (const platform::MountEntry& mount : table)
+        if (std::optional<ScannableVolume> volume = describe(mount.mountPoint, mount, host, systemName))
+            qualifying.emplace_back(&mount, std::move(*volume));
+
     std::vector<ScannableVolume> volumes;
     std::unordered_set<std::string> seenKeys;
-    for (const platform::MountEntry& mount : table) {
-        std::optional<ScannableVolume> volume = describe(mount.mountPoint, table, host);
+    for (auto& [mount, volume] : qualifying) {
+        // A folder of a file system that another listed mount shows already is the same disk
+        // seen twice (a bind mount).
+        const bool seenElsewhere = std::ranges::any_of(
+            qualifying, [&](const auto& other) { return platform::isFolderOf(*mount, *other.first); });
         // One volume mounted at two places is listed once, where it was mounted first.
-        if (!volume || !seenKeys.insert(volume->uuid.value_or(volume->url)).second) continue;
-        volumes.push_back(std::move(*volume));
+        if (seenElsewhere || !seenKeys.insert(volume.uuid.value_or(volume.url)).second) continue;
+        volumes.push_back(std::move(volume));
     }
     std::stable_sort(volumes.begin(), volumes.end(), [](const ScannableVolume& a, const ScannableVolume& b) {
         if (a.isStartupVolume != b.isStartupVolume) return a.isStartupVolume;

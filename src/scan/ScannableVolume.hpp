@@ -35,12 +35,19 @@ struct ScannableVolume {
     static std::optional<ScannableVolume>
     volume(std::string_view mountPoint, const platform::MountHost& host = platform::MountHost::system());
     // The record for what the host says of one mount point; nothing when it does not qualify.
-    static std::optional<ScannableVolume> fromFacts(std::string_view mountPoint,
-                                                    const platform::MountFacts& facts);
+    // `systemName` names the startup volume when it has no label.
+    static std::optional<ScannableVolume>
+    fromFacts(std::string_view mountPoint, const platform::MountFacts& facts, const std::string& systemName);
+    // What the startup volume is called without a label: the operating system's name, else
+    // "Computer".
+    static std::string startupName(const platform::MountHost& host = platform::MountHost::system());
 };
 
 // The stand-in for "/" when the host cannot describe it.
-ScannableVolume fallbackStartupVolume();
+ScannableVolume fallbackStartupVolume(const std::string& systemName);
+
+// The name of an unlabelled volume other than the startup one: "250 GB Volume".
+std::string capacityVolumeName(int64_t totalBytes);
 
 // File-manager name order: case and accents matter only to break ties, and runs of digits
 // compare by value ("Data 9" before "Data 10"). Negative, zero or positive.

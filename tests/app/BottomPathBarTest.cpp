@@ -3,6 +3,7 @@
 #include "app/MainTopBar.hpp"
 #include "app/state/NavigationHistory.hpp"
 #include "app/ui/Theme.hpp"
+#include "scan/ScannableVolume.hpp"
 #include "ui/UiTestSupport.hpp"
 
 #include <QSignalSpy>
@@ -57,7 +58,7 @@ TEST_F(PathBarTest, ButtonsFollowTheHistory) {
     // No visit at all: only the volume's name, nothing to step to.
     EXPECT_FALSE(bar.backButton()->isEnabled());
     EXPECT_FALSE(bar.forwardButton()->isEnabled());
-    EXPECT_EQ(bar.breadcrumb()->path(), QStringList{"Macintosh HD"});
+    EXPECT_EQ(bar.breadcrumb()->path(), QStringList{QString::fromStdString(ScannableVolume::startupName())});
     EXPECT_EQ(bar.breadcrumb()->focusPolicy(), Qt::NoFocus);
 
     history.reset(chains()[0][0], "Data");

@@ -1,19 +1,31 @@
 #include "app/ContentView.hpp"
 
 #include "app/CenterView.hpp"
+#include "app/MainTopBar.hpp"
+#include "app/MainWindow.hpp"
+#include "app/ScanScreens.hpp"
+#include "app/SystemDataAwaitingScanView.hpp"
+#include "app/VolumePickerView.hpp"
 #include "app/state/AppSettings.hpp"
 #include "app/state/NavigationHistory.hpp"
 #include "app/state/ScanState.hpp"
 #include "app/state/SelectionState.hpp"
+#include "app/ui/SegmentedPills.hpp"
+#include "app/ui/Theme.hpp"
 
 #include <QEventLoop>
+#include <QMenuBar>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThreadPool>
 #include <QTimer>
+#include <QToolTip>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace quillmere {
 namespace {
@@ -163,6 +175,215 @@ TEST(ContentViewScan, AScanEndsInTheTreeAndAVanishedVolumeEndsTheScanToo) {
     waitForScanEnd(view.scanState());
     EXPECT_FALSE(view.scanState().isScanning());
     EXPECT_TRUE(view.history().currentPath().empty());
+}
+
+// Spins the event loop until `done` holds (animations run their course) or a few seconds pass.
+bool eventually(const std::function<bool()>& done) {
+    for (int i = 0; i < 200 && !done(); ++i)
+        QTest::qWait(20);
+    return done();
+}
+
+QRect inWindow(const QWidget* widget) {
+    return QRect(widget->mapTo(widget->window(), QPoint(0, 0)), widget->size());
+}
+
+// A development run that shows the saved scan in the list view, as the window draws it.
+struct ShownTree {
+    Launch setup{{"--debug-skip-permission-gate", "--debug-section", "disk"}};
+    std::unique_ptr<ContentView> view;
+
+    explicit ShownTree(DiskViewMode mode) {
+        setup.saved = snapshotOf("uuid-root");
+        setup.settings.setDiskViewMode(mode);
+        view = std::make_unique<ContentView>(setup.options, setup.settings, setup.host());
+        setup.launch(*view);
+        view->resize(1200, 800);
+        view->show();
+    }
+};
+
+TEST(ContentViewLayout, TheInspectorLiesBesideTheViewNotOverIt) {
+    ShownTree shown(DiskViewMode::list);
+    CenterView* center = shown.view->centerView();
+    ASSERT_TRUE(center);
+    ASSERT_TRUE(eventually([&] { return center->currentPage()->width() == center->width(); }));
+    const QWidget* page = center->currentPage();
+
+    shown.view->selection().setSelectedNode(shown.view->history().currentPath().front().children()[1]);
+    EXPECT_TRUE(shown.view->isInspectorPresented());
+    // The panel comes in from beyond the trailing edge, faded, and ends in place drawn directly.
+    EXPECT_GT(inWindow(shown.view->inspector()).left(), 1200 - 16 - 302);
+    EXPECT_TRUE(shown.view->inspector()->graphicsEffect());
+    EXPECT_DOUBLE_EQ(center->detailsPanelInset(), 334);
+    ASSERT_TRUE(eventually([&] { return inWindow(shown.view->inspector()).left() == 1200 - 16 - 302; }));
+    ASSERT_TRUE(eventually([&] { return page->width() == center->width() - 334; }));
+    ASSERT_TRUE(eventually([&] { return !shown.view->inspector()->graphicsEffect(); }));
+    EXPECT_LT(inWindow(page).right(), inWindow(shown.view->inspector()).left());
+    EXPECT_TRUE(shown.view->inspector()->isVisible());
+
+    // Clearing the selection closes the panel, and the view takes the whole width again.
+    shown.view->selection().setSelectedNode(std::nullopt);
+    ASSERT_TRUE(eventually([&] { return page->width() == center->width(); }));
+    ASSERT_TRUE(eventually([&] { return !shown.view->inspector()->isVisible(); }));
+
+    // The rings place themselves beside the panel: their page keeps the whole width.
+    ShownTree rings(DiskViewMode::sunburst);
+    rings.view->selection().setSelectedNode(rings.view->history().currentPath().front().children()[1]);
+    CenterView* ringsCenter = rings.view->centerView();
+    EXPECT_DOUBLE_EQ(ringsCenter->detailsPanelInset(), 334);
+    QTest::qWait(400);
+    EXPECT_EQ(ringsCenter->currentPage()->width(), ringsCenter->width());
+}
+
+TEST(ContentViewLayout, AtTheSmallestWindowEveryBarLiesInsideAndTitlesAreWhole) {
+    Launch setup({"--debug-skip-permission-gate"});
+    setup.saved = snapshotOf("uuid-root");
+    MainWindow window(setup.options, setup.settings);
+    window.resize(window.minimumSizeHint().boundedTo(QSize(1, 1))); // as small as it goes
+    window.show();
+    ContentView& content = window.content();
+    EXPECT_GE(content.width(), 760);
+    EXPECT_GE(content.height(), 560);
+    EXPECT_GE(window.height(), 560 + window.menuBar()->height());
+
+    // A tree shown with a node selected: tabs, switcher, three buttons and the path bar.
+    setup.volumes.pop_back();
+    ContentView view(setup.options, setup.settings, setup.host());
+    setup.launch(view);
+    view.resize(view.minimumSize());
+    view.show();
+    view.selection().setSelectedNode(view.history().currentPath().front().children()[1]);
+    ASSERT_TRUE(view.pathBar()->isVisible());
+    const QRect whole = view.rect();
+    EXPECT_TRUE(whole.contains(inWindow(view.topBar())));
+    EXPECT_TRUE(whole.contains(inWindow(view.pathBar())));
+    EXPECT_GT(view.pathBar()->height(), 0);
+
+    auto* bar = static_cast<MainTopBar*>(view.topBar());
+    for (AppSection section : {AppSection::macintoshHD, AppSection::systemData, AppSection::applications}) {
+        const QAbstractButton* tab = bar->tabs()->tab(section);
+        EXPECT_GE(tab->width(), tab->sizeHint().width()) << tab->text().toStdString();
+    }
+    EXPECT_FALSE(bar->tabs()->isIconOnly());
+    for (QWidget* button :
+         {static_cast<QWidget*>(bar->settingsButton()), static_cast<QWidget*>(bar->rescanButton())})
+        EXPECT_TRUE(whole.contains(inWindow(button)));
+}
+
+TEST(ContentViewSystemData, WaitsOnTheScanWithItsFiguresAndStartsOneBeforeAny) {
+    Launch setup({"--debug-skip-permission-gate", "--debug-section", "system-data"});
+    setup.volumes.pop_back(); // the startup disk alone: the picker starts it at once
+    ContentView view(setup.options, setup.settings, setup.host());
+    view.resize(980, 700);
+    view.show();
+    SystemDataAwaitingScanView* waiting = view.systemDataAwaiting();
+    ASSERT_TRUE(eventually([&] { return waiting->isVisible(); }));
+    // Before any scan: the start action, and no volume chosen yet.
+    EXPECT_EQ(waiting->title(), "Nothing scanned yet");
+    EXPECT_TRUE(waiting->scanButton()->isVisible());
+    EXPECT_EQ(waiting->scanButton()->text(), "Scan " + QString::fromStdString(view.history().volumeName()));
+    waiting->scanButton()->click();
+    EXPECT_EQ(view.section(), AppSection::macintoshHD);
+    EXPECT_EQ(view.scanState().rescanToken(), 0); // no volume chosen: only the section changes
+
+    // During a scan: no button, and the files read so far once figures come in.
+    view.setSection(AppSection::systemData);
+    view.scanState().requestScan();
+    EXPECT_EQ(waiting->title(), "Waiting on the scan");
+    EXPECT_FALSE(waiting->scanButton()->isVisible());
+    EXPECT_TRUE(waiting->sentence().endsWith("has been walked."));
+    view.scanState().setProgress(ScanProgress{4096, 12345, "/a", {}});
+    EXPECT_TRUE(waiting->sentence().endsWith(" has been walked. 12,345 files read so far."))
+        << waiting->sentence().toStdString();
+
+    // After the scan: "Reading system data…" with its indicator until a report arrives.
+    const FolderPath root = FolderPath::root("/");
+    view.scanState().finishScan(DiskScanResult{FileNode::folder(root, "/", std::nullopt, {}), {}, 0, 0.1},
+                                std::nullopt, "Disk");
+    ASSERT_TRUE(eventually([&] { return view.systemDataReading()->isVisible() && !waiting->isVisible(); }));
+    EXPECT_TRUE(view.systemDataReading()->isTurning());
+}
+
+TEST(ContentViewLayout, SectionsFadeInOverTheScanScreenWhichFadesOutAndTooltipsFollowTheAppearance) {
+    ShownTree shown(DiskViewMode::list);
+    CenterView* center = shown.view->centerView();
+    ASSERT_TRUE(eventually([&] { return center->isVisible() && !center->graphicsEffect(); }));
+    shown.view->setSection(AppSection::systemData);
+    QWidget* reading = shown.view->systemDataAwaiting(); // a saved scan only: nothing scanned yet
+    // Both change over a fade: the section on its way in, the scan screen on its way out and
+    // taking no clicks meanwhile.
+    EXPECT_TRUE(reading->isVisible() && reading->graphicsEffect());
+    EXPECT_TRUE(center->testAttribute(Qt::WA_TransparentForMouseEvents));
+    ASSERT_TRUE(eventually([&] { return !center->isVisible() && !reading->graphicsEffect(); }));
+    EXPECT_FALSE(center->testAttribute(Qt::WA_TransparentForMouseEvents));
+    // Asked back half-way, a layer turns round where it is.
+    shown.view->setSection(AppSection::macintoshHD);
+    shown.view->setSection(AppSection::systemData);
+    EXPECT_TRUE(reading->isVisible());
+    ASSERT_TRUE(eventually([&] { return !reading->graphicsEffect(); }));
+    EXPECT_TRUE(reading->isVisible());
+
+    for (const char* scheme : {"dark", "light"}) {
+        Launch setup({"--appearance", scheme});
+        MainWindow window(setup.options, setup.settings, setup.host());
+        const bool dark = std::string(scheme) == "dark";
+        EXPECT_EQ(QToolTip::palette().color(QPalette::ToolTipBase),
+                  Theme::qtPalette(dark).color(QPalette::ToolTipBase))
+            << scheme;
+        EXPECT_EQ(QToolTip::palette().color(QPalette::ToolTipText),
+                  Theme::qtPalette(dark).color(QPalette::ToolTipText));
+    }
+}
+
+TEST(ContentViewSystemData, TheStartActionScansTheChosenVolume) {
+    Launch setup({"--debug-skip-permission-gate"});
+    ContentView view(setup.options, setup.settings, setup.host());
+    view.show();
+    view.startScan(setup.volumes[1]);
+    view.chooseAnotherDisk();
+    view.startScan(setup.volumes[1]);
+    view.scanState().cancellation()->cancel();
+    waitForScanEnd(view.scanState());
+    view.scanState().discardScan();
+    view.setSection(AppSection::systemData);
+    ASSERT_TRUE(view.systemDataAwaiting()->scanButton()->isVisible());
+    const int64_t before = view.scanState().rescanToken();
+    view.systemDataAwaiting()->scanButton()->click();
+    EXPECT_EQ(view.section(), AppSection::macintoshHD);
+    EXPECT_EQ(view.scanState().rescanToken(), before + 1);
+    EXPECT_EQ(view.selectedVolume()->url, "/media/x");
+    view.scanState().cancellation()->cancel();
+    waitForScanEnd(view.scanState());
+}
+
+TEST(ContentViewFocus, TheFirstTileShowsItsFocusFromTheStartAndTabMovesOn) {
+    Launch setup({"--debug-skip-permission-gate"});
+    ContentView view(setup.options, setup.settings, setup.host());
+    view.resize(980, 700);
+    view.show();
+    view.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    VolumePickerView* picker = view.picker();
+    ASSERT_TRUE(picker);
+    ASSERT_EQ(picker->tiles().size(), 2);
+    VolumeTile* first = picker->tiles()[0];
+    ASSERT_TRUE(eventually([&] { return first->hasFocus(); }))
+        << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "none");
+    EXPECT_TRUE(first->showsFocusRing());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_TRUE(picker->tiles()[1]->hasFocus());
+    EXPECT_TRUE(picker->tiles()[1]->showsFocusRing());
+
+    // Coming back to the application reads the volumes again; the tiles that stay keep focus.
+    VolumeTile* second = picker->tiles()[1];
+    setup.volumes.push_back(
+        ScannableVolume{"/media/y", "Card", std::string("uuid-y"), 100, 10, false, true, false});
+    view.reprobeAccess();
+    EXPECT_EQ(view.picker(), picker);
+    ASSERT_EQ(picker->tiles().size(), 3);
+    EXPECT_EQ(picker->tiles()[1], second);
+    EXPECT_TRUE(second->hasFocus());
 }
 
 } // namespace

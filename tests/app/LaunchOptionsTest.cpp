@@ -3,6 +3,7 @@
 #include "app/state/Modes.hpp"
 
 #include <gtest/gtest.h>
+#include <map>
 
 namespace quillmere {
 namespace {
@@ -37,4 +38,24 @@ TEST(LaunchOptions, SectionFromTheDevelopmentSwitch) {
 }
 
 } // namespace
+TEST(LaunchOptions, AWindowNeedsADisplayOrAChosenPlatform) {
+    std::map<std::string, std::string> env;
+    const auto lookup = [&](const char* name) -> std::optional<std::string> {
+        const auto found = env.find(name);
+        return found == env.end() ? std::nullopt : std::optional(found->second);
+    };
+    const LaunchOptions plain{{"quillmere"}, false};
+    EXPECT_FALSE(hasGraphicalSession(plain, lookup));
+    env["DISPLAY"] = "";
+    EXPECT_FALSE(hasGraphicalSession(plain, lookup)); // set but empty names nothing
+    env["DISPLAY"] = ":0";
+    EXPECT_TRUE(hasGraphicalSession(plain, lookup));
+    env = {{"WAYLAND_DISPLAY", "wayland-0"}};
+    EXPECT_TRUE(hasGraphicalSession(plain, lookup));
+    env = {{"QT_QPA_PLATFORM", "offscreen"}};
+    EXPECT_TRUE(hasGraphicalSession(plain, lookup));
+    env.clear();
+    EXPECT_TRUE(hasGraphicalSession(LaunchOptions{{"quillmere", "-platform", "vnc"}, false}, lookup));
+}
+
 } // namespace quillmere

@@ -70,32 +70,45 @@ TEST(TopBarContentTest, ShowsEachControlOnlyUnderItsCondition) {
     }
 }
 
-TEST(TopBarRowTest, TitledSwitcherOnlyWhenItFitsThenInsetThenTabsGiveWay) {
-    const TopBarRowWidths widths{
-        .tabs = 300, .hasSwitcher = true, .switcherFull = 520, .switcherIconOnly = 200, .buttons = 106};
-    // Tabs, gap, switcher, gap, buttons: four spacings of 14 and two gaps of 12.
-    const qreal fullFits = 88 + 300 + 4 * 14 + 2 * 12 + 520 + 106 + 20;
+TEST(TopBarRowTest, TheSwitcherGivesUpItsTitlesFirstThenTheTabsAndNothingIsCut) {
+    const TopBarRowWidths widths{.tabs = 300,
+                                 .tabsIconOnly = 120,
+                                 .hasSwitcher = true,
+                                 .switcherFull = 520,
+                                 .switcherIconOnly = 200,
+                                 .buttons = 106};
+    // Tabs, gap, switcher, gap, buttons: four spacings of 14 and two gaps of 12, 20 on each side.
+    const qreal fullFits = 20 + 300 + 4 * 14 + 2 * 12 + 520 + 106 + 20;
     const TopBarRow wide = layoutTopBarRow(fullFits, widths);
     EXPECT_FALSE(wide.switcherIconOnly);
-    EXPECT_EQ(wide.leadingInset, 88);
+    EXPECT_FALSE(wide.tabsIconOnly);
+    EXPECT_EQ(wide.tabsLeft, 20);
+    EXPECT_EQ(wide.tabsWidth, 300);
     EXPECT_EQ(wide.switcherWidth, 520);
-    EXPECT_EQ(wide.switcherLeft, 88 + 300 + 14 + 12 + 14);
+    EXPECT_EQ(wide.switcherLeft, 20 + 300 + 14 + 12 + 14);
     EXPECT_EQ(wide.buttonsLeft, fullFits - 20 - 106);
     EXPECT_TRUE(layoutTopBarRow(fullFits - 1, widths).switcherIconOnly);
 
     // Room beyond the minimum is shared by the two gaps.
-    const TopBarRow roomy = layoutTopBarRow(fullFits + 100, widths);
-    EXPECT_EQ(roomy.switcherWidth, 620);
+    EXPECT_EQ(layoutTopBarRow(fullFits + 100, widths).switcherWidth, 620);
 
+    // The symbol-only switcher keeps the titled tabs while they fit whole beside it...
     const qreal iconFits = fullFits - 320;
-    EXPECT_EQ(layoutTopBarRow(iconFits, widths).leadingInset, 88);
-    const TopBarRow tight = layoutTopBarRow(iconFits - 30, widths);
-    EXPECT_EQ(tight.leadingInset, 58);
+    const TopBarRow tight = layoutTopBarRow(iconFits, widths);
+    EXPECT_TRUE(tight.switcherIconOnly);
+    EXPECT_FALSE(tight.tabsIconOnly);
     EXPECT_EQ(tight.tabsWidth, 300);
-    const TopBarRow cramped = layoutTopBarRow(iconFits - 80, widths);
-    EXPECT_EQ(cramped.leadingInset, 20);
-    EXPECT_EQ(cramped.tabsWidth, 288);
-    EXPECT_EQ(cramped.switcherWidth, 200);
+    EXPECT_EQ(tight.switcherWidth, 200);
+    // ...and one point less shows the tabs' symbols alone rather than a cut title.
+    const TopBarRow cramped = layoutTopBarRow(iconFits - 1, widths);
+    EXPECT_TRUE(cramped.tabsIconOnly);
+    EXPECT_EQ(cramped.tabsWidth, 120);
+    EXPECT_TRUE(cramped.switcherIconOnly); // with the tabs that small the titled one still does not fit
+
+    // Without a switcher the tabs keep their titles as long as they fit.
+    const TopBarRowWidths noSwitcher{.tabs = 300, .tabsIconOnly = 120, .buttons = 106};
+    EXPECT_FALSE(layoutTopBarRow(20 + 300 + 3 * 14 + 2 * 12 + 106 + 20, noSwitcher).tabsIconOnly);
+    EXPECT_TRUE(layoutTopBarRow(20 + 300 + 3 * 14 + 2 * 12 + 106 + 19, noSwitcher).tabsIconOnly);
 
     const TopBarRow empty = layoutTopBarRow(760, TopBarRowWidths{});
     EXPECT_EQ(empty.switcherWidth, 0);
@@ -107,6 +120,30 @@ TEST(TopBarRowTest, CapWidthsShortensTheLongestFirst) {
     EXPECT_EQ(capWidths({10, 50, 40}, 80, 5), (std::vector<qreal>{10, 35, 35}));
     EXPECT_EQ(capWidths({10, 50, 40}, 10, 20), (std::vector<qreal>{10, 20, 20}));
     EXPECT_TRUE(capWidths({}, 0, 5).empty());
+}
+
+TEST_F(TopBarTest, TabTitlesAreWholeAt760OrTheTabsShowSymbolsAlone) {
+    // One disk, a node selected: the titled tabs fit beside the symbol-only switcher.
+    bar.setCanChooseAnotherDisk(false);
+    bar.setHasNodeSelected(true);
+    bar.resize(760, MainTopBar::kHeight);
+    EXPECT_FALSE(bar.tabs()->isIconOnly());
+    EXPECT_TRUE(bar.viewModeSwitcher()->isShowingIconOnly());
+    for (AppSection section : {AppSection::macintoshHD, AppSection::systemData, AppSection::applications}) {
+        const QAbstractButton* tab = bar.tabs()->tab(section);
+        EXPECT_GE(tab->width(), tab->sizeHint().width());
+        EXPECT_LE(tab->geometry().right(), bar.tabs()->width());
+    }
+    EXPECT_LE(bar.tabs()->geometry().right(), bar.viewModeSwitcher()->geometry().left());
+    // With a fourth button there is no room for the titles: symbols alone, nothing overlapping.
+    bar.setCanChooseAnotherDisk(true);
+    EXPECT_TRUE(bar.tabs()->isIconOnly());
+    EXPECT_LE(bar.tabs()->geometry().right(), bar.viewModeSwitcher()->geometry().left());
+    EXPECT_LE(bar.viewModeSwitcher()->geometry().right(), bar.chooseAnotherDiskButton()->x());
+    // Wide enough, both show their titles.
+    bar.resize(1100, MainTopBar::kHeight);
+    EXPECT_FALSE(bar.tabs()->isIconOnly());
+    EXPECT_FALSE(bar.viewModeSwitcher()->isShowingIconOnly());
 }
 
 TEST_F(TopBarTest, ShowsButtonsInOrderAndKeepsItsHeightWhileScanning) {
@@ -121,7 +158,7 @@ TEST_F(TopBarTest, ShowsButtonsInOrderAndKeepsItsHeightWhileScanning) {
     }
     EXPECT_EQ(bar.settingsButton()->geometry().right() + 1, 980 - 20);
     EXPECT_EQ(bar.settingsButton()->y(), 52 - 10 - 32 + 3);
-    EXPECT_EQ(bar.tabs()->x(), 88);
+    EXPECT_EQ(bar.tabs()->x(), 20);
     EXPECT_EQ(bar.chooseAnotherDiskButton()->toolTip(), "Choose another disk");
     EXPECT_EQ(bar.detailsButton()->toolTip(), "Show or hide the details");
     EXPECT_EQ(bar.tabs()->tab(AppSection::systemData)->toolTip(), "System Data");

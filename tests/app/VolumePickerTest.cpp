@@ -2,6 +2,8 @@
 #include "app/ui/Theme.hpp"
 #include "ui/UiTestSupport.hpp"
 
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -63,8 +65,11 @@ TEST(VolumePickerTest, OneTilePerVolumeInOrderEachChoosingItsVolume) {
     const std::vector<ScannableVolume> volumes{volume("Disk", 1000, 250), volume("Stick", 100, 90, true)};
     picker.setVolumes(volumes);
     ASSERT_EQ(picker.tiles().size(), 2);
-    const QRect first = picker.tiles()[0]->geometry();
-    const QRect second = picker.tiles()[1]->geometry();
+    const auto inPicker = [&](const VolumeTile* tile) {
+        return QRect(tile->mapTo(&picker, QPoint(0, 0)), tile->size());
+    };
+    const QRect first = inPicker(picker.tiles()[0]);
+    const QRect second = inPicker(picker.tiles()[1]);
     EXPECT_EQ(first.width(), 168);
     EXPECT_EQ(second.left() - first.right() - 1, 18);
     EXPECT_EQ(first.top(), second.top());
@@ -87,11 +92,25 @@ TEST(VolumePickerTest, OneTilePerVolumeInOrderEachChoosingItsVolume) {
     EXPECT_EQ(picker.tiles()[0], stick);
     EXPECT_EQ(usedPercentage(stick->volume()), 90);
 
-    // Tiles that do not fit the width continue on the next line.
-    picker.setVolumes({volume("A", 1, 1), volume("B", 1, 1), volume("C", 1, 1)});
-    picker.resize(420, 700);
-    EXPECT_EQ(picker.tiles()[0]->y(), picker.tiles()[1]->y());
-    EXPECT_GT(picker.tiles()[2]->y(), picker.tiles()[0]->geometry().bottom());
+    // Tiles that do not fit the width stay in their row, which scrolls; a tile reached with
+    // the keyboard scrolls into view, and nothing lies outside the picker.
+    std::vector<ScannableVolume> many;
+    for (char name = 'A'; name <= 'H'; ++name)
+        many.push_back(volume(std::string(1, name), 1, 1));
+    picker.setVolumes(many);
+    picker.resize(700, 508);
+    for (VolumeTile* tile : picker.tiles())
+        EXPECT_EQ(inPicker(tile).top(), inPicker(picker.tiles()[0]).top());
+    QScrollBar* scroll = picker.row()->horizontalScrollBar();
+    EXPECT_GT(scroll->maximum(), 0);
+    EXPECT_TRUE(picker.rect().contains(picker.row()->geometry()));
+    EXPECT_GE(picker.row()->viewport()->height(), VolumeTile::preferredSize().height());
+    picker.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&picker));
+    picker.tiles().back()->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(scroll->value(), scroll->maximum());
+    const QRect last = inPicker(picker.tiles().back());
+    EXPECT_TRUE(picker.row()->geometry().contains(last)) << last.x() << " " << last.right();
 }
 
 TEST(VolumePickerTest, RingDrawsTheUsedFractionClockwiseFromTheTop) {
@@ -126,7 +145,41 @@ TEST(VolumePickerTest, RingDrawsTheUsedFractionClockwiseFromTheTop) {
         EXPECT_TRUE(isAccentish(full.pixelColor(onRing(*fullTile, at)))) << at;
 }
 
+TEST(VolumePickerTest, ATileMovedFromUnderAStillPointerIsNoLongerHovered) {
+    QWidget stage;
+    stage.resize(600, 400);
+    VolumeTile tile(volume("Disk", 100, 50), &stage);
+    tile.move(0, 0);
+    stage.show();
+    QCursor::setPos(stage.mapToGlobal(QPoint(40, 40)));
+    QEnterEvent enter(QPointF(40, 40), QPointF(40, 40), stage.mapToGlobal(QPointF(40, 40)));
+    QApplication::sendEvent(&tile, &enter);
+    ASSERT_TRUE(tile.isHovering());
+    tile.move(300, 100); // laid out again; the pointer has not moved
+    EXPECT_FALSE(tile.isHovering());
+    tile.move(10, 10); // and back under it
+    EXPECT_TRUE(tile.isHovering());
+    tile.hide();
+    EXPECT_FALSE(tile.isHovering());
+
+    // The same when the picker lays its row out again (the tile keeps its place in the row).
+    VolumePickerView picker;
+    picker.setVolumes({volume("A", 1, 1), volume("B", 1, 1)});
+    picker.resize(800, 500);
+    picker.show();
+    VolumeTile* first = picker.tiles()[0];
+    const QPoint over = first->mapToGlobal(first->rect().center());
+    QCursor::setPos(over);
+    QEnterEvent onTile(first->rect().center(), first->rect().center(), over);
+    QApplication::sendEvent(first, &onTile);
+    ASSERT_TRUE(first->isHovering());
+    picker.resize(800, 900); // the column moves down
+    EXPECT_FALSE(first->isHovering());
+    QCursor::setPos(5000, 5000); // out of the way of later tests
+}
+
 TEST(VolumePickerTest, HoverTintsTheTileAndGrowsTheRing) {
+    QCursor::setPos(5000, 5000); // the pointer starts away from the tile
     VolumeTile tile(volume("Disk", 100, 50));
     tile.setPalette(Theme::qtPalette(false));
     tile.resize(tile.sizeHint());

@@ -35,37 +35,42 @@ struct FakeHost {
     std::optional<std::string> table = kMountInfo;
     std::vector<std::string> emptyMounts = {"/scratch"};
     std::vector<std::string> unreadable;
+    std::optional<std::string> osRelease =
+        "PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nNAME=\"Debian GNU/Linux\"\n";
 
     platform::MountHost host() const {
-        return {
-            .mountInfo = [this] { return table; },
-            .statVfs =
-                [this](const char* path, struct statvfs* info) {
-                    if (std::ranges::count(unreadable, path)) return -1;
-                    *info = {};
-                    info->f_frsize = 1024;
-                    info->f_blocks = std::ranges::count(emptyMounts, path) ? 0 : 1000;
-                    info->f_bavail = 250;
-                    return 0;
+        return {.mountInfo = [this] { return table; },
+                .statVfs =
+                    [this](const char* path, struct statvfs* info) {
+                        if (std::ranges::count(unreadable, path)) return -1;
+                        *info = {};
+                        info->f_frsize = 1024;
+                        info->f_blocks = std::ranges::count(emptyMounts, path) ? 0 : 1000;
+                        info->f_bavail = 250;
+                        return 0;
+                    },
+                .diskLinks =
+                    [](const std::string& folder) {
+                        if (folder == platform::kDisksByUuid)
+                            return std::vector<DiskLink>{{"root-uuid", makedev(8, 2)},
+                                                         {"image-uuid", makedev(7, 0)},
+                                                         {"b-uuid", makedev(8, 17)},
+                                                         {"stick-uuid", makedev(8, 65)}};
+                        return std::vector<DiskLink>{{"Data\\x2010", makedev(8, 17)},
+                                                     {"Data\\x209", makedev(8, 33)},
+                                                     {"Backup", makedev(8, 49)}};
+                    },
+                .blockDeviceAt = [](const std::string&) { return std::optional<dev_t>(); },
+                .blockDeviceInfo = [](dev_t device) -> std::optional<BlockDeviceInfo> {
+                    if (device == makedev(8, 65))
+                        return BlockDeviceInfo{.isRemovable = true, .isExternal = true};
+                    if (device == makedev(7, 0)) return BlockDeviceInfo{.isLoop = true};
+                    if (device == makedev(8, 49)) return BlockDeviceInfo{.isRemovable = true};
+                    return BlockDeviceInfo{};
                 },
-            .diskLinks =
-                [](const std::string& folder) {
-                    if (folder == platform::kDisksByUuid)
-                        return std::vector<DiskLink>{{"root-uuid", makedev(8, 2)},
-                                                     {"image-uuid", makedev(7, 0)},
-                                                     {"b-uuid", makedev(8, 17)},
-                                                     {"stick-uuid", makedev(8, 65)}};
-                    return std::vector<DiskLink>{{"Data\\x2010", makedev(8, 17)}, {"Backup", makedev(8, 49)}};
-                },
-            .blockDeviceAt = [](const std::string&) { return std::optional<dev_t>(); },
-            .blockDeviceInfo = [](dev_t device) -> std::optional<BlockDeviceInfo> {
-                if (device == makedev(8, 65)) return BlockDeviceInfo{.isRemovable = true, .isExternal = true};
-                if (device == makedev(7, 0)) return BlockDeviceInfo{.isLoop = true};
-                if (device == makedev(8, 49)) return BlockDeviceInfo{.isRemovable = true};
-                return BlockDeviceInfo{};
-            },
-            .isDirectory = [](const std::string& path) { return path != "/etc/hosts"; },
-            .realPath = [](const std::string& path) { return std::optional(path); }};
+                .isDirectory = [](const std::string& path) { return path != "/etc/hosts"; },
+                .realPath = [](const std::string& path) { return std::optional(path); },
+                .osRelease = [this] { return osRelease; }};
     }
 };
 
@@ -80,33 +85,88 @@ TEST(ScannableVolume, ListsScannableVolumesStartupFirstThenByName) {
     const FakeHost fake;
     const std::vector<ScannableVolume> volumes = ScannableVolume::mountedVolumes(fake.host());
     // Left out: pseudo and system mounts, the network share, the image's second mount point,
-    // the empty file system and the bind-mounted file.
-    EXPECT_EQ(urls(volumes), (std::vector<std::string>{"/", "/srv/backup", "/mnt/Data 9", "/media/u/DATA-B",
-                                                       "/media/u/Image", "/media/u/STICK", "/tmp"}));
+    // the empty file system and the bind-mounted file. Unlabelled ones are named by capacity.
+    EXPECT_EQ(urls(volumes), (std::vector<std::string>{"/", "/media/u/Image", "/media/u/STICK", "/tmp",
+                                                       "/srv/backup", "/mnt/Data 9", "/media/u/DATA-B"}));
     EXPECT_EQ(volumes[0], (ScannableVolume{.url = "/",
-                                           .name = "/",
+                                           .name = "Debian GNU/Linux",
                                            .uuid = "root-uuid",
                                            .totalCapacityBytes = 1'024'000,
                                            .availableCapacityBytes = 256'000,
                                            .isStartupVolume = true}));
-    EXPECT_EQ(volumes[1].name, "Backup");
-    EXPECT_TRUE(volumes[1].isRemovable);
-    EXPECT_TRUE(volumes[1].isInternal); // removable, but nothing says external
-    EXPECT_EQ(volumes[3].name, "Data 10");
+    EXPECT_EQ(volumes[4].name, "Backup");
     EXPECT_TRUE(volumes[4].isRemovable);
-    EXPECT_TRUE(volumes[5].isRemovable && !volumes[5].isInternal);
-    EXPECT_EQ(volumes[6].uuid, "mount:tmpfs:tmpfs:/tmp");
+    EXPECT_TRUE(volumes[4].isInternal); // removable, but nothing says external
+    EXPECT_EQ(volumes[5].name, "Data 9");
+    EXPECT_EQ(volumes[6].name, "Data 10");
+    EXPECT_TRUE(volumes[1].isRemovable);
+    EXPECT_TRUE(volumes[2].isRemovable && !volumes[2].isInternal);
+    EXPECT_EQ(volumes[3].uuid, "mount:tmpfs:tmpfs:/tmp");
 }
 
 TEST(ScannableVolume, StartupVolumeFallsBackWhenRootCannotBeRead) {
     FakeHost fake;
     EXPECT_EQ(ScannableVolume::startupVolume(fake.host()).uuid, "root-uuid");
-    const ScannableVolume fallback{.url = "/", .name = "Macintosh HD", .isStartupVolume = true};
+    const ScannableVolume fallback{.url = "/", .name = "Debian GNU/Linux", .isStartupVolume = true};
     fake.unreadable = {"/"};
     EXPECT_EQ(ScannableVolume::startupVolume(fake.host()), fallback);
     fake.table.reset();
     EXPECT_EQ(ScannableVolume::startupVolume(fake.host()), fallback);
     EXPECT_TRUE(ScannableVolume::mountedVolumes(fake.host()).empty());
+}
+
+TEST(ScannableVolume, UnlabelledVolumesTakeTheSystemsNameOrTheirCapacity) {
+    FakeHost fake;
+    std::vector<ScannableVolume> volumes = ScannableVolume::mountedVolumes(fake.host());
+    const auto named = [&](const std::string& url) {
+        return std::ranges::find(volumes, url, &ScannableVolume::url)->name;
+    };
+    EXPECT_EQ(named("/"), "Debian GNU/Linux");
+    EXPECT_EQ(named("/media/u/STICK"), "1 MB Volume"); // 1,024,000 bytes, no label
+    EXPECT_EQ(named("/srv/backup"), "Backup");         // a label wins
+
+    // Without os-release the startup disk is "Computer", also as the stand-in for "/".
+    fake.osRelease.reset();
+    volumes = ScannableVolume::mountedVolumes(fake.host());
+    EXPECT_EQ(named("/"), "Computer");
+    fake.unreadable = {"/"};
+    EXPECT_EQ(ScannableVolume::startupVolume(fake.host()).name, "Computer");
+    fake.osRelease = "ID=debian\nNAME=\n";
+    EXPECT_EQ(ScannableVolume::startupVolume(fake.host()).name, "Computer");
+
+    EXPECT_EQ(capacityVolumeName(250'059'350'016), "250 GB Volume");
+    EXPECT_EQ(capacityVolumeName(2'000'398'934'016), "2 TB Volume");
+    EXPECT_EQ(capacityVolumeName(999'600'000'000), "1 TB Volume"); // rounds up into the next unit
+    EXPECT_EQ(capacityVolumeName(31'914'983'424), "32 GB Volume");
+    EXPECT_EQ(capacityVolumeName(512), "512 bytes Volume");
+
+    EXPECT_EQ(platform::osReleaseName("NAME='Fedora Linux'\n"), "Fedora Linux");
+    EXPECT_EQ(platform::osReleaseName("NAME=Arch\n"), "Arch");
+    EXPECT_EQ(platform::osReleaseName("PRETTY_NAME=x\nNAME=\"Say \\\"hi\\\"\"\n"), "Say \"hi\"");
+    EXPECT_EQ(platform::osReleaseName("ID=x\n"), std::nullopt);
+}
+
+TEST(ScannableVolume, ABindMountedFolderIsTheSameDiskSeenTwiceAndIsLeftOut) {
+    FakeHost fake;
+    fake.table = "26 1 8:2 / / rw - ext4 /dev/sda2 rw\n"
+                 "50 26 8:2 /srv/www /var/www rw - ext4 /dev/sda2 rw\n" // a folder of / again
+                 "51 26 8:17 / /media/u/DATA-B rw - ext4 /dev/sdb1 rw\n"
+                 "52 26 8:17 /films /home/u/Films rw - ext4 /dev/sdb1 rw\n" // a folder of DATA-B
+                 "53 26 8:49 /part /srv/part rw - ext4 /dev/sdd1 rw\n"      // only a folder of its disk
+                 "54 26 8:65 / /boot/extra rw - ext4 /dev/sde1 rw\n"        // hidden place...
+                 "55 26 8:65 /sub /mnt/sub rw - ext4 /dev/sde1 rw\n";       // ...so this is its only view
+    EXPECT_EQ(urls(ScannableVolume::mountedVolumes(fake.host())),
+              (std::vector<std::string>{"/", "/mnt/sub", "/srv/part", "/media/u/DATA-B"}));
+
+    // btrfs subvolumes side by side are separate volumes; a folder inside one mounted again is not.
+    fake.table = "26 1 0:31 /@ / rw - btrfs /dev/sda2 rw\n"
+                 "27 26 0:31 /@home /home rw - btrfs /dev/sda2 rw\n"
+                 "28 26 0:31 /@home/u/vm /vm rw - btrfs /dev/sda2 rw\n";
+    platform::MountHost host = fake.host();
+    host.blockDeviceAt = [](const std::string& path) {
+        return path == "/dev/sda2" ? std::optional<dev_t>(makedev(8, 2)) : std::nullopt;
+    };
+    EXPECT_EQ(urls(ScannableVolume::mountedVolumes(host)), (std::vector<std::string>{"/", "/home"}));
 }
 
 TEST(ScannableVolume, IdentifiersTellSubvolumesApartAndFollowLinks) {

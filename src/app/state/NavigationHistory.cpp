@@ -1,8 +1,12 @@
 #include "app/state/NavigationHistory.hpp"
 
+#include "scan/ScannableVolume.hpp"
+
 namespace quillmere {
 
-NavigationHistory::NavigationHistory(QObject* parent) : QObject(parent) {}
+// Before any scan the crumb names the startup disk as the user knows it.
+NavigationHistory::NavigationHistory(QObject* parent)
+    : QObject(parent), volumeName_(ScannableVolume::startupName()) {}
 
 void NavigationHistory::setVisits(std::vector<Visit> visits) {
     visits_ = std::move(visits);

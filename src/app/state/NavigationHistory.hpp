@@ -63,7 +63,7 @@ private:
 
     std::vector<Visit> visits_;
     int currentIndex_ = -1;
-    std::string volumeName_ = "Macintosh HD";
+    std::string volumeName_;
 };
 
 } // namespace quillmere

@@ -2,6 +2,7 @@
 
 #include <QCache>
 #include <QPainter>
+#include <QWidget>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -110,6 +111,10 @@ QImage renderShadow(QSizeF shape, qreal cornerRadius, const QColor& color, qreal
 }
 
 } // namespace
+
+bool showsFocusRing(const QWidget* widget) {
+    return widget->hasFocus() && widget->window()->testAttribute(Qt::WA_KeyboardFocusChange);
+}
 
 QPainterPath continuousRoundedRect(const QRectF& rect, qreal radius) {
     QPainterPath path;

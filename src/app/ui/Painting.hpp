@@ -10,6 +10,8 @@
 class QPainter;
 
 // Shapes and shadows shared by the kit's widgets and by screens that paint their own.
+class QWidget;
+
 namespace quillmere::painting {
 
 // A rounded rectangle whose corners ease into the straight edges (curvature stays continuous)
@@ -17,6 +19,10 @@ namespace quillmere::painting {
 // of each edge; a radius too large for that falls back to circular corners of at most half the
 // shorter side.
 QPainterPath continuousRoundedRect(const QRectF& rect, qreal radius);
+
+// Whether `widget` draws its focus ring: it has the focus and its window has seen the keyboard
+// move the focus (or was told focus is shown from the start), as the platform's controls do.
+bool showsFocusRing(const QWidget* widget);
 
 // The outline that a stroke of `width` follows so that the whole line lies inside `rect`:
 // the rectangle inset by half the width, its radius reduced by as much.

@@ -28,10 +28,12 @@ struct Row {
 // has one, ".fill" names to filled ones.
 constexpr Row kTable[] = {
     // Volumes, scanning, top bar and path bar
-    {"externaldrive", "usb", 0xe1e0},
-    {"externaldrive.fill", "usb", 0xe1e0},
-    {"internaldrive", "storage", 0xe1db},
-    {"internaldrive.fill", "storage", 0xe1db},
+    // Drives: a removable card for a disk that comes and goes, a drive bay for a fixed one (the
+    // font's "storage" bars read as a list beside the List pill, its "usb" as a plug).
+    {"externaldrive", "sd_storage", 0xe1c2},
+    {"externaldrive.fill", "sd_storage", 0xe1c2},
+    {"internaldrive", "dns", 0xe875},
+    {"internaldrive.fill", "dns", 0xe875},
     {"magnifyingglass", "search", 0xe8b6},
     {"stop.fill", "stop", 0xe047},
     {"arrow.clockwise", "refresh", 0xe5d5},
@@ -51,7 +53,8 @@ constexpr Row kTable[] = {
     {"list.bullet", "format_list_bulleted", 0xe241},
     {"arrow.down.to.line.compact", "vertical_align_bottom", 0xe258},
     {"square.stack.3d.up.fill", "layers", 0xe53b},
-    {"clock.badge.questionmark", "history_toggle_off", 0xf17d},
+    // A whole clock: the dashed one reads as switched off.
+    {"clock.badge.questionmark", "schedule", 0xe8b5},
     // System Data categories
     {"clock.arrow.circlepath", "history", 0xe889},
     {"arrow.triangle.2.circlepath", "sync", 0xe627},

@@ -1,5 +1,6 @@
 #include "app/state/NavigationHistory.hpp"
 
+#include "scan/ScannableVolume.hpp"
 #include "scan/TreeBuilders.hpp"
 
 #include <QSignalSpy>
@@ -29,7 +30,7 @@ TEST(NavigationHistory, WalksOnlyAfterAResetAndDropsForwardVisits) {
     NavigationHistory history;
     history.visit({root, a});
     EXPECT_EQ(history.currentIndex(), -1);
-    EXPECT_EQ(history.breadcrumb(), Strings{"Macintosh HD"});
+    EXPECT_EQ(history.breadcrumb(), Strings{ScannableVolume::startupName()});
 
     history.reset(root, "Data");
     EXPECT_EQ(history.breadcrumb(), Strings{"Data"});
@@ -60,7 +61,7 @@ TEST(NavigationHistory, NotifiesVisitsAlwaysOtherFieldsOnChangeAndAfterTheWholeO
     QSignalSpy visits(&history, &NavigationHistory::visitsChanged);
     QSignalSpy index(&history, &NavigationHistory::currentIndexChanged);
     QSignalSpy name(&history, &NavigationHistory::volumeNameChanged);
-    history.setVolumeName("Macintosh HD");
+    history.setVolumeName(ScannableVolume::startupName()); // the name it starts with
     history.clear();
     history.reset(root, "Data");
     history.reset(root, "Data");

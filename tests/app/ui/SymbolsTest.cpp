@@ -3,6 +3,7 @@
 #include "UiTestSupport.hpp"
 
 #include <QRawFont>
+#include <QSet>
 #include <gtest/gtest.h>
 
 using namespace quillmere;
@@ -81,6 +82,32 @@ TEST(SymbolsTest, TableCoversTheSymbolsTheScreensName) {
     // Filled and outline variants are told apart where the font can.
     EXPECT_NE(Symbols::glyph("folder"), Symbols::glyph("folder.fill"));
     EXPECT_NE(Symbols::glyph("trash"), Symbols::glyph("trash.fill"));
+}
+
+TEST(SymbolsTest, TheTopBarsSymbolsAreTellableApart) {
+    // Tabs and view-mode pills sit side by side: no two may share a glyph.
+    const QStringList bar{"internaldrive",
+                          "questionmark.circle",
+                          "square.grid.2x2",
+                          "chart.pie.fill",
+                          "square.grid.3x2.fill",
+                          "list.bullet",
+                          "arrow.down.to.line.compact",
+                          "square.stack.3d.up.fill",
+                          "clock.badge.questionmark",
+                          "externaldrive",
+                          "arrow.clockwise",
+                          "sidebar.trailing",
+                          "gearshape"};
+    QSet<QString> glyphs;
+    for (const QString& name : bar)
+        EXPECT_TRUE(Symbols::has(name)) << name.toStdString();
+    for (const QString& name : bar)
+        glyphs.insert(Symbols::glyph(name));
+    EXPECT_EQ(glyphs.size(), bar.size());
+    // A drive is drawn as a drive, not as a plug; the untouched clock is whole, not dashed.
+    EXPECT_NE(Symbols::fontGlyphName("externaldrive.fill"), "usb");
+    EXPECT_NE(Symbols::fontGlyphName("clock.badge.questionmark"), "history_toggle_off");
 }
 
 TEST(SymbolsTest, DrawsCentredAtTheRequestedSize) {

@@ -1,0 +1,46 @@
+#include "app/ScanScreens.hpp"
+#include "app/ui/Theme.hpp"
+
+#include <gtest/gtest.h>
+
+namespace quillmere {
+namespace {
+
+TEST(StageBackground, ASlowRampIsDitheredNotBanded) {
+    // Red climbs from 100 to 101 over 256 pixels: rounded plainly it would jump once, half-way.
+    QImage deep(256, 16, QImage::Format_RGBA64);
+    for (int y = 0; y < deep.height(); ++y)
+        for (int x = 0; x < deep.width(); ++x)
+            deep.setPixelColor(x, y, QColor::fromRgba64(quint16(100 * 257 + x), 0, 65535));
+    const QImage out = ditheredToRgb32(deep);
+    ASSERT_EQ(out.format(), QImage::Format_RGB32);
+    // Over each 16-pixel stretch of a 4-row band the share of 101s follows the ramp within a step of the
+    // pattern.
+    for (int block = 0; block < 16; ++block) {
+        int high = 0;
+        for (int y = 0; y < 4; ++y)
+            for (int x = block * 16; x < block * 16 + 16; ++x) {
+                const int red = qRed(out.pixel(x, y));
+                ASSERT_TRUE(red == 100 || red == 101) << red;
+                high += red == 101;
+            }
+        const double expected = (block * 16 + 7.5) / 257.0; // the ramp's mean over the stretch
+        EXPECT_NEAR(high / 64.0, expected, 1.0 / 16 + 1.0 / 32) << block;
+        EXPECT_EQ(qBlue(out.pixel(block * 16, 0)), 255);
+    }
+}
+
+TEST(StageBackground, IsDrawnInTheAppearancesColours) {
+    for (const bool dark : {false, true}) {
+        const QImage image = renderStageBackground(QSize(900, 600), dark);
+        ASSERT_EQ(image.size(), QSize(900, 600));
+        // The top corner away from both glows is the top colour, give or take the dither and the glow's tail.
+        const Theme::Palette& palette = Theme::palette(dark);
+        const QColor top = image.pixelColor(899, 0);
+        EXPECT_LE(std::abs(top.red() - palette.bg1.red()), 12);
+        EXPECT_LE(std::abs(top.blue() - palette.bg1.blue()), 12);
+    }
+}
+
+} // namespace
+} // namespace quillmere
