@@ -126,18 +126,18 @@ public:
 
     // The node whose path equals `path`, depth first. Paths compare byte for byte first; only
     // when no node matches exactly do they compare by canonical equivalence.
-    std::optional<FileNode> find(std::string_view path) const;
+    [[nodiscard]] std::optional<FileNode> find(std::string_view path) const;
     // The tree without the nodes whose canonical path is in `canonicalPaths`; nothing when
     // this node itself goes. Reads the file system (canonicalPath).
-    std::optional<FileNode> removing(const PathSet& canonicalPaths) const;
+    [[nodiscard]] std::optional<FileNode> removing(const PathSet& canonicalPaths) const;
     // The tree in which the folder at `folderPath` holds `node` as its last child, replacing
     // a child with the same path; nothing when no such folder is found. Like find, an exact
     // match wins over a canonical one.
-    std::optional<FileNode> replacingSubtree(std::string_view folderPath, const FileNode& node) const;
+    [[nodiscard]] std::optional<FileNode> replacingSubtree(std::string_view folderPath, const FileNode& node) const;
     // The same folder with these children and its totals recomputed.
     FileNode rebuilt(std::vector<FileNode> children) const;
     // The folders strictly between this root and the node at `path`.
-    std::optional<std::vector<FileNode>> ancestors(std::string_view path) const;
+    [[nodiscard]] std::optional<std::vector<FileNode>> ancestors(std::string_view path) const;
 
     // Symbolic links resolved in the longest existing ancestor, missing components re-appended.
     static std::string canonicalPath(std::string_view path);

@@ -17,7 +17,7 @@ inline constexpr double kFoldThresholdFactor = 0.002;
 // Which children fold: `sizes[i]` is child i's allocatedSize and `counted[i]` whether it
 // counts towards its folder's size (neither shared elsewhere nor cloud-only). Empty when
 // fewer than two children would fold, so nothing changes.
-std::vector<bool> childrenToFold(std::span<const int64_t> sizes, std::span<const bool> counted);
+[[nodiscard]] std::vector<bool> childrenToFold(std::span<const int64_t> sizes, std::span<const bool> counted);
 
 // The aggregate's display name ("1,234 more items") and path (".quillmere-aggregate-1234").
 std::string aggregateName(int64_t foldedCount);
@@ -27,6 +27,6 @@ std::string aggregateComponent(int64_t foldedCount);
 FileNode makeAggregate(const FolderPath& folder, int64_t foldedCount, const FileNode::Totals& sums);
 
 // The folder's children with the small ones folded, in order, the aggregate last.
-std::vector<FileNode> foldSmallChildren(std::vector<FileNode> children, std::string_view folderPath);
+[[nodiscard]] std::vector<FileNode> foldSmallChildren(std::vector<FileNode> children, std::string_view folderPath);
 
 } // namespace quillmere
