@@ -1,6 +1,7 @@
 #include "app/state/ApplicationsState.hpp"
 
-#include "scan/FileNode.hpp"
+#include "applications/model/DiskApplicationServices.hpp"
+#include "applications/model/LeftoverAttribution.hpp"
 #include "scan/PathText.hpp"
 
 #include <QCoreApplication>
@@ -10,14 +11,11 @@
 #include <QThread>
 #include <QThreadPool>
 #include <algorithm>
-#include <chrono>
 #include <functional>
 
 namespace quillmere {
 
 namespace {
-
-const std::string kLibrary = "/Library";
 
 // Attribution and orphan calls block for as long as their file-system walks take, so they get a
 // pool of their own: they cannot starve the shared pool, nor deadlock on services that use it.
@@ -33,38 +31,12 @@ QThreadPool& workerPool() {
     return *pool;
 }
 
-LeftoverItem bundleItem(const InstalledApp& app) {
-    return LeftoverItem{.name = std::string(lastPathComponent(app.path)),
-                        .path = FileNode::canonicalPath(app.path),
-                        .group = LeftoverItem::Group::application,
-                        .matchSignal = app.bundleIdentifier ? LeftoverItem::MatchSignal::bundleIdentifier
-                                                            : LeftoverItem::MatchSignal::name,
-                        .allocatedSize = app.allocatedSize,
-                        .cloudOnlyCount = 0,
-                        .sharedWithAppName = std::nullopt};
-}
-
-LeftoverAttribution attribute(ApplicationServices& services, const InstalledApp& app,
-                              const std::vector<InstalledApp>& installedApps, const std::string& home) {
-    const auto start = std::chrono::steady_clock::now();
-    std::vector<LeftoverCandidate> candidates = services.candidates(app, home, kLibrary);
-    std::vector<LeftoverItem> items{bundleItem(app)};
-    std::vector<LeftoverItem> sized = services.size(std::move(candidates));
-    items.insert(items.end(), std::make_move_iterator(sized.begin()), std::make_move_iterator(sized.end()));
-    items = services.markShared(std::move(items), app, installedApps, home, kLibrary);
-    // The time reported is the time spent on the disk, not on ordering the result.
-    const double elapsedSeconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::stable_sort(items.begin(), items.end(), LeftoverItem::displayOrder);
-    return LeftoverAttribution{.app = app, .items = std::move(items), .elapsedSeconds = elapsedSeconds};
-}
-
 // A service that breaks its promise not to fail must not leave a survey waiting forever.
 std::optional<LeftoverAttribution> attributeSafely(ApplicationServices& services, const InstalledApp& app,
                                                    const std::vector<InstalledApp>& installedApps,
                                                    const std::string& home) {
     try {
-        return attribute(services, app, installedApps, home);
+        return LeftoverAttributor::attribute(services, app, installedApps, home);
     } catch (...) {
         return std::nullopt;
     }
@@ -112,6 +84,10 @@ ApplicationsState::ApplicationsState(std::shared_ptr<ApplicationServices> servic
 ApplicationsState::ApplicationsState(std::shared_ptr<ApplicationServices> services,
                                      std::vector<std::string> arguments, QObject* parent)
     : ApplicationsState(std::move(services), std::move(arguments), QDir::homePath().toStdString(), parent) {}
+
+ApplicationsState::ApplicationsState(std::vector<std::string> arguments, QObject* parent)
+    : ApplicationsState(std::make_shared<DiskApplicationServices>(ApplicationEnvironment::current()),
+                        std::move(arguments), ApplicationRoots::current().home, parent) {}
 
 ApplicationsState::~ApplicationsState() {
     work_->cancellation->cancel();
@@ -183,7 +159,7 @@ void ApplicationsState::finishInventory() {
         if (work->cancellation->isCancelled()) return;
         std::vector<OrphanLeftoverGroup> groups;
         try {
-            groups = work->services->findGroups(work->home, kLibrary, *installedApps);
+            groups = work->services->findGroups(work->home, work->services->library(), *installedApps);
         } catch (...) {
         }
         work->post([groups = std::move(groups)](ApplicationsState& state) mutable {

@@ -31,6 +31,8 @@ public:
     // The current user's home folder.
     ApplicationsState(std::shared_ptr<ApplicationServices> services, std::vector<std::string> arguments,
                       QObject* parent = nullptr);
+    // The section on this computer's disk, with the application roots of the running process.
+    explicit ApplicationsState(std::vector<std::string> arguments, QObject* parent = nullptr);
     // Cuts short whatever still runs; nothing more is published.
     ~ApplicationsState() override;
 

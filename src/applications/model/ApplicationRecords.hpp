@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillmere {
@@ -45,6 +46,10 @@ struct LeftoverItem {
 
     bool operator==(const LeftoverItem&) const = default;
 
+    // The group's section title; `groupFromRawValue` accepts exactly these texts.
+    static std::string_view rawValue(Group group);
+    static std::optional<Group> groupFromRawValue(std::string_view rawValue);
+
     // Whether `a` is shown before `b`: group first, then larger first, then by name as the
     // platform's file browser orders names. A strict weak order, for stable sorts.
     static bool displayOrder(const LeftoverItem& a, const LeftoverItem& b);
@@ -67,6 +72,9 @@ struct LeftoverAttribution {
     double elapsedSeconds = 0;
 
     bool operator==(const LeftoverAttribution&) const = default;
+
+    // The items of `group`, in their stored order.
+    std::vector<LeftoverItem> itemsIn(LeftoverItem::Group group) const;
 };
 
 // One Library entry that no installed application claims.
@@ -95,6 +103,10 @@ struct OrphanLeftoverGroup {
     // The guessed name (or "unmatched"), ":", and the first entry's path; the list selection
     // holds it, so it changes when the first entry goes.
     std::string id() const;
+    // The latest `lastTouched` of the entries; none when no entry has one.
+    std::optional<double> latestTouch() const;
+    // The sum of the entries' allocated bytes.
+    int64_t totalBytes() const;
 };
 
 } // namespace quillmere

@@ -21,6 +21,8 @@ public:
 
     // The folders searched for application bundles, in search order.
     virtual std::vector<std::string> applicationFolders(const std::string& home) const = 0;
+    // The computer-wide Library whose folders attribution and the orphan search read.
+    virtual std::string library() const = 0;
 
     // Returns at once and reads the bundles of `folders` on threads of its own. `onApp` gets
     // each application as soon as its bundle has been read, possibly from several threads at

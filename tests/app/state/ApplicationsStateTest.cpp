@@ -43,6 +43,7 @@ public:
     std::vector<std::string> applicationFolders(const std::string& home) const override {
         return {"/Applications", home + "/Applications"};
     }
+    std::string library() const override { return "/fixture-root/Library"; }
     void discover(std::vector<std::string> folders, std::function<void(InstalledApp)> onApp,
                   std::function<void()> onFinished, std::shared_ptr<ScanCancellation> cancellation) override {
         ++discoverCalls;
@@ -209,7 +210,7 @@ TEST_F(ApplicationsStateTest, SurveyStreamsAppsThenAttributionsInCompletionOrder
     // Protected applications still count as installed for the orphan search and shared marking.
     EXPECT_EQ(services->installedAppsSeenBy["orphans"], arriving);
     EXPECT_EQ(services->installedAppsSeenBy[first.path], arriving);
-    EXPECT_EQ(services->foldersGiven, std::make_pair(kHome, std::string("/Library")));
+    EXPECT_EQ(services->foldersGiven, std::make_pair(kHome, std::string("/fixture-root/Library")));
 
     state->start(); // the screen shown again
     QCoreApplication::processEvents();

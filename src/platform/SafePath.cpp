@@ -1,0 +1,54 @@
+#include "platform/SafePath.hpp"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace quillmere::platform {
+namespace {
+
+ItemIdentity identityFrom(const struct stat& info) {
+    return {.device = info.st_dev, .inode = info.st_ino, .type = static_cast<mode_t>(info.st_mode & S_IFMT)};
+}
+
+} // namespace
+
+std::expected<ItemIdentity, TrashError> identityOf(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) return std::unexpected(TrashError::fromErrno(errno));
+    return identityFrom(info);
+}
+
+std::expected<ItemIdentity, TrashError> identityAt(int folderFd, const std::string& name) {
+    struct stat info {};
+    if (::fstatat(folderFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return std::unexpected(TrashError::fromErrno(errno));
+    return identityFrom(info);
+}
+
+std::expected<Fd, TrashError> openFolderWithoutLinks(std::string_view path) {
+    if (!path.starts_with('/')) return std::unexpected(TrashError{TrashError::Kind::changed});
+    Fd current(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!current) return std::unexpected(TrashError::fromErrno(errno));
+    size_t start = 1;
+    while (start < path.size()) {
+        size_t end = path.find('/', start);
+        if (end == std::string_view::npos) end = path.size();
+        const std::string component(path.substr(start, end - start));
+        start = end + 1;
+        if (component.empty()) continue;
+        if (component == "." || component == "..")
+            return std::unexpected(TrashError{TrashError::Kind::changed});
+        Fd next(::openat(current.get(), component.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        if (!next) return std::unexpected(TrashError::fromErrno(errno));
+        struct stat info {};
+        if (::fstat(next.get(), &info) != 0) return std::unexpected(TrashError::fromErrno(errno));
+        // O_PATH with O_NOFOLLOW opens a link itself: a link or a file on the way means the
+        // folder is not where it was confirmed.
+        if (!S_ISDIR(info.st_mode)) return std::unexpected(TrashError{TrashError::Kind::changed});
+        current = std::move(next);
+    }
+    return current;
+}
+
+} // namespace quillmere::platform
