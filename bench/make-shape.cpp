@@ -43,7 +43,8 @@ bool makeChain(int fd, long levels) {
 
 bool makeFiles(int fd, long entries) {
     for (long i = 0; i < entries; ++i) {
-        const int file = ::openat(fd, ("f" + std::to_string(i)).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        const int file =
+            ::openat(fd, ("f" + std::to_string(i)).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
         if (file < 0) return false;
         ::close(file);
     }

@@ -71,27 +71,29 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 // What the leaves of one run of root entries counted, reported together: a root of many
 // thousands of files costs one accumulator call per run, not one per file.
 struct RootLeafCounts {
-    std::vector<std::pair<std::string, int64_t>> topLevel;
+    std::vector<std::pair<std::string_view, int64_t>> topLevel; // names from the root listing
     int64_t bytes = 0;
-    std::string lastPath;
 };
 
 // One entry of the scanned root.
 std::optional<FileNode> scanRootEntry(ScanContext& context, int rootFd, const FolderPath& rootPath,
                                       const std::string& name, RootLeafCounts& leaves) {
     if (context.isCancelled()) return std::nullopt;
-    const std::string path = appendingPathComponent(context.rootPath, name);
-    if (context.recordsPrivacyProtectedAsDenied && isPrivacyProtectedPath(path, context.homeDirectory)) {
+    // Built only where a path is reported or checked: a root may hold millions of leaves.
+    auto pathOf = [&] { return appendingPathComponent(context.rootPath, name); };
+    if (context.recordsPrivacyProtectedAsDenied && isPrivacyProtectedPath(pathOf(), context.homeDirectory)) {
+        const std::string path = pathOf();
         context.accumulator.appendDeniedPath(context.deniedPath(path));
         return std::nullopt;
     }
     struct stat info {};
     if (context.host.statAt(rootFd, name.c_str(), &info) != 0) {
-        if (errno != ENOENT) context.accumulator.appendDeniedPath(DeniedPath{path, context.rootPath, 0});
+        if (errno != ENOENT) context.accumulator.appendDeniedPath(DeniedPath{pathOf(), context.rootPath, 0});
         return std::nullopt;
     }
     const std::optional<Date> date = modificationDateOf(info);
     if (S_ISDIR(info.st_mode)) {
+        const std::string path = pathOf();
         const auto childless = [&] {
             return FileNode::under(
                 rootPath, name, NodeFields{.isDirectory = true, .folderCount = 1, .modificationDate = date});
@@ -110,15 +112,13 @@ std::optional<FileNode> scanRootEntry(ScanContext& context, int rootFd, const Fo
         // A walk that could not build even its own folder still leaves the folder in place.
         return walked ? std::move(walked) : std::optional<FileNode>(childless());
     }
-    auto pathOfLeaf = [&] { return path; };
-    const bool underCloud =
-        path.starts_with(context.cloudPrefixes[0]) || path.starts_with(context.cloudPrefixes[1]);
-    const LeafFacts leaf = sizeLeaf(context, rootFd, name.c_str(), info, underCloud, pathOfLeaf);
+    // A leaf of the root lies under a cloud folder exactly when the root itself does.
+    const LeafFacts leaf =
+        sizeLeaf(context, rootFd, name.c_str(), info, context.rootPlacement.underCloudFolder, pathOf);
     const bool excluded = leaf.isSharedElsewhere || leaf.isCloudOnly;
     const int64_t counted = excluded ? 0 : leaf.allocatedSize;
     leaves.topLevel.emplace_back(name, counted);
     leaves.bytes += counted;
-    leaves.lastPath = path;
     return FileNode::under(rootPath, name,
                            NodeFields{.isSymbolicLink = leaf.isSymbolicLink,
                                       .allocatedSize = leaf.allocatedSize,
@@ -251,6 +251,7 @@ std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::
             context.cloudPrefixes[1] =
                 folderPrefix(appendingPathComponent(request.homeDirectory, "Library/CloudStorage"));
             context.watchedPrefixes = watchedPrefixesOf(context);
+            context.rootPlacement = context.placementOf(rootPath);
 
             names = listRoot(context, rootFd.get());
             // Each entry of an ordinary root gets a task of its own; a root of many thousands
@@ -279,8 +280,9 @@ std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::
                     }
                     try {
                         if (!leaves.topLevel.empty())
-                            context.accumulator.recordTopLevel(leaves.bytes, leaves.topLevel,
-                                                               leaves.lastPath);
+                            context.accumulator.recordTopLevel(
+                                leaves.bytes, leaves.topLevel,
+                                appendingPathComponent(context.rootPath, leaves.topLevel.back().first));
                         std::lock_guard guard(completedLock);
                         completed.insert(completed.end(), std::make_move_iterator(nodes.begin()),
                                          std::make_move_iterator(nodes.end()));

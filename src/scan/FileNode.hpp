@@ -133,7 +133,8 @@ public:
     // The tree in which the folder at `folderPath` holds `node` as its last child, replacing
     // a child with the same path; nothing when no such folder is found. Like find, an exact
     // match wins over a canonical one.
-    [[nodiscard]] std::optional<FileNode> replacingSubtree(std::string_view folderPath, const FileNode& node) const;
+    [[nodiscard]] std::optional<FileNode> replacingSubtree(std::string_view folderPath,
+                                                           const FileNode& node) const;
     // The same folder with these children and its totals recomputed.
     FileNode rebuilt(std::vector<FileNode> children) const;
     // The folders strictly between this root and the node at `path`.

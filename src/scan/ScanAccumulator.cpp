@@ -12,15 +12,21 @@ void ScanAccumulator::record(int64_t bytes, int64_t files, const std::string& to
     emitIfDue(currentPath);
 }
 
-void ScanAccumulator::recordTopLevel(int64_t bytes, std::span<const std::pair<std::string, int64_t>> leaves,
+void ScanAccumulator::recordTopLevel(int64_t bytes,
+                                     std::span<const std::pair<std::string_view, int64_t>> leaves,
                                      const std::string& currentPath) {
     std::lock_guard guard(lock_);
     const auto files = static_cast<int64_t>(leaves.size());
     bytesScanned_ += bytes;
     filesScanned_ += files;
     filesSinceLastEmit_ += files;
-    for (const auto& [name, counted] : leaves)
-        topLevelBytes_[name] += counted;
+    for (const auto& [name, counted] : leaves) {
+        const auto found = topLevelBytes_.find(name);
+        if (found != topLevelBytes_.end())
+            found->second += counted;
+        else
+            topLevelBytes_.emplace(std::string(name), counted);
+    }
     emitIfDue(currentPath);
 }
 
@@ -33,7 +39,8 @@ void ScanAccumulator::emitIfDue(const std::string& currentPath) {
     if (filesSinceLastEmit_ < interval) return;
     filesSinceLastEmit_ = 0;
     if (channel_->isTerminated()) return; // nobody reads: no copy to make
-    (void)channel_->yield(ScanProgress{bytesScanned_, filesScanned_, currentPath, topLevelBytes_});
+    (void)channel_->yield(ScanProgress{
+        bytesScanned_, filesScanned_, currentPath, {topLevelBytes_.begin(), topLevelBytes_.end()}});
 }
 
 void ScanAccumulator::appendDeniedPaths(std::vector<DeniedPath> paths) {

@@ -26,7 +26,7 @@ public:
     void record(int64_t bytes, int64_t files, const std::string& topLevelName,
                 const std::string& currentPath);
     // Records leaves of the root itself, one file each: their names and counted bytes.
-    void recordTopLevel(int64_t bytes, std::span<const std::pair<std::string, int64_t>> leaves,
+    void recordTopLevel(int64_t bytes, std::span<const std::pair<std::string_view, int64_t>> leaves,
                         const std::string& currentPath);
     void appendDeniedPaths(std::vector<DeniedPath> paths);
     void appendDeniedPath(DeniedPath path);
@@ -41,7 +41,7 @@ private:
     int64_t bytesScanned_ = 0;
     int64_t filesScanned_ = 0;
     int64_t filesSinceLastEmit_ = 0;
-    std::map<std::string, int64_t> topLevelBytes_;
+    std::map<std::string, int64_t, std::less<>> topLevelBytes_;
     std::vector<DeniedPath> deniedPaths_;
 };
 

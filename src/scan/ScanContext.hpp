@@ -42,6 +42,7 @@ struct ScanContext {
     // Standardized folder prefixes (ending in "/") of every folder checked by its path: the
     // duplicate views, the data volume and, without full access, the protected home folders.
     std::vector<std::string> watchedPrefixes;
+    Placement rootPlacement;
 
     bool isCancelled() const { return cancellation && cancellation->isCancelled(); }
 

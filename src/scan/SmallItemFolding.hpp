@@ -27,6 +27,7 @@ std::string aggregateComponent(int64_t foldedCount);
 FileNode makeAggregate(const FolderPath& folder, int64_t foldedCount, const FileNode::Totals& sums);
 
 // The folder's children with the small ones folded, in order, the aggregate last.
-[[nodiscard]] std::vector<FileNode> foldSmallChildren(std::vector<FileNode> children, std::string_view folderPath);
+[[nodiscard]] std::vector<FileNode> foldSmallChildren(std::vector<FileNode> children,
+                                                      std::string_view folderPath);
 
 } // namespace quillmere
