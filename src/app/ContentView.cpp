@@ -9,6 +9,7 @@
 #include "app/ScanScreenText.hpp"
 #include "app/ScanScreens.hpp"
 #include "app/SystemDataAwaitingScanView.hpp"
+#include "app/SystemDataRefresher.hpp"
 #include "app/Transitions.hpp"
 #include "app/VolumePickerView.hpp"
 #include "app/state/AppSettings.hpp"
@@ -18,6 +19,8 @@
 #include "app/ui/Theme.hpp"
 #include "platform/HostSystem.hpp"
 #include "scan/Format.hpp"
+#include "systemdata/SystemDataRun.hpp"
+#include "systemdata/view/SystemDataView.hpp"
 
 #include <QGraphicsOpacityEffect>
 #include <QGuiApplication>
@@ -39,7 +42,8 @@ constexpr int kInspectorMargin = 16;
 
 ContentView::Host ContentView::Host::system() {
     return Host{[] { return ScannableVolume::mountedVolumes(); }, SnapshotIO::standard(),
-                [] { return AccessAuditor("/", platform::homeDirectory()).isFullDiskAccessGranted(); }};
+                [] { return AccessAuditor("/", platform::homeDirectory()).isFullDiskAccessGranted(); },
+                probeStartupVolume};
 }
 
 ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Host host, QWidget* parent)
@@ -56,6 +60,7 @@ ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Ho
       applications_(new PlaceholderView("ApplicationsView", {}, contentArea_)),
       inspector_(new PlaceholderView("InspectorView", {}, contentArea_)),
       inspectorMotion_(new QVariantAnimation(this)) {
+    systemDataRefresher_ = new SystemDataRefresher(host_.probeSystemData, this);
     // The content's own minimum: the window adds its menu bar to it.
     setMinimumSize(760, 560);
     for (QWidget* layer :
@@ -104,6 +109,12 @@ ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Ho
     connect(scanState_, &ScanState::isScanningChanged, this, &ContentView::updateScreens);
     connect(scanState_, &ScanState::progressChanged, this, &ContentView::updateScreens);
     connect(scanState_, &ScanState::finishedScanChanged, this, &ContentView::updateScreens);
+    connect(scanState_, &ScanState::finishedScanTokenChanged, this, &ContentView::refreshSystemData);
+    connect(systemDataRefresher_, &SystemDataRefresher::reportReady, this,
+            [this](const SystemDataReport& report) {
+                systemDataReport_ = report;
+                updateScreens();
+            });
     // The inspector follows the selection: choosing a node opens it, clearing closes it.
     connect(selection_, &SelectionState::selectedNodeChanged, this, [this] {
         isInspectorPresented_ = selection_->selectedNode().has_value();
@@ -193,6 +204,28 @@ void ContentView::reprobeAccess() {
     updateScreens();
 }
 
+// After a finished scan or a System Data reclaim; the previous report stays until the new one
+// arrives.
+void ContentView::refreshSystemData() {
+    if (scanState_->isScanning() || !scanState_->finishedScan()) return;
+    systemDataRefresher_->start(*scanState_->finishedScan());
+}
+
+void ContentView::requestSystemDataReclaim(const std::vector<SystemDataCategory>& categories) {
+    systemDataReclaimRequest_ = SystemDataReclaimRequest{QUuid::createUuid(), categories};
+    emit systemDataReclaimRequested();
+}
+
+void ContentView::finishSystemDataReclaim() {
+    systemDataReclaimRequest_.reset();
+    ++systemDataReprobeToken_;
+    refreshSystemData();
+}
+
+void ContentView::dismissSystemDataReclaim() {
+    systemDataReclaimRequest_.reset();
+}
+
 // Every navigation step clears the selection first, so the inspector closes.
 void ContentView::navigate(const std::function<void()>& step) {
     selection_->setSelectedNode(std::nullopt);
@@ -267,9 +300,10 @@ void ContentView::layoutLayers() {
     contentArea_->setGeometry(0, MainTopBar::kHeight, width(), height() - MainTopBar::kHeight - pathBar);
     pathBar_->setGeometry(0, height() - pathBar, width(), pathBar);
     const QRect area(QPoint(0, 0), contentArea_->size());
-    for (QWidget* layer : {static_cast<QWidget*>(centerView_), static_cast<QWidget*>(picker_),
-                           static_cast<QWidget*>(gate_), static_cast<QWidget*>(systemDataAwaiting_),
-                           static_cast<QWidget*>(systemDataReading_), static_cast<QWidget*>(applications_)})
+    for (QWidget* layer :
+         {static_cast<QWidget*>(centerView_), static_cast<QWidget*>(picker_), static_cast<QWidget*>(gate_),
+          static_cast<QWidget*>(systemDataAwaiting_), static_cast<QWidget*>(systemDataReading_),
+          static_cast<QWidget*>(systemDataView_), static_cast<QWidget*>(applications_)})
         if (layer) layer->setGeometry(area);
     // The panel comes in from beyond the trailing edge.
     const double travel = (1 - inspectorShown_) * (kInspectorWidth + kInspectorMargin);
@@ -311,19 +345,31 @@ void ContentView::settleInspector() {
 }
 
 void ContentView::updateSystemDataLayers() {
-    // First rule that holds: (a report, which comes with the System Data layer;) a running scan
+    // First rule that holds: the probe's report on the System Data screen; a running scan
     // waits with its figures; after a scan, "Reading system data…"; before any, the waiting
     // view with its start action.
     const bool shown = section_ == AppSection::systemData;
+    const bool hasReport = systemDataReport_.has_value();
     const bool reading = !scanState_->isScanning() && scanState_->finishedScan().has_value();
+    if (hasReport && !systemDataView_) {
+        systemDataView_ = new SystemDataView(contentArea_);
+        systemDataView_->hide();
+        systemDataView_->setOnReclaimRequested([this](const std::vector<SystemDataCategory>& categories) {
+            requestSystemDataReclaim(categories);
+        });
+    }
+    if (hasReport && systemDataView_->report() != *systemDataReport_)
+        systemDataView_->setReport(*systemDataReport_);
     systemDataAwaiting_->setVolumeName(QString::fromStdString(history_->volumeName()));
     systemDataAwaiting_->setProgress(scanState_->isScanning() ? scanState_->progress() : std::nullopt);
     systemDataAwaiting_->setCanStartScan(!scanState_->isScanning());
-    transitions::setLayerShown(systemDataAwaiting_, shown && !reading);
-    transitions::setLayerShown(systemDataReading_, shown && reading);
+    transitions::setLayerShown(systemDataAwaiting_, shown && !hasReport && !reading);
+    transitions::setLayerShown(systemDataReading_, shown && !hasReport && reading);
+    if (systemDataView_) transitions::setLayerShown(systemDataView_, shown && hasReport);
     if (shown) {
         systemDataAwaiting_->raise();
         systemDataReading_->raise();
+        if (systemDataView_) systemDataView_->raise();
     }
 }
 

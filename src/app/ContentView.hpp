@@ -3,8 +3,11 @@
 #include "app/LaunchOptions.hpp"
 #include "app/state/Modes.hpp"
 #include "app/state/SnapshotIO.hpp"
+#include "scan/ScanRecords.hpp"
 #include "scan/ScannableVolume.hpp"
+#include "systemdata/SystemDataReport.hpp"
 
+#include <QUuid>
 #include <QWidget>
 
 class QVariantAnimation;
@@ -25,6 +28,14 @@ class ReadingSystemDataView;
 class ScanState;
 class SystemDataAwaitingScanView;
 class SelectionState;
+class SystemDataRefresher;
+class SystemDataView;
+
+// A System Data reclaim the user asked for; the confirmation sheet is presented for it.
+struct SystemDataReclaimRequest {
+    QUuid id;
+    std::vector<SystemDataCategory> categories;
+};
 
 // The main window's content: owns the window's state for its whole life, chooses the screen
 // (permission gate, volume picker or the chosen section) and wires every action to the state.
@@ -36,6 +47,8 @@ public:
         std::function<std::vector<ScannableVolume>()> listVolumes;
         SnapshotIO snapshotIO;
         std::function<bool()> hasFullDiskAccess;
+        // Probes the startup volume after a finished scan; blocks, so it runs off the main thread.
+        std::function<SystemDataReport(const DiskScanResult&)> probeSystemData;
         static Host system();
     };
 
@@ -62,7 +75,20 @@ public:
     void runLaunchTask();
     void reprobeAccess();
 
+    const std::optional<SystemDataReport>& systemDataReport() const { return systemDataReport_; }
+    int64_t systemDataReprobeToken() const { return systemDataReprobeToken_; }
+    const std::optional<SystemDataReclaimRequest>& systemDataReclaimRequest() const {
+        return systemDataReclaimRequest_;
+    }
+    // Stores the request, which presents the reclaim sheet for these categories.
+    void requestSystemDataReclaim(const std::vector<SystemDataCategory>& categories);
+    // The reclaim sheet is done: the request goes and the probe runs again.
+    void finishSystemDataReclaim();
+    // Dismissed without reclaiming.
+    void dismissSystemDataReclaim();
+
 signals:
+    void systemDataReclaimRequested();
     void launchTaskFinished();
     void openSettingsRequested();
 
@@ -80,6 +106,7 @@ private:
     void settleInspector();
     void startScanFromSystemData();
     void focusFirstTile();
+    void refreshSystemData();
 
 public:
     CenterView* centerView() const { return centerView_; }
@@ -113,6 +140,11 @@ private:
     VolumePickerView* picker_ = nullptr;
     SystemDataAwaitingScanView* systemDataAwaiting_;
     ReadingSystemDataView* systemDataReading_;
+    SystemDataView* systemDataView_ = nullptr;
+    SystemDataRefresher* systemDataRefresher_ = nullptr;
+    std::optional<SystemDataReport> systemDataReport_;
+    int64_t systemDataReprobeToken_ = 0;
+    std::optional<SystemDataReclaimRequest> systemDataReclaimRequest_;
     PlaceholderView* applications_;
     PlaceholderView* inspector_;
     // How far the details panel is in: 0 out of sight, 1 in place; it slides and fades between.

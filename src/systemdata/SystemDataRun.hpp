@@ -1,0 +1,34 @@
+#pragma once
+
+#include "scan/ScanRecords.hpp"
+#include "systemdata/SystemDataReport.hpp"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillmere {
+
+// What a finished scan hands to the probe of the startup volume.
+struct SystemDataProbeInput {
+    std::optional<int64_t> scanTotalBytes;
+    std::optional<FileNode> scanRoot;
+    std::vector<DeniedPath> deniedPaths;
+};
+
+// The scan's total, tree and denied paths, but only when the scanned folder lies on the same
+// device as the probed volume: another volume's scan says nothing about this one, and the
+// probe then runs as if no scan had finished. `deviceOf` gives a path's device (nothing when
+// it cannot be examined).
+SystemDataProbeInput
+probeInputFor(const DiskScanResult& scan, const std::string& volume,
+              const std::function<std::optional<uint64_t>(const std::string&)>& deviceOf);
+
+// The device a path lies on (stat); nothing when it cannot be examined.
+std::optional<uint64_t> deviceOfPath(const std::string& path);
+
+// Probes "/" and the current user's home folder on this computer after `scan`.
+SystemDataReport probeStartupVolume(const DiskScanResult& scan);
+
+} // namespace quillmere
