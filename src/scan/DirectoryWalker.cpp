@@ -56,10 +56,14 @@ struct Frame {
     platform::Fd fd;
     FolderPath folderPath; // its last segment is the folder's name, except for the first frame
     std::optional<Date> date;
+    // The folder's identity when it was entered (not kept for the first frame, never closed).
+    dev_t device = 0;
+    ino_t inode = 0;
     Placement placement;
     std::string listing; // entry names, each followed by a NUL
     size_t nextEntry = 0;
     bool listed = false;
+    bool closedWithEntriesLeft = false; // counted in the walker's closedWithEntriesLeft_
     std::vector<ChildRecord> records;
     std::vector<FileNode> nodes;
     std::unique_ptr<TaskGroup> tasks;
@@ -131,12 +135,14 @@ public:
                     noteCutShort();
                     if (popping) throw;
                     frames_.back().nextEntry = frames_.back().listing.size();
+                    notePending(frames_.back());
                 }
             }
         } catch (...) {
         }
         try {
-            if (files_ > 0) context_.accumulator.record(bytes_, files_, topLevelName_, lastCountedPath());
+            auto lastPath = [&] { return lastCountedPath(); };
+            if (files_ > 0) context_.accumulator.record(bytes_, files_, topLevelName_, lastPath);
             files_ = 0;
             while (frames_.size() > 1)
                 popFrame();
@@ -223,6 +229,7 @@ private:
                 return -1;
             }
             frames_[k].fd = std::move(next);
+            notePending(frames_[k]);
             ++openCount_;
         }
         closeCursor_ = std::min(closeCursor_, open + 1);
@@ -240,6 +247,7 @@ private:
                 ++closeCursor_;
             if (closeCursor_ + 1 >= frames_.size()) return;
             closeFrame(frames_[closeCursor_]);
+            notePending(frames_[closeCursor_]);
             ++closeCursor_;
         }
     }
@@ -253,6 +261,7 @@ private:
         const int fd = descriptorOfTop();
         if (fd < 0) {
             frames_[index].nextEntry = frames_[index].listing.size();
+            notePending(frames_[index]);
             return;
         }
         struct stat info {};
@@ -281,7 +290,8 @@ private:
         lastCountedFrame_ = static_cast<long>(index);
         lastCountedOffset_ = nameOffset;
         if (files_ >= context_.progressBatchSize) {
-            context_.accumulator.record(bytes_, files_, topLevelName_, entryPath(index, name));
+            auto path = [&] { return entryPath(index, name); };
+            context_.accumulator.record(bytes_, files_, topLevelName_, path);
             bytes_ = 0;
             files_ = 0;
         }
@@ -336,6 +346,8 @@ private:
         pushFrame(Frame{.fd = std::move(childFd),
                         .folderPath = frames_[index].folderPath.child(name),
                         .date = date,
+                        .device = info.st_dev,
+                        .inode = info.st_ino,
                         .placement = placement});
     }
 
@@ -346,10 +358,43 @@ private:
             lastCountedName_ = frames_[index].listing.data() + lastCountedOffset_;
             lastCountedFrame_ = -1;
         }
+        reopenParentThroughDotDot(index);
+        frames_[index].nextEntry = frames_[index].listing.size();
+        notePending(frames_[index]);
         FileNode node = finishFrame(index);
         frames_.pop_back();
         closeCursor_ = std::min(closeCursor_, frames_.size() - 1);
         frames_.back().addNode(std::move(node));
+    }
+
+    // Climbing back towards a closed ancestor that still has entries to walk: each parent's
+    // descriptor is reopened through "..", one step whatever the depth, when that leads to the
+    // very folder entered (a folder moved meanwhile leads elsewhere, and is then reopened by
+    // name from its nearest open ancestor when it is needed). A plain chain pays nothing.
+    void reopenParentThroughDotDot(size_t index) {
+        Frame& parent = frames_[index - 1];
+        const Frame& child = frames_[index];
+        if (index < 2 || parent.fd || !child.fd || closedWithEntriesLeft_ == 0) return;
+        platform::Fd dotDot = context_.host.openDirectoryAt(child.fd.get(), "..");
+        struct stat info {};
+        if (!dotDot || context_.host.statDescriptor(dotDot.get(), &info) != 0 ||
+            info.st_dev != parent.device || info.st_ino != parent.inode)
+            return;
+        // The child's descriptor closes as it is finished, so the count stays within the limit.
+        parent.fd = std::move(dotDot);
+        ++openCount_;
+        notePending(parent);
+    }
+
+    // Keeps count of the closed frames that still have entries to walk.
+    void notePending(Frame& frame) noexcept {
+        const bool pending = !frame.fd && frame.nextEntry < frame.listing.size();
+        if (pending == frame.closedWithEntriesLeft) return;
+        frame.closedWithEntriesLeft = pending;
+        if (pending)
+            ++closedWithEntriesLeft_;
+        else
+            --closedWithEntriesLeft_;
     }
 
     std::string lastCountedPath() const {
@@ -369,35 +414,13 @@ private:
         frame.pending.clear();
         frame.tasks.reset();
 
-        std::vector<int64_t> sizes;
-        sizes.reserve(frame.records.size());
-        std::unique_ptr<bool[]> counted(new bool[frame.records.size()]);
-        for (size_t i = 0; i < frame.records.size(); ++i) {
-            sizes.push_back(frame.records[i].size);
-            counted[i] = frame.records[i].isCounted();
-        }
-        const std::vector<bool> folds =
-            childrenToFold(sizes, std::span<const bool>(counted.get(), frame.records.size()));
-
         std::vector<FileNode> children;
-        children.reserve(frame.records.size() - (folds.empty() ? 0 : frame.records.size() / 2));
-        FileNode::Totals sums{.folderCount = 0};
-        int64_t foldedCount = 0;
-        for (size_t i = 0; i < frame.records.size(); ++i) {
+        children.reserve(frame.records.size());
+        const auto keep = [&](size_t i) {
             const ChildRecord& record = frame.records[i];
-            if (!folds.empty() && folds[i]) {
-                ++foldedCount;
-                if (record.flags & kNode) {
-                    sums.add(frame.nodes[record.nameOffset]);
-                } else {
-                    sums.allocatedSize += record.size; // folded leaves are neither shared nor cloud-only
-                    sums.fileCount += 1;
-                }
-                continue;
-            }
             if (record.flags & kNode) {
                 children.push_back(std::move(frame.nodes[record.nameOffset]));
-                continue;
+                return;
             }
             const bool shared = record.flags & kShared;
             const bool cloudOnly = record.flags & kCloudOnly;
@@ -412,8 +435,20 @@ private:
                            .sharedBytesTotal = shared ? record.size : 0,
                            .modificationDate =
                                (record.flags & kHasDate) ? std::optional<Date>(record.date) : std::nullopt}));
-        }
-        if (foldedCount > 0) children.push_back(makeAggregate(frame.folderPath, foldedCount, sums));
+        };
+        const auto fold = [&](size_t i, FileNode::Totals& sums) {
+            const ChildRecord& record = frame.records[i];
+            if (record.flags & kNode) {
+                sums.add(frame.nodes[record.nameOffset]);
+            } else {
+                sums.allocatedSize += record.size; // folded leaves are neither shared nor cloud-only
+                sums.fileCount += 1;
+            }
+        };
+        std::optional<FileNode> aggregate = foldChildren(
+            frame.records.size(), frame.folderPath, [&](size_t i) { return frame.records[i].size; },
+            [&](size_t i) { return frame.records[i].isCounted(); }, keep, fold);
+        if (aggregate) children.push_back(std::move(*aggregate));
         FileNode node = FileNode::folder(frame.folderPath, nameOf(index), frame.date, std::move(children));
         frame.records.clear();
         frame.nodes.clear();
@@ -429,6 +464,7 @@ private:
     std::vector<DeniedPath> denied_;
     size_t openCount_ = 0;
     size_t closeCursor_ = 1;
+    size_t closedWithEntriesLeft_ = 0;
     int64_t bytes_ = 0;
     int64_t files_ = 0;
     long lastCountedFrame_ = -1;

@@ -279,10 +279,11 @@ std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::
                         }
                     }
                     try {
+                        auto lastPath = [&] {
+                            return appendingPathComponent(context.rootPath, leaves.topLevel.back().first);
+                        };
                         if (!leaves.topLevel.empty())
-                            context.accumulator.recordTopLevel(
-                                leaves.bytes, leaves.topLevel,
-                                appendingPathComponent(context.rootPath, leaves.topLevel.back().first));
+                            context.accumulator.recordTopLevel(leaves.bytes, leaves.topLevel, lastPath);
                         std::lock_guard guard(completedLock);
                         completed.insert(completed.end(), std::make_move_iterator(nodes.begin()),
                                          std::make_move_iterator(nodes.end()));

@@ -3,7 +3,7 @@
 namespace quillmere {
 
 void ScanAccumulator::record(int64_t bytes, int64_t files, const std::string& topLevelName,
-                             const std::string& currentPath) {
+                             FunctionRef<std::string()> currentPath) {
     std::lock_guard guard(lock_);
     bytesScanned_ += bytes;
     filesScanned_ += files;
@@ -14,7 +14,7 @@ void ScanAccumulator::record(int64_t bytes, int64_t files, const std::string& to
 
 void ScanAccumulator::recordTopLevel(int64_t bytes,
                                      std::span<const std::pair<std::string_view, int64_t>> leaves,
-                                     const std::string& currentPath) {
+                                     FunctionRef<std::string()> currentPath) {
     std::lock_guard guard(lock_);
     const auto files = static_cast<int64_t>(leaves.size());
     bytesScanned_ += bytes;
@@ -30,7 +30,7 @@ void ScanAccumulator::recordTopLevel(int64_t bytes,
     emitIfDue(currentPath);
 }
 
-void ScanAccumulator::emitIfDue(const std::string& currentPath) {
+void ScanAccumulator::emitIfDue(FunctionRef<std::string()> currentPath) {
     // Every event copies the top-level map. Once the root holds more entries than
     // kWideRootEntries, events wait for as many files as the map holds, which keeps the
     // copying linear in the files; a root of ordinary width reports every batch.
@@ -40,7 +40,7 @@ void ScanAccumulator::emitIfDue(const std::string& currentPath) {
     filesSinceLastEmit_ = 0;
     if (channel_->isTerminated()) return; // nobody reads: no copy to make
     (void)channel_->yield(ScanProgress{
-        bytesScanned_, filesScanned_, currentPath, {topLevelBytes_.begin(), topLevelBytes_.end()}});
+        bytesScanned_, filesScanned_, currentPath(), {topLevelBytes_.begin(), topLevelBytes_.end()}});
 }
 
 void ScanAccumulator::appendDeniedPaths(std::vector<DeniedPath> paths) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ScanHost.hpp"
+#include "scan/FunctionRef.hpp"
 #include "scan/ScanRecords.hpp"
 
 #include <algorithm>
@@ -23,17 +24,18 @@ public:
     ScanAccumulator(std::shared_ptr<ScanEventChannel> channel, int batchSize)
         : channel_(std::move(channel)), batchSize_(batchSize < 1 ? 1 : batchSize) {}
 
+    // `currentPath` is asked only when an event leaves, so deep walks build no text for nothing.
     void record(int64_t bytes, int64_t files, const std::string& topLevelName,
-                const std::string& currentPath);
+                FunctionRef<std::string()> currentPath);
     // Records leaves of the root itself, one file each: their names and counted bytes.
     void recordTopLevel(int64_t bytes, std::span<const std::pair<std::string_view, int64_t>> leaves,
-                        const std::string& currentPath);
+                        FunctionRef<std::string()> currentPath);
     void appendDeniedPaths(std::vector<DeniedPath> paths);
     void appendDeniedPath(DeniedPath path);
     std::vector<DeniedPath> deniedPaths() const;
 
 private:
-    void emitIfDue(const std::string& currentPath);
+    void emitIfDue(FunctionRef<std::string()> currentPath);
 
     mutable std::mutex lock_;
     std::shared_ptr<ScanEventChannel> channel_;

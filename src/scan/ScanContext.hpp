@@ -72,22 +72,6 @@ struct LeafFacts {
     bool isCloudOnly = false;
     std::optional<Date> modificationDate;
 };
-// A borrowed callable: unlike std::function it never allocates, which matters once per file.
-template <class Signature> class FunctionRef;
-template <class Result, class... Args> class FunctionRef<Result(Args...)> {
-public:
-    template <class Callable>
-    FunctionRef(Callable& callable) // NOLINT(google-explicit-constructor)
-        : object_(&callable), call_([](void* object, Args... args) -> Result {
-              return (*static_cast<Callable*>(object))(std::forward<Args>(args)...);
-          }) {}
-    Result operator()(Args... args) const { return call_(object_, std::forward<Args>(args)...); }
-
-private:
-    void* object_;
-    Result (*call_)(void*, Args...);
-};
-
 // `pathOfLeaf` is asked only when the cloud status must be read.
 [[nodiscard]] LeafFacts sizeLeaf(ScanContext& context, int directoryFd, const char* name,
                                  const struct stat& info, bool liesUnderCloudFolder,

@@ -200,6 +200,7 @@ TEST(ScanCutShort, AClosedAncestorThatCannotBeReopenedLeavesItsFolderDenied) {
     FakeHost host;
     host.processors = 1;
     host.reopenError = {{"l12", EACCES}};
+    host.openError = {{"..", EACCES}}; // climbing back through ".." fails too
     const size_t before = openDescriptorCount();
     const DiskScanResult result = *DiskScanner(200, host).scanToEnd(root.path(), true, kNoHome);
     EXPECT_EQ(openDescriptorCount(), before);
@@ -209,6 +210,27 @@ TEST(ScanCutShort, AClosedAncestorThatCannotBeReopenedLeavesItsFolderDenied) {
     EXPECT_TRUE(deniedUrls(result).contains(reopened)) << ::testing::PrintToString(deniedUrls(result));
     EXPECT_GE(node->fileCount(), 1); // the chain below and what was sized before are kept
     expectConsistentTree(result.root);
+}
+
+TEST(ScanCutShort, AClosedAncestorIsReachedAgainThroughDotDot) {
+    ScratchFolder root;
+    std::string level = root / "c";
+    std::string reopened;
+    for (int i = 0; i < 40; ++i) {
+        level += "/l" + std::to_string(i);
+        if (i == 12) reopened = level;
+    }
+    writeFile(level + "/end", 4096);
+    for (int i = 0; i < 200; ++i)
+        writeFile(reopened + "/f" + std::to_string(i), 4096);
+    FakeHost host;
+    host.processors = 1;
+    host.reopenError = {{"l12", EACCES}}; // by name it could not be reached again
+    const size_t before = openDescriptorCount();
+    const DiskScanResult result = *DiskScanner(200, host).scanToEnd(root.path(), true, kNoHome);
+    EXPECT_EQ(openDescriptorCount(), before);
+    EXPECT_TRUE(result.deniedPaths.empty());
+    EXPECT_EQ(result.root.fileCount(), 201);
 }
 
 TEST(ScanRootFacts, ARootReachedThroughASymbolicLinkUsesTheDeviceOfItsTarget) {
