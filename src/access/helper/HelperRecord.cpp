@@ -27,6 +27,9 @@ bool isAggregateOrFile(const FileNode& node) {
 
 PrivilegedNode privilegedNodeFromScan(const FileNode& root) {
     PrivilegedNode result = shallowRecord(root);
+    // A scan's root is named by its whole path; as a grafted folder it shows its own name.
+    if (const auto slash = result.path.rfind('/'); slash != std::string::npos && result.path.size() > 1)
+        result.name = result.path.substr(slash + 1);
     std::vector<std::pair<const FileNode*, PrivilegedNode*>> work{{&root, &result}};
     while (!work.empty()) {
         auto [source, target] = work.back();
