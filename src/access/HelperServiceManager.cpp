@@ -88,13 +88,19 @@ ChildRun runChild(const std::vector<std::string>& argv, std::chrono::millisecond
     ::posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     ::posix_spawn_file_actions_adddup2(&actions, writeEnd.get(), 1);
     ::posix_spawn_file_actions_adddup2(&actions, writeEnd.get(), 2);
+    // A group of its own, so that a child that runs out of time goes with whatever it started.
+    posix_spawnattr_t attributes;
+    ::posix_spawnattr_init(&attributes);
+    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    ::posix_spawnattr_setpgroup(&attributes, 0);
     std::vector<char*> args;
     for (const auto& argument : argv)
         args.push_back(const_cast<char*>(argument.c_str()));
     args.push_back(nullptr);
     pid_t child = -1;
-    const int spawned = ::posix_spawnp(&child, args[0], &actions, nullptr, args.data(), environ);
+    const int spawned = ::posix_spawnp(&child, args[0], &actions, &attributes, args.data(), environ);
     ::posix_spawn_file_actions_destroy(&actions);
+    ::posix_spawnattr_destroy(&attributes);
     writeEnd.reset();
     if (spawned != 0) return run;
     run.started = true;
@@ -121,7 +127,7 @@ ChildRun runChild(const std::vector<std::string>& argv, std::chrono::millisecond
     }
     int status = 0;
     if (run.timedOut) {
-        ::kill(child, SIGKILL);
+        ::kill(-child, SIGKILL);
         while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
         }
         return run;
@@ -133,7 +139,7 @@ ChildRun runChild(const std::vector<std::string>& argv, std::chrono::millisecond
         if (done < 0 && errno != EINTR) return run;
         if (monotonicMs() >= deadline) {
             run.timedOut = true;
-            ::kill(child, SIGKILL);
+            ::kill(-child, SIGKILL);
             while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
             }
             return run;

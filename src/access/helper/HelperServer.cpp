@@ -90,7 +90,6 @@ std::optional<std::string> walkFor(const std::string& path, int clientSocket, st
 
 struct ClientSet {
     std::mutex mutex;
-    std::condition_variable changed;
     std::size_t active = 0;
 };
 
@@ -195,17 +194,33 @@ std::optional<platform::Fd> socketFromServiceManager() {
 
 int serveHelper(platform::Fd listener, HelperServerOptions options) {
     ClientSet clients;
-    std::list<std::thread> threads;
+    struct ClientThread {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> finished;
+    };
+    // Finished clients are joined as the loop goes, so a helper that runs for weeks keeps
+    // no more threads than it has clients.
+    std::list<ClientThread> threads;
+    const auto joinFinished = [&threads](bool all) {
+        for (auto it = threads.begin(); it != threads.end();) {
+            if (all || it->finished->load()) {
+                it->thread.join();
+                it = threads.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    };
     int64_t idleSince = monotonicMs();
     for (;;) {
-        int timeout = 1000;
+        joinFinished(false);
         {
             std::lock_guard lock(clients.mutex);
             if (clients.active > 0) idleSince = monotonicMs();
         }
         if (options.exitWhenIdle && monotonicMs() - idleSince >= options.exitWhenIdle->count()) break;
         pollfd entry{listener.get(), POLLIN, 0};
-        const int ready = ::poll(&entry, 1, timeout);
+        const int ready = ::poll(&entry, 1, 1000);
         if (ready < 0 && errno != EINTR) break;
         if (ready <= 0) continue;
         platform::Fd client(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
@@ -216,18 +231,19 @@ int serveHelper(platform::Fd listener, HelperServerOptions options) {
             ++clients.active;
         }
         idleSince = monotonicMs();
-        threads.emplace_back([&clients, &options, socket = std::move(client)]() mutable {
+        auto finished = std::make_shared<std::atomic<bool>>(false);
+        std::thread thread([&clients, &options, finished, socket = std::move(client)]() mutable {
             try {
                 serveClient(std::move(socket), options);
             } catch (...) {
             }
             std::lock_guard lock(clients.mutex);
             --clients.active;
-            clients.changed.notify_all();
+            finished->store(true);
         });
+        threads.push_back({std::move(thread), std::move(finished)});
     }
-    for (auto& thread : threads)
-        thread.join();
+    joinFinished(true);
     return 0;
 }
 

@@ -42,8 +42,13 @@ void expectSameTree(const FileNode& actual, const FileNode& expected, bool isRoo
         EXPECT_NEAR(*actual.modificationDate(), *expected.modificationDate(), 1e-5);
     }
     ASSERT_EQ(actual.children().size(), expected.children().size());
-    for (std::size_t i = 0; i < expected.children().size(); ++i)
-        expectSameTree(actual.children()[i], expected.children()[i], false);
+    // The engine's concurrent walkers finish siblings in any order: match them by path.
+    for (const FileNode& child : expected.children()) {
+        const auto same = std::find_if(actual.children().begin(), actual.children().end(),
+                                       [&](const FileNode& other) { return other.path() == child.path(); });
+        ASSERT_NE(same, actual.children().end()) << child.path();
+        expectSameTree(*same, child, false);
+    }
 }
 
 class HelperProgramTest : public ::testing::Test {

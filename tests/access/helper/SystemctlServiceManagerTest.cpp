@@ -4,6 +4,8 @@
 #include "access/HelperServiceManager.hpp"
 #include "access/PrivilegedScanClient.hpp"
 
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -94,6 +96,17 @@ TEST_F(SystemctlTest, ACommandThatDoesNotFinishIsKilledAndReaped) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     ASSERT_FALSE(result);
     EXPECT_EQ(result.error().description, "systemctl did not finish within 120 seconds.");
+    // What it started went with it: its process group empties.
+    std::ifstream pidFile(folder.path() + "/pid");
+    pid_t pid = 0;
+    pidFile >> pid;
+    ASSERT_GT(pid, 0);
+    bool gone = false;
+    for (int i = 0; i < 200 && !gone; ++i) {
+        gone = ::kill(-pid, 0) != 0 && errno == ESRCH;
+        if (!gone) ::usleep(10'000);
+    }
+    EXPECT_TRUE(gone);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 # files say (word, stderr, status, sleep).
 dir="$FAKE_SYSTEMCTL_DIR"
 echo "$*" >> "$dir/calls"
+echo $$ > "$dir/pid"
 [ -f "$dir/sleep" ] && sleep "$(cat "$dir/sleep")"
 [ -f "$dir/word" ] && cat "$dir/word"
 [ -f "$dir/stderr" ] && cat "$dir/stderr" >&2
