@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
             timed([&] { withoutTree = probe.probe(std::nullopt, std::nullopt, std::nullopt, {}); });
         const double engineTime = timed([&] {
             for (const std::string& folder : walked)
-                scanner.scanToEnd(folder, true, home);
+                (void)scanner.scanToEnd(folder, true, home);
         });
         if (round == 0) continue; // warm-up
         scanTimes.push_back(scanTime);

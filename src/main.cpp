@@ -1,3 +1,4 @@
+#include "access/AccessAuditor.hpp"
 #include "scan/ScanReport.hpp"
 
 #include <cstdlib>
@@ -21,7 +22,7 @@ namespace {
 // display, so it runs on machines without one.
 [[noreturn]] void runScanReportAndExit() {
     std::ios::sync_with_stdio(false);
-    quillmere::runScanDebugReport("/", std::cout);
+    quillmere::runScanDebugReport("/", std::cout, quillmere::AccessAuditor::hasFullDiskAccess());
     std::cout.flush();
     std::exit(0);
 }

@@ -1,4 +1,5 @@
 // Prints the command-line scan report for any folder (the application itself always scans "/").
+#include "access/AccessAuditor.hpp"
 #include "scan/ScanReport.hpp"
 
 #include <iostream>
@@ -8,6 +9,6 @@ int main(int argc, char** argv) {
         std::cerr << "Usage: scan-report FOLDER\n";
         return 2;
     }
-    quillmere::runScanDebugReport(argv[1], std::cout);
+    quillmere::runScanDebugReport(argv[1], std::cout, quillmere::AccessAuditor::hasFullDiskAccess());
     return 0;
 }

@@ -2,15 +2,20 @@
 
 #include <QMetaObject>
 #include <atomic>
+#include <mutex>
+#include <optional>
 #include <thread>
 
 namespace quillmere {
 
 struct ScanRunner::Run {
     std::atomic<bool> abandoned{false};
+    std::mutex lock;
+    std::optional<ScanProgress> latest; // progress not yet handed to the main thread
+    bool deliveryQueued = false;
 };
 
-ScanRunner::ScanRunner(QObject* parent) : QObject(parent) {
+ScanRunner::ScanRunner(QObject* parent, platform::ScanHost& host) : QObject(parent), host_(&host) {
     qRegisterMetaType<ScanProgress>();
     qRegisterMetaType<DiskScanResult>();
 }
@@ -33,7 +38,7 @@ void ScanRunner::start(const std::string& root, std::shared_ptr<ScanCancellation
     running_ = true;
     // The stream is made here so the scan starts at once; the reader thread owns it after.
     auto stream = std::make_shared<ScanEventStream>(
-        DiskScanner(200).scan(root, std::move(cancellation), hasFullDiskAccess, homeDirectory));
+        DiskScanner(200, *host_).scan(root, std::move(cancellation), hasFullDiskAccess, homeDirectory));
     // Events travel through a relay that lives until the reader's last event is handled, so
     // the reader never posts to an object that may be gone; the runner is reached only while
     // the run is current, which the main thread alone decides.
@@ -43,15 +48,34 @@ void ScanRunner::start(const std::string& root, std::shared_ptr<ScanCancellation
         bool sawFinished = false;
         while (std::optional<ScanEvent> event = stream->next()) {
             if (run->abandoned) break;
-            sawFinished = sawFinished || std::holds_alternative<DiskScanResult>(*event);
+            if (auto* progress = std::get_if<ScanProgress>(&*event)) {
+                {
+                    std::lock_guard guard(run->lock);
+                    run->latest = std::move(*progress);
+                    if (run->deliveryQueued) continue;
+                    run->deliveryQueued = true;
+                }
+                QMetaObject::invokeMethod(
+                    relay,
+                    [runner, run] {
+                        std::optional<ScanProgress> latest;
+                        {
+                            std::lock_guard guard(run->lock);
+                            latest.swap(run->latest);
+                            run->deliveryQueued = false;
+                        }
+                        if (run->abandoned || !latest) return;
+                        emit runner->progress(*latest);
+                    },
+                    Qt::QueuedConnection);
+                continue;
+            }
+            sawFinished = true;
             QMetaObject::invokeMethod(
                 relay,
-                [runner, run, event = std::move(*event)] {
+                [runner, run, result = std::get<DiskScanResult>(std::move(*event))] {
                     if (run->abandoned) return;
-                    if (const auto* p = std::get_if<ScanProgress>(&event))
-                        emit runner->progress(*p);
-                    else
-                        emit runner->finished(std::get<DiskScanResult>(event));
+                    emit runner->finished(result);
                 },
                 Qt::QueuedConnection);
         }

@@ -31,12 +31,16 @@ private:
 
 // Runs one scan at a time and delivers its events on the thread that owns this object (the
 // main thread), in order. Events are read on a thread of our own, never on a scan worker.
-// Starting a new run, or cancel(), abandons the previous run: its later events are dropped
-// and it ends without `ended` (the walk itself stops only through its ScanCancellation).
+// A busy main thread never lets events pile up: progress that arrives while a delivery is
+// still queued replaces the waiting value, so at most one progress call is in flight, and
+// the finished event always arrives, last. Starting a new run, or cancel(), abandons the
+// previous run: its events, even those already queued, are dropped and it ends without
+// `ended` (the walk itself stops only through its ScanCancellation).
 class ScanRunner : public QObject {
     Q_OBJECT
 public:
-    explicit ScanRunner(QObject* parent = nullptr);
+    // `host` must outlive every scan this runner starts.
+    explicit ScanRunner(QObject* parent = nullptr, platform::ScanHost& host = platform::ScanHost::system());
     ~ScanRunner() override;
 
     void start(const std::string& root, std::shared_ptr<ScanCancellation> cancellation,
@@ -53,6 +57,7 @@ signals:
 
 private:
     struct Run;
+    platform::ScanHost* host_;
     std::shared_ptr<Run> current_;
     bool running_ = false;
 };

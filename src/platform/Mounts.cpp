@@ -1,5 +1,6 @@
 #include "platform/Mounts.hpp"
 
+#include "platform/Fd.hpp"
 #include "platform/ScanHost.hpp"
 
 #include <algorithm>
@@ -127,16 +128,15 @@ std::optional<std::string> readMountInfo() {
 
 std::vector<DiskLink> readDiskLinks(const std::string& folder) {
     std::vector<DiskLink> links;
-    DIR* directory = ::opendir(folder.c_str());
+    const DirectoryStream directory(::opendir(folder.c_str()));
     if (!directory) return links;
-    while (const dirent* entry = ::readdir(directory)) {
+    while (const dirent* entry = ::readdir(directory.get())) {
         if (entry->d_name[0] == '.') continue;
         struct stat info {};
         const std::string path = folder + "/" + entry->d_name;
         if (::stat(path.c_str(), &info) == 0 && S_ISBLK(info.st_mode))
             links.push_back({.name = entry->d_name, .device = info.st_rdev});
     }
-    ::closedir(directory);
     return links;
 }
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <linux/fiemap.h>
 #include <linux/fs.h>
@@ -14,16 +15,28 @@
 
 namespace quillmere::platform {
 
-int ScanHost::openDirectoryAt(int directoryFd, const char* name) {
+Fd ScanHost::openDirectoryAt(int directoryFd, const char* name) {
     int fd;
     do {
         fd = ::openat(directoryFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
     } while (fd < 0 && errno == EINTR);
-    return fd;
+    return Fd(fd);
+}
+
+Fd ScanHost::openRoot(const std::string& path) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
+    } while (fd < 0 && errno == EINTR);
+    return Fd(fd);
 }
 
 int ScanHost::statAt(int directoryFd, const char* name, struct stat* info) {
     return ::fstatat(directoryFd, name, info, AT_SYMLINK_NOFOLLOW);
+}
+
+int ScanHost::statDescriptor(int fd, struct stat* info) {
+    return ::fstat(fd, info);
 }
 
 long ScanHost::readEntries(int directoryFd, void* buffer, size_t size) {
@@ -34,10 +47,6 @@ long ScanHost::readEntries(int directoryFd, void* buffer, size_t size) {
     return read;
 }
 
-void ScanHost::closeDirectory(int directoryFd) {
-    ::close(directoryFd);
-}
-
 bool ScanHost::isDataless(const struct stat&) {
     return false;
 }
@@ -46,27 +55,40 @@ std::optional<CloudItemStatus> ScanHost::cloudStatus(const std::string&) {
     return CloudItemStatus{};
 }
 
-std::optional<int64_t> ScanHost::firstExtentOffset(int directoryFd, const char* name, int64_t bytes) {
-    const int fd = ::openat(directoryFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return std::nullopt;
-    alignas(fiemap) unsigned char buffer[sizeof(fiemap) + sizeof(fiemap_extent)] = {};
+std::vector<SharedExtent> ScanHost::sharedExtents(int directoryFd, const char* name, int64_t bytes) {
+    std::vector<SharedExtent> shared;
+    const Fd fd(::openat(directoryFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (!fd || bytes <= 0) return shared;
+    constexpr unsigned kExtentsPerCall = 64;
+    alignas(fiemap) unsigned char buffer[sizeof(fiemap) + kExtentsPerCall * sizeof(fiemap_extent)];
     auto* map = reinterpret_cast<fiemap*>(buffer);
-    map->fm_start = 0;
-    // The location of the first byte is all we need; 4096 bytes cover it.
-    map->fm_length = static_cast<__u64>(std::clamp<int64_t>(bytes, 1, 4096));
-    map->fm_flags = 0;
-    map->fm_extent_count = 1;
-    std::optional<int64_t> offset;
-    if (::ioctl(fd, FS_IOC_FIEMAP, map) == 0 && map->fm_mapped_extents >= 1) {
-        const fiemap_extent& first = map->fm_extents[0];
-        const __u64 physical = first.fe_physical;
-        // Inline or not-yet-allocated data has no stable location to compare.
-        const bool unstable = first.fe_flags & (FIEMAP_EXTENT_UNKNOWN | FIEMAP_EXTENT_DATA_INLINE |
-                                                FIEMAP_EXTENT_DELALLOC | FIEMAP_EXTENT_NOT_ALIGNED);
-        if (physical >= 1 && !unstable) offset = static_cast<int64_t>(physical);
+    const auto end = static_cast<__u64>(bytes);
+    __u64 start = 0;
+    // Every round moves `start` past the last extent it saw, so the loop ends within the file.
+    while (start < end) {
+        std::memset(buffer, 0, sizeof buffer);
+        map->fm_start = start;
+        map->fm_length = end - start;
+        map->fm_flags = 0;
+        map->fm_extent_count = kExtentsPerCall;
+        if (::ioctl(fd.get(), FS_IOC_FIEMAP, map) != 0 || map->fm_mapped_extents == 0) break;
+        bool last = false;
+        __u64 next = start;
+        for (unsigned i = 0; i < map->fm_mapped_extents; ++i) {
+            const fiemap_extent& extent = map->fm_extents[i];
+            // Inline or not-yet-allocated data has no stable location to compare.
+            const bool unstable = extent.fe_flags & (FIEMAP_EXTENT_UNKNOWN | FIEMAP_EXTENT_DATA_INLINE |
+                                                     FIEMAP_EXTENT_DELALLOC | FIEMAP_EXTENT_NOT_ALIGNED);
+            if ((extent.fe_flags & FIEMAP_EXTENT_SHARED) && !unstable && extent.fe_physical > 0)
+                shared.push_back(
+                    {static_cast<int64_t>(extent.fe_physical), static_cast<int64_t>(extent.fe_length)});
+            next = std::max(next, extent.fe_logical + extent.fe_length);
+            last = last || (extent.fe_flags & FIEMAP_EXTENT_LAST);
+        }
+        if (last || next <= start) break;
+        start = next;
     }
-    ::close(fd);
-    return offset;
+    return shared;
 }
 
 int ScanHost::activeProcessorCount() {
@@ -90,12 +112,9 @@ std::string decodeMountInfoPath(const std::string& field) {
     return out;
 }
 
-std::vector<std::string> ScanHost::mountPoints() {
-    std::vector<std::string> points;
-    if (const auto text = MountHost::system().mountInfo())
-        for (const MountEntry& entry : parseMountInfo(*text))
-            points.push_back(entry.mountPoint);
-    return points;
+std::vector<MountEntry> ScanHost::mounts() {
+    if (const auto text = MountHost::system().mountInfo()) return parseMountInfo(*text);
+    return {};
 }
 
 ScanHost& ScanHost::system() {

@@ -1,6 +1,9 @@
 // One walker: a folder and everything below it that it does not hand to child walks.
 // The walk is iterative (a stack of frames), reads each folder with getdents64 on a
 // descriptor and sizes every entry with one no-follow fstatat on that descriptor.
+// Nothing it does per folder grows with the depth: paths are shared segments built into
+// text only where one is reported or checked, and descriptors are counted, not searched.
+#include "platform/DirectoryEntries.hpp"
 #include "scan/PrivacyRule.hpp"
 #include "scan/ScanContext.hpp"
 #include "scan/SmallItemFolding.hpp"
@@ -8,6 +11,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <deque>
 #include <memory>
 
 namespace quillmere {
@@ -17,14 +21,6 @@ constexpr size_t kListingBufferSize = 64 * 1024;
 // Descriptors a walker keeps open; deeper folders close their ancestors' and reopen them
 // by name when needed, so chains thousands of levels deep scan within the process limit.
 constexpr size_t kOpenFramesPerWalker = 16;
-
-struct LinuxDirent64 {
-    uint64_t d_ino;
-    int64_t d_off;
-    unsigned short d_reclen;
-    unsigned char d_type;
-    char d_name[1];
-};
 
 enum RecordFlag : uint8_t {
     kSymbolicLink = 1,
@@ -45,26 +41,49 @@ struct ChildRecord {
     bool isCounted() const { return !(flags & (kShared | kCloudOnly)); }
 };
 
+// A child walk started in its own task: its permit goes back and its result lands in its
+// slot however the walk ends.
+struct ChildWalk {
+    std::optional<FileNode> result;
+};
+
+struct ChildJob {
+    platform::Fd fd;
+    std::optional<ConcurrencyBudget::Permit> permit;
+};
+
 struct Frame {
-    int fd = -1;
-    FolderPath folderPath;
-    std::string name;
+    platform::Fd fd;
+    FolderPath folderPath; // its last segment is the folder's name, except for the first frame
     std::optional<Date> date;
-    bool underCloudFolder = false;
-    bool onRouteToCloudFolder = false; // a cloud folder lies below this one
-    std::string listing;               // entry names, each followed by a NUL
+    // The folder's identity when it was entered (not kept for the first frame, never closed).
+    dev_t device = 0;
+    ino_t inode = 0;
+    Placement placement;
+    std::string listing; // entry names, each followed by a NUL
     size_t nextEntry = 0;
-    std::string pathText; // built on first need
+    bool listed = false;
+    bool closedWithEntriesLeft = false; // counted in the walker's closedWithEntriesLeft_
     std::vector<ChildRecord> records;
     std::vector<FileNode> nodes;
     std::unique_ptr<TaskGroup> tasks;
-    std::vector<std::unique_ptr<std::optional<FileNode>>> pending; // child walks, in start order
+    std::vector<std::unique_ptr<ChildWalk>> pending; // child walks, in start order
 
     void addNode(FileNode node) {
         records.push_back(
             ChildRecord{node.allocatedSize(), 0, static_cast<uint32_t>(nodes.size()),
                         static_cast<uint8_t>(kNode | (node.isExcludedFromTotals() ? kShared : 0))});
         nodes.push_back(std::move(node));
+    }
+
+    // Waits for the child walks, which write into this frame; never throws.
+    void settle() noexcept {
+        if (!tasks) return;
+        try {
+            tasks->wait();
+        } catch (...) {
+            // A child walk never throws; should the group report anything, its tasks have ended.
+        }
     }
 };
 
@@ -76,109 +95,160 @@ char* listingBuffer() {
 
 class Walker {
 public:
-    Walker(ScanContext& context, const std::string& topLevelName)
-        : context_(context), topLevelName_(topLevelName) {}
+    Walker(ScanContext& context, std::string_view rootName, const std::string& topLevelName)
+        : context_(context), rootName_(rootName), topLevelName_(topLevelName) {}
+    Walker(const Walker&) = delete;
+    Walker& operator=(const Walker&) = delete;
+    ~Walker() {
+        for (Frame& frame : frames_)
+            frame.settle();
+    }
 
-    FileNode walk(int fd, const FolderPath& folderPath, std::string_view name, std::optional<Date> date) {
-        frames_.reserve(8);
-        frames_.push_back(Frame{.fd = fd, .folderPath = folderPath, .name = std::string(name), .date = date});
-        placeAgainstCloudFolders(0);
-        readListing(0);
-        while (!context_.isCancelled()) {
-            Frame& top = frames_.back();
-            if (top.nextEntry < top.listing.size()) {
-                processNextEntry();
-                continue;
+    std::optional<FileNode> walk(platform::Fd fd, const FolderPath& folderPath, std::optional<Date> date,
+                                 Placement placement) {
+        try {
+            pushFrame(
+                Frame{.fd = std::move(fd), .folderPath = folderPath, .date = date, .placement = placement});
+            bool popping = false;
+            while (!context_.isCancelled()) {
+                try {
+                    Frame& top = frames_.back();
+                    if (!top.listed) {
+                        top.listed = true;
+                        readListing(frames_.size() - 1);
+                        limitOpenDescriptors();
+                        continue;
+                    }
+                    if (top.nextEntry < top.listing.size()) {
+                        processNextEntry();
+                        continue;
+                    }
+                    if (frames_.size() == 1) break;
+                    popping = true;
+                    popFrame();
+                    popping = false;
+                } catch (...) {
+                    // The folder being walked when something failed is cut short and reported
+                    // denied, with everything read until then kept, and the walk goes on. A
+                    // folder that failed while it was being finished cannot be kept in part,
+                    // so then the walk ends here.
+                    noteCutShort();
+                    if (popping) throw;
+                    frames_.back().nextEntry = frames_.back().listing.size();
+                    notePending(frames_.back());
+                }
             }
-            if (frames_.size() == 1) break;
-            popFrame();
+        } catch (...) {
         }
-        if (files_ > 0) context_.accumulator.record(bytes_, files_, topLevelName_, lastCountedPath());
-        while (frames_.size() > 1)
-            popFrame();
-        if (!denied_.empty()) context_.accumulator.appendDeniedPaths(std::move(denied_));
-        return finishFrame(frames_.front());
+        try {
+            auto lastPath = [&] { return lastCountedPath(); };
+            if (files_ > 0) context_.accumulator.record(bytes_, files_, topLevelName_, lastPath);
+            files_ = 0;
+            while (frames_.size() > 1)
+                popFrame();
+            flushDenied();
+            return finishFrame(0);
+        } catch (...) {
+            flushDenied();
+            return std::nullopt;
+        }
     }
 
 private:
-    const std::string& pathOf(size_t index) {
-        Frame& frame = frames_[index];
-        if (frame.pathText.empty()) {
-            frame.pathText =
-                index == 0 ? frame.folderPath.text() : appendingPathComponent(pathOf(index - 1), frame.name);
-        }
-        return frame.pathText;
+    std::string_view nameOf(size_t index) const {
+        return index == 0 ? rootName_ : frames_[index].folderPath.name();
     }
 
-    std::string entryPath(size_t index, std::string_view name) {
+    std::string pathOf(size_t index) const { return frames_[index].folderPath.text(); }
+
+    std::string entryPath(size_t index, std::string_view name) const {
         return appendingPathComponent(pathOf(index), name);
     }
 
-    // Only folders on the way to a cloud folder build their path to find out.
-    void placeAgainstCloudFolders(size_t index) {
-        Frame& frame = frames_[index];
-        if (index > 0) {
-            const Frame& parent = frames_[index - 1];
-            frame.underCloudFolder = parent.underCloudFolder;
-            if (parent.underCloudFolder || !parent.onRouteToCloudFolder) return;
+    void noteCutShort() noexcept {
+        try {
+            if (!frames_.empty()) denied_.push_back(context_.deniedPath(pathOf(frames_.size() - 1)));
+        } catch (...) {
         }
-        const std::string prefix = folderPrefix(pathOf(index));
-        for (const std::string& cloud : context_.cloudPrefixes) {
-            if (prefix.starts_with(cloud))
-                frame.underCloudFolder = true;
-            else if (cloud.starts_with(prefix))
-                frame.onRouteToCloudFolder = true;
+    }
+
+    void flushDenied() noexcept {
+        try {
+            if (!denied_.empty()) context_.accumulator.appendDeniedPaths(std::move(denied_));
+        } catch (...) {
         }
+        denied_.clear();
+    }
+
+    // The walk loop reads the new frame's listing, so a failure there cuts short this folder.
+    void pushFrame(Frame frame) {
+        if (frame.fd) ++openCount_;
+        frames_.push_back(std::move(frame));
     }
 
     void readListing(size_t index) {
         Frame& frame = frames_[index];
         char* buffer = listingBuffer();
-        bool first = true;
         while (true) {
-            const long read = context_.host.readEntries(frame.fd, buffer, kListingBufferSize);
-            if (read < 0 && first) denied_.push_back(makeDeniedPath(pathOf(index)));
-            if (read <= 0) break;
-            first = false;
-            for (long offset = 0; offset < read;) {
-                const auto* entry = reinterpret_cast<const LinuxDirent64*>(buffer + offset);
-                offset += entry->d_reclen;
-                const char* entryName = entry->d_name;
-                if (entryName[0] == '.' && (entryName[1] == 0 || (entryName[1] == '.' && entryName[2] == 0)))
-                    continue;
-                frame.listing.append(entryName, std::strlen(entryName) + 1);
+            const long read = context_.host.readEntries(frame.fd.get(), buffer, kListingBufferSize);
+            if (read < 0) {
+                // A folder that vanished is gone like a vanished entry; any other failure, on
+                // the first chunk or a later one, leaves the folder denied with what was read.
+                if (errno != ENOENT) denied_.push_back(context_.deniedPath(pathOf(index)));
+                break;
             }
+            if (read == 0) break;
+            platform::forEachDirectoryEntry(buffer, static_cast<size_t>(read), [&](std::string_view entry) {
+                frame.listing.append(entry);
+                frame.listing.push_back('\0');
+            });
         }
     }
 
-    // The descriptor of a frame, reopened by name from the nearest open ancestor when the
-    // descriptor limit closed it; -1 when the folder can no longer be reached.
-    int descriptorOf(size_t index) {
-        if (frames_[index].fd >= 0) return frames_[index].fd;
+    void closeFrame(Frame& frame) noexcept {
+        if (!frame.fd) return;
+        frame.fd.reset();
+        --openCount_;
+    }
+
+    // The descriptor of the top frame, reopened by name from the nearest open ancestor when
+    // the descriptor limit closed it; -1 when the folder can no longer be reached.
+    int descriptorOfTop() {
+        const size_t index = frames_.size() - 1;
+        if (frames_[index].fd) return frames_[index].fd.get();
         size_t open = index;
-        while (frames_[open].fd < 0)
+        while (!frames_[open].fd)
             --open;
-        int fd = frames_[open].fd;
-        for (size_t k = open + 1; k <= index && fd >= 0; ++k) {
-            const int next = context_.host.openDirectoryAt(fd, frames_[k].name.c_str());
-            if (fd != frames_[open].fd) context_.host.closeDirectory(fd);
-            fd = next;
+        // The folders on the way keep their descriptors, so popping back up past them needs
+        // no reopening until the limit closes them again.
+        for (size_t k = open + 1; k <= index; ++k) {
+            platform::Fd next =
+                context_.host.openDirectoryAt(frames_[k - 1].fd.get(), std::string(nameOf(k)).c_str());
+            if (!next) {
+                if (errno != ENOENT) denied_.push_back(context_.deniedPath(pathOf(index)));
+                return -1;
+            }
+            frames_[k].fd = std::move(next);
+            notePending(frames_[k]);
+            ++openCount_;
         }
-        frames_[index].fd = fd;
-        if (fd >= 0) limitOpenDescriptors();
-        return fd;
+        closeCursor_ = std::min(closeCursor_, open + 1);
+        limitOpenDescriptors();
+        return frames_[index].fd.get();
     }
 
+    // Closes the shallowest open frames (never the first, from which every reopen can
+    // start, nor the top) until the walker is within its limit. Frames below the cursor are
+    // all closed, so each frame is passed over a bounded number of times.
     void limitOpenDescriptors() {
-        size_t open = 0;
-        for (const Frame& frame : frames_)
-            open += frame.fd >= 0 ? 1 : 0;
-        // The first frame stays open: every reopen starts from it at the latest.
-        for (size_t i = 1; open > kOpenFramesPerWalker && i + 1 < frames_.size(); ++i) {
-            if (frames_[i].fd < 0) continue;
-            context_.host.closeDirectory(frames_[i].fd);
-            frames_[i].fd = -1;
-            --open;
+        while (openCount_ > kOpenFramesPerWalker) {
+            if (closeCursor_ < 1) closeCursor_ = 1;
+            while (closeCursor_ + 1 < frames_.size() && !frames_[closeCursor_].fd)
+                ++closeCursor_;
+            if (closeCursor_ + 1 >= frames_.size()) return;
+            closeFrame(frames_[closeCursor_]);
+            notePending(frames_[closeCursor_]);
+            ++closeCursor_;
         }
     }
 
@@ -188,9 +258,10 @@ private:
         const char* name = frames_[index].listing.data() + nameOffset;
         frames_[index].nextEntry += std::strlen(name) + 1;
 
-        const int fd = descriptorOf(index);
+        const int fd = descriptorOfTop();
         if (fd < 0) {
             frames_[index].nextEntry = frames_[index].listing.size();
+            notePending(frames_[index]);
             return;
         }
         struct stat info {};
@@ -205,7 +276,8 @@ private:
         }
         Frame& frame = frames_[index];
         auto pathOfLeaf = [&] { return entryPath(index, name); };
-        const LeafFacts leaf = sizeLeaf(context_, fd, name, info, frame.underCloudFolder, pathOfLeaf);
+        const LeafFacts leaf =
+            sizeLeaf(context_, fd, name, info, frame.placement.underCloudFolder, pathOfLeaf);
         ChildRecord record{leaf.allocatedSize, leaf.modificationDate.value_or(0), nameOffset, 0};
         if (leaf.isSymbolicLink) record.flags |= kSymbolicLink;
         if (leaf.isSharedElsewhere) record.flags |= kShared;
@@ -218,7 +290,8 @@ private:
         lastCountedFrame_ = static_cast<long>(index);
         lastCountedOffset_ = nameOffset;
         if (files_ >= context_.progressBatchSize) {
-            context_.accumulator.record(bytes_, files_, topLevelName_, entryPath(index, name));
+            auto path = [&] { return entryPath(index, name); };
+            context_.accumulator.record(bytes_, files_, topLevelName_, path);
             bytes_ = 0;
             files_ = 0;
         }
@@ -231,110 +304,123 @@ private:
                 FileNode::under(frames_[index].folderPath, name,
                                 NodeFields{.isDirectory = true, .folderCount = 1, .modificationDate = date}));
         };
-        if (info.st_dev != context_.rootDevice) return addChildless();
-        const bool mayBeDuplicateView = !context_.duplicateViews.empty() || std::strcmp(name, "Data") == 0;
-        if (mayBeDuplicateView) {
-            const std::string path = standardizedPath(entryPath(index, name));
-            if (path == context_.dataVolumePath || context_.duplicateViews.contains(path))
-                return addChildless();
-        }
-        if (context_.recordsPrivacyProtectedAsDenied) {
-            const std::string path = entryPath(index, name);
-            if (isPrivacyProtectedPath(path, context_.homeDirectory)) {
-                denied_.push_back(
-                    DeniedPath{path, pathOf(index), static_cast<int64_t>(info.st_blocks) * 512});
-                return;
-            }
-        }
-        const int childFd = context_.host.openDirectoryAt(fd, name);
-        if (childFd < 0) {
-            if (errno == ENOENT || errno == ENOTDIR) return; // gone or replaced since the listing
+        const auto deny = [&] {
             denied_.push_back(DeniedPath{entryPath(index, name), pathOf(index),
                                          static_cast<int64_t>(info.st_blocks) * 512});
+        };
+        if (info.st_dev != context_.rootDevice) return addChildless();
+        const Placement parent = frames_[index].placement;
+        Placement placement{.underCloudFolder = parent.underCloudFolder};
+        if (parent.onRoute) {
+            // Only folders on the way to a watched folder build their children's paths.
+            const std::string path = entryPath(index, name);
+            if (context_.isDuplicateView(standardizedPath(path))) return addChildless();
+            if (context_.recordsPrivacyProtectedAsDenied &&
+                isPrivacyProtectedPath(path, context_.homeDirectory))
+                return deny();
+            placement = context_.placementOf(path, parent);
+        } else if (context_.recordsPrivacyProtectedAsDenied && isProtectedPackageName(name)) {
+            return deny();
+        }
+        platform::Fd childFd = context_.host.openDirectoryAt(fd, name);
+        if (!childFd) {
+            if (errno == ENOENT || errno == ENOTDIR) return; // gone or replaced since the listing
+            deny();
             return addChildless();
         }
-        if (context_.budget.tryAcquire()) {
+        if (std::optional<ConcurrencyBudget::Permit> permit = context_.budget.tryAcquire()) {
             Frame& frame = frames_[index];
             if (!frame.tasks) frame.tasks = std::make_unique<TaskGroup>();
-            auto& slot = frame.pending.emplace_back(std::make_unique<std::optional<FileNode>>());
-            frame.tasks->run([&context = context_, childFd, childPath = frame.folderPath.child(name),
-                              childName = std::string(name), date, topLevelName = topLevelName_,
-                              out = slot.get()] {
-                *out = walkDirectory(context, childFd, childPath, childName, date, topLevelName);
-                context.budget.release();
+            // The task owns the descriptor and the permit, so both go back however it ends,
+            // even when it never runs.
+            auto job = std::make_shared<ChildJob>(ChildJob{std::move(childFd), std::move(*permit)});
+            ChildWalk* slot = frame.pending.emplace_back(std::make_unique<ChildWalk>()).get();
+            frame.tasks->run([&context = context_, job, childPath = frame.folderPath.child(name), date,
+                              placement, topLevelName = topLevelName_, slot] {
+                slot->result = walkDirectory(context, std::move(job->fd), childPath, childPath.name(), date,
+                                             placement, topLevelName);
+                job->permit.reset();
             });
             return;
         }
-        frames_.push_back(Frame{
-            .fd = childFd, .folderPath = frames_[index].folderPath.child(name), .name = name, .date = date});
-        placeAgainstCloudFolders(index + 1);
-        readListing(index + 1);
-        limitOpenDescriptors();
+        pushFrame(Frame{.fd = std::move(childFd),
+                        .folderPath = frames_[index].folderPath.child(name),
+                        .date = date,
+                        .device = info.st_dev,
+                        .inode = info.st_ino,
+                        .placement = placement});
     }
 
     void popFrame() {
         const size_t index = frames_.size() - 1;
         if (lastCountedFrame_ == static_cast<long>(index)) {
-            lastCountedPath_ = entryPath(index, frames_[index].listing.data() + lastCountedOffset_);
+            lastCountedFolder_ = frames_[index].folderPath;
+            lastCountedName_ = frames_[index].listing.data() + lastCountedOffset_;
             lastCountedFrame_ = -1;
         }
-        FileNode node = finishFrame(frames_[index]);
+        reopenParentThroughDotDot(index);
+        frames_[index].nextEntry = frames_[index].listing.size();
+        notePending(frames_[index]);
+        FileNode node = finishFrame(index);
         frames_.pop_back();
+        closeCursor_ = std::min(closeCursor_, frames_.size() - 1);
         frames_.back().addNode(std::move(node));
     }
 
-    std::string lastCountedPath() {
+    // Climbing back towards a closed ancestor that still has entries to walk: each parent's
+    // descriptor is reopened through "..", one step whatever the depth, when that leads to the
+    // very folder entered (a folder moved meanwhile leads elsewhere, and is then reopened by
+    // name from its nearest open ancestor when it is needed). A plain chain pays nothing.
+    void reopenParentThroughDotDot(size_t index) {
+        Frame& parent = frames_[index - 1];
+        const Frame& child = frames_[index];
+        if (index < 2 || parent.fd || !child.fd || closedWithEntriesLeft_ == 0) return;
+        platform::Fd dotDot = context_.host.openDirectoryAt(child.fd.get(), "..");
+        struct stat info {};
+        if (!dotDot || context_.host.statDescriptor(dotDot.get(), &info) != 0 ||
+            info.st_dev != parent.device || info.st_ino != parent.inode)
+            return;
+        // The child's descriptor closes as it is finished, so the count stays within the limit.
+        parent.fd = std::move(dotDot);
+        ++openCount_;
+        notePending(parent);
+    }
+
+    // Keeps count of the closed frames that still have entries to walk.
+    void notePending(Frame& frame) noexcept {
+        const bool pending = !frame.fd && frame.nextEntry < frame.listing.size();
+        if (pending == frame.closedWithEntriesLeft) return;
+        frame.closedWithEntriesLeft = pending;
+        if (pending)
+            ++closedWithEntriesLeft_;
+        else
+            --closedWithEntriesLeft_;
+    }
+
+    std::string lastCountedPath() const {
         if (lastCountedFrame_ >= 0) {
             const auto index = static_cast<size_t>(lastCountedFrame_);
             return entryPath(index, frames_[index].listing.data() + lastCountedOffset_);
         }
-        return lastCountedPath_;
+        return appendingPathComponent(lastCountedFolder_.text(), lastCountedName_);
     }
 
-    FileNode finishFrame(Frame& frame) {
-        if (frame.fd >= 0) {
-            context_.host.closeDirectory(frame.fd);
-            frame.fd = -1;
-        }
-        if (frame.tasks) {
-            frame.tasks->wait();
-            for (auto& result : frame.pending)
-                if (*result) frame.addNode(std::move(**result));
-        }
-        std::vector<int64_t> sizes;
-        sizes.reserve(frame.records.size());
-        std::unique_ptr<bool[]> counted(new bool[frame.records.size()]);
-        for (size_t i = 0; i < frame.records.size(); ++i) {
-            sizes.push_back(frame.records[i].size);
-            counted[i] = frame.records[i].isCounted();
-        }
-        const std::vector<bool> folds =
-            childrenToFold(sizes, std::span<const bool>(counted.get(), frame.records.size()));
+    FileNode finishFrame(size_t index) {
+        Frame& frame = frames_[index];
+        closeFrame(frame);
+        frame.settle();
+        for (auto& child : frame.pending)
+            if (child->result) frame.addNode(std::move(*child->result));
+        frame.pending.clear();
+        frame.tasks.reset();
 
         std::vector<FileNode> children;
-        children.reserve(frame.records.size() - (folds.empty() ? 0 : frame.records.size() / 2));
-        FileNode::Totals sums{.folderCount = 0};
-        int64_t foldedCount = 0;
-        for (size_t i = 0; i < frame.records.size(); ++i) {
+        children.reserve(frame.records.size());
+        const auto keep = [&](size_t i) {
             const ChildRecord& record = frame.records[i];
-            if (!folds.empty() && folds[i]) {
-                ++foldedCount;
-                if (record.flags & kNode) {
-                    const FileNode& node = frame.nodes[record.nameOffset];
-                    sums.allocatedSize += node.allocatedSize();
-                    sums.cloudOnlyCount += node.cloudOnlyCount();
-                    sums.folderCount += node.folderCount();
-                    sums.fileCount += node.fileCount();
-                    sums.sharedBytesTotal += node.sharedBytesTotal();
-                } else {
-                    sums.allocatedSize += record.size; // folded leaves are neither shared nor cloud-only
-                    sums.fileCount += 1;
-                }
-                continue;
-            }
             if (record.flags & kNode) {
                 children.push_back(std::move(frame.nodes[record.nameOffset]));
-                continue;
+                return;
             }
             const bool shared = record.flags & kShared;
             const bool cloudOnly = record.flags & kCloudOnly;
@@ -349,9 +435,21 @@ private:
                            .sharedBytesTotal = shared ? record.size : 0,
                            .modificationDate =
                                (record.flags & kHasDate) ? std::optional<Date>(record.date) : std::nullopt}));
-        }
-        if (foldedCount > 0) children.push_back(makeAggregate(frame.folderPath, foldedCount, sums));
-        FileNode node = FileNode::folder(frame.folderPath, frame.name, frame.date, std::move(children));
+        };
+        const auto fold = [&](size_t i, FileNode::Totals& sums) {
+            const ChildRecord& record = frame.records[i];
+            if (record.flags & kNode) {
+                sums.add(frame.nodes[record.nameOffset]);
+            } else {
+                sums.allocatedSize += record.size; // folded leaves are neither shared nor cloud-only
+                sums.fileCount += 1;
+            }
+        };
+        std::optional<FileNode> aggregate = foldChildren(
+            frame.records.size(), frame.folderPath, [&](size_t i) { return frame.records[i].size; },
+            [&](size_t i) { return frame.records[i].isCounted(); }, keep, fold);
+        if (aggregate) children.push_back(std::move(*aggregate));
+        FileNode node = FileNode::folder(frame.folderPath, nameOf(index), frame.date, std::move(children));
         frame.records.clear();
         frame.nodes.clear();
         frame.listing.clear();
@@ -359,23 +457,34 @@ private:
     }
 
     ScanContext& context_;
+    std::string_view rootName_;
     const std::string& topLevelName_;
-    std::vector<Frame> frames_;
+    // A deque never moves its frames, so a deep chain grows without copying the ones above.
+    std::deque<Frame> frames_;
     std::vector<DeniedPath> denied_;
+    size_t openCount_ = 0;
+    size_t closeCursor_ = 1;
+    size_t closedWithEntriesLeft_ = 0;
     int64_t bytes_ = 0;
     int64_t files_ = 0;
     long lastCountedFrame_ = -1;
     uint32_t lastCountedOffset_ = 0;
-    std::string lastCountedPath_;
+    FolderPath lastCountedFolder_;
+    std::string lastCountedName_;
 };
 
 } // namespace
 
-FileNode walkDirectory(ScanContext& context, int directoryFd, const FolderPath& folderPath,
-                       std::string_view name, std::optional<Date> modificationDate,
-                       const std::string& topLevelName) {
-    Walker walker(context, topLevelName);
-    return walker.walk(directoryFd, folderPath, name, modificationDate);
+std::optional<FileNode> walkDirectory(ScanContext& context, platform::Fd directory,
+                                      const FolderPath& folderPath, std::string_view name,
+                                      std::optional<Date> modificationDate, Placement placement,
+                                      const std::string& topLevelName) noexcept {
+    try {
+        Walker walker(context, name, topLevelName);
+        return walker.walk(std::move(directory), folderPath, modificationDate, placement);
+    } catch (...) {
+        return std::nullopt;
+    }
 }
 
 } // namespace quillmere

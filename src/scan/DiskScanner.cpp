@@ -1,6 +1,8 @@
 #include "scan/DiskScanner.hpp"
 
+#include "platform/DirectoryEntries.hpp"
 #include "platform/HostSystem.hpp"
+#include "platform/Thread.hpp"
 #include "scan/PrivacyRule.hpp"
 #include "scan/ScanContext.hpp"
 #include "scan/SmallItemFolding.hpp"
@@ -13,6 +15,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
+#include <span>
 #include <sys/resource.h>
 #include <tbb/global_control.h>
 #include <unistd.h>
@@ -37,30 +40,26 @@ void prepareProcessForScanning() {
     });
 }
 
-// Scan bodies run here; it lives as long as the process, like the scans it starts.
-TaskGroup& scanBodies() {
-    static auto* group = new TaskGroup;
-    return *group;
-}
+constexpr size_t kBodyStackBytes = 16 * 1024 * 1024;
+constexpr size_t kRootListingBufferSize = 64 * 1024;
+// Up to this many root entries each get a task of their own.
+constexpr size_t kRootTasks = 1024;
 
-std::vector<std::string> listRoot(platform::ScanHost& host, int fd) {
+// The names in the root folder, without the ones a scan never enters. A read failure after
+// some names were read leaves the root denied, with those names kept.
+std::vector<std::string> listRoot(ScanContext& context, int fd) {
     std::vector<std::string> names;
     if (fd < 0) return names;
-    std::unique_ptr<char[]> buffer(new char[64 * 1024]);
+    std::unique_ptr<char[]> buffer(new char[kRootListingBufferSize]);
     while (true) {
-        const long read = host.readEntries(fd, buffer.get(), 64 * 1024);
+        const long read = context.host.readEntries(fd, buffer.get(), kRootListingBufferSize);
+        if (read < 0 && errno != ENOENT)
+            context.accumulator.appendDeniedPath(context.deniedPath(context.rootPath));
         if (read <= 0) break;
-        for (long offset = 0; offset < read;) {
-            const char* record = buffer.get() + offset;
-            unsigned short length = 0;
-            std::memcpy(&length, record + 16, sizeof length);
-            offset += length;
-            const std::string_view name(record + 19);
-            if (name == "." || name == "..") continue;
-            if (std::find(kRootSkipNames.begin(), kRootSkipNames.end(), name) != kRootSkipNames.end())
-                continue;
-            names.emplace_back(name);
-        }
+        platform::forEachDirectoryEntry(buffer.get(), static_cast<size_t>(read), [&](std::string_view name) {
+            if (std::find(kRootSkipNames.begin(), kRootSkipNames.end(), name) == kRootSkipNames.end())
+                names.emplace_back(name);
+        });
     }
     return names;
 }
@@ -69,45 +68,57 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// One entry of the scanned root, in its own task.
+// What the leaves of one run of root entries counted, reported together: a root of many
+// thousands of files costs one accumulator call per run, not one per file.
+struct RootLeafCounts {
+    std::vector<std::pair<std::string_view, int64_t>> topLevel; // names from the root listing
+    int64_t bytes = 0;
+};
+
+// One entry of the scanned root.
 std::optional<FileNode> scanRootEntry(ScanContext& context, int rootFd, const FolderPath& rootPath,
-                                      const std::string& name) {
+                                      const std::string& name, RootLeafCounts& leaves) {
     if (context.isCancelled()) return std::nullopt;
-    const std::string path = appendingPathComponent(context.rootPath, name);
-    if (context.recordsPrivacyProtectedAsDenied && isPrivacyProtectedPath(path, context.homeDirectory)) {
-        context.accumulator.appendDeniedPath(makeDeniedPath(path));
+    // Built only where a path is reported or checked: a root may hold millions of leaves.
+    auto pathOf = [&] { return appendingPathComponent(context.rootPath, name); };
+    if (context.recordsPrivacyProtectedAsDenied && isPrivacyProtectedPath(pathOf(), context.homeDirectory)) {
+        const std::string path = pathOf();
+        context.accumulator.appendDeniedPath(context.deniedPath(path));
         return std::nullopt;
     }
     struct stat info {};
     if (context.host.statAt(rootFd, name.c_str(), &info) != 0) {
-        if (errno != ENOENT) context.accumulator.appendDeniedPath(DeniedPath{path, context.rootPath, 0});
+        if (errno != ENOENT) context.accumulator.appendDeniedPath(DeniedPath{pathOf(), context.rootPath, 0});
         return std::nullopt;
     }
     const std::optional<Date> date = modificationDateOf(info);
     if (S_ISDIR(info.st_mode)) {
+        const std::string path = pathOf();
         const auto childless = [&] {
             return FileNode::under(
                 rootPath, name, NodeFields{.isDirectory = true, .folderCount = 1, .modificationDate = date});
         };
-        const std::string standardized = standardizedPath(path);
-        if (info.st_dev != context.rootDevice || standardized == context.dataVolumePath ||
-            context.duplicateViews.contains(standardized))
+        if (info.st_dev != context.rootDevice || context.isDuplicateView(standardizedPath(path)))
             return childless();
-        const int fd = context.host.openDirectoryAt(rootFd, name.c_str());
-        if (fd < 0) {
+        platform::Fd fd = context.host.openDirectoryAt(rootFd, name.c_str());
+        if (!fd) {
             if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
             context.accumulator.appendDeniedPath(
                 DeniedPath{path, context.rootPath, static_cast<int64_t>(info.st_blocks) * 512});
             return childless();
         }
-        return walkDirectory(context, fd, rootPath.child(name), name, date, name);
+        std::optional<FileNode> walked = walkDirectory(context, std::move(fd), rootPath.child(name), name,
+                                                       date, context.placementOf(path), name);
+        // A walk that could not build even its own folder still leaves the folder in place.
+        return walked ? std::move(walked) : std::optional<FileNode>(childless());
     }
-    auto pathOfLeaf = [&] { return path; };
-    const bool underCloud =
-        path.starts_with(context.cloudPrefixes[0]) || path.starts_with(context.cloudPrefixes[1]);
-    const LeafFacts leaf = sizeLeaf(context, rootFd, name.c_str(), info, underCloud, pathOfLeaf);
+    // A leaf of the root lies under a cloud folder exactly when the root itself does.
+    const LeafFacts leaf =
+        sizeLeaf(context, rootFd, name.c_str(), info, context.rootPlacement.underCloudFolder, pathOf);
     const bool excluded = leaf.isSharedElsewhere || leaf.isCloudOnly;
-    context.accumulator.record(excluded ? 0 : leaf.allocatedSize, 1, name, path);
+    const int64_t counted = excluded ? 0 : leaf.allocatedSize;
+    leaves.topLevel.emplace_back(name, counted);
+    leaves.bytes += counted;
     return FileNode::under(rootPath, name,
                            NodeFields{.isSymbolicLink = leaf.isSymbolicLink,
                                       .allocatedSize = leaf.allocatedSize,
@@ -127,26 +138,65 @@ struct ScanRequest {
     int progressBatchSize;
 };
 
-// Mount points below the root that show the root's file system a second time (bind mounts),
-// in the spelling the walk builds its paths with: the mount table names real paths, while
-// the root may be given through a symbolic link or with a trailing "/".
+// Mount points below the root that show the root's file system a second time, in the
+// spelling the walk builds its paths with: the mount table names real paths, while the root
+// may be given through a symbolic link or with a trailing "/". A mount of the root's own
+// device is a second view only when the folder it shows (mountinfo's root field) lies inside
+// the scanned tree; a bind of a folder from elsewhere holds bytes the walk meets nowhere
+// else, so it is walked, as du -x counts it.
 std::unordered_set<std::string> duplicateViewsBelow(platform::ScanHost& host, const std::string& root,
                                                     dev_t rootDevice) {
     std::unordered_set<std::string> views;
     const std::string realRoot = FileNode::canonicalPath(root);
     const std::string prefix = folderPrefix(realRoot);
-    for (const std::string& mountPoint : host.mountPoints()) {
-        if (!mountPoint.starts_with(prefix) || mountPoint == realRoot) continue;
+    const std::vector<platform::MountEntry> mounts = platform::visibleMounts(host.mounts());
+    // Where the scanned tree lies inside its file system, when the table says.
+    std::optional<std::string> treeInFileSystem;
+    if (const auto holder = platform::mountContaining(mounts, realRoot)) {
+        const std::string_view below =
+            std::string_view(realRoot).substr(std::min(realRoot.size(), holder->mountPoint.size()));
+        treeInFileSystem = standardizedPath(appendingPathComponent(holder->root, below));
+    }
+    for (const platform::MountEntry& mount : mounts) {
+        if (!mount.mountPoint.starts_with(prefix) || mount.mountPoint == realRoot) continue;
         struct stat info {};
-        if (host.statAt(AT_FDCWD, mountPoint.c_str(), &info) == 0 && info.st_dev == rootDevice)
-            views.insert(standardizedPath(appendingPathComponent(root, mountPoint.substr(prefix.size()))));
+        if (host.statAt(AT_FDCWD, mount.mountPoint.c_str(), &info) != 0 || info.st_dev != rootDevice)
+            continue;
+        if (treeInFileSystem) {
+            const std::string source = standardizedPath(mount.root);
+            if (source != *treeInFileSystem && !source.starts_with(folderPrefix(*treeInFileSystem))) continue;
+        }
+        views.insert(standardizedPath(appendingPathComponent(root, mount.mountPoint.substr(prefix.size()))));
     }
     return views;
 }
 
-// The whole scan. Yields its events into `channel` and also returns the result.
-std::optional<DiskScanResult> runScan(const ScanRequest& request, platform::ScanHost& host,
-                                      const std::shared_ptr<ScanEventChannel>& channel) {
+std::vector<std::string> watchedPrefixesOf(const ScanContext& context) {
+    std::vector<std::string> watched;
+    for (const std::string& view : context.duplicateViews)
+        watched.push_back(folderPrefix(view));
+    watched.push_back(folderPrefix(context.dataVolumePath));
+    if (context.recordsPrivacyProtectedAsDenied)
+        for (const std::string& folder : privacyProtectedFolders(context.homeDirectory))
+            watched.push_back(folderPrefix(folder));
+    return watched;
+}
+
+// The result of a scan that ended, however it ended: the root with what was built.
+DiskScanResult resultOf(ScanContext& context, const FolderPath& rootFolder, std::optional<Date> rootDate,
+                        std::vector<FileNode> completed, std::chrono::steady_clock::time_point start) {
+    DiskScanResult result;
+    result.root = FileNode::folder(rootFolder, context.rootPath, rootDate,
+                                   foldSmallChildren(std::move(completed), context.rootPath));
+    result.deniedPaths = context.accumulator.deniedPaths();
+    for (const DeniedPath& denied : result.deniedPaths)
+        result.deniedBytesEstimate += denied.estimatedBytes;
+    result.elapsedSeconds = secondsSince(start);
+    return result;
+}
+
+std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::ScanHost& host,
+                                          const std::shared_ptr<ScanEventChannel>& channel) {
     const auto start = std::chrono::steady_clock::now();
     // Like a file URL made from a path, a relative root is taken from the working folder.
     const std::string rootPath = fileURLPath(
@@ -164,63 +214,125 @@ std::optional<DiskScanResult> runScan(const ScanRequest& request, platform::Scan
     const FolderPath rootFolder = FolderPath::root(rootPath);
 
     if (context.recordsPrivacyProtectedAsDenied && isPrivacyProtectedPath(rootPath, request.homeDirectory)) {
-        DeniedPath denied = makeDeniedPath(rootPath);
+        DeniedPath denied = context.deniedPath(rootPath);
         const int64_t estimate = denied.estimatedBytes;
         DiskScanResult result{
             FileNode::at(rootFolder, rootPath, NodeFields{.isDirectory = true, .folderCount = 1}),
             {std::move(denied)},
             estimate,
             secondsSince(start)};
-        channel->yield(result);
-        channel->finish();
+        (void)channel->yield(result);
         return result;
     }
 
+    // The root may be reached through a symbolic link, unlike anything below it; its device
+    // is that of the folder opened, not of the link.
+    const platform::Fd rootFd = host.openRoot(rootPath);
     struct stat rootInfo {};
-    if (host.statAt(AT_FDCWD, rootPath.c_str(), &rootInfo) != 0) {
-        channel->finish();
-        return std::nullopt;
-    }
-    context.rootDevice = rootInfo.st_dev;
-    context.dataVolumePath = standardizedPath(appendingPathComponent(rootPath, "System/Volumes/Data"));
-    context.duplicateViews = duplicateViewsBelow(host, rootPath, rootInfo.st_dev);
-    context.cloudPrefixes[0] =
-        folderPrefix(appendingPathComponent(request.homeDirectory, "Library/Mobile Documents"));
-    context.cloudPrefixes[1] =
-        folderPrefix(appendingPathComponent(request.homeDirectory, "Library/CloudStorage"));
+    const int examined = rootFd ? host.statDescriptor(rootFd.get(), &rootInfo)
+                                : host.statAt(AT_FDCWD, rootPath.c_str(), &rootInfo);
+    if (examined != 0) return std::nullopt;
+    const std::optional<Date> rootDate = modificationDateOf(rootInfo);
 
-    // The root itself may be reached through a symbolic link, unlike anything below it.
-    const int rootFd = ::open(rootPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const std::vector<std::string> names = listRoot(host, rootFd);
-    // Root entries report in completion order; a plain locked list keeps every allocation
-    // visible to the sanitizers (oneTBB's allocator is not instrumented).
-    std::mutex completedLock;
+    // From here on the scan ends with a result, whatever fails: what was built is kept and
+    // the part that failed counts as denied.
     std::vector<FileNode> completed;
+    std::mutex completedLock;
+    std::vector<std::string> names; // outlives every task that reads it
     {
         TaskGroup entries;
-        for (const std::string& name : names) {
-            if (context.isCancelled()) break;
-            entries.run([&context, &completed, &completedLock, &rootFolder, &name, rootFd] {
-                if (auto node = scanRootEntry(context, rootFd, rootFolder, name)) {
-                    std::lock_guard guard(completedLock);
-                    completed.push_back(std::move(*node));
-                }
-            });
-        }
-        entries.wait();
-    }
-    if (rootFd >= 0) ::close(rootFd);
+        try {
+            context.rootDevice = rootInfo.st_dev;
+            context.dataVolumePath =
+                standardizedPath(appendingPathComponent(rootPath, "System/Volumes/Data"));
+            context.duplicateViews = duplicateViewsBelow(host, rootPath, rootInfo.st_dev);
+            context.cloudPrefixes[0] =
+                folderPrefix(appendingPathComponent(request.homeDirectory, "Library/Mobile Documents"));
+            context.cloudPrefixes[1] =
+                folderPrefix(appendingPathComponent(request.homeDirectory, "Library/CloudStorage"));
+            context.watchedPrefixes = watchedPrefixesOf(context);
+            context.rootPlacement = context.placementOf(rootPath);
 
-    std::vector<FileNode> children = foldSmallChildren(std::move(completed), rootPath);
+            names = listRoot(context, rootFd.get());
+            // Each entry of an ordinary root gets a task of its own; a root of many thousands
+            // shares them out in runs, so a wide root costs no more than a wide subfolder.
+            const size_t run = std::max<size_t>(1, names.size() / kRootTasks);
+            // Root entries report in completion order; a plain locked list keeps every
+            // allocation visible to the sanitizers (oneTBB's allocator is not instrumented).
+            for (size_t first = 0; first < names.size(); first += run) {
+                if (context.isCancelled()) break;
+                const std::span<const std::string> part(names.data() + first,
+                                                        std::min(run, names.size() - first));
+                entries.run([&context, &completed, &completedLock, &rootFolder, part, fd = rootFd.get()] {
+                    std::vector<FileNode> nodes;
+                    RootLeafCounts leaves;
+                    for (const std::string& name : part) {
+                        try {
+                            if (auto node = scanRootEntry(context, fd, rootFolder, name, leaves))
+                                nodes.push_back(std::move(*node));
+                        } catch (...) {
+                            try {
+                                context.accumulator.appendDeniedPath(
+                                    context.deniedPath(appendingPathComponent(context.rootPath, name)));
+                            } catch (...) {
+                            }
+                        }
+                    }
+                    try {
+                        auto lastPath = [&] {
+                            return appendingPathComponent(context.rootPath, leaves.topLevel.back().first);
+                        };
+                        if (!leaves.topLevel.empty())
+                            context.accumulator.recordTopLevel(leaves.bytes, leaves.topLevel, lastPath);
+                        std::lock_guard guard(completedLock);
+                        completed.insert(completed.end(), std::make_move_iterator(nodes.begin()),
+                                         std::make_move_iterator(nodes.end()));
+                    } catch (...) {
+                        // What this run built is lost; the scan still ends with the rest.
+                    }
+                });
+            }
+            entries.wait();
+        } catch (...) {
+            try {
+                entries.wait();
+            } catch (...) {
+            }
+            try {
+                context.accumulator.appendDeniedPath(context.deniedPath(rootPath));
+            } catch (...) {
+            }
+        }
+    }
+
     DiskScanResult result;
-    result.root = FileNode::folder(rootFolder, rootPath, modificationDateOf(rootInfo), std::move(children));
-    result.deniedPaths = context.accumulator.deniedPaths();
-    for (const DeniedPath& denied : result.deniedPaths)
-        result.deniedBytesEstimate += denied.estimatedBytes;
-    result.elapsedSeconds = secondsSince(start);
-    channel->yield(result);
-    channel->finish();
+    try {
+        result = resultOf(context, rootFolder, rootDate, std::move(completed), start);
+    } catch (...) {
+        // Not even the tree could be assembled: the root is reported denied and empty.
+        result = DiskScanResult{
+            FileNode::at(rootFolder, rootPath, NodeFields{.isDirectory = true, .folderCount = 1}),
+            {DeniedPath{rootPath, deletingLastPathComponent(rootPath), 0}},
+            0,
+            secondsSince(start)};
+    }
+    (void)channel->yield(result);
     return result;
+}
+
+// The whole scan. Yields its events into `channel` and also returns the result. The stream
+// ends whatever happens; once the root was examined it ends with exactly one finished event.
+std::optional<DiskScanResult> runScan(const ScanRequest& request, platform::ScanHost& host,
+                                      const std::shared_ptr<ScanEventChannel>& channel) noexcept {
+    struct EndsStream {
+        const std::shared_ptr<ScanEventChannel>& channel;
+        ~EndsStream() { channel->finish(); }
+    } endsStream{channel};
+    try {
+        return runScanBody(request, host, channel);
+    } catch (...) {
+        return std::nullopt;
+    }
 }
 
 } // namespace
@@ -230,12 +342,39 @@ DiskScanner::DiskScanner(int progressBatchSize, platform::ScanHost& host)
     prepareProcessForScanning();
 }
 
+DeniedPath ScanContext::deniedPath(const std::string& path) const {
+    struct stat info {};
+    const int64_t estimate =
+        host.statAt(AT_FDCWD, path.c_str(), &info) == 0 ? static_cast<int64_t>(info.st_blocks) * 512 : 0;
+    return DeniedPath{path, deletingLastPathComponent(path), estimate};
+}
+
+Placement ScanContext::placementOf(const std::string& path, Placement parent) const {
+    Placement placement{.underCloudFolder = parent.underCloudFolder};
+    const std::string prefix = folderPrefix(path);
+    for (const std::string& cloud : cloudPrefixes) {
+        if (prefix.starts_with(cloud))
+            placement.underCloudFolder = true;
+        else if (cloud.starts_with(prefix))
+            placement.onRoute = true;
+    }
+    const std::string standardized = folderPrefix(standardizedPath(path));
+    for (const std::string& watched : watchedPrefixes)
+        if (watched.starts_with(standardized)) placement.onRoute = true;
+    return placement;
+}
+
 ScanEventStream DiskScanner::scan(const std::string& root, std::shared_ptr<ScanCancellation> cancellation,
                                   bool hasFullDiskAccess, const std::string& homeDirectory) const {
     auto channel = std::make_shared<ScanEventChannel>();
-    ScanRequest request{root, std::move(cancellation), hasFullDiskAccess, homeDirectory, progressBatchSize_};
-    scanBodies().run(
-        [request = std::move(request), channel, &host = host_] { runScan(request, host, channel); });
+    auto request = std::make_shared<ScanRequest>(
+        ScanRequest{root, std::move(cancellation), hasFullDiskAccess, homeDirectory, progressBatchSize_});
+    // The body runs on a thread of its own, never queued for the task pool's workers: on one
+    // processor there are none, and the caller's thread blocks reading the stream. Its walks
+    // still run on the workers, and on this thread while it waits for them.
+    const bool started = platform::startDetachedThread(
+        [request, channel, &host = host_] { (void)runScan(*request, host, channel); }, kBodyStackBytes);
+    if (!started) channel->finish();
     return ScanEventStream(channel);
 }
 

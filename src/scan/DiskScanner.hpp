@@ -20,15 +20,16 @@ public:
     // Starts a scan of `root` and returns its events at once. Read them from a thread of
     // your own (not from a scan worker, which the scan itself needs). The stream ends after
     // exactly one finished event, or with none when the root cannot be examined.
-    ScanEventStream scan(const std::string& root, std::shared_ptr<ScanCancellation> cancellation,
-                         bool hasFullDiskAccess, const std::string& homeDirectory) const;
+    [[nodiscard]] ScanEventStream scan(const std::string& root,
+                                       std::shared_ptr<ScanCancellation> cancellation, bool hasFullDiskAccess,
+                                       const std::string& homeDirectory) const;
 
     // Runs a scan on the calling thread to its end and returns its result (nothing when the
     // root cannot be examined). Its walks wait for each other by running other work, so
     // this may be called from many concurrent tasks at once, e.g. to size many folders.
-    std::optional<DiskScanResult> scanToEnd(const std::string& root, bool hasFullDiskAccess,
-                                            const std::string& homeDirectory,
-                                            std::shared_ptr<ScanCancellation> cancellation = nullptr) const;
+    [[nodiscard]] std::optional<DiskScanResult>
+    scanToEnd(const std::string& root, bool hasFullDiskAccess, const std::string& homeDirectory,
+              std::shared_ptr<ScanCancellation> cancellation = nullptr) const;
 
 private:
     int progressBatchSize_;

@@ -1,5 +1,6 @@
 #include "scan/FileNode.hpp"
 
+#include "scan/Saturating.hpp"
 #include "scan/Unicode.hpp"
 
 #include <climits>
@@ -167,6 +168,10 @@ std::string FolderPath::text() const {
     std::string out;
     detail::appendPathText(rep_, out);
     return out;
+}
+
+std::string_view FolderPath::name() const {
+    return rep_ ? rep_->view() : std::string_view();
 }
 
 FolderPath::FolderPath(const FolderPath& other) noexcept : rep_(other.rep_) {
@@ -356,15 +361,19 @@ std::optional<std::string_view> FileNode::componentBelow(const FileNode& parent)
     return std::nullopt;
 }
 
+FileNode::Totals& FileNode::Totals::add(const FileNode& child) {
+    if (!child.isExcludedFromTotals()) allocatedSize = saturatingAdd(allocatedSize, child.allocatedSize());
+    cloudOnlyCount = saturatingAdd(cloudOnlyCount, child.cloudOnlyCount());
+    folderCount = saturatingAdd(folderCount, child.folderCount());
+    fileCount = saturatingAdd(fileCount, child.fileCount());
+    sharedBytesTotal = saturatingAdd(sharedBytesTotal, child.sharedBytesTotal());
+    return *this;
+}
+
 FileNode::Totals FileNode::folderTotals(std::span<const FileNode> children) {
     Totals t;
-    for (const FileNode& child : children) {
-        if (!child.isExcludedFromTotals()) t.allocatedSize += child.allocatedSize();
-        t.cloudOnlyCount += child.cloudOnlyCount();
-        t.folderCount += child.folderCount();
-        t.fileCount += child.fileCount();
-        t.sharedBytesTotal += child.sharedBytesTotal();
-    }
+    for (const FileNode& child : children)
+        t.add(child);
     return t;
 }
 

@@ -28,8 +28,10 @@ public:
     FolderPath() = default;
     static FolderPath root(std::string_view fullPath);
     FolderPath child(std::string_view name) const;
-    std::string text() const;
-    bool isNull() const { return rep_ == nullptr; }
+    [[nodiscard]] std::string text() const;
+    // The last segment: the folder's own name (the whole path for a root).
+    [[nodiscard]] std::string_view name() const;
+    [[nodiscard]] bool isNull() const { return rep_ == nullptr; }
 
     FolderPath(const FolderPath& other) noexcept;
     FolderPath(FolderPath&& other) noexcept : rep_(other.rep_) { other.rep_ = nullptr; }
@@ -122,24 +124,28 @@ public:
     // The shared path of a node built with `at`/`folder`, so children can be built under it.
     FolderPath ownFolderPath() const;
 
-    // The node whose path equals `path`, depth first.
-    std::optional<FileNode> find(std::string_view path) const;
+    // The node whose path equals `path`, depth first. Paths compare byte for byte first; only
+    // when no node matches exactly do they compare by canonical equivalence.
+    [[nodiscard]] std::optional<FileNode> find(std::string_view path) const;
     // The tree without the nodes whose canonical path is in `canonicalPaths`; nothing when
     // this node itself goes. Reads the file system (canonicalPath).
-    std::optional<FileNode> removing(const PathSet& canonicalPaths) const;
+    [[nodiscard]] std::optional<FileNode> removing(const PathSet& canonicalPaths) const;
     // The tree in which the folder at `folderPath` holds `node` as its last child, replacing
-    // a child with the same path; nothing when no such folder is found.
-    std::optional<FileNode> replacingSubtree(std::string_view folderPath, const FileNode& node) const;
+    // a child with the same path; nothing when no such folder is found. Like find, an exact
+    // match wins over a canonical one.
+    [[nodiscard]] std::optional<FileNode> replacingSubtree(std::string_view folderPath,
+                                                           const FileNode& node) const;
     // The same folder with these children and its totals recomputed.
     FileNode rebuilt(std::vector<FileNode> children) const;
     // The folders strictly between this root and the node at `path`.
-    std::optional<std::vector<FileNode>> ancestors(std::string_view path) const;
+    [[nodiscard]] std::optional<std::vector<FileNode>> ancestors(std::string_view path) const;
 
     // Symbolic links resolved in the longest existing ancestor, missing components re-appended.
     static std::string canonicalPath(std::string_view path);
 
     // Sums of a folder's children by the folder-totals rule: allocatedSize leaves out shared
-    // and cloud-only children; folderCount includes the folder itself.
+    // and cloud-only children; folderCount includes the folder itself. Sums saturate at the
+    // 64-bit limits.
     struct Totals {
         int64_t allocatedSize = 0;
         int64_t cloudOnlyCount = 0;
@@ -147,6 +153,8 @@ public:
         int64_t fileCount = 0;
         int64_t sharedBytesTotal = 0;
         bool operator==(const Totals&) const = default;
+        // Adds one child by the folder-totals rule.
+        Totals& add(const FileNode& child);
     };
     static Totals folderTotals(std::span<const FileNode> children);
 

@@ -4,11 +4,13 @@
 #include "scan/FileNode.hpp"
 #include "scan/Unicode.hpp"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_set>
 
 namespace quillmere {
 namespace {
@@ -16,13 +18,22 @@ namespace {
 // Locates nodes' paths inside one target path without building each node's path
 // text: a child whose path is its parent's joined with one component is matched by
 // comparing that component at the parent's end.
+// Names on Linux are bytes: two files whose names differ only in Unicode form are two files.
+// A search therefore first matches bytes exactly and compares canonically only when that
+// finds nothing.
+enum class Matching { exact, canonical };
+
 class TargetPath {
 public:
-    explicit TargetPath(std::string_view target) : target_(canonicalText(target)) {}
+    TargetPath(std::string_view target, Matching matching) : matching_(matching), target_(form(target)) {}
+
+    std::string form(std::string_view text) const {
+        return matching_ == Matching::exact ? std::string(text) : canonicalText(text);
+    }
 
     // Where `node`'s path ends in the target when the path is a text prefix of it.
     std::optional<size_t> matchWhole(const FileNode& node) const {
-        const std::string p = canonicalText(node.path());
+        const std::string p = form(node.path());
         if (!target_.starts_with(p)) return std::nullopt;
         return p.size();
     }
@@ -37,7 +48,7 @@ public:
         }
         std::string canonical;
         std::string_view text = *component;
-        if (!isAscii(text)) {
+        if (matching_ == Matching::canonical && !isAscii(text)) {
             canonical = canonicalText(text);
             text = canonical;
         }
@@ -55,6 +66,7 @@ public:
     }
 
 private:
+    Matching matching_;
     std::string target_;
 };
 
@@ -65,11 +77,13 @@ bool fileExists(const std::string& path) {
 
 } // namespace
 
-std::optional<FileNode> FileNode::find(std::string_view path) const {
-    const TargetPath target(path);
-    const std::optional<size_t> rootEnd = target.matchWhole(*this);
+namespace {
+
+std::optional<FileNode> findMatching(const FileNode& root, std::string_view path, Matching matching) {
+    const TargetPath target(path, matching);
+    const std::optional<size_t> rootEnd = target.matchWhole(root);
     if (!rootEnd) return std::nullopt;
-    std::vector<std::pair<FileNode, size_t>> stack{{*this, *rootEnd}};
+    std::vector<std::pair<FileNode, size_t>> stack{{root, *rootEnd}};
     while (!stack.empty()) {
         auto [node, end] = std::move(stack.back());
         stack.pop_back();
@@ -83,8 +97,9 @@ std::optional<FileNode> FileNode::find(std::string_view path) const {
     return std::nullopt;
 }
 
-std::optional<FileNode> FileNode::replacingSubtree(std::string_view folderPath, const FileNode& node) const {
-    const TargetPath target(folderPath);
+std::optional<FileNode> replacingMatching(const FileNode& root, std::string_view folderPath,
+                                          const FileNode& node, Matching matching) {
+    const TargetPath target(folderPath, matching);
     struct Frame {
         FileNode node;
         size_t end;
@@ -93,11 +108,11 @@ std::optional<FileNode> FileNode::replacingSubtree(std::string_view folderPath, 
     std::vector<Frame> chain;
     std::optional<FileNode> receiver;
 
-    if (const auto rootEnd = target.matchWhole(*this)) {
+    if (const auto rootEnd = target.matchWhole(root)) {
         if (target.isWhole(*rootEnd))
-            receiver = *this;
-        else if (isDirectory() && target.liesBelow(*rootEnd))
-            chain.push_back({*this, *rootEnd});
+            receiver = root;
+        else if (root.isDirectory() && target.liesBelow(*rootEnd))
+            chain.push_back({root, *rootEnd});
     }
     while (!receiver && !chain.empty()) {
         Frame& frame = chain.back();
@@ -116,10 +131,15 @@ std::optional<FileNode> FileNode::replacingSubtree(std::string_view folderPath, 
     }
     if (!receiver) return std::nullopt;
 
-    const std::string newPath = canonicalText(node.path());
+    // The child the new node replaces: the one with its exact path, else a canonical match.
+    const std::string newPath = node.path();
+    const auto children = receiver->children();
+    const bool exactChild = std::any_of(children.begin(), children.end(),
+                                        [&](const FileNode& child) { return child.path() == newPath; });
+    const std::string newKey = exactChild ? newPath : canonicalText(newPath);
     std::vector<FileNode> kept;
-    for (const FileNode& child : receiver->children())
-        if (canonicalText(child.path()) != newPath) kept.push_back(child);
+    for (const FileNode& child : children)
+        if ((exactChild ? child.path() : canonicalText(child.path())) != newKey) kept.push_back(child);
     kept.push_back(node);
     FileNode result = receiver->rebuilt(std::move(kept));
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
@@ -131,8 +151,21 @@ std::optional<FileNode> FileNode::replacingSubtree(std::string_view folderPath, 
     return result;
 }
 
+} // namespace
+
+std::optional<FileNode> FileNode::find(std::string_view path) const {
+    if (std::optional<FileNode> exact = findMatching(*this, path, Matching::exact)) return exact;
+    return findMatching(*this, path, Matching::canonical);
+}
+
+std::optional<FileNode> FileNode::replacingSubtree(std::string_view folderPath, const FileNode& node) const {
+    if (std::optional<FileNode> exact = replacingMatching(*this, folderPath, node, Matching::exact))
+        return exact;
+    return replacingMatching(*this, folderPath, node, Matching::canonical);
+}
+
 std::optional<std::vector<FileNode>> FileNode::ancestors(std::string_view path) const {
-    const TargetPath target(path);
+    const TargetPath target(path, Matching::canonical);
     const std::optional<size_t> rootEnd = target.matchWhole(*this);
     if (!rootEnd || !target.liesBelow(*rootEnd)) return std::nullopt;
     std::vector<FileNode> chain;
@@ -165,20 +198,36 @@ std::optional<std::vector<FileNode>> FileNode::ancestors(std::string_view path) 
     }
 }
 
-std::optional<FileNode> FileNode::removing(const PathSet& canonicalPaths) const {
+namespace {
+
+// The tree without the nodes whose resolved path, in the form `matching` compares, is one of
+// `keys`; the keys that removed something are added to `matched`.
+std::optional<FileNode> removingMatching(const FileNode& root, Matching matching,
+                                         const std::unordered_set<std::string>& keys,
+                                         std::unordered_set<std::string>& matched) {
+    const auto form = [&](std::string_view text) {
+        return matching == Matching::exact ? std::string(text) : canonicalText(text);
+    };
     std::vector<std::vector<std::string>> removedComponents;
-    removedComponents.reserve(canonicalPaths.size());
-    for (const std::string& key : canonicalPaths.keys())
+    removedComponents.reserve(keys.size());
+    for (const std::string& key : keys)
         removedComponents.push_back(pathComponents(key));
+    const auto isPrefix = [&](const std::vector<std::string>& own, const std::vector<std::string>& removed) {
+        if (matching == Matching::canonical) return isComponentPrefix(own, removed);
+        return own.size() <= removed.size() && std::equal(own.begin(), own.end(), removed.begin());
+    };
 
     enum class Action { remove, keep, descend };
     const auto decide = [&](const FileNode& node, const std::string& nodePath) {
-        const std::string canonical = canonicalPath(nodePath);
-        if (canonicalPaths.contains(canonical)) return Action::remove;
+        const std::string key = form(FileNode::canonicalPath(nodePath));
+        if (keys.contains(key)) {
+            matched.insert(key);
+            return Action::remove;
+        }
         if (node.isDirectory()) {
-            const std::vector<std::string> own = pathComponents(canonical);
+            const std::vector<std::string> own = pathComponents(key);
             for (const auto& removed : removedComponents)
-                if (isComponentPrefix(own, removed)) return Action::descend;
+                if (isPrefix(own, removed)) return Action::descend;
         }
         return Action::keep;
     };
@@ -189,17 +238,17 @@ std::optional<FileNode> FileNode::removing(const PathSet& canonicalPaths) const 
         std::vector<FileNode> kept;
         size_t next = 0;
     };
-    std::string rootPath = path();
-    switch (decide(*this, rootPath)) {
+    std::string rootPath = root.path();
+    switch (decide(root, rootPath)) {
     case Action::remove:
         return std::nullopt;
     case Action::keep:
-        return *this;
+        return root;
     case Action::descend:
         break;
     }
     std::vector<Frame> stack;
-    stack.push_back({*this, std::move(rootPath), {}, 0});
+    stack.push_back({root, std::move(rootPath), {}, 0});
     while (true) {
         Frame& frame = stack.back();
         const auto kids = frame.node.children();
@@ -230,6 +279,22 @@ std::optional<FileNode> FileNode::removing(const PathSet& canonicalPaths) const 
         if (stack.empty()) return result;
         stack.back().kept.push_back(std::move(result));
     }
+}
+
+} // namespace
+
+std::optional<FileNode> FileNode::removing(const PathSet& canonicalPaths) const {
+    // Paths named exactly go first; a path is compared canonically only when no node had it
+    // byte for byte.
+    std::unordered_set<std::string> matched;
+    std::optional<FileNode> result =
+        removingMatching(*this, Matching::exact, canonicalPaths.exactPaths(), matched);
+    std::unordered_set<std::string> unmatched;
+    for (const std::string& path : canonicalPaths.exactPaths())
+        if (!matched.contains(path)) unmatched.insert(canonicalText(path));
+    if (!result || unmatched.empty()) return result;
+    std::unordered_set<std::string> alsoMatched;
+    return removingMatching(*result, Matching::canonical, unmatched, alsoMatched);
 }
 
 std::string FileNode::canonicalPath(std::string_view path) {

@@ -39,10 +39,19 @@ LeafFacts sizeLeaf(ScanContext& context, int directoryFd, const char* name, cons
     bool shared = false;
     if (info.st_nlink > 1)
         shared = context.sharing.checkAndInsertIdentity({static_cast<uint64_t>(info.st_dev), info.st_ino});
+    // Clones share extents, not whole files: a clone whose later extents were rewritten owns
+    // those. Each extent the kernel flags shared counts once, for the first file met with it.
     if (!dataless && !shared && !leaf.isCloudOnly && leaf.allocatedSize >= kCloneThreshold) {
-        if (const auto offset = context.host.firstExtentOffset(directoryFd, name, leaf.allocatedSize))
-            shared = context.sharing.checkAndInsertClone(
-                {static_cast<uint64_t>(info.st_dev), leaf.allocatedSize, *offset});
+        const std::vector<platform::SharedExtent> extents = context.host.sharedExtents(
+            directoryFd, name, std::max<int64_t>(info.st_size, leaf.allocatedSize));
+        if (!extents.empty()) {
+            const int64_t counted =
+                context.sharing.bytesCountedBefore(static_cast<uint64_t>(info.st_dev), extents);
+            if (counted >= leaf.allocatedSize)
+                shared = true;
+            else
+                leaf.allocatedSize -= counted;
+        }
     }
     leaf.isSharedElsewhere = shared;
     return leaf;

@@ -15,18 +15,6 @@ bool pathsEqual(std::string_view a, std::string_view b) {
     return textEquivalent(a, b);
 }
 
-bool pathStartsWith(std::string_view path, std::string_view prefix) {
-    if (path.starts_with(prefix)) return true;
-    if (isAscii(path) && isAscii(prefix)) return false;
-    // Every prefix used here ends at a "/" boundary, and "/" is a starter, so the
-    // normalized prefix is a prefix of the normalized path exactly when the texts are.
-    return canonicalText(path).starts_with(canonicalText(prefix));
-}
-
-bool pathIsBelow(std::string_view path, std::string_view folderPath) {
-    return pathStartsWith(path, folderPrefix(folderPath)) && !pathsEqual(path, folderPath);
-}
-
 std::string fileURLPath(std::string_view path) {
     std::string out;
     out.reserve(path.size());
@@ -117,6 +105,7 @@ PathSet::PathSet(std::initializer_list<std::string_view> paths) {
 
 void PathSet::insert(std::string_view path) {
     keys_.insert(canonicalText(path));
+    exact_.emplace(path);
 }
 
 bool PathSet::contains(std::string_view path) const {

@@ -15,9 +15,6 @@ namespace quillmere {
 std::string folderPrefix(std::string_view folderPath);
 
 bool pathsEqual(std::string_view a, std::string_view b);
-bool pathStartsWith(std::string_view path, std::string_view prefix);
-// True when `path` lies strictly below `folderPath`.
-bool pathIsBelow(std::string_view path, std::string_view folderPath);
 
 // The form the platform's file-URL conversion gives an absolute path: repeated
 // slashes collapsed and no trailing "/" except for the root itself.
@@ -49,9 +46,12 @@ public:
     size_t size() const { return keys_.size(); }
     // The stored keys (canonical text of each inserted path).
     const std::unordered_set<std::string>& keys() const { return keys_; }
+    // The paths as they were inserted, byte for byte.
+    const std::unordered_set<std::string>& exactPaths() const { return exact_; }
 
 private:
     std::unordered_set<std::string> keys_;
+    std::unordered_set<std::string> exact_;
 };
 
 } // namespace quillmere

@@ -33,11 +33,24 @@ bool equalsHomeFollowedBy(const std::vector<std::string>& components, const std:
 
 } // namespace
 
+bool isProtectedPackageName(std::string_view name) {
+    const std::string extension = lowercased(pathExtension(name));
+    return std::find(kProtectedPackageExtensions.begin(), kProtectedPackageExtensions.end(), extension) !=
+           kProtectedPackageExtensions.end();
+}
+
+std::vector<std::string> privacyProtectedFolders(std::string_view home) {
+    const std::string base = standardizedPath(home);
+    std::vector<std::string> folders;
+    for (std::string_view folder : kProtectedHomeFolders)
+        folders.push_back(appendingPathComponent(base, folder));
+    for (const auto& containers : kProtectedContainerFolders)
+        folders.push_back(appendingPathComponent(appendingPathComponent(base, containers[0]), containers[1]));
+    return folders;
+}
+
 bool isPrivacyProtectedPath(std::string_view path, std::string_view home) {
-    const std::string extension = lowercased(pathExtension(fileURLPath(path)));
-    if (std::find(kProtectedPackageExtensions.begin(), kProtectedPackageExtensions.end(), extension) !=
-        kProtectedPackageExtensions.end())
-        return true;
+    if (isProtectedPackageName(fileURLPath(path))) return true;
 
     const std::vector<std::string> c = standardizedComponents(path);
     const std::vector<std::string> h = standardizedComponents(home);

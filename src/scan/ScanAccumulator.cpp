@@ -3,16 +3,44 @@
 namespace quillmere {
 
 void ScanAccumulator::record(int64_t bytes, int64_t files, const std::string& topLevelName,
-                             const std::string& currentPath) {
+                             FunctionRef<std::string()> currentPath) {
     std::lock_guard guard(lock_);
     bytesScanned_ += bytes;
     filesScanned_ += files;
     filesSinceLastEmit_ += files;
     topLevelBytes_[topLevelName] += bytes;
-    if (filesSinceLastEmit_ >= batchSize_) {
-        filesSinceLastEmit_ = 0;
-        channel_->yield(ScanProgress{bytesScanned_, filesScanned_, currentPath, topLevelBytes_});
+    emitIfDue(currentPath);
+}
+
+void ScanAccumulator::recordTopLevel(int64_t bytes,
+                                     std::span<const std::pair<std::string_view, int64_t>> leaves,
+                                     FunctionRef<std::string()> currentPath) {
+    std::lock_guard guard(lock_);
+    const auto files = static_cast<int64_t>(leaves.size());
+    bytesScanned_ += bytes;
+    filesScanned_ += files;
+    filesSinceLastEmit_ += files;
+    for (const auto& [name, counted] : leaves) {
+        const auto found = topLevelBytes_.find(name);
+        if (found != topLevelBytes_.end())
+            found->second += counted;
+        else
+            topLevelBytes_.emplace(std::string(name), counted);
     }
+    emitIfDue(currentPath);
+}
+
+void ScanAccumulator::emitIfDue(FunctionRef<std::string()> currentPath) {
+    // Every event copies the top-level map. Once the root holds more entries than
+    // kWideRootEntries, events wait for as many files as the map holds, which keeps the
+    // copying linear in the files; a root of ordinary width reports every batch.
+    const auto entries = static_cast<int64_t>(topLevelBytes_.size());
+    const int64_t interval = entries > kWideRootEntries ? std::max<int64_t>(batchSize_, entries) : batchSize_;
+    if (filesSinceLastEmit_ < interval) return;
+    filesSinceLastEmit_ = 0;
+    if (channel_->isTerminated()) return; // nobody reads: no copy to make
+    (void)channel_->yield(ScanProgress{
+        bytesScanned_, filesScanned_, currentPath(), {topLevelBytes_.begin(), topLevelBytes_.end()}});
 }
 
 void ScanAccumulator::appendDeniedPaths(std::vector<DeniedPath> paths) {
@@ -36,9 +64,13 @@ bool SharingRegistry::checkAndInsertIdentity(const Identity& identity) {
     return !identities_.insert(identity).second;
 }
 
-bool SharingRegistry::checkAndInsertClone(const CloneFingerprint& fingerprint) {
+int64_t SharingRegistry::bytesCountedBefore(uint64_t device,
+                                            std::span<const platform::SharedExtent> extents) {
+    int64_t counted = 0;
     std::lock_guard guard(lock_);
-    return !clones_.insert(fingerprint).second;
+    for (const platform::SharedExtent& extent : extents)
+        if (!extents_.insert({device, extent.physicalOffset, extent.length}).second) counted += extent.length;
+    return counted;
 }
 
 } // namespace quillmere

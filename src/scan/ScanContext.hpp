@@ -12,6 +12,13 @@
 
 namespace quillmere {
 
+// Where a folder lies relative to the places the walk must look out for, so that only
+// folders on the way to one of them ever build their path text.
+struct Placement {
+    bool underCloudFolder = false;
+    bool onRoute = false; // a watched folder lies at or below this one: check its children by path
+};
+
 // What every walker of one scan shares. Each shared object guards itself with its own
 // lock, and no walker holds two of those locks at once.
 struct ScanContext {
@@ -32,14 +39,30 @@ struct ScanContext {
     std::unordered_set<std::string> duplicateViews;
     // Folders whose files may be cloud items, each ending in "/".
     std::string cloudPrefixes[2];
+    // Standardized folder prefixes (ending in "/") of every folder checked by its path: the
+    // duplicate views, the data volume and, without full access, the protected home folders.
+    std::vector<std::string> watchedPrefixes;
+    Placement rootPlacement;
 
     bool isCancelled() const { return cancellation && cancellation->isCancelled(); }
+
+    // The placement of the folder at `path`, inside a folder placed at `parent`.
+    [[nodiscard]] Placement placementOf(const std::string& path, Placement parent = {}) const;
+    // Whether the folder at this standardized path is shown elsewhere and never entered.
+    [[nodiscard]] bool isDuplicateView(const std::string& standardized) const {
+        return standardized == dataVolumePath || duplicateViews.contains(standardized);
+    }
+    // A denied path whose estimate comes from lstat through the host (0 when that fails).
+    [[nodiscard]] DeniedPath deniedPath(const std::string& path) const;
 };
 
-// Walks the folder open at `directoryFd` (ownership passes to the walk) and returns its node.
-FileNode walkDirectory(ScanContext& context, int directoryFd, const FolderPath& folderPath,
-                       std::string_view name, std::optional<Date> modificationDate,
-                       const std::string& topLevelName);
+// Walks the folder open at `directory` (ownership passes to the walk) and returns its node.
+// Never throws: whatever goes wrong inside, the folder being walked is recorded as denied
+// and what was built so far is returned; nothing only when not even that can be built.
+std::optional<FileNode> walkDirectory(ScanContext& context, platform::Fd directory,
+                                      const FolderPath& folderPath, std::string_view name,
+                                      std::optional<Date> modificationDate, Placement placement,
+                                      const std::string& topLevelName) noexcept;
 
 // Builds one leaf from its lstat facts, deciding cloud-only and shared-elsewhere.
 struct LeafFacts {
@@ -49,26 +72,11 @@ struct LeafFacts {
     bool isCloudOnly = false;
     std::optional<Date> modificationDate;
 };
-// A borrowed callable: unlike std::function it never allocates, which matters once per file.
-template <class Signature> class FunctionRef;
-template <class Result, class... Args> class FunctionRef<Result(Args...)> {
-public:
-    template <class Callable>
-    FunctionRef(Callable& callable) // NOLINT(google-explicit-constructor)
-        : object_(&callable), call_([](void* object, Args... args) -> Result {
-              return (*static_cast<Callable*>(object))(std::forward<Args>(args)...);
-          }) {}
-    Result operator()(Args... args) const { return call_(object_, std::forward<Args>(args)...); }
-
-private:
-    void* object_;
-    Result (*call_)(void*, Args...);
-};
-
 // `pathOfLeaf` is asked only when the cloud status must be read.
-LeafFacts sizeLeaf(ScanContext& context, int directoryFd, const char* name, const struct stat& info,
-                   bool liesUnderCloudFolder, FunctionRef<std::string()> pathOfLeaf);
+[[nodiscard]] LeafFacts sizeLeaf(ScanContext& context, int directoryFd, const char* name,
+                                 const struct stat& info, bool liesUnderCloudFolder,
+                                 FunctionRef<std::string()> pathOfLeaf);
 
-std::optional<Date> modificationDateOf(const struct stat& info);
+[[nodiscard]] std::optional<Date> modificationDateOf(const struct stat& info);
 
 } // namespace quillmere

@@ -1,23 +1,17 @@
 #include "scan/ScanRecords.hpp"
 
-#include "scan/PathText.hpp"
-
-#include <sys/stat.h>
-
 namespace quillmere {
-
-DeniedPath makeDeniedPath(const std::string& path) {
-    struct stat info {};
-    const int64_t estimate =
-        ::lstat(path.c_str(), &info) == 0 ? static_cast<int64_t>(info.st_blocks) * 512 : 0;
-    return DeniedPath{path, deletingLastPathComponent(path), estimate};
-}
 
 bool ScanEventChannel::yield(ScanEvent event) {
     {
         std::lock_guard guard(lock_);
         if (terminated_ || finished_) return false;
-        queue_.push_back(std::move(event));
+        const bool supersedes = std::holds_alternative<ScanProgress>(event) && queue_.size() >= kCapacity &&
+                                std::holds_alternative<ScanProgress>(queue_.back());
+        if (supersedes)
+            queue_.back() = std::move(event);
+        else
+            queue_.push_back(std::move(event));
     }
     ready_.notify_one();
     return true;

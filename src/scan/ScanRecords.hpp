@@ -35,9 +35,6 @@ struct DeniedPath {
     bool operator==(const DeniedPath&) const = default;
 };
 
-// Makes a DeniedPath for `path`, estimating its bytes with lstat (0 when that fails).
-DeniedPath makeDeniedPath(const std::string& path);
-
 struct DiskScanResult {
     FileNode root;
     std::vector<DeniedPath> deniedPaths;
@@ -59,17 +56,22 @@ private:
     std::atomic<bool> isCancelled_{false};
 };
 
-// An unbounded, thread-safe stream of scan events: the scan yields, one consumer reads.
-// When the consumer's handle goes away the stream is terminated and later events are dropped.
+// A bounded, thread-safe stream of scan events: the scan yields, one consumer reads. A
+// consumer that falls behind never makes the scan wait or the queue grow: once `kCapacity`
+// events wait, a new progress event replaces the newest waiting one, which it supersedes.
+// A finished event is never dropped. When the consumer's handle goes away the stream is
+// terminated and later events are dropped; nothing is accepted after finish().
 class ScanEventChannel {
 public:
-    // Producer side. Returns false when the consumer has gone.
-    bool yield(ScanEvent event);
+    static constexpr size_t kCapacity = 256;
+
+    // Producer side. Returns false when the consumer has gone or the stream has finished.
+    [[nodiscard]] bool yield(ScanEvent event);
     void finish();
-    bool isTerminated() const;
+    [[nodiscard]] bool isTerminated() const;
 
     // Consumer side: the next event, waiting for it; nothing once the stream has ended.
-    std::optional<ScanEvent> next();
+    [[nodiscard]] std::optional<ScanEvent> next();
     void terminate();
 
 private:
@@ -92,7 +94,7 @@ public:
         if (channel_) channel_->terminate();
     }
 
-    std::optional<ScanEvent> next() { return channel_->next(); }
+    [[nodiscard]] std::optional<ScanEvent> next() { return channel_->next(); }
 
 private:
     std::shared_ptr<ScanEventChannel> channel_;

@@ -1,6 +1,5 @@
 #include "scan/ScanReport.hpp"
 
-#include "access/AccessAuditor.hpp"
 #include "platform/HostSystem.hpp"
 #include "scan/Format.hpp"
 
@@ -8,13 +7,36 @@
 
 namespace quillmere {
 
+std::string escapedForLine(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            out += c;
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else {
+            constexpr char kDigits[] = "0123456789abcdef";
+            out += "\\x";
+            out += kDigits[byte >> 4];
+            out += kDigits[byte & 0xF];
+        }
+    }
+    return out;
+}
+
 void printProgressLine(std::ostream& out, const ScanProgress& progress) {
     out << "\u2026 " << formatByteCount(progress.bytesScanned) << " across " << progress.filesScanned
-        << " files \u2014 " << progress.currentPath << '\n';
+        << " files \u2014 " << escapedForLine(progress.currentPath) << '\n';
 }
 
 void printScanSummary(std::ostream& out, const std::string& rootPath, const DiskScanResult& result) {
-    out << "\nScanned " << rootPath << " in " << formatFixed2(result.elapsedSeconds) << "s\n";
+    out << "\nScanned " << escapedForLine(rootPath) << " in " << formatFixed2(result.elapsedSeconds) << "s\n";
     out << "Total: " << formatByteCount(result.root.allocatedSize()) << '\n';
     out << "Cloud-only files (never downloaded): " << result.root.cloudOnlyCount() << '\n';
     out << "Top-level entries:\n";
@@ -26,7 +48,7 @@ void printScanSummary(std::ostream& out, const std::string& rootPath, const Disk
         return a->allocatedSize() > b->allocatedSize();
     });
     for (const FileNode* entry : entries) {
-        out << "  " << formatByteCount(entry->allocatedSize()) << '\t' << entry->name();
+        out << "  " << formatByteCount(entry->allocatedSize()) << '\t' << escapedForLine(entry->name());
         if (entry->isSharedElsewhere()) out << " (shared)";
         if (entry->isCloudOnly()) out << " (cloud-only)";
         out << '\n';
@@ -35,9 +57,9 @@ void printScanSummary(std::ostream& out, const std::string& rootPath, const Disk
         << formatByteCount(result.deniedBytesEstimate) << " estimated\n";
 }
 
-void runScanDebugReport(const std::string& root, std::ostream& out, const DiskScanner& scanner) {
-    const bool hasAccess = AccessAuditor::hasFullDiskAccess();
-    ScanEventStream stream = scanner.scan(root, nullptr, hasAccess, platform::homeDirectory());
+void runScanDebugReport(const std::string& root, std::ostream& out, bool hasFullDiskAccess,
+                        const DiskScanner& scanner) {
+    ScanEventStream stream = scanner.scan(root, nullptr, hasFullDiskAccess, platform::homeDirectory());
     while (std::optional<ScanEvent> event = stream.next()) {
         if (const auto* progress = std::get_if<ScanProgress>(&*event)) {
             printProgressLine(out, *progress);

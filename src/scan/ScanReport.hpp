@@ -4,6 +4,7 @@
 
 #include <ostream>
 #include <string>
+#include <string_view>
 
 namespace quillmere {
 
@@ -11,8 +12,13 @@ namespace quillmere {
 void printProgressLine(std::ostream& out, const ScanProgress& progress);
 void printScanSummary(std::ostream& out, const std::string& rootPath, const DiskScanResult& result);
 
+// `text` with every control character shown as an escape ("\n", "\t", "\x1b"), so that a
+// name takes exactly one line of the report.
+std::string escapedForLine(std::string_view text);
+
 // Scans `root` to its end, printing the report to `out`. Nothing goes to standard error.
-void runScanDebugReport(const std::string& root, std::ostream& out,
+// `hasFullDiskAccess` is the caller's answer to the access test.
+void runScanDebugReport(const std::string& root, std::ostream& out, bool hasFullDiskAccess,
                         const DiskScanner& scanner = DiskScanner(200));
 
 } // namespace quillmere

@@ -1,5 +1,6 @@
 #include "scan/ScanSnapshot.hpp"
 
+#include "platform/Fd.hpp"
 #include "platform/HostSystem.hpp"
 #include "scan/PathText.hpp"
 #include "scan/SmallItemFolding.hpp"
@@ -12,8 +13,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
-#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -166,45 +165,56 @@ private:
     size_t position_ = 0;
 };
 
+// One record as read, kept compact: a file of millions of records holds them all at once.
 struct RawNode {
     uint32_t parent = kNoParent;
-    NodeFields fields;
-    std::string_view name; // undecoded, into the input; checked before it is kept
+    uint32_t nameLength = 0;
+    const char* name = nullptr; // undecoded, into the input; checked before it is kept
+    int64_t allocatedSize = 0;
+    int64_t sharedBytesTotal = 0;
+    double date = 0;
+    int32_t cloudOnlyCount = 0;
+    int32_t folderCount = 0;
+    int32_t fileCount = 0;
+    uint8_t flags = 0;
+
+    std::string_view rawName() const { return {name, nameLength}; }
+    NodeFields fields() const {
+        return NodeFields{.isDirectory = bool(flags & kDirectory),
+                          .isSymbolicLink = bool(flags & kSymbolicLink),
+                          .allocatedSize = allocatedSize,
+                          .isSharedElsewhere = bool(flags & kSharedElsewhere),
+                          .isCloudOnly = bool(flags & kCloudOnly),
+                          .cloudOnlyCount = cloudOnlyCount,
+                          .isAggregate = bool(flags & kAggregate),
+                          .folderCount = folderCount,
+                          .fileCount = fileCount,
+                          .sharedBytesTotal = sharedBytesTotal,
+                          .modificationDate = (flags & kHasDate) ? std::optional<Date>(date) : std::nullopt};
+    }
 };
 
 std::optional<RawNode> readRecord(Reader& in, uint32_t index) {
     RawNode raw;
-    uint8_t flags = 0;
-    int32_t cloudOnlyCount = 0;
-    int32_t folderCount = 0;
-    int32_t fileCount = 0;
     if (!in.u32(raw.parent)) return std::nullopt;
     if (index == 0 ? raw.parent != kNoParent : static_cast<int32_t>(raw.parent) < 0 || raw.parent >= index)
         return std::nullopt;
-    if (!in.u8(flags) || !in.i64(raw.fields.allocatedSize) || !in.i32(cloudOnlyCount) ||
-        !in.i32(folderCount) || !in.i32(fileCount) || !in.i64(raw.fields.sharedBytesTotal))
+    if (!in.u8(raw.flags) || !in.i64(raw.allocatedSize) || !in.i32(raw.cloudOnlyCount) ||
+        !in.i32(raw.folderCount) || !in.i32(raw.fileCount) || !in.i64(raw.sharedBytesTotal))
         return std::nullopt;
-    if (flags & kHasDate) {
-        double date = 0;
-        if (!in.f64(date)) return std::nullopt;
-        raw.fields.modificationDate = date;
-    }
-    if (!in.text(raw.name)) return std::nullopt;
+    if ((raw.flags & kHasDate) && !in.f64(raw.date)) return std::nullopt;
+    std::string_view name;
+    if (!in.text(name)) return std::nullopt;
     // Invalid bytes only ever become U+FFFD, so these checks on the raw bytes hold for the text.
-    if (index == 0 ? !isStorableRootPath(raw.name) : !isStorableName(raw.name)) return std::nullopt;
-    raw.fields.isDirectory = flags & kDirectory;
-    raw.fields.isSymbolicLink = flags & kSymbolicLink;
-    raw.fields.isSharedElsewhere = flags & kSharedElsewhere;
-    raw.fields.isCloudOnly = flags & kCloudOnly;
-    raw.fields.isAggregate = flags & kAggregate;
-    raw.fields.cloudOnlyCount = cloudOnlyCount;
-    raw.fields.folderCount = folderCount;
-    raw.fields.fileCount = fileCount;
+    if (index == 0 ? !isStorableRootPath(name) : !isStorableName(name)) return std::nullopt;
+    raw.name = name.data();
+    raw.nameLength = static_cast<uint32_t>(name.size());
     return raw;
 }
 
 // Builds the tree bottom-up: every child has a larger index than its parent, so walking the
 // records backwards finds each node's children already built. No recursion, whatever the depth.
+// Every folder's path is its parent's shared path plus one segment, as in a scanned tree.
 FileNode buildTree(const std::vector<RawNode>& raw) {
     const size_t count = raw.size();
     // Children of record p, in file order: childIndex[firstChild[p] .. firstChild[p + 1]).
@@ -221,14 +231,12 @@ FileNode buildTree(const std::vector<RawNode>& raw) {
     }
     const auto hasChildren = [&](size_t i) { return firstChild[i + 1] > firstChild[i]; };
 
-    std::vector<std::string> names(count);
     std::vector<FolderPath> paths(count);
     for (size_t i = 0; i < count; ++i) {
-        names[i] = repairedUtf8(raw[i].name);
         if (i == 0)
-            paths[0] = FolderPath::root(fileURLPath(names[0]));
+            paths[0] = FolderPath::root(fileURLPath(repairedUtf8(raw[0].rawName())));
         else if (hasChildren(i))
-            paths[i] = paths[raw[i].parent].child(names[i]);
+            paths[i] = paths[raw[i].parent].child(repairedUtf8(raw[i].rawName()));
     }
 
     std::vector<std::optional<FileNode>> built(count);
@@ -239,11 +247,11 @@ FileNode buildTree(const std::vector<RawNode>& raw) {
             children.push_back(std::move(*built[childIndex[k]]));
             built[childIndex[k]].reset();
         }
+        const std::string name = repairedUtf8(raw[i].rawName());
         if (i == 0 || hasChildren(i))
-            built[i] = FileNode::at(paths[i], names[i], raw[i].fields, std::move(children));
+            built[i] = FileNode::at(paths[i], name, raw[i].fields(), std::move(children));
         else
-            built[i] = FileNode::under(paths[raw[i].parent], names[i], raw[i].fields);
-        std::string().swap(names[i]);
+            built[i] = FileNode::under(paths[raw[i].parent], name, raw[i].fields());
         paths[i] = FolderPath();
     }
     return std::move(*built[0]);
@@ -262,10 +270,29 @@ bool writeAll(int fd, std::span<const uint8_t> bytes) {
 }
 
 void syncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
+    const platform::Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd) (void)::fsync(fd.get());
+}
+
+// The whole of a regular file no larger than `limit`; nothing for anything else. Opening
+// never waits (a FIFO has no writer to wait for) and reading stops at the size fstat gave.
+std::optional<std::vector<uint8_t>> readRegularFile(const std::string& path, uint64_t limit) {
+    const platform::Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    struct stat info {};
+    if (!fd || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
+        static_cast<uint64_t>(info.st_size) > limit)
+        return std::nullopt;
+    std::vector<uint8_t> bytes(static_cast<size_t>(info.st_size));
+    size_t filled = 0;
+    while (filled < bytes.size()) {
+        const ssize_t read = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
+        if (read < 0 && errno == EINTR) continue;
+        if (read < 0) return std::nullopt;
+        if (read == 0) break; // the file shrank since fstat
+        filled += static_cast<size_t>(read);
+    }
+    bytes.resize(filled);
+    return bytes;
 }
 
 void makeFolders(const std::string& folder) {
@@ -302,7 +329,11 @@ bool isStorableName(std::string_view name) {
 }
 
 bool isStorableRootPath(std::string_view rootPath) {
-    return rootPath.starts_with('/') && rootPath.find('\0') == std::string_view::npos;
+    if (!rootPath.starts_with('/') || rootPath.find('\0') != std::string_view::npos) return false;
+    // "." and ".." would let the loaded tree name places other than the folder it says.
+    for (const std::string& component : pathComponents(rootPath))
+        if (component == "." || component == "..") return false;
+    return true;
 }
 
 FileNode prune(const FileNode& node, int depth) {
@@ -324,13 +355,8 @@ FileNode prune(const FileNode& node, int depth) {
     kept.insert(kept.end(), regular.begin(), regular.begin() + static_cast<std::ptrdiff_t>(keptRegular));
     if (keptRegular < regular.size()) {
         FileNode::Totals sums{.folderCount = 0};
-        for (size_t i = keptRegular; i < regular.size(); ++i) {
-            sums.allocatedSize += regular[i].allocatedSize();
-            sums.cloudOnlyCount += regular[i].cloudOnlyCount();
-            sums.folderCount += regular[i].folderCount();
-            sums.fileCount += regular[i].fileCount();
-            sums.sharedBytesTotal += regular[i].sharedBytesTotal();
-        }
+        for (size_t i = keptRegular; i < regular.size(); ++i)
+            sums.add(regular[i]);
         kept.push_back(makeAggregate(ownPath, static_cast<int64_t>(regular.size() - keptRegular), sums));
     }
     for (FileNode& child : kept)
@@ -348,6 +374,7 @@ std::optional<std::vector<uint8_t>> encode(const ScanSnapshot& snapshot) {
     if (!out.text(snapshot.volumeUUID) || !out.text(snapshot.volumeName)) return std::nullopt;
     out.f64(snapshot.scannedAt);
     out.u32(*count);
+    if (out.size() + records.size() > kMaxFileBytes) return std::nullopt;
     out.buffer().reserve(out.size() + records.size());
     out.bytes(records.buffer());
     return std::move(out.buffer());
@@ -391,10 +418,12 @@ bool writeAtomically(const std::string& path, std::span<const uint8_t> bytes) {
     std::string hiddenName(".");
     hiddenName.append(lastPathComponent(path)).append(".XXXXXX");
     std::string temporary = appendingPathComponent(folder, hiddenName);
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
+    const int made = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (made < 0) return false;
+    platform::Fd fd(made);
+    const bool written = writeAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;
+    // A failed close can mean the data never reached the disk, so it is looked at.
+    const bool closed = ::close(fd.release()) == 0;
     if (!written || !closed || ::rename(temporary.c_str(), path.c_str()) != 0) {
         ::unlink(temporary.c_str());
         return false;
@@ -410,12 +439,9 @@ bool save(const ScanSnapshot& snapshot, const std::string& path) {
 }
 
 std::optional<ScanSnapshot> load(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return std::nullopt;
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
-                                     std::istreambuf_iterator<char>());
-    if (file.bad()) return std::nullopt;
-    return decode(bytes);
+    const std::optional<std::vector<uint8_t>> bytes = readRegularFile(path, kMaxFileBytes);
+    if (!bytes) return std::nullopt;
+    return decode(*bytes);
 }
 
 } // namespace quillmere::ScanSnapshotStore

@@ -32,6 +32,8 @@ namespace ScanSnapshotStore {
 inline constexpr std::string_view kFileName = "last-scan.qlmrsnap";
 inline constexpr uint32_t kVersion = 1;
 inline constexpr uint32_t kMaxNodeCount = 20'000'000;
+// The largest file the encoder writes and the loader reads.
+inline constexpr uint64_t kMaxFileBytes = uint64_t{2} << 30;
 // Folders keep at most this many regular children (the 49th survives only when it is the last)
 // and the file keeps at most kMaxStoredDepth levels below the root.
 inline constexpr size_t kKeptRegularChildren = 48;
@@ -54,14 +56,14 @@ FileNode prune(const FileNode& node, int depth = 0);
 
 // The bytes of a complete file of the pruned tree. Counts beyond 32 bits are stored saturated.
 // Nothing when the tree cannot be stored so that it loads again: a text longer than 4 GiB, too
-// many nodes, or a name the reader refuses.
-std::optional<std::vector<uint8_t>> encode(const ScanSnapshot& snapshot);
+// many nodes, more than kMaxFileBytes in all, or a name the reader refuses.
+[[nodiscard]] std::optional<std::vector<uint8_t>> encode(const ScanSnapshot& snapshot);
 
 // The snapshot in `bytes`; nothing unless every check holds. Invalid UTF-8 reads as U+FFFD and
 // bytes after the last record are ignored. A record name that is empty, "." or "..", or holds
-// "/" or NUL, or a root name that is not an absolute path, makes the file invalid: a loaded tree
-// never names a path outside its root.
-std::optional<ScanSnapshot> decode(std::span<const uint8_t> bytes);
+// "/" or NUL, or a root name that is not an absolute path or has a "." or ".." component, makes
+// the file invalid: a loaded tree never names a path outside its root.
+[[nodiscard]] std::optional<ScanSnapshot> decode(std::span<const uint8_t> bytes);
 
 // Whether `name` may name a record below the root, and `rootPath` the root.
 bool isStorableName(std::string_view name);
@@ -74,12 +76,13 @@ std::optional<std::string> volumeUUID(const std::string& path,
 // Replaces the file at `path` with `bytes` so that readers see the old file or the new one,
 // never a part: a temporary file in the same folder is written, flushed to disk and renamed.
 // False (with the old file untouched and no temporary left) when any step fails.
-bool writeAtomically(const std::string& path, std::span<const uint8_t> bytes);
+[[nodiscard]] bool writeAtomically(const std::string& path, std::span<const uint8_t> bytes);
 
 // Encodes and writes atomically; false when either fails.
-bool save(const ScanSnapshot& snapshot, const std::string& path);
-// Reads the whole file and decodes it; nothing when it is missing, unreadable or invalid.
-std::optional<ScanSnapshot> load(const std::string& path);
+[[nodiscard]] bool save(const ScanSnapshot& snapshot, const std::string& path);
+// Reads the whole file and decodes it; nothing when it is missing, unreadable or invalid, and
+// nothing without waiting when it is not a regular file or is larger than kMaxFileBytes.
+[[nodiscard]] std::optional<ScanSnapshot> load(const std::string& path);
 
 } // namespace ScanSnapshotStore
 } // namespace quillmere

@@ -42,34 +42,14 @@ FileNode makeAggregate(const FolderPath& folder, int64_t foldedCount, const File
 }
 
 std::vector<FileNode> foldSmallChildren(std::vector<FileNode> children, std::string_view folderPath) {
-    std::vector<int64_t> sizes;
-    std::unique_ptr<bool[]> counted(new bool[children.size()]);
-    sizes.reserve(children.size());
-    for (size_t i = 0; i < children.size(); ++i) {
-        sizes.push_back(children[i].allocatedSize());
-        counted[i] = !children[i].isExcludedFromTotals();
-    }
-    const std::vector<bool> folds =
-        childrenToFold(sizes, std::span<const bool>(counted.get(), children.size()));
-    if (folds.empty()) return children;
-
     std::vector<FileNode> kept;
-    FileNode::Totals sums{.folderCount = 0};
-    int64_t foldedCount = 0;
-    for (size_t i = 0; i < children.size(); ++i) {
-        if (!folds[i]) {
-            kept.push_back(std::move(children[i]));
-            continue;
-        }
-        const FileNode& child = children[i];
-        sums.allocatedSize += child.allocatedSize();
-        sums.cloudOnlyCount += child.cloudOnlyCount();
-        sums.folderCount += child.folderCount();
-        sums.fileCount += child.fileCount();
-        sums.sharedBytesTotal += child.sharedBytesTotal();
-        ++foldedCount;
-    }
-    kept.push_back(makeAggregate(FolderPath::root(folderPath), foldedCount, sums));
+    kept.reserve(children.size());
+    std::optional<FileNode> aggregate = foldChildren(
+        children.size(), FolderPath::root(folderPath), [&](size_t i) { return children[i].allocatedSize(); },
+        [&](size_t i) { return !children[i].isExcludedFromTotals(); },
+        [&](size_t i) { kept.push_back(std::move(children[i])); },
+        [&](size_t i, FileNode::Totals& sums) { sums.add(children[i]); });
+    if (aggregate) kept.push_back(std::move(*aggregate));
     return kept;
 }
 

@@ -3,6 +3,7 @@
 #include "scan/FileNode.hpp"
 
 #include <memory>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -17,7 +18,15 @@ inline constexpr double kFoldThresholdFactor = 0.002;
 // Which children fold: `sizes[i]` is child i's allocatedSize and `counted[i]` whether it
 // counts towards its folder's size (neither shared elsewhere nor cloud-only). Empty when
 // fewer than two children would fold, so nothing changes.
-std::vector<bool> childrenToFold(std::span<const int64_t> sizes, std::span<const bool> counted);
+[[nodiscard]] std::vector<bool> childrenToFold(std::span<const int64_t> sizes, std::span<const bool> counted);
+
+// Folds `count` children of any form by the rule above: `sizeOf(i)` and `isCounted(i)` describe
+// child i, `keep(i)` is called for every child that stays and `fold(i, sums)` for every child that
+// folds, both in order, `fold` adding the child to `sums`. Returns the aggregate of the folded
+// children, or nothing when none fold.
+template <class SizeOf, class IsCounted, class Keep, class Fold>
+std::optional<FileNode> foldChildren(size_t count, const FolderPath& folder, SizeOf sizeOf,
+                                     IsCounted isCounted, Keep keep, Fold fold);
 
 // The aggregate's display name ("1,234 more items") and path (".quillmere-aggregate-1234").
 std::string aggregateName(int64_t foldedCount);
@@ -27,6 +36,32 @@ std::string aggregateComponent(int64_t foldedCount);
 FileNode makeAggregate(const FolderPath& folder, int64_t foldedCount, const FileNode::Totals& sums);
 
 // The folder's children with the small ones folded, in order, the aggregate last.
-std::vector<FileNode> foldSmallChildren(std::vector<FileNode> children, std::string_view folderPath);
+[[nodiscard]] std::vector<FileNode> foldSmallChildren(std::vector<FileNode> children,
+                                                      std::string_view folderPath);
+
+template <class SizeOf, class IsCounted, class Keep, class Fold>
+std::optional<FileNode> foldChildren(size_t count, const FolderPath& folder, SizeOf sizeOf,
+                                     IsCounted isCounted, Keep keep, Fold fold) {
+    std::vector<int64_t> sizes;
+    sizes.reserve(count);
+    std::unique_ptr<bool[]> counted(new bool[count]);
+    for (size_t i = 0; i < count; ++i) {
+        sizes.push_back(sizeOf(i));
+        counted[i] = isCounted(i);
+    }
+    const std::vector<bool> folds = childrenToFold(sizes, std::span<const bool>(counted.get(), count));
+    FileNode::Totals sums{.folderCount = 0};
+    int64_t foldedCount = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (folds.empty() || !folds[i]) {
+            keep(i);
+            continue;
+        }
+        fold(i, sums);
+        ++foldedCount;
+    }
+    if (foldedCount == 0) return std::nullopt;
+    return makeAggregate(folder, foldedCount, sums);
+}
 
 } // namespace quillmere

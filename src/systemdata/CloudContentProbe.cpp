@@ -21,8 +21,9 @@ SystemDataProbe::CloudContent SystemDataProbe::downloadedICloudItems(const std::
     while (!pending.empty()) {
         const std::string current = std::move(pending.back());
         pending.pop_back();
-        const int fd = host.openDirectoryAt(AT_FDCWD, current.c_str());
-        if (fd < 0) continue;
+        const platform::Fd directory = host.openDirectoryAt(AT_FDCWD, current.c_str());
+        if (!directory) continue;
+        const int fd = directory.get();
         readDirectoryEntries(host, fd, buffer.get(), kListingBufferSize, [&](const char* name) {
             if (name[0] == '.') return;
             struct stat info {};
@@ -43,7 +44,6 @@ SystemDataProbe::CloudContent SystemDataProbe::downloadedICloudItems(const std::
                 break;
             }
         });
-        host.closeDirectory(fd);
     }
     return content;
 }

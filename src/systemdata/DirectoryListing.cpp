@@ -39,15 +39,15 @@ bool readDirectoryEntries(platform::ScanHost& host, int fd, char* buffer, size_t
 
 std::optional<std::vector<std::string>> listVisibleNames(platform::ScanHost& host,
                                                          const std::string& folder) {
-    const int fd = host.openDirectoryAt(AT_FDCWD, folder.c_str());
-    if (fd < 0) return std::nullopt;
+    const platform::Fd directory = host.openDirectoryAt(AT_FDCWD, folder.c_str());
+    if (!directory) return std::nullopt;
+    const int fd = directory.get();
     std::vector<std::string> names;
     const auto buffer = std::make_unique<char[]>(kListingBufferSize);
     const bool complete =
         readDirectoryEntries(host, fd, buffer.get(), kListingBufferSize, [&](const char* name) {
             if (name[0] != '.') names.emplace_back(name);
         });
-    host.closeDirectory(fd);
     if (!complete) return std::nullopt;
     std::sort(names.begin(), names.end());
     return names;

@@ -1,6 +1,7 @@
 #include "systemdata/FolderSizing.hpp"
 
 #include "scan/PathText.hpp"
+#include "scan/Unicode.hpp"
 #include "systemdata/DirectoryListing.hpp"
 
 #include <algorithm>
@@ -26,15 +27,11 @@ int64_t allocatedBytes(const struct stat& info) {
 // An open folder shared by the subfolders still waiting to be opened from it.
 class SharedDirectory {
 public:
-    SharedDirectory(int fd, platform::ScanHost& host) : fd_(fd), host_(host) {}
-    SharedDirectory(const SharedDirectory&) = delete;
-    SharedDirectory& operator=(const SharedDirectory&) = delete;
-    ~SharedDirectory() { host_.closeDirectory(fd_); }
-    int fd() const { return fd_; }
+    explicit SharedDirectory(platform::Fd fd) : fd_(std::move(fd)) {}
+    int fd() const { return fd_.get(); }
 
 private:
-    int fd_;
-    platform::ScanHost& host_;
+    platform::Fd fd_;
 };
 
 struct PendingFolder {
@@ -121,9 +118,10 @@ private:
 
     void list(const PendingFolder& folder, char* buffer, Tally& tally) {
         const int parentFd = folder.parent ? folder.parent->fd() : AT_FDCWD;
-        const int fd = host_.openDirectoryAt(parentFd, folder.name.c_str());
-        if (fd < 0) return tally.refuse(folder);
-        auto directory = std::make_shared<SharedDirectory>(fd, host_);
+        platform::Fd opened = host_.openDirectoryAt(parentFd, folder.name.c_str());
+        if (!opened) return tally.refuse(folder);
+        auto directory = std::make_shared<SharedDirectory>(std::move(opened));
+        const int fd = directory->fd();
         std::vector<PendingFolder> found;
         const bool complete =
             readDirectoryEntries(host_, fd, buffer, kListingBufferSize, [&](const char* name) {
@@ -160,7 +158,7 @@ std::optional<FolderSize> sizeFromScanTree(const std::string& folder, const File
     const std::string prefix = folderPrefix(folder);
     for (const DeniedPath& denied : deniedPaths) {
         const std::string url = fileURLPath(denied.url);
-        if (pathsEqual(url, folder) || pathStartsWith(url, prefix)) {
+        if (pathsEqual(url, folder) || canonicalText(url).starts_with(canonicalText(prefix))) {
             ++size.unreadableCount;
             size.deniedBytesEstimate += denied.estimatedBytes;
         }

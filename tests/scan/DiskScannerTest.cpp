@@ -1,5 +1,6 @@
 #include "ScanTestSupport.hpp"
 #include "TreeBuilders.hpp"
+#include "platform/DirectoryEntries.hpp"
 #include "scan/Format.hpp"
 #include "scan/ScanReport.hpp"
 
@@ -159,7 +160,9 @@ void expectViewsNotEntered(const std::string& given, const std::string& real) {
         writeFile(real + "/" + path, 4096);
     FakeHost host;
     host.onOtherDevice = {"mnt", "mnt2"};
-    host.mounts = std::vector<std::string>{real + "/a/bind", real + "/bindtop", "/elsewhere/bind", real};
+    host.mountTable = std::vector<platform::MountEntry>{
+        testing::mountOf(real + "/a/bind", "/a/bind"), testing::mountOf(real + "/bindtop", "/a"),
+        testing::mountOf("/elsewhere/bind"), testing::mountOf(real)};
     const DiskScanResult result = scanned(DiskScanner(200, host), given);
     const FileNode& tree = result.root;
     EXPECT_EQ(tree.fileCount(), 0);
@@ -181,6 +184,26 @@ void expectViewsNotEntered(const std::string& given, const std::string& real) {
 TEST(DiskScannerRoot, OtherDevicesAndDuplicateViewsStayChildless) {
     ScratchFolder root;
     expectViewsNotEntered(root.path(), root.path());
+}
+
+// A mount of the root's own device shows the scanned tree again only when the folder it
+// mounts lies inside that tree; a bind of a folder from elsewhere is walked, as du -x counts it.
+TEST(DiskScannerRoot, OnlyBindsOfFoldersInsideTheTreeAreDuplicateViews) {
+    ScratchFolder root;
+    writeFile(root / "inside/f", 4096);
+    writeFile(root / "fromInside/f", 4096);
+    writeFile(root / "fromElsewhere/g", 4096);
+    FakeHost host;
+    // The scanned folder is /data of its file system.
+    host.mountTable = std::vector<platform::MountEntry>{
+        testing::mountOf(root.path(), "/data"), testing::mountOf(root / "fromInside", "/data/inside"),
+        testing::mountOf(root / "fromElsewhere", "/datastore/x")};
+    const DiskScanResult result = scanned(DiskScanner(200, host), root.path());
+    expectChildless(childNamed(result.root, "fromInside"), "fromInside");
+    const FileNode* elsewhere = childNamed(result.root, "fromElsewhere");
+    ASSERT_NE(elsewhere, nullptr);
+    EXPECT_EQ(elsewhere->fileCount(), 1);
+    EXPECT_EQ(result.root.fileCount(), 2);
 }
 
 TEST(DiskScannerRoot, DuplicateViewsAreFoundWhateverTheSpellingOfTheRoot) {
@@ -314,17 +337,30 @@ TEST(DiskScannerLeaves, SymbolicLinksAreLeavesAndHardLinksCountOnce) {
     expectConsistentTree(tree);
 }
 
-TEST(DiskScannerSharing, ClonesAreFoundByFirstExtentFromFourMebibytesOn) {
+TEST(DiskScannerSharing, SharedExtentsCountOnceFromFourMebibytesOn) {
+    constexpr int64_t kMiB = 1024 * 1024;
     ScratchFolder root;
     const std::string folder = root / "clones";
-    for (const char* name : {"below", "at", "twinA", "twinB", "other", "bigger", "hard1"})
+    for (const char* name : {"below", "at", "twinA", "twinB", "other", "partA", "partB", "hard1"})
         writeFile(folder + "/" + name, 0);
     std::filesystem::create_hard_link(folder + "/hard1", folder + "/hard2");
     FakeHost host;
-    host.blocks = {{"below", 8191},  {"at", 8192},      {"twinA", 16384}, {"twinB", 16384},
-                   {"other", 16384}, {"bigger", 16392}, {"hard1", 16384}, {"hard2", 16384}};
-    host.extentOffset = {{"at", 4242},   {"twinA", 777}, {"twinB", 777}, {"bigger", 777},
-                         {"other", 999}, {"hard1", 555}, {"hard2", 555}};
+    // 8192 blocks are 4 MiB, 16384 are 8 MiB.
+    host.blocks = {{"below", 8191},  {"at", 8192},     {"twinA", 16384}, {"twinB", 16384}, {"other", 16384},
+                   {"partA", 16384}, {"partB", 16384}, {"hard1", 16384}, {"hard2", 16384}};
+    const platform::SharedExtent whole{777 * kMiB, 8 * kMiB};
+    const platform::SharedExtent firstHalf{100 * kMiB, 4 * kMiB};
+    const platform::SharedExtent secondHalf{200 * kMiB, 4 * kMiB};
+    host.extents = {{"at", {{4242 * kMiB, 4 * kMiB}}},
+                    {"twinA", {whole}},
+                    {"twinB", {whole}},
+                    // The same offset with another length is another extent.
+                    {"other", {{777 * kMiB, 4 * kMiB}}},
+                    // A clone whose second half was rewritten shares only its first half.
+                    {"partA", {firstHalf, secondHalf}},
+                    {"partB", {firstHalf}},
+                    {"hard1", {{555 * kMiB, 8 * kMiB}}},
+                    {"hard2", {{555 * kMiB, 8 * kMiB}}}};
     const DiskScanResult result = scanned(DiskScanner(200, host), root.path());
 
     std::vector<std::string> order;
@@ -335,27 +371,34 @@ TEST(DiskScannerSharing, ClonesAreFoundByFirstExtentFromFourMebibytesOn) {
     }
     // Below 4 MiB nothing is probed; a hard link already counted is not probed again.
     EXPECT_FALSE(probedBytes.contains("below"));
-    EXPECT_EQ(probedBytes["at"], 4 * 1024 * 1024);
+    EXPECT_EQ(probedBytes["at"], 4 * kMiB);
     EXPECT_EQ(probedBytes.count("hard1") + probedBytes.count("hard2"), 1u);
-    EXPECT_EQ(order.size(), 6u);
+    EXPECT_EQ(order.size(), 7u);
 
     const FileNode* clones = childNamed(result.root, "clones");
     ASSERT_NE(clones, nullptr);
-    const auto shared = [&](const char* name) {
-        const FileNode* node = childNamed(*clones, name);
-        EXPECT_NE(node, nullptr) << name;
-        return node != nullptr && node->isSharedElsewhere();
+    const auto node = [&](const char* name) {
+        const FileNode* found = childNamed(*clones, name);
+        EXPECT_NE(found, nullptr) << name;
+        return found;
     };
-    // Same size and same first extent: whichever was probed second is the copy.
-    const bool twinAFirst =
-        std::find(order.begin(), order.end(), "twinA") < std::find(order.begin(), order.end(), "twinB");
-    EXPECT_EQ(shared("twinA"), !twinAFirst);
-    EXPECT_EQ(shared("twinB"), twinAFirst);
-    EXPECT_NE(shared("hard1"), shared("hard2"));
-    for (const char* name : {"below", "at", "other", "bigger"})
-        EXPECT_FALSE(shared(name)) << name;
-    EXPECT_EQ(result.root.fileCount(), 8);
-    EXPECT_EQ(result.root.sharedBytesTotal(), 2 * 16384 * 512);
+    const auto firstProbed = [&](const char* a, const char* b) {
+        return std::find(order.begin(), order.end(), a) < std::find(order.begin(), order.end(), b);
+    };
+    // Wholly shared: whichever was probed second is the copy.
+    const bool twinAFirst = firstProbed("twinA", "twinB");
+    EXPECT_EQ(node("twinA")->isSharedElsewhere(), !twinAFirst);
+    EXPECT_EQ(node("twinB")->isSharedElsewhere(), twinAFirst);
+    EXPECT_NE(node("hard1")->isSharedElsewhere(), node("hard2")->isSharedElsewhere());
+    for (const char* name : {"below", "at", "other", "partA", "partB"})
+        EXPECT_FALSE(node(name)->isSharedElsewhere()) << name;
+    // Partly shared: the later one keeps the bytes only it has.
+    const bool partAFirst = firstProbed("partA", "partB");
+    EXPECT_EQ(node("partA")->allocatedSize(), partAFirst ? 8 * kMiB : 4 * kMiB);
+    EXPECT_EQ(node("partB")->allocatedSize(), partAFirst ? 4 * kMiB : 8 * kMiB);
+    EXPECT_EQ(result.root.fileCount(), 9);
+    // below + at + one twin + other + 12 MiB of the partial clones + one hard link.
+    EXPECT_EQ(clones->allocatedSize(), 8191 * 512 + 4 * kMiB + 8 * kMiB + 8 * kMiB + 12 * kMiB + 8 * kMiB);
 }
 
 TEST(DiskScannerSharing, NeverDownloadedCloudItemsAreCountedButNotWeighed) {
@@ -387,7 +430,7 @@ TEST(DiskScannerSharing, NeverDownloadedCloudItemsAreCountedButNotWeighed) {
                   {"empty-plain", offline},
                   {"sized", offline}};
     host.blocks = {{"placeholder", 8192}};
-    host.extentOffset = {{"placeholder", 1234}};
+    host.extents = {{"placeholder", {{1234, 4096}}}};
     for (const std::string& path :
          {mobile + "/placeholder", root / "ghost/empty-placeholder", root / "out/sized"})
         host.datalessInodes.insert(testing::lstatOf(path).st_ino);
@@ -438,14 +481,30 @@ public:
         return listing_;
     }
 
-    int openDirectoryAt(int directoryFd, const char* name) override {
-        const int fd = FakeHost::openDirectoryAt(directoryFd, name);
+    platform::Fd openDirectoryAt(int directoryFd, const char* name) override {
+        platform::Fd fd = FakeHost::openDirectoryAt(directoryFd, name);
         std::lock_guard guard(gate_);
-        if (fd >= 0 && std::strcmp(name, "big") == 0)
-            parentFd_ = fd;
-        else if (fd >= 0 && directoryFd == parentFd_)
-            openedBy_[fd] = std::this_thread::get_id();
+        if (fd && std::strcmp(name, "big") == 0) {
+            parentFd_ = fd.get();
+            parentThread_ = std::this_thread::get_id();
+        } else if (fd && directoryFd == parentFd_)
+            openedBy_[fd.get()] = std::this_thread::get_id();
         return fd;
+    }
+    int statAt(int directoryFd, const char* name, struct stat* info) override {
+        const int result = FakeHost::statAt(directoryFd, name, info);
+        {
+            std::lock_guard guard(gate_);
+            // The walker of "big" has been through its folder once it examined every entry and
+            // went into the last one.
+            if (directoryFd == parentFd_)
+                ++parentStats_;
+            else if (!listing_.empty() && parentStats_ == listing_.size() &&
+                     std::this_thread::get_id() == parentThread_)
+                parentFinished_ = true;
+        }
+        parentDone_.notify_all();
+        return result;
     }
     long readEntries(int fd, void* buffer, size_t size) override {
         std::unique_lock guard(gate_);
@@ -458,33 +517,18 @@ public:
         guard.unlock();
         const long read = FakeHost::readEntries(fd, buffer, size);
         guard.lock();
-        for (long offset = 0; isParent && offset < read;) {
-            const char* record = static_cast<const char*>(buffer) + offset;
-            unsigned short length = 0;
-            std::memcpy(&length, record + 16, sizeof length);
-            const std::string entry(record + 19);
-            if (entry != "." && entry != "..") listing_.push_back(entry);
-            offset += length;
-        }
+        if (isParent && read > 0)
+            platform::forEachDirectoryEntry(static_cast<const char*>(buffer), static_cast<size_t>(read),
+                                            [&](std::string_view entry) { listing_.emplace_back(entry); });
         return read;
-    }
-    void closeDirectory(int fd) override {
-        {
-            std::lock_guard guard(gate_);
-            if (fd == parentFd_) {
-                parentFd_ = -2;
-                parentFinished_ = true;
-            }
-            openedBy_.erase(fd);
-        }
-        parentDone_.notify_all();
-        FakeHost::closeDirectory(fd);
     }
 
 private:
     mutable std::mutex gate_;
     std::condition_variable parentDone_;
     int parentFd_ = -2;
+    size_t parentStats_ = 0;
+    std::thread::id parentThread_;
     bool parentFinished_ = false;
     std::map<int, std::thread::id> openedBy_;
     std::vector<std::string> listing_;
@@ -591,7 +635,7 @@ TEST(ScanReport, ReportsAScanLineByLine) {
     writeFile(root / "b", 300000);
     std::ostringstream out;
     ::testing::internal::CaptureStderr();
-    runScanDebugReport(root.path() + "/", out, DiskScanner(1));
+    runScanDebugReport(root.path() + "/", out, true, DiskScanner(1));
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 
     std::vector<std::string> lines;
@@ -620,7 +664,7 @@ TEST(ScanReport, ReportsAScanLineByLine) {
 
     // A scan that ends without a result prints nothing at all.
     std::ostringstream none;
-    runScanDebugReport(root / "missing", none, DiskScanner(1));
+    runScanDebugReport(root / "missing", none, true, DiskScanner(1));
     EXPECT_EQ(none.str(), "");
 }
 

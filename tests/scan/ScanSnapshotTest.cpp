@@ -7,6 +7,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quillmere {
@@ -139,6 +140,9 @@ TEST(ScanSnapshotStore, RefusesNamesThatLeaveTheirFolder) {
         EXPECT_FALSE(decodeWithChild(bad)) << bad;
     EXPECT_FALSE(decodeWithChild("ok", "relative"));
     EXPECT_FALSE(decodeWithChild("ok", std::string_view("/r\0", 3)));
+    for (std::string_view root : {"/r/.."sv, "/r/./s"sv, "/.."sv, "/a/../b"sv})
+        EXPECT_FALSE(decodeWithChild("ok", root)) << root;
+    EXPECT_TRUE(decodeWithChild("ok", "/r/..s/.t"));
 
     // The writer refuses what the reader would refuse instead of saving an unloadable file.
     const FileNode escaping =
@@ -277,6 +281,34 @@ TEST(ScanSnapshotStore, LivesInTheDataFolderAndIsReplacedAtomically) {
     ASSERT_TRUE(store::writeAtomically(path, kRootFile));
     EXPECT_EQ(store::encode(*store::load(path)), kRootFile);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(base + "/deep/Quillmere"), {}), 2);
+    std::filesystem::remove_all(base);
+}
+
+// Whatever sits where the saved scan should be, the start neither waits, nor grows, nor fails:
+// anything but a regular file of a size the writer could have made is no saved scan.
+TEST(ScanSnapshotStore, LoadsOnlyARegularFileOfAPossibleSize) {
+    const std::string base = ::testing::TempDir() + "snapshot-odd-" + std::to_string(::getpid());
+    std::filesystem::create_directories(base + "/folder");
+    EXPECT_FALSE(store::load(base + "/folder"));
+
+    const std::string fifo = base + "/fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(store::load(fifo)); // returns at once: no writer is waited for
+
+    EXPECT_FALSE(store::load("/dev/zero"));
+
+    // A (sparse) file larger than the largest the writer makes is refused before it is read.
+    const std::string huge = base + "/huge";
+    {
+        std::ofstream(huge, std::ios::binary)
+            .write(reinterpret_cast<const char*>(kTreeFile.data()),
+                   static_cast<std::streamsize>(kTreeFile.size()));
+    }
+    EXPECT_TRUE(store::load(huge));
+    std::filesystem::resize_file(huge, store::kMaxFileBytes + 1);
+    EXPECT_FALSE(store::load(huge));
+    std::filesystem::resize_file(huge, kTreeFile.size());
+    EXPECT_TRUE(store::load(huge));
     std::filesystem::remove_all(base);
 }
 

@@ -18,6 +18,7 @@
 #include <set>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace quillmere::testing {
@@ -26,8 +27,10 @@ namespace quillmere::testing {
 // through rm, which copes with trees whose paths are longer than PATH_MAX.
 class ScratchFolder {
 public:
-    ScratchFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quillmere-scan-XXXXXX").string();
+    ScratchFolder() : ScratchFolder(std::filesystem::temp_directory_path()) {}
+    // In `base`, e.g. a memory file system for trees of hundreds of thousands of entries.
+    explicit ScratchFolder(const std::filesystem::path& base) {
+        std::string pattern = (base / "quillmere-scan-XXXXXX").string();
         if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
     }
     ~ScratchFolder() {
@@ -42,6 +45,14 @@ public:
 private:
     std::string path_;
 };
+
+// /dev/shm when this machine has it (a memory file system makes huge trees quick to build).
+inline std::filesystem::path fastTemporaryFolder() {
+    std::error_code error;
+    return std::filesystem::is_directory("/dev/shm", error) && ::access("/dev/shm", W_OK) == 0
+               ? std::filesystem::path("/dev/shm")
+               : std::filesystem::temp_directory_path();
+}
 
 // Writes `bytes` bytes (creating the parent folders), so the file's blocks are allocated.
 inline void writeFile(const std::string& path, size_t bytes) {
@@ -61,6 +72,20 @@ inline struct stat lstatOf(const std::string& path) {
 
 inline int64_t allocatedBytes(const std::string& path) {
     return static_cast<int64_t>(lstatOf(path).st_blocks) * 512;
+}
+
+// The descriptors this process has open.
+inline size_t openDescriptorCount() {
+    size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
+// A mount table line for a mount of `root` (a folder of its file system) at `mountPoint`.
+inline platform::MountEntry mountOf(const std::string& mountPoint, const std::string& root = "/") {
+    return platform::MountEntry{
+        .root = root, .mountPoint = mountPoint, .fileSystemType = "ext4", .source = "/dev/x"};
 }
 
 // Reads a stream to its end.
@@ -142,17 +167,23 @@ inline void expectConsistentTree(const FileNode& root) {
 // component of what the engine asks about) and set before the scan starts.
 class FakeHost : public platform::ScanHost {
 public:
-    std::map<std::string, int> openError;   // errno for opening that folder
-    std::map<std::string, int> statError;   // errno for examining that entry
-    std::map<std::string, int> listError;   // errno for reading that folder's entries
-    std::set<std::string> onOtherDevice;    // folders that report another st_dev
-    std::map<std::string, blkcnt_t> blocks; // st_blocks stand-ins
-    std::map<std::string, int64_t> extentOffset;
+    std::map<std::string, int> openError;      // errno for opening that folder
+    std::map<std::string, int> statError;      // errno for examining that entry
+    std::map<std::string, int> listError;      // errno for reading that folder's entries
+    std::map<std::string, int> laterListError; // errno for every read of that folder after the first
+    std::map<std::string, int> reopenError;    // errno for opening that folder a second time
+    std::map<std::string, ino_t> inodes;       // st_ino stand-ins
+    std::set<std::string> onOtherDevice;       // folders that report another st_dev
+    std::map<std::string, blkcnt_t> blocks;    // st_blocks stand-ins
+    std::map<std::string, std::vector<platform::SharedExtent>> extents; // shared extents by name
     std::set<ino_t> datalessInodes;
     std::map<std::string, std::optional<platform::CloudItemStatus>> cloud;
     int processors = 0; // 0: the real count
-    std::optional<std::vector<std::string>> mounts;
+    std::optional<std::vector<platform::MountEntry>> mountTable;
     std::function<void(const std::string& name)> onStat;
+    // Called before every host call with the call's name ("open", "stat", "list", "root",
+    // "extents") and the entry's name; may throw to inject a failure there.
+    std::function<void(std::string_view call, const std::string& name)> onCall;
 
     struct Probe {
         std::string name;
@@ -176,23 +207,42 @@ public:
         return found == descriptors_.end() ? std::string() : found->second;
     }
 
-    int openDirectoryAt(int directoryFd, const char* name) override {
+    platform::Fd openDirectoryAt(int directoryFd, const char* name) override {
         const std::string key = keyOf(name);
+        if (onCall) onCall("open", key);
         if (const auto rule = openError.find(key); rule != openError.end()) {
             errno = rule->second;
-            return -1;
+            return platform::Fd();
         }
-        const int fd = ScanHost::openDirectoryAt(directoryFd, name);
-        if (fd >= 0) {
+        if (const auto rule = reopenError.find(key); rule != reopenError.end()) {
+            std::lock_guard guard(lock_);
+            if (opened_.contains(key)) {
+                errno = rule->second;
+                return platform::Fd();
+            }
+        }
+        platform::Fd fd = ScanHost::openDirectoryAt(directoryFd, name);
+        if (fd) {
             std::lock_guard guard(lock_);
             opened_.insert(key);
-            descriptors_[fd] = key;
+            descriptors_[fd.get()] = key;
+            reads_.erase(fd.get());
+        }
+        return fd;
+    }
+    platform::Fd openRoot(const std::string& path) override {
+        if (onCall) onCall("root", keyOf(path.c_str()));
+        platform::Fd fd = ScanHost::openRoot(path);
+        if (fd) {
+            std::lock_guard guard(lock_);
+            descriptors_[fd.get()] = keyOf(path.c_str());
         }
         return fd;
     }
     int statAt(int directoryFd, const char* name, struct stat* info) override {
         const std::string key = keyOf(name);
         if (onStat) onStat(key);
+        if (onCall) onCall("stat", key);
         if (const auto rule = statError.find(key); rule != statError.end()) {
             errno = rule->second;
             return -1;
@@ -201,21 +251,33 @@ public:
         if (result != 0) return result;
         if (onOtherDevice.contains(key)) info->st_dev += 1;
         if (const auto rule = blocks.find(key); rule != blocks.end()) info->st_blocks = rule->second;
+        if (const auto rule = inodes.find(key); rule != inodes.end()) info->st_ino = rule->second;
         return 0;
     }
-    long readEntries(int directoryFd, void* buffer, size_t size) override {
-        if (const auto rule = listError.find(nameOfDescriptor(directoryFd)); rule != listError.end()) {
+    int statDescriptor(int fd, struct stat* info) override {
+        const std::string key = nameOfDescriptor(fd);
+        if (onCall) onCall("fstat", key);
+        if (const auto rule = statError.find(key); rule != statError.end()) {
             errno = rule->second;
             return -1;
         }
-        return ScanHost::readEntries(directoryFd, buffer, size);
+        return ScanHost::statDescriptor(fd, info);
     }
-    void closeDirectory(int directoryFd) override {
-        {
-            std::lock_guard guard(lock_);
-            descriptors_.erase(directoryFd);
+    long readEntries(int directoryFd, void* buffer, size_t size) override {
+        const std::string key = nameOfDescriptor(directoryFd);
+        if (onCall) onCall("list", key);
+        if (const auto rule = listError.find(key); rule != listError.end()) {
+            errno = rule->second;
+            return -1;
         }
-        ScanHost::closeDirectory(directoryFd);
+        if (const auto rule = laterListError.find(key); rule != laterListError.end()) {
+            std::lock_guard guard(lock_);
+            if (reads_[directoryFd]++ > 0) {
+                errno = rule->second;
+                return -1;
+            }
+        }
+        return ScanHost::readEntries(directoryFd, buffer, size);
     }
     bool isDataless(const struct stat& info) override { return datalessInodes.contains(info.st_ino); }
     std::optional<platform::CloudItemStatus> cloudStatus(const std::string& path) override {
@@ -226,19 +288,22 @@ public:
         const auto rule = cloud.find(keyOf(path.c_str()));
         return rule == cloud.end() ? ScanHost::cloudStatus(path) : rule->second;
     }
-    std::optional<int64_t> firstExtentOffset(int, const char* name, int64_t bytes) override {
+    std::vector<platform::SharedExtent> sharedExtents(int, const char* name, int64_t bytes) override {
         const std::string key = keyOf(name);
+        if (onCall) onCall("extents", key);
         {
             std::lock_guard guard(lock_);
             probes_.push_back({key, bytes});
         }
-        const auto rule = extentOffset.find(key);
-        return rule == extentOffset.end() ? std::nullopt : std::optional<int64_t>(rule->second);
+        const auto rule = extents.find(key);
+        return rule == extents.end() ? std::vector<platform::SharedExtent>{} : rule->second;
     }
     int activeProcessorCount() override {
         return processors > 0 ? processors : ScanHost::activeProcessorCount();
     }
-    std::vector<std::string> mountPoints() override { return mounts ? *mounts : ScanHost::mountPoints(); }
+    std::vector<platform::MountEntry> mounts() override {
+        return mountTable ? *mountTable : ScanHost::mounts();
+    }
 
 private:
     static std::string keyOf(const char* name) { return std::string(lastPathComponent(name)); }
@@ -248,6 +313,7 @@ private:
     std::vector<std::string> cloudQueries_;
     std::multiset<std::string> opened_;
     std::map<int, std::string> descriptors_;
+    std::map<int, int> reads_;
 };
 
 } // namespace quillmere::testing

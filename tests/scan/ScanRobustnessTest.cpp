@@ -1,0 +1,430 @@
+// The engine on trees and machines no ordinary fixture has: failures inside the walk,
+// folders cut short, deep chains, wide roots, consumers that do not read, and names that
+// differ only in their Unicode form.
+#include "ScanTestSupport.hpp"
+#include "scan/ScanAccumulator.hpp"
+#include "scan/ScanReport.hpp"
+#include "scan/SmallItemFolding.hpp"
+
+#include <fcntl.h>
+#include <future>
+#include <sstream>
+#include <stdexcept>
+#include <tbb/global_control.h>
+#include <unistd.h>
+
+namespace quillmere {
+namespace {
+
+using testing::childNamed;
+using testing::expectConsistentTree;
+using testing::FakeHost;
+using testing::finishedCount;
+using testing::makeFolder;
+using testing::openDescriptorCount;
+using testing::progressOf;
+using testing::readAll;
+using testing::ScratchFolder;
+using testing::writeFile;
+
+const std::string kNoHome = "/nonexistent-home";
+
+std::set<std::string> deniedUrls(const DiskScanResult& result) {
+    std::set<std::string> urls;
+    for (const DeniedPath& denied : result.deniedPaths)
+        urls.insert(denied.url);
+    return urls;
+}
+
+const DiskScanResult& lastResult(const std::vector<ScanEvent>& events) {
+    static const DiskScanResult none;
+    return events.empty() || !std::holds_alternative<DiskScanResult>(events.back())
+               ? none
+               : std::get<DiskScanResult>(events.back());
+}
+
+// Reads a scan's stream on another thread; nothing when it does not end within a minute (the
+// reader is then left behind, so a hanging engine fails the test instead of blocking it).
+std::optional<std::vector<ScanEvent>> readWithin(ScanEventStream stream) {
+    auto task = std::make_shared<std::packaged_task<std::vector<ScanEvent>()>>(
+        [stream = std::make_shared<ScanEventStream>(std::move(stream))] {
+            return readAll(std::move(*stream));
+        });
+    std::future<std::vector<ScanEvent>> done = task->get_future();
+    std::thread([task] { (*task)(); }).detach();
+    if (done.wait_for(std::chrono::seconds(60)) != std::future_status::ready) return std::nullopt;
+    return done.get();
+}
+
+// Builds a chain of `levels` folders named "d" with one file at its end, through descriptors:
+// its paths are far longer than PATH_MAX.
+void makeChain(const std::string& root, int levels) {
+    int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    for (int i = 0; i < levels; ++i) {
+        ASSERT_EQ(::mkdirat(fd, "d", 0755), 0);
+        const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        ASSERT_GE(next, 0);
+        fd = next;
+    }
+    const int file = ::openat(fd, "file", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(file, 0);
+    ASSERT_EQ(::write(file, std::string(4096, 'q').data(), 4096), 4096);
+    ::close(file);
+    ::close(fd);
+}
+
+// A tree with work for several walkers: two top folders of subfolders of files.
+void makeBusyTree(const ScratchFolder& root) {
+    for (const char* top : {"a", "b"})
+        for (int sub = 0; sub < 6; ++sub)
+            for (int file = 0; file < 5; ++file)
+                writeFile(root /
+                              (std::string(top) + "/s" + std::to_string(sub) + "/f" + std::to_string(file)),
+                          4096);
+    writeFile(root / "a/s3/boom/inner", 4096);
+}
+
+TEST(ScanFailures, AThrowingHostEndsTheScanOnceWithWhatWasBuiltAndTheFolderDenied) {
+    ScratchFolder root;
+    makeBusyTree(root);
+    const std::string boomFolder = root / "a/s3/boom";
+    for (const char* call : {"stat", "list", "open", "extents"}) {
+        SCOPED_TRACE(call);
+        FakeHost host;
+        host.blocks = {{"inner", 16384}}; // large enough to be probed for shared extents
+        const std::string call_ = call;
+        host.onCall = [call_](std::string_view what, const std::string& name) {
+            const bool target =
+                call_ == "open" ? name == "boom" : name == (call_ == "list" ? "boom" : "inner");
+            if (what == call_ && target) throw std::runtime_error("injected");
+        };
+        const size_t descriptorsBefore = openDescriptorCount();
+        const std::optional<std::vector<ScanEvent>> events =
+            readWithin(DiskScanner(3, host).scan(root.path(), nullptr, true, kNoHome));
+        ASSERT_TRUE(events);
+        EXPECT_EQ(finishedCount(*events), 1);
+        const DiskScanResult& result = lastResult(*events);
+        expectConsistentTree(result.root);
+        // Everything outside the failed folder was walked.
+        EXPECT_EQ(childNamed(result.root, "b")->fileCount(), 30);
+        EXPECT_EQ(childNamed(result.root, "a")->folderCount(), call_ == "open" ? 7 : 8);
+        EXPECT_GE(result.root.fileCount(), call_ == "open" ? 55 : 60);
+        // The folder being walked when the host threw is denied: "boom" itself when opening
+        // it threw, otherwise the folder whose listing or entry failed.
+        EXPECT_TRUE(deniedUrls(result).contains(call_ == "open" ? root / "a/s3" : boomFolder))
+            << ::testing::PrintToString(deniedUrls(result));
+        EXPECT_EQ(openDescriptorCount(), descriptorsBefore);
+    }
+}
+
+TEST(ScanFailures, AHostThrowingAtTheRootStillEndsTheStream) {
+    ScratchFolder root;
+    makeBusyTree(root);
+    for (const char* call : {"root", "fstat"}) {
+        FakeHost host;
+        const std::string call_ = call;
+        host.onCall = [call_](std::string_view what, const std::string&) {
+            if (what == call_) throw std::runtime_error("injected");
+        };
+        const std::optional<std::vector<ScanEvent>> events =
+            readWithin(DiskScanner(200, host).scan(root.path(), nullptr, true, kNoHome));
+        ASSERT_TRUE(events) << call;
+        EXPECT_LE(finishedCount(*events), 1) << call;
+    }
+    // Listing the root fails: the root is denied and the scan still finishes.
+    FakeHost host;
+    host.onCall = [&](std::string_view what, const std::string& name) {
+        if (what == "list" && name == std::string(lastPathComponent(root.path())))
+            throw std::runtime_error("injected");
+    };
+    const std::optional<std::vector<ScanEvent>> events =
+        readWithin(DiskScanner(200, host).scan(root.path(), nullptr, true, kNoHome));
+    ASSERT_TRUE(events);
+    ASSERT_EQ(finishedCount(*events), 1);
+    EXPECT_TRUE(deniedUrls(lastResult(*events)).contains(root.path()));
+}
+
+TEST(ScanFailures, DescriptorsAreAllClosedAfterNormalAndCancelledScans) {
+    ScratchFolder root;
+    makeBusyTree(root);
+    makeChain(root / "a", 40);
+    const size_t before = openDescriptorCount();
+    EXPECT_TRUE(DiskScanner().scanToEnd(root.path(), true, kNoHome));
+    EXPECT_EQ(openDescriptorCount(), before);
+
+    auto cancellation = std::make_shared<ScanCancellation>();
+    FakeHost host;
+    host.onStat = [&](const std::string& name) {
+        if (name == "f2") cancellation->cancel();
+    };
+    const std::optional<std::vector<ScanEvent>> events =
+        readWithin(DiskScanner(1, host).scan(root.path(), cancellation, true, kNoHome));
+    ASSERT_TRUE(events);
+    EXPECT_EQ(finishedCount(*events), 1);
+    EXPECT_EQ(openDescriptorCount(), before);
+}
+
+TEST(ScanCutShort, AFolderWhoseListingFailsLaterIsDeniedWithWhatWasRead) {
+    ScratchFolder root;
+    for (int i = 0; i < 5; ++i)
+        writeFile(root / ("top/half/f" + std::to_string(i)), 4096);
+    writeFile(root / "top/gone/f", 4096);
+    writeFile(root / "top/kept", 4096);
+    FakeHost host;
+    host.laterListError = {{"half", EIO}, {"gone", ENOENT}};
+    const DiskScanResult result = *DiskScanner(200, host).scanToEnd(root.path(), true, kNoHome);
+    // Failing after the first chunk: denied, with the entries already read kept.
+    const std::optional<FileNode> half = result.root.find(root / "top/half");
+    ASSERT_TRUE(half);
+    EXPECT_EQ(half->fileCount(), 5);
+    // A folder that vanished while it was listed is skipped like a vanished entry.
+    EXPECT_EQ(deniedUrls(result), (std::set<std::string>{root / "top/half"}));
+    EXPECT_EQ(result.root.fileCount(), 7);
+}
+
+TEST(ScanCutShort, AClosedAncestorThatCannotBeReopenedLeavesItsFolderDenied) {
+    // One processor gives eight child walks; the ninth level on is one walker deep enough to
+    // close its shallow folders' descriptors and reopen them when it climbs back.
+    ScratchFolder root;
+    std::string level = root / "c";
+    std::string reopened;
+    for (int i = 0; i < 40; ++i) {
+        level += "/l" + std::to_string(i);
+        if (i == 12) reopened = level;
+    }
+    writeFile(level + "/end", 4096);
+    for (int i = 0; i < 200; ++i)
+        writeFile(reopened + "/f" + std::to_string(i), 4096);
+    FakeHost host;
+    host.processors = 1;
+    host.reopenError = {{"l12", EACCES}};
+    host.openError = {{"..", EACCES}}; // climbing back through ".." fails too
+    const size_t before = openDescriptorCount();
+    const DiskScanResult result = *DiskScanner(200, host).scanToEnd(root.path(), true, kNoHome);
+    EXPECT_EQ(openDescriptorCount(), before);
+    const std::optional<FileNode> node = result.root.find(reopened);
+    ASSERT_TRUE(node);
+    if (node->fileCount() == 201) GTEST_SKIP() << "l13 was listed last, so nothing needed reopening";
+    EXPECT_TRUE(deniedUrls(result).contains(reopened)) << ::testing::PrintToString(deniedUrls(result));
+    EXPECT_GE(node->fileCount(), 1); // the chain below and what was sized before are kept
+    expectConsistentTree(result.root);
+}
+
+TEST(ScanCutShort, AClosedAncestorIsReachedAgainThroughDotDot) {
+    ScratchFolder root;
+    std::string level = root / "c";
+    std::string reopened;
+    for (int i = 0; i < 40; ++i) {
+        level += "/l" + std::to_string(i);
+        if (i == 12) reopened = level;
+    }
+    writeFile(level + "/end", 4096);
+    for (int i = 0; i < 200; ++i)
+        writeFile(reopened + "/f" + std::to_string(i), 4096);
+    FakeHost host;
+    host.processors = 1;
+    host.reopenError = {{"l12", EACCES}}; // by name it could not be reached again
+    const size_t before = openDescriptorCount();
+    const DiskScanResult result = *DiskScanner(200, host).scanToEnd(root.path(), true, kNoHome);
+    EXPECT_EQ(openDescriptorCount(), before);
+    EXPECT_TRUE(result.deniedPaths.empty());
+    EXPECT_EQ(result.root.fileCount(), 201);
+}
+
+TEST(ScanRootFacts, ARootReachedThroughASymbolicLinkUsesTheDeviceOfItsTarget) {
+    ScratchFolder root;
+    writeFile(root / "real/sub/f", 4096);
+    std::filesystem::create_symlink(root / "real", root / "link");
+    FakeHost host;
+    host.onOtherDevice = {"link"}; // the link itself lies on another file system
+    const DiskScanResult result = *DiskScanner(200, host).scanToEnd(root / "link", true, kNoHome);
+    EXPECT_EQ(result.root.fileCount(), 1);
+    EXPECT_EQ(result.root.folderCount(), 2);
+}
+
+TEST(ScanRootFacts, DeniedEstimatesComeThroughTheHost) {
+    ScratchFolder root;
+    writeFile(root / "locked/f", 4096);
+    FakeHost host;
+    host.listError = {{"locked", EACCES}};
+    host.blocks = {{"locked", 77}};
+    const DiskScanResult result = *DiskScanner(200, host).scanToEnd(root.path(), true, kNoHome);
+    ASSERT_EQ(result.deniedPaths.size(), 1u);
+    EXPECT_EQ(result.deniedPaths[0].estimatedBytes, 77 * 512);
+}
+
+TEST(ScanSharing, HardLinkIdentityIncludesTheDevice) {
+    ScratchFolder root;
+    writeFile(root / "one/x", 4096);
+    writeFile(root / "two/y", 4096);
+    std::filesystem::create_hard_link(root / "one/x", root / "one/x2");
+    std::filesystem::create_hard_link(root / "two/y", root / "two/y2");
+    FakeHost host;
+    // x and y claim one inode number, y on another device: two different files.
+    host.inodes = {{"x", 4242}, {"y", 4242}, {"x2", 1}, {"y2", 2}};
+    host.onOtherDevice = {"y"};
+    const DiskScanResult result = *DiskScanner(200, host).scanToEnd(root.path(), true, kNoHome);
+    for (const char* path : {"one/x", "two/y"}) {
+        const std::optional<FileNode> node = result.root.find(root / path);
+        ASSERT_TRUE(node) << path;
+        EXPECT_FALSE(node->isSharedElsewhere()) << path;
+    }
+}
+
+TEST(ScanShapes, AChainFiftyThousandLevelsDeepScansWithOneFile) {
+    const ScratchFolder root(testing::fastTemporaryFolder());
+    makeChain(root.path(), 50'000);
+    const size_t before = openDescriptorCount();
+    const std::optional<DiskScanResult> result = DiskScanner().scanToEnd(root.path(), true, kNoHome);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->root.fileCount(), 1);
+    EXPECT_EQ(result->root.folderCount(), 50'001);
+    EXPECT_GT(result->root.allocatedSize(), 0);
+    EXPECT_EQ(openDescriptorCount(), before);
+}
+
+TEST(ScanShapes, AHalfMillionEntryRootIsCountedWhole) {
+    const ScratchFolder root(testing::fastTemporaryFolder());
+    const int fd = ::open(root.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    for (int i = 0; i < 500'000; ++i) {
+        const int file =
+            ::openat(fd, ("f" + std::to_string(i)).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        ASSERT_GE(file, 0);
+        ::close(file);
+    }
+    writeFile(root / "sub/f", 4096);
+    ::close(fd);
+    const std::optional<std::vector<ScanEvent>> events =
+        readWithin(DiskScanner(200).scan(root.path(), nullptr, true, kNoHome));
+    ASSERT_TRUE(events);
+    ASSERT_EQ(finishedCount(*events), 1);
+    const DiskScanResult& result = lastResult(*events);
+    EXPECT_EQ(result.root.fileCount(), 500'001);
+    EXPECT_EQ(result.root.folderCount(), 2);
+    const std::vector<ScanProgress> progress = progressOf(*events);
+    ASSERT_FALSE(progress.empty());
+    EXPECT_TRUE(
+        std::is_sorted(progress.begin(), progress.end(), [](const ScanProgress& a, const ScanProgress& b) {
+            return a.filesScanned < b.filesScanned;
+        }));
+    EXPECT_LE(progress.back().filesScanned, 500'001);
+}
+
+TEST(ScanOnOneThread, AScanEndsWithTheTaskPoolLimitedToOneThread) {
+    ScratchFolder root;
+    makeBusyTree(root);
+    const tbb::global_control one(tbb::global_control::max_allowed_parallelism, 1);
+    FakeHost host;
+    host.processors = 1;
+    const std::optional<std::vector<ScanEvent>> events =
+        readWithin(DiskScanner(200, host).scan(root.path(), nullptr, true, kNoHome));
+    ASSERT_TRUE(events) << "the scan never ended";
+    ASSERT_EQ(finishedCount(*events), 1);
+    EXPECT_EQ(lastResult(*events).root.fileCount(), 61);
+}
+
+TEST(ScanEvents, AStalledConsumerFindsABoundedQueueEndingInTheResult) {
+    ScratchFolder root;
+    for (int i = 0; i < 2000; ++i)
+        writeFile(root / ("d/f" + std::to_string(i)), 1);
+    ScanEventStream stream = DiskScanner(1).scan(root.path(), nullptr, true, kNoHome);
+    // Nobody reads until the scan is over.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    while (DiskScanner().scanToEnd(root.path(), true, kNoHome)->root.fileCount() != 2000) {
+    }
+    const std::vector<ScanEvent> events = readAll(std::move(stream));
+    EXPECT_LE(events.size(), ScanEventChannel::kCapacity + 1);
+    ASSERT_EQ(finishedCount(events), 1);
+    ASSERT_TRUE(std::holds_alternative<DiskScanResult>(events.back()));
+    const std::vector<ScanProgress> progress = progressOf(events);
+    ASSERT_FALSE(progress.empty());
+    // The newest progress survives: the last one counts every file.
+    EXPECT_EQ(progress.back().filesScanned, 2000);
+}
+
+TEST(ScanEvents, NothingIsAcceptedAfterFinish) {
+    ScanEventChannel channel;
+    EXPECT_TRUE(channel.yield(ScanProgress{.filesScanned = 1}));
+    channel.finish();
+    EXPECT_FALSE(channel.yield(ScanProgress{.filesScanned = 2}));
+    EXPECT_FALSE(channel.yield(DiskScanResult{}));
+    std::optional<ScanEvent> first = channel.next();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(std::get<ScanProgress>(*first).filesScanned, 1);
+    EXPECT_FALSE(channel.next());
+}
+
+TEST(ScanBudget, PermitsComeBackForASecondWave) {
+    ConcurrencyBudget budget(ConcurrencyBudget::unitsFor(1));
+    for (int wave = 0; wave < 2; ++wave) {
+        std::vector<ConcurrencyBudget::Permit> permits;
+        while (std::optional<ConcurrencyBudget::Permit> permit = budget.tryAcquire())
+            permits.push_back(std::move(*permit));
+        EXPECT_EQ(permits.size(), 8u) << "wave " << wave;
+        // A moved-from permit gives nothing back twice.
+        ConcurrencyBudget::Permit moved = std::move(permits.back());
+        permits.pop_back();
+    }
+    EXPECT_EQ(budget.remaining(), 8);
+}
+
+TEST(SmallItemFolding, AChildExactlyAtTheThresholdStays) {
+    // 0.2 % of 1,000 is 2: the child of 2 stays, the two of 1 fold.
+    const std::vector<int64_t> sizes{996, 2, 1, 1};
+    const bool counted[] = {true, true, true, true};
+    EXPECT_EQ(childrenToFold(sizes, counted), (std::vector<bool>{false, false, true, true}));
+}
+
+TEST(ScanNames, NamesDifferingOnlyInUnicodeFormStayApart) {
+    ScratchFolder root;
+    const std::string composed = "caf\xC3\xA9";    // é as one code point
+    const std::string decomposed = "cafe\xCC\x81"; // e and a combining acute accent
+    writeFile(root / ("d/" + composed), 4096);
+    writeFile(root / ("d/" + decomposed), 8192);
+    writeFile(root / ("d/" + decomposed + "-only"), 4096);
+    const DiskScanResult result = *DiskScanner().scanToEnd(root.path(), true, kNoHome);
+    const FileNode& tree = result.root;
+    const std::optional<FileNode> c = tree.find(root / ("d/" + composed));
+    const std::optional<FileNode> n = tree.find(root / ("d/" + decomposed));
+    ASSERT_TRUE(c && n);
+    EXPECT_EQ(c->name(), composed);
+    EXPECT_EQ(n->name(), decomposed);
+    // With no exact match, the canonical form still finds it.
+    const std::optional<FileNode> only = tree.find(root / ("d/caf\xC3\xA9-only"));
+    ASSERT_TRUE(only);
+    EXPECT_EQ(only->name(), decomposed + "-only");
+
+    // Removing one removes only that one.
+    const std::optional<FileNode> removed = tree.removing(PathSet{root / ("d/" + decomposed)});
+    ASSERT_TRUE(removed);
+    EXPECT_TRUE(removed->find(root / ("d/" + composed)));
+    EXPECT_EQ(removed->fileCount(), 2);
+
+    // Replacing one leaves its twin in place.
+    const std::optional<FileNode> folder = tree.find(root / "d");
+    ASSERT_TRUE(folder);
+    const FileNode replacement =
+        FileNode::under(folder->ownFolderPath(), composed, NodeFields{.allocatedSize = 1, .fileCount = 1});
+    const std::optional<FileNode> replaced = tree.replacingSubtree(root / "d", replacement);
+    ASSERT_TRUE(replaced);
+    EXPECT_EQ(replaced->fileCount(), 3);
+    EXPECT_EQ(replaced->find(root / ("d/" + composed))->allocatedSize(), 1);
+    EXPECT_EQ(replaced->find(root / ("d/" + decomposed))->allocatedSize(), n->allocatedSize());
+}
+
+TEST(ScanReportText, ControlCharactersInNamesAreEscapedSoEachEntryIsOneLine) {
+    EXPECT_EQ(escapedForLine("plain name"), "plain name");
+    EXPECT_EQ(escapedForLine("a\nb\tc\x1b[0m\x7f"), "a\\nb\\tc\\x1b[0m\\x7f");
+    ScratchFolder root;
+    writeFile(root / "two\nlines", 4096);
+    std::ostringstream out;
+    runScanDebugReport(root.path(), out, true, DiskScanner(1));
+    EXPECT_NE(out.str().find("two\\nlines"), std::string::npos);
+    EXPECT_EQ(out.str().find("two\nlines"), std::string::npos);
+}
+
+} // namespace
+} // namespace quillmere
