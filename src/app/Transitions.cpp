@@ -41,18 +41,21 @@ void fade(QWidget* widget, double from, bool shown) {
         return;
     }
     auto* effect = new QGraphicsOpacityEffect(widget);
+    const QPointer<QGraphicsOpacityEffect> guard(effect);
     effect->setOpacity(from);
     widget->setGraphicsEffect(effect);
     widget->setProperty(kLeavingProperty, !shown);
     widget->setAttribute(Qt::WA_TransparentForMouseEvents, !shown);
+    // Showing runs the widget's show handlers, which may change the screens and fade this very
+    // widget again; that newer fade replaces our effect and wins.
     widget->show();
+    if (!guard || widget->graphicsEffect() != effect) return;
     auto* animation = new QVariantAnimation(widget);
     animation->setObjectName(kFadeName);
     animation->setDuration(duration);
     animation->setStartValue(from);
     animation->setEndValue(shown ? 1.0 : 0.0);
     animation->setEasingCurve(QEasingCurve::InOutQuad);
-    QPointer<QGraphicsOpacityEffect> guard(effect);
     QObject::connect(animation, &QVariantAnimation::valueChanged, widget, [guard](const QVariant& value) {
         if (guard) guard->setOpacity(value.toDouble());
     });
