@@ -49,12 +49,15 @@ void AppSettings::setAppearance(const std::string& value) {
 }
 
 DiskViewMode AppSettings::diskViewMode() const {
-    return diskViewModeOrSunburst(
-        settings_->value(kDiskViewMode, QStringLiteral("sunburst")).toString().toStdString());
+    return diskViewModeOrSunburst(diskViewModeText());
+}
+
+std::string AppSettings::diskViewModeText() const {
+    return settings_->value(kDiskViewMode, QStringLiteral("sunburst")).toString().toStdString();
 }
 
 void AppSettings::setDiskViewMode(DiskViewMode mode) {
-    write(kDiskViewMode, QString::fromUtf8(textValue(mode)), &AppSettings::diskViewMode,
+    write(kDiskViewMode, QString::fromUtf8(textValue(mode)), &AppSettings::diskViewModeText,
           &AppSettings::diskViewModeChanged);
 }
 
