@@ -112,7 +112,7 @@ SettingsView::SettingsView(AppSettings& settings, Host host, QWidget* parent)
             host_.openUrl(fullDiskAccessSettingsUrl());
     });
     connect(forget_, &QPushButton::clicked, this, &SettingsView::forgetSavedScan);
-    for (auto changed : {&AppSettings::appearanceChanged, &AppSettings::diskViewModeChanged,
+    for (auto changed : {&AppSettings::appearanceChanged, &AppSettings::diskViewModeTextChanged,
                          &AppSettings::showsCapacityGaugeChanged, &AppSettings::scansOnLaunchChanged})
         connect(&settings_, changed, this, &SettingsView::applySettings);
 

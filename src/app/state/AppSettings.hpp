@@ -48,6 +48,7 @@ public:
 signals:
     void appearanceChanged();
     void diskViewModeChanged();
+    void diskViewModeTextChanged();
     void scansOnLaunchChanged();
     void showsCapacityGaugeChanged();
     void hasCompletedPermissionGateChanged();
