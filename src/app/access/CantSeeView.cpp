@@ -7,6 +7,7 @@
 #include "app/ui/Theme.hpp"
 #include "scan/Format.hpp"
 
+#include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -18,35 +19,39 @@
 namespace quillmere {
 namespace {
 
+// The colour each label takes from the palette, applied anew when the appearance changes.
+enum class Tone { ink, ink2, accent };
+
+void tone(QWidget* widget, Tone value) {
+    widget->setProperty("tone", static_cast<int>(value));
+}
+
 QFrame* divider(QWidget* parent) {
     auto* line = new QFrame(parent);
     line->setObjectName("divider");
     line->setFixedHeight(1);
-    QPalette palette = line->palette();
-    palette.setColor(QPalette::Window, Theme::palette(parent).line);
-    line->setPalette(palette);
     line->setAutoFillBackground(true);
     return line;
 }
 
 QWidget* locationRow(const AccessAuditLocation& location, QWidget* parent) {
-    const Theme::Palette& palette = Theme::palette(parent);
     auto* row = new QWidget(parent);
     row->setObjectName("CantSeeLocationRow");
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(20, 12, 20, 12);
     layout->setSpacing(12);
-    layout->addWidget(makeSymbolLabel("folder.badge.questionmark", palette.ink2, 13, 16, row), 0,
-                      Qt::AlignTop);
+    QLabel* symbol = makeSymbolLabel("folder.badge.questionmark", QColor(), 13, 16, row);
+    tone(symbol, Tone::ink2);
+    layout->addWidget(symbol, 0, Qt::AlignTop);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(2);
     QLabel* label = makeTextLabel(QString::fromStdString(location.label), 12.8, QFont::DemiBold, row);
     label->setObjectName("label");
-    setLabelColor(label, palette.ink);
+    tone(label, Tone::ink);
     QLabel* count =
         makeTextLabel(accessTexts::deniedCountLine(location.deniedPathCount), 11.5, QFont::Normal, row);
     count->setObjectName("count");
-    setLabelColor(count, palette.ink2);
+    tone(count, Tone::ink2);
     texts->addWidget(label);
     texts->addWidget(count);
     layout->addLayout(texts);
@@ -56,7 +61,7 @@ QWidget* locationRow(const AccessAuditLocation& location, QWidget* parent) {
         makeTextLabel(QString::fromStdString(formatByteCount(std::max<int64_t>(location.estimatedBytes, 0))),
                       13, QFont::DemiBold, row);
     amount->setObjectName("amount");
-    setLabelColor(amount, Theme::accent(parent));
+    tone(amount, Tone::accent);
     layout->addWidget(amount, 0, Qt::AlignTop);
     return row;
 }
@@ -67,7 +72,6 @@ CantSeeView::CantSeeView(std::optional<AccessAudit> audit, PrivilegedScanControl
                          UrlOpener opener, QWidget* parent)
     : QWidget(parent) {
     setObjectName("CantSeeView");
-    const Theme::Palette& palette = Theme::palette(this);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
@@ -78,10 +82,12 @@ CantSeeView::CantSeeView(std::optional<AccessAudit> audit, PrivilegedScanControl
     headerColumn->setSpacing(10);
     auto* titleRow = new QHBoxLayout;
     titleRow->setSpacing(6);
-    titleRow->addWidget(makeSymbolLabel("eye.slash", palette.ink, 15, 20, header));
+    QLabel* eye = makeSymbolLabel("eye.slash", QColor(), 15, 20, header);
+    tone(eye, Tone::ink);
+    titleRow->addWidget(eye);
     QLabel* title = makeTextLabel(accessTexts::kCantSeeTitle, 15, QFont::DemiBold, header);
     title->setObjectName("title");
-    setLabelColor(title, palette.ink);
+    tone(title, Tone::ink);
     titleRow->addWidget(title);
     titleRow->addStretch(1);
     headerColumn->addLayout(titleRow);
@@ -90,7 +96,7 @@ CantSeeView::CantSeeView(std::optional<AccessAudit> audit, PrivilegedScanControl
     QLabel* summary = makeTextLabel(QString(), 12, QFont::Normal, header);
     summary->setObjectName("summary");
     summary->setWordWrap(true);
-    setLabelColor(summary, palette.ink2);
+    tone(summary, Tone::ink2);
     if (!audit) {
         summary->setText(accessTexts::kWaitingForScan);
     } else if (!hasAmount) {
@@ -136,9 +142,34 @@ CantSeeView::CantSeeView(std::optional<AccessAudit> audit, PrivilegedScanControl
             audit ? accessTexts::kNothingHidden : accessTexts::kWaitingForScan, 12, QFont::Normal, this);
         placeholder->setObjectName("placeholder");
         placeholder->setAlignment(Qt::AlignCenter);
-        setLabelColor(placeholder, palette.ink2);
+        tone(placeholder, Tone::ink2);
         column->addWidget(placeholder, 1);
     }
+    applyColors();
+}
+
+void CantSeeView::applyColors() {
+    const Theme::Palette& palette = Theme::palette(this);
+    const QColor accent = Theme::accent(this);
+    for (QWidget* widget : findChildren<QWidget*>()) {
+        if (widget->objectName() == "divider") {
+            QPalette colors = widget->palette();
+            colors.setColor(QPalette::Window, palette.line);
+            widget->setPalette(colors);
+            continue;
+        }
+        auto* label = qobject_cast<QLabel*>(widget);
+        const QVariant value = widget->property("tone");
+        if (!label || !value.isValid()) continue;
+        const auto which = static_cast<Tone>(value.toInt());
+        setLabelColor(label, which == Tone::ink ? palette.ink : which == Tone::ink2 ? palette.ink2 : accent);
+    }
+    update();
+}
+
+void CantSeeView::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) applyColors();
 }
 
 void CantSeeView::paintEvent(QPaintEvent*) {

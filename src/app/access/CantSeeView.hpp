@@ -19,7 +19,11 @@ public:
                 QWidget* parent = nullptr);
 
 protected:
+    void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    void applyColors();
 };
 
 } // namespace quillmere

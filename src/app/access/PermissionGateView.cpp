@@ -93,6 +93,7 @@ PermissionGateView::PermissionGateView(bool isFullDiskAccessGranted, UrlOpener o
     continue_->setFont(Theme::uiFont(14, QFont::DemiBold));
     continue_->setMaximumWidth(260);
     continue_->setMinimumWidth(160);
+    continue_->setFixedHeight(34);
     continue_->setLayoutDirection(Qt::RightToLeft);
     continue_->setDefault(true);
     grant_->setObjectName("grantFullDiskAccess");
@@ -137,9 +138,13 @@ void PermissionGateView::applyState() {
     }
     setLabelColor(title_, palette.ink);
     setLabelColor(explainer_, palette.ink2);
+    // Wrapped texts keep their whole height; the stack never squeezes them.
+    explainer_->setMinimumHeight(explainer_->heightForWidth(explainer_->width()));
+    for (auto& [symbol, text] : rows_)
+        text->setMinimumHeight(text->heightForWidth(380 - 18 - 10));
     continue_->setIcon(Symbols::icon(QStringLiteral("arrow.right"), Qt::white, 14, devicePixelRatioF()));
     continue_->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border: none;"
-                                            " border-radius: 16px; padding: 7px 22px; }")
+                                            " border-radius: 16px; padding: 0 22px; }")
                                  .arg(accent.name()));
     grant_->setStyleSheet(
         QStringLiteral("QPushButton { color: %1; border: none; }").arg(palette.ink2.name()));
