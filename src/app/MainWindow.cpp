@@ -7,6 +7,7 @@
 #include "app/ui/Theme.hpp"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QMenuBar>
 #include <QScreen>
 #include <QToolTip>
@@ -86,6 +87,14 @@ void MainWindow::openSettings() {
     settingsWindow_->show();
     settingsWindow_->raise();
     settingsWindow_->activateWindow();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (content_->isReclaimRunning()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 } // namespace quillmere

@@ -29,6 +29,10 @@ public:
     QWidget* aboutWindow() const { return about_; }
     SettingsView* settingsWindow() const { return settingsWindow_; }
 
+protected:
+    // Refused while a confirmed removal runs: it is never abandoned half-way.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void applyAppearance();
 
