@@ -67,7 +67,7 @@ ContentView::Host ContentView::Host::system() {
     host.openUrl = desktopUrlOpener();
     host.savedScan = SavedScanLocator::standard();
     host.helperService = std::make_shared<SystemctlServiceManager>(
-        SystemctlServiceManager::Options{.approvalDocument = "/usr/share/doc/quillmere/helper.md"});
+        SystemctlServiceManager::Options{.approvalDocument = QUILLMERE_HELPER_GUIDE});
     host.helperSocket = kHelperSocketPath;
     return host;
 }
