@@ -4,6 +4,7 @@
 // the root and on a folder of 100,000 children, at 1x and 2x.
 #include "DiskViewsBench.hpp"
 
+#include "Timing.hpp"
 #include "app/InspectorView.hpp"
 #include "app/state/SelectionState.hpp"
 #include "views/TreemapLayout.hpp"
@@ -23,27 +24,6 @@
 
 namespace quillmere::bench {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double millis(const std::function<void()>& work) {
-    const auto start = Clock::now();
-    work();
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-// Median and worst of `runs` timings.
-struct Figures {
-    double median;
-    double worst;
-};
-Figures measure(int runs, const std::function<void()>& work) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i)
-        times.push_back(millis(work));
-    std::sort(times.begin(), times.end());
-    return {times[times.size() / 2], times.back()};
-}
 
 void report(const char* what, Figures f, double target) {
     std::printf("%-52s %9.2f ms (worst %8.2f)  target %5.0f ms  %s\n", what, f.median, f.worst, target,

@@ -3,7 +3,7 @@
 // while it loads, the protected panel before its run, a dropped app and the drop card.
 // Usage: applications-screens OUTPUT_FOLDER FIXTURE_ROOT   (QT_SCALE_FACTOR=2 renders at 2x)
 // FIXTURE_ROOT is a disk written by make-app-fixture; the tool writes two small ones beside it.
-#include "app/ScanScreens.hpp"
+#include "ScreenStage.hpp"
 #include "app/state/ApplicationsState.hpp"
 #include "app/ui/Theme.hpp"
 #include "applications/model/DiskApplicationServices.hpp"
@@ -13,11 +13,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QDragEnterEvent>
-#include <QEventLoop>
 #include <QMimeData>
-#include <QPainter>
-#include <QTimer>
-#include <QVBoxLayout>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -27,20 +23,7 @@ namespace {
 
 using namespace quillmere;
 
-class Stage : public QWidget {
-public:
-    explicit Stage(QWidget* screen) {
-        auto* layout = new QVBoxLayout(this);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->addWidget(screen);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        paintStageBackground(painter, QRectF(rect()), Theme::isDark(this));
-    }
-};
+using screens::Stage;
 
 class NoPresenter : public ReclaimPresenter {
 public:
@@ -99,15 +82,9 @@ private:
     std::chrono::milliseconds delay_;
 };
 
-void wait(int ms) {
-    QEventLoop settle;
-    QTimer::singleShot(ms, &settle, &QEventLoop::quit);
-    settle.exec();
-}
-
 void waitFor(const std::function<bool()>& done) {
     for (int i = 0; i < 1000 && !done(); ++i)
-        wait(10);
+        screens::settle(10);
 }
 
 struct Shot {
@@ -120,10 +97,10 @@ struct Shot {
     }
     void settle() {
         waitFor([&] { return state.isAttributionComplete() && state.isInventoryComplete(); });
-        wait(600);
+        screens::settle(600);
     }
     void save(const QString& path) {
-        wait(450);
+        screens::settle(450);
         stage.grab().save(path);
         std::cout << path.toStdString() << '\n';
     }
@@ -142,9 +119,7 @@ void writeFile(const std::string& path, int64_t bytes) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QFont font("Inter");
-    font.setPixelSize(13);
-    QApplication::setFont(font);
+    screens::useScreenFont();
     if (argc < 3) {
         std::cerr << "Usage: applications-screens OUTPUT_FOLDER FIXTURE_ROOT\n";
         return 2;
