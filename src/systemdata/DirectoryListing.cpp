@@ -23,14 +23,8 @@ bool readDirectoryEntries(platform::ScanHost& host, int fd, char* buffer, size_t
 
 std::optional<std::vector<std::string>> listVisibleNames(platform::ScanHost& host,
                                                          const std::string& folder) {
-<<<<<<< HEAD
-    const platform::Fd directory = host.openDirectoryAt(AT_FDCWD, folder.c_str());
-    if (!directory) return std::nullopt;
-    const int fd = directory.get();
-=======
     const platform::Fd fd = host.openDirectoryAt(AT_FDCWD, folder.c_str());
     if (!fd) return std::nullopt;
->>>>>>> main
     std::vector<std::string> names;
     const auto buffer = std::make_unique<char[]>(kListingBufferSize);
     const bool complete =

@@ -120,13 +120,8 @@ private:
         const int parentFd = folder.parent ? folder.parent->fd() : AT_FDCWD;
         platform::Fd opened = host_.openDirectoryAt(parentFd, folder.name.c_str());
         if (!opened) return tally.refuse(folder);
-<<<<<<< HEAD
         auto directory = std::make_shared<SharedDirectory>(std::move(opened));
         const int fd = directory->fd();
-=======
-        const int fd = opened.get();
-        auto directory = std::make_shared<SharedDirectory>(std::move(opened));
->>>>>>> main
         std::vector<PendingFolder> found;
         const bool complete =
             readDirectoryEntries(host_, fd, buffer, kListingBufferSize, [&](const char* name) {
