@@ -134,12 +134,13 @@ int main(int argc, char** argv) {
     down.resize(size);
     save(down, "two-levels-down");
 
-    SunburstView deleting(inputsFor(home, 3, std::nullopt), {});
+    // A deletion at the top of the history: the hub counts down against the volume's capacity.
+    SunburstView deleting(inputsFor(home, 1, std::nullopt), {});
     deleting.resize(size);
     std::vector<FileNode> kept;
     for (const FileNode& child : home.children())
         if (child.name() != "Pictures") kept.push_back(child);
-    deleting.setInputs(inputsFor(folder("/home/ada", kept), 3, std::nullopt));
+    deleting.setInputs(inputsFor(folder("/home/ada", kept), 1, std::nullopt));
     deleting.setDeletionProgressForReview(0.5);
     save(deleting, "deletion-midway");
 

@@ -167,7 +167,7 @@ QColor sunburstArcColor(const SunburstSegment& segment, double boost) {
                             static_cast<float>(std::clamp(segment.brightness + boost, 0.0, 1.0)));
 }
 
-void paintSunburst(QPainter& painter, const SunburstFrameInput& frame) {
+void paintSunburstBase(QPainter& painter, const SunburstFrameInput& frame) {
     const views::SunburstLayout& layout = *frame.layout;
     const std::vector<SunburstSegment>& arcs = *frame.displayed;
     const QPointF c = frame.center;
@@ -200,45 +200,41 @@ void paintSunburst(QPainter& painter, const SunburstFrameInput& frame) {
         if (arc.label) paintLabel(painter, arc, c, s);
 
     paintSelectionOutline(painter, frame);
-    paintHoverGlow(painter, frame, layout);
+    painter.restore();
+}
 
+void paintSunburstHoveredArc(QPainter& painter, const SunburstFrameInput& frame) {
+    if (!frame.hoveredSegmentID) return;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    for (const SunburstSegment& arc : *frame.displayed) {
+        if (arc.id != *frame.hoveredSegmentID) continue;
+        const QPainterPath path = sunburstArcPath(arc, frame.center, frame.scale);
+        painter.fillPath(path, sunburstArcColor(arc, kHoverBoost));
+        painter.fillPath(path, glossGradient(frame));
+        if (arc.label) paintLabel(painter, arc, frame.center, frame.scale);
+        // The outline stays within the gap around its own arc: only that arc needs it again.
+        if (arc.node && frame.selectedPath && arc.node->path() == *frame.selectedPath)
+            paintSelectionOutline(painter, frame);
+        break;
+    }
+    painter.restore();
+}
+
+void paintSunburstTop(QPainter& painter, const SunburstFrameInput& frame) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    paintHoverGlow(painter, frame, *frame.layout);
     paintSeam(painter, frame);
     paintHubShadow(painter, frame);
     paintHubBody(painter, frame);
-
-    paintSunburstTooltip(painter, frame);
-    painter.restore();
-}
-
-void paintSunburstHoverOverlay(QPainter& painter, const SunburstFrameInput& frame) {
-    if (!frame.hoveredSegmentID) return;
-    const views::SunburstLayout& layout = *frame.layout;
-    const QPointF c = frame.center;
-    const double s = frame.scale;
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    // Within the hovered arc, everything the full frame draws there, brighter.
-    for (const SunburstSegment& arc : *frame.displayed) {
-        if (arc.id != *frame.hoveredSegmentID) continue;
-        const QPainterPath path = sunburstArcPath(arc, c, s);
-        painter.save();
-        painter.setClipPath(path);
-        painter.fillPath(path, sunburstArcColor(arc, kHoverBoost));
-        painter.fillPath(path, glossGradient(frame));
-        paintHubShadow(painter, frame);
-        if (arc.label) paintLabel(painter, arc, c, s);
-        painter.restore();
-        break;
-    }
-    paintSelectionOutline(painter, frame);
-    paintHoverGlow(painter, frame, layout);
-    paintSeam(painter, frame);
-    paintHubBody(painter, frame);
-    painter.restore();
-}
-
-void paintSunburstTooltip(QPainter& painter, const SunburstFrameInput& frame) {
     if (frame.tooltip) TooltipFrame(*frame.tooltip).paint(painter, frame.tooltipCenter, frame.dark);
+    painter.restore();
+}
+
+void paintSunburst(QPainter& painter, const SunburstFrameInput& frame) {
+    paintSunburstBase(painter, frame);
+    paintSunburstTop(painter, frame);
 }
 
 } // namespace quillmere

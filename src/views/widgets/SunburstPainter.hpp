@@ -40,14 +40,17 @@ QPainterPath sunburstArcPath(const views::SunburstSegment& segment, QPointF cent
 QColor sunburstArcColor(const views::SunburstSegment& segment, double boost = 0);
 
 // Draws the whole canvas: shadow, arcs, gloss, gauge, labels, selection, hover glow, seam,
-// hub and its texts, then the tooltip.
+// hub and its texts, then the tooltip. It is the base followed by the top.
 void paintSunburst(QPainter& painter, const SunburstFrameInput& frame);
 
-// Over a frame drawn without hover, what the hover changes: the hovered arc brighter with
-// everything the frame draws inside it, the selection outline, the glow, the seam and the hub
-// (which lie above the glow). Together with the tooltip this equals the full frame, so a
-// moving pointer repaints a cached picture and one arc.
-void paintSunburstHoverOverlay(QPainter& painter, const SunburstFrameInput& frame);
-void paintSunburstTooltip(QPainter& painter, const SunburstFrameInput& frame);
+// What lies under the hover glow: shadow, arcs (the hovered one brighter), gloss, gauge,
+// labels and the selection outline. A view caches it drawn without hover.
+void paintSunburstBase(QPainter& painter, const SunburstFrameInput& frame);
+// Over a base drawn without hover: the hovered arc brighter, with its gloss, its label and the
+// selection outline; then the top gives the same picture as the whole frame.
+void paintSunburstHoveredArc(QPainter& painter, const SunburstFrameInput& frame);
+// What lies over the arcs: the hover glow, the seam, the hub with its shadow and texts, and
+// the tooltip.
+void paintSunburstTop(QPainter& painter, const SunburstFrameInput& frame);
 
 } // namespace quillmere

@@ -172,7 +172,7 @@ void SunburstView::paintEvent(QPaintEvent*) {
         base_.setDevicePixelRatio(ratio);
         base_.fill(Qt::transparent);
         QPainter basePainter(&base_);
-        paintSunburst(basePainter, frame);
+        paintSunburstBase(basePainter, frame);
         baseIsCurrent_ = true;
     }
     painter.drawPixmap(0, 0, base_);
@@ -181,8 +181,8 @@ void SunburstView::paintEvent(QPaintEvent*) {
     frame.tooltip = tooltipContent();
     if (frame.tooltip && hover_.hoverLocation)
         frame.tooltipCenter = toWidget(views::tooltipCenter(*hover_.hoverLocation, canvas.width()));
-    paintSunburstHoverOverlay(painter, frame);
-    paintSunburstTooltip(painter, frame);
+    paintSunburstHoveredArc(painter, frame);
+    paintSunburstTop(painter, frame);
 }
 
 void SunburstView::applyHover(views::SunburstHover hover) {
