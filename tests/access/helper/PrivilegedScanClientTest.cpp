@@ -167,7 +167,8 @@ TEST_F(ClientTest, AWalkThatRunsOutOfTimeYieldsNothingAndItsLateReplyIsIgnored) 
 TEST_F(ClientTest, UnregisteringMidWalkEndsTheWalkWithNothing) {
     startDouble("hang");
     std::optional<PrivilegedWalk> walk;
-    std::thread walker([&] { walk = client().walkSubtree(kAsked); });
+    PrivilegedScanClient& shared = client();
+    std::thread walker([&] { walk = shared.walkSubtree(kAsked); });
     while (connections() == 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
