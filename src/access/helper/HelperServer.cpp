@@ -172,7 +172,7 @@ std::expected<platform::Fd, std::string> listenAtPath(const std::string& path, m
     const int bindError = errno;
     ::umask(previous);
     if (bound != 0) return std::unexpected("Cannot listen at " + path + ": " + errnoText(bindError) + ".");
-    if (::listen(socket.get(), 16) != 0)
+    if (::listen(socket.get(), SOMAXCONN) != 0)
         return std::unexpected("Cannot listen at " + path + ": " + errnoText(errno) + ".");
     return socket;
 }
