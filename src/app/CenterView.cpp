@@ -1,6 +1,7 @@
 #include "app/CenterView.hpp"
 
 #include "access/AccessAuditor.hpp"
+#include "app/DiskViewSlot.hpp"
 #include "app/Motion.hpp"
 #include "app/Placeholders.hpp"
 #include "app/ScanScreens.hpp"
@@ -9,9 +10,13 @@
 #include "app/state/NavigationHistory.hpp"
 #include "app/state/ScanState.hpp"
 #include "app/state/SelectionState.hpp"
+#include "app/ui/ReferenceText.hpp"
 #include "platform/HostSystem.hpp"
 #include "scan/Format.hpp"
 #include "scan/ScanSnapshot.hpp"
+#include "systemdata/ProtectedLocations.hpp"
+#include "views/widgets/InsightViews.hpp"
+#include "views/widgets/SunburstView.hpp"
 
 #include <QHBoxLayout>
 #include <QStackedLayout>
@@ -48,7 +53,8 @@ CenterView::CenterView(ScannableVolume volume, NavigationHistory& history, ScanS
       selection_(selection), settings_(settings), options_(options), frame_(new QHBoxLayout(this)),
       pageHost_(new QWidget(this)), pages_(new QStackedLayout(pageHost_)),
       paddingAnimation_(new QVariantAnimation(this)), scanning_(new ScanningIllustrationView(pageHost_)),
-      ready_(new ReadyToScanView(pageHost_)), diskView_(new PlaceholderView("SunburstView", {}, pageHost_)) {
+      ready_(new ReadyToScanView(pageHost_)), diskView_(new DiskViewSlot(pageHost_)) {
+    diskView_->setMotionDuration([](int normal) { return motionDuration(normal); });
     // The pages sit in a frame whose trailing margin is the padding: a stacked layout alone
     // would ignore its margins.
     frame_->setContentsMargins(0, 0, 0, 0);
@@ -73,6 +79,9 @@ CenterView::CenterView(ScannableVolume volume, NavigationHistory& history, ScanS
     connect(&history_, &NavigationHistory::visitsChanged, this, &CenterView::refresh);
     connect(&history_, &NavigationHistory::currentIndexChanged, this, &CenterView::refresh);
     connect(&settings_, &AppSettings::diskViewModeChanged, this, &CenterView::refresh);
+    connect(&settings_, &AppSettings::showsCapacityGaugeChanged, this, &CenterView::refresh);
+    connect(&settings_, &AppSettings::untouchedYearsChanged, this, &CenterView::refresh);
+    connect(&selection_, &SelectionState::selectedNodeChanged, this, &CenterView::refresh);
 
     connect(&runner_, &ScanRunner::progress, this, [this](const ScanProgress& progress) {
         if (throttle_ && throttle_->admit(ProgressThrottle::Clock::now())) scanState_.setProgress(progress);
@@ -99,19 +108,22 @@ void CenterView::showEvent(QShowEvent* event) {
 void CenterView::setDetailsPanelInset(double inset) {
     if (inset == detailsPanelInset_) return;
     detailsPanelInset_ = inset;
-    updateTrailingPadding();
+    // The rings are handed the inset; every other view is padded by it.
+    refresh();
 }
 
 QWidget* CenterView::currentPage() const {
     return pages_->currentWidget();
 }
 
+QWidget* CenterView::diskView() const {
+    return pages_->currentWidget() == diskView_ ? diskView_->view() : nullptr;
+}
+
 void CenterView::updateTrailingPadding() {
     const bool ringsShown =
         pages_->currentWidget() == diskView_ && settings_.diskViewMode() == DiskViewMode::sunburst;
     const double target = ringsShown ? 0 : detailsPanelInset_;
-    // The rings keep the room free themselves; the stand-in disk view does it for them.
-    diskView_->setTrailingInset(settings_.diskViewMode() == DiskViewMode::sunburst ? detailsPanelInset_ : 0);
     if (paddingAnimation_->state() == QAbstractAnimation::Running &&
         paddingAnimation_->endValue().toDouble() == target)
         return;
@@ -195,24 +207,123 @@ void CenterView::refresh() {
     if (scanState_.isScanning()) {
         scanning_->setProgress(scanState_.progress());
         pages_->setCurrentWidget(scanning_);
+        diskView_->forget();
         updateTrailingPadding();
         return;
     }
     const auto path = history_.currentPath();
     if (path.empty()) {
         pages_->setCurrentWidget(ready_);
+        diskView_->forget();
         updateTrailingPadding();
         return;
     }
-    const FileNode& folder = path.back();
-    const auto crumbs = history_.breadcrumb();
-    const std::string folderName = crumbs.empty() ? volume_.name : crumbs.back();
-    diskView_->setViewName(viewNameOf(settings_.diskViewMode()));
-    diskView_->setDetail(QString::fromStdString(folderName + " \u2014 " +
-                                                formatByteCount(folder.allocatedSize()) + ", " +
-                                                formatGroupedInteger(folder.fileCount()) + " files"));
+    presentDiskView(path);
     pages_->setCurrentWidget(diskView_);
     updateTrailingPadding();
+}
+
+const views::SunburstLayout& CenterView::sunburstLayout(const std::vector<FileNode>& path) {
+    const FileNode& folder = path.back();
+    const bool isTop = path.size() < 2;
+    const bool isScanning = scanState_.isScanning();
+    if (!layoutKey_ || !layoutKey_->folder.sharesNodeWith(folder) || layoutKey_->isTop != isTop ||
+        layoutKey_->isScanning != isScanning) {
+        layout_ = views::makeSunburstLayout(
+            folder, {volume_.name, volume_.totalCapacityBytes, path.size(), isScanning},
+            reference_text::measurer());
+        layoutKey_ = LayoutKey{folder, isTop, isScanning};
+    }
+    return layout_;
+}
+
+void CenterView::presentDiskView(const std::vector<FileNode>& path) {
+    const FileNode& folder = path.back();
+    const DiskViewMode mode = settings_.diskViewMode();
+    const QString identity = viewNameOf(mode) + u'\n' + QString::fromStdString(folder.path());
+    if (mode == DiskViewMode::sunburst) {
+        SunburstInputs inputs;
+        inputs.root = folder;
+        inputs.volumeName = volume_.name;
+        inputs.layout = sunburstLayout(path);
+        inputs.volumeTotalCapacityBytes = inputs.layout.totalCapacityBytes;
+        inputs.isScanning = scanState_.isScanning();
+        if (path.size() == 2) inputs.parentName = volume_.name;
+        if (path.size() > 2) inputs.parentName = std::string(path[path.size() - 2].name());
+        if (const auto& selected = selection_.selectedNode()) inputs.selectedPath = selected->path();
+        inputs.showsCapacityGauge = settings_.showsCapacityGauge();
+        inputs.detailsPanelInset = detailsPanelInset_;
+        diskView_->present(
+            identity,
+            [&] {
+                auto* view = new SunburstView(
+                    inputs, {[this](const std::vector<FileNode>& chain) { openFolder(chain); },
+                             [this](const FileNode& node) { selectNode(node); }, [this] { goUp(); }});
+                view->setReducedMotionSource(&prefersReducedMotion);
+                return view;
+            },
+            [&](QWidget* view) { static_cast<SunburstView*>(view)->setInputs(inputs); });
+        return;
+    }
+    const auto crumbs = history_.breadcrumb();
+    const std::string folderName = crumbs.empty() ? volume_.name : crumbs.back();
+    if (mode == DiskViewMode::largestItems || mode == DiskViewMode::byKind ||
+        mode == DiskViewMode::untouched) {
+        const auto& selected = selection_.selectedNode();
+        presentInsightScreen(mode, identity,
+                             {folder, folderName, isFromSavedScan(),
+                              selected ? std::optional(selected->path()) : std::nullopt});
+        return;
+    }
+    const QString detail =
+        QString::fromStdString(folderName + " \u2014 " + formatByteCount(folder.allocatedSize()) + ", " +
+                               formatGroupedInteger(folder.fileCount()) + " files");
+    diskView_->present(
+        identity, [&] { return new PlaceholderView(viewNameOf(mode), detail); },
+        [&](QWidget* view) { static_cast<PlaceholderView*>(view)->setDetail(detail); });
+}
+
+std::shared_ptr<const ProtectedLocations> CenterView::protection() {
+    if (!protection_) protection_ = std::make_shared<const ProtectedLocations>(ProtectedLocations::current());
+    return protection_;
+}
+
+void CenterView::presentInsightScreen(DiskViewMode mode, const QString& identity, InsightInputs inputs) {
+    const auto actions = [this] {
+        return InsightActions{[this](const std::vector<FileNode>& chain) { openFolder(chain); },
+                              [this](const FileNode& node) { selectNode(node); },
+                              [protection = protection()](const std::string& path) {
+                                  return protection->isProtectedPath(path);
+                              },
+                              systemNow, &prefersReducedMotion};
+    };
+    if (mode == DiskViewMode::largestItems) {
+        diskView_->present(
+            identity, [&] { return new LargestItemsView(inputs, actions()); },
+            [&](QWidget* view) { static_cast<LargestItemsView*>(view)->setInputs(inputs); });
+    } else if (mode == DiskViewMode::byKind) {
+        diskView_->present(
+            identity, [&] { return new ByKindView(inputs, actions()); },
+            [&](QWidget* view) { static_cast<ByKindView*>(view)->setInputs(inputs); });
+    } else {
+        const int years = settings_.untouchedYears();
+        diskView_->present(
+            identity,
+            [&] {
+                auto* view = new UntouchedView(inputs, years, actions());
+                view->onYearsChosen = [this](int chosen) { settings_.setUntouchedYears(chosen); };
+                return view;
+            },
+            [&](QWidget* view) {
+                auto* untouched = static_cast<UntouchedView*>(view);
+                untouched->setInputs(inputs);
+                untouched->setYears(years);
+            });
+    }
+}
+
+bool CenterView::isFromSavedScan() const {
+    return !scanState_.finishedScan().has_value();
 }
 
 } // namespace quillmere

@@ -2,9 +2,13 @@
 
 #include "app/LaunchOptions.hpp"
 #include "app/ScanRunner.hpp"
+#include "app/state/Modes.hpp"
 #include "scan/ScannableVolume.hpp"
+#include "views/SunburstLayout.hpp"
+#include "views/widgets/InsightPieces.hpp"
 
 #include <QWidget>
+#include <memory>
 #include <optional>
 
 class QHBoxLayout;
@@ -14,8 +18,10 @@ class QVariantAnimation;
 namespace quillmere {
 
 class AppSettings;
+class DiskViewSlot;
 class NavigationHistory;
 class PlaceholderView;
+class ProtectedLocations;
 class ReadyToScanView;
 class ScanState;
 class ScanningIllustrationView;
@@ -39,6 +45,8 @@ public:
     double detailsPanelInset() const { return detailsPanelInset_; }
     // The page shown now (scanning screen, start screen or disk view).
     QWidget* currentPage() const;
+    // The disk view on screen, if any.
+    QWidget* diskView() const;
 
     // The navigation actions the disk views are given.
     void openFolder(const std::vector<FileNode>& chain);
@@ -54,6 +62,13 @@ private:
     void applyDebugSwitches();
     void runScan();
     void refresh();
+    void presentDiskView(const std::vector<FileNode>& path);
+    const views::SunburstLayout& sunburstLayout(const std::vector<FileNode>& path);
+    std::shared_ptr<const ProtectedLocations> protection();
+    // The largest items, kinds and untouched screens.
+    void presentInsightScreen(DiskViewMode mode, const QString& identity, InsightInputs inputs);
+    // While no scan has finished since the start, the tree on screen is the saved snapshot.
+    bool isFromSavedScan() const;
     void updateTrailingPadding();
     void setTrailingPadding(double padding);
 
@@ -78,7 +93,17 @@ private:
     double trailingPadding_ = 0;
     ScanningIllustrationView* scanning_;
     ReadyToScanView* ready_;
-    PlaceholderView* diskView_;
+    DiskViewSlot* diskView_;
+    // The sunburst's layout and what it was built from: rebuilt only when these change.
+    struct LayoutKey {
+        FileNode folder;
+        bool isTop = true;
+        bool isScanning = false;
+    };
+    std::optional<LayoutKey> layoutKey_;
+    views::SunburstLayout layout_;
+    // What the insight rows mark with a lock; read once, when first needed.
+    std::shared_ptr<const ProtectedLocations> protection_;
 };
 
 } // namespace quillmere

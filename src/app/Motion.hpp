@@ -1,5 +1,7 @@
 #pragma once
 
+#include "views/Easing.hpp"
+
 #include <QDBusConnection>
 #include <QDBusVariant>
 #include <QObject>
@@ -41,7 +43,7 @@ private:
 bool prefersReducedMotion();
 
 // Navigation, the details panel and the padding beside it ease in and out over this long.
-inline constexpr int kNavigationMs = 320;
+inline constexpr int kNavigationMs = views::kNavigationAnimationMs;
 
 // Milliseconds for an animation: `normal`, or 0 while reduce motion is on.
 int motionDuration(int normal);

@@ -1,5 +1,6 @@
 #include "platform/HostSystem.hpp"
 
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
@@ -47,10 +48,13 @@ std::optional<double> addingYears(double date, int years) {
     const auto seconds = static_cast<time_t>(whole);
     tm local{};
     if (!::localtime_r(&seconds, &local)) return std::nullopt;
-    local.tm_year += years;
+    // Years far beyond any calendar must not overflow the field.
+    const long long year = static_cast<long long>(local.tm_year) + years;
+    if (year < INT_MIN || year > INT_MAX) return std::nullopt;
+    local.tm_year = static_cast<int>(year);
     if (local.tm_mon == 1 && local.tm_mday == 29) {
-        const int year = local.tm_year + 1900;
-        const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+        const int calendarYear = local.tm_year + 1900;
+        const bool leap = (calendarYear % 4 == 0 && calendarYear % 100 != 0) || calendarYear % 400 == 0;
         if (!leap) local.tm_mday = 28;
     }
     local.tm_isdst = -1;

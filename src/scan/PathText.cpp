@@ -15,6 +15,14 @@ bool pathsEqual(std::string_view a, std::string_view b) {
     return textEquivalent(a, b);
 }
 
+bool pathStartsWith(std::string_view path, std::string_view prefix) {
+    if (path.starts_with(prefix)) return true;
+    if (isAscii(path) && isAscii(prefix)) return false;
+    // Every prefix used here ends at a "/" boundary, and "/" is a starter, so the
+    // normalized prefix is a prefix of the normalized path exactly when the texts are.
+    return canonicalText(path).starts_with(canonicalText(prefix));
+}
+
 std::string fileURLPath(std::string_view path) {
     std::string out;
     out.reserve(path.size());

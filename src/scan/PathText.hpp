@@ -15,6 +15,8 @@ namespace quillmere {
 std::string folderPrefix(std::string_view folderPath);
 
 bool pathsEqual(std::string_view a, std::string_view b);
+// Whether `path` starts with `prefix` (which ends at a "/"), by canonical equivalence.
+bool pathStartsWith(std::string_view path, std::string_view prefix);
 
 // The form the platform's file-URL conversion gives an absolute path: repeated
 // slashes collapsed and no trailing "/" except for the root itself.

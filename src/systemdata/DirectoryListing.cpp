@@ -1,5 +1,7 @@
 #include "systemdata/DirectoryListing.hpp"
 
+#include "platform/DirectoryEntries.hpp"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -7,18 +9,6 @@
 #include <memory>
 
 namespace quillmere {
-namespace {
-
-// The kernel's linux_dirent64 record.
-struct Dirent64 {
-    uint64_t inode;
-    int64_t offset;
-    unsigned short length;
-    unsigned char type;
-    char name[1];
-};
-
-} // namespace
 
 bool readDirectoryEntries(platform::ScanHost& host, int fd, char* buffer, size_t size,
                           const std::function<void(const char* name)>& visit) {
@@ -26,26 +16,19 @@ bool readDirectoryEntries(platform::ScanHost& host, int fd, char* buffer, size_t
         const long read = host.readEntries(fd, buffer, size);
         if (read == 0) return true;
         if (read < 0) return false;
-        for (long offset = 0; offset < read;) {
-            const auto* entry = reinterpret_cast<const Dirent64*>(buffer + offset);
-            if (entry->length == 0) return false;
-            offset += entry->length;
-            const char* name = entry->name;
-            if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
-            visit(name);
-        }
+        platform::forEachDirectoryEntry(buffer, static_cast<size_t>(read),
+                                        [&](std::string_view name) { visit(name.data()); });
     }
 }
 
 std::optional<std::vector<std::string>> listVisibleNames(platform::ScanHost& host,
                                                          const std::string& folder) {
-    const platform::Fd directory = host.openDirectoryAt(AT_FDCWD, folder.c_str());
-    if (!directory) return std::nullopt;
-    const int fd = directory.get();
+    const platform::Fd fd = host.openDirectoryAt(AT_FDCWD, folder.c_str());
+    if (!fd) return std::nullopt;
     std::vector<std::string> names;
     const auto buffer = std::make_unique<char[]>(kListingBufferSize);
     const bool complete =
-        readDirectoryEntries(host, fd, buffer.get(), kListingBufferSize, [&](const char* name) {
+        readDirectoryEntries(host, fd.get(), buffer.get(), kListingBufferSize, [&](const char* name) {
             if (name[0] != '.') names.emplace_back(name);
         });
     if (!complete) return std::nullopt;

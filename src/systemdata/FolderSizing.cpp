@@ -1,7 +1,6 @@
 #include "systemdata/FolderSizing.hpp"
 
 #include "scan/PathText.hpp"
-#include "scan/Unicode.hpp"
 #include "systemdata/DirectoryListing.hpp"
 
 #include <algorithm>
@@ -120,8 +119,8 @@ private:
         const int parentFd = folder.parent ? folder.parent->fd() : AT_FDCWD;
         platform::Fd opened = host_.openDirectoryAt(parentFd, folder.name.c_str());
         if (!opened) return tally.refuse(folder);
+        const int fd = opened.get();
         auto directory = std::make_shared<SharedDirectory>(std::move(opened));
-        const int fd = directory->fd();
         std::vector<PendingFolder> found;
         const bool complete =
             readDirectoryEntries(host_, fd, buffer, kListingBufferSize, [&](const char* name) {
@@ -158,7 +157,7 @@ std::optional<FolderSize> sizeFromScanTree(const std::string& folder, const File
     const std::string prefix = folderPrefix(folder);
     for (const DeniedPath& denied : deniedPaths) {
         const std::string url = fileURLPath(denied.url);
-        if (pathsEqual(url, folder) || canonicalText(url).starts_with(canonicalText(prefix))) {
+        if (pathsEqual(url, folder) || pathStartsWith(url, prefix)) {
             ++size.unreadableCount;
             size.deniedBytesEstimate += denied.estimatedBytes;
         }

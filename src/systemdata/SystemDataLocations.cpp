@@ -2,7 +2,6 @@
 
 #include "platform/XdgFolders.hpp"
 #include "scan/PathText.hpp"
-#include "scan/Unicode.hpp"
 #include "systemdata/ProtectedLocations.hpp"
 
 #include <unistd.h>
@@ -26,8 +25,7 @@ std::string firstExecutable(std::initializer_list<const char*> candidates) {
 std::string abbreviatedHomePath(const std::string& path, const std::string& home) {
     if (home.empty() || home == "/") return path;
     if (pathsEqual(path, home)) return "~";
-    if (canonicalText(path).starts_with(canonicalText(folderPrefix(home))))
-        return "~/" + path.substr(folderPrefix(home).size());
+    if (pathStartsWith(path, folderPrefix(home))) return "~/" + path.substr(folderPrefix(home).size());
     return path;
 }
 

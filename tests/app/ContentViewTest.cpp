@@ -12,6 +12,7 @@
 #include "app/state/SelectionState.hpp"
 #include "app/ui/SegmentedPills.hpp"
 #include "app/ui/Theme.hpp"
+#include "views/widgets/InsightViews.hpp"
 
 #include <QEventLoop>
 #include <QMenuBar>
@@ -384,6 +385,32 @@ TEST(ContentViewFocus, TheFirstTileShowsItsFocusFromTheStartAndTabMovesOn) {
     ASSERT_EQ(picker->tiles().size(), 3);
     EXPECT_EQ(picker->tiles()[1], second);
     EXPECT_TRUE(second->hasFocus());
+}
+
+TEST(ContentViewInsights, TheSavedScanNoticeShowsExactlyWhileTheTreeIsTheSnapshot) {
+    ShownTree shown(DiskViewMode::largestItems);
+    CenterView* center = shown.view->centerView();
+    ASSERT_TRUE(center);
+    auto* screen = qobject_cast<LargestItemsView*>(center->diskView());
+    ASSERT_TRUE(screen);
+    EXPECT_TRUE(screen->showsSavedScanNotice());
+    EXPECT_EQ(screen->subtitleText(), "The biggest files and bundles anywhere beneath Disk, largest first.");
+
+    DiskScanResult result;
+    result.root = shown.view->history().currentPath().front();
+    shown.view->scanState().finishScan(result, std::nullopt, "Disk");
+    EXPECT_EQ(qobject_cast<LargestItemsView*>(center->diskView()), screen);
+    EXPECT_FALSE(screen->showsSavedScanNotice());
+
+    // The threshold chosen on the untouched screen is the stored setting.
+    shown.setup.settings.setDiskViewMode(DiskViewMode::untouched);
+    auto* untouched = qobject_cast<UntouchedView*>(center->diskView());
+    ASSERT_TRUE(untouched);
+    untouched->yearPills()->activate(2);
+    EXPECT_EQ(shown.setup.settings.untouchedYears(), 5);
+    EXPECT_EQ(untouched->years(), 5);
+    shown.setup.settings.setUntouchedYears(2);
+    EXPECT_EQ(untouched->years(), 2);
 }
 
 } // namespace

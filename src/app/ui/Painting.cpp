@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -26,6 +27,7 @@ constexpr qreal kArcB = 0.16905899;
 // Blurring the shape at full resolution would cost time proportional to its area on every
 // new size; a few pixels per standard deviation keep the softness and cost very little.
 constexpr qreal kPixelsPerSigma = 3.0;
+constexpr qreal kPathPixelsPerSigma = 2.0;
 
 // Box sizes whose three successive passes approximate a Gaussian of the given deviation.
 std::array<int, 3> boxSizes(qreal sigma) {
@@ -68,11 +70,10 @@ void boxPass(std::vector<float>& data, std::vector<float>& scratch, int width, i
     }
 }
 
-QImage renderShadow(QSizeF shape, qreal cornerRadius, const QColor& color, qreal blurRadius) {
-    const qreal sigma = std::max(blurRadius / 2, 0.0);
-    const qreal margin = shadowImageMargin(blurRadius);
-    const qreal scale = sigma > kPixelsPerSigma ? kPixelsPerSigma / sigma : 1.0;
-    const QSizeF full(shape.width() + 2 * margin, shape.height() + 2 * margin);
+// The blurred silhouette of whatever `paintShape` fills, over an area of `full` logical units
+// drawn at `scale` pixels per unit, tinted with `color`.
+QImage blurShape(QSizeF full, qreal scale, qreal sigma, const QColor& color,
+                 const std::function<void(QPainter&)>& paintShape) {
     const int width = std::max(1, static_cast<int>(std::ceil(full.width() * scale)));
     const int height = std::max(1, static_cast<int>(std::ceil(full.height() * scale)));
 
@@ -82,7 +83,7 @@ QImage renderShadow(QSizeF shape, qreal cornerRadius, const QColor& color, qreal
         QPainter p(&mask);
         p.setRenderHint(QPainter::Antialiasing);
         p.scale(width / full.width(), height / full.height());
-        p.fillPath(continuousRoundedRect(QRectF(QPointF(margin, margin), shape), cornerRadius), Qt::black);
+        paintShape(p);
     }
 
     std::vector<float> alpha(std::size_t(width) * height);
@@ -108,6 +109,30 @@ QImage renderShadow(QSizeF shape, qreal cornerRadius, const QColor& color, qreal
         }
     }
     return out;
+}
+
+QImage renderShadow(QSizeF shape, qreal cornerRadius, const QColor& color, qreal blurRadius) {
+    const qreal sigma = std::max(blurRadius / 2, 0.0);
+    const qreal margin = shadowImageMargin(blurRadius);
+    const qreal scale = sigma > kPixelsPerSigma ? kPixelsPerSigma / sigma : 1.0;
+    const QSizeF full(shape.width() + 2 * margin, shape.height() + 2 * margin);
+    return blurShape(full, scale, sigma, color, [&](QPainter& p) {
+        p.fillPath(continuousRoundedRect(QRectF(QPointF(margin, margin), shape), cornerRadius), Qt::black);
+    });
+}
+
+// A key for a path's shape, independent of where it lies: its elements relative to the
+// corner of its bounds, to 1/64 of a unit.
+size_t shapeHash(const QPainterPath& path, QPointF origin) {
+    std::vector<qint32> coordinates;
+    coordinates.reserve(std::size_t(path.elementCount()) * 3);
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        coordinates.push_back(static_cast<qint32>(e.type));
+        coordinates.push_back(static_cast<qint32>(std::lround((e.x - origin.x()) * 64)));
+        coordinates.push_back(static_cast<qint32>(std::lround((e.y - origin.y()) * 64)));
+    }
+    return qHashBits(coordinates.data(), coordinates.size() * sizeof(qint32));
 }
 
 } // namespace
@@ -196,6 +221,52 @@ void paintRoundedShadow(QPainter& painter, const QRectF& shape, qreal cornerRadi
     painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(shape.adjusted(-margin, -margin, margin, margin).translated(offset), image);
+    painter.restore();
+}
+
+void paintPathShadow(QPainter& painter, const QPainterPath& path, const PathShadowStyle& style,
+                     bool darkScheme) {
+    if (path.isEmpty() || style.color.alpha() == 0) return;
+    static std::mutex mutex;
+    static QCache<QString, QImage> cache(32 * 1024 * 1024);
+    const qreal halfStroke = std::max(style.strokeWidth, 0.0) / 2;
+    const QRectF bounds = path.controlPointRect().adjusted(-halfStroke, -halfStroke, halfStroke, halfStroke);
+    const qreal margin = shadowImageMargin(style.blurRadius);
+    const QSizeF full(bounds.width() + 2 * margin, bounds.height() + 2 * margin);
+    const qreal pixelRatio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const qreal sigma = std::max(style.blurRadius / 2, 0.0);
+    // Fine detail is lost in the blur anyway: a few pixels per deviation, never beyond the device's.
+    // Shadows of whole drawings are large and soft: two pixels per deviation keep them smooth.
+    const qreal scale = sigma > 0 ? std::min(pixelRatio, kPathPixelsPerSigma / sigma) : pixelRatio;
+    const QString key = QStringLiteral("%1 %2x%3 s%4 w%5 b%6 c%7 %8")
+                            .arg(shapeHash(path, bounds.topLeft()))
+                            .arg(full.width(), 0, 'f', 2)
+                            .arg(full.height(), 0, 'f', 2)
+                            .arg(scale, 0, 'f', 3)
+                            .arg(style.strokeWidth, 0, 'f', 2)
+                            .arg(style.blurRadius, 0, 'f', 2)
+                            .arg(style.color.rgba(), 8, 16)
+                            .arg(darkScheme ? 'd' : 'l');
+    QImage image;
+    {
+        std::lock_guard lock(mutex);
+        if (const QImage* hit = cache.object(key)) image = *hit;
+    }
+    if (image.isNull()) {
+        const QPointF shift = QPointF(margin, margin) - bounds.topLeft();
+        image = blurShape(full, scale, sigma, style.color, [&](QPainter& p) {
+            const QPainterPath placed = path.translated(shift);
+            if (style.strokeWidth > 0)
+                p.strokePath(placed, QPen(Qt::black, style.strokeWidth));
+            else
+                p.fillPath(placed, Qt::black);
+        });
+        std::lock_guard lock(mutex);
+        cache.insert(key, new QImage(image), std::max<qsizetype>(1, image.sizeInBytes()));
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRectF(bounds.topLeft() - QPointF(margin, margin) + style.offset, full), image);
     painter.restore();
 }
 

@@ -43,4 +43,16 @@ QMarginsF shadowBleed(qreal blurRadius, QPointF offset);
 QImage roundedShadowImage(QSizeF shape, qreal cornerRadius, const QColor& color, qreal blurRadius);
 qreal shadowImageMargin(qreal blurRadius);
 
+// A shadow (or, in white, a glow) of any path: filled, or stroked when `strokeWidth` is above
+// 0. The blur is cached by the path's shape, its size, the device's pixel ratio and the
+// scheme, so a repaint of an unchanged shape (a hover elsewhere) costs one image draw.
+struct PathShadowStyle {
+    QColor color;
+    qreal blurRadius = 0;
+    QPointF offset;
+    qreal strokeWidth = 0;
+};
+void paintPathShadow(QPainter& painter, const QPainterPath& path, const PathShadowStyle& style,
+                     bool darkScheme);
+
 } // namespace quillmere::painting

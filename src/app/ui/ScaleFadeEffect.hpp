@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QGraphicsEffect>
+#include <functional>
+
+class QWidget;
+
+namespace quillmere {
+
+// Draws a widget scaled about its centre and faded: the way a replaced view enters (from 0.96
+// and transparent) and leaves.
+class ScaleFadeEffect : public QGraphicsEffect {
+public:
+    explicit ScaleFadeEffect(QObject* parent = nullptr) : QGraphicsEffect(parent) {}
+    // 0 is the start (scaled to `fromScale`, transparent), 1 the widget as it is.
+    void setProgress(qreal progress);
+    void setFromScale(qreal scale) { fromScale_ = scale; }
+
+protected:
+    void draw(QPainter* painter) override;
+
+private:
+    qreal progress_ = 0;
+    qreal fromScale_ = 0.96;
+};
+
+// Runs the transition on `widget` from 0 to 1 (`entering`) or from 1 to 0 over `durationMs`
+// along the ease-in-out curve, then removes the effect; `finished` runs at the end (at once
+// when the duration is 0).
+void animateScaleFade(QWidget* widget, bool entering, int durationMs, std::function<void()> finished = {});
+
+} // namespace quillmere

@@ -1,0 +1,87 @@
+#include "views/widgets/InsightTask.hpp"
+
+#include <QCoreApplication>
+#include <chrono>
+#include <future>
+#include <gtest/gtest.h>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace quillmere {
+namespace {
+
+using Task = InsightTask<std::string, int>;
+
+// Delivers queued results until `done` holds, at most for a few seconds.
+template <class Condition> bool waitUntil(Condition done) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!done() && std::chrono::steady_clock::now() < until)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+// Lets every computation end and every posted result reach the main thread.
+void drain() {
+    insightPool().waitForDone();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+}
+
+TEST(InsightTask, ALateResultForASupersededKeyIsDropped) {
+    std::vector<int> delivered;
+    Task task([&](int value) { delivered.push_back(value); });
+    std::promise<void> releaseFirst;
+    auto gate = releaseFirst.get_future().share();
+    ASSERT_TRUE(task.request("a", [gate] {
+        gate.wait();
+        return 1;
+    }));
+    ASSERT_TRUE(task.request("b", [] { return 2; }));
+    ASSERT_TRUE(waitUntil([&] { return !delivered.empty(); }));
+    releaseFirst.set_value();
+    drain();
+    EXPECT_EQ(delivered, std::vector<int>{2});
+    EXPECT_EQ(task.startedCount(), 2);
+    EXPECT_EQ(task.deliveredCount(), 1);
+}
+
+TEST(InsightTask, AnUnchangedKeyStartsNothingAndAChangedOneStartsAgain) {
+    std::vector<int> delivered;
+    Task task([&](int value) { delivered.push_back(value); });
+    EXPECT_TRUE(task.request("a", [] { return 1; }));
+    EXPECT_FALSE(task.request("a", [] { return 9; }));
+    drain();
+    EXPECT_EQ(delivered, std::vector<int>{1});
+    EXPECT_TRUE(task.request("b", [] { return 2; }));
+    EXPECT_TRUE(task.request("a", [] { return 3; }));
+    drain();
+    EXPECT_EQ(delivered, (std::vector<int>{1, 3}));
+    EXPECT_EQ(task.currentKey(), "a");
+}
+
+TEST(InsightTask, AResultAfterTheOwnerIsGoneIsDroppedAndAThrowingComputationEnds) {
+    int delivered = 0;
+    std::promise<void> release;
+    auto gate = release.get_future().share();
+    auto task = std::make_unique<Task>([&](int) { ++delivered; });
+    task->request("a", [gate] {
+        gate.wait();
+        return 1;
+    });
+    task.reset();
+    release.set_value();
+    drain();
+    EXPECT_EQ(delivered, 0);
+
+    Task throwing([&](int) { ++delivered; });
+    throwing.request("a", []() -> int { throw std::runtime_error("broken tree"); });
+    drain();
+    EXPECT_EQ(delivered, 0);
+    throwing.request("b", [] { return 2; });
+    drain();
+    EXPECT_EQ(delivered, 1);
+}
+
+} // namespace
+} // namespace quillmere
