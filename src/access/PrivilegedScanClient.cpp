@@ -1,6 +1,7 @@
 #include "access/PrivilegedScanClient.hpp"
 
 #include "access/HelperWire.hpp"
+#include "platform/Base64.hpp"
 #include "platform/Fd.hpp"
 #include "scan/Unicode.hpp"
 
@@ -236,7 +237,7 @@ PrivilegedWalk PrivilegedScanClient::walkSubtree(const std::string& path) {
             return {};
         }
         if (!reply.data) return {};
-        const auto bytes = base64Decoded(*reply.data);
+        const auto bytes = platform::base64Decoded(*reply.data);
         if (!bytes) {
             dropConnection(helper);
             connectionFailed("The helper sent a malformed message.");
