@@ -1,6 +1,7 @@
 #include "InsightBench.hpp"
 
 #include "Rng.hpp"
+#include "Timing.hpp"
 #include "scan/PathText.hpp"
 #include "views/InsightModel.hpp"
 #include "views/widgets/InsightViews.hpp"
@@ -21,20 +22,6 @@ namespace quillmere::bench {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double millis(const std::function<void()>& work) {
-    const auto start = Clock::now();
-    work();
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double median(int runs, const std::function<void()>& work) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i)
-        times.push_back(millis(work));
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
 
 constexpr const char* kExtensions[] = {"mov", "jpg", "mp3", "iso", "zip", "pkg", "pdf", "dat", "txt", "c"};
 
@@ -175,13 +162,13 @@ void runInsightBench() {
          {std::pair<const char*, FileNode>{"root", root}, {"deep folder", deep}}) {
         std::printf("-- %s --\n", name);
         std::printf("%-28s %9.1f ms\n", "largest items (100)",
-                    median(5, [&] { views::insight::largestItems(folder); }));
+                    measure(5, [&] { views::insight::largestItems(folder); }).median);
         std::printf("%-28s %9.1f ms\n", "kinds (8 per kind)",
-                    median(5, [&] { views::insight::kindBreakdown(folder); }));
+                    measure(5, [&] { views::insight::kindBreakdown(folder); }).median);
         std::printf("%-28s %9.1f ms\n", "age breakdown",
-                    median(5, [&] { views::insight::ageBreakdown(folder, now); }));
+                    measure(5, [&] { views::insight::ageBreakdown(folder, now); }).median);
         std::printf("%-28s %9.1f ms\n", "untouched (1 year, 100)",
-                    median(5, [&] { views::insight::untouchedItems(folder, now, 1); }));
+                    measure(5, [&] { views::insight::untouchedItems(folder, now, 1); }).median);
     }
     std::printf("\n");
 

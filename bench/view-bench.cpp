@@ -1,11 +1,13 @@
 // Times the sunburst on a large tree: layout, full paint, hover repaint and a transition frame
 // at 1× and 2× in a 980 × 700 view, and the main thread's longest stall while the window takes
-// the tree in, drills into it and replaces it by a smaller one.
+// the tree in, drills into it and replaces it by a smaller one; then the treemap, the list and
+// the inspector on the same tree (DiskViewsBench.cpp).
 //   QT_QPA_PLATFORM=offscreen view-bench [--nodes N]
 // The tree is built in memory, deterministically: shaped like a folded scan of bench/make-tree's
 // disk (source trees of small folders whose small files are folded into aggregates, three
 // folders of 50,000 entries, deep chains, a few large images), plus a folder of 100,000 hard-link
 // children, which folding never pools.
+#include "DiskViewsBench.hpp"
 #include "InsightBench.hpp"
 #include "Rng.hpp"
 #include "app/CenterView.hpp"
@@ -243,6 +245,8 @@ int main(int argc, char** argv) {
                   paint(view, image);
               }));
     }
+
+    bench::benchDiskViews(tree, links);
 
     // The window: the tree taken in, drilled into down to the hard-link folder, then replaced by
     // a smaller tree; the longest gap between 5 ms timer ticks on the main thread.

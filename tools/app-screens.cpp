@@ -1,55 +1,23 @@
 // Renders the window's scan screens to PNG files, in light and dark, for looking at them.
 // Usage: app-screens OUTPUT_FOLDER   (QT_SCALE_FACTOR=2 renders at 2x)
+#include "ScreenStage.hpp"
 #include "app/ScanScreens.hpp"
-#include "app/ui/Theme.hpp"
 
 #include <QApplication>
-#include <QDir>
-#include <QEventLoop>
-#include <QPainter>
-#include <QTimer>
-#include <QVBoxLayout>
-#include <iostream>
 
 namespace {
 
-class Stage : public QWidget {
-public:
-    explicit Stage(QWidget* screen) {
-        auto* layout = new QVBoxLayout(this);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->addWidget(screen);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        quillmere::paintStageBackground(painter, QRectF(rect()), quillmere::Theme::isDark(this));
-    }
-};
-
 void save(QWidget* screen, bool dark, const QString& path) {
-    Stage stage(screen);
-    stage.setPalette(quillmere::Theme::qtPalette(dark));
-    stage.resize(980, 620);
-    stage.show();
     // Let fades finish before taking the picture.
-    QEventLoop settle;
-    QTimer::singleShot(450, &settle, &QEventLoop::quit);
-    settle.exec();
-    stage.grab().save(path);
-    std::cout << path.toStdString() << '\n';
+    quillmere::screens::saveOnStage(screen, dark, {980, 620}, path, 450);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QFont font("Inter");
-    font.setPixelSize(13);
-    QApplication::setFont(font);
-    const QString folder = argc > 1 ? argv[1] : ".";
-    QDir().mkpath(folder);
+    quillmere::screens::useScreenFont();
+    const QString folder = quillmere::screens::outputFolder(argc, argv);
     for (const bool dark : {false, true}) {
         const QString scheme = dark ? "dark" : "light";
         auto* ready = new quillmere::ReadyToScanView;

@@ -1,59 +1,27 @@
 // Renders the window's top bar, path bar and volume picker to PNG files, in light and dark,
 // for looking at them.
 // Usage: bars-gallery OUTPUT_FOLDER   (QT_SCALE_FACTOR=2 renders at 2x)
+#include "ScreenStage.hpp"
 #include "app/BottomPathBar.hpp"
 #include "app/MainTopBar.hpp"
-#include "app/ScanScreens.hpp"
 #include "app/VolumePickerView.hpp"
 #include "app/state/NavigationHistory.hpp"
 #include "app/ui/Theme.hpp"
 
 #include <QApplication>
-#include <QDir>
 #include <QEnterEvent>
-#include <QEventLoop>
-#include <QPainter>
-#include <QTimer>
-#include <QVBoxLayout>
 #include <functional>
-#include <iostream>
 
 using namespace quillmere;
 
 namespace {
 
-class Stage : public QWidget {
-public:
-    explicit Stage(QWidget* content) {
-        auto* layout = new QVBoxLayout(this);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->addWidget(content);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        paintStageBackground(painter, QRectF(rect()), Theme::isDark(this));
-    }
-};
-
-void settle(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
+using screens::Stage;
 
 // `prepare` runs once the stage is shown, for what needs a window (focus, hover).
 void save(QWidget* content, bool dark, QSize size, const QString& path,
           const std::function<void(Stage&)>& prepare = {}) {
-    Stage stage(content);
-    stage.setPalette(Theme::qtPalette(dark));
-    stage.resize(size);
-    stage.show();
-    if (prepare) prepare(stage);
-    settle(450);
-    stage.grab().save(path);
-    std::cout << path.toStdString() << '\n';
+    screens::saveOnStage(content, dark, size, path, 450, prepare);
 }
 
 MainTopBar* topBar(bool nodeSelected) {
@@ -91,8 +59,7 @@ FileNode folderChain(std::vector<FileNode>& chain) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setFont(Theme::uiFont(13));
-    const QString folder = argc > 1 ? argv[1] : ".";
-    QDir().mkpath(folder);
+    const QString folder = screens::outputFolder(argc, argv);
 
     std::vector<FileNode> chain;
     const FileNode root = folderChain(chain);

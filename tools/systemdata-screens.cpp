@@ -1,35 +1,15 @@
 // Renders the System Data screen for sample reports to PNG files, in light and dark, at the
 // window's smallest and a large size, for looking at them.
 // Usage: systemdata-screens OUTPUT_FOLDER   (QT_SCALE_FACTOR=2 renders at 2x)
-#include "app/ScanScreens.hpp"
-#include "app/ui/Theme.hpp"
+#include "ScreenStage.hpp"
 #include "systemdata/SystemDataProbe.hpp"
 #include "systemdata/view/SystemDataView.hpp"
 
 #include <QApplication>
-#include <QDir>
-#include <QPainter>
-#include <QVBoxLayout>
-#include <iostream>
 
 namespace {
 
 using namespace quillmere;
-
-class Stage : public QWidget {
-public:
-    explicit Stage(QWidget* screen) {
-        auto* layout = new QVBoxLayout(this);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->addWidget(screen);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        paintStageBackground(painter, QRectF(rect()), Theme::isDark(this));
-    }
-};
 
 SystemDataCategory category(const char* id, const char* name, int64_t size, const char* explanation,
                             bool reclaimable, std::optional<SystemDataReclaimAction> action = std::nullopt,
@@ -78,24 +58,15 @@ std::vector<SystemDataCategory> sampleCategories(int64_t scale) {
 void save(const SystemDataReport& report, bool dark, QSize size, const QString& path) {
     auto* view = new SystemDataView;
     view->setReport(report);
-    Stage stage(view);
-    stage.setPalette(Theme::qtPalette(dark));
-    stage.resize(size);
-    stage.show();
-    QApplication::processEvents();
-    stage.grab().save(path);
-    std::cout << path.toStdString() << '\n';
+    screens::saveOnStage(view, dark, size, path, 0);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QFont font("Inter");
-    font.setPixelSize(13);
-    QApplication::setFont(font);
-    const QString folder = argc > 1 ? argv[1] : ".";
-    QDir().mkpath(folder);
+    screens::useScreenFont();
+    const QString folder = screens::outputFolder(argc, argv);
 
     std::vector<std::pair<QString, SystemDataReport>> reports;
     reports.emplace_back("ordinary", SystemDataProbe::assemble(sampleCategories(1), 180 * GB, 230 * GB));

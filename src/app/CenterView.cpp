@@ -15,8 +15,10 @@
 #include "scan/Format.hpp"
 #include "scan/ScanSnapshot.hpp"
 #include "systemdata/ProtectedLocations.hpp"
+#include "views/widgets/FileListView.hpp"
 #include "views/widgets/InsightViews.hpp"
 #include "views/widgets/SunburstView.hpp"
+#include "views/widgets/TreemapView.hpp"
 
 #include <QHBoxLayout>
 #include <QStackedLayout>
@@ -263,6 +265,38 @@ void CenterView::presentDiskView(const std::vector<FileNode>& path) {
                 return view;
             },
             [&](QWidget* view) { static_cast<SunburstView*>(view)->setInputs(inputs); });
+        return;
+    }
+    const auto selectedPath =
+        selection_.selectedNode() ? std::optional(selection_.selectedNode()->path()) : std::nullopt;
+    if (mode == DiskViewMode::treemap) {
+        diskView_->present(
+            identity,
+            [&] {
+                return new TreemapView(folder,
+                                       {[this](const std::vector<FileNode>& chain) { openFolder(chain); },
+                                        [this](const FileNode& node) { selectNode(node); }});
+            },
+            [&](QWidget* view) { static_cast<TreemapView*>(view)->setRoot(folder); });
+        return;
+    }
+    if (mode == DiskViewMode::list) {
+        diskView_->present(
+            identity,
+            [&] {
+                return new FileListView(folder,
+                                        {[this](const std::vector<FileNode>& chain) { openFolder(chain); },
+                                         [this](const FileNode& node) { selectNode(node); },
+                                         [protection = protection()](const FileNode& node) {
+                                             return protection->isProtectedSystemItem(node);
+                                         }},
+                                        selectedPath);
+            },
+            [&](QWidget* view) {
+                auto* list = static_cast<FileListView*>(view);
+                list->setRoot(folder);
+                list->setSelectedPath(selectedPath);
+            });
         return;
     }
     const auto crumbs = history_.breadcrumb();

@@ -102,7 +102,7 @@ private:
     };
     std::optional<LayoutKey> layoutKey_;
     views::SunburstLayout layout_;
-    // What the insight rows mark with a lock; read once, when first needed.
+    // What the list and the insight rows mark with a lock; read once, when first needed.
     std::shared_ptr<const ProtectedLocations> protection_;
 };
 

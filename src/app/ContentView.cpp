@@ -3,25 +3,35 @@
 #include "access/AccessAuditor.hpp"
 #include "app/BottomPathBar.hpp"
 #include "app/CenterView.hpp"
+#include "app/InspectorView.hpp"
 #include "app/MainTopBar.hpp"
 #include "app/Motion.hpp"
 #include "app/Placeholders.hpp"
+#include "app/PreviewWindow.hpp"
 #include "app/ScanScreenText.hpp"
 #include "app/ScanScreens.hpp"
+#include "app/SheetReclaimPresenter.hpp"
 #include "app/SystemDataAwaitingScanView.hpp"
 #include "app/SystemDataRefresher.hpp"
 #include "app/Transitions.hpp"
 #include "app/VolumePickerView.hpp"
 #include "app/state/AppSettings.hpp"
+#include "app/state/ApplicationsState.hpp"
 #include "app/state/NavigationHistory.hpp"
 #include "app/state/ScanState.hpp"
 #include "app/state/SelectionState.hpp"
 #include "app/ui/Theme.hpp"
+#include "applications/view/ApplicationsView.hpp"
 #include "platform/HostSystem.hpp"
+#include "platform/desktop/FileViewer.hpp"
 #include "scan/Format.hpp"
+#include "systemdata/ProtectedLocations.hpp"
 #include "systemdata/SystemDataRun.hpp"
+#include "systemdata/sheet/view/DeleteConfirmationSheet.hpp"
 #include "systemdata/view/SystemDataView.hpp"
+#include "views/InspectorModel.hpp"
 
+#include <QDialog>
 #include <QGraphicsOpacityEffect>
 #include <QGuiApplication>
 #include <QPainter>
@@ -37,6 +47,12 @@ namespace {
 constexpr int kInspectorWidth = 302;
 constexpr int kInspectorInset = 334;
 constexpr int kInspectorMargin = 16;
+
+// The Applications panels show their items through the desktop's file manager.
+RevealItems revealInFileManager(QObject* owner) {
+    platform::FileViewer* viewer = platform::FileViewer::system(owner);
+    return [viewer](const std::vector<std::string>& paths) { viewer->reveal(paths); };
+}
 
 } // namespace
 
@@ -57,9 +73,24 @@ ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Ho
           contentArea_)),
       systemDataAwaiting_(new SystemDataAwaitingScanView(contentArea_)),
       systemDataReading_(new ReadingSystemDataView(contentArea_)),
-      applications_(new PlaceholderView("ApplicationsView", {}, contentArea_)),
-      inspector_(new PlaceholderView("InspectorView", {}, contentArea_)),
-      inspectorMotion_(new QVariantAnimation(this)) {
+      applicationsState_(new ApplicationsState(options_.arguments, this)),
+      reclaimPresenter_(std::make_unique<SheetReclaimPresenter>(host_.makeReclaimer)),
+      applications_(new ApplicationsView(*applicationsState_, *reclaimPresenter_, revealInFileManager(this),
+                                         contentArea_)),
+      inspector_(nullptr), inspectorMotion_(new QVariantAnimation(this)) {
+    systemDataRefresher_ = new SystemDataRefresher(host_.probeSystemData, this);
+    auto protection = std::make_shared<const ProtectedLocations>(ProtectedLocations::current());
+    auto* fileViewer = platform::FileViewer::system(this);
+    auto services =
+        InspectorView::systemServices([fileViewer](const std::string& path) { fileViewer->reveal(path); },
+                                      [this]() -> views::PreviewPanel* { return previewWindow(); });
+    services.isProtectedPath = [protection](const std::string& path) {
+        return protection->isProtectedPath(path);
+    };
+    inspector_ = new InspectorView(
+        *selection_, std::move(services),
+        {[this] { presentDeleteConfirmation(); }, [this](const FileNode& node) { openNode(node); }},
+        contentArea_);
     systemDataRefresher_ = new SystemDataRefresher(host_.probeSystemData, this);
     // The content's own minimum: the window adds its menu bar to it.
     setMinimumSize(760, 560);
@@ -164,6 +195,79 @@ void ContentView::toggleInspector() {
     updateScreens();
 }
 
+void ContentView::openNode(const FileNode& node) {
+    const auto chain = history_->currentPath();
+    if (chain.empty()) return;
+    auto extension = views::inspector::drillExtension(chain.back(), node);
+    if (!extension) return;
+    navigate([this, chain, extension = std::move(*extension)]() mutable {
+        auto longer = chain;
+        longer.insert(longer.end(), extension.begin(), extension.end());
+        history_->visit(std::move(longer));
+    });
+}
+
+void ContentView::presentDeleteConfirmation() {
+    // Never an empty sheet: without a selected item there is nothing to confirm.
+    const std::optional<FileNode> node = selection_->selectedNode();
+    if (!node || deleteSheet_) return;
+    isDeleteConfirmationPresented_ = true;
+    auto* sheet = new DeleteConfirmationSheet(
+        ReclaimTarget::node(*node), currentRoot(),
+        [this](std::optional<FileNode> newRoot, const Reclaimer::Outcome& outcome) {
+            applyDeletion(newRoot, outcome);
+        },
+        host_.makeReclaimer, window());
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    connect(sheet, &QDialog::finished, this, [this] {
+        isDeleteConfirmationPresented_ = false;
+        deleteSheet_ = nullptr; // closing; a new request gets a sheet of its own
+    });
+    deleteSheet_ = sheet;
+    sheet->open();
+}
+
+void ContentView::applyDeletion(const std::optional<FileNode>& newRoot, const Reclaimer::Outcome&) {
+    selection_->setSelectedNode(std::nullopt);
+    if (!newRoot) return;
+    history_->remap(*newRoot);
+    scanState_->replaceRoot(*newRoot);
+}
+
+std::optional<FileNode> ContentView::currentRoot() const {
+    const auto& chain = history_->currentPath();
+    if (chain.empty()) return std::nullopt;
+    return chain.front();
+}
+
+QWidget* ContentView::deleteSheet() const {
+    return deleteSheet_;
+}
+
+QWidget* ContentView::systemDataReclaimSheet() const {
+    return systemDataSheet_;
+}
+
+bool ContentView::isReclaimRunning() const {
+    return (deleteSheet_ && deleteSheet_->isWorking()) || (systemDataSheet_ && systemDataSheet_->isWorking());
+}
+
+// What a System Data reclaim moved leaves the scanned tree too, so the next report reads the
+// category folders as they are now instead of from the tree of the last scan.
+void ContentView::removeFromTree(const std::set<std::string>& canonicalPaths) {
+    const std::optional<FileNode> root = currentRoot();
+    if (canonicalPaths.empty() || !root) return;
+    PathSet gone;
+    for (const std::string& path : canonicalPaths)
+        gone.insert(path);
+    applyDeletion(root->removing(gone), {});
+}
+
+PreviewWindow* ContentView::previewWindow() {
+    if (!previewWindow_) previewWindow_ = new PreviewWindow(this);
+    return previewWindow_;
+}
+
 void ContentView::setSection(AppSection section) {
     section_ = section;
     updateScreens();
@@ -212,8 +316,30 @@ void ContentView::refreshSystemData() {
 }
 
 void ContentView::requestSystemDataReclaim(const std::vector<SystemDataCategory>& categories) {
+    // A removal already under way runs to its end before another is asked for.
+    if (systemDataSheet_ && (systemDataSheet_->isWorking() || systemDataSheet_->outcome())) return;
+    if (systemDataSheet_) systemDataSheet_->reject();
     systemDataReclaimRequest_ = SystemDataReclaimRequest{QUuid::createUuid(), categories};
+    presentSystemDataReclaim();
     emit systemDataReclaimRequested();
+}
+
+void ContentView::presentSystemDataReclaim() {
+    const QUuid id = systemDataReclaimRequest_->id;
+    auto* sheet = new DeleteConfirmationSheet(
+        ReclaimTarget::systemData(systemDataReclaimRequest_->categories), std::nullopt,
+        [this](std::optional<FileNode>, const Reclaimer::Outcome& outcome) {
+            removeFromTree(outcome.systemDataRemovedPaths);
+            finishSystemDataReclaim();
+        },
+        host_.makeReclaimer, window());
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    connect(sheet, &QDialog::finished, this, [this, id] {
+        systemDataSheet_ = nullptr;
+        if (systemDataReclaimRequest_ && systemDataReclaimRequest_->id == id) dismissSystemDataReclaim();
+    });
+    systemDataSheet_ = sheet;
+    sheet->open();
 }
 
 void ContentView::finishSystemDataReclaim() {
@@ -274,9 +400,10 @@ void ContentView::updateScreens() {
     updateSystemDataLayers();
     transitions::setLayerShown(applications_, section_ == AppSection::applications);
     if (section_ == AppSection::applications) applications_->raise();
-    if (const auto& node = selection_->selectedNode())
-        inspector_->setDetail(QString::fromStdString(std::string(node->name()) + " \u2014 " +
-                                                     formatByteCount(node->allocatedSize())));
+    {
+        const auto chain = history_->currentPath();
+        inspector_->setTotalUsedBytes(chain.empty() ? 0 : chain.front().allocatedSize());
+    }
     presentInspector(diskSection && isInspectorPresented_);
     pathBar_->setVisible(sectionsReachable() && diskSection && !scanState_->isScanning());
     topBar_->setSelection(section_);
@@ -307,8 +434,12 @@ void ContentView::layoutLayers() {
         if (layer) layer->setGeometry(area);
     // The panel comes in from beyond the trailing edge.
     const double travel = (1 - inspectorShown_) * (kInspectorWidth + kInspectorMargin);
-    inspector_->setGeometry(area.width() - kInspectorMargin - kInspectorWidth + int(std::lround(travel)), 4,
-                            kInspectorWidth, area.height() - 4 - 12);
+    // The panel's shadow lies beyond its 302 points.
+    const QMargins bleed = GlassPanel::shadowBleed().toMargins();
+    inspector_->setGeometry(
+        QRect(area.width() - kInspectorMargin - kInspectorWidth + int(std::lround(travel)), 4,
+              kInspectorWidth, area.height() - 4 - 12)
+            .marginsAdded(bleed));
     if (auto* effect = qobject_cast<QGraphicsOpacityEffect*>(inspector_->graphicsEffect()))
         effect->setOpacity(inspectorShown_);
 }
@@ -393,7 +524,7 @@ QWidget* ContentView::pathBar() const {
     return pathBar_;
 }
 
-QWidget* ContentView::inspector() const {
+InspectorView* ContentView::inspector() const {
     return inspector_;
 }
 

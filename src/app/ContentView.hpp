@@ -5,25 +5,36 @@
 #include "app/state/SnapshotIO.hpp"
 #include "scan/ScanRecords.hpp"
 #include "scan/ScannableVolume.hpp"
+#include "systemdata/Reclaimer.hpp"
 #include "systemdata/SystemDataReport.hpp"
 
+#include <QPointer>
 #include <QUuid>
 #include <QWidget>
 
 class QVariantAnimation;
 #include <functional>
+#include <memory>
 #include <optional>
+#include <set>
+#include <string>
 #include <vector>
 
 namespace quillmere {
 
 class AppSettings;
+class ApplicationsState;
+class ApplicationsView;
+class ReclaimPresenter;
 class BottomPathBar;
 class CenterView;
 class MainTopBar;
 class VolumePickerView;
 class NavigationHistory;
+class InspectorView;
 class PlaceholderView;
+class PreviewWindow;
+class FileNode;
 class ReadingSystemDataView;
 class ScanState;
 class SystemDataAwaitingScanView;
@@ -39,6 +50,8 @@ struct SystemDataReclaimRequest {
 
 // The main window's content: owns the window's state for its whole life, chooses the screen
 // (permission gate, volume picker or the chosen section) and wires every action to the state.
+class DeleteConfirmationSheet;
+
 class ContentView : public QWidget {
     Q_OBJECT
 public:
@@ -49,6 +62,8 @@ public:
         std::function<bool()> hasFullDiskAccess;
         // Probes the startup volume after a finished scan; blocks, so it runs off the main thread.
         std::function<SystemDataReport(const DiskScanResult&)> probeSystemData;
+        // Carries out a confirmed removal; built on the main thread, run off it.
+        std::function<Reclaimer()> makeReclaimer = [] { return Reclaimer(ReclaimerServices::current()); };
         static Host system();
     };
 
@@ -57,6 +72,8 @@ public:
     ~ContentView() override;
 
     NavigationHistory& history() { return *history_; }
+    ApplicationsState& applicationsState() { return *applicationsState_; }
+    ApplicationsView& applicationsView() { return *applications_; }
     ScanState& scanState() { return *scanState_; }
     SelectionState& selection() { return *selection_; }
     AppSection section() const { return section_; }
@@ -70,6 +87,16 @@ public:
     void rescan();
     void chooseAnotherDisk();
     void toggleInspector();
+    // Drills from the folder shown down to `node` (a folder below it); nothing otherwise.
+    void openNode(const FileNode& node);
+    bool isDeleteConfirmationPresented() const { return isDeleteConfirmationPresented_; }
+    QWidget* deleteSheet() const;
+    QWidget* systemDataReclaimSheet() const;
+    // Completion of the delete sheet: the selection goes, and a rebuilt tree replaces the
+    // scanned one in every visit; the saved snapshot and the System Data report stay.
+    void applyDeletion(const std::optional<FileNode>& newRoot, const Reclaimer::Outcome& outcome);
+    // Whether a confirmed removal is still running; the window stays open until it ends.
+    bool isReclaimRunning() const;
     void setSection(AppSection section);
     // Loads the saved scan, then decides whether a volume is chosen or a scan starts.
     void runLaunchTask();
@@ -107,12 +134,17 @@ private:
     void startScanFromSystemData();
     void focusFirstTile();
     void refreshSystemData();
+    void presentDeleteConfirmation();
+    void presentSystemDataReclaim();
+    void removeFromTree(const std::set<std::string>& canonicalPaths);
+    std::optional<FileNode> currentRoot() const;
+    PreviewWindow* previewWindow();
 
 public:
     CenterView* centerView() const { return centerView_; }
     QWidget* topBar() const;
     QWidget* pathBar() const;
-    QWidget* inspector() const;
+    InspectorView* inspector() const;
     VolumePickerView* picker() const { return picker_; }
     SystemDataAwaitingScanView* systemDataAwaiting() const { return systemDataAwaiting_; }
     ReadingSystemDataView* systemDataReading() const { return systemDataReading_; }
@@ -145,8 +177,14 @@ private:
     std::optional<SystemDataReport> systemDataReport_;
     int64_t systemDataReprobeToken_ = 0;
     std::optional<SystemDataReclaimRequest> systemDataReclaimRequest_;
-    PlaceholderView* applications_;
-    PlaceholderView* inspector_;
+    ApplicationsState* applicationsState_;
+    std::unique_ptr<ReclaimPresenter> reclaimPresenter_;
+    ApplicationsView* applications_;
+    InspectorView* inspector_;
+    PreviewWindow* previewWindow_ = nullptr;
+    bool isDeleteConfirmationPresented_ = false;
+    QPointer<DeleteConfirmationSheet> deleteSheet_;
+    QPointer<DeleteConfirmationSheet> systemDataSheet_;
     // How far the details panel is in: 0 out of sight, 1 in place; it slides and fades between.
     double inspectorShown_ = 0;
     QVariantAnimation* inspectorMotion_;

@@ -6,6 +6,7 @@
 #include "app/ui/Theme.hpp"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QMenuBar>
 #include <QToolTip>
 
@@ -70,6 +71,14 @@ void MainWindow::openSettings() {
     settingsWindow_->show();
     settingsWindow_->raise();
     settingsWindow_->activateWindow();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (content_->isReclaimRunning()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 } // namespace quillmere

@@ -25,6 +25,10 @@ public:
     void openAbout();
     void openSettings();
 
+protected:
+    // Refused while a confirmed removal runs: it is never abandoned half-way.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void applyAppearance();
 

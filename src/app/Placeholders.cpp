@@ -31,15 +31,8 @@ void PlaceholderView::setAction(const QString& title) {
     resizeEvent(nullptr);
 }
 
-void PlaceholderView::setTrailingInset(double inset) {
-    trailingInset_ = inset;
-    resizeEvent(nullptr);
-    update();
-}
-
 void PlaceholderView::resizeEvent(QResizeEvent*) {
-    const int shownWidth = width() - int(trailingInset_);
-    if (action_) action_->move((shownWidth - action_->width()) / 2, height() / 2 + 40);
+    if (action_) action_->move((width() - action_->width()) / 2, height() / 2 + 40);
 }
 
 void PlaceholderView::paintEvent(QPaintEvent*) {
@@ -47,7 +40,7 @@ void PlaceholderView::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
     const Theme::Palette& palette = Theme::palette(Theme::isDark(this));
     const bool compact = height() < 120; // a bar rather than a screen
-    const QRectF shown = QRectF(rect()).adjusted(0, 0, -trailingInset_, 0);
+    const QRectF shown(rect());
     const QRectF card = compact ? shown.adjusted(12, 6, -12, -6) : shown.adjusted(16, 12, -16, -12);
     painter.setPen(QPen(palette.line, 1, Qt::DashLine));
     painter.setBrush(palette.fill);

@@ -16,8 +16,6 @@ public:
     void setDetail(const QString& detail);
     // Adds a button that emits `actionTriggered`.
     void setAction(const QString& title);
-    // Room on the trailing side that the view keeps free (a panel lies over it).
-    void setTrailingInset(double inset);
 
 signals:
     void actionTriggered();
@@ -29,7 +27,6 @@ protected:
 private:
     QString viewName_;
     QString detail_;
-    double trailingInset_ = 0;
     QPushButton* action_ = nullptr;
 };
 

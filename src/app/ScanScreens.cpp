@@ -2,6 +2,7 @@
 
 #include "app/Motion.hpp"
 #include "app/ScanScreenText.hpp"
+#include "app/ui/ColorOpacity.hpp"
 #include "app/ui/Painting.hpp"
 #include "app/ui/Symbols.hpp"
 #include "app/ui/Theme.hpp"
@@ -16,11 +17,6 @@
 
 namespace quillmere {
 namespace {
-
-QColor withOpacity(QColor color, double opacity) {
-    color.setAlphaF(static_cast<float>(color.alphaF() * opacity));
-    return color;
-}
 
 // Brings an angle in degrees into [0, 360) and returns it as a fraction of a turn.
 double hueFraction(double degrees) {

@@ -1,7 +1,9 @@
 #include "app/VolumePickerView.hpp"
 
 #include "app/Motion.hpp"
+#include "app/ui/ColorOpacity.hpp"
 #include "app/ui/Painting.hpp"
+#include "app/ui/ScrollBars.hpp"
 #include "app/ui/Symbols.hpp"
 #include "app/ui/Theme.hpp"
 #include "scan/Format.hpp"
@@ -53,11 +55,6 @@ QFont headlineFont() {
 }
 QFont introductionFont() {
     return Theme::uiFont(12.5);
-}
-
-QColor withOpacity(QColor color, qreal opacity) {
-    color.setAlphaF(float(color.alphaF() * opacity));
-    return color;
 }
 
 qreal lineHeight(const QFont& font) {
@@ -305,7 +302,7 @@ VolumePickerView::VolumePickerView(QWidget* parent)
     row_->setAutoFillBackground(false);
     row_->viewport()->setAutoFillBackground(false);
     row_->setWidget(rowContent_);
-    styleRowScrollBar();
+    applySlimHorizontalScrollBar(row_);
     connect(row_->horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] {
         for (VolumeTile* tile : std::as_const(tiles_))
             tile->syncHoverWithPointer();
@@ -387,23 +384,8 @@ void VolumePickerView::layoutTiles() {
     }
 }
 
-// A slim bar in the theme's ink, without arrows, like the desktop's overlay scroll bars.
-void VolumePickerView::styleRowScrollBar() {
-    const QColor ink = Theme::palette(this).ink;
-    const auto rgba = [&](qreal alpha) {
-        return QString("rgba(%1, %2, %3, %4)").arg(ink.red()).arg(ink.green()).arg(ink.blue()).arg(alpha);
-    };
-    row_->horizontalScrollBar()->setStyleSheet(
-        QString("QScrollBar:horizontal { height: 8px; background: %1; border-radius: 4px; margin: 0; }"
-                "QScrollBar::handle:horizontal { background: %2; border-radius: 4px; min-width: 40px; }"
-                "QScrollBar::handle:horizontal:hover { background: %3; }"
-                "QScrollBar::add-line:horizontal, QScrollBar::sub-line:horizontal { width: 0; }"
-                "QScrollBar::add-page:horizontal, QScrollBar::sub-page:horizontal { background: none; }")
-            .arg(rgba(0.06), rgba(0.28), rgba(0.42)));
-}
-
 void VolumePickerView::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::PaletteChange) styleRowScrollBar();
+    if (event->type() == QEvent::PaletteChange) applySlimHorizontalScrollBar(row_);
     QWidget::changeEvent(event);
 }
 

@@ -111,7 +111,6 @@ private:
     };
     Layout layoutColumn() const;
     void layoutTiles();
-    void styleRowScrollBar();
 
     std::vector<ScannableVolume> volumes_;
     QScrollArea* row_;

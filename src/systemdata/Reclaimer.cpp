@@ -53,7 +53,9 @@ public:
         PreparedItem item{.canonicalPath = canonicalItemPath(path)};
         item.identity = services_.files->identify(item.canonicalPath);
         if (item.identity) {
-            const std::string folder = item.identity->type == S_IFDIR
+            // Read at the item's folder, which is still there once the item has gone to the
+            // Trash (a moved folder can no longer be asked).
+            const std::string folder = item.canonicalPath == "/"
                                            ? item.canonicalPath
                                            : deletingLastPathComponent(item.canonicalPath);
             fileSystems_.try_emplace(item.identity->device, folder);

@@ -1,6 +1,8 @@
 #include "app/ContentView.hpp"
 
 #include "app/CenterView.hpp"
+#include "app/InspectorParts.hpp"
+#include "app/InspectorView.hpp"
 #include "app/MainTopBar.hpp"
 #include "app/MainWindow.hpp"
 #include "app/ScanScreens.hpp"
@@ -14,6 +16,8 @@
 #include "app/ui/Theme.hpp"
 #include "views/widgets/InsightViews.hpp"
 
+#include <QApplication>
+#include <QDialog>
 #include <QEventLoop>
 #include <QMenuBar>
 #include <QTemporaryDir>
@@ -178,6 +182,53 @@ TEST(ContentViewScan, AScanEndsInTheTreeAndAVanishedVolumeEndsTheScanToo) {
     EXPECT_TRUE(view.history().currentPath().empty());
 }
 
+TEST(ContentViewInspector, OpeningANodeDrillsDownAndClearsTheSelectionDeleteOnlySetsTheFlag) {
+    Launch setup({"--debug-skip-permission-gate", "--debug-select-largest"});
+    const FolderPath root = FolderPath::root("/");
+    const FolderPath usr = root.child("usr");
+    const FolderPath lib = usr.child("lib");
+    FileNode libFolder =
+        FileNode::folder(lib, "lib", std::nullopt,
+                         {FileNode::under(lib, "a.so", NodeFields{.allocatedSize = 50, .fileCount = 1})});
+    FileNode usrFolder = FileNode::folder(usr, "usr", std::nullopt, {libFolder});
+    setup.saved =
+        ScanSnapshot{FileNode::folder(root, "/", std::nullopt, {usrFolder}), "uuid-root", "Disk", 0};
+    ContentView view(setup.options, setup.settings, setup.host());
+    setup.launch(view);
+    view.show();
+    ASSERT_TRUE(view.selection().selectedNode());
+    EXPECT_TRUE(view.isInspectorPresented());
+
+    // Not below the folder shown, or the folder itself: nothing happens.
+    view.openNode(FileNode::under(root, "elsewhere", NodeFields{.isDirectory = true}));
+    view.openNode(view.history().currentPath().back());
+    EXPECT_EQ(view.history().currentPath().size(), 1u);
+    EXPECT_TRUE(view.selection().selectedNode());
+
+    // The inspector's own row opens it: the column is rebuilt while the row is being clicked.
+    view.selection().setSelectedNode(usrFolder);
+    const auto rows = view.inspector()->contentsRows();
+    ASSERT_EQ(rows.size(), 1);
+    rows.front()->click();
+    QApplication::processEvents();
+    const auto chain = view.history().currentPath();
+    ASSERT_EQ(chain.size(), 3u);
+    EXPECT_EQ(chain[1].path(), "/usr");
+    EXPECT_EQ(chain[2].path(), "/usr/lib");
+    EXPECT_FALSE(view.selection().selectedNode());
+    EXPECT_FALSE(view.isInspectorPresented());
+
+    // Delete presents the confirmation sheet; cancelling it removes nothing and the tree stays.
+    view.selection().setSelectedNode(chain[2].children()[0]);
+    view.inspector()->deleteSelection();
+    EXPECT_TRUE(view.isDeleteConfirmationPresented());
+    ASSERT_NE(view.deleteSheet(), nullptr);
+    static_cast<QDialog*>(view.deleteSheet())->reject();
+    QApplication::processEvents();
+    EXPECT_FALSE(view.isDeleteConfirmationPresented());
+    EXPECT_EQ(view.history().currentPath().back().children().size(), 1u);
+}
+
 // Spins the event loop until `done` holds (animations run their course) or a few seconds pass.
 bool eventually(const std::function<bool()>& done) {
     for (int i = 0; i < 200 && !done(); ++i)
@@ -208,19 +259,26 @@ TEST(ContentViewLayout, TheInspectorLiesBesideTheViewNotOverIt) {
     ShownTree shown(DiskViewMode::list);
     CenterView* center = shown.view->centerView();
     ASSERT_TRUE(center);
-    ASSERT_TRUE(eventually([&] { return center->currentPage()->width() == center->width(); }));
-    const QWidget* page = center->currentPage();
+    // The list is padded inside the disk-view slot, which keeps the page's whole width.
+    ASSERT_TRUE(
+        eventually([&] { return center->diskView() && center->diskView()->width() == center->width(); }));
+    const QWidget* page = center->diskView();
+    // The panel itself, without the room its shadow takes around it.
+    const auto panelLeft = [&] {
+        const InspectorView* inspector = shown.view->inspector();
+        return inspector->mapTo(inspector->window(), inspector->panelRect().topLeft().toPoint()).x();
+    };
 
     shown.view->selection().setSelectedNode(shown.view->history().currentPath().front().children()[1]);
     EXPECT_TRUE(shown.view->isInspectorPresented());
     // The panel comes in from beyond the trailing edge, faded, and ends in place drawn directly.
-    EXPECT_GT(inWindow(shown.view->inspector()).left(), 1200 - 16 - 302);
+    EXPECT_GT(panelLeft(), 1200 - 16 - 302);
     EXPECT_TRUE(shown.view->inspector()->graphicsEffect());
     EXPECT_DOUBLE_EQ(center->detailsPanelInset(), 334);
-    ASSERT_TRUE(eventually([&] { return inWindow(shown.view->inspector()).left() == 1200 - 16 - 302; }));
+    ASSERT_TRUE(eventually([&] { return panelLeft() == 1200 - 16 - 302; }));
     ASSERT_TRUE(eventually([&] { return page->width() == center->width() - 334; }));
     ASSERT_TRUE(eventually([&] { return !shown.view->inspector()->graphicsEffect(); }));
-    EXPECT_LT(inWindow(page).right(), inWindow(shown.view->inspector()).left());
+    EXPECT_LT(inWindow(page).right(), panelLeft());
     EXPECT_TRUE(shown.view->inspector()->isVisible());
 
     // Clearing the selection closes the panel, and the view takes the whole width again.

@@ -7,6 +7,7 @@
 #include "app/state/ScanState.hpp"
 #include "app/state/SelectionState.hpp"
 #include "views/widgets/SunburstView.hpp"
+#include "views/widgets/TreemapView.hpp"
 
 #include <QPointer>
 #include <QTemporaryDir>
@@ -88,14 +89,14 @@ TEST(DiskViewSlot, TheSunburstIsUpdatedInPlaceAndMadeAnewForAnotherFolder) {
     EXPECT_FALSE(s.sunburst()->inputs().parentName);
 }
 
-TEST(DiskViewSlot, OtherModesKeepTheirPlaceholderPaddedByThePanelTheRingsPlaceThemselves) {
+TEST(DiskViewSlot, OtherViewsArePaddedByThePanelTheRingsPlaceThemselves) {
     Screen s;
     s.settings.setDiskViewMode(DiskViewMode::treemap);
-    auto* placeholder = qobject_cast<PlaceholderView*>(s.slot()->view());
-    ASSERT_TRUE(placeholder);
+    auto* treemap = qobject_cast<TreemapView*>(s.slot()->view());
+    ASSERT_TRUE(treemap);
     s.center.setDetailsPanelInset(334);
     QTest::qWait(500);
-    EXPECT_EQ(placeholder->width(), 1000 - 334);
+    EXPECT_EQ(treemap->width(), 1000 - 334);
     s.settings.setDiskViewMode(DiskViewMode::sunburst);
     ASSERT_TRUE(s.sunburst());
     QTest::qWait(500);

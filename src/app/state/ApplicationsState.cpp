@@ -112,6 +112,8 @@ void ApplicationsState::setSelectedOrphanGroupID(std::optional<std::string> id) 
 }
 
 void ApplicationsState::setDroppedApp(std::optional<InstalledApp> app) {
+    // A drop still being read or attributed must not bring its application back afterwards.
+    ++currentDrop_;
     droppedApp_ = std::move(app);
     emit droppedAppChanged();
 }
@@ -314,6 +316,41 @@ void ApplicationsState::applyAppRemoval(const std::string& appPath) {
         emit droppedAppChanged();
         emit droppedAppAttributionChanged();
     }
+}
+
+void ApplicationsState::applyItemRemoval(const std::string& appPath,
+                                         const std::set<std::string>& removedPaths) {
+    if (removedPaths.empty()) return;
+    PathSet removed;
+    for (const std::string& path : removedPaths)
+        removed.insert(path);
+    const auto prune = [&](LeftoverAttribution& attribution) {
+        return std::erase_if(attribution.items, [&](const LeftoverItem& item) {
+                   return item.group != LeftoverItem::Group::application && removed.contains(item.path);
+               }) > 0;
+    };
+    bool changedList = false;
+    for (auto& [path, attribution] : attributions_)
+        if (pathsEqual(path, appPath)) changedList = prune(attribution) || changedList;
+    const bool changedDropped = droppedApp_ && droppedAppAttribution_ &&
+                                pathsEqual(droppedApp_->path, appPath) && prune(*droppedAppAttribution_);
+    if (changedList) emit attributionsChanged();
+    if (changedDropped) emit droppedAppAttributionChanged();
+}
+
+void ApplicationsState::attributeApart(const InstalledApp& app, QObject* receiver,
+                                       std::function<void(LeftoverAttribution)> onDone) {
+    const std::shared_ptr<Work> work = work_;
+    QPointer<QObject> target(receiver);
+    workerPool().start([work, app, installedApps = apps_, target, onDone = std::move(onDone)] {
+        if (work->cancellation->isCancelled()) return;
+        std::optional<LeftoverAttribution> attribution =
+            attributeSafely(*work->services, app, installedApps, work->home);
+        if (!attribution) return;
+        work->post([target, onDone, attribution = std::move(*attribution)](ApplicationsState&) {
+            if (target) onDone(attribution);
+        });
+    });
 }
 
 } // namespace quillmere

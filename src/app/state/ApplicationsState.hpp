@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -74,6 +75,14 @@ public:
     // After an uninstall that removed the bundle at `appPath`: the application leaves the list,
     // its attribution, the selection and the dropped application. Nothing is recomputed.
     void applyAppRemoval(const std::string& appPath);
+    // After a reclaim that removed some of an application's items but not its bundle (a cache
+    // clearing): those items leave the application's stored attribution, and the dropped
+    // application's when it is that application, so nothing still lists vanished files.
+    void applyItemRemoval(const std::string& appPath, const std::set<std::string>& removedPaths);
+    // Attributes `app` apart from the survey (for a panel that keeps the result to itself) and
+    // hands the result to `onDone` on this object's thread, unless `receiver` has gone by then.
+    void attributeApart(const InstalledApp& app, QObject* receiver,
+                        std::function<void(LeftoverAttribution)> onDone);
 
 signals:
     void appsChanged();

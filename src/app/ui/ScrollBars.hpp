@@ -9,4 +9,9 @@ namespace quillmere {
 // the area's palette when called again after a palette change.
 void applySlimScrollBar(QAbstractScrollArea* area);
 
+// The sideways counterpart for a row that scrolls: a faint rounded track with a thumb that
+// darkens under the pointer, like the desktop's overlay scroll bars. Also to be called again
+// after a palette change.
+void applySlimHorizontalScrollBar(QAbstractScrollArea* area);
+
 } // namespace quillmere

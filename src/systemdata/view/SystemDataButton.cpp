@@ -42,6 +42,10 @@ bool SystemDataButton::event(QEvent* event) {
     return QAbstractButton::event(event);
 }
 
+QColor SystemDataButton::prominentColor(bool dark) const {
+    return Theme::accent(dark);
+}
+
 void SystemDataButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -53,7 +57,7 @@ void SystemDataButton::paintEvent(QPaintEvent*) {
     QColor ink = palette.ink;
     QPen border(palette.line, 1);
     if (prominent_ && isEnabled()) {
-        const QColor accent = Theme::accent(dark);
+        const QColor accent = prominentColor(dark);
         fill = isDown() ? accent.darker(115) : (hovered_ ? accent.lighter(106) : accent);
         ink = Qt::white;
         border = Qt::NoPen;

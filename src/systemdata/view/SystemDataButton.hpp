@@ -13,6 +13,8 @@ public:
     QSize sizeHint() const override;
 
 protected:
+    // The fill of a prominent button; the accent colour unless a subclass says otherwise.
+    virtual QColor prominentColor(bool dark) const;
     void paintEvent(QPaintEvent* event) override;
     bool event(QEvent* event) override;
 

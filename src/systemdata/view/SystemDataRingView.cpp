@@ -1,5 +1,6 @@
 #include "systemdata/view/SystemDataRingView.hpp"
 
+#include "app/ui/ColorOpacity.hpp"
 #include "app/ui/Painting.hpp"
 #include "app/ui/Theme.hpp"
 #include "scan/Format.hpp"
@@ -14,11 +15,6 @@ namespace quillmere {
 namespace text = systemdata_screen_text;
 
 namespace {
-
-QColor withOpacity(QColor color, double opacity) {
-    color.setAlphaF(static_cast<float>(color.alphaF() * opacity));
-    return color;
-}
 
 QPainterPath wedgePath(const RingGeometry& ring, const SystemDataSlice& slice) {
     QPainterPath path;

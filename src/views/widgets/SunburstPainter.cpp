@@ -1,5 +1,6 @@
 #include "views/widgets/SunburstPainter.hpp"
 
+#include "app/ui/ColorOpacity.hpp"
 #include "app/ui/Painting.hpp"
 #include "app/ui/ReferenceText.hpp"
 #include "app/ui/StyleColors.hpp"
@@ -23,16 +24,11 @@ using views::SunburstSegment;
 constexpr double kHoverBoost = 0.05;
 constexpr double kOuterRadius = 232;
 
-QColor withAlpha(QColor color, qreal alpha) {
-    color.setAlphaF(static_cast<float>(color.alphaF() * alpha));
-    return color;
-}
-
 QColor white(qreal alpha) {
-    return withAlpha(Qt::white, alpha);
+    return withOpacity(Qt::white, alpha);
 }
 QColor black(qreal alpha) {
-    return withAlpha(Qt::black, alpha);
+    return withOpacity(Qt::black, alpha);
 }
 
 void paintLabel(QPainter& painter, const SunburstSegment& segment, QPointF center, double s) {
@@ -57,7 +53,7 @@ void paintLabel(QPainter& painter, const SunburstSegment& segment, QPointF cente
 void paintGauge(QPainter& painter, const views::SunburstLayout& layout, QPointF c, double s, bool dark) {
     const double radius = views::kGaugeRadius * s;
     const QRectF circle(c.x() - radius, c.y() - radius, 2 * radius, 2 * radius);
-    QPen track(withAlpha(Theme::palette(dark).ink, 0.1), views::kGaugeWidth * s, Qt::SolidLine, Qt::FlatCap,
+    QPen track(withOpacity(Theme::palette(dark).ink, 0.1), views::kGaugeWidth * s, Qt::SolidLine, Qt::FlatCap,
                Qt::MiterJoin);
     track.setMiterLimit(10);
     painter.setPen(track);
@@ -65,7 +61,7 @@ void paintGauge(QPainter& painter, const views::SunburstLayout& layout, QPointF 
     painter.drawEllipse(circle);
     const views::QtArcAngles angles = views::gaugeArcAngles(views::capacityGaugeFraction(layout));
     painter.setPen(
-        QPen(withAlpha(Theme::accent(dark), 0.55), views::kGaugeWidth * s, Qt::SolidLine, Qt::RoundCap));
+        QPen(withOpacity(Theme::accent(dark), 0.55), views::kGaugeWidth * s, Qt::SolidLine, Qt::RoundCap));
     painter.drawArc(circle, angles.start16, angles.span16);
 }
 
@@ -111,8 +107,8 @@ QLinearGradient glossGradient(const SunburstFrameInput& frame) {
     const double s = frame.scale;
     QLinearGradient gloss(QPointF(c.x(), c.y() - kOuterRadius * s), QPointF(c.x(), c.y() + kOuterRadius * s));
     gloss.setColorAt(0, palette.ringGlossTop);
-    gloss.setColorAt(0.46, withAlpha(palette.ringGlossTop, 0));
-    gloss.setColorAt(0.68, withAlpha(palette.ringGlossBottom, 0));
+    gloss.setColorAt(0.46, withOpacity(palette.ringGlossTop, 0));
+    gloss.setColorAt(0.68, withOpacity(palette.ringGlossBottom, 0));
     gloss.setColorAt(1, palette.ringGlossBottom);
     return gloss;
 }

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "app/ui/Theme.hpp"
+#include "scan/FileNode.hpp"
+#include "views/InspectorModel.hpp"
+#include "views/QuickLook.hpp"
+
+#include <QMessageBox>
+#include <QPointer>
+#include <functional>
+#include <memory>
+#include <string>
+class QScrollArea;
+class QVBoxLayout;
+
+namespace quillmere {
+
+class ContentsRowWidget;
+class InspectorButton;
+class SelectionState;
+
+// The details panel: who the selected item is, how much of the scanned disk it takes, notes
+// about bytes that are not really here or may never be removed, a few facts, its largest
+// contents, and Preview, Reveal and Delete. It only reads the selection; every action leaves
+// through the callbacks.
+class InspectorView : public GlassPanel {
+    Q_OBJECT
+public:
+    struct Services {
+        std::function<bool(const std::string& path)> isProtectedPath;
+        views::inspector::Lookups lookups;
+        // Shows the item in the file manager.
+        std::function<void(const std::string& path)> reveal;
+        views::QuickLookCoordinator::PanelProvider previewPanel;
+    };
+    struct Actions {
+        std::function<void()> onDeleteRequested;
+        std::function<void(const FileNode&)> onOpenNode;
+    };
+
+    InspectorView(SelectionState& selection, Services services, Actions actions, QWidget* parent = nullptr);
+    ~InspectorView() override;
+
+    static Services systemServices(std::function<void(const std::string&)> reveal,
+                                   views::QuickLookCoordinator::PanelProvider previewPanel);
+
+    void setTotalUsedBytes(int64_t bytes);
+
+    // The three actions, as their buttons run them.
+    void quickLookSelection();
+    void revealSelection();
+    void deleteSelection();
+
+    views::QuickLookCoordinator& quickLook() { return quickLook_; }
+    bool isShowingCloudOnlyNotice() const { return cloudNotice_ != nullptr; }
+    QMessageBox* cloudOnlyNotice() const { return cloudNotice_; }
+    QWidget* actionBar() const { return actionBar_; }
+    InspectorButton* quickLookButton() const { return quickLookButton_; }
+    InspectorButton* revealButton() const { return revealButton_; }
+    // None when Delete is not offered.
+    InspectorButton* deleteButton() const { return deleteButton_; }
+    // Every text the column shows now, top to bottom (for tests and reviews).
+    QStringList shownTexts() const;
+    QList<ContentsRowWidget*> contentsRows() const;
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    void rebuild();
+    void buildEmpty(QVBoxLayout* column);
+    void buildSelected(QVBoxLayout* column, const FileNode& node);
+    void buildActions(QVBoxLayout* column, const std::optional<FileNode>& node);
+    QWidget* divider();
+
+    SelectionState& selection_;
+    Services services_;
+    Actions actions_;
+    int64_t totalUsedBytes_ = 0;
+    views::QuickLookCoordinator quickLook_;
+    QPointer<QMessageBox> cloudNotice_;
+    QWidget* content_ = nullptr;
+    QWidget* actionBar_ = nullptr;
+    InspectorButton* quickLookButton_ = nullptr;
+    InspectorButton* revealButton_ = nullptr;
+    InspectorButton* deleteButton_ = nullptr;
+    bool rebuilding_ = false;
+};
+
+} // namespace quillmere

@@ -1,0 +1,447 @@
+#include "applications/view/ApplicationListView.hpp"
+
+#include "app/ui/IconTile.hpp"
+#include "app/ui/Painting.hpp"
+#include "app/ui/Theme.hpp"
+#include "applications/model/ApplicationsTexts.hpp"
+#include "applications/view/AppIconCache.hpp"
+#include "applications/view/ApplicationsPieces.hpp"
+#include "applications/view/PanelParts.hpp"
+#include "scan/Format.hpp"
+
+#include <QDateTime>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QLocale>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTimer>
+
+namespace quillmere {
+namespace {
+
+constexpr qreal kHeaderHeight = 18;
+constexpr qreal kOrphanHeaderHeight = 10 + 30;
+constexpr qreal kValueColumn = 140;
+
+QString qs(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+QString bytesText(int64_t bytes) {
+    return QString::fromStdString(formatByteCount(std::max<int64_t>(bytes, 0)));
+}
+
+QColor withAlpha(QColor color, qreal alpha) {
+    color.setAlphaF(static_cast<float>(alpha));
+    return color;
+}
+
+QLinearGradient leftoverGradient(const QRectF& rect) {
+    QLinearGradient gradient(rect.topLeft(), rect.topRight());
+    gradient.setColorAt(0, QColor::fromRgbF(1.0f, 0.769f, 0.42f));
+    gradient.setColorAt(1, QColor::fromRgbF(0.941f, 0.396f, 0.122f));
+    return gradient;
+}
+
+void paintCapsule(QPainter& painter, const QRectF& rect, const QBrush& brush) {
+    if (rect.width() <= 0) return;
+    const qreal radius = std::min(rect.height(), rect.width()) / 2;
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(brush);
+    painter.drawRoundedRect(rect, radius, radius);
+}
+
+void paintSelection(QPainter& painter, const QRectF& rect) {
+    QLinearGradient fill(rect.topLeft(), rect.topRight());
+    fill.setColorAt(0, withAlpha(Theme::actionGradient().start, 0.2));
+    fill.setColorAt(1, withAlpha(Theme::actionGradient().start, 0.04));
+    painter.fillPath(painting::continuousRoundedRect(rect, 10), fill);
+}
+
+// Draws `text` elided on the right within `width`, its baseline at `baseline`; returns its width.
+qreal drawLine(QPainter& painter, const QFont& font, const QColor& color, qreal x, qreal baseline,
+               qreal width, const QString& text) {
+    const QFontMetricsF metrics(font);
+    const QString shown = metrics.elidedText(text, Qt::ElideRight, std::max(width, 0.0));
+    painter.setFont(font);
+    painter.setPen(color);
+    painter.drawText(QPointF(x, baseline), shown);
+    return metrics.horizontalAdvance(shown);
+}
+
+} // namespace
+
+QString orphanCaption(const OrphanLeftoverGroup& group) {
+    QString caption = QString::fromStdString(group.summary);
+    if (const auto touched = group.latestTouch()) {
+        const QDateTime date = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(*touched * 1000));
+        caption += " · last touched " + QLocale().toString(date, "MMM yyyy");
+    }
+    return caption;
+}
+
+ApplicationListView::ApplicationListView(AppIconCache& icons, QWidget* parent)
+    : QAbstractScrollArea(parent), icons_(icons), spinnerTimer_(new QTimer(this)) {
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setFocusPolicy(Qt::StrongFocus);
+    viewport()->setAutoFillBackground(false);
+    setAutoFillBackground(false);
+    spinnerTimer_->setInterval(40);
+    connect(spinnerTimer_, &QTimer::timeout, this, [this] {
+        spinnerAngle_ = std::fmod(spinnerAngle_ + 24, 360);
+        viewport()->update();
+    });
+    connect(&icons_, &AppIconCache::iconReady, viewport(), qOverload<>(&QWidget::update));
+}
+
+void ApplicationListView::setContent(Content content) {
+    content_ = std::move(content);
+    if (content_.kind == ListAreaContent::loading)
+        spinnerTimer_->start();
+    else
+        spinnerTimer_->stop();
+    relayout();
+    viewport()->update();
+}
+
+void ApplicationListView::relayout() {
+    lines_.clear();
+    qreal y = 0;
+    const auto add = [&](Line::Kind kind, int index, qreal height) {
+        if (!lines_.empty()) y += kSpacing;
+        lines_.push_back(Line{kind, index, y, height});
+        y += height;
+    };
+    if (content_.kind != ListAreaContent::loading) add(Line::Kind::header, -1, kHeaderHeight);
+    if (content_.kind == ListAreaContent::list) {
+        for (int index = 0; index < static_cast<int>(content_.rows.size()); ++index)
+            add(Line::Kind::appRow, index, kRowHeight);
+        if (!content_.orphanGroups.empty()) {
+            add(Line::Kind::orphanHeader, -1, kOrphanHeaderHeight);
+            for (int index = 0; index < static_cast<int>(content_.orphanGroups.size()); ++index)
+                add(Line::Kind::orphanRow, index, kRowHeight);
+        }
+    }
+    contentHeight_ = y;
+    const auto isRow = [](const Line& line) {
+        return line.kind == Line::Kind::appRow || line.kind == Line::Kind::orphanRow;
+    };
+    if (focusedLine_ >= static_cast<int>(lines_.size()) ||
+        (focusedLine_ >= 0 && !isRow(lines_[focusedLine_])))
+        focusedLine_ = -1;
+    setScrollExtent(*this, contentHeight_);
+}
+
+void ApplicationListView::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    relayout();
+}
+
+bool ApplicationListView::viewportEvent(QEvent* event) {
+    // The scroll range follows the viewport's own size, which settles after the area's.
+    if (event->type() == QEvent::Resize) relayout();
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+int ApplicationListView::lineAt(QPoint point) const {
+    const qreal y = point.y() + verticalScrollBar()->value();
+    for (int index = 0; index < static_cast<int>(lines_.size()); ++index) {
+        const Line& line = lines_[index];
+        if (y >= line.top && y < line.top + line.height &&
+            (line.kind == Line::Kind::appRow || line.kind == Line::Kind::orphanRow))
+            return index;
+    }
+    return -1;
+}
+
+void ApplicationListView::activate(int index) {
+    if (index < 0 || index >= static_cast<int>(lines_.size())) return;
+    const Line line = lines_[index];
+    focusedLine_ = index;
+    // Copies: selecting changes the state, which replaces the content the row came from.
+    if (line.kind == Line::Kind::appRow) {
+        const std::string path = content_.rows[line.index].app.path;
+        emit appSelected(path);
+    } else if (line.kind == Line::Kind::orphanRow) {
+        const std::string id = content_.orphanGroups[line.index].id();
+        emit orphanGroupSelected(id);
+    }
+    viewport()->update();
+}
+
+void ApplicationListView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) activate(lineAt(event->position().toPoint()));
+    QAbstractScrollArea::mousePressEvent(event);
+}
+
+void ApplicationListView::moveFocus(int step) {
+    int index = focusedLine_;
+    for (int tries = 0; tries < static_cast<int>(lines_.size()) + 1; ++tries) {
+        index = index < 0 ? (step > 0 ? 0 : static_cast<int>(lines_.size()) - 1) : index + step;
+        if (index < 0 || index >= static_cast<int>(lines_.size())) return;
+        if (lines_[index].kind == Line::Kind::appRow || lines_[index].kind == Line::Kind::orphanRow) break;
+    }
+    if (index < 0 || index >= static_cast<int>(lines_.size())) return;
+    focusedLine_ = index;
+    ensureVisible(index);
+    viewport()->update();
+}
+
+void ApplicationListView::ensureVisible(int index) {
+    scrollToShow(*this, lines_[index].top, lines_[index].height);
+}
+
+void ApplicationListView::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Down:
+        moveFocus(1);
+        return;
+    case Qt::Key_Up:
+        moveFocus(-1);
+        return;
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (focusedLine_ >= 0) activate(focusedLine_);
+        return;
+    default:
+        QAbstractScrollArea::keyPressEvent(event);
+    }
+}
+
+void ApplicationListView::focusInEvent(QFocusEvent* event) {
+    if (focusedLine_ < 0 && event->reason() != Qt::MouseFocusReason) moveFocus(1);
+    QAbstractScrollArea::focusInEvent(event);
+    viewport()->update();
+}
+
+void ApplicationListView::focusOutEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusOutEvent(event);
+    viewport()->update();
+}
+
+void ApplicationListView::paintCentred(QPainter& painter, const QString& text, bool withSpinner) {
+    const Theme::Palette& palette = Theme::palette(this);
+    const QFont font = Theme::uiFont(12);
+    const QFontMetricsF metrics(font);
+    const QRectF area = QRectF(viewport()->rect());
+    const qreal spinnerSide = withSpinner ? 18 : 0;
+    const qreal top = withSpinner ? kHeaderHeight : 0;
+    const QRectF space = area.adjusted(8, top, -8, 0);
+    const QRectF textBounds =
+        metrics.boundingRect(QRectF(0, 0, space.width(), 1000), Qt::AlignHCenter | Qt::TextWordWrap, text);
+    const qreal block = spinnerSide + (withSpinner ? 10 : 0) + textBounds.height();
+    qreal y = space.center().y() - block / 2;
+    if (withSpinner) {
+        Spinner::paintArc(painter, QRectF(space.center().x() - spinnerSide / 2, y, spinnerSide, spinnerSide),
+                          spinnerAngle_, palette.ink2);
+        y += spinnerSide + 10;
+    }
+    painter.setFont(font);
+    painter.setPen(palette.ink2);
+    painter.drawText(QRectF(space.left(), y, space.width(), textBounds.height()),
+                     Qt::AlignHCenter | Qt::TextWordWrap, text);
+}
+
+void ApplicationListView::paintHeader(QPainter& painter, const QRectF& rect) {
+    const QColor ink = Theme::palette(this).ink3;
+    const QFont bold = Theme::uiFont(10.5, QFont::Bold);
+    QFont boldTracked = bold;
+    boldTracked.setLetterSpacing(QFont::AbsoluteSpacing, 0.4);
+    const qreal baseline = rect.top() + 13;
+    const qreal used = drawLine(painter, boldTracked, ink, rect.left() + 4, baseline, rect.width() - 8,
+                                qs(texts::kInstalledHeading));
+    drawLine(painter, Theme::uiFont(11), ink, rect.left() + 4 + used, baseline, rect.width() - 8 - used,
+             qs(texts::kInstalledHeadingTail));
+}
+
+void ApplicationListView::paintOrphanHeader(QPainter& painter, const QRectF& rect) {
+    const QColor ink = Theme::palette(this).ink3;
+    QFont bold = Theme::uiFont(10.5, QFont::Bold);
+    bold.setLetterSpacing(QFont::AbsoluteSpacing, 0.4);
+    int64_t total = 0;
+    for (const OrphanLeftoverGroup& group : content_.orphanGroups)
+        total += group.totalBytes();
+    const QString tail =
+        QString::fromStdString(texts::orphanSectionTail(total, orphanEntryCount(content_.orphanGroups)));
+    // The header wraps: its two runs flow as one paragraph.
+    const QRectF area = rect.adjusted(4, 10, -4, 0);
+    const qreal headWidth = QFontMetricsF(bold).horizontalAdvance(qs(texts::kLeftBehind));
+    painter.setFont(bold);
+    painter.setPen(ink);
+    painter.drawText(QPointF(area.left(), area.top() + 11), qs(texts::kLeftBehind));
+    const QFont regular = Theme::uiFont(11);
+    const QFontMetricsF metrics(regular);
+    // First line continues after the heading; the rest wraps under it.
+    QString rest = tail;
+    const qreal firstWidth = area.width() - headWidth;
+    int fit = static_cast<int>(rest.size());
+    while (fit > 0 && metrics.horizontalAdvance(rest.left(fit)) > firstWidth) {
+        const int space = static_cast<int>(rest.lastIndexOf(' ', fit - 1));
+        fit = space > 0 ? space : 0;
+    }
+    painter.setFont(regular);
+    painter.drawText(QPointF(area.left() + headWidth, area.top() + 11), rest.left(fit));
+    const QString second = rest.mid(fit).trimmed();
+    if (!second.isEmpty())
+        painter.drawText(QPointF(area.left(), area.top() + 11 + metrics.lineSpacing()),
+                         metrics.elidedText(second, Qt::ElideRight, area.width()));
+}
+
+void ApplicationListView::paintAppRow(QPainter& painter, const QRectF& rect, const ApplicationRow& row,
+                                      bool selected) {
+    const Theme::Palette& palette = Theme::palette(this);
+    if (selected) paintSelection(painter, rect);
+    const QRectF inner = rect.adjusted(10, 8, -10, -8);
+    IconTile::paint(painter, QRectF(inner.left(), inner.center().y() - 15, 30, 30),
+                    icons_.tile(QString::fromStdString(row.app.path)));
+
+    const qreal textLeft = inner.left() + 30 + 12;
+    const qreal valueLeft = inner.right() - kValueColumn;
+    const qreal textWidth = valueLeft - 8 - textLeft;
+    const QFont nameFont = Theme::uiFont(13, QFont::DemiBold);
+    const QFont subtitleFont = Theme::uiFont(11);
+    const qreal nameHeight = QFontMetricsF(nameFont).height();
+    const qreal blockTop = inner.center().y() - (nameHeight + 2 + QFontMetricsF(subtitleFont).height()) / 2;
+    const qreal nameBaseline = blockTop + QFontMetricsF(nameFont).ascent();
+
+    QString badge;
+    qreal badgeWidth = 0;
+    const QFont badgeFont = Theme::uiFont(10, QFont::DemiBold);
+    if (row.app.isProtected) {
+        badge = qs(texts::kBuiltIn);
+        badgeWidth = QFontMetricsF(badgeFont).horizontalAdvance(badge) + 12;
+    }
+    const qreal nameWidth =
+        drawLine(painter, nameFont, palette.ink, textLeft, nameBaseline,
+                 textWidth - (badgeWidth > 0 ? badgeWidth + 6 : 0), QString::fromStdString(row.app.name));
+    if (!badge.isEmpty()) {
+        const QFontMetricsF metrics(badgeFont);
+        const QRectF capsule(textLeft + nameWidth + 6,
+                             nameBaseline - QFontMetricsF(nameFont).ascent() +
+                                 (nameHeight - metrics.height() - 4) / 2,
+                             badgeWidth, metrics.height() + 4);
+        paintCapsule(painter, capsule, withAlpha(palette.ink, 0.08));
+        painter.setFont(badgeFont);
+        painter.setPen(palette.ink3);
+        painter.drawText(capsule, Qt::AlignCenter, badge);
+    }
+    drawLine(painter, subtitleFont, palette.ink2, textLeft,
+             blockTop + nameHeight + 2 + QFontMetricsF(subtitleFont).ascent(), textWidth,
+             QString::fromStdString(applicationSubtitle(row)));
+
+    // Size and bar.
+    QFont valueFont = Theme::uiFont(13.5, QFont::DemiBold);
+    const QFontMetricsF valueMetrics(valueFont);
+    const qreal valueTop = inner.center().y() - (valueMetrics.height() + 5 + 5) / 2;
+    painter.setFont(valueFont);
+    painter.setPen(palette.ink);
+    painter.drawText(QRectF(valueLeft, valueTop, kValueColumn, valueMetrics.height()),
+                     Qt::AlignRight | Qt::AlignVCenter, bytesText(combinedTotal(row)));
+    const QRectF bar(valueLeft, valueTop + valueMetrics.height() + 5, kValueColumn, 5);
+    paintCapsule(painter, bar, withAlpha(palette.ink, 0.06));
+    const qreal bundle = barWidth(bar.width(), row.app.allocatedSize, content_.maxCombinedTotal);
+    const int64_t leftover = leftoverBytes(row);
+    paintCapsule(painter, QRectF(bar.left(), bar.top(), bundle, 5), Theme::applicationTint());
+    if (leftover >= 1)
+        paintCapsule(painter,
+                     QRectF(bar.left() + bundle + 1.5, bar.top(),
+                            barWidth(bar.width(), leftover, content_.maxCombinedTotal), 5),
+                     leftoverGradient(bar));
+}
+
+void ApplicationListView::paintOrphanRow(QPainter& painter, const QRectF& rect,
+                                         const OrphanLeftoverGroup& group, bool selected) {
+    const Theme::Palette& palette = Theme::palette(this);
+    const bool dark = Theme::isDark(this);
+    if (selected) paintSelection(painter, rect);
+    const QRectF inner = rect.adjusted(10, 8, -10, -8);
+    IconTile::paint(painter, QRectF(inner.left(), inner.center().y() - 15, 30, 30), IconTile::orphanGroup());
+
+    const qreal textLeft = inner.left() + 30 + 12;
+    const qreal valueLeft = inner.right() - kValueColumn;
+    const qreal textWidth = valueLeft - 8 - textLeft;
+    const QFont nameFont = Theme::uiFont(13, QFont::DemiBold);
+    const QFont captionFont = Theme::uiFont(11);
+    const qreal nameHeight = QFontMetricsF(nameFont).height();
+    const qreal blockTop = inner.center().y() - (nameHeight + 2 + QFontMetricsF(captionFont).height()) / 2;
+    const qreal nameBaseline = blockTop + QFontMetricsF(nameFont).ascent();
+
+    const bool unmatched = !group.guessedAppName.has_value();
+    const QString chip = qs(unmatched ? texts::kUnmatched : texts::kGuess);
+    const QFont chipFont = Theme::uiFont(9.5, QFont::DemiBold);
+    const QFontMetricsF chipMetrics(chipFont);
+    const qreal chipWidth = chipMetrics.horizontalAdvance(chip) + 12;
+    const qreal titleWidth = drawLine(painter, nameFont, palette.ink, textLeft, nameBaseline,
+                                      textWidth - chipWidth - 6, QString::fromStdString(orphanTitle(group)));
+    const QRectF capsule(textLeft + titleWidth + 6, blockTop + (nameHeight - chipMetrics.height() - 4) / 2,
+                         chipWidth, chipMetrics.height() + 4);
+    paintCapsule(painter, capsule,
+                 unmatched ? withAlpha(palette.ink, 0.08) : withAlpha(Theme::accent(dark), 0.16));
+    painter.setFont(chipFont);
+    painter.setPen(unmatched ? palette.ink2 : Theme::accent(dark));
+    painter.drawText(capsule, Qt::AlignCenter, chip);
+    drawLine(painter, captionFont, palette.ink2, textLeft,
+             blockTop + nameHeight + 2 + QFontMetricsF(captionFont).ascent(), textWidth,
+             orphanCaption(group));
+
+    QFont valueFont = Theme::uiFont(13.5, QFont::DemiBold);
+    const QFontMetricsF valueMetrics(valueFont);
+    const qreal valueTop = inner.center().y() - (valueMetrics.height() + 5 + 5) / 2;
+    painter.setFont(valueFont);
+    painter.setPen(palette.ink);
+    const int64_t bytes = group.totalBytes();
+    painter.drawText(QRectF(valueLeft, valueTop, kValueColumn, valueMetrics.height()),
+                     Qt::AlignRight | Qt::AlignVCenter, bytesText(bytes));
+    const QRectF bar(valueLeft, valueTop + valueMetrics.height() + 5, kValueColumn, 5);
+    paintCapsule(painter, bar, withAlpha(palette.ink, 0.06));
+    paintCapsule(painter,
+                 QRectF(bar.left(), bar.top(), barWidth(bar.width(), bytes, content_.sectionTotalBytes), 5),
+                 leftoverGradient(bar));
+}
+
+void ApplicationListView::paintEvent(QPaintEvent*) {
+    QPainter painter(viewport());
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    if (content_.kind == ListAreaContent::loading) {
+        paintCentred(painter, qs(texts::kFindingApplications), true);
+        return;
+    }
+    const qreal offset = verticalScrollBar()->value();
+    const qreal width = viewport()->width();
+    for (int index = 0; index < static_cast<int>(lines_.size()); ++index) {
+        const Line& line = lines_[index];
+        const QRectF rect(0, line.top - offset, width, line.height);
+        if (rect.bottom() < 0 || rect.top() > viewport()->height()) continue;
+        switch (line.kind) {
+        case Line::Kind::header:
+            paintHeader(painter, rect);
+            break;
+        case Line::Kind::orphanHeader:
+            paintOrphanHeader(painter, rect);
+            break;
+        case Line::Kind::appRow: {
+            const ApplicationRow& row = content_.rows[line.index];
+            paintAppRow(painter, rect, row, isAppRowSelected(row, content_.selectedAppPath));
+            break;
+        }
+        case Line::Kind::orphanRow: {
+            const OrphanLeftoverGroup& group = content_.orphanGroups[line.index];
+            paintOrphanRow(painter, rect, group, isOrphanRowSelected(group, content_.selectedOrphanGroupID));
+            break;
+        }
+        }
+        if (index == focusedLine_ && painting::showsFocusRing(this)) {
+            painter.setPen(QPen(Theme::accent(this), 1.5));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawPath(painting::strokeBorderPath(rect, 10, 1.5));
+        }
+    }
+    if (content_.kind == ListAreaContent::noMatch)
+        paintCentred(painter, QString::fromStdString(texts::noMatch(content_.searchText)), false);
+}
+
+} // namespace quillmere

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "applications/model/ApplicationListRules.hpp"
+
+#include <QWidget>
+
+class QLineEdit;
+class QTimer;
+class QToolButton;
+
+namespace quillmere {
+
+// An indeterminate spinner: a turning arc in the secondary ink.
+class Spinner : public QWidget {
+    Q_OBJECT
+public:
+    explicit Spinner(qreal side = 16, QWidget* parent = nullptr);
+    QSize sizeHint() const override;
+    // Draws the arc at `angle` degrees into `rect`.
+    static void paintArc(QPainter& painter, const QRectF& rect, qreal angle, const QColor& color);
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void showEvent(QShowEvent*) override;
+    void hideEvent(QHideEvent*) override;
+
+private:
+    qreal side_;
+    qreal angle_ = 0;
+    QTimer* timer_;
+};
+
+// The totals above the list: what the applications really take up, what the bundles alone
+// take up, and how many there are; a spinner beside the real total while it still grows.
+class ApplicationsSummaryStrip : public QWidget {
+    Q_OBJECT
+public:
+    explicit ApplicationsSummaryStrip(QWidget* parent = nullptr);
+    void setSummary(const ApplicationsSummary& summary, bool isSettling);
+    const ApplicationsSummary& summary() const { return summary_; }
+    bool isSettling() const { return isSettling_; }
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    ApplicationsSummary summary_;
+    bool isSettling_ = true;
+    Spinner* spinner_;
+};
+
+// The search box: a magnifier, the text, and a clear button while there is any text.
+class SearchField : public QWidget {
+    Q_OBJECT
+public:
+    explicit SearchField(QWidget* parent = nullptr);
+    QString text() const;
+    void setText(const QString& text);
+    QLineEdit* lineEdit() const { return edit_; }
+    bool showsClearButton() const;
+    QSize sizeHint() const override;
+
+signals:
+    void textEdited(const QString& text);
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void changeEvent(QEvent*) override;
+
+private:
+    void restyle();
+
+    QLineEdit* edit_;
+    QToolButton* clear_;
+};
+
+// The card over the screen while an application is dragged over it. It never takes mouse or
+// drop events, so the drop reaches the screen beneath.
+class AppDropOverlay : public QWidget {
+    Q_OBJECT
+public:
+    explicit AppDropOverlay(QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+};
+
+} // namespace quillmere

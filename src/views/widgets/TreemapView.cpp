@@ -1,0 +1,289 @@
+#include "views/widgets/TreemapView.hpp"
+
+#include "app/ui/ColorOpacity.hpp"
+#include "app/ui/Painting.hpp"
+#include "app/ui/ReferenceText.hpp"
+#include "app/ui/Theme.hpp"
+#include "app/ui/TooltipFrame.hpp"
+#include "views/ColorMath.hpp"
+#include "views/Tooltip.hpp"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QLinearGradient>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QStyleHints>
+#include <QThreadPool>
+#include <algorithm>
+
+namespace quillmere {
+namespace {
+
+QRectF toQt(const views::RectD& r) {
+    return QRectF(r.x, r.y, r.width, r.height);
+}
+
+QColor hsb(double hueDegrees, double saturation, double brightness) {
+    return QColor::fromHsvF(static_cast<float>(views::normalizedHueDegrees(hueDegrees) / 360.0),
+                            static_cast<float>(std::clamp(saturation, 0.0, 1.0)),
+                            static_cast<float>(std::clamp(brightness, 0.0, 1.0)));
+}
+
+// A tile too small to show its corners, gradient or outline.
+bool isSliver(const views::TreemapTile& tile) {
+    return tile.rect.width - 2 * views::kTreemapTileGap < 6 ||
+           tile.rect.height - 2 * views::kTreemapTileGap < 6;
+}
+
+views::ClickTracker::Clock steadyClock() {
+    return [] { return std::chrono::steady_clock::now(); };
+}
+
+std::chrono::milliseconds doubleClickInterval() {
+    return std::chrono::milliseconds(QGuiApplication::styleHints()->mouseDoubleClickInterval());
+}
+
+} // namespace
+
+TreemapView::TreemapView(FileNode root, Actions actions, QWidget* parent)
+    : QWidget(parent), root_(std::move(root)), actions_(std::move(actions)),
+      clicks_(steadyClock(), doubleClickInterval()) {
+    setMouseTracking(true);
+    setAttribute(Qt::WA_Hover);
+}
+
+void TreemapView::setRoot(FileNode root) {
+    if (root.sharesNodeWith(root_)) return;
+    root_ = std::move(root);
+    hoveredTileID_.reset();
+    hoverLocation_.reset();
+    update();
+}
+
+void TreemapView::setClock(views::ClickTracker::Clock clock) {
+    clicks_ = views::TreemapClicks(std::move(clock), doubleClickInterval());
+}
+
+const std::vector<views::TreemapTile>& TreemapView::tiles() {
+    return cache_.tiles(root_, views::SizeD{static_cast<double>(width()), static_cast<double>(height())});
+}
+
+const std::optional<views::TreemapLabel>& TreemapView::labelOf(size_t index) {
+    const auto& all = tiles();
+    if (labelsForLayout_ != cache_.layoutCount()) {
+        labels_.assign(all.size(), std::nullopt);
+        labelsForLayout_ = cache_.layoutCount();
+    }
+    auto& slot = labels_[index];
+    if (!slot) slot = views::treemapLabel(all[index], reference_text::measurer());
+    return *slot;
+}
+
+const views::TreemapTile* TreemapView::hoveredTile() {
+    if (!hoveredTileID_ || !hoverLocation_) return nullptr;
+    // The tile under the pointer, while it still is the hovered one.
+    const auto* tile = views::treemap::tileAt(tiles(), {hoverLocation_->x(), hoverLocation_->y()});
+    return tile && tile->id() == *hoveredTileID_ ? tile : nullptr;
+}
+
+std::optional<views::TooltipContent> TreemapView::tooltipContent() {
+    const auto* tile = hoveredTile();
+    if (!tile) return std::nullopt;
+    return views::treemapTooltip(*tile, root_.allocatedSize());
+}
+
+QRectF TreemapView::tooltipRect() {
+    const auto content = tooltipContent();
+    if (!content) return {};
+    const views::PointD center =
+        views::tooltipCenter({hoverLocation_->x(), hoverLocation_->y()}, static_cast<double>(width()));
+    // Room for the shadow too.
+    return TooltipFrame(*content).rectAt(QPointF(center.x, center.y)).adjusted(-12, -12, 12, 14);
+}
+
+void TreemapView::hoverAt(QPointF point) {
+    QRectF before = tooltipRect();
+    if (const auto* tile = hoveredTile()) before = before.united(toQt(tile->rect));
+    const auto* tile = views::treemap::tileAt(tiles(), {point.x(), point.y()});
+    if (tile) {
+        hoveredTileID_ = tile->id();
+        hoverLocation_ = point;
+    } else {
+        hoveredTileID_.reset();
+        hoverLocation_.reset();
+    }
+    updateHoverRegion(before);
+}
+
+void TreemapView::endHover() {
+    QRectF before = tooltipRect();
+    if (const auto* tile = hoveredTile()) before = before.united(toQt(tile->rect));
+    hoveredTileID_.reset();
+    hoverLocation_.reset();
+    updateHoverRegion(before);
+}
+
+void TreemapView::updateHoverRegion(const QRectF& before) {
+    // Only what changed is repainted: the old and new hovered tiles and tooltips.
+    QRectF after = tooltipRect();
+    if (const auto* tile = hoveredTile()) after = after.united(toQt(tile->rect));
+    QRegion region;
+    if (!before.isEmpty()) region += before.toAlignedRect().adjusted(-2, -2, 2, 2);
+    if (!after.isEmpty()) region += after.toAlignedRect().adjusted(-2, -2, 2, 2);
+    if (!region.isEmpty()) update(region);
+}
+
+void TreemapView::tapAt(QPointF point) {
+    const auto click = clicks_.click(views::treemap::tileAt(tiles(), {point.x(), point.y()}));
+    if (click.select && actions_.onSelectNode) actions_.onSelectNode(*click.select);
+    if (click.drill && actions_.onSelectFolder) actions_.onSelectFolder({*click.drill});
+}
+
+namespace {
+
+// Draws one tile and, when given, its label. Thread-safe: it touches nothing but its arguments.
+void paintTile(QPainter& painter, const views::TreemapTile& tile,
+               const std::optional<views::TreemapLabel>& label, bool hovered) {
+    const QRectF outer = toQt(tile.rect);
+    const QRectF r = outer.adjusted(views::kTreemapTileGap, views::kTreemapTileGap, -views::kTreemapTileGap,
+                                    -views::kTreemapTileGap);
+    if (r.width() <= 0 || r.height() <= 0) return;
+    const QColor start =
+        hsb(tile.hue, tile.saturation * 0.82, std::min(tile.brightness + (hovered ? 0.16 : 0.10), 1.0));
+    const QColor end = hsb(tile.hue, tile.saturation, std::min(tile.brightness + (hovered ? 0.04 : 0), 1.0));
+    if (!hovered && isSliver(tile)) {
+        // A sliver of a few pixels shows neither corners, gradient nor outline: its mean colour
+        // costs a fraction of the shaped fill, which matters in folders of 100,000 items.
+        painter.fillRect(r, QColor::fromRgbF((start.redF() + end.redF()) / 2,
+                                             (start.greenF() + end.greenF()) / 2,
+                                             (start.blueF() + end.blueF()) / 2));
+        return;
+    }
+    const QPainterPath shape = painting::continuousRoundedRect(r, views::kTreemapCornerRadius);
+    QLinearGradient fill(outer.topLeft(), outer.bottomRight());
+    fill.setColorAt(0, start);
+    fill.setColorAt(1, end);
+    painter.fillPath(shape, fill);
+    if (hovered)
+        painter.strokePath(shape, QPen(withOpacity(Qt::white, 0.92), 2));
+    else
+        painter.strokePath(shape, QPen(withOpacity(Qt::black, 0.14), 1));
+    if (!label) return;
+    const QColor base = label->darkText ? QColor(Qt::black) : QColor(Qt::white);
+    const reference_text::Style nameStyle{views::kTreemapNameFontSize, QFont::DemiBold,
+                                          withOpacity(base, label->darkText ? 0.9 : 0.97)};
+    const reference_text::Style sizeStyle{views::kTreemapSizeFontSize, QFont::Normal,
+                                          withOpacity(base, label->darkText ? 0.62 : 0.8)};
+    reference_text::drawAt(painter, QPointF(label->nameOrigin.x, label->nameOrigin.y),
+                           QString::fromStdString(label->name), nameStyle);
+    reference_text::drawAt(painter, QPointF(label->sizeOrigin.x, label->sizeOrigin.y),
+                           QString::fromStdString(label->sizeText), sizeStyle);
+}
+
+// Every tile as it looks unhovered. Thread-safe, so a huge folder can be drawn off the main thread.
+QImage paintLayer(const std::vector<views::TreemapTile>& tiles, QSize pixels, qreal ratio) {
+    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    const auto measure = reference_text::measurer();
+    // Slivers first, on whole pixels (smoothing a 2-pixel tile costs more than it shows), then
+    // the shaped tiles with their labels.
+    for (const auto& tile : tiles)
+        if (isSliver(tile)) paintTile(painter, tile, std::nullopt, false);
+    painter.setRenderHint(QPainter::Antialiasing);
+    for (const auto& tile : tiles)
+        if (!isSliver(tile)) paintTile(painter, tile, views::treemapLabel(tile, measure), false);
+    return image;
+}
+
+} // namespace
+
+const QImage* TreemapView::tilesLayer() {
+    const views::SizeD size{static_cast<double>(width()), static_cast<double>(height())};
+    auto shared = cache_.sharedTiles(root_, size);
+    const qreal ratio = devicePixelRatioF();
+    const LayerKey key{cache_.layoutCount(), Theme::isDark(this), (QSizeF(this->size()) * ratio).toSize()};
+    if (key == layerKey_ && !tilesLayer_.isNull()) return &tilesLayer_;
+    if (shared->size() <= kBackgroundLayerTiles) {
+        tilesLayer_ = paintLayer(*shared, key.pixels, ratio);
+        layerKey_ = key;
+        pendingLayer_.reset();
+        ++layerGeneration_;
+        return &tilesLayer_;
+    }
+    if (pendingLayer_ != key) {
+        pendingLayer_ = key;
+        const uint64_t generation = ++layerGeneration_;
+        QPointer<TreemapView> view(this);
+        QThreadPool::globalInstance()->start([view, shared, key, ratio, generation] {
+            QImage image;
+            try {
+                image = paintLayer(*shared, key.pixels, ratio);
+            } catch (...) {
+                // Nothing to show: the next paint asks again.
+            }
+            // Handed over through the application object, which outlives every view; the view
+            // itself is checked on the main thread.
+            QMetaObject::invokeMethod(
+                qApp,
+                [view, image = std::move(image), key, generation] {
+                    if (!view || view->layerGeneration_ != generation) return;
+                    view->pendingLayer_.reset();
+                    if (image.isNull()) return;
+                    view->tilesLayer_ = image;
+                    view->layerKey_ = key;
+                    view->update();
+                    emit view->layerReady();
+                },
+                Qt::QueuedConnection);
+        });
+    }
+    return tilesLayer_.isNull() ? nullptr : &tilesLayer_;
+}
+
+void TreemapView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (const QImage* layer = tilesLayer())
+        // A stand-in of another size while the new layer is drawn is stretched to fit.
+        painter.drawImage(QRectF(rect()), *layer);
+    if (const views::TreemapTile* hovered = hoveredTile())
+        paintTile(painter, *hovered, labelOf(static_cast<size_t>(hovered - tiles().data())), true);
+    if (const auto content = tooltipContent()) {
+        const views::PointD center =
+            views::tooltipCenter({hoverLocation_->x(), hoverLocation_->y()}, static_cast<double>(width()));
+        TooltipFrame(*content).paint(painter, QPointF(center.x, center.y), Theme::isDark(this));
+    }
+}
+
+void TreemapView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) pressAt_ = event->position();
+}
+
+void TreemapView::mouseDoubleClickEvent(QMouseEvent* event) {
+    // Qt reports the second press as a double click; the click record decides what it is.
+    mousePressEvent(event);
+}
+
+void TreemapView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !pressAt_) return;
+    const QPointF start = *pressAt_;
+    pressAt_.reset();
+    if ((event->position() - start).manhattanLength() > QApplication::startDragDistance()) return;
+    tapAt(start);
+}
+
+void TreemapView::mouseMoveEvent(QMouseEvent* event) {
+    hoverAt(event->position());
+}
+
+void TreemapView::leaveEvent(QEvent* event) {
+    QWidget::leaveEvent(event);
+    endHover();
+}
+
+} // namespace quillmere

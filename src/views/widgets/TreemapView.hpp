@@ -1,0 +1,93 @@
+#pragma once
+
+#include "scan/FileNode.hpp"
+#include "views/TreemapLayout.hpp"
+#include "views/TreemapPresentation.hpp"
+
+#include <QImage>
+#include <QPointF>
+#include <QWidget>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillmere {
+
+// The disk view "Treemap": the folder's direct children as squarified tiles coloured by
+// their rank, labelled where the label fits, with a tooltip on hover. A click selects, a
+// double click on a folder drills in.
+class TreemapView : public QWidget {
+    Q_OBJECT
+public:
+    struct Actions {
+        std::function<void(const std::vector<FileNode>&)> onSelectFolder;
+        std::function<void(const FileNode&)> onSelectNode;
+    };
+
+    TreemapView(FileNode root, Actions actions, QWidget* parent = nullptr);
+
+    void setRoot(FileNode root);
+    const FileNode& root() const { return root_; }
+    void setClock(views::ClickTracker::Clock clock);
+
+    // The tiles for the current size (laid out once per tree and size).
+    const std::vector<views::TreemapTile>& tiles();
+    const std::optional<std::string>& hoveredTileID() const { return hoveredTileID_; }
+    std::optional<views::TooltipContent> tooltipContent();
+    int layoutCount() const { return cache_.layoutCount(); }
+    // Folders with more tiles than this have their layer drawn off the main thread.
+    static constexpr size_t kBackgroundLayerTiles = 4000;
+    // Whether a layer is being drawn in the background (tools and tests wait for it).
+    bool isDrawingLayer() const { return pendingLayer_.has_value(); }
+
+signals:
+    void layerReady();
+
+public:
+    // Pointer handling, also for tests and tools.
+    void hoverAt(QPointF point);
+    void endHover();
+    void tapAt(QPointF point);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    const views::TreemapTile* hoveredTile();
+    QRectF tooltipRect();
+    const std::optional<views::TreemapLabel>& labelOf(size_t index);
+    void updateHoverRegion(const QRectF& before);
+    // The layer for the current layout, scheme and pixel ratio; none while it is being drawn.
+    const QImage* tilesLayer();
+
+    FileNode root_;
+    Actions actions_;
+    views::TreemapTileCache cache_;
+    int labelsForLayout_ = -1;
+    std::vector<std::optional<std::optional<views::TreemapLabel>>> labels_;
+    views::TreemapClicks clicks_;
+    std::optional<std::string> hoveredTileID_;
+    std::optional<QPointF> hoverLocation_;
+    std::optional<QPointF> pressAt_;
+    // Every tile drawn as it looks unhovered, for the layout, scheme and pixel ratio it was
+    // drawn for: a hover or a tooltip then repaints one image and one tile. A folder of many
+    // tiles is drawn on a worker thread; until it is done the last layer stands in.
+    struct LayerKey {
+        int layout = -1;
+        bool dark = false;
+        QSize pixels;
+        bool operator==(const LayerKey&) const = default;
+    };
+    QImage tilesLayer_;
+    LayerKey layerKey_;
+    std::optional<LayerKey> pendingLayer_;
+    uint64_t layerGeneration_ = 0;
+};
+
+} // namespace quillmere

@@ -1,0 +1,163 @@
+#include "views/widgets/TreemapView.hpp"
+
+#include "app/ui/Theme.hpp"
+#include "views/ColorMath.hpp"
+#include "views/ViewsTestSupport.hpp"
+
+#include <QImage>
+#include <QSignalSpy>
+#include <QTest>
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace quillmere {
+namespace {
+
+using views::test::aggregate;
+using views::test::file;
+using views::test::folder;
+
+QImage render(TreemapView& view) {
+    QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    view.render(&image, QPoint(), QRegion(), QWidget::DrawChildren); // no window background
+    return image;
+}
+
+QColor hsb(double hue, double s, double b) {
+    return QColor::fromHsvF(float(views::normalizedHueDegrees(hue) / 360), float(s), float(b));
+}
+
+// The gradient's colour at `p` of a tile spanning `w` × `h` from the origin.
+QColor gradientAt(QPointF p, double w, double h, QColor start, QColor end) {
+    const double t = (p.x() * w + p.y() * h) / (w * w + h * h);
+    return QColor::fromRgbF(float(start.redF() + (end.redF() - start.redF()) * t),
+                            float(start.greenF() + (end.greenF() - start.greenF()) * t),
+                            float(start.blueF() + (end.blueF() - start.blueF()) * t));
+}
+
+void expectNear(QColor actual, QColor expected, int tolerance = 4) {
+    EXPECT_NEAR(actual.red(), expected.red(), tolerance);
+    EXPECT_NEAR(actual.green(), expected.green(), tolerance);
+    EXPECT_NEAR(actual.blue(), expected.blue(), tolerance);
+}
+
+struct Recorder {
+    std::vector<std::string> selected;
+    std::vector<std::string> drilled;
+    TreemapView::Actions actions() {
+        return {[this](const std::vector<FileNode>& chain) {
+                    ASSERT_EQ(chain.size(), 1u);
+                    drilled.push_back(chain.front().path());
+                },
+                [this](const FileNode& node) { selected.push_back(node.path()); }};
+    }
+};
+
+TEST(TreemapView, PaintsTheGradientEndsAndTheHoverOutline) {
+    // A name too long for any label, so only the fill shows.
+    const FileNode root = folder("/r", {file("/r/" + std::string(80, 'n'), 10)});
+    TreemapView view(root, {});
+    view.resize(200, 100);
+    const QImage plain = render(view);
+    const QColor start = hsb(6, 0.72 * 0.82, 1.0);
+    const QColor end = hsb(6, 0.72, 0.9);
+    for (QPointF p : {QPointF(12, 12), QPointF(100, 50), QPointF(188, 88)})
+        expectNear(plain.pixelColor(p.toPoint()), gradientAt(p + QPointF(0.5, 0.5), 200, 100, start, end));
+
+    view.hoverAt(QPointF(100, 50));
+    ASSERT_EQ(view.hoveredTileID(), std::optional<std::string>("/r/" + std::string(80, 'n')));
+    const QImage hovered = render(view);
+    // Brighter fill while hovered.
+    expectNear(hovered.pixelColor(188, 88),
+               gradientAt(QPointF(188.5, 88.5), 200, 100, hsb(6, 0.72 * 0.82, 1.0), hsb(6, 0.72, 0.94)));
+    // The outline on the inset edge: white at 0.92, 2 wide, against black at 0.14 when not hovered.
+    const QColor edgePlain = plain.pixelColor(1, 30);
+    const QColor edgeHovered = hovered.pixelColor(1, 30);
+    EXPECT_GT(edgeHovered.lightness(), 225);
+    EXPECT_LT(edgePlain.lightness(), hovered.pixelColor(12, 30).lightness());
+    view.endHover();
+    EXPECT_FALSE(view.hoveredTileID().has_value());
+}
+
+TEST(TreemapView, TooltipsAggregatesAndDoubleClicks) {
+    const FileNode dir = folder("/r/dir", {file("/r/dir/x", 60)});
+    const FileNode root = folder("/r", {dir, file("/r/file", 30), aggregate("/r/small", 10)});
+    Recorder recorder;
+    TreemapView view(root, recorder.actions());
+    view.resize(400, 300);
+    std::chrono::steady_clock::time_point now{};
+    view.setClock([&] { return now; });
+    const auto& tiles = view.tiles();
+    ASSERT_EQ(tiles.size(), 3u);
+    const auto centre = [&](size_t i) {
+        const auto& r = tiles[i].rect;
+        return QPointF(r.x + r.width / 2, r.y + r.height / 2);
+    };
+
+    // The aggregate explains itself but is inert.
+    view.hoverAt(centre(2));
+    auto tip = view.tooltipContent();
+    ASSERT_TRUE(tip.has_value());
+    EXPECT_EQ(tip->lines.size(), 3u);
+    EXPECT_EQ(tip->lines[2].text, "10.0% of this folder");
+    view.tapAt(centre(2));
+    EXPECT_TRUE(recorder.selected.empty());
+
+    // Folder: a click selects, a second within the interval selects and drills.
+    view.tapAt(centre(0));
+    now += std::chrono::milliseconds(100);
+    view.tapAt(centre(0));
+    EXPECT_EQ(recorder.selected, (std::vector<std::string>{"/r/dir", "/r/dir"}));
+    EXPECT_EQ(recorder.drilled, (std::vector<std::string>{"/r/dir"}));
+    // File: selected twice, never drilled.
+    view.tapAt(centre(1));
+    view.tapAt(centre(1));
+    EXPECT_EQ(recorder.selected.size(), 4u);
+    EXPECT_EQ(recorder.drilled.size(), 1u);
+
+    // Hovering and painting reuse the tiles.
+    for (int i = 0; i < 20; ++i)
+        view.hoverAt(QPointF(5 + i * 10, 5 + i * 7));
+    render(view);
+    EXPECT_EQ(view.layoutCount(), 1);
+
+    // A folder of 0 bytes has no share line.
+    const FileNode zero(std::string("z"), "/z", true, false, 0, false, false, 0, false, 1, 1, 0, std::nullopt,
+                        {file("/z/a", 5)});
+    TreemapView empty(zero, {});
+    empty.resize(100, 100);
+    empty.hoverAt(QPointF(50, 50));
+    ASSERT_TRUE(empty.tooltipContent().has_value());
+    EXPECT_EQ(empty.tooltipContent()->lines.size(), 2u);
+}
+
+TEST(TreemapView, AFolderOfManyTilesIsDrawnOffTheMainThreadThenShown) {
+    std::vector<FileNode> children;
+    for (size_t i = 0; i <= TreemapView::kBackgroundLayerTiles; ++i)
+        children.push_back(file("/many/f" + std::to_string(i), 1000 + int64_t(i)));
+    TreemapView view(folder("/many", std::move(children)), {});
+    view.resize(300, 200);
+    QSignalSpy ready(&view, &TreemapView::layerReady);
+    const auto painted = [](const QImage& image) {
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                count += image.pixelColor(x, y).alpha() > 0;
+        return count;
+    };
+    EXPECT_EQ(painted(render(view)), 0); // nothing stands in yet
+    EXPECT_TRUE(view.isDrawingLayer());
+    ASSERT_TRUE(ready.wait(5000));
+    EXPECT_FALSE(view.isDrawingLayer());
+    EXPECT_GT(painted(render(view)), 300 * 200 / 4);
+    // A view gone before its layer arrives is simply not told.
+    auto* doomed = new TreemapView(view.root(), {});
+    doomed->resize(310, 200);
+    render(*doomed);
+    delete doomed;
+    QTest::qWait(300);
+}
+
+} // namespace
+} // namespace quillmere

@@ -1,0 +1,73 @@
+#pragma once
+
+// What the screenshot tools share: a stage that draws the window background behind one view,
+// and a way to picture that view in either scheme once it has settled.
+#include "app/ScanScreens.hpp"
+#include "app/ui/Theme.hpp"
+
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QPainter>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <functional>
+#include <iostream>
+
+namespace quillmere::screens {
+
+// The folder named on the command line (the working folder without one), made if missing.
+inline QString outputFolder(int argc, char** argv) {
+    const QString folder = argc > 1 ? argv[1] : ".";
+    QDir().mkpath(folder);
+    return folder;
+}
+
+// Draws the screens in Inter at 13 pixels, the face their measurements were made with.
+inline void useScreenFont() {
+    QFont font("Inter");
+    font.setPixelSize(13);
+    QApplication::setFont(font);
+}
+
+class Stage : public QWidget {
+public:
+    explicit Stage(QWidget* content) {
+        auto* layout = new QVBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(content);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        paintStageBackground(painter, QRectF(rect()), Theme::isDark(this));
+    }
+};
+
+// Runs the event loop for `ms`, so fades and animations finish before a picture is taken.
+inline void settle(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Shows `content` on a stage of `size`, lets it settle for `settleMs` (0: only the events already
+// queued) and saves a picture of it to `path`. `prepare` runs once the stage is shown, for what
+// needs a window (focus, hover).
+inline void saveOnStage(QWidget* content, bool dark, QSize size, const QString& path, int settleMs,
+                        const std::function<void(Stage&)>& prepare = {}) {
+    Stage stage(content);
+    stage.setPalette(Theme::qtPalette(dark));
+    stage.resize(size);
+    stage.show();
+    if (prepare) prepare(stage);
+    if (settleMs > 0)
+        settle(settleMs);
+    else
+        QApplication::processEvents();
+    stage.grab().save(path);
+    std::cout << path.toStdString() << '\n';
+}
+
+} // namespace quillmere::screens
