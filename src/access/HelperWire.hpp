@@ -18,10 +18,6 @@ inline constexpr const char* kHelperPingSelector = "pingWithReply:";
 inline constexpr std::size_t kHelperRequestLimit = 64 * 1024;
 inline constexpr std::size_t kHelperReplyLimit = 128 * 1024 * 1024;
 
-std::string base64Encoded(std::string_view bytes);
-// Nothing for text that is not canonical padded base64.
-std::optional<std::string> base64Decoded(std::string_view text);
-
 enum class FrameFault {
     closed,      // the peer closed the connection between frames
     interrupted, // the connection ended or failed inside a frame

@@ -1,16 +1,20 @@
 #include "access/PrivilegedScanClient.hpp"
 
 #include "access/HelperWire.hpp"
+#include "platform/Base64.hpp"
 #include "platform/Fd.hpp"
 #include "scan/Unicode.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <nlohmann/json.hpp>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <variant>
 
@@ -157,7 +161,11 @@ std::shared_ptr<HelperConnection> PrivilegedScanClient::connection(std::string& 
         // A helper that exited since the last walk left a closed socket behind: start afresh.
         if (connection_ && connection_->isStale()) stale = std::exchange(connection_, nullptr);
         if (!connection_) {
-            platform::Fd socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+            platform::Fd socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+            // A busy helper's full backlog is waited for, briefly, rather than failed at once.
+            const auto waitMs = std::min<int64_t>(options_.walkLimit.count(), 5000);
+            const timeval connectWait{.tv_sec = waitMs / 1000, .tv_usec = (waitMs % 1000) * 1000};
+            if (socket) ::setsockopt(socket.get(), SOL_SOCKET, SO_SNDTIMEO, &connectWait, sizeof connectWait);
             sockaddr_un address{};
             address.sun_family = AF_UNIX;
             const std::string& path = options_.socketPath;
@@ -179,6 +187,7 @@ std::shared_ptr<HelperConnection> PrivilegedScanClient::connection(std::string& 
                         failure = "The helper at " + path + " is not run by user " +
                                   std::to_string(options_.expectedUser) + ".";
                     } else {
+                        ::fcntl(socket.get(), F_SETFL, ::fcntl(socket.get(), F_GETFL) | O_NONBLOCK);
                         connection_ = std::make_shared<HelperConnection>(std::move(socket));
                     }
                 }
@@ -228,7 +237,7 @@ PrivilegedWalk PrivilegedScanClient::walkSubtree(const std::string& path) {
             return {};
         }
         if (!reply.data) return {};
-        const auto bytes = base64Decoded(*reply.data);
+        const auto bytes = platform::base64Decoded(*reply.data);
         if (!bytes) {
             dropConnection(helper);
             connectionFailed("The helper sent a malformed message.");

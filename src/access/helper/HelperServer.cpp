@@ -2,6 +2,7 @@
 
 #include "access/HelperWire.hpp"
 #include "access/helper/HelperRecord.hpp"
+#include "platform/Base64.hpp"
 #include "scan/DiskScanner.hpp"
 
 #include <atomic>
@@ -80,7 +81,7 @@ std::optional<std::string> walkFor(const std::string& path, int clientSocket, st
         return std::nullopt;
     }
     std::string record = encodePrivilegedNode(privilegedNodeFromScan(result->root));
-    std::string data = base64Encoded(record);
+    std::string data = platform::base64Encoded(record);
     if (data.size() + 256 > kHelperReplyLimit) {
         error = "The folder's tree is too large to send.";
         return std::nullopt;
@@ -172,7 +173,7 @@ std::expected<platform::Fd, std::string> listenAtPath(const std::string& path, m
     const int bindError = errno;
     ::umask(previous);
     if (bound != 0) return std::unexpected("Cannot listen at " + path + ": " + errnoText(bindError) + ".");
-    if (::listen(socket.get(), 16) != 0)
+    if (::listen(socket.get(), SOMAXCONN) != 0)
         return std::unexpected("Cannot listen at " + path + ": " + errnoText(errno) + ".");
     return socket;
 }

@@ -4,6 +4,7 @@
 #include "access/HelperWire.hpp"
 #include "access/PrivilegedNode.hpp"
 #include "access/helper/HelperServer.hpp"
+#include "platform/Base64.hpp"
 
 #include <csignal>
 #include <cstdio>
@@ -46,7 +47,7 @@ bool answer(int socket, int64_t id, const std::string& path, std::string mode, i
             std::mt19937& random) {
     if (mode == "random") mode = kRandomModes[random() % std::size(kRandomModes)];
     if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-    const std::string data = base64Encoded(goodRecord(path));
+    const std::string data = platform::base64Encoded(goodRecord(path));
     if (mode == "good" || mode == "late") return sendAll(socket, framed(reply(id, data, nullptr)));
     if (mode == "hang") {
         std::this_thread::sleep_for(std::chrono::seconds(30));
@@ -55,10 +56,11 @@ bool answer(int socket, int64_t id, const std::string& path, std::string mode, i
     if (mode == "decline") return sendAll(socket, framed(reply(id, nullptr, "Not today.")));
     if (mode == "dataAndError") return sendAll(socket, framed(reply(id, data, "Refused anyway.")));
     if (mode == "undecodable")
-        return sendAll(socket, framed(reply(id, base64Encoded("{\"name\":1}"), nullptr)));
+        return sendAll(socket, framed(reply(id, platform::base64Encoded("{\"name\":1}"), nullptr)));
     if (mode == "neither") return sendAll(socket, framed(nlohmann::json{{"id", id}}.dump()));
     if (mode == "wrongRoot") {
-        return sendAll(socket, framed(reply(id, base64Encoded(goodRecord(path + "-elsewhere")), nullptr)));
+        return sendAll(socket,
+                       framed(reply(id, platform::base64Encoded(goodRecord(path + "-elsewhere")), nullptr)));
     }
     if (mode == "garbage") return sendAll(socket, framed("this is not JSON"));
     if (mode == "hugeHeader") return sendAll(socket, std::string("\xff\xff\xff\xff", 4)) && false;
