@@ -51,6 +51,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("Quillmere");
     QApplication::setOrganizationName("Quillmere");
     QApplication::setApplicationDisplayName("Quillmere");
+    QApplication::setApplicationVersion(QUILLMERE_VERSION);
     QFont font("Inter");
     font.setPixelSize(13);
     QApplication::setFont(font);

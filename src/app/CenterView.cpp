@@ -1,10 +1,13 @@
 #include "app/CenterView.hpp"
 
 #include "access/AccessAuditor.hpp"
+#include "access/PrivilegedWalkMerge.hpp"
 #include "app/DiskViewSlot.hpp"
 #include "app/Motion.hpp"
 #include "app/Placeholders.hpp"
 #include "app/ScanScreens.hpp"
+#include "app/access/FullDiskAccessBanner.hpp"
+#include "app/access/PrivilegedScanController.hpp"
 #include "app/state/AppSettings.hpp"
 #include "app/state/Modes.hpp"
 #include "app/state/NavigationHistory.hpp"
@@ -22,8 +25,11 @@
 
 #include <QHBoxLayout>
 #include <QStackedLayout>
+#include <QTimer>
 #include <QVariantAnimation>
+#include <chrono>
 #include <cmath>
+#include <future>
 
 namespace quillmere {
 namespace {
@@ -88,17 +94,87 @@ CenterView::CenterView(ScannableVolume volume, NavigationHistory& history, ScanS
     connect(&runner_, &ScanRunner::progress, this, [this](const ScanProgress& progress) {
         if (throttle_ && throttle_->admit(ProgressThrottle::Clock::now())) scanState_.setProgress(progress);
     });
-    connect(&runner_, &ScanRunner::finished, this, [this](const DiskScanResult& result) {
-        // The privileged helper's pass comes with the access layer; until then the result is final.
-        history_.reset(result.root, volume_.name);
-        scanState_.finishScan(result, saveVolumeUUID_, volume_.name);
-    });
+    connect(&runner_, &ScanRunner::finished, this, &CenterView::finishRun);
     connect(&runner_, &ScanRunner::ended, this, [this](bool sawFinished) {
         // A stream that ends without a result (the folder vanished before the walk began)
         // must not leave the screen saying "scanning" for ever.
         if (!sawFinished && scanState_.isScanning()) scanState_.discardScan();
     });
     refresh();
+}
+
+void CenterView::setPrivilegedScan(PrivilegedScanController* controller, std::string homeDirectory) {
+    privilegedScan_ = controller;
+    homeDirectory_ = std::move(homeDirectory);
+    if (banner_) banner_->setPrivilegedScan(controller);
+}
+
+void CenterView::finishRun(const DiskScanResult& result) {
+    const bool helperOn =
+        privilegedScan_ && privilegedScan_->status().kind() == PrivilegedScanStatus::Kind::on;
+    if (!helperOn) {
+        history_.reset(result.root, volume_.name);
+        scanState_.finishScan(result, saveVolumeUUID_, volume_.name);
+        return;
+    }
+    // The helper walks the denied folders off the main thread while the scan still shows as
+    // running. The result is handed to the window's state, which outlives this screen: a screen
+    // closed during the pass still leaves the finished scan behind, and is never touched.
+    auto pending = std::make_shared<std::future<DiskScanResult>>(
+        augmentScanResultInBackground(result, privilegedScan_->client(), homeDirectory_));
+    auto* poll = new QTimer(&scanState_);
+    poll->setInterval(20);
+    NavigationHistory* history = &history_;
+    ScanState* state = &scanState_;
+    const std::optional<std::string> volumeUUID = saveVolumeUUID_;
+    const std::string volumeName = volume_.name;
+    connect(poll, &QTimer::timeout, poll, [poll, pending, history, state, volumeUUID, volumeName, result] {
+        if (pending->wait_for(std::chrono::seconds(0)) != std::future_status::ready) return;
+        DiskScanResult merged = result;
+        try {
+            merged = pending->get();
+        } catch (...) {
+            // The helper's failures yield no tree; the scan's own result stands.
+        }
+        poll->stop();
+        poll->deleteLater();
+        history->reset(merged.root, volumeName);
+        state->finishScan(std::move(merged), volumeUUID, volumeName);
+    });
+    poll->start();
+}
+
+void CenterView::setAccessAudit(const std::optional<AccessAudit>& audit, bool hostHasFullDiskAccess,
+                                UrlOpener opener) {
+    if (!FullDiskAccessBanner::isPresented(audit, hostHasFullDiskAccess)) {
+        if (banner_) banner_->hide();
+        return;
+    }
+    if (!banner_) {
+        banner_ = new FullDiskAccessBanner(std::move(opener), this);
+        banner_->setPrivilegedScan(privilegedScan_);
+    }
+    banner_->setAudit(*audit);
+    banner_->show();
+    banner_->raise();
+    placeBanner();
+}
+
+void CenterView::placeBanner() {
+    if (!banner_) return;
+    const QMarginsF bleed = GlassPanel::shadowBleed();
+    const int available = width() - 20 - static_cast<int>(trailingPadding_) + static_cast<int>(bleed.left());
+    const int bannerWidth = std::min(banner_->maximumWidth(), std::max(available, 200));
+    const int bannerHeight = banner_->heightForWidth(bannerWidth) > 0 ? banner_->heightForWidth(bannerWidth)
+                                                                      : banner_->sizeHint().height();
+    banner_->setGeometry(20 - static_cast<int>(bleed.left()),
+                         height() - 18 - bannerHeight + static_cast<int>(bleed.bottom()), bannerWidth,
+                         bannerHeight);
+}
+
+void CenterView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    placeBanner();
 }
 
 void CenterView::showEvent(QShowEvent* event) {

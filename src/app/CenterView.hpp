@@ -1,7 +1,9 @@
 #pragma once
 
+#include "access/AccessAudit.hpp"
 #include "app/LaunchOptions.hpp"
 #include "app/ScanRunner.hpp"
+#include "app/access/FullDiskAccessLink.hpp"
 #include "app/state/Modes.hpp"
 #include "scan/ScannableVolume.hpp"
 #include "views/SunburstLayout.hpp"
@@ -19,6 +21,8 @@ namespace quillmere {
 
 class AppSettings;
 class DiskViewSlot;
+class FullDiskAccessBanner;
+class PrivilegedScanController;
 class NavigationHistory;
 class PlaceholderView;
 class ProtectedLocations;
@@ -54,8 +58,16 @@ public:
     void selectNode(const FileNode& node);
     void stopScan();
 
+    // The helper whose walks are merged into each finished scan while it is on; none: no pass.
+    void setPrivilegedScan(PrivilegedScanController* controller, std::string homeDirectory);
+    // The audit of the finished scan and the window's own access flag: they decide the banner.
+    void setAccessAudit(const std::optional<AccessAudit>& audit, bool hostHasFullDiskAccess,
+                        UrlOpener opener);
+    FullDiskAccessBanner* banner() const { return banner_; }
+
 protected:
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void applySavedSnapshotOnce();
@@ -81,6 +93,13 @@ private:
     bool hasAppliedSavedSnapshot_ = false;
     int64_t lastRunToken_ = 0;
     double detailsPanelInset_ = 0;
+
+    void finishRun(const DiskScanResult& result);
+    void placeBanner();
+
+    PrivilegedScanController* privilegedScan_ = nullptr;
+    std::string homeDirectory_;
+    FullDiskAccessBanner* banner_ = nullptr;
 
     ScanRunner runner_;
     std::optional<ProgressThrottle> throttle_;

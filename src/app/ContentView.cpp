@@ -1,6 +1,7 @@
 #include "app/ContentView.hpp"
 
 #include "access/AccessAuditor.hpp"
+#include "access/HelperWire.hpp"
 #include "app/BottomPathBar.hpp"
 #include "app/CenterView.hpp"
 #include "app/InspectorView.hpp"
@@ -15,6 +16,9 @@
 #include "app/SystemDataRefresher.hpp"
 #include "app/Transitions.hpp"
 #include "app/VolumePickerView.hpp"
+#include "app/access/HelperClient.hpp"
+#include "app/access/PermissionGateView.hpp"
+#include "app/access/PrivilegedScanController.hpp"
 #include "app/state/AppSettings.hpp"
 #include "app/state/ApplicationsState.hpp"
 #include "app/state/NavigationHistory.hpp"
@@ -57,9 +61,15 @@ RevealItems revealInFileManager(QObject* owner) {
 } // namespace
 
 ContentView::Host ContentView::Host::system() {
-    return Host{[] { return ScannableVolume::mountedVolumes(); }, SnapshotIO::standard(),
-                [] { return AccessAuditor("/", platform::homeDirectory()).isFullDiskAccessGranted(); },
-                probeStartupVolume};
+    Host host{[] { return ScannableVolume::mountedVolumes(); }, SnapshotIO::standard(),
+              [] { return AccessAuditor("/", platform::homeDirectory()).isFullDiskAccessGranted(); },
+              probeStartupVolume};
+    host.openUrl = desktopUrlOpener();
+    host.savedScan = SavedScanLocator::standard();
+    host.helperService = std::make_shared<SystemctlServiceManager>(
+        SystemctlServiceManager::Options{.approvalDocument = QUILLMERE_HELPER_GUIDE});
+    host.helperSocket = kHelperSocketPath;
+    return host;
 }
 
 ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Host host, QWidget* parent)
@@ -67,10 +77,7 @@ ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Ho
       history_(new NavigationHistory(this)), scanState_(new ScanState(std::nullopt, host_.snapshotIO, this)),
       selection_(new SelectionState(this)), section_(AppSection::macintoshHD), topBar_(new MainTopBar(this)),
       contentArea_(new QWidget(this)), pathBar_(new BottomPathBar(*history_, this)),
-      gate_(new PlaceholderView(
-          "PermissionGateView",
-          "Quillmere reads your disk to size it. It never deletes anything you didn't ask it to.",
-          contentArea_)),
+      gate_(new PermissionGateView(false, host_.openUrl, contentArea_)),
       systemDataAwaiting_(new SystemDataAwaitingScanView(contentArea_)),
       systemDataReading_(new ReadingSystemDataView(contentArea_)),
       applicationsState_(new ApplicationsState(options_.arguments, this)),
@@ -109,6 +116,13 @@ ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Ho
     isFullDiskAccessGranted_ = host_.hasFullDiskAccess();
     volumes_ = host_.listVolumes();
     section_ = options_.launchSection();
+    if (host_.helperService) {
+        auto client = std::make_shared<PrivilegedScanClient>(
+            *host_.helperService, SyslogPrivilegedScanLog::shared(),
+            PrivilegedScanClient::Options{.socketPath = host_.helperSocket,
+                                          .expectedUser = host_.helperUser});
+        privilegedScan_ = new PrivilegedScanController(std::move(client), this);
+    }
 
     connect(topBar_, &MainTopBar::sectionSelected, this, &ContentView::setSection);
     connect(topBar_, &MainTopBar::viewModeSelected, this,
@@ -133,13 +147,16 @@ ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Ho
     connect(history_, &NavigationHistory::currentIndexChanged, this, &ContentView::updateScreens);
     connect(&settings_, &AppSettings::diskViewModeChanged, this, &ContentView::updateScreens);
 
-    gate_->setAction("Continue");
-    connect(gate_, &PlaceholderView::actionTriggered, this,
+    gate_->setFullDiskAccessGranted(isFullDiskAccessGranted_);
+    connect(gate_, &PermissionGateView::continueRequested, this,
             [this] { settings_.setHasCompletedPermissionGate(true); });
     connect(&settings_, &AppSettings::hasCompletedPermissionGateChanged, this, &ContentView::updateScreens);
     connect(scanState_, &ScanState::isScanningChanged, this, &ContentView::updateScreens);
     connect(scanState_, &ScanState::progressChanged, this, &ContentView::updateScreens);
-    connect(scanState_, &ScanState::finishedScanChanged, this, &ContentView::updateScreens);
+    connect(scanState_, &ScanState::finishedScanChanged, this, [this] {
+        recomputeAccessAudit();
+        updateScreens();
+    });
     connect(scanState_, &ScanState::finishedScanTokenChanged, this, &ContentView::refreshSystemData);
     connect(systemDataRefresher_, &SystemDataRefresher::reportReady, this,
             [this](const SystemDataReport& report) {
@@ -300,8 +317,21 @@ void ContentView::runLaunchLogic() {
     updateScreens();
 }
 
+void ContentView::recomputeAccessAudit() {
+    const std::optional<DiskScanResult>& finished = scanState_->finishedScan();
+    if (!finished) {
+        accessAudit_.reset();
+        return;
+    }
+    const std::string volumePath = selectedVolume_ ? selectedVolume_->url : std::string("/");
+    accessAudit_ = assembleAccessAudit(*finished, AccessAuditor(volumePath, platform::homeDirectory()));
+}
+
 void ContentView::reprobeAccess() {
     isFullDiskAccessGranted_ = host_.hasFullDiskAccess();
+    gate_->setFullDiskAccessGranted(isFullDiskAccessGranted_);
+    if (privilegedScan_) privilegedScan_->reread();
+    recomputeAccessAudit();
     volumes_ = host_.listVolumes();
     // The picker keeps the tiles of volumes still listed, with their hover and focus.
     if (picker_) picker_->setVolumes(pickerVolumes());
@@ -368,6 +398,7 @@ void ContentView::updateScreens() {
     if (sectionsReachable() && !centerView_) {
         centerView_ = new CenterView(*selectedVolume_, *history_, *scanState_, *selection_, settings_,
                                      options_, contentArea_);
+        centerView_->setPrivilegedScan(privilegedScan_, platform::homeDirectory());
         centerView_->hide();
         transitions::fadeIn(centerView_);
     }
@@ -393,6 +424,7 @@ void ContentView::updateScreens() {
         // The scan screen stays in place under the other sections, so a scan goes on; there it
         // is only faded out and takes no clicks.
         transitions::setLayerShown(centerView_, diskSection);
+        centerView_->setAccessAudit(accessAudit_, isFullDiskAccessGranted_, host_.openUrl);
         centerView_->setDetailsPanelInset(diskSection && isInspectorPresented_ ? kInspectorInset : 0);
     }
 

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "access/AccessAudit.hpp"
+#include "access/HelperServiceManager.hpp"
 #include "app/LaunchOptions.hpp"
+#include "app/access/FullDiskAccessLink.hpp"
+#include "app/access/SavedScanSummary.hpp"
 #include "app/state/Modes.hpp"
 #include "app/state/SnapshotIO.hpp"
 #include "scan/ScanRecords.hpp"
@@ -31,6 +35,8 @@ class CenterView;
 class MainTopBar;
 class VolumePickerView;
 class NavigationHistory;
+class PermissionGateView;
+class PrivilegedScanController;
 class InspectorView;
 class PlaceholderView;
 class PreviewWindow;
@@ -64,8 +70,24 @@ public:
         std::function<SystemDataReport(const DiskScanResult&)> probeSystemData;
         // Carries out a confirmed removal; built on the main thread, run off it.
         std::function<Reclaimer()> makeReclaimer = [] { return Reclaimer(ReclaimerServices::current()); };
+        // Opens an address with the desktop (Full Disk Access links).
+        UrlOpener openUrl;
+        // The saved scan as the Settings window finds and forgets it.
+        SavedScanLocator savedScan;
+        // The privileged helper: its service manager (none: the helper is not offered), its
+        // socket and the user it must run as.
+        std::shared_ptr<HelperServiceManager> helperService;
+        std::string helperSocket;
+        uid_t helperUser = 0;
         static Host system();
     };
+
+    const Host& host() const { return host_; }
+    PermissionGateView* gate() const { return gate_; }
+    bool isFullDiskAccessGranted() const { return isFullDiskAccessGranted_; }
+    PrivilegedScanController* privilegedScan() const { return privilegedScan_; }
+    // The audit of the finished scan, for the volume it scanned; none before a scan finishes.
+    const std::optional<AccessAudit>& accessAudit() const { return accessAudit_; }
 
     ContentView(const LaunchOptions& options, AppSettings& settings, Host host = Host::system(),
                 QWidget* parent = nullptr);
@@ -134,6 +156,7 @@ private:
     void startScanFromSystemData();
     void focusFirstTile();
     void refreshSystemData();
+    void recomputeAccessAudit();
     void presentDeleteConfirmation();
     void presentSystemDataReclaim();
     void removeFromTree(const std::set<std::string>& canonicalPaths);
@@ -168,7 +191,9 @@ private:
     QWidget* contentArea_;
     BottomPathBar* pathBar_;
     CenterView* centerView_ = nullptr;
-    PlaceholderView* gate_;
+    PermissionGateView* gate_;
+    PrivilegedScanController* privilegedScan_ = nullptr;
+    std::optional<AccessAudit> accessAudit_;
     VolumePickerView* picker_ = nullptr;
     SystemDataAwaitingScanView* systemDataAwaiting_;
     ReadingSystemDataView* systemDataReading_;

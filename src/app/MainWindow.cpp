@@ -1,28 +1,18 @@
 #include "app/MainWindow.hpp"
 
 #include "app/ContentView.hpp"
-#include "app/Placeholders.hpp"
+#include "app/access/AboutView.hpp"
+#include "app/access/SettingsView.hpp"
 #include "app/state/AppSettings.hpp"
 #include "app/ui/Theme.hpp"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMenuBar>
+#include <QScreen>
 #include <QToolTip>
 
 namespace quillmere {
-namespace {
-
-// A separate window showing one of the views that come with the access and settings layer.
-QWidget* makeSideWindow(const QString& title, const QString& viewName, QSize size) {
-    auto* window = new PlaceholderView(viewName);
-    window->setWindowTitle(title);
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    window->resize(size);
-    return window;
-}
-
-} // namespace
 
 MainWindow::MainWindow(const LaunchOptions& options, AppSettings& settings, QWidget* parent)
     : MainWindow(options, settings, ContentView::Host::system(), parent) {}
@@ -49,6 +39,11 @@ MainWindow::MainWindow(const LaunchOptions& options, AppSettings& settings, Cont
     applyAppearance();
 }
 
+MainWindow::~MainWindow() {
+    delete about_;
+    delete settingsWindow_;
+}
+
 void MainWindow::applyAppearance() {
     const std::optional<bool> dark = resolvedDarkAppearance(options_, settings_.appearance());
     // Without a choice the window follows the system's palette; the views read its lightness.
@@ -56,18 +51,39 @@ void MainWindow::applyAppearance() {
     // Tooltips are windows of their own with the platform's pale yellow; they take the theme's
     // colours of the window's appearance instead.
     QToolTip::setPalette(Theme::qtPalette(dark.value_or(Theme::isDark(palette()))));
+    if (about_) about_->setPalette(palette());
+    if (settingsWindow_) settingsWindow_->setPalette(palette());
     update();
 }
 
 void MainWindow::openAbout() {
-    if (!about_) about_ = makeSideWindow("About Quillmere", "AboutView", {420, 320});
+    if (!about_) {
+        about_ = new AboutView;
+        about_->setWindowTitle("About Quillmere");
+        // Closing hides it, so it opens again where the user left it; the first time it is
+        // placed at the centre of the screen.
+        about_->setPalette(palette());
+        about_->adjustSize();
+        if (const QScreen* screen = this->screen())
+            about_->move(screen->availableGeometry().center() - about_->rect().center());
+    }
     about_->show();
     about_->raise();
     about_->activateWindow();
 }
 
 void MainWindow::openSettings() {
-    if (!settingsWindow_) settingsWindow_ = makeSideWindow("Settings", "SettingsView", {520, 420});
+    if (!settingsWindow_) {
+        const ContentView::Host& host = content_->host();
+        auto* form = new SettingsView(settings_, {host.hasFullDiskAccess, host.savedScan, host.openUrl});
+        form->setWindowTitle("Settings");
+        form->setAttribute(Qt::WA_DeleteOnClose);
+        form->setPalette(palette());
+        form->adjustSize();
+        settingsWindow_ = form;
+    } else {
+        settingsWindow_->refresh();
+    }
     settingsWindow_->show();
     settingsWindow_->raise();
     settingsWindow_->activateWindow();

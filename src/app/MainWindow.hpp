@@ -2,6 +2,7 @@
 
 #include "app/ContentView.hpp"
 #include "app/LaunchOptions.hpp"
+#include "app/access/SettingsView.hpp"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -20,10 +21,13 @@ public:
     // Over a made-up host (tests, pictures of the window).
     MainWindow(const LaunchOptions& options, AppSettings& settings, ContentView::Host host,
                QWidget* parent = nullptr);
+    ~MainWindow() override;
     ContentView& content() { return *content_; }
 
     void openAbout();
     void openSettings();
+    QWidget* aboutWindow() const { return about_; }
+    SettingsView* settingsWindow() const { return settingsWindow_; }
 
 protected:
     // Refused while a confirmed removal runs: it is never abandoned half-way.
@@ -36,7 +40,7 @@ private:
     AppSettings& settings_;
     ContentView* content_;
     QPointer<QWidget> about_;
-    QPointer<QWidget> settingsWindow_;
+    QPointer<SettingsView> settingsWindow_;
 };
 
 } // namespace quillmere

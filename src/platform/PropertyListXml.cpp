@@ -1,4 +1,5 @@
 #include "platform/PropertyList.hpp"
+#include "platform/Base64.hpp"
 #include "platform/PropertyListBuilder.hpp"
 
 #include <charconv>
@@ -95,15 +96,6 @@ std::optional<double> parseReal(std::string_view text) {
     if (error == std::errc::result_out_of_range) return std::nullopt;
     if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
     return value;
-}
-
-int base64Value(char c) {
-    if (c >= 'A' && c <= 'Z') return c - 'A';
-    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-    if (c >= '0' && c <= '9') return c - '0' + 52;
-    if (c == '+') return 62;
-    if (c == '/') return 63;
-    return -1;
 }
 
 std::optional<std::vector<uint8_t>> decodeBase64(std::string_view text) {

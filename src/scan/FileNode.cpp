@@ -1,5 +1,6 @@
 #include "scan/FileNode.hpp"
 
+#include "scan/Saturating.hpp"
 #include "scan/Unicode.hpp"
 
 #include <climits>
@@ -361,11 +362,11 @@ std::optional<std::string_view> FileNode::componentBelow(const FileNode& parent)
 }
 
 FileNode::Totals& FileNode::Totals::add(const FileNode& child) {
-    if (!child.isExcludedFromTotals()) allocatedSize += child.allocatedSize();
-    cloudOnlyCount += child.cloudOnlyCount();
-    folderCount += child.folderCount();
-    fileCount += child.fileCount();
-    sharedBytesTotal += child.sharedBytesTotal();
+    if (!child.isExcludedFromTotals()) allocatedSize = saturatingAdd(allocatedSize, child.allocatedSize());
+    cloudOnlyCount = saturatingAdd(cloudOnlyCount, child.cloudOnlyCount());
+    folderCount = saturatingAdd(folderCount, child.folderCount());
+    fileCount = saturatingAdd(fileCount, child.fileCount());
+    sharedBytesTotal = saturatingAdd(sharedBytesTotal, child.sharedBytesTotal());
     return *this;
 }
 

@@ -144,7 +144,8 @@ public:
     static std::string canonicalPath(std::string_view path);
 
     // Sums of a folder's children by the folder-totals rule: allocatedSize leaves out shared
-    // and cloud-only children; folderCount includes the folder itself.
+    // and cloud-only children; folderCount includes the folder itself. Sums saturate at the
+    // 64-bit limits.
     struct Totals {
         int64_t allocatedSize = 0;
         int64_t cloudOnlyCount = 0;

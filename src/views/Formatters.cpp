@@ -57,4 +57,8 @@ std::string formatShortTime(Date date) {
     return formatDate(date, icu::DateFormat::kNone, icu::DateFormat::kShort);
 }
 
+std::string formatMediumDateShortTime(Date date) {
+    return formatDate(date, icu::DateFormat::kMedium, icu::DateFormat::kShort);
+}
+
 } // namespace quillmere::views

@@ -16,5 +16,7 @@ std::string formatWholePercent(double fraction);
 // local time zone.
 std::string formatMediumDate(Date date);
 std::string formatShortTime(Date date);
+// Both in one text, as the locale joins them ("Dec 8, 2025, 7:05 PM").
+std::string formatMediumDateShortTime(Date date);
 
 } // namespace quillmere::views

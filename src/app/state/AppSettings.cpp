@@ -2,6 +2,7 @@
 
 #include <QPointer>
 #include <algorithm>
+#include <tuple>
 #include <vector>
 
 namespace quillmere {
@@ -49,13 +50,28 @@ void AppSettings::setAppearance(const std::string& value) {
 }
 
 DiskViewMode AppSettings::diskViewMode() const {
-    return diskViewModeOrSunburst(
-        settings_->value(kDiskViewMode, QStringLiteral("sunburst")).toString().toStdString());
+    return diskViewModeOrSunburst(diskViewModeText());
+}
+
+std::string AppSettings::diskViewModeText() const {
+    return settings_->value(kDiskViewMode, QStringLiteral("sunburst")).toString().toStdString();
 }
 
 void AppSettings::setDiskViewMode(DiskViewMode mode) {
-    write(kDiskViewMode, QString::fromUtf8(textValue(mode)), &AppSettings::diskViewMode,
-          &AppSettings::diskViewModeChanged);
+    // Readers of the mode hear a change of mode; readers of the text hear any change of text,
+    // also one that still reads as the same mode.
+    std::vector<std::tuple<QPointer<AppSettings>, DiskViewMode, std::string>> before;
+    const QString file = fileName();
+    for (AppSettings* store : liveStores())
+        if (store->fileName() == file)
+            before.emplace_back(store, store->diskViewMode(), store->diskViewModeText());
+    settings_->setValue(kDiskViewMode, QString::fromUtf8(textValue(mode)));
+    settings_->sync();
+    for (auto& [store, oldMode, oldText] : before) {
+        if (!store) continue;
+        if (store->diskViewMode() != oldMode) emit store->diskViewModeChanged();
+        if (store && store->diskViewModeText() != oldText) emit store->diskViewModeTextChanged();
+    }
 }
 
 bool AppSettings::scansOnLaunch() const {

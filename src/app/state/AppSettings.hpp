@@ -31,6 +31,9 @@ public:
     // The stored text read as a mode: a text that names no mode shows the sunburst.
     DiskViewMode diskViewMode() const;
     void setDiskViewMode(DiskViewMode mode);
+    // The stored text as it stands ("sunburst" when none is stored); its change notifies even
+    // when the mode read from it stays the same.
+    std::string diskViewModeText() const;
     bool scansOnLaunch() const;
     void setScansOnLaunch(bool value);
     bool showsCapacityGauge() const;
@@ -45,6 +48,7 @@ public:
 signals:
     void appearanceChanged();
     void diskViewModeChanged();
+    void diskViewModeTextChanged();
     void scansOnLaunchChanged();
     void showsCapacityGaugeChanged();
     void hasCompletedPermissionGateChanged();

@@ -34,6 +34,7 @@ TEST(AppSettings, DefaultsFallbacksAndChangeSignalsAcrossStores) {
 
     QSignalSpy gate(&window, &AppSettings::hasCompletedPermissionGateChanged);
     QSignalSpy mode(&window, &AppSettings::diskViewModeChanged);
+    QSignalSpy modeText(&window, &AppSettings::diskViewModeTextChanged);
     pane.setHasCompletedPermissionGate(false); // the default already
     pane.setHasCompletedPermissionGate(true);
     pane.setHasCompletedPermissionGate(true);
@@ -41,6 +42,7 @@ TEST(AppSettings, DefaultsFallbacksAndChangeSignalsAcrossStores) {
     pane.setDiskViewMode(DiskViewMode::sunburst); // what the unknown text already read as
     EXPECT_EQ(gate.count(), 1);
     EXPECT_EQ(mode.count(), 0);
+    EXPECT_EQ(modeText.count(), 1);
     EXPECT_TRUE(AppSettings(path).hasCompletedPermissionGate());
 
     AppSettings user;

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <expected>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quillmere {
+
+// The helper's socket, the one the systemd socket unit listens on.
+inline constexpr const char* kHelperSocketPath = "/run/quillmere/com.quillmere.helper.sock";
+inline constexpr const char* kHelperWalkSelector = "walkSubtreeAtPath:reply:";
+inline constexpr const char* kHelperPingSelector = "pingWithReply:";
+
+// Frames are a 4-byte big-endian length and that many bytes of one UTF-8 JSON object.
+inline constexpr std::size_t kHelperRequestLimit = 64 * 1024;
+inline constexpr std::size_t kHelperReplyLimit = 128 * 1024 * 1024;
+
+enum class FrameFault {
+    closed,      // the peer closed the connection between frames
+    interrupted, // the connection ended or failed inside a frame
+    tooLong,     // the header announces more than the limit
+    timedOut,    // the deadline passed
+    cancelled,   // the connection was shut down on our side
+};
+
+// `payload` framed: its 4-byte big-endian length, then the bytes.
+std::string framed(std::string_view payload);
+
+// Sends every byte, never raising SIGPIPE, waiting on a full socket until `deadlineMs`
+// (negative: for ever). False when the connection failed or the time ran out.
+bool sendAll(int fd, std::string_view bytes, int64_t deadlineMs = -1);
+
+// Reads one frame of at most `limit` bytes. The buffer grows with the bytes received, never
+// with the length announced, so a hostile header costs nothing. `deadlineMs` is a
+// CLOCK_MONOTONIC time in milliseconds; negative waits for ever.
+std::expected<std::string, FrameFault> readFrame(int fd, std::size_t limit, int64_t deadlineMs);
+
+// CLOCK_MONOTONIC now, in milliseconds.
+int64_t monotonicMs();
+
+} // namespace quillmere

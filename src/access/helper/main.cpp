@@ -1,0 +1,55 @@
+// quillmere-helper: sizes folders the user's own scan may not open, for group members.
+#include "access/helper/HelperServer.hpp"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+using namespace quillmere;
+
+int main(int argc, char** argv) {
+    std::signal(SIGPIPE, SIG_IGN);
+    std::string socketPath;
+    mode_t mode = 0660;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--socket" && i + 1 < argc) {
+            socketPath = argv[++i];
+        } else if (argument == "--socket-mode" && i + 1 < argc) {
+            char* end = nullptr;
+            const long value = std::strtol(argv[++i], &end, 8);
+            if (*end != '\0' || value < 0 || value > 0777) {
+                std::fprintf(stderr, "The socket mode must be octal, like 0660.\n");
+                return 2;
+            }
+            mode = static_cast<mode_t>(value);
+        } else {
+            std::fprintf(stderr, "Usage: quillmere-helper [--socket PATH [--socket-mode MODE]]\n"
+                                 "Without --socket it expects the socket from systemd.\n");
+            return 2;
+        }
+    }
+    HelperServerOptions options;
+    platform::Fd listener;
+    if (socketPath.empty()) {
+        auto passed = socketFromServiceManager();
+        if (!passed) {
+            std::fprintf(stderr, "No socket was passed by systemd; give one with --socket PATH.\n");
+            return 1;
+        }
+        listener = std::move(*passed);
+        // Started on demand: leave once nobody has needed us for a minute.
+        options.exitWhenIdle = std::chrono::milliseconds(60'000);
+    } else {
+        auto made = listenAtPath(socketPath, mode);
+        if (!made) {
+            std::fprintf(stderr, "%s\n", made.error().c_str());
+            return 1;
+        }
+        listener = std::move(*made);
+    }
+    std::printf("READY\n");
+    std::fflush(stdout);
+    return serveHelper(std::move(listener), options);
+}

@@ -1,0 +1,242 @@
+// quillmere-helper as a real process: its replies against the engine's own scan, what it
+// declines, how it binds, how it is started by systemd, and how it treats a bad client.
+#include "HelperProcess.hpp"
+#include "access/HelperWire.hpp"
+#include "access/PrivilegedScanClient.hpp"
+#include "access/PrivilegedWalkMerge.hpp"
+#include "access/helper/HelperRecord.hpp"
+#include "access/helper/HelperServer.hpp"
+#include "scan/DiskScanner.hpp"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace quillmere::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+void writeFile(const fs::path& path, std::size_t bytes) {
+    std::ofstream(path, std::ios::binary) << std::string(bytes, 'x');
+}
+
+// Every field of both trees, and their children in order; the roots' names aside.
+void expectSameTree(const FileNode& actual, const FileNode& expected, bool isRoot = true) {
+    SCOPED_TRACE(expected.path());
+    if (!isRoot) {
+        EXPECT_EQ(actual.name(), expected.name());
+    }
+    EXPECT_EQ(actual.path(), expected.path());
+    EXPECT_EQ(actual.isDirectory(), expected.isDirectory());
+    EXPECT_EQ(actual.allocatedSize(), expected.allocatedSize());
+    EXPECT_EQ(actual.isAggregate(), expected.isAggregate());
+    EXPECT_EQ(actual.folderCount(), expected.folderCount());
+    EXPECT_EQ(actual.fileCount(), expected.fileCount());
+    ASSERT_EQ(actual.modificationDate().has_value(), expected.modificationDate().has_value());
+    if (expected.modificationDate()) {
+        EXPECT_NEAR(*actual.modificationDate(), *expected.modificationDate(), 1e-5);
+    }
+    ASSERT_EQ(actual.children().size(), expected.children().size());
+    // The engine's concurrent walkers finish siblings in any order: match them by path.
+    for (const FileNode& child : expected.children()) {
+        const auto same = std::find_if(actual.children().begin(), actual.children().end(),
+                                       [&](const FileNode& other) { return other.path() == child.path(); });
+        ASSERT_NE(same, actual.children().end()) << child.path();
+        expectSameTree(*same, child, false);
+    }
+}
+
+class HelperProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fixture = folder.path() + "/fixture";
+        fs::create_directories(fixture + "/Library/Caches");
+        fs::create_directories(fixture + "/Documents/old");
+        writeFile(fixture + "/Library/Caches/big.bin", 300'000);
+        writeFile(fixture + "/Documents/report.txt", 9000);
+        for (int i = 0; i < 40; ++i)
+            writeFile(fixture + "/Documents/old/note" + std::to_string(i), 10);
+        service.setRawStatus(1);
+    }
+
+    void startHelper() {
+        helper = std::make_unique<HelperProcess>(
+            std::vector<std::string>{helperProgram(), "--socket", socket, "--socket-mode", "0600"});
+        ASSERT_TRUE(helper->awaitReady());
+    }
+
+    TemporaryFolder folder;
+    std::string fixture;
+    std::string socket = folder.path() + "/helper.sock";
+    FakeHelperServiceManager service;
+    CapturedPrivilegedScanLog log{true};
+    std::unique_ptr<HelperProcess> helper;
+};
+
+TEST_F(HelperProgramTest, TheReplyForAFolderConvertedEqualsTheEnginesOwnScan) {
+    startHelper();
+    PrivilegedScanClient client(service, log, {socket, ::getuid(), std::chrono::seconds(30)});
+    const auto walk = client.walkSubtree(fixture);
+    ASSERT_TRUE(walk.node);
+    EXPECT_EQ(walk.node->name, "fixture");
+    const FileNode converted = fileNodeFromPrivileged(*walk.node, folder.path());
+    const auto own = DiskScanner().scanToEnd(fixture, true, "");
+    ASSERT_TRUE(own);
+    expectSameTree(converted, own->root);
+    EXPECT_TRUE(log.lines().empty());
+}
+
+TEST_F(HelperProgramTest, ItDeclinesWhatIsNotAPlainFolderAndSaysWhy) {
+    fs::create_directory_symlink(fixture + "/Documents", fixture + "/linked");
+    startHelper();
+    PrivilegedScanClient client(service, log, {socket, ::getuid(), std::chrono::seconds(30)});
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"relative/path", "The path is not absolute."},
+        {fixture + "/Documents/..", "The path contains \".\" or \"..\"."},
+        {fixture + "/./Documents", "The path contains \".\" or \"..\"."},
+        {fixture + "/linked", "The path is a symbolic link."},
+        {fixture + "/linked/old", "The path passes through a symbolic link."},
+        {fixture + "/Documents/report.txt", "The path is not a folder."},
+    };
+    for (const auto& [path, reason] : cases) {
+        EXPECT_FALSE(client.walkSubtree(path).node) << path;
+        EXPECT_EQ(log.lines().back(), (LogLine{LogLevel::notice, "Helper declined " + path + ": " + reason}));
+    }
+    EXPECT_TRUE(client.walkSubtree(fixture + "/Documents").node) << "the connection outlives its declines";
+}
+
+TEST_F(HelperProgramTest, NamesThatAreNotUtf8FoldIntoTheirFoldersAggregate) {
+    writeFile(fixture + "/Documents/bad\xff"
+                        "name",
+              50'000);
+    fs::create_directory(fixture + "/Documents/dir\xfe");
+    writeFile(fixture + "/Documents/dir\xfe/inner", 20'000);
+    const auto own = DiskScanner().scanToEnd(fixture, true, "");
+    ASSERT_TRUE(own);
+    const PrivilegedNode record = privilegedNodeFromScan(own->root);
+    EXPECT_FALSE(privilegedTreeFault(record, fixture));
+    const auto& documents = *std::find_if(record.children.begin(), record.children.end(),
+                                          [](const PrivilegedNode& n) { return n.name == "Documents"; });
+    int64_t childSum = 0;
+    const PrivilegedNode* aggregate = nullptr;
+    for (const auto& child : documents.children) {
+        EXPECT_TRUE(child.name.find('\xff') == std::string::npos &&
+                    child.name.find('\xfe') == std::string::npos);
+        childSum += child.allocatedSize;
+        if (child.isAggregate) aggregate = &child;
+    }
+    ASSERT_NE(aggregate, nullptr);
+    EXPECT_EQ(childSum, documents.allocatedSize) << "nothing is lost by the fold";
+    EXPECT_GE(aggregate->fileCount, 2);
+    EXPECT_GE(aggregate->folderCount, 1);
+    // And it survives the trip: the record decodes as sent.
+    EXPECT_TRUE(decodePrivilegedNode(encodePrivilegedNode(record), fixture));
+}
+
+TEST_F(HelperProgramTest, BindingRefusesAPathThatIsNotASocketAndLeavesItAlone) {
+    writeFile(socket, 5);
+    HelperProcess refused({helperProgram(), "--socket", socket});
+    EXPECT_EQ(refused.awaitExit(std::chrono::seconds(10)), 1);
+    EXPECT_EQ(fs::file_size(socket), 5u);
+
+    const std::string link = folder.path() + "/link.sock";
+    fs::create_symlink(folder.path() + "/target.sock", link);
+    HelperProcess refusedLink({helperProgram(), "--socket", link});
+    EXPECT_EQ(refusedLink.awaitExit(std::chrono::seconds(10)), 1);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_FALSE(fs::exists(folder.path() + "/target.sock"));
+}
+
+TEST_F(HelperProgramTest, TheSocketIsBornWithItsMode) {
+    const std::string shared = folder.path() + "/shared.sock";
+    HelperProcess open({helperProgram(), "--socket", shared, "--socket-mode", "0666"});
+    ASSERT_TRUE(open.awaitReady());
+    struct stat info {};
+    ASSERT_EQ(::lstat(shared.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISSOCK(info.st_mode));
+    EXPECT_EQ(info.st_mode & 0777, 0666u);
+}
+
+TEST_F(HelperProgramTest, ABadRequestClosesItsConnection) {
+    startHelper();
+    const auto connect = [&] {
+        platform::Fd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        sockaddr_un address{.sun_family = AF_UNIX};
+        std::copy(socket.begin(), socket.end(), address.sun_path);
+        EXPECT_EQ(::connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        return fd;
+    };
+    for (const std::string& request :
+         {std::string(R"({"id":0,"selector":"pingWithReply:"})"),
+          std::string(R"({"id":1,"selector":"nope"})"),
+          std::string(R"({"id":1,"selector":"walkSubtreeAtPath:reply:","path":7})"), std::string("[1,2]")}) {
+        auto fd = connect();
+        ASSERT_TRUE(sendAll(fd.get(), framed(request)));
+        EXPECT_EQ(readFrame(fd.get(), kHelperReplyLimit, monotonicMs() + 10'000).error(), FrameFault::closed)
+            << request;
+    }
+    // A header past the request limit is refused before any of its bytes are read.
+    auto oversized = connect();
+    ASSERT_TRUE(sendAll(oversized.get(), std::string("\x00\x01\x00\x01", 4)));
+    EXPECT_EQ(readFrame(oversized.get(), kHelperReplyLimit, monotonicMs() + 10'000).error(),
+              FrameFault::closed);
+
+    auto fine = connect();
+    ASSERT_TRUE(sendAll(fine.get(), framed(R"({"id":4,"selector":"pingWithReply:"})")));
+    const auto pong = readFrame(fine.get(), kHelperReplyLimit, monotonicMs() + 10'000);
+    ASSERT_TRUE(pong);
+    EXPECT_EQ(*pong, R"({"id":4,"text":"quillmere-helper 1"})");
+}
+
+TEST_F(HelperProgramTest, ItServesTheSocketSystemdPasses) {
+    auto listener = listenAtPath(socket, 0600);
+    ASSERT_TRUE(listener);
+    // LISTEN_PID must name the helper itself, which only a shell that execs it knows.
+    HelperProcess activated({"/bin/sh", "-c", "LISTEN_PID=$$ LISTEN_FDS=1 exec \"$0\"", helperProgram()},
+                            listener->get());
+    ASSERT_TRUE(activated.awaitReady());
+    listener->reset();
+    PrivilegedScanClient client(service, log, {socket, ::getuid(), std::chrono::seconds(30)});
+    EXPECT_TRUE(client.walkSubtree(fixture).node);
+
+    HelperProcess unactivated({"/bin/sh", "-c", "LISTEN_PID=1 LISTEN_FDS=1 exec \"$0\"", helperProgram()});
+    EXPECT_EQ(unactivated.awaitExit(std::chrono::seconds(10)), 1) << "another process's sockets are not ours";
+}
+
+// As a new user would: the helper runs as root with an open socket, and the development
+// tool, run as nobody, is denied a root-only folder but merges it through the helper.
+TEST_F(HelperProgramTest, NobodyMergesARootOnlyFolderThroughTheHelper) {
+    if (::geteuid() != 0 || ::access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "needs root and setpriv";
+    fs::permissions(folder.path(), fs::perms(0755));
+    fs::permissions(fixture + "/Library", fs::perms(0700));
+    const std::string open = folder.path() + "/open.sock";
+    HelperProcess root({helperProgram(), "--socket", open, "--socket-mode", "0666"});
+    ASSERT_TRUE(root.awaitReady());
+
+    const auto run = [](const std::string& command) {
+        std::string out;
+        FILE* pipe = ::popen(command.c_str(), "r");
+        char buffer[512];
+        while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr)
+            out += buffer;
+        if (pipe != nullptr) ::pclose(pipe);
+        return out;
+    };
+    const std::string tool = QUILLMERE_PRIVILEGED_SCAN_TOOL;
+    const std::string asRoot = run(tool + " " + fixture);
+    const std::string asNobody = run("/usr/bin/setpriv --reuid=nobody --regid=nogroup --clear-groups " +
+                                     tool + " " + fixture + " " + open + " 0");
+    ASSERT_NE(asNobody.find("denied 1"), std::string::npos) << asNobody;
+    const std::string rootTotals =
+        asRoot.substr(asRoot.find("size"), asRoot.find(", denied") - asRoot.find("size"));
+    EXPECT_NE(asNobody.find("merged: " + rootTotals + ", denied 0"), std::string::npos)
+        << "as root: " << asRoot << "as nobody: " << asNobody;
+}
+
+} // namespace
+} // namespace quillmere::testing

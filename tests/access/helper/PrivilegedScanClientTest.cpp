@@ -1,0 +1,281 @@
+// The client against the misbehaving double: what each walk yields, what it logs and at
+// which level, and whether the connection is reused, dropped or made anew.
+#include "access/PrivilegedScanClient.hpp"
+
+#include "HelperProcess.hpp"
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <thread>
+#include <unistd.h>
+
+namespace quillmere::testing {
+namespace {
+
+constexpr const char* kAsked = "/srv/denied/box";
+
+class ClientTest : public ::testing::Test {
+protected:
+    ClientTest() { service.setRawStatus(PrivilegedScanStatus::kEnabled); }
+
+    void startDouble(const std::string& mode, int delayMs = 0) {
+        helper.reset();
+        helper = std::make_unique<HelperProcess>(
+            std::vector<std::string>{misbehavingProgram(), socket, mode, std::to_string(delayMs)});
+        ASSERT_TRUE(helper->awaitReady());
+    }
+
+    PrivilegedScanClient& client(std::chrono::milliseconds limit = std::chrono::seconds(20),
+                                 uid_t user = ::getuid()) {
+        if (!client_) client_.emplace(service, log, PrivilegedScanClient::Options{socket, user, limit});
+        return *client_;
+    }
+
+    int connections() const {
+        std::ifstream in(socket + ".connections");
+        int count = 0;
+        for (std::string line; std::getline(in, line);)
+            ++count;
+        return count;
+    }
+
+    std::vector<LogLine> lines() const { return log.lines(); }
+    static LogLine failure(const std::string& text) {
+        return {LogLevel::error, "Privileged helper connection failed: " + text};
+    }
+
+    TemporaryFolder folder;
+    std::string socket = folder.path() + "/helper.sock";
+    FakeHelperServiceManager service;
+    CapturedPrivilegedScanLog log{true};
+    std::unique_ptr<HelperProcess> helper;
+    std::optional<PrivilegedScanClient> client_;
+};
+
+TEST_F(ClientTest, OnlyAnEnabledHelperIsAskedAndTheGateNeitherConnectsNorLogs) {
+    startDouble("good");
+    for (int64_t status : {0, 2, 3, 4}) {
+        service.setRawStatus(status);
+        EXPECT_EQ(client().walkSubtree(kAsked), PrivilegedWalk{}) << status;
+    }
+    EXPECT_EQ(connections(), 0);
+    EXPECT_TRUE(lines().empty());
+
+    service.setRawStatus(1);
+    const auto walk = client().walkSubtree(kAsked);
+    ASSERT_TRUE(walk.node);
+    EXPECT_EQ(walk.node->path, kAsked);
+    EXPECT_EQ(walk.node->children.at(0).allocatedSize, 4096);
+    EXPECT_TRUE(lines().empty());
+}
+
+TEST_F(ClientTest, ADeclineIsLoggedPubliclyAndWinsOverData) {
+    for (const auto& [mode, text] :
+         {std::pair{"decline", "Not today."}, {"dataAndError", "Refused anyway."}}) {
+        startDouble(mode);
+        CapturedPrivilegedScanLog privateLog(false);
+        PrivilegedScanClient quiet(service, privateLog, {socket, ::getuid(), std::chrono::seconds(20)});
+        EXPECT_FALSE(quiet.walkSubtree(kAsked).node);
+        EXPECT_EQ(privateLog.lines(),
+                  (std::vector<LogLine>{
+                      {LogLevel::notice, std::string("Helper declined ") + kAsked + ": " + text}}));
+    }
+}
+
+TEST_F(ClientTest, UndecodableRepliesAndRepliesWithNeitherYieldNothingSilentlyOnTheSameConnection) {
+    for (const char* mode : {"undecodable", "neither", "wrongRoot"}) {
+        startDouble(mode);
+        client_.reset();
+        std::filesystem::remove(socket + ".connections");
+        EXPECT_FALSE(client().walkSubtree(kAsked).node) << mode;
+        EXPECT_FALSE(client().walkSubtree(kAsked).node) << mode;
+        EXPECT_EQ(connections(), 1) << mode;
+    }
+    EXPECT_TRUE(lines().empty());
+}
+
+TEST_F(ClientTest, BrokenFramesEndTheConnectionWithTheirSentence) {
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"garbage", "The helper sent a malformed message."},
+        {"hugeHeader", "The helper sent a malformed message."},
+        {"closeMidReply", "The connection to the helper was interrupted."},
+    };
+    for (const auto& [mode, text] : cases) {
+        startDouble(mode);
+        client_.reset();
+        std::filesystem::remove(socket + ".connections");
+        const auto walk = client().walkSubtree(kAsked);
+        EXPECT_FALSE(walk.node) << mode;
+        EXPECT_FALSE(walk.timedOut) << mode;
+        EXPECT_EQ(lines().back(), failure(text)) << mode;
+        client().walkSubtree(kAsked);
+        EXPECT_EQ(connections(), 2) << mode << ": the broken connection is not reused";
+    }
+}
+
+TEST_F(ClientTest, ConnectionFailuresAreRedactedUnlessPrivateDataIsShown) {
+    CapturedPrivilegedScanLog privateLog(false);
+    PrivilegedScanClient quiet(service, privateLog, {socket, ::getuid(), std::chrono::seconds(20)});
+    EXPECT_FALSE(quiet.walkSubtree(kAsked).node);
+    EXPECT_EQ(privateLog.lines(), (std::vector<LogLine>{failure("<private>")}));
+}
+
+TEST_F(ClientTest, AHelperThatDiesMidReplyLeavesTheFolderDeniedAndTheNextWalkReconnects) {
+    startDouble("dieMidReply");
+    EXPECT_FALSE(client().walkSubtree(kAsked).node);
+    EXPECT_EQ(lines().back(), failure("The connection to the helper was interrupted."));
+    startDouble("good");
+    EXPECT_TRUE(client().walkSubtree(kAsked).node);
+    EXPECT_EQ(lines().size(), 1u);
+}
+
+TEST_F(ClientTest, AHelperThatExitedBetweenWalksNeverFailsTheNext) {
+    startDouble("dieAfterReply");
+    EXPECT_TRUE(client().walkSubtree(kAsked).node);
+    ASSERT_TRUE(helper->awaitExit(std::chrono::seconds(5)));
+    startDouble("good");
+    EXPECT_TRUE(client().walkSubtree(kAsked).node);
+    EXPECT_TRUE(lines().empty());
+}
+
+TEST_F(ClientTest, ASecondReplyOrAStrangersIdIsIgnored) {
+    for (const char* mode : {"secondReply", "unknownId"}) {
+        startDouble(mode);
+        client_.reset();
+        const auto first = client().walkSubtree(kAsked);
+        ASSERT_TRUE(first.node) << mode;
+        EXPECT_EQ(first.node->path, kAsked);
+        EXPECT_TRUE(client().walkSubtree(kAsked).node) << mode;
+    }
+    EXPECT_TRUE(lines().empty());
+}
+
+TEST_F(ClientTest, AWalkThatRunsOutOfTimeYieldsNothingAndItsLateReplyIsIgnored) {
+    startDouble("late", 900);
+    const auto walk = client(std::chrono::milliseconds(300)).walkSubtree(kAsked);
+    EXPECT_FALSE(walk.node);
+    EXPECT_TRUE(walk.timedOut);
+    EXPECT_EQ(lines(), (std::vector<LogLine>{failure("The helper did not answer within 0.3 seconds.")}));
+    // The late reply went to a connection that was dropped; a new one is made.
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    startDouble("good");
+    EXPECT_TRUE(client().walkSubtree(kAsked).node);
+}
+
+TEST_F(ClientTest, UnregisteringMidWalkEndsTheWalkWithNothing) {
+    startDouble("hang");
+    std::optional<PrivilegedWalk> walk;
+    PrivilegedScanClient& shared = client();
+    std::thread walker([&] { walk = shared.walkSubtree(kAsked); });
+    while (connections() == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(client().unregisterHelper(), PrivilegedScanStatus::off());
+    walker.join();
+    ASSERT_TRUE(walk);
+    EXPECT_FALSE(walk->node);
+    EXPECT_FALSE(walk->timedOut);
+    const auto logged = lines();
+    EXPECT_NE(
+        std::find(logged.begin(), logged.end(), failure("The connection to the helper was invalidated.")),
+        logged.end());
+}
+
+TEST_F(ClientTest, NoSocketFailsUntilAHelperIsStarted) {
+    EXPECT_FALSE(client().walkSubtree(kAsked).node);
+    EXPECT_EQ(lines(), (std::vector<LogLine>{failure("Couldn't connect to the helper at " + socket +
+                                                     ": No such file or directory.")}));
+    startDouble("good");
+    EXPECT_TRUE(client().walkSubtree(kAsked).node);
+}
+
+TEST_F(ClientTest, OnlyAHelperRunByTheExpectedUserIsHeardAlsoThroughASymlink) {
+    startDouble("good");
+    const uid_t other = ::getuid() + 1;
+    const std::string link = folder.path() + "/link.sock";
+    std::filesystem::create_symlink(socket, link);
+
+    PrivilegedScanClient impostorCheck(service, log, {link, other, std::chrono::seconds(20)});
+    EXPECT_FALSE(impostorCheck.walkSubtree(kAsked).node);
+    EXPECT_EQ(lines().back(),
+              failure("The helper at " + link + " is not run by user " + std::to_string(other) + "."));
+
+    PrivilegedScanClient trusting(service, log, {link, ::getuid(), std::chrono::seconds(20)});
+    EXPECT_TRUE(trusting.walkSubtree(kAsked).node);
+}
+
+TEST_F(ClientTest, APathThatIsNotUtf8IsNeverSent) {
+    startDouble("good");
+    EXPECT_FALSE(client().walkSubtree("/srv/bad\xff").node);
+    EXPECT_EQ(lines(), (std::vector<LogLine>{
+                           failure("The path is not valid UTF-8, so it can't be sent to the helper.")}));
+    EXPECT_EQ(connections(), 0);
+}
+
+TEST_F(ClientTest, RegisteringAndUnregisteringWithTheFakeServiceManager) {
+    service.setRawStatus(0);
+    EXPECT_EQ(client().registerHelper(), PrivilegedScanStatus::on());
+    EXPECT_EQ(lines(), (std::vector<LogLine>{
+                           {LogLevel::notice, "Registered privileged helper; status is now enabled"}}));
+
+    service.setRegisterResult(std::unexpected(ServiceManagerError{12, "Already registered."}));
+    service.setRawStatus(2);
+    EXPECT_EQ(client().registerHelper(), PrivilegedScanStatus::awaitingApproval());
+    EXPECT_EQ(lines().size(), 1u);
+
+    service.setRegisterResult(std::unexpected(ServiceManagerError{1, "boom"}));
+    EXPECT_EQ(client().registerHelper(), PrivilegedScanStatus::failed("boom"));
+    EXPECT_EQ(lines().back(), (LogLine{LogLevel::error, "Registering privileged helper failed: boom"}));
+
+    EXPECT_EQ(client().unregisterHelper(), PrivilegedScanStatus::off());
+    EXPECT_EQ(lines().back(), (LogLine{LogLevel::notice, "Unregistered privileged helper"}));
+
+    // Unregistering gives code 12 no special meaning.
+    service.setUnregisterResult(std::unexpected(ServiceManagerError{12, "Already gone."}));
+    EXPECT_EQ(client().unregisterHelper(), PrivilegedScanStatus::failed("Already gone."));
+    EXPECT_EQ(lines().back(),
+              (LogLine{LogLevel::error, "Unregistering privileged helper failed: Already gone."}));
+
+    service.setRawStatus(7);
+    EXPECT_EQ(client().status(), PrivilegedScanStatus::failed("Unrecognized helper status."));
+}
+
+TEST_F(ClientTest, ManyWalksAgainstRandomMisbehaviourWhileAnotherThreadUnregistersEachEndOnce) {
+    startDouble("random");
+    client(std::chrono::seconds(5));
+    std::atomic<bool> walking{true};
+    std::atomic<int> finished{0};
+    std::thread unregistering([&] {
+        while (walking.load()) {
+            client().unregisterHelper();
+            service.setRawStatus(1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    const auto walkMany = [&] {
+        for (int i = 0; i < 250; ++i) {
+            const auto walk = client().walkSubtree(kAsked);
+            if (walk.node) {
+                EXPECT_EQ(walk.node->path, kAsked);
+            }
+            EXPECT_FALSE(walk.timedOut);
+            finished.fetch_add(1);
+        }
+    };
+    std::thread second(walkMany);
+    walkMany();
+    second.join();
+    walking = false;
+    unregistering.join();
+    EXPECT_EQ(finished.load(), 500);
+    // Every failure logged is one of the sentences the client knows.
+    for (const LogLine& line : lines()) {
+        if (line.level != LogLevel::error) continue;
+        EXPECT_TRUE(line.text.starts_with("Privileged helper connection failed: The ")) << line.text;
+    }
+}
+
+} // namespace
+} // namespace quillmere::testing

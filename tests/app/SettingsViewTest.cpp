@@ -1,0 +1,181 @@
+#include "app/access/SettingsView.hpp"
+
+#include "AccessScreenProbe.hpp"
+#include "app/state/AppSettings.hpp"
+#include "scan/ScanSnapshot.hpp"
+#include "views/Formatters.hpp"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QTemporaryDir>
+#include <fcntl.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unicode/locid.h>
+
+namespace quillmere {
+namespace {
+
+using testing::shownButton;
+using testing::shownButtons;
+using testing::shownSymbols;
+using testing::shownTexts;
+
+ScanSnapshot snapshotOf(const std::string& uuid, Date scannedAt) {
+    const FolderPath root = FolderPath::root("/");
+    std::vector<FileNode> children{
+        FileNode::under(root, "a", NodeFields{.allocatedSize = 10, .fileCount = 1})};
+    return ScanSnapshot{FileNode::folder(root, "/", std::nullopt, std::move(children)), uuid, "Disk <i>",
+                        scannedAt};
+}
+
+struct Fixture {
+    QTemporaryDir folder;
+    std::string snapshot = folder.filePath("last-scan.qlmrsnap").toStdString();
+    AppSettings settings{folder.filePath("Quillmere.conf")};
+    bool granted = false;
+    bool removalFails = false;
+
+    SettingsView::Host host() {
+        SavedScanLocator locator{[this] { return snapshot; },
+                                 [] { return std::optional<std::string>("uuid-root"); },
+                                 [this](const std::string& path) {
+                                     if (removalFails) return false;
+                                     return std::filesystem::remove(path) || !std::filesystem::exists(path);
+                                 }};
+        return {[this] { return granted; }, locator, {}};
+    }
+    QString fileText() const {
+        QFile file(settings.fileName());
+        file.open(QIODevice::ReadOnly);
+        return QString::fromUtf8(file.readAll());
+    }
+    QString savedScanRow(const SettingsView& view) const {
+        const QStringList texts = shownTexts(view);
+        return texts.at(texts.indexOf("Saved scan") + 1);
+    }
+};
+
+TEST(SettingsView, ShowsTheFormAndTheAccessStatus) {
+    Fixture fixture;
+    SettingsView view(fixture.settings, fixture.host());
+    EXPECT_EQ(view.width(), 460);
+    EXPECT_EQ(
+        shownTexts(view),
+        (QStringList{"Appearance",
+                     "Off by default. Quillmere reads nothing until you ask it to, and turning "
+                     "this on is how you ask once instead of every time.",
+                     "Full Disk Access", "Status", "Not granted", "Saved scan", "None",
+                     "Quillmere keeps the last completed scan so reopening it shows your disk straight away. "
+                     "Forgetting it means the next launch starts from nothing."}));
+    EXPECT_EQ(shownSymbols(view), QStringList{"lock.fill"});
+    EXPECT_EQ(shownButtons(view), (QStringList{"Show how full the disk is around the rings",
+                                               "Scan automatically when Quillmere opens",
+                                               "Open System Settings\u2026", "Forget saved scan"}));
+    EXPECT_FALSE(shownButton(view, "Forget saved scan")->isEnabled());
+
+    fixture.granted = true;
+    view.refresh();
+    EXPECT_TRUE(shownTexts(view).contains("Granted"));
+    EXPECT_EQ(shownSymbols(view), QStringList{"checkmark.circle.fill"});
+    EXPECT_EQ(shownButton(view, "Open System Settings\u2026"), nullptr);
+}
+
+TEST(SettingsView, ControlsWriteTheStoreAtOnceAndFollowOtherWriters) {
+    Fixture fixture;
+    SettingsView view(fixture.settings, fixture.host());
+    auto* picker = view.findChild<QComboBox*>();
+    ASSERT_EQ(picker->count(), 3);
+    EXPECT_EQ(picker->itemText(0), "Match system");
+    EXPECT_EQ(picker->currentText(), "Match system");
+    picker->setCurrentIndex(1);
+    emit picker->activated(1);
+    EXPECT_TRUE(fixture.fileText().contains("appearance=light"));
+    EXPECT_EQ(AppSettings(fixture.settings.fileName()).appearance(), "light");
+
+    auto* gauge = qobject_cast<QCheckBox*>(shownButton(view, "Show how full the disk is around the rings"));
+    auto* launch = qobject_cast<QCheckBox*>(shownButton(view, "Scan automatically when Quillmere opens"));
+    EXPECT_TRUE(gauge->isChecked());
+    gauge->click();
+    launch->click();
+    AppSettings fresh(fixture.settings.fileName());
+    EXPECT_FALSE(fresh.showsCapacityGauge());
+    EXPECT_TRUE(fresh.scansOnLaunch());
+
+    // The main window's choice of view reaches the form through another store on the file.
+    fresh.setDiskViewMode(DiskViewMode::treemap);
+    EXPECT_FALSE(gauge->isEnabled());
+    EXPECT_FALSE(gauge->isChecked());
+    fresh.setDiskViewMode(DiskViewMode::sunburst);
+    EXPECT_TRUE(gauge->isEnabled());
+
+    // A text that names no mode shows the sunburst elsewhere but is not "sunburst" here; the
+    // main window writing "sunburst" over it changes no mode, yet enables the toggle.
+    QSettings raw(fixture.settings.fileName(), QSettings::IniFormat);
+    raw.setValue("diskViewMode", "rings");
+    raw.sync();
+    SettingsView reopened(fixture.settings, fixture.host());
+    auto* reopenedGauge =
+        qobject_cast<QCheckBox*>(shownButton(reopened, "Show how full the disk is around the rings"));
+    EXPECT_FALSE(reopenedGauge->isEnabled());
+    fresh.setDiskViewMode(DiskViewMode::sunburst);
+    EXPECT_TRUE(reopenedGauge->isEnabled());
+
+    // An unknown appearance selects no row and stays stored.
+    raw.setValue("appearance", "sepia");
+    raw.sync();
+    SettingsView another(fixture.settings, fixture.host());
+    EXPECT_EQ(another.findChild<QComboBox*>()->currentIndex(), -1);
+    EXPECT_EQ(fixture.settings.appearance(), "sepia");
+}
+
+TEST(SettingsView, SavedScanRowReadsTheFileOfTheStartupVolumeOnly) {
+    icu::Locale::setDefault(icu::Locale("en_US"), *std::make_unique<UErrorCode>(U_ZERO_ERROR));
+    Fixture fixture;
+    ASSERT_TRUE(ScanSnapshotStore::save(snapshotOf("uuid-other", 1765220700), fixture.snapshot));
+    {
+        SettingsView view(fixture.settings, fixture.host());
+        EXPECT_EQ(fixture.savedScanRow(view), "None");
+        EXPECT_FALSE(shownButton(view, "Forget saved scan")->isEnabled());
+        EXPECT_TRUE(std::filesystem::exists(fixture.snapshot));
+    }
+    ASSERT_TRUE(ScanSnapshotStore::save(snapshotOf("uuid-root", 1765220700), fixture.snapshot));
+    SettingsView view(fixture.settings, fixture.host());
+    EXPECT_EQ(fixture.savedScanRow(view),
+              QString("Disk <i> \u00B7 ") +
+                  QString::fromStdString(views::formatMediumDateShortTime(1765220700)));
+    EXPECT_TRUE(shownButton(view, "Forget saved scan")->isEnabled());
+
+    // A scan without a time of its own shows when the file was written.
+    for (const Date when : {kDistantPast, std::numeric_limits<double>::quiet_NaN()}) {
+        ASSERT_TRUE(ScanSnapshotStore::save(snapshotOf("uuid-root", when), fixture.snapshot));
+        const struct timespec times[2] = {{1'700'000'000, 0}, {1'700'000'000, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, fixture.snapshot.c_str(), times, 0), 0);
+        view.refresh();
+        EXPECT_EQ(view.savedScan(), (SavedScanSummary{"Disk <i>", 1'700'000'000}));
+    }
+}
+
+TEST(SettingsView, ForgetSaysForgottenOnlyWhenTheFileIsGone) {
+    Fixture fixture;
+    ASSERT_TRUE(ScanSnapshotStore::save(snapshotOf("uuid-root", 1765220700), fixture.snapshot));
+    SettingsView view(fixture.settings, fixture.host());
+    fixture.removalFails = true;
+    shownButton(view, "Forget saved scan")->click();
+    EXPECT_TRUE(view.savedScan().has_value());
+    EXPECT_NE(fixture.savedScanRow(view), "Forgotten");
+    EXPECT_TRUE(shownButton(view, "Forget saved scan")->isEnabled());
+
+    fixture.removalFails = false;
+    shownButton(view, "Forget saved scan")->click();
+    EXPECT_EQ(fixture.savedScanRow(view), "Forgotten");
+    EXPECT_FALSE(shownButton(view, "Forget saved scan")->isEnabled());
+    EXPECT_FALSE(std::filesystem::exists(fixture.snapshot));
+    view.refresh();
+    EXPECT_EQ(fixture.savedScanRow(view), "Forgotten");
+}
+
+} // namespace
+} // namespace quillmere
