@@ -27,7 +27,7 @@ std::string formatLogLine(std::string_view format, std::initializer_list<std::st
 
 void PrivilegedScanLog::write(LogLevel level, std::string_view format,
                               std::initializer_list<std::string_view> arguments) {
-    emit(level, formatLogLine(format, arguments, showPrivate_));
+    writeLine(level, formatLogLine(format, arguments, showPrivate_));
 }
 
 SyslogPrivilegedScanLog::SyslogPrivilegedScanLog()
@@ -43,7 +43,7 @@ SyslogPrivilegedScanLog& SyslogPrivilegedScanLog::shared() {
     return log;
 }
 
-void SyslogPrivilegedScanLog::emit(LogLevel level, const std::string& text) {
+void SyslogPrivilegedScanLog::writeLine(LogLevel level, const std::string& text) {
     ::syslog(level == LogLevel::error ? LOG_ERR : LOG_NOTICE, "privileged-scan: %s", text.c_str());
 }
 
@@ -52,7 +52,7 @@ std::vector<LogLine> CapturedPrivilegedScanLog::lines() const {
     return lines_;
 }
 
-void CapturedPrivilegedScanLog::emit(LogLevel level, const std::string& text) {
+void CapturedPrivilegedScanLog::writeLine(LogLevel level, const std::string& text) {
     std::lock_guard lock(mutex_);
     lines_.push_back({level, text});
 }

@@ -30,7 +30,7 @@ public:
 
 protected:
     explicit PrivilegedScanLog(bool showPrivate) : showPrivate_(showPrivate) {}
-    virtual void emit(LogLevel level, const std::string& text) = 0;
+    virtual void writeLine(LogLevel level, const std::string& text) = 0;
 
 private:
     bool showPrivate_;
@@ -44,7 +44,7 @@ public:
     static SyslogPrivilegedScanLog& shared();
 
 protected:
-    void emit(LogLevel level, const std::string& text) override;
+    void writeLine(LogLevel level, const std::string& text) override;
 };
 
 // Keeps every line for tests to read.
@@ -54,7 +54,7 @@ public:
     std::vector<LogLine> lines() const;
 
 protected:
-    void emit(LogLevel level, const std::string& text) override;
+    void writeLine(LogLevel level, const std::string& text) override;
 
 private:
     mutable std::mutex mutex_;

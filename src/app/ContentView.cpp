@@ -2,6 +2,7 @@
 
 #include "access/AccessAuditor.hpp"
 #include "access/HelperWire.hpp"
+#include "access/PrivilegedScanClient.hpp"
 #include "app/BottomPathBar.hpp"
 #include "app/CenterView.hpp"
 #include "app/InspectorView.hpp"
@@ -16,7 +17,6 @@
 #include "app/SystemDataRefresher.hpp"
 #include "app/Transitions.hpp"
 #include "app/VolumePickerView.hpp"
-#include "app/access/HelperClient.hpp"
 #include "app/access/PermissionGateView.hpp"
 #include "app/access/PrivilegedScanController.hpp"
 #include "app/state/AppSettings.hpp"

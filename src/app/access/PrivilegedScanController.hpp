@@ -1,7 +1,7 @@
 #pragma once
 
+#include "access/PrivilegedScanClient.hpp"
 #include "access/PrivilegedScanning.hpp"
-#include "app/access/HelperClient.hpp"
 
 #include <QObject>
 #include <memory>
