@@ -34,7 +34,8 @@ public:
 
     // Waits for the winning answer. At `deadline` the waiter claims `expired` itself, which
     // may still lose to a claim made at the same moment; the winner's answer is returned
-    // either way. The answer stays in the guard, never to change, while the guard lives.
+    // either way. It stays in the guard, where no later claim changes it; the one waiter may
+    // move it out.
     Answer& await(std::chrono::steady_clock::time_point deadline, Answer expired) {
         std::unique_lock lock(lock_);
         claimed_.wait_until(lock, deadline, [this] { return answer_.has_value(); });
