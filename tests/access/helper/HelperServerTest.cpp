@@ -121,8 +121,9 @@ TEST_F(HelperServerTest, AWalkWhoseClientLeftIsCancelledSoTheNextClientIsServed)
         const std::string request =
             R"({"id":1,"selector":"walkSubtreeAtPath:reply:","path":")" + folder.path() + R"(/chain"})";
         ASSERT_TRUE(sendAll(leaving.get(), framed(request)));
-        while (host.opened.load() == 0)
+        for (int waited = 0; host.opened.load() == 0 && waited < 10'000; ++waited)
             std::this_thread::sleep_for(1ms);
+        ASSERT_GT(host.opened.load(), 0) << "the walk never started";
     }
 
     FakeHelperServiceManager service;
