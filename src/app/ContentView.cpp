@@ -85,7 +85,6 @@ ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Ho
       applications_(new ApplicationsView(*applicationsState_, *reclaimPresenter_, revealInFileManager(this),
                                          contentArea_)),
       inspector_(nullptr), inspectorMotion_(new QVariantAnimation(this)) {
-    systemDataRefresher_ = new SystemDataRefresher(host_.probeSystemData, this);
     auto protection = std::make_shared<const ProtectedLocations>(ProtectedLocations::current());
     auto* fileViewer = platform::FileViewer::system(this);
     auto services =
@@ -397,7 +396,7 @@ void ContentView::updateScreens() {
     }
     if (sectionsReachable() && !centerView_) {
         centerView_ = new CenterView(*selectedVolume_, *history_, *scanState_, *selection_, settings_,
-                                     options_, contentArea_);
+                                     options_, *host_.scanHost, contentArea_);
         centerView_->setPrivilegedScan(privilegedScan_, platform::homeDirectory());
         centerView_->hide();
         transitions::fadeIn(centerView_);
