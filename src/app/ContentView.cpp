@@ -37,7 +37,6 @@
 
 #include <QDialog>
 #include <QGraphicsOpacityEffect>
-#include <QGuiApplication>
 #include <QPainter>
 #include <QPropertyAnimation>
 #include <QPushButton>
@@ -166,9 +165,6 @@ ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Ho
     connect(selection_, &SelectionState::selectedNodeChanged, this, [this] {
         isInspectorPresented_ = selection_->selectedNode().has_value();
         updateScreens();
-    });
-    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
-        if (state == Qt::ApplicationActive) reprobeAccess();
     });
     updateScreens();
 }
