@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace quillmere {
 namespace {
@@ -30,12 +31,18 @@ using testing::shownTexts;
 // settings, so the folder is also handed to it directly, and the user's own is put back after.
 struct ConfigHome {
     QTemporaryDir folder;
+    const std::optional<QByteArray> before = qEnvironmentVariableIsSet("XDG_CONFIG_HOME")
+                                                 ? std::optional(qgetenv("XDG_CONFIG_HOME"))
+                                                 : std::nullopt;
     ConfigHome() {
         qputenv("XDG_CONFIG_HOME", folder.path().toUtf8());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder.path());
     }
     ~ConfigHome() {
-        qunsetenv("XDG_CONFIG_HOME");
+        if (before)
+            qputenv("XDG_CONFIG_HOME", *before);
+        else
+            qunsetenv("XDG_CONFIG_HOME");
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
     }
