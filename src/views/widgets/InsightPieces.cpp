@@ -12,6 +12,7 @@
 #include "views/Formatters.hpp"
 #include "views/InsightModel.hpp"
 #include "views/InsightTexts.hpp"
+#include "views/widgets/InsightScreenParts.hpp"
 
 #include <QEnterEvent>
 #include <QHBoxLayout>
@@ -26,11 +27,8 @@
 namespace quillmere {
 namespace {
 
+using insight_screen::qt;
 using views::TextRole;
-
-QString qt(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 // Row metrics.
 constexpr qreal kRowMarginX = 10;
