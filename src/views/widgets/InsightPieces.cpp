@@ -229,7 +229,7 @@ InsightLoadingState::InsightLoadingState(QWidget* parent) : QWidget(parent) {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 20, 0, 20);
     layout->setSpacing(8);
-    layout->addWidget(new SmallProgressIndicator(this), 0, Qt::AlignVCenter);
+    layout->addWidget(new ProgressIndicator(this), 0, Qt::AlignVCenter);
     layout->addWidget(
         new InsightLabel(qt(views::insight_texts::loading()), 12, QFont::Normal, TextRole::secondary, this),
         0, Qt::AlignVCenter);
