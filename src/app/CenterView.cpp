@@ -56,10 +56,10 @@ QString viewNameOf(DiskViewMode mode) {
 
 CenterView::CenterView(ScannableVolume volume, NavigationHistory& history, ScanState& scanState,
                        SelectionState& selection, AppSettings& settings, const LaunchOptions& options,
-                       QWidget* parent)
+                       platform::ScanHost& scanHost, QWidget* parent)
     : QWidget(parent), volume_(std::move(volume)), history_(history), scanState_(scanState),
-      selection_(selection), settings_(settings), options_(options), frame_(new QHBoxLayout(this)),
-      pageHost_(new QWidget(this)), pages_(new QStackedLayout(pageHost_)),
+      selection_(selection), settings_(settings), options_(options), runner_(nullptr, scanHost),
+      frame_(new QHBoxLayout(this)), pageHost_(new QWidget(this)), pages_(new QStackedLayout(pageHost_)),
       paddingAnimation_(new QVariantAnimation(this)), scanning_(new ScanningIllustrationView(pageHost_)),
       ready_(new ReadyToScanView(pageHost_)), diskView_(new DiskViewSlot(pageHost_)) {
     diskView_->setMotionDuration([](int normal) { return motionDuration(normal); });

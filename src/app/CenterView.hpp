@@ -37,9 +37,11 @@ class SelectionState;
 class CenterView : public QWidget {
     Q_OBJECT
 public:
+    // The scans read the disk through `scanHost`, which must outlive every scan this screen
+    // starts.
     CenterView(ScannableVolume volume, NavigationHistory& history, ScanState& scanState,
                SelectionState& selection, AppSettings& settings, const LaunchOptions& options,
-               QWidget* parent = nullptr);
+               platform::ScanHost& scanHost = platform::ScanHost::system(), QWidget* parent = nullptr);
 
     const ScannableVolume& volume() const { return volume_; }
     // The room kept free on the trailing side for the details panel. Every view but the rings

@@ -37,7 +37,6 @@
 
 #include <QDialog>
 #include <QGraphicsOpacityEffect>
-#include <QGuiApplication>
 #include <QPainter>
 #include <QPropertyAnimation>
 #include <QPushButton>
@@ -85,7 +84,6 @@ ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Ho
       applications_(new ApplicationsView(*applicationsState_, *reclaimPresenter_, revealInFileManager(this),
                                          contentArea_)),
       inspector_(nullptr), inspectorMotion_(new QVariantAnimation(this)) {
-    systemDataRefresher_ = new SystemDataRefresher(host_.probeSystemData, this);
     auto protection = std::make_shared<const ProtectedLocations>(ProtectedLocations::current());
     auto* fileViewer = platform::FileViewer::system(this);
     auto services =
@@ -167,9 +165,6 @@ ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Ho
     connect(selection_, &SelectionState::selectedNodeChanged, this, [this] {
         isInspectorPresented_ = selection_->selectedNode().has_value();
         updateScreens();
-    });
-    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
-        if (state == Qt::ApplicationActive) reprobeAccess();
     });
     updateScreens();
 }
@@ -397,7 +392,7 @@ void ContentView::updateScreens() {
     }
     if (sectionsReachable() && !centerView_) {
         centerView_ = new CenterView(*selectedVolume_, *history_, *scanState_, *selection_, settings_,
-                                     options_, contentArea_);
+                                     options_, *host_.scanHost, contentArea_);
         centerView_->setPrivilegedScan(privilegedScan_, platform::homeDirectory());
         centerView_->hide();
         transitions::fadeIn(centerView_);

@@ -7,6 +7,7 @@
 #include "app/access/SavedScanSummary.hpp"
 #include "app/state/Modes.hpp"
 #include "app/state/SnapshotIO.hpp"
+#include "platform/ScanHost.hpp"
 #include "scan/ScanRecords.hpp"
 #include "scan/ScannableVolume.hpp"
 #include "systemdata/Reclaimer.hpp"
@@ -79,6 +80,8 @@ public:
         std::shared_ptr<HelperServiceManager> helperService;
         std::string helperSocket;
         uid_t helperUser = 0;
+        // What the scans read the disk through; it outlives the window (tests deny folders here).
+        platform::ScanHost* scanHost = &platform::ScanHost::system();
         static Host system();
     };
 
@@ -122,6 +125,7 @@ public:
     void setSection(AppSection section);
     // Loads the saved scan, then decides whether a volume is chosen or a scan starts.
     void runLaunchTask();
+    // Reads Full Disk Access, the helper's status and the volumes again (on activation).
     void reprobeAccess();
 
     const std::optional<SystemDataReport>& systemDataReport() const { return systemDataReport_; }

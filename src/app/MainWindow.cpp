@@ -36,6 +36,9 @@ MainWindow::MainWindow(const LaunchOptions& options, AppSettings& settings, Cont
 
     connect(content_, &ContentView::openSettingsRequested, this, &MainWindow::openSettings);
     connect(&settings_, &AppSettings::appearanceChanged, this, &MainWindow::applyAppearance);
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive) applicationBecameActive();
+    });
     applyAppearance();
 }
 
@@ -54,6 +57,11 @@ void MainWindow::applyAppearance() {
     if (about_) about_->setPalette(palette());
     if (settingsWindow_) settingsWindow_->setPalette(palette());
     update();
+}
+
+void MainWindow::applicationBecameActive() {
+    content_->reprobeAccess();
+    if (settingsWindow_ && settingsWindow_->isVisible()) settingsWindow_->refresh();
 }
 
 void MainWindow::openAbout() {

@@ -28,6 +28,9 @@ public:
     void openSettings();
     QWidget* aboutWindow() const { return about_; }
     SettingsView* settingsWindow() const { return settingsWindow_; }
+    // The application came to the front: the window probes access, the helper and the volumes
+    // again, and an open Settings form reads the probe and the saved scan anew.
+    void applicationBecameActive();
 
 protected:
     // Refused while a confirmed removal runs: it is never abandoned half-way.

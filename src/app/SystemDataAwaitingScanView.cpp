@@ -2,10 +2,10 @@
 
 #include "app/Motion.hpp"
 #include "app/ScanScreens.hpp"
+#include "app/ui/ProgressIndicator.hpp"
 #include "app/ui/Theme.hpp"
 #include "scan/Format.hpp"
 
-#include <QDateTime>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <cmath>
@@ -128,62 +128,52 @@ void SystemDataAwaitingScanView::paintEvent(QPaintEvent*) {
 // ---- ReadingSystemDataView ----
 
 namespace {
-constexpr double kIndicatorSide = 22;
+constexpr int kIndicatorSide = 22;
 constexpr double kIndicatorToText = 12;
-constexpr double kTurnSeconds = 1.0;
+
+// A ring in the separator colour with an arc in the accent colour, turning once a second.
+ProgressIndicator::Look readingLook() {
+    ProgressIndicator::Look look = ProgressIndicator::Look::arc(kIndicatorSide);
+    look.turnMs = 1000;
+    look.ink = ProgressIndicator::Ink::accent;
+    look.track = ProgressIndicator::Track::separator;
+    look.lineWidth = 2.5;
+    look.sweep = 0.28 * 360;
+    look.restAngle = 90;
+    return look;
+}
 } // namespace
 
-ReadingSystemDataView::ReadingSystemDataView(QWidget* parent) : QWidget(parent) {
-    connect(&ReduceMotionSetting::shared(), &ReduceMotionSetting::changed, this,
-            &ReadingSystemDataView::startOrStop);
+ReadingSystemDataView::ReadingSystemDataView(QWidget* parent)
+    : QWidget(parent), indicator_(new ProgressIndicator(readingLook(), this)) {
+    indicator_->setHeldStill(prefersReducedMotion());
+    connect(&ReduceMotionSetting::shared(), &ReduceMotionSetting::changed, indicator_,
+            &ProgressIndicator::setHeldStill);
 }
 
-void ReadingSystemDataView::startOrStop() {
-    const bool turn = isVisible() && !prefersReducedMotion();
-    if (turn && timerId_ == 0) {
-        startedAtMs_ = QDateTime::currentMSecsSinceEpoch();
-        timerId_ = startTimer(30);
-    } else if (!turn && timerId_ != 0) {
-        killTimer(timerId_);
-        timerId_ = 0;
-    }
-    update();
+bool ReadingSystemDataView::isTurning() const {
+    return indicator_->isTurning();
 }
 
-void ReadingSystemDataView::showEvent(QShowEvent*) {
-    startOrStop();
+int ReadingSystemDataView::indicatorTop() const {
+    const double textHeight = std::ceil(QFontMetricsF(sentenceFont()).height());
+    return int(std::round((height() - kIndicatorSide - kIndicatorToText - textHeight) / 2));
 }
 
-void ReadingSystemDataView::hideEvent(QHideEvent*) {
-    startOrStop();
-}
-
-void ReadingSystemDataView::timerEvent(QTimerEvent*) {
-    update();
+void ReadingSystemDataView::resizeEvent(QResizeEvent*) {
+    // As wide as the view, so the indicator centred in it stands where the text is centred.
+    indicator_->setGeometry(0, indicatorTop(), width(), kIndicatorSide);
 }
 
 void ReadingSystemDataView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const bool dark = Theme::isDark(this);
-    const Theme::Palette& palette = Theme::palette(dark);
     const QFont font = sentenceFont();
-    const double textHeight = std::ceil(QFontMetricsF(font).height());
-    const double top = std::round((height() - kIndicatorSide - kIndicatorToText - textHeight) / 2);
-    const QRectF indicator(width() / 2.0 - kIndicatorSide / 2, top, kIndicatorSide, kIndicatorSide);
-    const double lineWidth = 2.5;
-    const QRectF circle = indicator.adjusted(lineWidth / 2, lineWidth / 2, -lineWidth / 2, -lineWidth / 2);
-    painter.setPen(QPen(palette.line, lineWidth));
-    painter.drawEllipse(circle);
-    const double seconds =
-        timerId_ == 0 ? 0 : double(QDateTime::currentMSecsSinceEpoch() - startedAtMs_) / 1000.0;
-    const double turn = std::fmod(seconds / kTurnSeconds, 1.0);
-    painter.setPen(QPen(Theme::accent(dark), lineWidth, Qt::SolidLine, Qt::RoundCap));
-    painter.drawArc(circle, int((90 - turn * 360) * 16), int(-0.28 * 360 * 16));
     painter.setFont(font);
-    painter.setPen(palette.ink2);
-    painter.drawText(QRectF(0, indicator.bottom() + kIndicatorToText, width(), textHeight), Qt::AlignCenter,
-                     kReadingSystemDataText);
+    painter.setPen(Theme::palette(this).ink2);
+    painter.drawText(QRectF(0, indicatorTop() + kIndicatorSide + kIndicatorToText, width(),
+                            std::ceil(QFontMetricsF(font).height())),
+                     Qt::AlignCenter, kReadingSystemDataText);
 }
 
 } // namespace quillmere

@@ -9,6 +9,7 @@
 namespace quillmere {
 
 class CapsuleButton;
+class ProgressIndicator;
 
 // The System Data section's texts while it has no report to show.
 std::string systemDataAwaitingTitle(bool canStartScan);
@@ -63,18 +64,17 @@ class ReadingSystemDataView : public QWidget {
     Q_OBJECT
 public:
     explicit ReadingSystemDataView(QWidget* parent = nullptr);
-    bool isTurning() const { return timerId_ != 0; }
+    bool isTurning() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
-    void timerEvent(QTimerEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void startOrStop();
-    int timerId_ = 0;
-    qint64 startedAtMs_ = 0;
+    // The indicator's top: it and the text under it stand centred as one block.
+    int indicatorTop() const;
+
+    ProgressIndicator* indicator_;
 };
 
 } // namespace quillmere

@@ -2,6 +2,7 @@
 #include "access/HelperServiceManager.hpp"
 #include "app/access/AboutView.hpp"
 #include "app/access/CantSeeView.hpp"
+#include "app/access/FigureLabel.hpp"
 #include "app/access/FullDiskAccessBanner.hpp"
 #include "app/access/PermissionGateView.hpp"
 #include "app/access/PrivilegedScanController.hpp"
@@ -10,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QDialog>
+#include <QFontMetricsF>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -165,6 +167,14 @@ TEST(CantSeeView, ListsTheLocationsInOrderWithCountsAndAmounts) {
                                "Zero KB"};
     EXPECT_EQ(texts.mid(2), expected);
     EXPECT_EQ(screen.findChildren<QWidget*>("CantSeeLocationRow").size(), 5);
+
+    // Each digit of an amount takes one cell width, though the face's own digits differ.
+    const QList<QLabel*> amounts = screen.findChildren<QLabel*>("amount");
+    ASSERT_EQ(amounts.size(), 5);
+    ASSERT_EQ(amounts[2]->text(), "100 KB");
+    const QFontMetricsF face(amounts[2]->font());
+    ASSERT_LT(face.horizontalAdvance("100"), face.horizontalAdvance("888"));
+    EXPECT_EQ(amounts[2]->sizeHint(), FigureLabel("888 KB", 13, QFont::DemiBold).sizeHint());
 }
 
 struct Controlled {

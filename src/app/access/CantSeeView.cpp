@@ -1,6 +1,7 @@
 #include "app/access/CantSeeView.hpp"
 
 #include "app/access/AccessTexts.hpp"
+#include "app/access/FigureLabel.hpp"
 #include "app/access/PrivilegedScanSection.hpp"
 #include "app/access/SymbolLabel.hpp"
 #include "app/ui/ScrollBars.hpp"
@@ -57,9 +58,9 @@ QWidget* locationRow(const AccessAuditLocation& location, QWidget* parent) {
     layout->addLayout(texts);
     layout->addStretch(1);
     layout->addSpacing(8);
-    QLabel* amount =
-        makeTextLabel(QString::fromStdString(formatByteCount(std::max<int64_t>(location.estimatedBytes, 0))),
-                      13, QFont::DemiBold, row);
+    QLabel* amount = new FigureLabel(
+        QString::fromStdString(formatByteCount(std::max<int64_t>(location.estimatedBytes, 0))), 13,
+        QFont::DemiBold, row);
     amount->setObjectName("amount");
     tone(amount, Tone::accent);
     layout->addWidget(amount, 0, Qt::AlignTop);

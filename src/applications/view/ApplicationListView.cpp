@@ -1,21 +1,19 @@
 #include "applications/view/ApplicationListView.hpp"
 
+#include "app/ui/ColorOpacity.hpp"
 #include "app/ui/IconTile.hpp"
 #include "app/ui/Painting.hpp"
+#include "app/ui/ProgressIndicator.hpp"
 #include "app/ui/Theme.hpp"
 #include "applications/model/ApplicationsTexts.hpp"
 #include "applications/view/AppIconCache.hpp"
-#include "applications/view/ApplicationsPieces.hpp"
-#include "applications/view/PanelParts.hpp"
 #include "scan/Format.hpp"
 
 #include <QDateTime>
-#include <QEvent>
 #include <QKeyEvent>
 #include <QLocale>
 #include <QPainter>
 #include <QScrollBar>
-#include <QTimer>
 
 namespace quillmere {
 namespace {
@@ -23,17 +21,13 @@ namespace {
 constexpr qreal kHeaderHeight = 18;
 constexpr qreal kOrphanHeaderHeight = 10 + 30;
 constexpr qreal kValueColumn = 140;
+constexpr qreal kIndicatorSide = 18;
 
 QString qs(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 QString bytesText(int64_t bytes) {
     return QString::fromStdString(formatByteCount(std::max<int64_t>(bytes, 0)));
-}
-
-QColor withAlpha(QColor color, qreal alpha) {
-    color.setAlphaF(static_cast<float>(alpha));
-    return color;
 }
 
 QLinearGradient leftoverGradient(const QRectF& rect) {
@@ -53,8 +47,8 @@ void paintCapsule(QPainter& painter, const QRectF& rect, const QBrush& brush) {
 
 void paintSelection(QPainter& painter, const QRectF& rect) {
     QLinearGradient fill(rect.topLeft(), rect.topRight());
-    fill.setColorAt(0, withAlpha(Theme::actionGradient().start, 0.2));
-    fill.setColorAt(1, withAlpha(Theme::actionGradient().start, 0.04));
+    fill.setColorAt(0, withOpacity(Theme::actionGradient().start, 0.2));
+    fill.setColorAt(1, withOpacity(Theme::actionGradient().start, 0.04));
     painter.fillPath(painting::continuousRoundedRect(rect, 10), fill);
 }
 
@@ -81,32 +75,20 @@ QString orphanCaption(const OrphanLeftoverGroup& group) {
 }
 
 ApplicationListView::ApplicationListView(AppIconCache& icons, QWidget* parent)
-    : QAbstractScrollArea(parent), icons_(icons), spinnerTimer_(new QTimer(this)) {
-    setFrameShape(QFrame::NoFrame);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    : RowListArea(parent), icons_(icons),
+      indicator_(new ProgressIndicator(ProgressIndicator::Look::arc(kIndicatorSide), viewport())) {
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setFocusPolicy(Qt::StrongFocus);
-    viewport()->setAutoFillBackground(false);
-    setAutoFillBackground(false);
-    spinnerTimer_->setInterval(40);
-    connect(spinnerTimer_, &QTimer::timeout, this, [this] {
-        spinnerAngle_ = std::fmod(spinnerAngle_ + 24, 360);
-        viewport()->update();
-    });
     connect(&icons_, &AppIconCache::iconReady, viewport(), qOverload<>(&QWidget::update));
 }
 
 void ApplicationListView::setContent(Content content) {
     content_ = std::move(content);
-    if (content_.kind == ListAreaContent::loading)
-        spinnerTimer_->start();
-    else
-        spinnerTimer_->stop();
+    indicator_->setVisible(content_.kind == ListAreaContent::loading);
     relayout();
     viewport()->update();
 }
 
-void ApplicationListView::relayout() {
+qreal ApplicationListView::layOut() {
     lines_.clear();
     qreal y = 0;
     const auto add = [&](Line::Kind kind, int index, qreal height) {
@@ -124,42 +106,22 @@ void ApplicationListView::relayout() {
                 add(Line::Kind::orphanRow, index, kRowHeight);
         }
     }
-    contentHeight_ = y;
-    const auto isRow = [](const Line& line) {
-        return line.kind == Line::Kind::appRow || line.kind == Line::Kind::orphanRow;
-    };
-    if (focusedLine_ >= static_cast<int>(lines_.size()) ||
-        (focusedLine_ >= 0 && !isRow(lines_[focusedLine_])))
-        focusedLine_ = -1;
-    setScrollExtent(*this, contentHeight_);
-}
-
-void ApplicationListView::resizeEvent(QResizeEvent* event) {
-    QAbstractScrollArea::resizeEvent(event);
-    relayout();
-}
-
-bool ApplicationListView::viewportEvent(QEvent* event) {
-    // The scroll range follows the viewport's own size, which settles after the area's.
-    if (event->type() == QEvent::Resize) relayout();
-    return QAbstractScrollArea::viewportEvent(event);
-}
-
-int ApplicationListView::lineAt(QPoint point) const {
-    const qreal y = point.y() + verticalScrollBar()->value();
-    for (int index = 0; index < static_cast<int>(lines_.size()); ++index) {
-        const Line& line = lines_[index];
-        if (y >= line.top && y < line.top + line.height &&
-            (line.kind == Line::Kind::appRow || line.kind == Line::Kind::orphanRow))
-            return index;
+    if (content_.kind == ListAreaContent::loading) {
+        // As wide as the viewport, so the indicator centred in it stands over the text; being a
+        // widget, it starts on the nearest whole pixel.
+        const CentredBlock block = centredBlock(qs(texts::kFindingApplications), true);
+        indicator_->setGeometry(0, qRound(block.indicatorTop), viewport()->width(), qRound(kIndicatorSide));
     }
-    return -1;
+    return y;
 }
 
-void ApplicationListView::activate(int index) {
-    if (index < 0 || index >= static_cast<int>(lines_.size())) return;
+ApplicationListView::Band ApplicationListView::band(int index) const {
+    const Line& line = lines_[index];
+    return {line.top, line.height, line.kind == Line::Kind::appRow || line.kind == Line::Kind::orphanRow};
+}
+
+void ApplicationListView::rowChosen(int index) {
     const Line line = lines_[index];
-    focusedLine_ = index;
     // Copies: selecting changes the state, which replaces the content the row came from.
     if (line.kind == Line::Kind::appRow) {
         const std::string path = content_.rows[line.index].app.path;
@@ -168,81 +130,36 @@ void ApplicationListView::activate(int index) {
         const std::string id = content_.orphanGroups[line.index].id();
         emit orphanGroupSelected(id);
     }
-    viewport()->update();
-}
-
-void ApplicationListView::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) activate(lineAt(event->position().toPoint()));
-    QAbstractScrollArea::mousePressEvent(event);
-}
-
-void ApplicationListView::moveFocus(int step) {
-    int index = focusedLine_;
-    for (int tries = 0; tries < static_cast<int>(lines_.size()) + 1; ++tries) {
-        index = index < 0 ? (step > 0 ? 0 : static_cast<int>(lines_.size()) - 1) : index + step;
-        if (index < 0 || index >= static_cast<int>(lines_.size())) return;
-        if (lines_[index].kind == Line::Kind::appRow || lines_[index].kind == Line::Kind::orphanRow) break;
-    }
-    if (index < 0 || index >= static_cast<int>(lines_.size())) return;
-    focusedLine_ = index;
-    ensureVisible(index);
-    viewport()->update();
-}
-
-void ApplicationListView::ensureVisible(int index) {
-    scrollToShow(*this, lines_[index].top, lines_[index].height);
 }
 
 void ApplicationListView::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-    case Qt::Key_Down:
-        moveFocus(1);
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (focusedRow() >= 0) choose(focusedRow());
         return;
-    case Qt::Key_Up:
-        moveFocus(-1);
-        return;
-    case Qt::Key_Space:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        if (focusedLine_ >= 0) activate(focusedLine_);
-        return;
-    default:
-        QAbstractScrollArea::keyPressEvent(event);
     }
+    RowListArea::keyPressEvent(event);
 }
 
-void ApplicationListView::focusInEvent(QFocusEvent* event) {
-    if (focusedLine_ < 0 && event->reason() != Qt::MouseFocusReason) moveFocus(1);
-    QAbstractScrollArea::focusInEvent(event);
-    viewport()->update();
-}
-
-void ApplicationListView::focusOutEvent(QFocusEvent* event) {
-    QAbstractScrollArea::focusOutEvent(event);
-    viewport()->update();
-}
-
-void ApplicationListView::paintCentred(QPainter& painter, const QString& text, bool withSpinner) {
-    const Theme::Palette& palette = Theme::palette(this);
-    const QFont font = Theme::uiFont(12);
-    const QFontMetricsF metrics(font);
+ApplicationListView::CentredBlock ApplicationListView::centredBlock(const QString& text,
+                                                                    bool withIndicator) const {
+    const QFontMetricsF metrics(Theme::uiFont(12));
     const QRectF area = QRectF(viewport()->rect());
-    const qreal spinnerSide = withSpinner ? 18 : 0;
-    const qreal top = withSpinner ? kHeaderHeight : 0;
+    const qreal indicatorSide = withIndicator ? kIndicatorSide : 0;
+    const qreal top = withIndicator ? kHeaderHeight : 0;
     const QRectF space = area.adjusted(8, top, -8, 0);
     const QRectF textBounds =
         metrics.boundingRect(QRectF(0, 0, space.width(), 1000), Qt::AlignHCenter | Qt::TextWordWrap, text);
-    const qreal block = spinnerSide + (withSpinner ? 10 : 0) + textBounds.height();
+    const qreal block = indicatorSide + (withIndicator ? 10 : 0) + textBounds.height();
     qreal y = space.center().y() - block / 2;
-    if (withSpinner) {
-        Spinner::paintArc(painter, QRectF(space.center().x() - spinnerSide / 2, y, spinnerSide, spinnerSide),
-                          spinnerAngle_, palette.ink2);
-        y += spinnerSide + 10;
-    }
-    painter.setFont(font);
-    painter.setPen(palette.ink2);
-    painter.drawText(QRectF(space.left(), y, space.width(), textBounds.height()),
-                     Qt::AlignHCenter | Qt::TextWordWrap, text);
+    const qreal indicatorTop = y;
+    if (withIndicator) y += indicatorSide + 10;
+    return {indicatorTop, QRectF(space.left(), y, space.width(), textBounds.height())};
+}
+
+void ApplicationListView::paintCentred(QPainter& painter, const QString& text, bool withIndicator) {
+    painter.setFont(Theme::uiFont(12));
+    painter.setPen(Theme::palette(this).ink2);
+    painter.drawText(centredBlock(text, withIndicator).text, Qt::AlignHCenter | Qt::TextWordWrap, text);
 }
 
 void ApplicationListView::paintHeader(QPainter& painter, const QRectF& rect) {
@@ -323,7 +240,7 @@ void ApplicationListView::paintAppRow(QPainter& painter, const QRectF& rect, con
                              nameBaseline - QFontMetricsF(nameFont).ascent() +
                                  (nameHeight - metrics.height() - 4) / 2,
                              badgeWidth, metrics.height() + 4);
-        paintCapsule(painter, capsule, withAlpha(palette.ink, 0.08));
+        paintCapsule(painter, capsule, withOpacity(palette.ink, 0.08));
         painter.setFont(badgeFont);
         painter.setPen(palette.ink3);
         painter.drawText(capsule, Qt::AlignCenter, badge);
@@ -341,7 +258,7 @@ void ApplicationListView::paintAppRow(QPainter& painter, const QRectF& rect, con
     painter.drawText(QRectF(valueLeft, valueTop, kValueColumn, valueMetrics.height()),
                      Qt::AlignRight | Qt::AlignVCenter, bytesText(combinedTotal(row)));
     const QRectF bar(valueLeft, valueTop + valueMetrics.height() + 5, kValueColumn, 5);
-    paintCapsule(painter, bar, withAlpha(palette.ink, 0.06));
+    paintCapsule(painter, bar, withOpacity(palette.ink, 0.06));
     const qreal bundle = barWidth(bar.width(), row.app.allocatedSize, content_.maxCombinedTotal);
     const int64_t leftover = leftoverBytes(row);
     paintCapsule(painter, QRectF(bar.left(), bar.top(), bundle, 5), Theme::applicationTint());
@@ -379,7 +296,7 @@ void ApplicationListView::paintOrphanRow(QPainter& painter, const QRectF& rect,
     const QRectF capsule(textLeft + titleWidth + 6, blockTop + (nameHeight - chipMetrics.height() - 4) / 2,
                          chipWidth, chipMetrics.height() + 4);
     paintCapsule(painter, capsule,
-                 unmatched ? withAlpha(palette.ink, 0.08) : withAlpha(Theme::accent(dark), 0.16));
+                 unmatched ? withOpacity(palette.ink, 0.08) : withOpacity(Theme::accent(dark), 0.16));
     painter.setFont(chipFont);
     painter.setPen(unmatched ? palette.ink2 : Theme::accent(dark));
     painter.drawText(capsule, Qt::AlignCenter, chip);
@@ -396,7 +313,7 @@ void ApplicationListView::paintOrphanRow(QPainter& painter, const QRectF& rect,
     painter.drawText(QRectF(valueLeft, valueTop, kValueColumn, valueMetrics.height()),
                      Qt::AlignRight | Qt::AlignVCenter, bytesText(bytes));
     const QRectF bar(valueLeft, valueTop + valueMetrics.height() + 5, kValueColumn, 5);
-    paintCapsule(painter, bar, withAlpha(palette.ink, 0.06));
+    paintCapsule(painter, bar, withOpacity(palette.ink, 0.06));
     paintCapsule(painter,
                  QRectF(bar.left(), bar.top(), barWidth(bar.width(), bytes, content_.sectionTotalBytes), 5),
                  leftoverGradient(bar));
@@ -434,7 +351,7 @@ void ApplicationListView::paintEvent(QPaintEvent*) {
             break;
         }
         }
-        if (index == focusedLine_ && painting::showsFocusRing(this)) {
+        if (index == focusedRow() && painting::showsFocusRing(this)) {
             painter.setPen(QPen(Theme::accent(this), 1.5));
             painter.setBrush(Qt::NoBrush);
             painter.drawPath(painting::strokeBorderPath(rect, 10, 1.5));

@@ -2,23 +2,22 @@
 
 #include "applications/model/ApplicationListRules.hpp"
 #include "applications/model/PanelRules.hpp"
+#include "applications/view/RowListArea.hpp"
 
-#include <QAbstractScrollArea>
 #include <optional>
 #include <string>
 #include <vector>
 
-class QTimer;
-
 namespace quillmere {
 
 class AppIconCache;
+class ProgressIndicator;
 
 // The list area of the Applications screen: the loading view, the header line with the
 // no-match text, or the application rows followed by the orphan section. Rows are painted as
 // they scroll into view; they are keyed by application path and group id, while the keyboard
 // focus moves by position, so two rows that share a key stay apart.
-class ApplicationListView : public QAbstractScrollArea {
+class ApplicationListView : public RowListArea {
     Q_OBJECT
 public:
     struct Content {
@@ -44,9 +43,6 @@ public:
     void setContent(Content content);
     const Content& content() const { return content_; }
     const std::vector<Line>& lines() const { return lines_; }
-    // The row under a point of the viewport, for taps; -1 for none.
-    int lineAt(QPoint viewportPoint) const;
-    int focusedLine() const { return focusedLine_; }
 
     static constexpr qreal kRowHeight = 46;
     static constexpr qreal kSpacing = 3;
@@ -57,32 +53,30 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent*) override;
-    void resizeEvent(QResizeEvent*) override;
-    void mousePressEvent(QMouseEvent*) override;
     void keyPressEvent(QKeyEvent*) override;
-    void focusInEvent(QFocusEvent*) override;
-    void focusOutEvent(QFocusEvent*) override;
-    bool viewportEvent(QEvent*) override;
+    qreal layOut() override;
+    int bandCount() const override { return static_cast<int>(lines_.size()); }
+    Band band(int index) const override;
+    void rowChosen(int index) override;
 
 private:
-    void relayout();
-    void activate(int line);
-    void moveFocus(int step);
-    void ensureVisible(int line);
+    // The centred block: the indicator's top, when there is one, and the text under it.
+    struct CentredBlock {
+        qreal indicatorTop;
+        QRectF text;
+    };
+    CentredBlock centredBlock(const QString& text, bool withIndicator) const;
     void paintAppRow(QPainter& painter, const QRectF& rect, const ApplicationRow& row, bool selected);
     void paintOrphanRow(QPainter& painter, const QRectF& rect, const OrphanLeftoverGroup& group,
                         bool selected);
     void paintHeader(QPainter& painter, const QRectF& rect);
     void paintOrphanHeader(QPainter& painter, const QRectF& rect);
-    void paintCentred(QPainter& painter, const QString& text, bool withSpinner);
+    void paintCentred(QPainter& painter, const QString& text, bool withIndicator);
 
     AppIconCache& icons_;
     Content content_;
     std::vector<Line> lines_;
-    qreal contentHeight_ = 0;
-    int focusedLine_ = -1;
-    qreal spinnerAngle_ = 0;
-    QTimer* spinnerTimer_;
+    ProgressIndicator* indicator_;
 };
 
 // "mostly …" captions and subtitles come from the model; the orphan caption adds the date.

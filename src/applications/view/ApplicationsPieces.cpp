@@ -2,6 +2,7 @@
 
 #include "app/ui/IconTile.hpp"
 #include "app/ui/Painting.hpp"
+#include "app/ui/ProgressIndicator.hpp"
 #include "app/ui/Symbols.hpp"
 #include "app/ui/Theme.hpp"
 #include "applications/model/ApplicationsTexts.hpp"
@@ -11,7 +12,6 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPainter>
-#include <QTimer>
 #include <QToolButton>
 
 namespace quillmere {
@@ -34,49 +34,8 @@ void paintBox(QPainter& painter, const QRectF& rect, qreal radius, const Theme::
 
 } // namespace
 
-Spinner::Spinner(qreal side, QWidget* parent) : QWidget(parent), side_(side), timer_(new QTimer(this)) {
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    timer_->setInterval(40);
-    connect(timer_, &QTimer::timeout, this, [this] {
-        angle_ = std::fmod(angle_ + 24, 360);
-        update();
-    });
-}
-
-QSize Spinner::sizeHint() const {
-    return QSize(qCeil(side_), qCeil(side_));
-}
-
-void Spinner::paintArc(QPainter& painter, const QRectF& rect, qreal angle, const QColor& color) {
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    const qreal width = std::max(rect.width() / 8, 1.5);
-    QColor track = color;
-    track.setAlphaF(0.18f);
-    const QRectF ring = rect.adjusted(width / 2, width / 2, -width / 2, -width / 2);
-    painter.setPen(QPen(track, width));
-    painter.drawEllipse(ring);
-    painter.setPen(QPen(color, width, Qt::SolidLine, Qt::RoundCap));
-    painter.drawArc(ring, qRound(-angle * 16), 100 * 16);
-    painter.restore();
-}
-
-void Spinner::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    const qreal side = std::min(width(), height());
-    paintArc(painter, QRectF((width() - side) / 2, (height() - side) / 2, side, side), angle_,
-             Theme::palette(this).ink2);
-}
-
-void Spinner::showEvent(QShowEvent*) {
-    timer_->start();
-}
-void Spinner::hideEvent(QHideEvent*) {
-    timer_->stop();
-}
-
 ApplicationsSummaryStrip::ApplicationsSummaryStrip(QWidget* parent)
-    : QWidget(parent), spinner_(new Spinner(12, this)) {
+    : QWidget(parent), spinner_(new ProgressIndicator(ProgressIndicator::Look::arc(12), this)) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 

@@ -5,30 +5,11 @@
 #include <QWidget>
 
 class QLineEdit;
-class QTimer;
 class QToolButton;
 
 namespace quillmere {
 
-// An indeterminate spinner: a turning arc in the secondary ink.
-class Spinner : public QWidget {
-    Q_OBJECT
-public:
-    explicit Spinner(qreal side = 16, QWidget* parent = nullptr);
-    QSize sizeHint() const override;
-    // Draws the arc at `angle` degrees into `rect`.
-    static void paintArc(QPainter& painter, const QRectF& rect, qreal angle, const QColor& color);
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-    void showEvent(QShowEvent*) override;
-    void hideEvent(QHideEvent*) override;
-
-private:
-    qreal side_;
-    qreal angle_ = 0;
-    QTimer* timer_;
-};
+class ProgressIndicator;
 
 // The totals above the list: what the applications really take up, what the bundles alone
 // take up, and how many there are; a spinner beside the real total while it still grows.
@@ -47,7 +28,7 @@ protected:
 private:
     ApplicationsSummary summary_;
     bool isSettling_ = true;
-    Spinner* spinner_;
+    ProgressIndicator* spinner_;
 };
 
 // The search box: a magnifier, the text, and a clear button while there is any text.

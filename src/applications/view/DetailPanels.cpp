@@ -3,11 +3,11 @@
 #include "app/state/ApplicationsState.hpp"
 #include "app/ui/IconTile.hpp"
 #include "app/ui/Painting.hpp"
+#include "app/ui/ProgressIndicator.hpp"
 #include "app/ui/Symbols.hpp"
 #include "app/ui/Theme.hpp"
 #include "applications/model/ApplicationsTexts.hpp"
 #include "applications/view/AppIconCache.hpp"
-#include "applications/view/ApplicationsPieces.hpp"
 #include "applications/view/PanelParts.hpp"
 #include "scan/Format.hpp"
 
@@ -150,7 +150,8 @@ RemovableAppPanel::RemovableAppPanel(const InstalledApp& app, std::optional<Left
     auto* loading = new QWidget(this);
     auto* loadingColumn = column(loading, 15, 8);
     loadingColumn->addStretch(1);
-    loadingColumn->addWidget(new Spinner(18, loading), 0, Qt::AlignHCenter);
+    loadingColumn->addWidget(new ProgressIndicator(ProgressIndicator::Look::arc(18), loading), 0,
+                             Qt::AlignHCenter);
     auto* loadingText = makeLabel(qs(texts::kFindingLeftovers), 12, QFont::Normal, Ink::secondary, loading);
     loadingText->setWordWrap(true);
     loadingText->setAlignment(Qt::AlignHCenter);

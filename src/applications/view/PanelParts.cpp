@@ -8,7 +8,6 @@
 #include "applications/view/AppIconCache.hpp"
 
 #include <QEvent>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QScrollBar>
@@ -133,21 +132,6 @@ QWidget* makeDivider(QWidget* parent) {
     return new Divider(parent);
 }
 
-void setScrollExtent(QAbstractScrollArea& area, qreal contentHeight) {
-    QScrollBar* bar = area.verticalScrollBar();
-    bar->setPageStep(area.viewport()->height());
-    bar->setSingleStep(16);
-    bar->setRange(0, std::max(0, qCeil(contentHeight) - area.viewport()->height()));
-}
-
-void scrollToShow(QAbstractScrollArea& area, qreal top, qreal height) {
-    QScrollBar* bar = area.verticalScrollBar();
-    if (top < bar->value())
-        bar->setValue(qFloor(top));
-    else if (top + height > bar->value() + area.viewport()->height())
-        bar->setValue(qCeil(top + height - area.viewport()->height()));
-}
-
 QPushButton* makeWideButton(const QString& text, const QString& symbol, bool prominent, QWidget* parent) {
     return new WideButton(text, symbol, prominent, parent);
 }
@@ -180,9 +164,7 @@ void DetailHeader::paintEvent(QPaintEvent*) {
                      QFontMetricsF(infoFont).elidedText(info, Qt::ElideRight, width));
 }
 
-TickList::TickList(QWidget* parent) : QAbstractScrollArea(parent) {
-    setFrameShape(QFrame::NoFrame);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+TickList::TickList(QWidget* parent) : RowListArea(parent) {
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     // A slim bar that leaves the rows their width.
     verticalScrollBar()->setStyleSheet(
@@ -191,9 +173,6 @@ TickList::TickList(QWidget* parent) : QAbstractScrollArea(parent) {
         "min-height: 24px; }"
         "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
         "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }");
-    setFocusPolicy(Qt::StrongFocus);
-    viewport()->setAutoFillBackground(false);
-    setAutoFillBackground(false);
 }
 
 void TickList::setSections(std::vector<Section> sections) {
@@ -202,7 +181,7 @@ void TickList::setSections(std::vector<Section> sections) {
     viewport()->update();
 }
 
-void TickList::relayout() {
+qreal TickList::layOut() {
     placed_.clear();
     qreal y = 0;
     for (int s = 0; s < static_cast<int>(sections_.size()); ++s) {
@@ -215,75 +194,16 @@ void TickList::relayout() {
             y += kRowHeight;
         }
     }
-    contentHeight_ = y + 6;
-    if (focused_ >= static_cast<int>(placed_.size())) focused_ = -1;
-    setScrollExtent(*this, contentHeight_);
+    return y + 6;
 }
 
-void TickList::resizeEvent(QResizeEvent* event) {
-    QAbstractScrollArea::resizeEvent(event);
-    relayout();
+TickList::Band TickList::band(int index) const {
+    const Placed& placed = placed_[index];
+    return {placed.top, placed.height, placed.row >= 0};
 }
 
-bool TickList::viewportEvent(QEvent* event) {
-    if (event->type() == QEvent::Resize) relayout();
-    return QAbstractScrollArea::viewportEvent(event);
-}
-
-int TickList::rowAt(QPoint point) const {
-    const qreal y = point.y() + verticalScrollBar()->value();
-    for (int index = 0; index < static_cast<int>(placed_.size()); ++index)
-        if (placed_[index].row >= 0 && y >= placed_[index].top &&
-            y < placed_[index].top + placed_[index].height)
-            return index;
-    return -1;
-}
-
-void TickList::mousePressEvent(QMouseEvent* event) {
-    const int index = rowAt(event->position().toPoint());
-    if (event->button() == Qt::LeftButton && index >= 0) {
-        focused_ = index;
-        emit toggled(placed_[index].section, placed_[index].row);
-    }
-    QAbstractScrollArea::mousePressEvent(event);
-}
-
-void TickList::moveFocus(int step) {
-    int index = focused_;
-    do {
-        index = index < 0 ? (step > 0 ? 0 : static_cast<int>(placed_.size()) - 1) : index + step;
-    } while (index >= 0 && index < static_cast<int>(placed_.size()) && placed_[index].row < 0);
-    if (index < 0 || index >= static_cast<int>(placed_.size())) return;
-    focused_ = index;
-    scrollToShow(*this, placed_[index].top, placed_[index].height);
-    viewport()->update();
-}
-
-void TickList::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-    case Qt::Key_Down:
-        moveFocus(1);
-        return;
-    case Qt::Key_Up:
-        moveFocus(-1);
-        return;
-    case Qt::Key_Space:
-        if (focused_ >= 0) emit toggled(placed_[focused_].section, placed_[focused_].row);
-        return;
-    default:
-        QAbstractScrollArea::keyPressEvent(event);
-    }
-}
-
-void TickList::focusInEvent(QFocusEvent* event) {
-    if (focused_ < 0 && event->reason() != Qt::MouseFocusReason) moveFocus(1);
-    QAbstractScrollArea::focusInEvent(event);
-    viewport()->update();
-}
-
-void TickList::focusOutEvent(QFocusEvent* event) {
-    QAbstractScrollArea::focusOutEvent(event);
-    viewport()->update();
+void TickList::rowChosen(int index) {
+    emit toggled(placed_[index].section, placed_[index].row);
 }
 
 void TickList::paintEvent(QPaintEvent*) {
@@ -354,7 +274,7 @@ void TickList::paintEvent(QPaintEvent*) {
         painter.setPen(palette.ink2);
         painter.drawText(QRectF(rect.right() - sizeWidth, rect.top(), sizeWidth, rect.height()),
                          Qt::AlignRight | Qt::AlignVCenter, row.size);
-        if (index == focused_ && painting::showsFocusRing(this)) {
+        if (index == focusedRow() && painting::showsFocusRing(this)) {
             painter.setPen(QPen(Theme::accent(dark), 1.5));
             painter.setBrush(Qt::NoBrush);
             painter.drawPath(painting::strokeBorderPath(rect.adjusted(-6, 1, 6, -1), 8, 1.5));

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "applications/model/ApplicationRecords.hpp"
+#include "applications/view/RowListArea.hpp"
 
-#include <QAbstractScrollArea>
 #include <QPushButton>
 #include <QWidget>
 #include <functional>
@@ -19,10 +19,6 @@ class AppIconCache;
 enum class Ink { primary, secondary, tertiary, accent, warning };
 QLabel* makeLabel(const QString& text, qreal pixelSize, QFont::Weight weight, Ink ink,
                   QWidget* parent = nullptr);
-// The scroll range of a painted list whose content is `contentHeight` high, stepping by rows.
-void setScrollExtent(QAbstractScrollArea& area, qreal contentHeight);
-// Scrolls the least that shows the content band from `top`, `height` high.
-void scrollToShow(QAbstractScrollArea& area, qreal top, qreal height);
 // A hairline across the pane.
 QWidget* makeDivider(QWidget* parent = nullptr);
 // A button stretched to the pane's width: `prominent` ones are filled with the platform's red.
@@ -47,7 +43,7 @@ private:
 // The tickable rows of a detail panel under their group headings: a tick mark, the name, the
 // location line and the size. Rows are keyed by position; a tap or the space bar on the
 // focused row asks for its tick to be flipped.
-class TickList : public QAbstractScrollArea {
+class TickList : public RowListArea {
     Q_OBJECT
 public:
     struct Row {
@@ -65,8 +61,6 @@ public:
     explicit TickList(QWidget* parent = nullptr);
     void setSections(std::vector<Section> sections);
     const std::vector<Section>& sections() const { return sections_; }
-    // The flat index (over all sections) of the row under a viewport point; -1 for none.
-    int rowAt(QPoint viewportPoint) const;
 
     static constexpr qreal kRowHeight = 42;
 
@@ -75,27 +69,22 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent*) override;
-    void resizeEvent(QResizeEvent*) override;
-    void mousePressEvent(QMouseEvent*) override;
-    void keyPressEvent(QKeyEvent*) override;
-    void focusInEvent(QFocusEvent*) override;
-    void focusOutEvent(QFocusEvent*) override;
-    bool viewportEvent(QEvent*) override;
+    qreal layOut() override;
+    int bandCount() const override { return static_cast<int>(placed_.size()); }
+    Band band(int index) const override;
+    void rowChosen(int index) override;
 
 private:
+    // Indices of the rows are flat, over all sections.
     struct Placed {
         int section;
         int row; // -1 for the heading
         qreal top;
         qreal height;
     };
-    void relayout();
-    void moveFocus(int step);
 
     std::vector<Section> sections_;
     std::vector<Placed> placed_;
-    qreal contentHeight_ = 0;
-    int focused_ = -1;
 };
 
 } // namespace quillmere

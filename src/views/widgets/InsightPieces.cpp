@@ -12,6 +12,7 @@
 #include "views/Formatters.hpp"
 #include "views/InsightModel.hpp"
 #include "views/InsightTexts.hpp"
+#include "views/widgets/InsightScreenParts.hpp"
 
 #include <QEnterEvent>
 #include <QHBoxLayout>
@@ -26,11 +27,8 @@
 namespace quillmere {
 namespace {
 
+using insight_screen::qt;
 using views::TextRole;
-
-QString qt(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 // Row metrics.
 constexpr qreal kRowMarginX = 10;
@@ -231,7 +229,7 @@ InsightLoadingState::InsightLoadingState(QWidget* parent) : QWidget(parent) {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 20, 0, 20);
     layout->setSpacing(8);
-    layout->addWidget(new SmallProgressIndicator(this), 0, Qt::AlignVCenter);
+    layout->addWidget(new ProgressIndicator(this), 0, Qt::AlignVCenter);
     layout->addWidget(
         new InsightLabel(qt(views::insight_texts::loading()), 12, QFont::Normal, TextRole::secondary, this),
         0, Qt::AlignVCenter);

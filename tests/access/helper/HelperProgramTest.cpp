@@ -1,12 +1,12 @@
 // quillmere-helper as a real process: its replies against the engine's own scan, what it
 // declines, how it binds, how it is started by systemd, and how it treats a bad client.
-#include "HelperProcess.hpp"
 #include "access/HelperWire.hpp"
 #include "access/PrivilegedScanClient.hpp"
 #include "access/PrivilegedWalkMerge.hpp"
 #include "access/helper/HelperRecord.hpp"
 #include "access/helper/HelperServer.hpp"
 #include "scan/DiskScanner.hpp"
+#include "support/HelperProcess.hpp"
 
 #include <filesystem>
 #include <fstream>

@@ -2,7 +2,7 @@
 // which level, and whether the connection is reused, dropped or made anew.
 #include "access/PrivilegedScanClient.hpp"
 
-#include "HelperProcess.hpp"
+#include "support/HelperProcess.hpp"
 
 #include <atomic>
 #include <filesystem>

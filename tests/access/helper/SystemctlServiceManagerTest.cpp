@@ -1,8 +1,8 @@
 // The systemctl backend against a scripted systemctl: every status word, the command lines,
 // failures as the user reads them, and the time bound.
-#include "HelperProcess.hpp"
 #include "access/HelperServiceManager.hpp"
 #include "access/PrivilegedScanClient.hpp"
+#include "support/HelperProcess.hpp"
 
 #include <cerrno>
 #include <csignal>

@@ -121,6 +121,25 @@ TEST(ApplicationsWidgetsTest, TickListTogglesByTapAndKeyboardAndSkipsHeadings) {
     EXPECT_FALSE(panel.uninstallTarget().tickedPaths.contains("/C/foo"));
 }
 
+TEST(ApplicationsWidgetsTest, TickListLetsGoOfAFocusThatNewSectionsPutOnAHeading) {
+    TickList list;
+    list.resize(302, 400);
+    list.show();
+    const auto row = [](const char* name) { return TickList::Row{name, "/x", false, "1 KB", true}; };
+    list.setSections({{"First", {row("a"), row("b")}}});
+    QTest::keyClick(&list, Qt::Key_Down);
+    QTest::keyClick(&list, Qt::Key_Down); // the second row, or it stays there
+    ASSERT_EQ(list.focusedRow(), 2);
+    // The second row moves under a heading of its own: index 2 is now that heading.
+    list.setSections({{"First", {row("a")}}, {"Second", {row("b")}}});
+    EXPECT_EQ(list.focusedRow(), -1);
+    QSignalSpy toggled(&list, &TickList::toggled);
+    QTest::keyClick(&list, Qt::Key_Space);
+    EXPECT_EQ(toggled.count(), 0) << "a heading is never toggled";
+    QTest::keyClick(&list, Qt::Key_Down);
+    EXPECT_EQ(list.focusedRow(), 1);
+}
+
 TEST(ApplicationsWidgetsTest, OrphanPanelFollowsTheCaseOrderOfGroupsWhateverTheEntryOrder) {
     Bench bench;
     OrphanLeftoverGroup group{std::nullopt,
@@ -183,10 +202,10 @@ TEST(ApplicationsWidgetsTest, ListRowsAreKeyedByPositionSoTwinGroupsStayApartFor
     QSignalSpy apps(&list, &ApplicationListView::appSelected);
     QSignalSpy orphans(&list, &ApplicationListView::orphanGroupSelected);
     QTest::keyClick(&list, Qt::Key_Down);
-    EXPECT_EQ(list.focusedLine(), 1) << "the first row, not the header";
+    EXPECT_EQ(list.focusedRow(), 1) << "the first row, not the header";
     QTest::keyClick(&list, Qt::Key_Down);
     QTest::keyClick(&list, Qt::Key_Down);
-    EXPECT_EQ(list.focusedLine(), 4) << "the second twin, past the section header";
+    EXPECT_EQ(list.focusedRow(), 4) << "the second twin, past the section header";
     QTest::keyClick(&list, Qt::Key_Space);
     ASSERT_EQ(orphans.count(), 1);
     EXPECT_EQ(orphans.at(0).at(0).value<std::string>(), twin.id());

@@ -36,7 +36,7 @@ DeleteConfirmView::DeleteConfirmView(const SheetContent& content, QWidget* paren
     : QWidget(parent), title_(new SheetText(q(content.title), 16, QFont::DemiBold, Ink::primary, true, this)),
       summary_(new SheetText(q(content.summary), 12.5, QFont::Normal, Ink::secondary, true, this)),
       getBack_(new SheetText(q(sheet_text::getBack), 12.5, QFont::Normal, Ink::primary, false, this)),
-      spinner_(new SheetSpinner(this)),
+      spinner_(new ProgressIndicator(sheetSpinnerLook(), this)),
       cancel_(new SheetButton(q(sheet_text::cancel), SheetButton::Style::bordered, this)),
       confirm_(new SheetButton(q(content.confirmLabel), SheetButton::Style::destructive, this)) {
     QVBoxLayout* layout = stepLayout(this);

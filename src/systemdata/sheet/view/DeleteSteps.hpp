@@ -9,7 +9,7 @@ namespace quillmere {
 
 class ScrollingBox;
 class SheetButton;
-class SheetSpinner;
+class ProgressIndicator;
 class SheetText;
 
 // The confirm step: the trash tile, the question, the summary, the rows of what moves and what
@@ -28,7 +28,7 @@ public:
     ScrollingBox* list() const { return list_; }        // null without rows
     SheetText* finePrint() const { return finePrint_; } // null without fine print
     SheetText* getBack() const { return getBack_; }
-    SheetSpinner* spinner() const { return spinner_; }
+    ProgressIndicator* spinner() const { return spinner_; }
     SheetButton* cancelButton() const { return cancel_; }
     SheetButton* confirmButton() const { return confirm_; }
 
@@ -46,7 +46,7 @@ private:
     ScrollingBox* list_ = nullptr;
     SheetText* finePrint_ = nullptr;
     SheetText* getBack_;
-    SheetSpinner* spinner_;
+    ProgressIndicator* spinner_;
     SheetButton* cancel_;
     SheetButton* confirm_;
 };

@@ -8,7 +8,6 @@
 #include <QFontMetrics>
 #include <QLinearGradient>
 #include <QPainter>
-#include <QTimerEvent>
 #include <cmath>
 
 namespace quillmere {
@@ -157,40 +156,15 @@ void SheetDivider::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), Theme::palette(this).line);
 }
 
-SheetSpinner::SheetSpinner(QWidget* parent) : QWidget(parent) {
-    setFixedSize(16, 16);
-}
-
-void SheetSpinner::showEvent(QShowEvent*) {
-    if (!timerId_) timerId_ = startTimer(80);
-}
-
-void SheetSpinner::hideEvent(QHideEvent*) {
-    if (timerId_) killTimer(timerId_);
-    timerId_ = 0;
-}
-
-void SheetSpinner::timerEvent(QTimerEvent* event) {
-    if (event->timerId() != timerId_) return;
-    step_ = (step_ + 1) % 12;
-    update();
-}
-
-void SheetSpinner::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.translate(width() / 2.0, height() / 2.0);
-    QColor ink = Theme::palette(this).ink2;
-    for (int i = 0; i < 12; ++i) {
-        // The newest spoke is darkest; the trail fades behind it.
-        const int age = (step_ - i + 12) % 12;
-        ink.setAlphaF(1.0 - age / 13.0);
-        painter.setPen(QPen(ink, 1.6, Qt::SolidLine, Qt::RoundCap));
-        painter.save();
-        painter.rotate(i * 30.0);
-        painter.drawLine(QPointF(0, -3.6), QPointF(0, -6.8));
-        painter.restore();
-    }
+ProgressIndicator::Look sheetSpinnerLook() {
+    ProgressIndicator::Look look = ProgressIndicator::Look::spokes();
+    look.turnMs = 960;
+    look.ink = ProgressIndicator::Ink::secondary;
+    look.innerRadius = 3.6;
+    look.outerRadius = 6.8;
+    look.leadOpacity = 1;
+    look.trailOpacity = 2.0 / 13;
+    return look;
 }
 
 } // namespace quillmere

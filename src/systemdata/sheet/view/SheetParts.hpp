@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ui/ProgressIndicator.hpp"
 #include "systemdata/view/SystemDataButton.hpp"
 
 #include <QColor>
@@ -97,22 +98,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
-// The small turning spinner shown while the removal runs.
-class SheetSpinner : public QWidget {
-    Q_OBJECT
-public:
-    explicit SheetSpinner(QWidget* parent = nullptr);
-    bool isTurning() const { return timerId_ != 0; }
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
-    void timerEvent(QTimerEvent* event) override;
-
-private:
-    int timerId_ = 0;
-    int step_ = 0;
-};
+// The small turning spinner shown while the removal runs: spokes in the secondary ink.
+ProgressIndicator::Look sheetSpinnerLook();
 
 } // namespace quillmere

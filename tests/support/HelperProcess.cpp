@@ -1,4 +1,4 @@
-#include "HelperProcess.hpp"
+#include "support/HelperProcess.hpp"
 
 #include <cerrno>
 #include <csignal>
