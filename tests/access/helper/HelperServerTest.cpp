@@ -2,9 +2,9 @@
 // closes idle connections, and cancels a walk whose client has gone.
 #include "access/helper/HelperServer.hpp"
 
-#include "HelperProcess.hpp"
 #include "access/HelperWire.hpp"
 #include "access/PrivilegedScanClient.hpp"
+#include "support/HelperProcess.hpp"
 
 #include <atomic>
 #include <filesystem>
