@@ -1,18 +1,14 @@
 #include "access/PrivilegedScanClient.hpp"
 
-#include "access/HelperWire.hpp"
+#include "access/HelperConnection.hpp"
 #include "platform/Base64.hpp"
 #include "platform/Fd.hpp"
 #include "scan/Unicode.hpp"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <nlohmann/json.hpp>
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <sys/un.h>
@@ -22,95 +18,7 @@ namespace quillmere {
 
 namespace {
 constexpr const char* kConnectionFailed = "Privileged helper connection failed: %s";
-
-struct HelperReply {
-    std::optional<std::string> data;
-    std::optional<std::string> error;
-};
-
-struct ExchangeFailure {
-    std::string description;
-    bool timedOut = false;
-};
-
-std::string secondsText(std::chrono::milliseconds limit) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", static_cast<double>(limit.count()) / 1000.0);
-    return text;
-}
-
-// A reply's optional text field: missing or null is nothing; anything but a string is a fault.
-bool readOptionalText(const nlohmann::json& object, const char* key, std::optional<std::string>& out) {
-    const auto it = object.find(key);
-    if (it == object.end() || it->is_null()) return true;
-    if (!it->is_string()) return false;
-    out = it->get<std::string>();
-    return true;
-}
 } // namespace
-
-// One socket to the helper. Invalidating it from any thread wakes a walk waiting on it.
-class HelperConnection {
-public:
-    explicit HelperConnection(platform::Fd socket) : socket_(std::move(socket)) {}
-
-    void invalidate() {
-        if (!invalidated_.exchange(true)) ::shutdown(socket_.get(), SHUT_RDWR);
-    }
-
-    // Whether the helper closed or wrote to an idle connection; either way it is not reused.
-    bool isStale() const {
-        pollfd entry{socket_.get(), POLLIN | POLLRDHUP, 0};
-        return invalidated_.load() || ::poll(&entry, 1, 0) != 0;
-    }
-
-    std::variant<HelperReply, ExchangeFailure> walk(const std::string& path,
-                                                    std::chrono::milliseconds limit) {
-        std::lock_guard oneAtATime(walkMutex_);
-        const int64_t id = ++lastId_;
-        const int64_t deadline = monotonicMs() + limit.count();
-        const std::string request =
-            nlohmann::json{{"id", id}, {"selector", kHelperWalkSelector}, {"path", path}}.dump();
-        if (!sendAll(socket_.get(), framed(request), deadline)) return endedFault();
-        for (;;) {
-            auto frame = readFrame(socket_.get(), kHelperReplyLimit, deadline);
-            if (!frame) {
-                switch (frame.error()) {
-                case FrameFault::tooLong:
-                    return ExchangeFailure{"The helper sent a malformed message."};
-                case FrameFault::timedOut:
-                    return ExchangeFailure{
-                        "The helper did not answer within " + secondsText(limit) + " seconds.", true};
-                default:
-                    return endedFault();
-                }
-            }
-            const auto message = nlohmann::json::parse(*frame, nullptr, false);
-            if (message.is_discarded() || !message.is_object()) return malformed();
-            const auto idField = message.find("id");
-            if (idField == message.end() || !idField->is_number_integer()) return malformed();
-            // A second reply, or one to a walk this connection gave up on, is not ours.
-            if (idField->get<int64_t>() != id) continue;
-            HelperReply reply;
-            if (!readOptionalText(message, "data", reply.data) ||
-                !readOptionalText(message, "error", reply.error))
-                return malformed();
-            return reply;
-        }
-    }
-
-private:
-    static ExchangeFailure malformed() { return {"The helper sent a malformed message."}; }
-    ExchangeFailure endedFault() const {
-        return {invalidated_.load() ? "The connection to the helper was invalidated."
-                                    : "The connection to the helper was interrupted."};
-    }
-
-    platform::Fd socket_;
-    std::atomic<bool> invalidated_{false};
-    std::mutex walkMutex_;
-    int64_t lastId_ = 0;
-};
 
 PrivilegedScanClient::PrivilegedScanClient(HelperServiceManager& service, PrivilegedScanLog& log,
                                            Options options)

@@ -43,7 +43,8 @@ nlohmann::json replyFor(int64_t id, std::optional<std::string> data, std::option
 }
 
 // Scans `path` while watching the client: when it hangs up the scan is cancelled.
-std::optional<std::string> walkFor(const std::string& path, int clientSocket, std::string& error) {
+std::optional<std::string> walkFor(const std::string& path, int clientSocket, platform::ScanHost& host,
+                                   std::string& error) {
     std::lock_guard oneAtATime(walkMutex());
     auto cancellation = std::make_shared<ScanCancellation>();
     std::mutex doneMutex;
@@ -65,7 +66,7 @@ std::optional<std::string> walkFor(const std::string& path, int clientSocket, st
     });
     std::optional<DiskScanResult> result;
     try {
-        result = DiskScanner().scanToEnd(path, true, "", cancellation);
+        result = DiskScanner(200, host).scanToEnd(path, true, "", cancellation);
     } catch (const std::exception&) {
         result.reset();
     }
@@ -99,7 +100,7 @@ void serveClient(platform::Fd client, const HelperServerOptions& options) {
         const int64_t deadline = monotonicMs() + options.clientIdleLimit.count();
         auto frame = readFrame(client.get(), kHelperRequestLimit, deadline);
         if (!frame) return;
-        auto reply = answerRequest(*frame, client.get());
+        auto reply = answerRequest(*frame, client.get(), *options.scanHost);
         if (!reply) return;
         if (!sendAll(client.get(), framed(*reply), monotonicMs() + options.clientIdleLimit.count())) return;
     }
@@ -130,7 +131,8 @@ std::optional<std::string> reasonToDecline(const std::string& path) {
     return std::nullopt;
 }
 
-std::optional<std::string> answerRequest(const std::string& frame, int clientSocket) {
+std::optional<std::string> answerRequest(const std::string& frame, int clientSocket,
+                                         platform::ScanHost& host) {
     const auto request = nlohmann::json::parse(frame, nullptr, false);
     if (request.is_discarded() || !request.is_object()) return std::nullopt;
     const auto id = request.find("id");
@@ -146,7 +148,7 @@ std::optional<std::string> answerRequest(const std::string& frame, int clientSoc
     const std::string text = path->get<std::string>();
     if (auto reason = reasonToDecline(text)) return replyFor(number, std::nullopt, *reason).dump();
     std::string error;
-    auto data = walkFor(text, clientSocket, error);
+    auto data = walkFor(text, clientSocket, host, error);
     if (!data && error.empty()) return std::nullopt; // the client left
     return replyFor(number, std::move(data), error.empty() ? std::nullopt : std::optional(error)).dump();
 }

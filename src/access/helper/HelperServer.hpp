@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Fd.hpp"
+#include "platform/ScanHost.hpp"
 
 #include <chrono>
 #include <expected>
@@ -28,6 +29,8 @@ struct HelperServerOptions {
     std::optional<std::chrono::milliseconds> exitWhenIdle;
     std::chrono::milliseconds clientIdleLimit{60'000};
     std::size_t maxClients = 32;
+    // What walks read the file system through; it outlives the server.
+    platform::ScanHost* scanHost = &platform::ScanHost::system();
 };
 
 // Serves walks on `listener` until it is idle for `exitWhenIdle`. One walk at a time; a
@@ -35,6 +38,7 @@ struct HelperServerOptions {
 int serveHelper(platform::Fd listener, HelperServerOptions options);
 
 // The reply to one request frame, or nothing when it breaks the protocol.
-std::optional<std::string> answerRequest(const std::string& frame, int clientSocket);
+std::optional<std::string> answerRequest(const std::string& frame, int clientSocket,
+                                         platform::ScanHost& host = platform::ScanHost::system());
 
 } // namespace quillmere

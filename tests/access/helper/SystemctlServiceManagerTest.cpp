@@ -7,8 +7,12 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace quillmere::testing {
@@ -52,10 +56,47 @@ TEST_F(SystemctlTest, EveryStatusWordMapsToItsRawStatus) {
     EXPECT_NE(calls().find("is-enabled quillmere-helper.socket\n"), std::string::npos);
 }
 
+// The raw status as `nobody` with `groups` as its only supplementary groups, read in a child
+// process that drops root; nothing when there is no nobody to become.
+std::optional<int64_t> rawStatusAsNobody(SystemctlServiceManager& manager, const std::vector<gid_t>& groups) {
+    const passwd* nobody = ::getpwnam("nobody");
+    const group* nogroup = ::getgrnam("nogroup");
+    if (nobody == nullptr || nogroup == nullptr) return std::nullopt;
+    const uid_t user = nobody->pw_uid;
+    const gid_t primary = nogroup->gr_gid;
+    const pid_t child = ::fork();
+    if (child < 0) return std::nullopt;
+    if (child == 0) {
+        if (::setgroups(groups.size(), groups.data()) != 0 || ::setresgid(primary, primary, primary) != 0 ||
+            ::setresuid(user, user, user) != 0)
+            ::_exit(100);
+        try {
+            ::_exit(static_cast<int>(manager.rawStatus()));
+        } catch (...) {
+            ::_exit(101);
+        }
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
 TEST_F(SystemctlTest, EnabledForSomeoneOutsideTheGroupAwaitsApproval) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root may always connect";
     set("word", "enabled\n");
-    EXPECT_EQ(manager("no-such-group-quillmere").rawStatus(), 2);
+    if (::geteuid() != 0) {
+        EXPECT_EQ(manager("no-such-group-quillmere").rawStatus(), 2);
+        return;
+    }
+    // Root may always connect, so nobody asks; the scripted answer must be readable to it.
+    std::filesystem::permissions(folder.path(), std::filesystem::perms::all);
+    auto backend = manager("root");
+    const auto outside = rawStatusAsNobody(backend, {});
+    if (!outside) GTEST_SKIP() << "no user nobody to ask as";
+    EXPECT_EQ(*outside, 2);
+    // A supplementary group is membership enough.
+    EXPECT_EQ(rawStatusAsNobody(backend, {0}), 1);
 }
 
 TEST_F(SystemctlTest, MissingSystemctlIsNotFoundAndSilenceIsUnknown) {

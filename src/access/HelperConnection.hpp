@@ -1,0 +1,68 @@
+#pragma once
+
+#include "access/ResumeGuard.hpp"
+#include "platform/Fd.hpp"
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <variant>
+
+namespace quillmere {
+
+// The helper's answer to one walk: its optional data and error texts.
+struct HelperReply {
+    std::optional<std::string> data;
+    std::optional<std::string> error;
+};
+
+// Why a walk got no reply, as the log says it.
+struct ExchangeFailure {
+    std::string description;
+    bool timedOut = false;
+};
+
+using WalkAnswer = std::variant<HelperReply, ExchangeFailure>;
+
+// One socket to the helper and the thread that reads it. A walk's answer is claimed by the
+// first of the helper's reply, the end of the connection (an invalidation from any thread
+// among them) and the walk's time limit; whichever comes first wakes the walk at once.
+class HelperConnection {
+public:
+    // `socket` is connected and non-blocking.
+    explicit HelperConnection(platform::Fd socket);
+    ~HelperConnection();
+    HelperConnection(const HelperConnection&) = delete;
+    HelperConnection& operator=(const HelperConnection&) = delete;
+
+    // Ends the connection from any thread; a waiting walk gets "invalidated" at once.
+    void invalidate();
+    // Whether the helper closed, or broke, a connection idle since the last walk; either way
+    // it is not reused.
+    bool isStale() const;
+    // Sends one walk request and waits for its answer, at most `limit`. One walk at a time.
+    WalkAnswer walk(const std::string& path, std::chrono::milliseconds limit);
+
+private:
+    using WalkGuard = ResumeGuard<WalkAnswer>;
+
+    void readReplies();
+    void end(ExchangeFailure fault);
+    ExchangeFailure endFault() const;
+
+    platform::Fd socket_;
+    std::mutex walkMutex_;
+    int64_t lastId_ = 0; // under walkMutex_
+    mutable std::mutex stateLock_;
+    bool invalidated_ = false;
+    std::optional<ExchangeFailure> ended_;
+    std::shared_ptr<WalkGuard> pending_;
+    int64_t pendingId_ = 0;
+    std::thread reader_; // last: it starts once everything above is in place
+};
+
+} // namespace quillmere
