@@ -126,24 +126,20 @@ ChildRun runChild(const std::vector<std::string>& argv, std::chrono::millisecond
         if (run.output.size() > kOutputLimit) run.output.erase(0, run.output.size() - kOutputLimit);
     }
     int status = 0;
-    if (run.timedOut) {
+    const auto killed = [&] {
+        run.timedOut = true;
         ::kill(-child, SIGKILL);
         while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
         }
         return run;
-    }
+    };
+    if (run.timedOut) return killed();
     // The output closed: the child is ending. Wait for it within what is left of the limit.
     for (;;) {
         const pid_t done = ::waitpid(child, &status, WNOHANG);
         if (done == child) break;
         if (done < 0 && errno != EINTR) return run;
-        if (monotonicMs() >= deadline) {
-            run.timedOut = true;
-            ::kill(-child, SIGKILL);
-            while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-            }
-            return run;
-        }
+        if (monotonicMs() >= deadline) return killed();
         ::usleep(2000);
     }
     if (WIFEXITED(status)) run.exitStatus = WEXITSTATUS(status);
