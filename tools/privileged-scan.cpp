@@ -24,10 +24,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "The folder %s cannot be scanned.\n", root.c_str());
         return 1;
     }
-    std::printf("scanned: size %lld, folders %lld, files %lld, denied %zu\n",
-                static_cast<long long>(result->root.allocatedSize()),
-                static_cast<long long>(result->root.folderCount()),
-                static_cast<long long>(result->root.fileCount()), result->deniedPaths.size());
+    const auto printTotals = [&](const char* label) {
+        std::printf("%s: size %lld, folders %lld, files %lld, denied %zu\n", label,
+                    static_cast<long long>(result->root.allocatedSize()),
+                    static_cast<long long>(result->root.folderCount()),
+                    static_cast<long long>(result->root.fileCount()), result->deniedPaths.size());
+    };
+    printTotals("scanned");
     if (argc >= 3) {
         // The helper is reached directly here: there is no service manager to ask.
         FakeHelperServiceManager service;
@@ -36,10 +39,7 @@ int main(int argc, char** argv) {
         PrivilegedScanClient client(service, SyslogPrivilegedScanLog::shared(),
                                     {.socketPath = argv[2], .expectedUser = helperUser});
         result = augmentScanResult(std::move(*result), client, homeDirectory);
-        std::printf("merged: size %lld, folders %lld, files %lld, denied %zu\n",
-                    static_cast<long long>(result->root.allocatedSize()),
-                    static_cast<long long>(result->root.folderCount()),
-                    static_cast<long long>(result->root.fileCount()), result->deniedPaths.size());
+        printTotals("merged");
     }
     return 0;
 }

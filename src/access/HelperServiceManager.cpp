@@ -1,6 +1,7 @@
 #include "access/HelperServiceManager.hpp"
 
 #include "access/HelperWire.hpp"
+#include "access/PrivilegedScanning.hpp"
 #include "platform/Fd.hpp"
 
 #include <array>
@@ -17,15 +18,19 @@ extern char** environ;
 
 namespace quillmere {
 
+using Status = PrivilegedScanStatus;
+// Any status past the known ones: the service manager's answer could not be read.
+constexpr int64_t kUnknownStatus = 4;
+
 std::string serviceStatusText(int64_t rawStatus) {
     switch (rawStatus) {
-    case 0:
+    case Status::kNotRegistered:
         return "notRegistered";
-    case 1:
+    case Status::kEnabled:
         return "enabled";
-    case 2:
+    case Status::kRequiresApproval:
         return "requiresApproval";
-    case 3:
+    case Status::kNotFound:
         return "notFound";
     default:
         return std::to_string(rawStatus);
@@ -45,7 +50,7 @@ std::expected<void, ServiceManagerError> FakeHelperServiceManager::registerServi
 
 std::expected<void, ServiceManagerError> FakeHelperServiceManager::unregisterService() {
     std::lock_guard lock(mutex_);
-    if (unregisterResult_) status_ = 0;
+    if (unregisterResult_) status_ = Status::kNotRegistered;
     return unregisterResult_;
 }
 
@@ -126,24 +131,20 @@ ChildRun runChild(const std::vector<std::string>& argv, std::chrono::millisecond
         if (run.output.size() > kOutputLimit) run.output.erase(0, run.output.size() - kOutputLimit);
     }
     int status = 0;
-    if (run.timedOut) {
+    const auto killed = [&] {
+        run.timedOut = true;
         ::kill(-child, SIGKILL);
         while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
         }
         return run;
-    }
+    };
+    if (run.timedOut) return killed();
     // The output closed: the child is ending. Wait for it within what is left of the limit.
     for (;;) {
         const pid_t done = ::waitpid(child, &status, WNOHANG);
         if (done == child) break;
         if (done < 0 && errno != EINTR) return run;
-        if (monotonicMs() >= deadline) {
-            run.timedOut = true;
-            ::kill(-child, SIGKILL);
-            while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-            }
-            return run;
-        }
+        if (monotonicMs() >= deadline) return killed();
         ::usleep(2000);
     }
     if (WIFEXITED(status)) run.exitStatus = WEXITSTATUS(status);
@@ -181,26 +182,27 @@ bool userMayConnect(const std::string& groupName) {
 SystemctlServiceManager::SystemctlServiceManager(Options options) : options_(std::move(options)) {}
 
 int64_t SystemctlServiceManager::statusForWord(const std::string& word) {
-    if (word == "enabled" || word == "enabled-runtime") return 1;
-    if (word == "masked") return 2;
-    if (word == "disabled" || word == "linked") return 0;
-    if (word == "not-found") return 3;
-    return 4;
+    if (word == "enabled" || word == "enabled-runtime") return Status::kEnabled;
+    if (word == "masked") return Status::kRequiresApproval;
+    if (word == "disabled" || word == "linked") return Status::kNotRegistered;
+    if (word == "not-found") return Status::kNotFound;
+    return kUnknownStatus;
 }
 
 int64_t SystemctlServiceManager::rawStatus() {
-    if (::access("/run/systemd/system", F_OK) != 0 && options_.systemctl == "systemctl") return 3;
+    if (::access("/run/systemd/system", F_OK) != 0 && options_.systemctl == "systemctl")
+        return Status::kNotFound;
     const ChildRun run =
         runChild({options_.systemctl, "is-enabled", options_.socketUnit}, options_.statusLimit);
-    if (!run.started) return 3;
-    if (run.timedOut) return 4;
+    if (!run.started) return Status::kNotFound;
+    if (run.timedOut) return kUnknownStatus;
     const std::string word = lastLine(run.output);
     // systemctl names a unit it does not know in a sentence rather than the word.
     if (word.find("No such file or directory") != std::string::npos ||
         word.find("not found") != std::string::npos)
-        return 3;
+        return Status::kNotFound;
     const int64_t status = statusForWord(word);
-    if (status == 1 && !userMayConnect(options_.group)) return 2;
+    if (status == Status::kEnabled && !userMayConnect(options_.group)) return Status::kRequiresApproval;
     return status;
 }
 

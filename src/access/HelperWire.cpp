@@ -10,17 +10,22 @@
 namespace quillmere {
 
 namespace {
+// The poll timeout until `deadlineMs` (negative: for ever), a minute at most at a time;
+// nothing once the deadline has passed.
+std::optional<int> pollTimeout(int64_t deadlineMs) {
+    if (deadlineMs < 0) return -1;
+    const int64_t left = deadlineMs - monotonicMs();
+    if (left <= 0) return std::nullopt;
+    return static_cast<int>(std::min<int64_t>(left, 60'000));
+}
+
 // Waits until `fd` is readable; the fault when the deadline passed first.
 std::optional<FrameFault> awaitReadable(int fd, int64_t deadlineMs) {
     for (;;) {
-        int timeout = -1;
-        if (deadlineMs >= 0) {
-            const int64_t left = deadlineMs - monotonicMs();
-            if (left <= 0) return FrameFault::timedOut;
-            timeout = static_cast<int>(std::min<int64_t>(left, 60'000));
-        }
+        const std::optional<int> timeout = pollTimeout(deadlineMs);
+        if (!timeout) return FrameFault::timedOut;
         pollfd entry{fd, POLLIN, 0};
-        const int ready = ::poll(&entry, 1, timeout);
+        const int ready = ::poll(&entry, 1, *timeout);
         if (ready > 0) return std::nullopt;
         if (ready < 0 && errno != EINTR) return FrameFault::interrupted;
     }
@@ -60,14 +65,10 @@ bool sendAll(int fd, std::string_view bytes, int64_t deadlineMs) {
         if (n < 0) {
             if (errno == EINTR) continue;
             if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
-            int timeout = -1;
-            if (deadlineMs >= 0) {
-                const int64_t left = deadlineMs - monotonicMs();
-                if (left <= 0) return false;
-                timeout = static_cast<int>(std::min<int64_t>(left, 60'000));
-            }
+            const std::optional<int> timeout = pollTimeout(deadlineMs);
+            if (!timeout) return false;
             pollfd entry{fd, POLLOUT, 0};
-            if (::poll(&entry, 1, timeout) < 0 && errno != EINTR) return false;
+            if (::poll(&entry, 1, *timeout) < 0 && errno != EINTR) return false;
             continue;
         }
         bytes.remove_prefix(static_cast<std::size_t>(n));

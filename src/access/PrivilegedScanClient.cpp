@@ -77,16 +77,18 @@ std::shared_ptr<HelperConnection> PrivilegedScanClient::connection(std::string& 
             sockaddr_un address{};
             address.sun_family = AF_UNIX;
             const std::string& path = options_.socketPath;
+            const auto cannotConnect = [&](int error) {
+                failure = "Couldn't connect to the helper at " + path + ": " + std::strerror(error) + ".";
+            };
             if (!socket) {
-                failure = "Couldn't connect to the helper at " + path + ": " + std::strerror(errno) + ".";
+                cannotConnect(errno);
             } else if (path.size() >= sizeof address.sun_path) {
-                failure =
-                    "Couldn't connect to the helper at " + path + ": " + std::strerror(ENAMETOOLONG) + ".";
+                cannotConnect(ENAMETOOLONG);
             } else {
                 std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
                 if (::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) !=
                     0) {
-                    failure = "Couldn't connect to the helper at " + path + ": " + std::strerror(errno) + ".";
+                    cannotConnect(errno);
                 } else {
                     ucred peer{};
                     socklen_t size = sizeof peer;

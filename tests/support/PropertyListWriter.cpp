@@ -1,5 +1,7 @@
 #include "support/PropertyListWriter.hpp"
 
+#include "platform/Base64.hpp"
+
 #include <algorithm>
 #include <bit>
 #include <cstdio>
@@ -24,21 +26,6 @@ std::string escaped(const std::string& text) {
             out += "&amp;";
         else
             out += c;
-    }
-    return out;
-}
-
-std::string base64(const std::vector<uint8_t>& bytes) {
-    static const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (size_t i = 0; i < bytes.size(); i += 3) {
-        const uint32_t chunk = (uint32_t{bytes[i]} << 16) |
-                               (i + 1 < bytes.size() ? uint32_t{bytes[i + 1]} << 8 : 0) |
-                               (i + 2 < bytes.size() ? uint32_t{bytes[i + 2]} : 0);
-        out += alphabet[(chunk >> 18) & 63];
-        out += alphabet[(chunk >> 12) & 63];
-        out += i + 1 < bytes.size() ? alphabet[(chunk >> 6) & 63] : '=';
-        out += i + 2 < bytes.size() ? alphabet[chunk & 63] : '=';
     }
     return out;
 }
@@ -69,7 +56,7 @@ void writeXml(const PropertyListValue& value, std::string& out) {
             else if constexpr (std::is_same_v<T, PropertyListDate>)
                 out += "<date>" + dateText(v.secondsSince2001) + "</date>";
             else if constexpr (std::is_same_v<T, PropertyListData>)
-                out += "<data>" + base64(v.bytes) + "</data>";
+                out += "<data>" + base64Encoded(std::string(v.bytes.begin(), v.bytes.end())) + "</data>";
             else if constexpr (std::is_same_v<T, PropertyListUid>)
                 out += "<integer>" + std::to_string(v.value) + "</integer>";
             else if constexpr (std::is_same_v<T, PropertyListArray>) {

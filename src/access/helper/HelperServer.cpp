@@ -1,6 +1,7 @@
 #include "access/helper/HelperServer.hpp"
 
 #include "access/HelperWire.hpp"
+#include "access/PrivilegedPaths.hpp"
 #include "access/helper/HelperRecord.hpp"
 #include "platform/Base64.hpp"
 #include "scan/DiskScanner.hpp"
@@ -124,10 +125,7 @@ std::optional<std::string> reasonToDecline(const std::string& path) {
     if (!S_ISDIR(info.st_mode)) return "The path is not a folder.";
     char resolved[PATH_MAX];
     if (::realpath(path.c_str(), resolved) == nullptr) return "The path cannot be resolved.";
-    std::string_view trimmed = path;
-    while (trimmed.size() > 1 && trimmed.ends_with('/'))
-        trimmed.remove_suffix(1);
-    if (trimmed != resolved) return "The path passes through a symbolic link.";
+    if (withoutTrailingSlashes(path) != resolved) return "The path passes through a symbolic link.";
     return std::nullopt;
 }
 

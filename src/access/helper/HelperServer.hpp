@@ -22,8 +22,6 @@ std::optional<platform::Fd> socketFromServiceManager();
 // folders, without "." or ".." and reached through no symbolic link.
 std::optional<std::string> reasonToDecline(const std::string& path);
 
-// The reply frame's JSON for one request, or nothing when the request breaks the protocol
-// (its connection is then closed). `walk` answers the walk of an accepted path.
 struct HelperServerOptions {
     // Exit after this long without a client; nothing: serve for ever.
     std::optional<std::chrono::milliseconds> exitWhenIdle;
@@ -37,7 +35,8 @@ struct HelperServerOptions {
 // walk whose client has gone is cancelled. Returns the process's exit status.
 int serveHelper(platform::Fd listener, HelperServerOptions options);
 
-// The reply to one request frame, or nothing when it breaks the protocol.
+// The reply frame's JSON for one request, or nothing when the request breaks the protocol
+// (its connection is then closed).
 std::optional<std::string> answerRequest(const std::string& frame, int clientSocket,
                                          platform::ScanHost& host = platform::ScanHost::system());
 

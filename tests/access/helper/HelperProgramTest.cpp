@@ -6,10 +6,10 @@
 #include "access/helper/HelperRecord.hpp"
 #include "access/helper/HelperServer.hpp"
 #include "scan/DiskScanner.hpp"
+#include "scan/ScanTestSupport.hpp"
 #include "support/HelperProcess.hpp"
 
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -20,10 +20,6 @@ namespace quillmere::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-void writeFile(const fs::path& path, std::size_t bytes) {
-    std::ofstream(path, std::ios::binary) << std::string(bytes, 'x');
-}
 
 // Every field of both trees, and their children in order; the roots' names aside.
 void expectSameTree(const FileNode& actual, const FileNode& expected, bool isRoot = true) {
@@ -55,8 +51,6 @@ class HelperProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
         fixture = folder.path() + "/fixture";
-        fs::create_directories(fixture + "/Library/Caches");
-        fs::create_directories(fixture + "/Documents/old");
         writeFile(fixture + "/Library/Caches/big.bin", 300'000);
         writeFile(fixture + "/Documents/report.txt", 9000);
         for (int i = 0; i < 40; ++i)
@@ -76,11 +70,11 @@ protected:
     FakeHelperServiceManager service;
     CapturedPrivilegedScanLog log{true};
     std::unique_ptr<HelperProcess> helper;
+    PrivilegedScanClient client{service, log, {socket, ::getuid(), std::chrono::seconds(30)}};
 };
 
 TEST_F(HelperProgramTest, TheReplyForAFolderConvertedEqualsTheEnginesOwnScan) {
     startHelper();
-    PrivilegedScanClient client(service, log, {socket, ::getuid(), std::chrono::seconds(30)});
     const auto walk = client.walkSubtree(fixture);
     ASSERT_TRUE(walk.node);
     EXPECT_EQ(walk.node->name, "fixture");
@@ -94,7 +88,6 @@ TEST_F(HelperProgramTest, TheReplyForAFolderConvertedEqualsTheEnginesOwnScan) {
 TEST_F(HelperProgramTest, ItDeclinesWhatIsNotAPlainFolderAndSaysWhy) {
     fs::create_directory_symlink(fixture + "/Documents", fixture + "/linked");
     startHelper();
-    PrivilegedScanClient client(service, log, {socket, ::getuid(), std::chrono::seconds(30)});
     const std::vector<std::pair<std::string, std::string>> cases{
         {"relative/path", "The path is not absolute."},
         {fixture + "/Documents/..", "The path contains \".\" or \"..\"."},
@@ -114,7 +107,6 @@ TEST_F(HelperProgramTest, NamesThatAreNotUtf8FoldIntoTheirFoldersAggregate) {
     writeFile(fixture + "/Documents/bad\xff"
                         "name",
               50'000);
-    fs::create_directory(fixture + "/Documents/dir\xfe");
     writeFile(fixture + "/Documents/dir\xfe/inner", 20'000);
     const auto own = DiskScanner().scanToEnd(fixture, true, "");
     ASSERT_TRUE(own);
@@ -201,7 +193,6 @@ TEST_F(HelperProgramTest, ItServesTheSocketSystemdPasses) {
                             listener->get());
     ASSERT_TRUE(activated.awaitReady());
     listener->reset();
-    PrivilegedScanClient client(service, log, {socket, ::getuid(), std::chrono::seconds(30)});
     EXPECT_TRUE(client.walkSubtree(fixture).node);
 
     HelperProcess unactivated({"/bin/sh", "-c", "LISTEN_PID=1 LISTEN_FDS=1 exec \"$0\"", helperProgram()});

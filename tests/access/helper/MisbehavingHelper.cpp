@@ -48,7 +48,9 @@ bool answer(int socket, int64_t id, const std::string& path, std::string mode, i
     if (mode == "random") mode = kRandomModes[random() % std::size(kRandomModes)];
     if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
     const std::string data = platform::base64Encoded(goodRecord(path));
-    if (mode == "good" || mode == "late") return sendAll(socket, framed(reply(id, data, nullptr)));
+    const std::string good = framed(reply(id, data, nullptr));
+    const std::string_view goodHalf = std::string_view(good).substr(0, good.size() / 2);
+    if (mode == "good" || mode == "late") return sendAll(socket, good);
     if (mode == "hang") {
         std::this_thread::sleep_for(std::chrono::seconds(30));
         return false;
@@ -64,28 +66,19 @@ bool answer(int socket, int64_t id, const std::string& path, std::string mode, i
     }
     if (mode == "garbage") return sendAll(socket, framed("this is not JSON"));
     if (mode == "hugeHeader") return sendAll(socket, std::string("\xff\xff\xff\xff", 4)) && false;
-    if (mode == "closeMidReply") {
-        const std::string frame = framed(reply(id, data, nullptr));
-        sendAll(socket, std::string_view(frame).substr(0, frame.size() / 2));
-        return false;
-    }
+    if (mode == "closeMidReply") return sendAll(socket, goodHalf) && false;
     if (mode == "dieMidReply") {
-        const std::string frame = framed(reply(id, data, nullptr));
-        sendAll(socket, std::string_view(frame).substr(0, frame.size() / 2));
+        sendAll(socket, goodHalf);
         std::_Exit(3);
     }
     if (mode == "dieAfterReply") {
-        sendAll(socket, framed(reply(id, data, nullptr)));
+        sendAll(socket, good);
         std::_Exit(0);
     }
-    if (mode == "secondReply") {
-        return sendAll(socket, framed(reply(id, data, nullptr))) &&
-               sendAll(socket, framed(reply(id, nullptr, "A second answer.")));
-    }
-    if (mode == "unknownId") {
-        return sendAll(socket, framed(reply(id + 1000, nullptr, "Not yours."))) &&
-               sendAll(socket, framed(reply(id, data, nullptr)));
-    }
+    if (mode == "secondReply")
+        return sendAll(socket, good) && sendAll(socket, framed(reply(id, nullptr, "A second answer.")));
+    if (mode == "unknownId")
+        return sendAll(socket, framed(reply(id + 1000, nullptr, "Not yours."))) && sendAll(socket, good);
     return false;
 }
 } // namespace

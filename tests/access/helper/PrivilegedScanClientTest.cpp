@@ -27,9 +27,15 @@ protected:
         ASSERT_TRUE(helper->awaitReady());
     }
 
-    PrivilegedScanClient& client(std::chrono::milliseconds limit = std::chrono::seconds(20),
-                                 uid_t user = ::getuid()) {
-        if (!client_) client_.emplace(service, log, PrivilegedScanClient::Options{socket, user, limit});
+    // The double in `mode` for a client of its own that has made no connection yet.
+    void restartDouble(const std::string& mode) {
+        startDouble(mode);
+        client_.reset();
+        std::filesystem::remove(socket + ".connections");
+    }
+
+    PrivilegedScanClient& client(std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+        if (!client_) client_.emplace(service, log, PrivilegedScanClient::Options{socket, ::getuid(), limit});
         return *client_;
     }
 
@@ -86,9 +92,7 @@ TEST_F(ClientTest, ADeclineIsLoggedPubliclyAndWinsOverData) {
 
 TEST_F(ClientTest, UndecodableRepliesAndRepliesWithNeitherYieldNothingSilentlyOnTheSameConnection) {
     for (const char* mode : {"undecodable", "neither", "wrongRoot"}) {
-        startDouble(mode);
-        client_.reset();
-        std::filesystem::remove(socket + ".connections");
+        restartDouble(mode);
         EXPECT_FALSE(client().walkSubtree(kAsked).node) << mode;
         EXPECT_FALSE(client().walkSubtree(kAsked).node) << mode;
         EXPECT_EQ(connections(), 1) << mode;
@@ -103,9 +107,7 @@ TEST_F(ClientTest, BrokenFramesEndTheConnectionWithTheirSentence) {
         {"closeMidReply", "The connection to the helper was interrupted."},
     };
     for (const auto& [mode, text] : cases) {
-        startDouble(mode);
-        client_.reset();
-        std::filesystem::remove(socket + ".connections");
+        restartDouble(mode);
         const auto walk = client().walkSubtree(kAsked);
         EXPECT_FALSE(walk.node) << mode;
         EXPECT_FALSE(walk.timedOut) << mode;
@@ -142,8 +144,7 @@ TEST_F(ClientTest, AHelperThatExitedBetweenWalksNeverFailsTheNext) {
 
 TEST_F(ClientTest, ASecondReplyOrAStrangersIdIsIgnored) {
     for (const char* mode : {"secondReply", "unknownId"}) {
-        startDouble(mode);
-        client_.reset();
+        restartDouble(mode);
         const auto first = client().walkSubtree(kAsked);
         ASSERT_TRUE(first.node) << mode;
         EXPECT_EQ(first.node->path, kAsked);

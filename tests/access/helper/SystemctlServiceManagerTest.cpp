@@ -118,7 +118,6 @@ TEST_F(SystemctlTest, RegisterAndUnregisterRunTheirCommandLines) {
 TEST_F(SystemctlTest, AFailureSaysSystemctlsLastErrorLineInTheStatus) {
     set("stderr", "Created nothing.\nFailed to enable unit: Access denied\n\n");
     set("status", "1");
-    FakeHelperServiceManager unused;
     auto backend = manager();
     CapturedPrivilegedScanLog log;
     PrivilegedScanClient client(backend, log, {"/nonexistent", 0, std::chrono::seconds(1)});
