@@ -217,11 +217,8 @@ void ApplicationListView::paintOrphanHeader(QPainter& painter, const QRectF& rec
     const QColor ink = Theme::palette(this).ink3;
     QFont bold = Theme::uiFont(10.5, QFont::Bold);
     bold.setLetterSpacing(QFont::AbsoluteSpacing, 0.4);
-    int64_t total = 0;
-    for (const OrphanLeftoverGroup& group : content_.orphanGroups)
-        total += group.totalBytes();
-    const QString tail =
-        QString::fromStdString(texts::orphanSectionTail(total, orphanEntryCount(content_.orphanGroups)));
+    const QString tail = QString::fromStdString(texts::orphanSectionTail(
+        sectionTotalBytes(content_.orphanGroups), orphanEntryCount(content_.orphanGroups)));
     // The header wraps: its two runs flow as one paragraph.
     const QRectF area = rect.adjusted(4, 10, -4, 0);
     const qreal headWidth = QFontMetricsF(bold).horizontalAdvance(qs(texts::kLeftBehind));
