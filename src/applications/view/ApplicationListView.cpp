@@ -7,7 +7,7 @@
 #include "app/ui/Theme.hpp"
 #include "applications/model/ApplicationsTexts.hpp"
 #include "applications/view/AppIconCache.hpp"
-#include "scan/Format.hpp"
+#include "applications/view/ViewText.hpp"
 
 #include <QDateTime>
 #include <QKeyEvent>
@@ -22,13 +22,6 @@ constexpr qreal kHeaderHeight = 18;
 constexpr qreal kOrphanHeaderHeight = 10 + 30;
 constexpr qreal kValueColumn = 140;
 constexpr qreal kIndicatorSide = 18;
-
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-QString bytesText(int64_t bytes) {
-    return QString::fromStdString(formatByteCount(std::max<int64_t>(bytes, 0)));
-}
 
 QLinearGradient leftoverGradient(const QRectF& rect) {
     QLinearGradient gradient(rect.topLeft(), rect.topRight());

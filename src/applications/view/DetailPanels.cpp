@@ -9,7 +9,7 @@
 #include "applications/model/ApplicationsTexts.hpp"
 #include "applications/view/AppIconCache.hpp"
 #include "applications/view/PanelParts.hpp"
-#include "scan/Format.hpp"
+#include "applications/view/ViewText.hpp"
 
 #include <QDir>
 #include <QHBoxLayout>
@@ -27,16 +27,6 @@ namespace {
 using Group = LeftoverItem::Group;
 constexpr Group kGroupOrder[] = {Group::application, Group::soundLibrariesAndContent,
                                  Group::supportAndContainers, Group::cachesPreferencesAndState};
-
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-QString qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
-QString bytesText(int64_t bytes) {
-    return qs(formatByteCount(std::max<int64_t>(bytes, 0)));
-}
 
 QString folderLine(const std::string& path) {
     const size_t slash = path.rfind('/');
