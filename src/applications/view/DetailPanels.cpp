@@ -429,7 +429,8 @@ OrphanPanel::OrphanPanel(const OrphanLeftoverGroup& group, PanelServices service
 }
 
 void OrphanPanel::toggle(const std::string& entryPath) {
-    overrides_[entryPath] = !(overrides_.contains(entryPath) && overrides_[entryPath]);
+    // An entry nobody has ticked reads as unticked, so a first toggle ticks it.
+    overrides_[entryPath] = !overrides_[entryPath];
     refresh();
 }
 
