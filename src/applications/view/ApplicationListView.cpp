@@ -115,6 +115,8 @@ ApplicationListView::ApplicationListView(AppIconCache& icons, QWidget* parent)
 
 void ApplicationListView::setContent(Content content) {
     content_ = std::move(content);
+    maxCombinedTotal_ = maxCombinedTotal(content_.rows);
+    sectionTotalBytes_ = sectionTotalBytes(content_.orphanGroups);
     indicator_->setVisible(content_.kind == ListAreaContent::loading);
     relayout();
     viewport()->update();
@@ -210,8 +212,8 @@ void ApplicationListView::paintOrphanHeader(QPainter& painter, const QRectF& rec
     const QColor ink = Theme::palette(this).ink3;
     QFont bold = Theme::uiFont(10.5, QFont::Bold);
     bold.setLetterSpacing(QFont::AbsoluteSpacing, 0.4);
-    const QString tail = QString::fromStdString(texts::orphanSectionTail(
-        sectionTotalBytes(content_.orphanGroups), orphanEntryCount(content_.orphanGroups)));
+    const QString tail = QString::fromStdString(
+        texts::orphanSectionTail(sectionTotalBytes_, orphanEntryCount(content_.orphanGroups)));
     // The header wraps: its two runs flow as one paragraph.
     const QRectF area = rect.adjusted(4, 10, -4, 0);
     const qreal headWidth = QFontMetricsF(bold).horizontalAdvance(qs(texts::kLeftBehind));
@@ -269,13 +271,13 @@ void ApplicationListView::paintAppRow(QPainter& painter, const QRectF& rect, con
 
     // The bundle's part of the bar, then the leftovers' after a small gap.
     const QRectF bar = paintValue(painter, frame, palette.ink, combinedTotal(row));
-    const qreal bundle = barWidth(bar.width(), row.app.allocatedSize, content_.maxCombinedTotal);
+    const qreal bundle = barWidth(bar.width(), row.app.allocatedSize, maxCombinedTotal_);
     const int64_t leftover = leftoverBytes(row);
     paintCapsule(painter, QRectF(bar.left(), bar.top(), bundle, 5), Theme::applicationTint());
     if (leftover >= 1)
         paintCapsule(painter,
                      QRectF(bar.left() + bundle + 1.5, bar.top(),
-                            barWidth(bar.width(), leftover, content_.maxCombinedTotal), 5),
+                            barWidth(bar.width(), leftover, maxCombinedTotal_), 5),
                      leftoverGradient(bar));
 }
 
@@ -308,8 +310,7 @@ void ApplicationListView::paintOrphanRow(QPainter& painter, const QRectF& rect,
 
     const int64_t bytes = group.totalBytes();
     const QRectF bar = paintValue(painter, frame, palette.ink, bytes);
-    paintCapsule(painter,
-                 QRectF(bar.left(), bar.top(), barWidth(bar.width(), bytes, content_.sectionTotalBytes), 5),
+    paintCapsule(painter, QRectF(bar.left(), bar.top(), barWidth(bar.width(), bytes, sectionTotalBytes_), 5),
                  leftoverGradient(bar));
 }
 
