@@ -8,15 +8,17 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
+#include <iterator>
+#include <ranges>
 
 namespace quillmere {
 namespace {
 
 using Group = LeftoverItem::Group;
 
+// The last component's extension, trailing "/" ignored.
 std::string_view extensionOf(std::string_view path) {
-    const size_t slash = path.rfind('/');
-    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    const std::string_view name = lastPathComponent(path);
     const size_t dot = name.rfind('.');
     // A name that is only an extension (".app") has none, as the platform reads it.
     if (dot == std::string_view::npos || dot == 0) return {};
@@ -25,6 +27,14 @@ std::string_view extensionOf(std::string_view path) {
 
 std::string parentFolder(const std::string& path) {
     return std::filesystem::path(path).parent_path().lexically_normal().generic_string();
+}
+
+// The bytes of `items`, whatever range holds them.
+template <std::ranges::input_range Items> int64_t bytesOf(Items&& items) {
+    int64_t bytes = 0;
+    for (const auto& item : items)
+        bytes += item.allocatedSize;
+    return bytes;
 }
 
 } // namespace
@@ -41,16 +51,15 @@ void toggleTick(const LeftoverItem& item, TickOverrides& overrides) {
 std::vector<LeftoverItem> tickedItems(const LeftoverAttribution& attribution,
                                       const TickOverrides& overrides) {
     std::vector<LeftoverItem> ticked;
-    for (const LeftoverItem& item : attribution.items)
-        if (isTicked(item, overrides)) ticked.push_back(item);
+    std::ranges::copy_if(attribution.items, std::back_inserter(ticked),
+                         [&](const LeftoverItem& item) { return isTicked(item, overrides); });
     return ticked;
 }
 
 int64_t selectedBytes(const LeftoverAttribution& attribution, const TickOverrides& overrides) {
-    int64_t bytes = 0;
-    for (const LeftoverItem& item : attribution.items)
-        if (isTicked(item, overrides) && !item.sharedWithAppName) bytes += item.allocatedSize;
-    return bytes;
+    return bytesOf(attribution.items | std::views::filter([&](const LeftoverItem& item) {
+                       return isTicked(item, overrides) && !item.sharedWithAppName;
+                   }));
 }
 
 std::set<std::string> uninstallPaths(const LeftoverAttribution& attribution, const TickOverrides& overrides) {
@@ -61,10 +70,7 @@ std::set<std::string> uninstallPaths(const LeftoverAttribution& attribution, con
 }
 
 int64_t totalBytes(const LeftoverAttribution& attribution) {
-    int64_t bytes = 0;
-    for (const LeftoverItem& item : attribution.items)
-        bytes += item.allocatedSize;
-    return bytes;
+    return bytesOf(attribution.items);
 }
 
 int64_t distinctFolderCount(const LeftoverAttribution& attribution) {
@@ -81,10 +87,7 @@ std::vector<LeftoverItem> cacheItems(const LeftoverAttribution& attribution) {
 }
 
 int64_t cacheBytes(const LeftoverAttribution& attribution) {
-    int64_t bytes = 0;
-    for (const LeftoverItem& item : cacheItems(attribution))
-        bytes += item.allocatedSize;
-    return bytes;
+    return bytesOf(cacheItems(attribution));
 }
 
 bool removedBundle(const std::vector<std::string>& removedPaths, const InstalledApp& app,
@@ -145,16 +148,13 @@ bool isTicked(const OrphanEntry& entry, const TickOverrides& overrides) {
 
 std::vector<OrphanEntry> tickedEntries(const OrphanLeftoverGroup& group, const TickOverrides& overrides) {
     std::vector<OrphanEntry> ticked;
-    for (const OrphanEntry& entry : group.entries)
-        if (isTicked(entry, overrides)) ticked.push_back(entry);
+    std::ranges::copy_if(group.entries, std::back_inserter(ticked),
+                         [&](const OrphanEntry& entry) { return isTicked(entry, overrides); });
     return ticked;
 }
 
 int64_t tickedBytes(const OrphanLeftoverGroup& group, const TickOverrides& overrides) {
-    int64_t bytes = 0;
-    for (const OrphanEntry& entry : tickedEntries(group, overrides))
-        bytes += entry.allocatedSize;
-    return bytes;
+    return bytesOf(tickedEntries(group, overrides));
 }
 
 std::set<std::string> tickedPaths(const OrphanLeftoverGroup& group, const TickOverrides& overrides) {
@@ -176,19 +176,15 @@ bool isWebsiteData(const LeftoverItem& item) {
 }
 
 int64_t cachesAndContainersBytes(const std::optional<LeftoverAttribution>& attribution) {
-    int64_t bytes = 0;
-    if (attribution)
-        for (const LeftoverItem& item : attribution->items)
-            if (item.group != Group::application && !isWebsiteData(item)) bytes += item.allocatedSize;
-    return bytes;
+    if (!attribution) return 0;
+    return bytesOf(attribution->items | std::views::filter([](const LeftoverItem& item) {
+                       return item.group != Group::application && !isWebsiteData(item);
+                   }));
 }
 
 int64_t websiteDataBytes(const std::optional<LeftoverAttribution>& attribution) {
-    int64_t bytes = 0;
-    if (attribution)
-        for (const LeftoverItem& item : attribution->items)
-            if (isWebsiteData(item)) bytes += item.allocatedSize;
-    return bytes;
+    if (!attribution) return 0;
+    return bytesOf(attribution->items | std::views::filter(isWebsiteData));
 }
 
 std::vector<std::string> leftoverPaths(const std::optional<LeftoverAttribution>& attribution) {
@@ -200,8 +196,6 @@ std::vector<std::string> leftoverPaths(const std::optional<LeftoverAttribution>&
 }
 
 bool looksLikeApplication(std::string_view path) {
-    while (path.size() > 1 && path.ends_with('/'))
-        path.remove_suffix(1);
     const std::string_view extension = extensionOf(path);
     return extension.size() == 3 &&
            std::ranges::equal(extension, std::string_view("app"),
@@ -209,14 +203,8 @@ bool looksLikeApplication(std::string_view path) {
 }
 
 bool isInspectableApplication(std::string_view path) {
-    while (path.size() > 1 && path.ends_with('/'))
-        path.remove_suffix(1);
     return extensionOf(path) == "app";
 }
-
-} // namespace quillmere
-
-namespace quillmere {
 
 ListAreaContent listAreaContent(bool hasApps, bool isInventoryComplete, bool hasFilteredRows, bool hasOrphans,
                                 std::string_view searchText) {

@@ -78,9 +78,7 @@ bool looksLikeApplication(std::string_view path);
 // A dropped path that is inspected: its extension, a trailing "/" ignored, is exactly "app".
 bool isInspectableApplication(std::string_view path);
 
-} // namespace quillmere
-
-namespace quillmere {
+// --- List area ---
 
 // What the list area of the screen holds.
 enum class ListAreaContent { loading, noMatch, headerOnly, list };

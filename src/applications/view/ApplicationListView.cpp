@@ -7,7 +7,7 @@
 #include "app/ui/Theme.hpp"
 #include "applications/model/ApplicationsTexts.hpp"
 #include "applications/view/AppIconCache.hpp"
-#include "scan/Format.hpp"
+#include "applications/view/ViewText.hpp"
 
 #include <QDateTime>
 #include <QKeyEvent>
@@ -22,13 +22,6 @@ constexpr qreal kHeaderHeight = 18;
 constexpr qreal kOrphanHeaderHeight = 10 + 30;
 constexpr qreal kValueColumn = 140;
 constexpr qreal kIndicatorSide = 18;
-
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-QString bytesText(int64_t bytes) {
-    return QString::fromStdString(formatByteCount(std::max<int64_t>(bytes, 0)));
-}
 
 QLinearGradient leftoverGradient(const QRectF& rect) {
     QLinearGradient gradient(rect.topLeft(), rect.topRight());
@@ -63,6 +56,45 @@ qreal drawLine(QPainter& painter, const QFont& font, const QColor& color, qreal 
     return metrics.horizontalAdvance(shown);
 }
 
+// The frame both kinds of row share: the icon tile on the left, the value column on the right
+// and a name line over a second line between them.
+struct RowFrame {
+    explicit RowFrame(const QRectF& rect)
+        : inner(rect.adjusted(10, 8, -10, -8)), textLeft(inner.left() + 30 + 12),
+          valueLeft(inner.right() - kValueColumn), textWidth(valueLeft - 8 - textLeft),
+          nameFont(Theme::uiFont(13, QFont::DemiBold)), lineFont(Theme::uiFont(11)),
+          nameHeight(QFontMetricsF(nameFont).height()),
+          blockTop(inner.center().y() - (nameHeight + 2 + QFontMetricsF(lineFont).height()) / 2),
+          nameBaseline(blockTop + QFontMetricsF(nameFont).ascent()),
+          lineBaseline(blockTop + nameHeight + 2 + QFontMetricsF(lineFont).ascent()) {}
+    QRectF iconRect() const { return QRectF(inner.left(), inner.center().y() - 15, 30, 30); }
+
+    QRectF inner;
+    qreal textLeft;
+    qreal valueLeft;
+    qreal textWidth;
+    QFont nameFont;
+    QFont lineFont;
+    qreal nameHeight;
+    qreal blockTop;
+    qreal nameBaseline;
+    qreal lineBaseline;
+};
+
+// Draws `bytes` in the value column over an empty bar; returns the bar for its filled parts.
+QRectF paintValue(QPainter& painter, const RowFrame& frame, const QColor& ink, int64_t bytes) {
+    const QFont valueFont = Theme::uiFont(13.5, QFont::DemiBold);
+    const QFontMetricsF valueMetrics(valueFont);
+    const qreal valueTop = frame.inner.center().y() - (valueMetrics.height() + 5 + 5) / 2;
+    painter.setFont(valueFont);
+    painter.setPen(ink);
+    painter.drawText(QRectF(frame.valueLeft, valueTop, kValueColumn, valueMetrics.height()),
+                     Qt::AlignRight | Qt::AlignVCenter, bytesText(bytes));
+    const QRectF bar(frame.valueLeft, valueTop + valueMetrics.height() + 5, kValueColumn, 5);
+    paintCapsule(painter, bar, withOpacity(ink, 0.06));
+    return bar;
+}
+
 } // namespace
 
 QString orphanCaption(const OrphanLeftoverGroup& group) {
@@ -83,6 +115,8 @@ ApplicationListView::ApplicationListView(AppIconCache& icons, QWidget* parent)
 
 void ApplicationListView::setContent(Content content) {
     content_ = std::move(content);
+    maxCombinedTotal_ = maxCombinedTotal(content_.rows);
+    sectionTotalBytes_ = sectionTotalBytes(content_.orphanGroups);
     indicator_->setVisible(content_.kind == ListAreaContent::loading);
     relayout();
     viewport()->update();
@@ -178,11 +212,8 @@ void ApplicationListView::paintOrphanHeader(QPainter& painter, const QRectF& rec
     const QColor ink = Theme::palette(this).ink3;
     QFont bold = Theme::uiFont(10.5, QFont::Bold);
     bold.setLetterSpacing(QFont::AbsoluteSpacing, 0.4);
-    int64_t total = 0;
-    for (const OrphanLeftoverGroup& group : content_.orphanGroups)
-        total += group.totalBytes();
-    const QString tail =
-        QString::fromStdString(texts::orphanSectionTail(total, orphanEntryCount(content_.orphanGroups)));
+    const QString tail = QString::fromStdString(
+        texts::orphanSectionTail(sectionTotalBytes_, orphanEntryCount(content_.orphanGroups)));
     // The header wraps: its two runs flow as one paragraph.
     const QRectF area = rect.adjusted(4, 10, -4, 0);
     const qreal headWidth = QFontMetricsF(bold).horizontalAdvance(qs(texts::kLeftBehind));
@@ -211,18 +242,8 @@ void ApplicationListView::paintAppRow(QPainter& painter, const QRectF& rect, con
                                       bool selected) {
     const Theme::Palette& palette = Theme::palette(this);
     if (selected) paintSelection(painter, rect);
-    const QRectF inner = rect.adjusted(10, 8, -10, -8);
-    IconTile::paint(painter, QRectF(inner.left(), inner.center().y() - 15, 30, 30),
-                    icons_.tile(QString::fromStdString(row.app.path)));
-
-    const qreal textLeft = inner.left() + 30 + 12;
-    const qreal valueLeft = inner.right() - kValueColumn;
-    const qreal textWidth = valueLeft - 8 - textLeft;
-    const QFont nameFont = Theme::uiFont(13, QFont::DemiBold);
-    const QFont subtitleFont = Theme::uiFont(11);
-    const qreal nameHeight = QFontMetricsF(nameFont).height();
-    const qreal blockTop = inner.center().y() - (nameHeight + 2 + QFontMetricsF(subtitleFont).height()) / 2;
-    const qreal nameBaseline = blockTop + QFontMetricsF(nameFont).ascent();
+    const RowFrame frame(rect);
+    IconTile::paint(painter, frame.iconRect(), icons_.tile(QString::fromStdString(row.app.path)));
 
     QString badge;
     qreal badgeWidth = 0;
@@ -231,41 +252,32 @@ void ApplicationListView::paintAppRow(QPainter& painter, const QRectF& rect, con
         badge = qs(texts::kBuiltIn);
         badgeWidth = QFontMetricsF(badgeFont).horizontalAdvance(badge) + 12;
     }
-    const qreal nameWidth =
-        drawLine(painter, nameFont, palette.ink, textLeft, nameBaseline,
-                 textWidth - (badgeWidth > 0 ? badgeWidth + 6 : 0), QString::fromStdString(row.app.name));
+    const qreal nameWidth = drawLine(painter, frame.nameFont, palette.ink, frame.textLeft, frame.nameBaseline,
+                                     frame.textWidth - (badgeWidth > 0 ? badgeWidth + 6 : 0),
+                                     QString::fromStdString(row.app.name));
     if (!badge.isEmpty()) {
         const QFontMetricsF metrics(badgeFont);
-        const QRectF capsule(textLeft + nameWidth + 6,
-                             nameBaseline - QFontMetricsF(nameFont).ascent() +
-                                 (nameHeight - metrics.height() - 4) / 2,
+        const QRectF capsule(frame.textLeft + nameWidth + 6,
+                             frame.nameBaseline - QFontMetricsF(frame.nameFont).ascent() +
+                                 (frame.nameHeight - metrics.height() - 4) / 2,
                              badgeWidth, metrics.height() + 4);
         paintCapsule(painter, capsule, withOpacity(palette.ink, 0.08));
         painter.setFont(badgeFont);
         painter.setPen(palette.ink3);
         painter.drawText(capsule, Qt::AlignCenter, badge);
     }
-    drawLine(painter, subtitleFont, palette.ink2, textLeft,
-             blockTop + nameHeight + 2 + QFontMetricsF(subtitleFont).ascent(), textWidth,
+    drawLine(painter, frame.lineFont, palette.ink2, frame.textLeft, frame.lineBaseline, frame.textWidth,
              QString::fromStdString(applicationSubtitle(row)));
 
-    // Size and bar.
-    QFont valueFont = Theme::uiFont(13.5, QFont::DemiBold);
-    const QFontMetricsF valueMetrics(valueFont);
-    const qreal valueTop = inner.center().y() - (valueMetrics.height() + 5 + 5) / 2;
-    painter.setFont(valueFont);
-    painter.setPen(palette.ink);
-    painter.drawText(QRectF(valueLeft, valueTop, kValueColumn, valueMetrics.height()),
-                     Qt::AlignRight | Qt::AlignVCenter, bytesText(combinedTotal(row)));
-    const QRectF bar(valueLeft, valueTop + valueMetrics.height() + 5, kValueColumn, 5);
-    paintCapsule(painter, bar, withOpacity(palette.ink, 0.06));
-    const qreal bundle = barWidth(bar.width(), row.app.allocatedSize, content_.maxCombinedTotal);
+    // The bundle's part of the bar, then the leftovers' after a small gap.
+    const QRectF bar = paintValue(painter, frame, palette.ink, combinedTotal(row));
+    const qreal bundle = barWidth(bar.width(), row.app.allocatedSize, maxCombinedTotal_);
     const int64_t leftover = leftoverBytes(row);
     paintCapsule(painter, QRectF(bar.left(), bar.top(), bundle, 5), Theme::applicationTint());
     if (leftover >= 1)
         paintCapsule(painter,
                      QRectF(bar.left() + bundle + 1.5, bar.top(),
-                            barWidth(bar.width(), leftover, content_.maxCombinedTotal), 5),
+                            barWidth(bar.width(), leftover, maxCombinedTotal_), 5),
                      leftoverGradient(bar));
 }
 
@@ -274,48 +286,31 @@ void ApplicationListView::paintOrphanRow(QPainter& painter, const QRectF& rect,
     const Theme::Palette& palette = Theme::palette(this);
     const bool dark = Theme::isDark(this);
     if (selected) paintSelection(painter, rect);
-    const QRectF inner = rect.adjusted(10, 8, -10, -8);
-    IconTile::paint(painter, QRectF(inner.left(), inner.center().y() - 15, 30, 30), IconTile::orphanGroup());
-
-    const qreal textLeft = inner.left() + 30 + 12;
-    const qreal valueLeft = inner.right() - kValueColumn;
-    const qreal textWidth = valueLeft - 8 - textLeft;
-    const QFont nameFont = Theme::uiFont(13, QFont::DemiBold);
-    const QFont captionFont = Theme::uiFont(11);
-    const qreal nameHeight = QFontMetricsF(nameFont).height();
-    const qreal blockTop = inner.center().y() - (nameHeight + 2 + QFontMetricsF(captionFont).height()) / 2;
-    const qreal nameBaseline = blockTop + QFontMetricsF(nameFont).ascent();
+    const RowFrame frame(rect);
+    IconTile::paint(painter, frame.iconRect(), IconTile::orphanGroup());
 
     const bool unmatched = !group.guessedAppName.has_value();
     const QString chip = qs(unmatched ? texts::kUnmatched : texts::kGuess);
     const QFont chipFont = Theme::uiFont(9.5, QFont::DemiBold);
     const QFontMetricsF chipMetrics(chipFont);
     const qreal chipWidth = chipMetrics.horizontalAdvance(chip) + 12;
-    const qreal titleWidth = drawLine(painter, nameFont, palette.ink, textLeft, nameBaseline,
-                                      textWidth - chipWidth - 6, QString::fromStdString(orphanTitle(group)));
-    const QRectF capsule(textLeft + titleWidth + 6, blockTop + (nameHeight - chipMetrics.height() - 4) / 2,
-                         chipWidth, chipMetrics.height() + 4);
+    const qreal titleWidth =
+        drawLine(painter, frame.nameFont, palette.ink, frame.textLeft, frame.nameBaseline,
+                 frame.textWidth - chipWidth - 6, QString::fromStdString(orphanTitle(group)));
+    const QRectF capsule(frame.textLeft + titleWidth + 6,
+                         frame.blockTop + (frame.nameHeight - chipMetrics.height() - 4) / 2, chipWidth,
+                         chipMetrics.height() + 4);
     paintCapsule(painter, capsule,
                  unmatched ? withOpacity(palette.ink, 0.08) : withOpacity(Theme::accent(dark), 0.16));
     painter.setFont(chipFont);
     painter.setPen(unmatched ? palette.ink2 : Theme::accent(dark));
     painter.drawText(capsule, Qt::AlignCenter, chip);
-    drawLine(painter, captionFont, palette.ink2, textLeft,
-             blockTop + nameHeight + 2 + QFontMetricsF(captionFont).ascent(), textWidth,
+    drawLine(painter, frame.lineFont, palette.ink2, frame.textLeft, frame.lineBaseline, frame.textWidth,
              orphanCaption(group));
 
-    QFont valueFont = Theme::uiFont(13.5, QFont::DemiBold);
-    const QFontMetricsF valueMetrics(valueFont);
-    const qreal valueTop = inner.center().y() - (valueMetrics.height() + 5 + 5) / 2;
-    painter.setFont(valueFont);
-    painter.setPen(palette.ink);
     const int64_t bytes = group.totalBytes();
-    painter.drawText(QRectF(valueLeft, valueTop, kValueColumn, valueMetrics.height()),
-                     Qt::AlignRight | Qt::AlignVCenter, bytesText(bytes));
-    const QRectF bar(valueLeft, valueTop + valueMetrics.height() + 5, kValueColumn, 5);
-    paintCapsule(painter, bar, withOpacity(palette.ink, 0.06));
-    paintCapsule(painter,
-                 QRectF(bar.left(), bar.top(), barWidth(bar.width(), bytes, content_.sectionTotalBytes), 5),
+    const QRectF bar = paintValue(painter, frame, palette.ink, bytes);
+    paintCapsule(painter, QRectF(bar.left(), bar.top(), barWidth(bar.width(), bytes, sectionTotalBytes_), 5),
                  leftoverGradient(bar));
 }
 

@@ -27,8 +27,6 @@ public:
         std::optional<std::string> selectedAppPath;
         std::optional<std::string> selectedOrphanGroupID;
         std::string searchText;
-        int64_t maxCombinedTotal = 1;
-        int64_t sectionTotalBytes = 0;
     };
     // What one painted line of the list is.
     struct Line {
@@ -75,6 +73,9 @@ private:
 
     AppIconCache& icons_;
     Content content_;
+    // The scales of the application and orphan bars, worked out once per content.
+    int64_t maxCombinedTotal_ = 1;
+    int64_t sectionTotalBytes_ = 0;
     std::vector<Line> lines_;
     ProgressIndicator* indicator_;
 };

@@ -6,7 +6,7 @@
 #include "app/ui/Symbols.hpp"
 #include "app/ui/Theme.hpp"
 #include "applications/model/ApplicationsTexts.hpp"
-#include "scan/Format.hpp"
+#include "applications/view/ViewText.hpp"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -16,14 +16,6 @@
 
 namespace quillmere {
 namespace {
-
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-QString bytesText(int64_t bytes) {
-    return QString::fromStdString(formatByteCount(std::max<int64_t>(bytes, 0)));
-}
 
 void paintBox(QPainter& painter, const QRectF& rect, qreal radius, const Theme::Palette& palette) {
     painter.fillPath(painting::continuousRoundedRect(rect, radius), palette.fill);

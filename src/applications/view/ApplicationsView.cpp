@@ -126,8 +126,6 @@ void ApplicationsView::refresh() {
     content.selectedAppPath = state_.selectedAppPath();
     content.selectedOrphanGroupID = state_.selectedOrphanGroupID();
     content.searchText = state_.searchText();
-    content.maxCombinedTotal = maxCombinedTotal(content.rows);
-    content.sectionTotalBytes = sectionTotalBytes(content.orphanGroups);
     list_->setContent(std::move(content));
     refreshDetail();
 }

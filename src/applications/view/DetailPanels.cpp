@@ -9,7 +9,7 @@
 #include "applications/model/ApplicationsTexts.hpp"
 #include "applications/view/AppIconCache.hpp"
 #include "applications/view/PanelParts.hpp"
-#include "scan/Format.hpp"
+#include "applications/view/ViewText.hpp"
 
 #include <QDir>
 #include <QHBoxLayout>
@@ -27,16 +27,6 @@ namespace {
 using Group = LeftoverItem::Group;
 constexpr Group kGroupOrder[] = {Group::application, Group::soundLibrariesAndContent,
                                  Group::supportAndContainers, Group::cachesPreferencesAndState};
-
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-QString qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
-QString bytesText(int64_t bytes) {
-    return qs(formatByteCount(std::max<int64_t>(bytes, 0)));
-}
 
 QString folderLine(const std::string& path) {
     const size_t slash = path.rfind('/');
@@ -125,6 +115,17 @@ QWidget* totalsStrip(QWidget* parent, QLabel*& big, QLabel*& upper, QLabel*& low
     return strip;
 }
 
+// The line over a panel's action button: a note on the left, the bytes it acts on on the right.
+QHBoxLayout* noteAndBytesLine(QWidget* owner, QLabel*& note, QLabel*& bytes) {
+    auto* line = new QHBoxLayout;
+    note = makeLabel({}, 12, QFont::Normal, Ink::secondary, owner);
+    bytes = makeLabel({}, 13, QFont::DemiBold, Ink::primary, owner);
+    line->addWidget(note, 0, Qt::AlignBottom);
+    line->addStretch(1);
+    line->addWidget(bytes, 0, Qt::AlignBottom);
+    return line;
+}
+
 } // namespace
 
 std::vector<std::pair<Group, std::vector<int>>> groupedIndices(const std::vector<Group>& groups) {
@@ -167,13 +168,7 @@ RemovableAppPanel::RemovableAppPanel(const InstalledApp& app, std::optional<Left
     contentColumn->addWidget(makeDivider(content));
     auto* actions = new QWidget(content);
     auto* actionColumn = column(actions, 15, 10);
-    auto* line = new QHBoxLayout;
-    removing_ = makeLabel({}, 12, QFont::Normal, Ink::secondary, actions);
-    selected_ = makeLabel({}, 13, QFont::DemiBold, Ink::primary, actions);
-    line->addWidget(removing_, 0, Qt::AlignBottom);
-    line->addStretch(1);
-    line->addWidget(selected_, 0, Qt::AlignBottom);
-    actionColumn->addLayout(line);
+    actionColumn->addLayout(noteAndBytesLine(actions, removing_, selected_));
     uninstall_ = makeWideButton(qs(texts::uninstallButton(app_.name)), "trash", true, actions);
     actionColumn->addWidget(uninstall_);
     cache_ = makeWideButton({}, "sparkles", false, actions);
@@ -414,13 +409,7 @@ OrphanPanel::OrphanPanel(const OrphanLeftoverGroup& group, PanelServices service
     layout->addWidget(makeDivider(this));
     auto* footer = new QWidget(this);
     auto* footerColumn = column(footer, 15, 10);
-    auto* line = new QHBoxLayout;
-    footer_ = makeLabel({}, 12, QFont::Normal, Ink::secondary, footer);
-    tickedBytes_ = makeLabel({}, 13, QFont::DemiBold, Ink::primary, footer);
-    line->addWidget(footer_, 0, Qt::AlignBottom);
-    line->addStretch(1);
-    line->addWidget(tickedBytes_, 0, Qt::AlignBottom);
-    footerColumn->addLayout(line);
+    footerColumn->addLayout(noteAndBytesLine(footer, footer_, tickedBytes_));
     delete_ = makeWideButton(qs(texts::kDeleteSelected), "trash", true, footer);
     footerColumn->addWidget(delete_);
     layout->addWidget(footer);
@@ -440,7 +429,8 @@ OrphanPanel::OrphanPanel(const OrphanLeftoverGroup& group, PanelServices service
 }
 
 void OrphanPanel::toggle(const std::string& entryPath) {
-    overrides_[entryPath] = !(overrides_.contains(entryPath) && overrides_[entryPath]);
+    // An entry nobody has ticked reads as unticked, so a first toggle ticks it.
+    overrides_[entryPath] = !overrides_[entryPath];
     refresh();
 }
 

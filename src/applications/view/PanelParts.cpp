@@ -2,6 +2,7 @@
 
 #include "app/ui/IconTile.hpp"
 #include "app/ui/Painting.hpp"
+#include "app/ui/StyleColors.hpp"
 #include "app/ui/Symbols.hpp"
 #include "app/ui/Theme.hpp"
 #include "applications/model/ApplicationsTexts.hpp"
@@ -81,7 +82,7 @@ protected:
         const QPainterPath shape = painting::continuousRoundedRect(box, 7);
         QColor text = palette.ink;
         if (prominent_) {
-            QColor red = Theme::isDark(this) ? QColor(255, 69, 58) : QColor(255, 59, 48);
+            QColor red = StyleColors::of(this).red;
             if (!isEnabled())
                 red.setAlphaF(0.35f);
             else if (isDown())

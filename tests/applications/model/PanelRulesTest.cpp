@@ -1,5 +1,6 @@
 #include "applications/model/PanelRules.hpp"
 
+#include "applications/LeftoverSamples.hpp"
 #include "applications/model/ApplicationsTexts.hpp"
 
 #include <gtest/gtest.h>
@@ -9,24 +10,8 @@ namespace {
 
 using Group = LeftoverItem::Group;
 
-LeftoverItem item(std::string path, Group group, int64_t bytes, std::optional<std::string> sharedWith = {}) {
-    LeftoverItem result;
-    result.name = path.substr(path.rfind('/') + 1);
-    result.path = std::move(path);
-    result.group = group;
-    result.allocatedSize = bytes;
-    result.sharedWithAppName = std::move(sharedWith);
-    return result;
-}
-
-InstalledApp app(std::string path, int64_t bytes, bool isProtected = false) {
-    InstalledApp result;
-    result.name = "Foo";
-    result.path = std::move(path);
-    result.allocatedSize = bytes;
-    result.isProtected = isProtected;
-    return result;
-}
+using testing::app;
+using testing::item;
 
 LeftoverAttribution attribution(const InstalledApp& a, std::vector<LeftoverItem> items) {
     return LeftoverAttribution{a, std::move(items), 0};

@@ -1,5 +1,6 @@
 #include "app/SheetReclaimPresenter.hpp"
 #include "app/state/ApplicationsState.hpp"
+#include "applications/LeftoverSamples.hpp"
 #include "applications/view/AppIconCache.hpp"
 #include "applications/view/ApplicationListView.hpp"
 #include "applications/view/ApplicationsPieces.hpp"
@@ -28,25 +29,6 @@ public:
     void present(QWidget*, ReclaimTarget, Finished) override {}
 };
 
-LeftoverItem item(std::string path, Group group, int64_t bytes, std::optional<std::string> sharedWith = {}) {
-    LeftoverItem result;
-    result.name = path.substr(path.rfind('/') + 1);
-    result.path = std::move(path);
-    result.group = group;
-    result.allocatedSize = bytes;
-    result.sharedWithAppName = std::move(sharedWith);
-    return result;
-}
-
-InstalledApp app(std::string path, bool isProtected = false) {
-    InstalledApp result;
-    result.name = "Foo";
-    result.path = std::move(path);
-    result.allocatedSize = 300;
-    result.isProtected = isProtected;
-    return result;
-}
-
 // Panels built directly, on a state that is never started.
 struct Bench {
     Bench()
@@ -64,7 +46,7 @@ struct Bench {
 
 TEST(ApplicationsWidgetsTest, ABundleOnlyAttributionReadsInTheSingularWithoutACacheButton) {
     Bench bench;
-    const InstalledApp foo = app("/A/Foo.app");
+    const InstalledApp foo = app("/A/Foo.app", 300);
     RemovableAppPanel panel(foo, std::nullopt, bench.services);
     EXPECT_TRUE(panel.isLoading());
     panel.setAttribution(LeftoverAttribution{foo, {item("/A/Foo.app", Group::application, 300)}, 0});
@@ -92,7 +74,7 @@ TEST(ApplicationsWidgetsTest, ABundleOnlyAttributionReadsInTheSingularWithoutACa
 
 TEST(ApplicationsWidgetsTest, TickListTogglesByTapAndKeyboardAndSkipsHeadings) {
     Bench bench;
-    const InstalledApp foo = app("/A/Foo.app");
+    const InstalledApp foo = app("/A/Foo.app", 300);
     RemovableAppPanel panel(foo,
                             LeftoverAttribution{foo,
                                                 {item("/A/Foo.app", Group::application, 300),
@@ -160,7 +142,7 @@ TEST(ApplicationsWidgetsTest, OrphanPanelFollowsTheCaseOrderOfGroupsWhateverTheE
 
 TEST(ApplicationsWidgetsTest, ProtectedPanelFiguresAndShowItsCachesFollowTheAttribution) {
     Bench bench;
-    const InstalledApp safari = app("/System/Applications/Safari.app", true);
+    const InstalledApp safari = app("/System/Applications/Safari.app", 300, true);
     ProtectedAppPanel panel(safari, bench.services);
     EXPECT_FALSE(panel.showCachesButton()->isEnabled());
     panel.setAttribution(LeftoverAttribution{
@@ -187,7 +169,7 @@ TEST(ApplicationsWidgetsTest, ListRowsAreKeyedByPositionSoTwinGroupsStayApartFor
     list.show();
     ApplicationListView::Content content;
     content.kind = ListAreaContent::list;
-    content.rows = {ApplicationRow{app("/A/One.app"), std::nullopt}};
+    content.rows = {ApplicationRow{app("/A/One.app", 300), std::nullopt}};
     const OrphanLeftoverGroup twin{
         std::nullopt, "x", "", {OrphanEntry{"x", "/L/x", Group::supportAndContainers, 1, 0, {}}}};
     content.orphanGroups = {twin, twin};
@@ -248,7 +230,7 @@ TEST(ApplicationsWidgetsTest, TheSheetHandsThePanelItsOutcomeOnDone) {
     QWidget window;
     std::optional<Reclaimer::Outcome> received;
     SheetReclaimPresenter presenter([] { return Reclaimer(ReclaimerServices::current()); });
-    const InstalledApp foo = app("/nonexistent/Foo.app");
+    const InstalledApp foo = app("/nonexistent/Foo.app", 300);
     presenter.present(
         &window, ReclaimTarget::appCaches(foo, {item("/nonexistent/c", Group::cachesPreferencesAndState, 1)}),
         [&](const Reclaimer::Outcome& outcome) { received = outcome; });
