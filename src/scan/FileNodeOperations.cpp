@@ -1,16 +1,13 @@
 // Searches and rebuilds of FileNode trees. All of them walk with explicit stacks,
 // so a tree of any depth is safe, and compare paths by canonical equivalence.
+#include "platform/FolderListing.hpp"
 #include "platform/HostSystem.hpp"
 #include "scan/FileNode.hpp"
 #include "scan/PathText.hpp"
 #include "scan/Unicode.hpp"
 
 #include <algorithm>
-#include <climits>
 #include <cstdlib>
-#include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <unordered_set>
 
 namespace quillmere {
@@ -72,15 +69,6 @@ private:
     Matching matching_;
     std::string target_;
 };
-
-bool fileExists(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0;
-}
-
-} // namespace
-
-namespace {
 
 std::optional<FileNode> findMatching(const FileNode& root, std::string_view path, Matching matching) {
     const TargetPath target(path, matching);
@@ -297,7 +285,7 @@ std::string FileNode::canonicalPath(std::string_view path) {
                                                 : appendingPathComponent(platform::currentDirectory(), path);
     current = fileURLPath(current);
     std::vector<std::string> missing;
-    while (current != "/" && !fileExists(current)) {
+    while (current != "/" && !platform::itemExists(current)) {
         missing.emplace_back(lastPathComponent(current));
         current = deletingLastPathComponent(current);
     }
