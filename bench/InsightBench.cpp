@@ -112,13 +112,16 @@ void screenStalls(const char* name, const FileNode& root, const FileNode& deep,
                   const std::function<Screen*(const FileNode&)>& make,
                   const std::function<bool(Screen&)>& ready) {
     Screen* screen = nullptr;
-    const double opening = longestStall(
-        [&] {
-            screen = make(root);
-            screen->resize(980, 700);
-            paint(*screen);
-        },
-        [&] { return screen && ready(*screen); });
+    const auto open = [&](const FileNode& folder) {
+        return longestStall(
+            [&] {
+                screen = make(folder);
+                screen->resize(980, 700);
+                paint(*screen);
+            },
+            [&] { return screen && ready(*screen); });
+    };
+    const double opening = open(root);
     paint(*screen);
     // A deletion: the tree is rebuilt without one top folder and handed to the same screen.
     const FileNode smaller = root.rebuilt({root.children().begin() + 1, root.children().end()});
@@ -131,13 +134,7 @@ void screenStalls(const char* name, const FileNode& root, const FileNode& deep,
     // Navigating: the host makes a new screen for the other folder.
     delete screen;
     screen = nullptr;
-    const double navigating = longestStall(
-        [&] {
-            screen = make(deep);
-            screen->resize(980, 700);
-            paint(*screen);
-        },
-        [&] { return screen && ready(*screen); });
+    const double navigating = open(deep);
     insightPool().waitForDone();
     QCoreApplication::processEvents();
     delete screen;

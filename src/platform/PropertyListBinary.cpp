@@ -97,6 +97,12 @@ private:
         return true;
     }
 
+    // The length of an object of `width`-byte items, which must all lie before the offset table.
+    bool readFittingLength(uint8_t marker, size_t& at, size_t width, uint64_t& length) {
+        if (!readLength(marker, at, length)) return false;
+        return fits(at, length, width) || stop(PropertyListError::malformed);
+    }
+
     bool readReference(size_t at, uint64_t& index) {
         index = readBigEndian(bytes_.data() + at, refSize_);
         if (index >= objectCount_) return stop(PropertyListError::malformed);
@@ -153,8 +159,7 @@ private:
         }
         case 0x4: {
             uint64_t length = 0;
-            if (!readLength(marker, at, length)) return false;
-            if (!fits(at, length, 1)) return stop(PropertyListError::malformed);
+            if (!readFittingLength(marker, at, 1, length)) return false;
             if (!charge(static_cast<size_t>(length))) return false;
             out.value =
                 PropertyListData{std::vector<uint8_t>(bytes_.begin() + static_cast<ptrdiff_t>(at),
@@ -163,8 +168,7 @@ private:
         }
         case 0x5: {
             uint64_t length = 0;
-            if (!readLength(marker, at, length)) return false;
-            if (!fits(at, length, 1)) return stop(PropertyListError::malformed);
+            if (!readFittingLength(marker, at, 1, length)) return false;
             if (!charge(static_cast<size_t>(length) * 2)) return false;
             // Single-byte text is read as Latin-1, so that the tree only ever holds valid UTF-8.
             std::string text;
@@ -176,8 +180,7 @@ private:
         }
         case 0x6: {
             uint64_t length = 0;
-            if (!readLength(marker, at, length)) return false;
-            if (!fits(at, length, 2)) return stop(PropertyListError::malformed);
+            if (!readFittingLength(marker, at, 2, length)) return false;
             if (!charge(static_cast<size_t>(length) * 3)) return false;
             out.value = decodeUtf16(at, static_cast<size_t>(length));
             return true;
@@ -192,8 +195,7 @@ private:
         case 0xC: {
             // A set has no form of its own in the value tree: it reads as an array.
             uint64_t count = 0;
-            if (!readLength(marker, at, count)) return false;
-            if (!fits(at, count, refSize_)) return stop(PropertyListError::malformed);
+            if (!readFittingLength(marker, at, refSize_, count)) return false;
             PropertyListArray items;
             items.reserve(static_cast<size_t>(count));
             for (uint64_t i = 0; i < count; ++i) {

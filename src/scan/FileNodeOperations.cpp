@@ -1,39 +1,39 @@
 // Searches and rebuilds of FileNode trees. All of them walk with explicit stacks,
 // so a tree of any depth is safe, and compare paths by canonical equivalence.
+#include "platform/FolderListing.hpp"
 #include "platform/HostSystem.hpp"
 #include "scan/FileNode.hpp"
+#include "scan/PathText.hpp"
 #include "scan/Unicode.hpp"
 
 #include <algorithm>
-#include <climits>
 #include <cstdlib>
-#include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <unordered_set>
 
 namespace quillmere {
 namespace {
 
-// Locates nodes' paths inside one target path without building each node's path
-// text: a child whose path is its parent's joined with one component is matched by
-// comparing that component at the parent's end.
 // Names on Linux are bytes: two files whose names differ only in Unicode form are two files.
 // A search therefore first matches bytes exactly and compares canonically only when that
 // finds nothing.
 enum class Matching { exact, canonical };
 
+// `text` in the form `matching` compares.
+std::string matchForm(Matching matching, std::string_view text) {
+    return matching == Matching::exact ? std::string(text) : canonicalText(text);
+}
+
+// Locates nodes' paths inside one target path without building each node's path
+// text: a child whose path is its parent's joined with one component is matched by
+// comparing that component at the parent's end.
 class TargetPath {
 public:
-    TargetPath(std::string_view target, Matching matching) : matching_(matching), target_(form(target)) {}
-
-    std::string form(std::string_view text) const {
-        return matching_ == Matching::exact ? std::string(text) : canonicalText(text);
-    }
+    TargetPath(std::string_view target, Matching matching)
+        : matching_(matching), target_(matchForm(matching, target)) {}
 
     // Where `node`'s path ends in the target when the path is a text prefix of it.
     std::optional<size_t> matchWhole(const FileNode& node) const {
-        const std::string p = form(node.path());
+        const std::string p = matchForm(matching_, node.path());
         if (!target_.starts_with(p)) return std::nullopt;
         return p.size();
     }
@@ -69,15 +69,6 @@ private:
     Matching matching_;
     std::string target_;
 };
-
-bool fileExists(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0;
-}
-
-} // namespace
-
-namespace {
 
 std::optional<FileNode> findMatching(const FileNode& root, std::string_view path, Matching matching) {
     const TargetPath target(path, matching);
@@ -136,10 +127,11 @@ std::optional<FileNode> replacingMatching(const FileNode& root, std::string_view
     const auto children = receiver->children();
     const bool exactChild = std::any_of(children.begin(), children.end(),
                                         [&](const FileNode& child) { return child.path() == newPath; });
-    const std::string newKey = exactChild ? newPath : canonicalText(newPath);
+    const Matching childMatching = exactChild ? Matching::exact : Matching::canonical;
+    const std::string newKey = matchForm(childMatching, newPath);
     std::vector<FileNode> kept;
     for (const FileNode& child : children)
-        if ((exactChild ? child.path() : canonicalText(child.path())) != newKey) kept.push_back(child);
+        if (matchForm(childMatching, child.path()) != newKey) kept.push_back(child);
     kept.push_back(node);
     FileNode result = receiver->rebuilt(std::move(kept));
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
@@ -205,9 +197,6 @@ namespace {
 std::optional<FileNode> removingMatching(const FileNode& root, Matching matching,
                                          const std::unordered_set<std::string>& keys,
                                          std::unordered_set<std::string>& matched) {
-    const auto form = [&](std::string_view text) {
-        return matching == Matching::exact ? std::string(text) : canonicalText(text);
-    };
     std::vector<std::vector<std::string>> removedComponents;
     removedComponents.reserve(keys.size());
     for (const std::string& key : keys)
@@ -219,7 +208,7 @@ std::optional<FileNode> removingMatching(const FileNode& root, Matching matching
 
     enum class Action { remove, keep, descend };
     const auto decide = [&](const FileNode& node, const std::string& nodePath) {
-        const std::string key = form(FileNode::canonicalPath(nodePath));
+        const std::string key = matchForm(matching, FileNode::canonicalPath(nodePath));
         if (keys.contains(key)) {
             matched.insert(key);
             return Action::remove;
@@ -254,14 +243,8 @@ std::optional<FileNode> removingMatching(const FileNode& root, Matching matching
         const auto kids = frame.node.children();
         if (frame.next < kids.size()) {
             const FileNode& child = kids[frame.next++];
-            std::string childPath;
-            if (const auto component = child.componentBelow(frame.node)) {
-                childPath = frame.path;
-                if (childPath.empty() || childPath.back() != '/') childPath += '/';
-                childPath += *component;
-            } else {
-                childPath = child.path();
-            }
+            const auto component = child.componentBelow(frame.node);
+            std::string childPath = component ? appendingPathComponent(frame.path, *component) : child.path();
             switch (decide(child, childPath)) {
             case Action::remove:
                 break;
@@ -302,7 +285,7 @@ std::string FileNode::canonicalPath(std::string_view path) {
                                                 : appendingPathComponent(platform::currentDirectory(), path);
     current = fileURLPath(current);
     std::vector<std::string> missing;
-    while (current != "/" && !fileExists(current)) {
+    while (current != "/" && !platform::itemExists(current)) {
         missing.emplace_back(lastPathComponent(current));
         current = deletingLastPathComponent(current);
     }

@@ -299,45 +299,17 @@ TEST(Trash, ItemOnAnotherFileSystemGoesToThatMountsTrash) {
     EXPECT_FALSE(exists(scratch / "data/Trash"));
 }
 
-// A bind mount of a scratch folder, unmounted when it goes.
-class BindMount {
+// A mount on a scratch folder, unmounted when it goes.
+class ScratchMount {
 public:
-    BindMount(const std::string& source, const std::string& target) : target_(target) {
-        mounted_ = ::mount(source.c_str(), target.c_str(), nullptr, MS_BIND, nullptr) == 0;
+    ScratchMount(const char* source, const std::string& target, const char* type, unsigned long flags,
+                 const char* options)
+        : target_(target) {
+        mounted_ = ::mount(source, target.c_str(), type, flags, options) == 0;
     }
-    ~BindMount() {
-        if (mounted_) ::umount2(target_.c_str(), MNT_DETACH);
-    }
-    bool mounted() const { return mounted_; }
-
-private:
-    std::string target_;
-    bool mounted_ = false;
-};
-
-TEST(Trash, ItemUnderABindMountGoesToThatMountsTrash) {
-    ScratchFolder scratch;
-    testing::makeFolder(scratch / "source");
-    testing::makeFolder(scratch / "bound");
-    BindMount bind(scratch / "source", scratch / "bound");
-    if (!bind.mounted()) GTEST_SKIP() << "mounting is not permitted here";
-    testing::writeFile(scratch / "bound/item", 10);
-    const Trash trash(trashSettings(scratch / "data", testing::liveMounts()));
-    const auto moved = trash.moveToTrash(scratch / "bound", "item", std::nullopt);
-    ASSERT_TRUE(moved) << moved.error().description();
-    EXPECT_EQ(moved->trashFolder, scratch / ("bound/.Trash-" + std::to_string(::geteuid())));
-    EXPECT_EQ(moved->recordedPath, "item");
-    EXPECT_TRUE(exists(scratch / ("source/.Trash-" + std::to_string(::geteuid()) + "/files/item")));
-    EXPECT_FALSE(exists(scratch / "data/Trash/info/item.trashinfo")) << "the failed home record is removed";
-}
-
-// A small tmpfs of its own, unmounted when it goes.
-class SmallTmpfs {
-public:
-    explicit SmallTmpfs(const std::string& target) : target_(target) {
-        mounted_ = ::mount("quillmere-test", target.c_str(), "tmpfs", 0, "size=64k") == 0;
-    }
-    ~SmallTmpfs() {
+    ScratchMount(const ScratchMount&) = delete;
+    ScratchMount& operator=(const ScratchMount&) = delete;
+    ~ScratchMount() {
         if (mounted_) ::umount2(target_.c_str(), MNT_DETACH);
     }
     bool mounted() const { return mounted_; }
@@ -350,10 +322,28 @@ private:
     bool mounted_ = false;
 };
 
+TEST(Trash, ItemUnderABindMountGoesToThatMountsTrash) {
+    ScratchFolder scratch;
+    testing::makeFolder(scratch / "source");
+    testing::makeFolder(scratch / "bound");
+    const std::string source = scratch / "source";
+    const ScratchMount bind(source.c_str(), scratch / "bound", nullptr, MS_BIND, nullptr);
+    if (!bind.mounted()) GTEST_SKIP() << "mounting is not permitted here";
+    testing::writeFile(scratch / "bound/item", 10);
+    const Trash trash(trashSettings(scratch / "data", testing::liveMounts()));
+    const auto moved = trash.moveToTrash(scratch / "bound", "item", std::nullopt);
+    ASSERT_TRUE(moved) << moved.error().description();
+    EXPECT_EQ(moved->trashFolder, scratch / ("bound/.Trash-" + std::to_string(::geteuid())));
+    EXPECT_EQ(moved->recordedPath, "item");
+    EXPECT_TRUE(exists(scratch / ("source/.Trash-" + std::to_string(::geteuid()) + "/files/item")));
+    EXPECT_FALSE(exists(scratch / "data/Trash/info/item.trashinfo")) << "the failed home record is removed";
+}
+
 TEST(Trash, FullOrReadOnlyDiskLeavesTheItemAndNoRecord) {
     ScratchFolder scratch;
     testing::makeFolder(scratch / "disk");
-    SmallTmpfs disk(scratch / "disk");
+    // A small tmpfs of its own.
+    const ScratchMount disk("quillmere-test", scratch / "disk", "tmpfs", 0, "size=64k");
     if (!disk.mounted()) GTEST_SKIP() << "mounting is not permitted here";
     const std::string trashFolder = scratch / ("disk/.Trash-" + std::to_string(::geteuid()));
     testing::makeFolder(trashFolder + "/files");

@@ -75,6 +75,21 @@ void makeChain(const std::string& root, int levels) {
     ::close(fd);
 }
 
+// A chain of 40 folders with a file at its end and 200 files in its thirteenth level, whose
+// path is returned: a single walker goes deep enough to close that level's descriptor.
+std::string makeDeepChainWithAWideLevel(const ScratchFolder& root) {
+    std::string level = root / "c";
+    std::string wide;
+    for (int i = 0; i < 40; ++i) {
+        level += "/l" + std::to_string(i);
+        if (i == 12) wide = level;
+    }
+    writeFile(level + "/end", 4096);
+    for (int i = 0; i < 200; ++i)
+        writeFile(wide + "/f" + std::to_string(i), 4096);
+    return wide;
+}
+
 // A tree with work for several walkers: two top folders of subfolders of files.
 void makeBusyTree(const ScratchFolder& root) {
     for (const char* top : {"a", "b"})
@@ -188,15 +203,7 @@ TEST(ScanCutShort, AClosedAncestorThatCannotBeReopenedLeavesItsFolderDenied) {
     // One processor gives eight child walks; the ninth level on is one walker deep enough to
     // close its shallow folders' descriptors and reopen them when it climbs back.
     ScratchFolder root;
-    std::string level = root / "c";
-    std::string reopened;
-    for (int i = 0; i < 40; ++i) {
-        level += "/l" + std::to_string(i);
-        if (i == 12) reopened = level;
-    }
-    writeFile(level + "/end", 4096);
-    for (int i = 0; i < 200; ++i)
-        writeFile(reopened + "/f" + std::to_string(i), 4096);
+    const std::string reopened = makeDeepChainWithAWideLevel(root);
     FakeHost host;
     host.processors = 1;
     host.reopenError = {{"l12", EACCES}};
@@ -214,15 +221,7 @@ TEST(ScanCutShort, AClosedAncestorThatCannotBeReopenedLeavesItsFolderDenied) {
 
 TEST(ScanCutShort, AClosedAncestorIsReachedAgainThroughDotDot) {
     ScratchFolder root;
-    std::string level = root / "c";
-    std::string reopened;
-    for (int i = 0; i < 40; ++i) {
-        level += "/l" + std::to_string(i);
-        if (i == 12) reopened = level;
-    }
-    writeFile(level + "/end", 4096);
-    for (int i = 0; i < 200; ++i)
-        writeFile(reopened + "/f" + std::to_string(i), 4096);
+    const std::string reopened = makeDeepChainWithAWideLevel(root);
     FakeHost host;
     host.processors = 1;
     host.reopenError = {{"l12", EACCES}}; // by name it could not be reached again
