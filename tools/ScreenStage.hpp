@@ -52,6 +52,14 @@ inline void settle(int ms) {
     loop.exec();
 }
 
+// Lets the event loop run in steps of `stepMs` until `done` holds or `steps` have passed; whether
+// it came to hold.
+inline bool waitFor(const std::function<bool()>& done, int steps, int stepMs) {
+    for (int i = 0; i < steps && !done(); ++i)
+        settle(stepMs);
+    return done();
+}
+
 // Shows `content` on a stage of `size`, lets it settle for `settleMs` (0: only the events already
 // queued) and saves a picture of it to `path`. `prepare` runs once the stage is shown, for what
 // needs a window (focus, hover).

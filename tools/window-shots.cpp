@@ -3,6 +3,7 @@
 // Usage: window-shots OUTPUT_FOLDER WIDTH HEIGHT light|dark [one]   (QT_SCALE_FACTOR=2 for 2x)
 // "one" lists the startup disk alone, "many" seven disks.
 // The size is the content's; the window adds its menu bar.
+#include "ScreenStage.hpp"
 #include "app/ContentView.hpp"
 #include "app/MainWindow.hpp"
 #include "app/state/AppSettings.hpp"
@@ -17,18 +18,13 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <iostream>
 
 using namespace quillmere;
 
 namespace {
 
-void settle(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
+using screens::settle;
 
 ScanSnapshot madeUpScan() {
     const FolderPath root = FolderPath::root("/");
