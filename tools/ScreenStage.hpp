@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QPainter>
+#include <QPixmap>
+#include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <functional>
@@ -75,6 +77,15 @@ inline void saveOnStage(QWidget* content, bool dark, QSize size, const QString& 
     else
         QApplication::processEvents();
     stage.grab().save(path);
+    std::cout << path.toStdString() << '\n';
+}
+
+// Saves `window` as the desktop shows it, frame included, to `path`.
+inline void saveWindowAsShown(const QWidget& window, const QString& path) {
+    const QPixmap screen = window.screen()->grabWindow(0);
+    const qreal ratio = screen.devicePixelRatio();
+    const QRect frame = window.frameGeometry();
+    screen.copy(QRect(frame.topLeft() * ratio, frame.size() * ratio)).save(path);
     std::cout << path.toStdString() << '\n';
 }
 

@@ -19,7 +19,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QMenuBar>
-#include <QScreen>
 #include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
@@ -88,11 +87,7 @@ int main(int argc, char** argv) {
         settle(600);
         const QString path =
             QString("%1/delete-%2-%3-%4.png").arg(folder).arg(++step, 2, 10, QChar('0')).arg(name, scheme);
-        const QPixmap screen = window.screen()->grabWindow(0);
-        const qreal ratio = screen.devicePixelRatio();
-        const QRect frame = window.frameGeometry();
-        screen.copy(QRect(frame.topLeft() * ratio, frame.size() * ratio)).save(path);
-        std::cout << path.toStdString() << '\n';
+        screens::saveWindowAsShown(window, path);
     };
     const auto sheetOf = [](QWidget* widget) { return qobject_cast<DeleteConfirmationSheet*>(widget); };
 

@@ -16,9 +16,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QMenuBar>
-#include <QScreen>
 #include <QTemporaryDir>
-#include <iostream>
 
 using namespace quillmere;
 
@@ -63,11 +61,7 @@ int main(int argc, char** argv) {
                                  .arg(size.width())
                                  .arg(size.height())
                                  .arg(scheme, variant);
-        const QPixmap screen = window.screen()->grabWindow(0);
-        const qreal ratio = screen.devicePixelRatio();
-        const QRect frame = window.frameGeometry();
-        screen.copy(QRect(frame.topLeft() * ratio, frame.size() * ratio)).save(path);
-        std::cout << path.toStdString() << '\n';
+        screens::saveWindowAsShown(window, path);
     };
 
     std::vector<ScannableVolume> volumes{
