@@ -61,17 +61,11 @@ void SunburstView::startDeletionAnimation() {
         transition_.setProgress(1);
         return;
     }
-    auto* animation = new QVariantAnimation(this);
-    animation->setStartValue(0.0);
-    animation->setEndValue(1.0);
-    animation->setDuration(duration);
-    animation->setEasingCurve(easeInOutCurve());
-    connect(animation, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
-        transition_.setProgress(value.toDouble());
-        invalidateBase();
-    });
-    deletionAnimation_ = animation;
-    animation->start(QAbstractAnimation::DeleteWhenStopped);
+    deletionAnimation_ =
+        startAnimation(this, 0.0, 1.0, duration, easeInOutCurve(), [this](const QVariant& value) {
+            transition_.setProgress(value.toDouble());
+            invalidateBase();
+        });
 }
 
 void SunburstView::setDeletionProgressForReview(double progress) {
@@ -120,17 +114,11 @@ void SunburstView::recenterOnSelection(bool animated) {
         invalidateBase();
         return;
     }
-    auto* animation = new QVariantAnimation(this);
-    animation->setStartValue(panOffset_);
-    animation->setEndValue(goal);
-    animation->setDuration(duration);
-    animation->setEasingCurve(easeInOutCurve());
-    connect(animation, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
-        panOffset_ = value.toPointF();
-        invalidateBase();
-    });
-    panAnimation_ = animation;
-    animation->start(QAbstractAnimation::DeleteWhenStopped);
+    panAnimation_ =
+        startAnimation(this, panOffset_, goal, duration, easeInOutCurve(), [this](const QVariant& value) {
+            panOffset_ = value.toPointF();
+            invalidateBase();
+        });
 }
 
 std::optional<views::TooltipContent> SunburstView::tooltipContent() const {
