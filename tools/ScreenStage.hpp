@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QPainter>
+#include <QPixmap>
+#include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <functional>
@@ -52,6 +54,14 @@ inline void settle(int ms) {
     loop.exec();
 }
 
+// Lets the event loop run in steps of `stepMs` until `done` holds or `steps` have passed; whether
+// it came to hold.
+inline bool waitFor(const std::function<bool()>& done, int steps, int stepMs) {
+    for (int i = 0; i < steps && !done(); ++i)
+        settle(stepMs);
+    return done();
+}
+
 // Shows `content` on a stage of `size`, lets it settle for `settleMs` (0: only the events already
 // queued) and saves a picture of it to `path`. `prepare` runs once the stage is shown, for what
 // needs a window (focus, hover).
@@ -67,6 +77,15 @@ inline void saveOnStage(QWidget* content, bool dark, QSize size, const QString& 
     else
         QApplication::processEvents();
     stage.grab().save(path);
+    std::cout << path.toStdString() << '\n';
+}
+
+// Saves `window` as the desktop shows it, frame included, to `path`.
+inline void saveWindowAsShown(const QWidget& window, const QString& path) {
+    const QPixmap screen = window.screen()->grabWindow(0);
+    const qreal ratio = screen.devicePixelRatio();
+    const QRect frame = window.frameGeometry();
+    screen.copy(QRect(frame.topLeft() * ratio, frame.size() * ratio)).save(path);
     std::cout << path.toStdString() << '\n';
 }
 

@@ -1,5 +1,6 @@
 // Shows the access screens in each of their states in real windows and saves a picture of each,
 // in light and dark. Usage: access-screens OUTPUT_FOLDER   (QT_SCALE_FACTOR=2 renders at 2x)
+#include "ScreenStage.hpp"
 #include "access/HelperServiceManager.hpp"
 #include "app/access/AboutView.hpp"
 #include "app/access/CantSeeView.hpp"
@@ -13,11 +14,8 @@
 #include "scan/ScanSnapshot.hpp"
 
 #include <QApplication>
-#include <QDir>
-#include <QEventLoop>
 #include <QPainter>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <iostream>
 
@@ -45,9 +43,7 @@ void save(QWidget* screen, bool dark, QSize size, const QString& path) {
     else
         stage.adjustSize();
     stage.show();
-    QEventLoop settle;
-    QTimer::singleShot(200, &settle, &QEventLoop::quit);
-    settle.exec();
+    screens::settle(200);
     stage.grab().save(path);
     std::cout << path.toStdString() << '\n';
 }
@@ -60,12 +56,9 @@ AccessAudit auditOf(int64_t hidden, bool granted, std::vector<AccessAuditLocatio
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QFont font("Inter");
-    font.setPixelSize(13);
-    QApplication::setFont(font);
+    screens::useScreenFont();
     QApplication::setApplicationVersion("0.1.0");
-    const QString folder = argc > 1 ? argv[1] : ".";
-    QDir().mkpath(folder);
+    const QString folder = screens::outputFolder(argc, argv);
     QTemporaryDir scratch;
     AppSettings settings(scratch.filePath("Quillmere.conf"));
     const std::string snapshot = scratch.filePath("last-scan.qlmrsnap").toStdString();

@@ -83,8 +83,7 @@ private:
 };
 
 void waitFor(const std::function<bool()>& done) {
-    for (int i = 0; i < 1000 && !done(); ++i)
-        screens::settle(10);
+    screens::waitFor(done, 1000, 10);
 }
 
 struct Shot {

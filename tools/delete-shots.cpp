@@ -3,6 +3,7 @@
 // Data reclaim of the scratch home's caches. Removals go to a Trash in a scratch data folder.
 // Usage: delete-shots OUTPUT_FOLDER light|dark   (under Xvfb; QT_SCALE_FACTOR=2 for 2x)
 
+#include "ScreenStage.hpp"
 #include "app/ContentView.hpp"
 #include "app/MainWindow.hpp"
 #include "app/state/AppSettings.hpp"
@@ -17,11 +18,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
-#include <QEventLoop>
 #include <QMenuBar>
-#include <QScreen>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -30,16 +28,10 @@ using namespace quillmere;
 
 namespace {
 
-void settle(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
+using screens::settle;
 
 bool waitFor(const std::function<bool()>& done) {
-    for (int i = 0; i < 600 && !done(); ++i)
-        settle(25);
-    return done();
+    return screens::waitFor(done, 600, 25);
 }
 
 void write(const std::string& path, std::size_t bytes) {
@@ -95,11 +87,7 @@ int main(int argc, char** argv) {
         settle(600);
         const QString path =
             QString("%1/delete-%2-%3-%4.png").arg(folder).arg(++step, 2, 10, QChar('0')).arg(name, scheme);
-        const QPixmap screen = window.screen()->grabWindow(0);
-        const qreal ratio = screen.devicePixelRatio();
-        const QRect frame = window.frameGeometry();
-        screen.copy(QRect(frame.topLeft() * ratio, frame.size() * ratio)).save(path);
-        std::cout << path.toStdString() << '\n';
+        screens::saveWindowAsShown(window, path);
     };
     const auto sheetOf = [](QWidget* widget) { return qobject_cast<DeleteConfirmationSheet*>(widget); };
 

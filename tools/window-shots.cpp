@@ -3,6 +3,7 @@
 // Usage: window-shots OUTPUT_FOLDER WIDTH HEIGHT light|dark [one]   (QT_SCALE_FACTOR=2 for 2x)
 // "one" lists the startup disk alone, "many" seven disks.
 // The size is the content's; the window adds its menu bar.
+#include "ScreenStage.hpp"
 #include "app/ContentView.hpp"
 #include "app/MainWindow.hpp"
 #include "app/state/AppSettings.hpp"
@@ -15,20 +16,13 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QMenuBar>
-#include <QScreen>
 #include <QTemporaryDir>
-#include <QTimer>
-#include <iostream>
 
 using namespace quillmere;
 
 namespace {
 
-void settle(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
+using screens::settle;
 
 ScanSnapshot madeUpScan() {
     const FolderPath root = FolderPath::root("/");
@@ -67,11 +61,7 @@ int main(int argc, char** argv) {
                                  .arg(size.width())
                                  .arg(size.height())
                                  .arg(scheme, variant);
-        const QPixmap screen = window.screen()->grabWindow(0);
-        const qreal ratio = screen.devicePixelRatio();
-        const QRect frame = window.frameGeometry();
-        screen.copy(QRect(frame.topLeft() * ratio, frame.size() * ratio)).save(path);
-        std::cout << path.toStdString() << '\n';
+        screens::saveWindowAsShown(window, path);
     };
 
     std::vector<ScannableVolume> volumes{

@@ -39,20 +39,15 @@ void animateScaleFade(QWidget* widget, bool entering, int durationMs, std::funct
     auto* effect = new ScaleFadeEffect(widget);
     effect->setProgress(entering ? 0 : 1);
     widget->setGraphicsEffect(effect);
-    auto* animation = new QVariantAnimation(widget);
-    animation->setStartValue(entering ? 0.0 : 1.0);
-    animation->setEndValue(entering ? 1.0 : 0.0);
-    animation->setDuration(durationMs);
-    animation->setEasingCurve(easeInOutCurve());
     QPointer<ScaleFadeEffect> guard(effect);
-    QObject::connect(animation, &QVariantAnimation::valueChanged, widget, [guard](const QVariant& value) {
-        if (guard) guard->setProgress(value.toDouble());
-    });
+    auto* animation = startAnimation(widget, entering ? 0.0 : 1.0, entering ? 1.0 : 0.0, durationMs,
+                                     easeInOutCurve(), [guard](const QVariant& value) {
+                                         if (guard) guard->setProgress(value.toDouble());
+                                     });
     QObject::connect(animation, &QVariantAnimation::finished, widget, [widget, guard, finished] {
         if (guard && widget->graphicsEffect() == guard) widget->setGraphicsEffect(nullptr);
         if (finished) finished();
     });
-    animation->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
 } // namespace quillmere

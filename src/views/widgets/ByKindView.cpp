@@ -1,5 +1,6 @@
 #include "views/widgets/ByKindView.hpp"
 
+#include "app/ui/Animation.hpp"
 #include "app/ui/IconTile.hpp"
 #include "app/ui/Painting.hpp"
 #include "app/ui/ReferenceText.hpp"
@@ -184,17 +185,11 @@ void KindRow::setExpanded(bool expanded, bool animated) {
         update();
         return;
     }
-    auto* animation = new QVariantAnimation(this);
-    animation->setStartValue(angle_);
-    animation->setEndValue(target);
-    animation->setDuration(views::kNavigationAnimationMs);
-    animation->setEasingCurve(QEasingCurve::InOutQuad);
-    connect(animation, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
-        angle_ = value.toDouble();
-        update();
-    });
-    turn_ = animation;
-    animation->start(QAbstractAnimation::DeleteWhenStopped);
+    turn_ = startAnimation(this, angle_, target, views::kNavigationAnimationMs, QEasingCurve::InOutQuad,
+                           [this](const QVariant& value) {
+                               angle_ = value.toDouble();
+                               update();
+                           });
 }
 
 void KindRow::paintEvent(QPaintEvent*) {

@@ -9,6 +9,7 @@
 #include "views/ColorMath.hpp"
 #include "views/SunburstGeometry.hpp"
 #include "views/SunburstTexts.hpp"
+#include "views/widgets/HsbColor.hpp"
 
 #include <QLinearGradient>
 #include <QPainter>
@@ -158,9 +159,7 @@ QPainterPath sunburstArcPath(const SunburstSegment& segment, QPointF center, dou
 }
 
 QColor sunburstArcColor(const SunburstSegment& segment, double boost) {
-    return QColor::fromHsvF(static_cast<float>(views::normalizedHueDegrees(segment.hue) / 360.0),
-                            static_cast<float>(std::clamp(segment.saturation, 0.0, 1.0)),
-                            static_cast<float>(std::clamp(segment.brightness + boost, 0.0, 1.0)));
+    return hsbColor(segment.hue, segment.saturation, segment.brightness + boost);
 }
 
 void paintSunburstBase(QPainter& painter, const SunburstFrameInput& frame) {

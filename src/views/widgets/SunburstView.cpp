@@ -4,12 +4,11 @@
 #include "app/ui/Theme.hpp"
 #include "views/Easing.hpp"
 #include "views/SunburstTexts.hpp"
+#include "views/widgets/DesktopClicks.hpp"
 #include "views/widgets/SunburstPainter.hpp"
 
-#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QStyleHints>
 #include <QVariantAnimation>
 #include <cmath>
 
@@ -23,20 +22,17 @@ constexpr double kClickSlop = 6;
 
 SunburstView::SunburstView(SunburstInputs inputs, SunburstActions actions, QWidget* parent)
     : QWidget(parent), inputs_(std::move(inputs)), actions_(std::move(actions)),
-      clock_([] { return std::chrono::steady_clock::now(); }), prefersReducedMotion_([] { return false; }) {
+      clicks_(steadyClock(), doubleClickInterval()), prefersReducedMotion_([] { return false; }) {
     setMouseTracking(true);
     setAttribute(Qt::WA_Hover, false);
     setFocusPolicy(Qt::NoFocus);
-    setClock(clock_);
     transition_.appear(inputs_.layout.segments);
 }
 
 SunburstView::~SunburstView() = default;
 
 void SunburstView::setClock(views::ClickTracker::Clock clock) {
-    clock_ = std::move(clock);
-    clicks_.emplace(clock_,
-                    std::chrono::milliseconds(QGuiApplication::styleHints()->mouseDoubleClickInterval()));
+    clicks_ = views::ClickTracker(std::move(clock), doubleClickInterval());
 }
 
 void SunburstView::setReducedMotionSource(std::function<bool()> prefersReducedMotion) {
@@ -65,17 +61,11 @@ void SunburstView::startDeletionAnimation() {
         transition_.setProgress(1);
         return;
     }
-    auto* animation = new QVariantAnimation(this);
-    animation->setStartValue(0.0);
-    animation->setEndValue(1.0);
-    animation->setDuration(duration);
-    animation->setEasingCurve(easeInOutCurve());
-    connect(animation, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
-        transition_.setProgress(value.toDouble());
-        invalidateBase();
-    });
-    deletionAnimation_ = animation;
-    animation->start(QAbstractAnimation::DeleteWhenStopped);
+    deletionAnimation_ =
+        startAnimation(this, 0.0, 1.0, duration, easeInOutCurve(), [this](const QVariant& value) {
+            transition_.setProgress(value.toDouble());
+            invalidateBase();
+        });
 }
 
 void SunburstView::setDeletionProgressForReview(double progress) {
@@ -124,17 +114,11 @@ void SunburstView::recenterOnSelection(bool animated) {
         invalidateBase();
         return;
     }
-    auto* animation = new QVariantAnimation(this);
-    animation->setStartValue(panOffset_);
-    animation->setEndValue(goal);
-    animation->setDuration(duration);
-    animation->setEasingCurve(easeInOutCurve());
-    connect(animation, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
-        panOffset_ = value.toPointF();
-        invalidateBase();
-    });
-    panAnimation_ = animation;
-    animation->start(QAbstractAnimation::DeleteWhenStopped);
+    panAnimation_ =
+        startAnimation(this, panOffset_, goal, duration, easeInOutCurve(), [this](const QVariant& value) {
+            panOffset_ = value.toPointF();
+            invalidateBase();
+        });
 }
 
 std::optional<views::TooltipContent> SunburstView::tooltipContent() const {
@@ -211,7 +195,7 @@ void SunburstView::handleTap(views::PointD p) {
     // The actions may replace this view's inputs (or the view): take what is needed first.
     const FileNode node = *hit->node;
     std::vector<FileNode> chain = hit->ancestors;
-    const bool isDouble = clicks_->registerClick(hit->id);
+    const bool isDouble = clicks_.registerClick(hit->id);
     if (actions_.onSelectNode) actions_.onSelectNode(node);
     if (isDouble && node.isDirectory() && actions_.onSelectFolder) {
         chain.push_back(node);

@@ -109,8 +109,7 @@ private:
     SunburstInputs inputs_;
     SunburstActions actions_;
     views::SunburstHover hover_;
-    views::ClickTracker::Clock clock_;
-    std::optional<views::ClickTracker> clicks_;
+    views::ClickTracker clicks_;
     std::function<bool()> prefersReducedMotion_;
     views::SunburstTransitionState transition_;
     QPointF panOffset_;

@@ -5,17 +5,16 @@
 #include "app/ui/ReferenceText.hpp"
 #include "app/ui/Theme.hpp"
 #include "app/ui/TooltipFrame.hpp"
-#include "views/ColorMath.hpp"
 #include "views/Tooltip.hpp"
+#include "views/widgets/DesktopClicks.hpp"
+#include "views/widgets/HsbColor.hpp"
 
 #include <QApplication>
-#include <QGuiApplication>
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
-#include <QStyleHints>
 #include <QThreadPool>
 #include <algorithm>
 
@@ -26,24 +25,10 @@ QRectF toQt(const views::RectD& r) {
     return QRectF(r.x, r.y, r.width, r.height);
 }
 
-QColor hsb(double hueDegrees, double saturation, double brightness) {
-    return QColor::fromHsvF(static_cast<float>(views::normalizedHueDegrees(hueDegrees) / 360.0),
-                            static_cast<float>(std::clamp(saturation, 0.0, 1.0)),
-                            static_cast<float>(std::clamp(brightness, 0.0, 1.0)));
-}
-
 // A tile too small to show its corners, gradient or outline.
 bool isSliver(const views::TreemapTile& tile) {
     return tile.rect.width - 2 * views::kTreemapTileGap < 6 ||
            tile.rect.height - 2 * views::kTreemapTileGap < 6;
-}
-
-views::ClickTracker::Clock steadyClock() {
-    return [] { return std::chrono::steady_clock::now(); };
-}
-
-std::chrono::milliseconds doubleClickInterval() {
-    return std::chrono::milliseconds(QGuiApplication::styleHints()->mouseDoubleClickInterval());
 }
 
 } // namespace
@@ -152,8 +137,9 @@ void paintTile(QPainter& painter, const views::TreemapTile& tile,
                                     -views::kTreemapTileGap);
     if (r.width() <= 0 || r.height() <= 0) return;
     const QColor start =
-        hsb(tile.hue, tile.saturation * 0.82, std::min(tile.brightness + (hovered ? 0.16 : 0.10), 1.0));
-    const QColor end = hsb(tile.hue, tile.saturation, std::min(tile.brightness + (hovered ? 0.04 : 0), 1.0));
+        hsbColor(tile.hue, tile.saturation * 0.82, std::min(tile.brightness + (hovered ? 0.16 : 0.10), 1.0));
+    const QColor end =
+        hsbColor(tile.hue, tile.saturation, std::min(tile.brightness + (hovered ? 0.04 : 0), 1.0));
     if (!hovered && isSliver(tile)) {
         // A sliver of a few pixels shows neither corners, gradient nor outline: its mean colour
         // costs a fraction of the shaped fill, which matters in folders of 100,000 items.

@@ -18,6 +18,21 @@ QImage drawn(const QString& name, qreal size = 0, QSize canvas = QSize(48, 48)) 
     return image;
 }
 
+// The tabs' and view-mode pills' symbols, which sit side by side.
+const QStringList kTopBar{"internaldrive",
+                          "questionmark.circle",
+                          "square.grid.2x2",
+                          "chart.pie.fill",
+                          "square.grid.3x2.fill",
+                          "list.bullet",
+                          "arrow.down.to.line.compact",
+                          "square.stack.3d.up.fill",
+                          "clock.badge.questionmark",
+                          "externaldrive",
+                          "arrow.clockwise",
+                          "sidebar.trailing",
+                          "gearshape"};
+
 } // namespace
 
 TEST(SymbolsTest, EveryMappedGlyphExistsInTheInstalledFont) {
@@ -31,51 +46,38 @@ TEST(SymbolsTest, EveryMappedGlyphExistsInTheInstalledFont) {
 }
 
 TEST(SymbolsTest, TableCoversTheSymbolsTheScreensName) {
-    const QStringList used{"externaldrive",
-                           "externaldrive.fill",
-                           "internaldrive",
-                           "internaldrive.fill",
-                           "magnifyingglass",
-                           "stop.fill",
-                           "arrow.clockwise",
-                           "sidebar.trailing",
-                           "gearshape",
-                           "chevron.left",
-                           "chevron.right",
-                           "questionmark.circle",
-                           "square.grid.2x2",
-                           "chart.pie.fill",
-                           "square.grid.3x2.fill",
-                           "list.bullet",
-                           "arrow.down.to.line.compact",
-                           "square.stack.3d.up.fill",
-                           "clock.badge.questionmark",
-                           "lock.fill",
-                           "folder",
-                           "folder.fill",
-                           "eye",
-                           "trash",
-                           "trash.fill",
-                           "icloud",
-                           "icloud.fill",
-                           "doc.on.doc",
-                           "ellipsis.circle.fill",
-                           "checkmark.circle.fill",
-                           "exclamationmark.triangle",
-                           "exclamationmark.triangle.fill",
-                           "circle",
-                           "sparkles",
-                           "questionmark.folder",
-                           "xmark.circle.fill",
-                           "chevron.right.circle.fill",
-                           "eye.slash",
-                           "arrow.right",
-                           "person.2.badge.key.fill",
-                           "clock.badge.exclamationmark",
-                           "person.2.slash",
-                           "checkmark.shield.fill",
-                           "icloud.slash.fill",
-                           "folder.badge.questionmark"};
+    const QStringList used = kTopBar + QStringList{"externaldrive.fill",
+                                                   "internaldrive.fill",
+                                                   "magnifyingglass",
+                                                   "stop.fill",
+                                                   "chevron.left",
+                                                   "chevron.right",
+                                                   "lock.fill",
+                                                   "folder",
+                                                   "folder.fill",
+                                                   "eye",
+                                                   "trash",
+                                                   "trash.fill",
+                                                   "icloud",
+                                                   "icloud.fill",
+                                                   "doc.on.doc",
+                                                   "ellipsis.circle.fill",
+                                                   "checkmark.circle.fill",
+                                                   "exclamationmark.triangle",
+                                                   "exclamationmark.triangle.fill",
+                                                   "circle",
+                                                   "sparkles",
+                                                   "questionmark.folder",
+                                                   "xmark.circle.fill",
+                                                   "chevron.right.circle.fill",
+                                                   "eye.slash",
+                                                   "arrow.right",
+                                                   "person.2.badge.key.fill",
+                                                   "clock.badge.exclamationmark",
+                                                   "person.2.slash",
+                                                   "checkmark.shield.fill",
+                                                   "icloud.slash.fill",
+                                                   "folder.badge.questionmark"};
     for (const QString& name : used)
         EXPECT_TRUE(Symbols::has(name)) << name.toStdString();
     EXPECT_EQ(Symbols::names().removeDuplicates(), 0);
@@ -86,25 +88,12 @@ TEST(SymbolsTest, TableCoversTheSymbolsTheScreensName) {
 
 TEST(SymbolsTest, TheTopBarsSymbolsAreTellableApart) {
     // Tabs and view-mode pills sit side by side: no two may share a glyph.
-    const QStringList bar{"internaldrive",
-                          "questionmark.circle",
-                          "square.grid.2x2",
-                          "chart.pie.fill",
-                          "square.grid.3x2.fill",
-                          "list.bullet",
-                          "arrow.down.to.line.compact",
-                          "square.stack.3d.up.fill",
-                          "clock.badge.questionmark",
-                          "externaldrive",
-                          "arrow.clockwise",
-                          "sidebar.trailing",
-                          "gearshape"};
     QSet<QString> glyphs;
-    for (const QString& name : bar)
+    for (const QString& name : kTopBar)
         EXPECT_TRUE(Symbols::has(name)) << name.toStdString();
-    for (const QString& name : bar)
+    for (const QString& name : kTopBar)
         glyphs.insert(Symbols::glyph(name));
-    EXPECT_EQ(glyphs.size(), bar.size());
+    EXPECT_EQ(glyphs.size(), kTopBar.size());
     // A drive is drawn as a drive, not as a plug; the untouched clock is whole, not dashed.
     EXPECT_NE(Symbols::fontGlyphName("externaldrive.fill"), "usb");
     EXPECT_NE(Symbols::fontGlyphName("clock.badge.questionmark"), "history_toggle_off");

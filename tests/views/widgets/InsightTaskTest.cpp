@@ -1,7 +1,8 @@
 #include "views/widgets/InsightTask.hpp"
 
+#include "views/widgets/WaitUntil.hpp"
+
 #include <QCoreApplication>
-#include <chrono>
 #include <future>
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -12,14 +13,6 @@ namespace quillmere {
 namespace {
 
 using Task = InsightTask<std::string, int>;
-
-// Delivers queued results until `done` holds, at most for a few seconds.
-template <class Condition> bool waitUntil(Condition done) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!done() && std::chrono::steady_clock::now() < until)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
 
 // Lets every computation end and every posted result reach the main thread.
 void drain() {

@@ -4,12 +4,12 @@
 #include "app/ui/Theme.hpp"
 #include "views/InsightTestSupport.hpp"
 #include "views/ViewsTestSupport.hpp"
+#include "views/widgets/WaitUntil.hpp"
 
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
-#include <chrono>
 #include <climits>
 #include <ctime>
 #include <future>
@@ -21,13 +21,6 @@ namespace {
 using views::test::aggregate;
 using views::test::file;
 using views::test::folder;
-
-template <class Condition> bool waitUntil(Condition done) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!done() && std::chrono::steady_clock::now() < until)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
 
 using views::test::dated;
 using views::test::day;
