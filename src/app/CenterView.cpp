@@ -56,12 +56,14 @@ QString viewNameOf(DiskViewMode mode) {
 
 CenterView::CenterView(ScannableVolume volume, NavigationHistory& history, ScanState& scanState,
                        SelectionState& selection, AppSettings& settings, const LaunchOptions& options,
-                       platform::ScanHost& scanHost, QWidget* parent)
+                       std::shared_ptr<const ProtectedLocations> protection, platform::ScanHost& scanHost,
+                       QWidget* parent)
     : QWidget(parent), volume_(std::move(volume)), history_(history), scanState_(scanState),
       selection_(selection), settings_(settings), options_(options), runner_(nullptr, scanHost),
       frame_(new QHBoxLayout(this)), pageHost_(new QWidget(this)), pages_(new QStackedLayout(pageHost_)),
       paddingAnimation_(new QVariantAnimation(this)), scanning_(new ScanningIllustrationView(pageHost_)),
-      ready_(new ReadyToScanView(pageHost_)), diskView_(new DiskViewSlot(pageHost_)) {
+      ready_(new ReadyToScanView(pageHost_)), diskView_(new DiskViewSlot(pageHost_)),
+      protection_(std::move(protection)) {
     diskView_->setMotionDuration([](int normal) { return motionDuration(normal); });
     // The pages sit in a frame whose trailing margin is the padding: a stacked layout alone
     // would ignore its margins.
@@ -319,6 +321,8 @@ void CenterView::presentDiskView(const std::vector<FileNode>& path) {
     const FileNode& folder = path.back();
     const DiskViewMode mode = settings_.diskViewMode();
     const QString identity = viewNameOf(mode) + u'\n' + QString::fromStdString(folder.path());
+    const auto& selected = selection_.selectedNode();
+    const auto selectedPath = selected ? std::optional(selected->path()) : std::nullopt;
     if (mode == DiskViewMode::sunburst) {
         SunburstInputs inputs;
         inputs.root = folder;
@@ -328,7 +332,7 @@ void CenterView::presentDiskView(const std::vector<FileNode>& path) {
         inputs.isScanning = scanState_.isScanning();
         if (path.size() == 2) inputs.parentName = volume_.name;
         if (path.size() > 2) inputs.parentName = std::string(path[path.size() - 2].name());
-        if (const auto& selected = selection_.selectedNode()) inputs.selectedPath = selected->path();
+        inputs.selectedPath = selectedPath;
         inputs.showsCapacityGauge = settings_.showsCapacityGauge();
         inputs.detailsPanelInset = detailsPanelInset_;
         diskView_->present(
@@ -343,8 +347,6 @@ void CenterView::presentDiskView(const std::vector<FileNode>& path) {
             [&](QWidget* view) { static_cast<SunburstView*>(view)->setInputs(inputs); });
         return;
     }
-    const auto selectedPath =
-        selection_.selectedNode() ? std::optional(selection_.selectedNode()->path()) : std::nullopt;
     if (mode == DiskViewMode::treemap) {
         diskView_->present(
             identity,
@@ -379,10 +381,7 @@ void CenterView::presentDiskView(const std::vector<FileNode>& path) {
     const std::string folderName = crumbs.empty() ? volume_.name : crumbs.back();
     if (mode == DiskViewMode::largestItems || mode == DiskViewMode::byKind ||
         mode == DiskViewMode::untouched) {
-        const auto& selected = selection_.selectedNode();
-        presentInsightScreen(mode, identity,
-                             {folder, folderName, isFromSavedScan(),
-                              selected ? std::optional(selected->path()) : std::nullopt});
+        presentInsightScreen(mode, identity, {folder, folderName, isFromSavedScan(), selectedPath});
         return;
     }
     const QString detail =

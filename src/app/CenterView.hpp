@@ -24,7 +24,6 @@ class DiskViewSlot;
 class FullDiskAccessBanner;
 class PrivilegedScanController;
 class NavigationHistory;
-class PlaceholderView;
 class ProtectedLocations;
 class ReadyToScanView;
 class ScanState;
@@ -38,9 +37,11 @@ class CenterView : public QWidget {
     Q_OBJECT
 public:
     // The scans read the disk through `scanHost`, which must outlive every scan this screen
-    // starts.
+    // starts. `protection` tells what the list and the insight rows mark with a lock; without
+    // one it is read when first needed.
     CenterView(ScannableVolume volume, NavigationHistory& history, ScanState& scanState,
                SelectionState& selection, AppSettings& settings, const LaunchOptions& options,
+               std::shared_ptr<const ProtectedLocations> protection = nullptr,
                platform::ScanHost& scanHost = platform::ScanHost::system(), QWidget* parent = nullptr);
 
     const ScannableVolume& volume() const { return volume_; }

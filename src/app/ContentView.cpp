@@ -84,12 +84,12 @@ ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Ho
       applications_(new ApplicationsView(*applicationsState_, *reclaimPresenter_, revealInFileManager(this),
                                          contentArea_)),
       inspector_(nullptr), inspectorMotion_(new QVariantAnimation(this)) {
-    auto protection = std::make_shared<const ProtectedLocations>(ProtectedLocations::current());
+    protection_ = std::make_shared<const ProtectedLocations>(ProtectedLocations::current());
     auto* fileViewer = platform::FileViewer::system(this);
     auto services =
         InspectorView::systemServices([fileViewer](const std::string& path) { fileViewer->reveal(path); },
                                       [this]() -> views::PreviewPanel* { return previewWindow(); });
-    services.isProtectedPath = [protection](const std::string& path) {
+    services.isProtectedPath = [protection = protection_](const std::string& path) {
         return protection->isProtectedPath(path);
     };
     inspector_ = new InspectorView(
@@ -392,7 +392,7 @@ void ContentView::updateScreens() {
     }
     if (sectionsReachable() && !centerView_) {
         centerView_ = new CenterView(*selectedVolume_, *history_, *scanState_, *selection_, settings_,
-                                     options_, *host_.scanHost, contentArea_);
+                                     options_, protection_, *host_.scanHost, contentArea_);
         centerView_->setPrivilegedScan(privilegedScan_, platform::homeDirectory());
         centerView_->hide();
         transitions::fadeIn(centerView_);

@@ -38,6 +38,7 @@ class VolumePickerView;
 class NavigationHistory;
 class PermissionGateView;
 class PrivilegedScanController;
+class ProtectedLocations;
 class InspectorView;
 class PlaceholderView;
 class PreviewWindow;
@@ -190,6 +191,8 @@ private:
     bool hasCheckedLaunchScan_ = false;
     std::vector<ScannableVolume> volumes_;
     std::optional<ScannableVolume> selectedVolume_;
+    // What is marked with a lock and never offered for removal; read once for every view.
+    std::shared_ptr<const ProtectedLocations> protection_;
 
     MainTopBar* topBar_;
     QWidget* contentArea_;

@@ -2,7 +2,6 @@
 
 #include "app/ui/ColorOpacity.hpp"
 #include "app/ui/Painting.hpp"
-#include "app/ui/ReferenceText.hpp"
 #include "app/ui/StyleColors.hpp"
 #include "app/ui/Symbols.hpp"
 #include "app/ui/Theme.hpp"

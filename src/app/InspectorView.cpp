@@ -15,7 +15,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
@@ -107,12 +106,13 @@ void InspectorView::rebuild() {
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     const auto& node = selection_.selectedNode();
+    const bool isProtected = node && services_.isProtectedPath && services_.isProtectedPath(node->path());
     if (node)
-        buildSelected(column, *node);
+        buildSelected(column, *node, isProtected);
     else
         buildEmpty(column);
     column->addWidget(divider());
-    buildActions(column, node);
+    buildActions(column, node, isProtected);
     static_cast<QVBoxLayout*>(layout())->addWidget(content_);
     content_->show();
     rebuilding_ = false;
@@ -142,7 +142,7 @@ void InspectorView::buildEmpty(QVBoxLayout* column) {
     column->addWidget(box, 1);
 }
 
-void InspectorView::buildSelected(QVBoxLayout* column, const FileNode& node) {
+void InspectorView::buildSelected(QVBoxLayout* column, const FileNode& node, bool isProtected) {
     const bool dark = Theme::isDark(this);
     const StyleColors& colors = StyleColors::of(dark);
     const std::string path = node.path();
@@ -183,7 +183,6 @@ void InspectorView::buildSelected(QVBoxLayout* column, const FileNode& node) {
     auto* stack = new QVBoxLayout(body);
     stack->setContentsMargins(kPadding, 0, kPadding, kPadding);
     stack->setSpacing(0);
-    const bool isProtected = services_.isProtectedPath && services_.isProtectedPath(path);
     for (const auto& callout : views::inspector::callouts(node, isProtected)) {
         stack->addSpacing(12);
         stack->addWidget(new CalloutWidget(callout, dark, body));
@@ -216,7 +215,7 @@ void InspectorView::buildSelected(QVBoxLayout* column, const FileNode& node) {
     column->addWidget(scroll, 1);
 }
 
-void InspectorView::buildActions(QVBoxLayout* column, const std::optional<FileNode>& node) {
+void InspectorView::buildActions(QVBoxLayout* column, const std::optional<FileNode>& node, bool isProtected) {
     actionBar_ = new QWidget(content_);
     auto* stack = new QVBoxLayout(actionBar_);
     stack->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
@@ -231,7 +230,6 @@ void InspectorView::buildActions(QVBoxLayout* column, const std::optional<FileNo
     pair->addWidget(quickLookButton_);
     pair->addWidget(revealButton_);
     stack->addLayout(pair);
-    const bool isProtected = node && services_.isProtectedPath && services_.isProtectedPath(node->path());
     if (const auto title = views::inspector::deleteTitle(node, isProtected)) {
         deleteButton_ = new InspectorButton(QString::fromStdString(*title), "trash",
                                             StyleColors::of(this).red, actionBar_);

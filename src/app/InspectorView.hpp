@@ -69,8 +69,8 @@ protected:
 private:
     void rebuild();
     void buildEmpty(QVBoxLayout* column);
-    void buildSelected(QVBoxLayout* column, const FileNode& node);
-    void buildActions(QVBoxLayout* column, const std::optional<FileNode>& node);
+    void buildSelected(QVBoxLayout* column, const FileNode& node, bool isProtected);
+    void buildActions(QVBoxLayout* column, const std::optional<FileNode>& node, bool isProtected);
     QWidget* divider();
 
     SelectionState& selection_;

@@ -1,5 +1,7 @@
 #include "app/PreviewLoader.hpp"
 
+#include "platform/Fd.hpp"
+
 #include <QFile>
 #include <QImageReader>
 #include <QMimeDatabase>
@@ -10,21 +12,6 @@
 
 namespace quillmere {
 namespace {
-
-// Closes the descriptor it owns.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 Date modificationOf(const struct stat& info) {
     return static_cast<Date>(info.st_mtim.tv_sec) + static_cast<Date>(info.st_mtim.tv_nsec) / 1e9;
@@ -106,7 +93,7 @@ PreviewContent loadPreview(const std::string& path, const PreviewLimits& limits)
         return describe(info, type);
     }
     // Non-blocking and without following a link: what was checked is what is read.
-    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
+    const platform::Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
     struct stat opened {};
     if (fd.get() < 0 || ::fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode))
         return describe(info, mimes.mimeTypeForFile(qpath, QMimeDatabase::MatchExtension));

@@ -26,6 +26,15 @@ TEST(ProgressThrottle, AppliesAtMostOneEventPerInterval) {
     EXPECT_TRUE(exact.admit(t0 + 200ms));
 }
 
+// A temporary folder of this process holding `count` one-byte files in its "sub" folder.
+fs::path folderOfFiles(const std::string& prefix, int count) {
+    const fs::path dir = fs::temp_directory_path() / (prefix + std::to_string(::getpid()));
+    fs::create_directories(dir / "sub");
+    for (int i = 0; i < count; ++i)
+        std::ofstream(dir / "sub" / ("f" + std::to_string(i))) << "x";
+    return dir;
+}
+
 // Runs the event loop until the runner's current run ends or the time is up.
 bool waitForEnd(ScanRunner& runner, bool* sawFinished) {
     QEventLoop loop;
@@ -39,10 +48,7 @@ bool waitForEnd(ScanRunner& runner, bool* sawFinished) {
 }
 
 TEST(ScanRunner, DeliversEventsInOrderOnItsThreadAndEndsOnce) {
-    const fs::path dir = fs::temp_directory_path() / ("quillmere-runner-" + std::to_string(::getpid()));
-    fs::create_directories(dir / "sub");
-    for (int i = 0; i < 450; ++i)
-        std::ofstream(dir / "sub" / ("f" + std::to_string(i))) << "x";
+    const fs::path dir = folderOfFiles("quillmere-runner-", 450);
 
     ScanRunner runner;
     std::vector<int64_t> files;
@@ -94,10 +100,7 @@ TEST(ScanRunner, ANewRunAbandonsTheOldOne) {
 // The main thread is busy while a whole scan runs: of its progress only the latest value
 // waits for it, and an abandoned run delivers nothing it had already queued.
 TEST(ScanRunner, ABusyMainThreadGetsTheLatestProgressOnceAndAnAbandonedRunNothing) {
-    const fs::path dir = fs::temp_directory_path() / ("quillmere-runner3-" + std::to_string(::getpid()));
-    fs::create_directories(dir / "sub");
-    for (int i = 0; i < 2000; ++i)
-        std::ofstream(dir / "sub" / ("f" + std::to_string(i))) << "x";
+    const fs::path dir = folderOfFiles("quillmere-runner3-", 2000);
 
     ScanRunner runner;
     std::vector<int64_t> files;

@@ -1,17 +1,13 @@
 #include "app/access/AccessTexts.hpp"
 
+#include "scan/Format.hpp"
+
 namespace quillmere::accessTexts {
 
 QString aboutVersionLine(const QString& applicationVersion) {
     return QStringLiteral("Version ") +
            (applicationVersion.isEmpty() ? QStringLiteral("1.0") : applicationVersion);
 }
-
-} // namespace quillmere::accessTexts
-
-#include "scan/Format.hpp"
-
-namespace quillmere::accessTexts {
 
 QString hiddenAmountRichText(int64_t bytes, bool withCantReadSentence) {
     const QString amount = QString::fromStdString(formatByteCount(bytes < 0 ? 0 : bytes)).toHtmlEscaped();

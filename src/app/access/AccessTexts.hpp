@@ -47,10 +47,6 @@ inline const QString kSavedScanFooter =
     QStringLiteral("Quillmere keeps the last completed scan so reopening it shows your disk straight away. "
                    "Forgetting it means the next launch starts from nothing.");
 
-} // namespace quillmere::accessTexts
-
-namespace quillmere::accessTexts {
-
 inline const QString kHelperTitle = QStringLiteral("Other users' and system-owned files");
 inline const QString kHelperOn =
     QStringLiteral("Scans now account for other users' home folders and system-owned files.");

@@ -2,6 +2,7 @@
 
 #include "app/access/AccessTexts.hpp"
 #include "app/access/SymbolLabel.hpp"
+#include "app/ui/ColorOpacity.hpp"
 #include "app/ui/Symbols.hpp"
 #include "app/ui/Theme.hpp"
 
@@ -27,17 +28,13 @@ protected:
         const QColor accent = Theme::accent(this);
         const QRectF circle(24, 16, 84, 84);
         for (int i = 10; i > 0; --i) {
-            QColor shadow = accent;
-            shadow.setAlphaF(0.35 * 0.1 * (11 - i) / 10.0);
             painter.setPen(Qt::NoPen);
-            painter.setBrush(shadow);
+            painter.setBrush(withOpacity(accent, 0.35 * 0.1 * (11 - i) / 10.0));
             painter.drawEllipse(circle.translated(0, 8).adjusted(-i * 2, -i * 2, i * 2, i * 2));
         }
         QLinearGradient fill(circle.topLeft(), circle.bottomRight());
-        QColor faded = accent;
-        faded.setAlphaF(0.6);
         fill.setColorAt(0, accent);
-        fill.setColorAt(1, faded);
+        fill.setColorAt(1, withOpacity(accent, 0.6));
         painter.setBrush(fill);
         painter.drawEllipse(circle);
         Symbols::draw(painter, circle, QStringLiteral("externaldrive.fill"), Qt::white, 32);

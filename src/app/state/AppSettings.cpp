@@ -45,8 +45,8 @@ std::string AppSettings::appearance() const {
 }
 
 void AppSettings::setAppearance(const std::string& value) {
-    write(kAppearance, QString::fromStdString(value), &AppSettings::appearance,
-          &AppSettings::appearanceChanged);
+    write(kAppearance, QString::fromStdString(value),
+          Watch{&AppSettings::appearance, &AppSettings::appearanceChanged});
 }
 
 DiskViewMode AppSettings::diskViewMode() const {
@@ -60,18 +60,9 @@ std::string AppSettings::diskViewModeText() const {
 void AppSettings::setDiskViewMode(DiskViewMode mode) {
     // Readers of the mode hear a change of mode; readers of the text hear any change of text,
     // also one that still reads as the same mode.
-    std::vector<std::tuple<QPointer<AppSettings>, DiskViewMode, std::string>> before;
-    const QString file = fileName();
-    for (AppSettings* store : liveStores())
-        if (store->fileName() == file)
-            before.emplace_back(store, store->diskViewMode(), store->diskViewModeText());
-    settings_->setValue(kDiskViewMode, QString::fromUtf8(textValue(mode)));
-    settings_->sync();
-    for (auto& [store, oldMode, oldText] : before) {
-        if (!store) continue;
-        if (store->diskViewMode() != oldMode) emit store->diskViewModeChanged();
-        if (store && store->diskViewModeText() != oldText) emit store->diskViewModeTextChanged();
-    }
+    write(kDiskViewMode, QString::fromUtf8(textValue(mode)),
+          Watch{&AppSettings::diskViewMode, &AppSettings::diskViewModeChanged},
+          Watch{&AppSettings::diskViewModeText, &AppSettings::diskViewModeTextChanged});
 }
 
 bool AppSettings::scansOnLaunch() const {
@@ -79,7 +70,7 @@ bool AppSettings::scansOnLaunch() const {
 }
 
 void AppSettings::setScansOnLaunch(bool value) {
-    write(kScansOnLaunch, value, &AppSettings::scansOnLaunch, &AppSettings::scansOnLaunchChanged);
+    write(kScansOnLaunch, value, Watch{&AppSettings::scansOnLaunch, &AppSettings::scansOnLaunchChanged});
 }
 
 bool AppSettings::showsCapacityGauge() const {
@@ -87,8 +78,8 @@ bool AppSettings::showsCapacityGauge() const {
 }
 
 void AppSettings::setShowsCapacityGauge(bool value) {
-    write(kShowsCapacityGauge, value, &AppSettings::showsCapacityGauge,
-          &AppSettings::showsCapacityGaugeChanged);
+    write(kShowsCapacityGauge, value,
+          Watch{&AppSettings::showsCapacityGauge, &AppSettings::showsCapacityGaugeChanged});
 }
 
 bool AppSettings::hasCompletedPermissionGate() const {
@@ -96,8 +87,8 @@ bool AppSettings::hasCompletedPermissionGate() const {
 }
 
 void AppSettings::setHasCompletedPermissionGate(bool value) {
-    write(kHasCompletedPermissionGate, value, &AppSettings::hasCompletedPermissionGate,
-          &AppSettings::hasCompletedPermissionGateChanged);
+    write(kHasCompletedPermissionGate, value,
+          Watch{&AppSettings::hasCompletedPermissionGate, &AppSettings::hasCompletedPermissionGateChanged});
 }
 
 int AppSettings::untouchedYears() const {
@@ -107,21 +98,26 @@ int AppSettings::untouchedYears() const {
 }
 
 void AppSettings::setUntouchedYears(int years) {
-    write(kUntouchedYears, years, &AppSettings::untouchedYears, &AppSettings::untouchedYearsChanged);
+    write(kUntouchedYears, years, Watch{&AppSettings::untouchedYears, &AppSettings::untouchedYearsChanged});
 }
 
-template <typename Value, typename Read>
-void AppSettings::write(const char* key, const Value& stored, Read read, void (AppSettings::*changed)()) {
+template <typename Value, typename... Reads>
+void AppSettings::write(const char* key, const Value& stored, Watch<Reads>... watches) {
     // Values are compared as read, so a write that only replaces an unknown text with the value
     // it already stood for notifies nobody; the text is still replaced.
-    std::vector<std::pair<QPointer<AppSettings>, decltype((this->*read)())>> before;
+    std::vector<std::pair<QPointer<AppSettings>, std::tuple<decltype((this->*watches.read)())...>>> before;
     const QString file = fileName();
     for (AppSettings* store : liveStores())
-        if (store->fileName() == file) before.emplace_back(store, (store->*read)());
+        if (store->fileName() == file)
+            before.emplace_back(store, std::make_tuple((store->*watches.read)()...));
     settings_->setValue(key, stored);
     settings_->sync();
-    for (auto& [store, old] : before)
-        if (store && (store->*read)() != old) emit(store->*changed)();
+    // A receiver may take a store away; every signal asks after it anew.
+    const auto notify = [](const QPointer<AppSettings>& store, const auto& watch, const auto& was) {
+        if (store && (store->*watch.read)() != was) emit(store->*watch.changed)();
+    };
+    for (const auto& [store, was] : before)
+        std::apply([&](const auto&... readings) { (notify(store, watches, readings), ...); }, was);
 }
 
 } // namespace quillmere

@@ -55,8 +55,13 @@ signals:
     void untouchedYearsChanged();
 
 private:
-    template <typename Value, typename Read>
-    void write(const char* key, const Value& stored, Read read, void (AppSettings::*changed)());
+    // A reading of the stored settings and the signal its readers hear when it changes.
+    template <typename Read> struct Watch {
+        Read read;
+        void (AppSettings::*changed)();
+    };
+    template <typename Value, typename... Reads>
+    void write(const char* key, const Value& stored, Watch<Reads>... watches);
 
     std::unique_ptr<QSettings> settings_;
 };

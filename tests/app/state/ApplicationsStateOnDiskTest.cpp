@@ -2,23 +2,14 @@
 #include "support/ApplicationsTestSupport.hpp"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QSignalSpy>
+#include <QTest>
 #include <QThread>
 #include <gtest/gtest.h>
 #include <set>
 
 namespace quillmere::testing {
 namespace {
-
-[[nodiscard]] bool deliverUntil(const std::function<bool()>& done) {
-    QDeadlineTimer deadline(std::chrono::seconds(30));
-    while (!done() && !deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return done();
-}
 
 std::shared_ptr<DiskApplicationServices> servicesOn(const fixture::FixtureDisk& disk) {
     return std::make_shared<DiskApplicationServices>(fixtureEnvironment(disk));
@@ -29,7 +20,8 @@ TEST(ApplicationsStateOnDiskTest, SurveyOfTheStandardDiskPublishesAppsAttributio
     auto services = servicesOn(disk);
     ApplicationsState state(services, {}, disk.home());
     state.start();
-    ASSERT_TRUE(deliverUntil([&] { return state.isAttributionComplete() && !state.orphanGroups().empty(); }));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return state.isAttributionComplete() && !state.orphanGroups().empty(); }, 30000));
 
     DiskApplicationServices reference(fixtureEnvironment(disk));
     const std::vector<InstalledApp> expected = inventory(reference);
@@ -54,7 +46,7 @@ TEST(ApplicationsStateOnDiskTest, EmptyRootAndHomeEndTheSurveyAtOnce) {
     ApplicationsState state(servicesOn(empty), {}, empty.home());
     QSignalSpy orphansPublished(&state, &ApplicationsState::orphanGroupsChanged);
     state.start();
-    ASSERT_TRUE(deliverUntil([&] { return orphansPublished.count() == 1; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return orphansPublished.count() == 1; }, 30000));
     EXPECT_TRUE(state.isInventoryComplete());
     EXPECT_TRUE(state.isAttributionComplete());
     EXPECT_TRUE(state.apps().empty());
