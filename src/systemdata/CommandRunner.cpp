@@ -83,7 +83,6 @@ public:
     int pidFd() const { return pidFd_.get(); }
     bool reaped() const { return reaped_; }
     int status() const { return status_; }
-    pid_t pid() const { return pid_; }
 
     bool poll() {
         if (reaped_) return true;
@@ -115,24 +114,30 @@ private:
     int status_ = 0;
 };
 
+// Waits up to `waitMs` for either open stream, or `otherFd` when there is one, to be ready,
+// then reads what the streams hold; false when the wait itself failed.
+bool pollAndDrain(Stream& out, Stream& err, int otherFd, int waitMs) {
+    pollfd fds[3];
+    nfds_t count = 0;
+    if (out.open()) fds[count++] = {out.fd.get(), POLLIN, 0};
+    if (err.open()) fds[count++] = {err.fd.get(), POLLIN, 0};
+    if (otherFd >= 0) fds[count++] = {otherFd, POLLIN, 0};
+    if (::poll(fds, count, waitMs) < 0 && errno != EINTR) return false;
+    if (out.open()) out.drain();
+    if (err.open()) err.drain();
+    return true;
+}
+
 // Reads both streams until the child is reaped or `deadline` passes; true when reaped.
 bool pumpUntil(Child& child, Stream& out, Stream& err, Clock::time_point deadline) {
     for (;;) {
         if (child.poll()) return true;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) return child.poll();
-        pollfd fds[3];
-        nfds_t count = 0;
-        if (out.open()) fds[count++] = {out.fd.get(), POLLIN, 0};
-        if (err.open()) fds[count++] = {err.fd.get(), POLLIN, 0};
-        const bool hasPidFd = child.pidFd() >= 0;
-        if (hasPidFd) fds[count++] = {child.pidFd(), POLLIN, 0};
         // Without a pidfd the exit is noticed by polling every 5 ms.
+        const bool hasPidFd = child.pidFd() >= 0;
         const int wait = static_cast<int>(hasPidFd ? left.count() : std::min<long>(left.count(), 5));
-        const int ready = ::poll(fds, count, wait);
-        if (ready < 0 && errno != EINTR) return child.poll();
-        if (out.open()) out.drain();
-        if (err.open()) err.drain();
+        if (!pollAndDrain(out, err, child.pidFd(), wait)) return child.poll();
     }
 }
 
@@ -212,15 +217,8 @@ CommandResult runCommand(const std::string& path, const std::vector<std::string>
     // open must not hold us past the deadline.
     const auto readUntil = std::max(deadline, Clock::now() + std::chrono::milliseconds(50));
     while ((out.open() || err.open()) && Clock::now() < readUntil) {
-        pollfd fds[2];
-        nfds_t count = 0;
-        if (out.open()) fds[count++] = {out.fd.get(), POLLIN, 0};
-        if (err.open()) fds[count++] = {err.fd.get(), POLLIN, 0};
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(readUntil - Clock::now());
-        if (::poll(fds, count, static_cast<int>(std::max<long>(left.count(), 0))) < 0 && errno != EINTR)
-            break;
-        if (out.open()) out.drain();
-        if (err.open()) err.drain();
+        if (!pollAndDrain(out, err, -1, static_cast<int>(std::max<long>(left.count(), 0)))) break;
     }
     const int status = child.status();
     const int32_t code = WIFEXITED(status)     ? WEXITSTATUS(status)

@@ -145,10 +145,7 @@ SystemDataCategory SystemDataProbe::mailDownloadsCategory(const std::optional<Fi
         // Listed only to learn whether this process may read it at all.
         if (!listVisibleNames(*services_.host, FileNode::canonicalPath(folder))) continue;
         anyListed = true;
-        const FolderSize size = directorySize(folder, scanRoot, deniedPaths);
-        total.bytes += size.bytes;
-        total.unreadableCount += size.unreadableCount;
-        total.deniedBytesEstimate += size.deniedBytesEstimate;
+        total += directorySize(folder, scanRoot, deniedPaths);
     }
     if (!anyExists)
         return absentFolder(systemdata_ids::mailDownloads, text::mailName(), text::noMailFolder(),

@@ -39,16 +39,10 @@ struct PendingFolder {
     int64_t ownBytes = 0; // its own blocks: the estimate when it turns out unreadable
 };
 
-struct Tally {
-    int64_t bytes = 0;
-    int64_t unreadable = 0;
-    int64_t denied = 0;
-
-    void refuse(const PendingFolder& folder) {
-        ++unreadable;
-        denied += folder.ownBytes;
-    }
-};
+void refuse(FolderSize& tally, const PendingFolder& folder) {
+    ++tally.unreadableCount;
+    tally.deniedBytesEstimate += folder.ownBytes;
+}
 
 // The walk's shared state: a stack of folders still to list (last in, first out, so that few
 // folders stay open at once), and the threads that take from it. The calling thread walks
@@ -63,12 +57,12 @@ public:
         work();
         for (std::thread& helper : helpers_)
             helper.join();
-        return {total_.bytes, total_.unreadable, total_.denied};
+        return total_;
     }
 
 private:
     void work() {
-        Tally tally;
+        FolderSize tally;
         std::unique_ptr<char[]> buffer(new (std::nothrow) char[kListingBufferSize]);
         for (;;) {
             std::optional<PendingFolder> folder;
@@ -84,19 +78,17 @@ private:
                 if (buffer)
                     list(*folder, buffer.get(), tally);
                 else
-                    tally.refuse(*folder);
+                    refuse(tally, *folder);
             } catch (...) {
                 // Out of memory inside one folder: it counts as unreadable; the walk goes on.
-                tally.refuse(*folder);
+                refuse(tally, *folder);
             }
             folder.reset(); // closes the parent folder once its last subfolder is open
             std::lock_guard guard(lock_);
             if (--active_ == 0) changed_.notify_all();
         }
         std::lock_guard guard(lock_);
-        total_.bytes += tally.bytes;
-        total_.unreadable += tally.unreadable;
-        total_.denied += tally.denied;
+        total_ += tally;
     }
 
     void give(std::vector<PendingFolder>& found) {
@@ -115,10 +107,10 @@ private:
         changed_.notify_all();
     }
 
-    void list(const PendingFolder& folder, char* buffer, Tally& tally) {
+    void list(const PendingFolder& folder, char* buffer, FolderSize& tally) {
         const int parentFd = folder.parent ? folder.parent->fd() : AT_FDCWD;
         platform::Fd opened = host_.openDirectoryAt(parentFd, folder.name.c_str());
-        if (!opened) return tally.refuse(folder);
+        if (!opened) return refuse(tally, folder);
         const int fd = opened.get();
         auto directory = std::make_shared<SharedDirectory>(std::move(opened));
         std::vector<PendingFolder> found;
@@ -132,7 +124,7 @@ private:
                 else if (info.st_dev == device_) // other file systems are not entered
                     found.push_back({directory, name, allocatedBytes(info)});
             });
-        if (!complete) tally.refuse(folder);
+        if (!complete) refuse(tally, folder);
         give(found);
     }
 
@@ -144,7 +136,7 @@ private:
     std::vector<PendingFolder> stack_;
     std::vector<std::thread> helpers_;
     int active_ = 0;
-    Tally total_;
+    FolderSize total_;
 };
 
 } // namespace

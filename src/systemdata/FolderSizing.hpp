@@ -18,6 +18,12 @@ struct FolderSize {
     int64_t unreadableCount = 0;
     int64_t deniedBytesEstimate = 0;
 
+    FolderSize& operator+=(const FolderSize& other) {
+        bytes += other.bytes;
+        unreadableCount += other.unreadableCount;
+        deniedBytesEstimate += other.deniedBytesEstimate;
+        return *this;
+    }
     bool operator==(const FolderSize&) const = default;
 };
 

@@ -29,9 +29,6 @@ std::string snapshotsFound(int64_t n, const std::string& firstName, const std::s
 std::string snapshotsUnsizedReason() {
     return "Size is unknown, so nothing can be offered for deletion responsibly.";
 }
-std::string snapshotsMechanism(const std::string& tool) {
-    return tool;
-}
 
 std::string backupsName() {
     return "Timeshift local backups";

@@ -16,7 +16,6 @@ std::string snapshotsUnlisted();
 std::string snapshotsUnlistedReason();
 std::string snapshotsFound(int64_t count, const std::string& firstName, const std::string& tool);
 std::string snapshotsUnsizedReason();
-std::string snapshotsMechanism(const std::string& tool);
 
 // Backup snapshots (Timeshift)
 std::string backupsName();

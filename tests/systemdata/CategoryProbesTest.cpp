@@ -9,6 +9,7 @@ namespace {
 
 namespace text = systemdata_text;
 using testing::allocatedBytes;
+using testing::fileText;
 using testing::makeFolder;
 using testing::ProbeFixture;
 using testing::writeFile;
@@ -16,11 +17,6 @@ using testing::writeScript;
 
 platform::MountEntry mount(const std::string& point, const std::string& type, const std::string& source) {
     return {0, 0, "/", point, type, source};
-}
-
-std::string readText(const std::string& path) {
-    std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // ---- Local snapshots
@@ -61,7 +57,7 @@ TEST(LocalSnapshotsTest, BtrfsAndZfsNamesAreCountedButNeverSizedOrOffered) {
                     "path .snapshots/2/snapshot'");
     SystemDataCategory c =
         f.probe(f.locations({mount(f.volume, "btrfs", "/dev/sda2")})).localSnapshotsCategory();
-    EXPECT_EQ(readText(f.scratch / "args"), "subvolume list -s " + f.volume + "\n");
+    EXPECT_EQ(fileText(f.scratch / "args"), "subvolume list -s " + f.volume + "\n");
     EXPECT_EQ(c.sizeBytes, 0);
     EXPECT_FALSE(c.isReclaimable);
     EXPECT_FALSE(c.reclaimAction.has_value());
@@ -72,7 +68,7 @@ TEST(LocalSnapshotsTest, BtrfsAndZfsNamesAreCountedButNeverSizedOrOffered) {
     writeScript(f.scratch / "tools/zfs", "echo \"$@\" > '" + f.scratch / "args" +
                                              "'\nprintf 'tank/root@daily-1\\n\\ttank/root@daily-2  \\n'");
     c = f.probe(f.locations({mount(f.volume, "zfs", "tank/root")})).localSnapshotsCategory();
-    EXPECT_EQ(readText(f.scratch / "args"), "list -H -t snapshot -o name -d 1 tank/root\n");
+    EXPECT_EQ(fileText(f.scratch / "args"), "list -H -t snapshot -o name -d 1 tank/root\n");
     EXPECT_EQ(c.explanation, text::snapshotsFound(2, "tank/root@daily-1", "zfs list"));
 }
 

@@ -3,16 +3,15 @@
 // Helpers of the Reclaimer's tests: file operations that inject refusals and hooks around the
 // real Trash, fake capacity readings, and a Reclaimer wired to a scratch home Trash.
 
+#include "SystemDataTestSupport.hpp"
 #include "platform/Mounts.hpp"
 #include "scan/ScanTestSupport.hpp"
 #include "scan/TreeBuilders.hpp"
 #include "systemdata/Reclaimer.hpp"
 
-#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -111,13 +110,6 @@ struct ReclaimFixture {
 inline bool exists(const std::string& path) {
     struct stat info {};
     return ::lstat(path.c_str(), &info) == 0;
-}
-
-inline std::string fileText(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
 }
 
 inline FileNode aggregateAt(const std::string& path, int64_t size) {

@@ -45,8 +45,8 @@ TEST(SystemDataReportTest, WithoutAScanTheNamedSumIsAttributedAndTheRemainderIsP
 TEST(SystemDataReportTest, TheLargerOfScanTotalAndNamedSumIsAttributed) {
     // A scan total below the named sum: the named sum counts.
     EXPECT_EQ(SystemDataProbe::assemble(eight({500}), 100, 1000).remainder.sizeBytes, 500);
-    EXPECT_EQ(SystemDataProbe::assemble(eight({500}), 800, 1000).remainder.sizeBytes, 200);
     const SystemDataReport report = SystemDataProbe::assemble(eight({500}), 800, 1000);
+    EXPECT_EQ(report.remainder.sizeBytes, 200);
     EXPECT_EQ(report.remainder.explanation, text::remainderExplanation(true));
     EXPECT_EQ(report.remainder.mechanism, text::remainderMechanism(true));
 }
@@ -141,17 +141,14 @@ TEST(SystemDataReportTest, UsedBytesCountReservedBlocksAsFreeAndAGivenFigureSkip
         EXPECT_EQ(report.categories[i].id, ids[i]);
 }
 
-} // namespace
-} // namespace quillmere
-
-namespace quillmere {
-namespace {
-
 TEST(SystemDataRunTest, AnotherVolumesScanIsNotHandedToTheProbe) {
     const FolderPath root = FolderPath::root("/media/stick");
-    DiskScanResult scan{FileNode::folder(root, "stick", std::nullopt,
-                                         {FileNode::under(root, "a", NodeFields{.allocatedSize = 700, .fileCount = 1})}),
-                        {DeniedPath{"/media/stick/x", "/media/stick", 4096}}, 4096, 1.0};
+    DiskScanResult scan{
+        FileNode::folder(root, "stick", std::nullopt,
+                         {FileNode::under(root, "a", NodeFields{.allocatedSize = 700, .fileCount = 1})}),
+        {DeniedPath{"/media/stick/x", "/media/stick", 4096}},
+        4096,
+        1.0};
     const auto devices = [](uint64_t stick) {
         return [stick](const std::string& path) -> std::optional<uint64_t> {
             if (path == "/media/stick") return stick;

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 namespace quillmere::testing {
@@ -18,6 +19,11 @@ inline std::string writeScript(const std::string& path, const std::string& body)
     std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
     std::filesystem::permissions(path, std::filesystem::perms::owner_all);
     return path;
+}
+
+inline std::string fileText(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 // A volume folder and a home folder inside one scratch folder, with the table pointing at them.

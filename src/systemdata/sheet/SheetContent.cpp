@@ -1,10 +1,10 @@
 #include "systemdata/sheet/SheetContent.hpp"
 
 #include "scan/Format.hpp"
+#include "scan/PathText.hpp"
 #include "systemdata/sheet/SheetTexts.hpp"
 
 #include <algorithm>
-#include <numeric>
 
 namespace quillmere {
 
@@ -12,39 +12,37 @@ namespace st = sheet_text;
 
 namespace {
 
-template <typename T> void stableLargestFirst(std::vector<T>& items) {
+// Largest first; items of equal size keep their order.
+template <typename T> void sortLargestFirst(std::vector<T>& items) {
     std::stable_sort(items.begin(), items.end(),
                      [](const T& a, const T& b) { return a.allocatedSize > b.allocatedSize; });
-}
-
-// The path as a file URL's path gives it back: without a trailing slash.
-std::string urlPath(std::string path) {
-    while (path.size() > 1 && path.back() == '/')
-        path.pop_back();
-    return path;
 }
 
 std::string plural(int64_t count, const std::string& noun) {
     return count == 1 ? noun : noun + "s";
 }
 
-template <typename Item> SheetContent::Row itemRow(const Item& item) {
-    return {item.path, item.name, rowSizeText(item.allocatedSize)};
-}
-
-} // namespace
-
+// The size text of a row: a negative count shows as nothing at all.
 std::string rowSizeText(int64_t bytes) {
     return formatByteCount(std::max<int64_t>(bytes, 0));
 }
 
-void sortLargestFirst(std::vector<LeftoverItem>& items) {
-    stableLargestFirst(items);
+template <typename Item> SheetContent::Row itemRow(const Item& item) {
+    return {item.path, item.name, rowSizeText(item.allocatedSize)};
 }
 
-void sortLargestFirst(std::vector<OrphanEntry>& entries) {
-    stableLargestFirst(entries);
+// The rows of a single-category reclaim: its named items when it moves two or more whole.
+std::vector<SheetContent::Row> namedItemRows(const SystemDataCategory& category) {
+    std::vector<SheetContent::Row> rows;
+    if (!category.reclaimAction) return rows;
+    const auto* whole = std::get_if<SystemDataReclaimAction::WholeItems>(&category.reclaimAction->value);
+    if (!whole || whole->items.size() < 2) return rows;
+    for (const SystemDataNamedItem& item : whole->items)
+        rows.push_back({item.url, item.label, rowSizeText(item.sizeBytes)});
+    return rows;
 }
+
+} // namespace
 
 SheetContent sheetContent(const ReclaimTarget& target) {
     return std::visit(
@@ -97,7 +95,8 @@ NodePreview nodePreview(const FileNode& node, std::size_t limit) {
 }
 
 std::string nodeSummary(const FileNode& node) {
-    const std::string path = urlPath(node.path());
+    // As a file URL gives the path back: without a trailing slash.
+    const std::string path = fileURLPath(node.path());
     if (!node.isDirectory()) return "At " + path + ". " + st::itemStays;
     const int64_t folders = std::max<int64_t>(node.folderCount() - 1, 0);
     return formatGroupedInteger(folders) + " " + plural(folders, "folder") + " and " +
@@ -126,16 +125,6 @@ SheetContent nodeSheetContent(const FileNode& node) {
     content.successHeadline = st::movedToTrash;
     content.failureHeadline = "Couldn't move " + st::quoted(name) + " to the Trash";
     return content;
-}
-
-std::vector<SheetContent::Row> namedItemRows(const SystemDataCategory& category) {
-    std::vector<SheetContent::Row> rows;
-    if (!category.reclaimAction) return rows;
-    const auto* whole = std::get_if<SystemDataReclaimAction::WholeItems>(&category.reclaimAction->value);
-    if (!whole || whole->items.size() < 2) return rows;
-    for (const SystemDataNamedItem& item : whole->items)
-        rows.push_back({item.url, item.label, rowSizeText(item.sizeBytes)});
-    return rows;
 }
 
 SheetContent systemDataSheetContent(const std::vector<SystemDataCategory>& categories) {

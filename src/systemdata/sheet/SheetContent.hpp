@@ -50,20 +50,11 @@ struct NodePreview {
 NodePreview nodePreview(const FileNode& node, std::size_t limit);
 
 SheetContent systemDataSheetContent(const std::vector<SystemDataCategory>& categories);
-// The rows of a single-category reclaim: its named items when it moves two or more whole.
-std::vector<SheetContent::Row> namedItemRows(const SystemDataCategory& category);
 
 SheetContent appUninstallSheetContent(const InstalledApp& app, const LeftoverAttribution& attribution,
                                       const std::set<std::string>& tickedPaths);
 SheetContent appCachesSheetContent(const InstalledApp& app, const std::vector<LeftoverItem>& items);
 SheetContent orphanGroupSheetContent(const OrphanLeftoverGroup& group,
                                      const std::set<std::string>& tickedPaths);
-
-// Largest first; items of equal size keep their order.
-void sortLargestFirst(std::vector<LeftoverItem>& items);
-void sortLargestFirst(std::vector<OrphanEntry>& entries);
-
-// The size text of a row: a negative count shows as nothing at all.
-std::string rowSizeText(int64_t bytes);
 
 } // namespace quillmere

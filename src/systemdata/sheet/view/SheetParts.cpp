@@ -44,11 +44,6 @@ void SheetText::setEmphasis(const QString& emphasis, QFont::Weight weight) {
     update();
 }
 
-void SheetText::setInk(Ink ink) {
-    ink_ = ink;
-    update();
-}
-
 QColor SheetText::inkColor(const QWidget* widget, Ink ink) {
     const Theme::Palette& palette = Theme::palette(widget);
     switch (ink) {
@@ -72,12 +67,12 @@ QSize SheetText::sizeHint() const {
     const QFontMetrics metrics(font_);
     const int single =
         metrics.horizontalAdvance(text_) + QFontMetrics(emphasisFont_).horizontalAdvance(emphasis_) + 1;
-    return {wraps_ ? std::min(single, 420) : single,
-            wraps_ ? heightForWidth(std::min(single, 420)) : metrics.height()};
+    const int width = wraps_ ? std::min(single, 420) : single;
+    return {width, heightForWidth(width)};
 }
 
 QSize SheetText::minimumSizeHint() const {
-    return {0, wraps_ ? QFontMetrics(font_).height() : QFontMetrics(font_).height()};
+    return {0, QFontMetrics(font_).height()};
 }
 
 void SheetText::paintEvent(QPaintEvent*) {

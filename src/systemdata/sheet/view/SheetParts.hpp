@@ -24,9 +24,6 @@ public:
     const QString& text() const { return text_; }
     // A part of the text drawn in another weight (the amount after "You'll get back ").
     void setEmphasis(const QString& emphasis, QFont::Weight weight);
-    Ink ink() const { return ink_; }
-    void setInk(Ink ink);
-    const QFont& textFont() const { return font_; }
 
     bool hasHeightForWidth() const override { return wraps_; }
     int heightForWidth(int width) const override;

@@ -1,4 +1,5 @@
 #include "systemdata/ReclaimerTestSupport.hpp"
+#include "systemdata/sheet/SheetTestSupport.hpp"
 #include "systemdata/sheet/view/DeleteConfirmationSheet.hpp"
 #include "systemdata/sheet/view/DeleteSteps.hpp"
 #include "systemdata/sheet/view/ScrollingBox.hpp"
@@ -159,10 +160,7 @@ TEST(DeleteSheetFlow, OtherTargetsNeverProduceANewRoot) {
     writeFile(fixture / "cache/one", 10);
     OrphanLeftoverGroup group;
     group.evidence = "gone";
-    OrphanEntry entry;
-    entry.name = "cache";
-    entry.path = fixture / "cache";
-    entry.allocatedSize = 4096;
+    const OrphanEntry entry = orphan("cache", fixture / "cache", 4096);
     group.entries = {entry};
     Finished finished;
     DeleteConfirmationSheet sheet(ReclaimTarget::orphanGroup(group, {entry.path}), folder(fixture / "x", {}),

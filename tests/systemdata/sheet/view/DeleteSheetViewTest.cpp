@@ -30,9 +30,13 @@ QImage render(QWidget& widget, qreal scale) {
     return image;
 }
 
+QRect placeOf(QWidget* within, QWidget* widget) {
+    return QRect(widget->mapTo(within, QPoint(0, 0)), widget->size());
+}
+
 // Pixels in `area` (logical coordinates of `within`) that stand out from the window colour.
 int inkPixels(const QImage& image, QWidget* within, QWidget* widget, QRect area = {}) {
-    const QRect logical = area.isNull() ? QRect(widget->mapTo(within, QPoint(0, 0)), widget->size()) : area;
+    const QRect logical = area.isNull() ? placeOf(within, widget) : area;
     const qreal scale = image.devicePixelRatio();
     const QRect device(QPoint(int(logical.left() * scale), int(logical.top() * scale)),
                        logical.size() * scale);
@@ -47,10 +51,6 @@ int inkPixels(const QImage& image, QWidget* within, QWidget* widget, QRect area 
                 ++count;
         }
     return count;
-}
-
-QRect placeOf(QWidget* within, QWidget* widget) {
-    return QRect(widget->mapTo(within, QPoint(0, 0)), widget->size());
 }
 
 QStringList rowNames(const DeleteConfirmView& view) {
@@ -189,12 +189,6 @@ TEST(DeleteResultStep, SuccessAndLongFailureInBothSchemes) {
         EXPECT_GT(inkPixels(image, &bad, result->headline()), 40);
     }
 }
-
-} // namespace
-} // namespace quillmere
-
-namespace quillmere {
-namespace {
 
 TEST(DeleteConfirmationSheetWindow, TakesAndFollowsItsParentsAppearance) {
     QWidget parent;

@@ -3,6 +3,7 @@
 // Sample targets and outcomes for every case of the confirmation sheet, shared by its render
 // tests and the tool that pictures it.
 
+#include "scan/TreeBuilders.hpp"
 #include "systemdata/Reclaimer.hpp"
 #include "systemdata/sheet/ReclaimTarget.hpp"
 #include "systemdata/sheet/SheetTestSupport.hpp"
@@ -14,8 +15,7 @@
 namespace quillmere::samples {
 
 inline FileNode leaf(const std::string& path, const std::string& name, int64_t size) {
-    return FileNode(name, path + "/" + name, false, false, size, false, false, 0, false, 0, 1, 0,
-                    std::nullopt, {});
+    return testing::file(path + "/" + name, size);
 }
 
 inline FileNode projectsFolder() {
