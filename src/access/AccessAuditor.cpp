@@ -1,6 +1,7 @@
 #include "access/AccessAuditor.hpp"
 
 #include "access/AccessAuditError.hpp"
+#include "platform/DiskUsage.hpp"
 #include "platform/HostSystem.hpp"
 #include "scan/PathText.hpp"
 #include "scan/Saturating.hpp"
@@ -20,15 +21,6 @@ std::string probeFor(const std::string& homeDirectory, std::optional<std::string
     if (const char* override = std::getenv(kFullDiskAccessProbeVariable); override && *override)
         return override;
     return homeDirectory;
-}
-
-// count × size in bytes, held at the signed 64-bit limit for absurd figures.
-int64_t bytesOf(unsigned long long count, unsigned long long size) {
-    unsigned long long product = 0;
-    constexpr auto kMax = static_cast<unsigned long long>(std::numeric_limits<int64_t>::max());
-    if (__builtin_mul_overflow(count, size, &product) || product > kMax)
-        return std::numeric_limits<int64_t>::max();
-    return static_cast<int64_t>(product);
 }
 
 // A double truncated toward zero, held inside the signed 64-bit range.
@@ -70,8 +62,8 @@ int64_t AccessAuditor::volumeUsedBytes() const {
     if (info.f_frsize == 0) throw std::system_error(AccessAuditError::volumeCapacityUnavailable);
     // f_bfree, not f_bavail: the blocks kept for the superuser are in use by nobody, and
     // counting them as used would show ext4's reserve as bytes Quillmere isn't allowed to see.
-    const int64_t total = bytesOf(info.f_blocks, info.f_frsize);
-    const int64_t available = bytesOf(info.f_bfree, info.f_frsize);
+    const int64_t total = platform::blockBytes(info.f_blocks, info.f_frsize);
+    const int64_t available = platform::blockBytes(info.f_bfree, info.f_frsize);
     return std::max<int64_t>(total - available, 0);
 }
 

@@ -1,9 +1,20 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 
 namespace quillmere::platform {
+
+// count × size in bytes (blocks of a file system, say), held at the signed 64-bit limit for
+// absurd figures rather than wrapping.
+inline int64_t blockBytes(uint64_t count, uint64_t size) {
+    uint64_t product = 0;
+    constexpr auto kMax = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
+    if (__builtin_mul_overflow(count, size, &product) || product > kMax)
+        return std::numeric_limits<int64_t>::max();
+    return static_cast<int64_t>(product);
+}
 
 // The bytes the folder open at `directoryFd` and everything below it occupy on disk, as
 // `du -B1 -x` counts them: allocated blocks × 512 of the folder and of every entry, each

@@ -1,5 +1,6 @@
 #include "platform/Mounts.hpp"
 
+#include "platform/DiskUsage.hpp"
 #include "platform/Fd.hpp"
 #include "platform/ScanHost.hpp"
 
@@ -90,13 +91,6 @@ bool isHiddenLocation(std::string_view mountPoint) {
                                          "/var/lib/containers"};
     return std::any_of(kFolders.begin(), kFolders.end(),
                        [&](const char* folder) { return isComponentPrefix(folder, mountPoint); });
-}
-
-int64_t bytes(uint64_t blocks, uint64_t blockSize) {
-    uint64_t product = 0;
-    if (__builtin_mul_overflow(blocks, blockSize, &product) || product > uint64_t{INT64_MAX})
-        return INT64_MAX;
-    return static_cast<int64_t>(product);
 }
 
 // The block device behind a mount: its source when that names a device node (btrfs reports an
@@ -252,8 +246,8 @@ MountFacts describeMount(const MountEntry& mount, const MountHost& host) {
     struct statvfs space {};
     if (host.statVfs(mount.mountPoint.c_str(), &space) == 0) {
         const uint64_t blockSize = space.f_frsize ? space.f_frsize : space.f_bsize;
-        facts.totalBytes = bytes(space.f_blocks, blockSize);
-        facts.availableBytes = bytes(space.f_bavail, blockSize);
+        facts.totalBytes = blockBytes(space.f_blocks, blockSize);
+        facts.availableBytes = blockBytes(space.f_bavail, blockSize);
     }
     facts.isBrowsable = !isPseudoFileSystem(mount.fileSystemType) && !isHiddenLocation(mount.mountPoint) &&
                         host.isDirectory(mount.mountPoint);

@@ -1,5 +1,6 @@
 #include "platform/Processes.hpp"
 
+#include "platform/DiskUsage.hpp"
 #include "platform/Fd.hpp"
 
 #include <climits>
@@ -34,11 +35,7 @@ std::optional<int64_t> availableBytesAt(const std::string& path) {
     struct statvfs info {};
     if (::statvfs(path.c_str(), &info) != 0) return std::nullopt;
     const unsigned long blockSize = info.f_frsize ? info.f_frsize : info.f_bsize;
-    unsigned long long product = 0;
-    if (__builtin_mul_overflow(static_cast<unsigned long long>(info.f_bavail), blockSize, &product) ||
-        product > static_cast<unsigned long long>(INT64_MAX))
-        return INT64_MAX;
-    return static_cast<int64_t>(product);
+    return blockBytes(info.f_bavail, blockSize);
 }
 
 } // namespace quillmere::platform
