@@ -85,15 +85,7 @@ qreal ProgressIndicator::turn() const {
 }
 
 QColor ProgressIndicator::inkColor() const {
-    switch (look_.ink) {
-    case Ink::secondary:
-        return Theme::palette(this).ink2;
-    case Ink::accent:
-        return Theme::accent(this);
-    case Ink::primary:
-        break;
-    }
-    return Theme::palette(this).ink;
+    return Theme::ink(this, look_.ink);
 }
 
 void ProgressIndicator::paintEvent(QPaintEvent*) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/ui/Ink.hpp"
+
 #include <QElapsedTimer>
 #include <QWidget>
 
@@ -15,7 +17,7 @@ class ProgressIndicator : public QWidget {
     Q_OBJECT
 public:
     // Colours are taken from the window's scheme on every paint.
-    enum class Ink { primary, secondary, accent };
+    using Ink = quillmere::Ink;
     // What the arc runs round: the separator colour, or the arc's own ink faded.
     enum class Track { separator, fadedInk };
 

@@ -119,6 +119,23 @@ const Theme::Palette& Theme::palette(const QWidget* widget) {
     return palette(isDark(widget));
 }
 
+QColor Theme::ink(const QWidget* widget, Ink ink) {
+    const Palette& colors = palette(widget);
+    switch (ink) {
+    case Ink::primary:
+        return colors.ink;
+    case Ink::secondary:
+        return colors.ink2;
+    case Ink::tertiary:
+        return colors.ink3;
+    case Ink::accent:
+        return accent(widget);
+    case Ink::warning:
+        return warning(widget);
+    }
+    return colors.ink;
+}
+
 QPalette Theme::qtPalette(bool isDarkScheme) {
     const Palette& p = palette(isDarkScheme);
     const QColor accentColor = accent(isDarkScheme);

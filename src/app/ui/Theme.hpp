@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ui/Ink.hpp"
 #include "scan/DiskInsights.hpp"
 #include "scan/FileKind.hpp"
 
@@ -98,6 +99,7 @@ public:
     static QColor warning(bool dark);
     static QColor accent(const QWidget* widget) { return accent(isDark(widget)); }
     static QColor warning(const QWidget* widget) { return warning(isDark(widget)); }
+    static QColor ink(const QWidget* widget, Ink ink);
 
     static QColor tileSymbol();
     static QColor tileGlossTop();

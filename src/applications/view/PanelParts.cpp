@@ -16,23 +16,6 @@
 namespace quillmere {
 namespace {
 
-QColor inkColor(const QWidget* widget, Ink ink) {
-    const Theme::Palette& palette = Theme::palette(widget);
-    switch (ink) {
-    case Ink::primary:
-        return palette.ink;
-    case Ink::secondary:
-        return palette.ink2;
-    case Ink::tertiary:
-        return palette.ink3;
-    case Ink::accent:
-        return Theme::accent(widget);
-    case Ink::warning:
-        return Theme::warning(widget);
-    }
-    return palette.ink;
-}
-
 // A label that keeps its ink when the appearance changes.
 class InkLabel : public QLabel {
 public:
@@ -47,7 +30,7 @@ protected:
 private:
     void apply() {
         QPalette own = palette();
-        const QColor color = inkColor(this, ink_);
+        const QColor color = Theme::ink(this, ink_);
         if (own.color(QPalette::WindowText) == color) return;
         own.setColor(QPalette::WindowText, color);
         setPalette(own);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ui/Ink.hpp"
 #include "applications/model/ApplicationRecords.hpp"
 #include "applications/view/RowListArea.hpp"
 
@@ -16,7 +17,6 @@ namespace quillmere {
 class AppIconCache;
 
 // Plain text in the interface font, in one of the palette's inks.
-enum class Ink { primary, secondary, tertiary, accent, warning };
 QLabel* makeLabel(const QString& text, qreal pixelSize, QFont::Weight weight, Ink ink,
                   QWidget* parent = nullptr);
 // A hairline across the pane.

@@ -61,18 +61,17 @@ void ConfirmRow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::TextAntialiasing);
     const Places p = places(width());
-    const QColor ink =
-        SheetText::inkColor(this, isKept_ ? SheetText::Ink::secondary : SheetText::Ink::primary);
+    const QColor ink = Theme::ink(this, isKept_ ? SheetText::Ink::secondary : SheetText::Ink::primary);
     painter.setFont(rowFont());
     painter.setPen(ink);
     const QFontMetricsF metrics(rowFont());
     painter.drawText(p.name, Qt::AlignLeft | Qt::AlignVCenter,
                      metrics.elidedText(name_, Qt::ElideMiddle, p.name.width()));
-    painter.setPen(SheetText::inkColor(this, SheetText::Ink::secondary));
+    painter.setPen(Theme::ink(this, SheetText::Ink::secondary));
     painter.drawText(p.size, Qt::AlignRight | Qt::AlignVCenter, sizeText_);
     if (keptReason_) {
         painter.setFont(reasonFont());
-        painter.setPen(SheetText::inkColor(this, SheetText::Ink::tertiary));
+        painter.setPen(Theme::ink(this, SheetText::Ink::tertiary));
         painter.drawText(p.reason, kReasonFlags, *keptReason_);
     }
 }

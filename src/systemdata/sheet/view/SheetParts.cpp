@@ -44,19 +44,6 @@ void SheetText::setEmphasis(const QString& emphasis, QFont::Weight weight) {
     update();
 }
 
-QColor SheetText::inkColor(const QWidget* widget, Ink ink) {
-    const Theme::Palette& palette = Theme::palette(widget);
-    switch (ink) {
-    case Ink::primary:
-        return palette.ink;
-    case Ink::secondary:
-        return palette.ink2;
-    case Ink::tertiary:
-        return palette.ink3;
-    }
-    return palette.ink;
-}
-
 int SheetText::heightForWidth(int width) const {
     const QFontMetrics metrics(font_);
     if (!wraps_) return metrics.height();
@@ -78,7 +65,7 @@ QSize SheetText::minimumSizeHint() const {
 void SheetText::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.setPen(inkColor(this, ink_));
+    painter.setPen(Theme::ink(this, ink_));
     painter.setFont(font_);
     if (wraps_) {
         painter.drawText(rect(), kTextFlags, text_);

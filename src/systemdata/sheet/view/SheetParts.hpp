@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ui/Ink.hpp"
 #include "app/ui/ProgressIndicator.hpp"
 #include "systemdata/view/SystemDataButton.hpp"
 
@@ -17,7 +18,7 @@ namespace quillmere {
 class SheetText : public QWidget {
     Q_OBJECT
 public:
-    enum class Ink { primary, secondary, tertiary };
+    using Ink = quillmere::Ink;
     SheetText(const QString& text, qreal size, QFont::Weight weight, Ink ink, bool wraps,
               QWidget* parent = nullptr);
 
@@ -29,8 +30,6 @@ public:
     int heightForWidth(int width) const override;
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
-
-    static QColor inkColor(const QWidget* widget, Ink ink);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
