@@ -7,6 +7,7 @@
 #include "scan/DiskScanner.hpp"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +19,7 @@
 #include <set>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -79,6 +81,19 @@ inline size_t openDescriptorCount() {
     size_t count = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
         ++count;
+    return count;
+}
+
+// The number of open descriptors once it is back at `expected`, waiting up to two seconds:
+// a task-pool worker still starting up may hold one of its own for a moment, while a
+// descriptor the scan leaked stays open.
+inline size_t openDescriptorCountSettlingAt(size_t expected) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    size_t count = openDescriptorCount();
+    while (count != expected && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        count = openDescriptorCount();
+    }
     return count;
 }
 
