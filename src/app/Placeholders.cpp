@@ -1,6 +1,6 @@
 #include "app/Placeholders.hpp"
 
-#include "app/ui/Theme.hpp"
+#include "ui/Theme.hpp"
 
 #include <QPainter>
 #include <QPushButton>

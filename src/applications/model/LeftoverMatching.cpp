@@ -1,10 +1,10 @@
 #include "applications/model/LeftoverMatching.hpp"
 
 #include "applications/model/TextRules.hpp"
+#include "base/PathText.hpp"
+#include "base/Unicode.hpp"
 #include "platform/FolderListing.hpp"
 #include "scan/FileNode.hpp"
-#include "scan/PathText.hpp"
-#include "scan/Unicode.hpp"
 
 #include <algorithm>
 #include <sys/stat.h>
