@@ -95,18 +95,6 @@ const std::set<std::string_view>& developerStopWords() {
     return words;
 }
 
-bool developerMatches(std::string_view name, std::string_view developer) {
-    const std::vector<std::string> words = developerWords(developer);
-    return !words.empty() && containsAny(canonicalText(name), words);
-}
-
-bool nameMatches(std::string_view entryName, std::string_view appName) {
-    const std::string entry = squeezedForMatching(entryName);
-    const std::string app = squeezedForMatching(appName);
-    if (entry.empty() || app.empty()) return false;
-    return entry.find(app) != std::string::npos || app.find(entry) != std::string::npos;
-}
-
 LibraryListing::Entry listedEntry(std::string name) {
     LibraryListing::Entry entry{.lowered = canonicalText(text::lowercased(name)),
                                 .squeezed = squeezedForMatching(name)};
