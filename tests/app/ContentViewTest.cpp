@@ -1,8 +1,8 @@
 #include "app/ContentView.hpp"
 
 #include "app/CenterView.hpp"
-#include "app/InspectorParts.hpp"
 #include "app/InspectorView.hpp"
+#include "app/InspectorWidgets.hpp"
 #include "app/MainTopBar.hpp"
 #include "app/MainWindow.hpp"
 #include "app/ScanScreens.hpp"

@@ -2,9 +2,10 @@
 
 #include "applications/model/PanelRules.hpp"
 #include "applications/state/ApplicationsState.hpp"
+#include "applications/view/AppDropOverlay.hpp"
 #include "applications/view/AppIconCache.hpp"
 #include "applications/view/ApplicationListView.hpp"
-#include "applications/view/ApplicationsPieces.hpp"
+#include "applications/view/ApplicationsToolbar.hpp"
 #include "applications/view/DetailPanels.hpp"
 #include "ui/Motion.hpp"
 #include "ui/Theme.hpp"

@@ -3,7 +3,7 @@
 #include "applications/model/ApplicationsTexts.hpp"
 #include "applications/state/ApplicationsState.hpp"
 #include "applications/view/AppIconCache.hpp"
-#include "applications/view/PanelParts.hpp"
+#include "applications/view/DetailPanelWidgets.hpp"
 #include "applications/view/ViewText.hpp"
 #include "ui/IconTile.hpp"
 #include "ui/Painting.hpp"

@@ -1,4 +1,4 @@
-#include "applications/view/PanelParts.hpp"
+#include "applications/view/DetailPanelWidgets.hpp"
 
 #include "applications/model/ApplicationsTexts.hpp"
 #include "applications/view/AppIconCache.hpp"
