@@ -9,7 +9,7 @@ trap 'rm -rf "$scratch"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-if ! DESTDIR="$scratch/root" cmake --install "$build" >"$scratch/log" 2>&1; then
+if ! DESTDIR="$scratch/root" "${CMAKE:-cmake}" --install "$build" >"$scratch/log" 2>&1; then
     cat "$scratch/log"
     echo "FAIL: cmake --install"
     exit 1

@@ -4,7 +4,8 @@
 # named, and the maintainer scripts. Skipped (status 77) without the Debian packaging tools.
 set -u
 build=$1 prefix=$2 list=$3
-for tool in dpkg-deb dpkg-shlibdeps cpack; do
+cpack=${CPACK:-cpack}
+for tool in dpkg-deb dpkg-shlibdeps "$cpack"; do
     command -v $tool >/dev/null 2>&1 || { echo "$tool is not installed (Debian: dpkg-dev)"; exit 77; }
 done
 scratch=$(mktemp -d) || exit 1
@@ -12,7 +13,7 @@ trap 'rm -rf "$scratch"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-if ! cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/log" 2>&1; then
+if ! "$cpack" -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/log" 2>&1; then
     cat "$scratch/log"
     echo "FAIL: cpack -G DEB"
     exit 1
