@@ -1,10 +1,10 @@
 #include "app/InspectorParts.hpp"
 
-#include "app/ui/ColorOpacity.hpp"
-#include "app/ui/Painting.hpp"
-#include "app/ui/StyleColors.hpp"
-#include "app/ui/Symbols.hpp"
-#include "app/ui/Theme.hpp"
+#include "ui/ColorOpacity.hpp"
+#include "ui/Painting.hpp"
+#include "ui/StyleColors.hpp"
+#include "ui/Symbols.hpp"
+#include "ui/Theme.hpp"
 
 #include <QEnterEvent>
 #include <QFontMetricsF>

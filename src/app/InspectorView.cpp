@@ -3,11 +3,11 @@
 #include "app/InspectorParts.hpp"
 #include "app/PreviewLoader.hpp"
 #include "app/state/SelectionState.hpp"
-#include "app/ui/ScrollBars.hpp"
-#include "app/ui/StyleColors.hpp"
-#include "app/ui/Symbols.hpp"
+#include "base/Format.hpp"
 #include "platform/FileOwner.hpp"
-#include "scan/Format.hpp"
+#include "ui/ScrollBars.hpp"
+#include "ui/StyleColors.hpp"
+#include "ui/Symbols.hpp"
 #include "views/Formatters.hpp"
 
 #include <QEvent>

@@ -6,12 +6,12 @@
 #include "app/state/ScanState.hpp"
 #include "app/state/SelectionState.hpp"
 #include "platform/Mounts.hpp"
+#include "reclaim/view/DeleteConfirmationSheet.hpp"
+#include "reclaim/view/DeleteSteps.hpp"
+#include "reclaim/view/ScrollingBox.hpp"
+#include "reclaim/view/SheetParts.hpp"
 #include "systemdata/ReclaimerTestSupport.hpp"
 #include "systemdata/SystemDataProbe.hpp"
-#include "systemdata/sheet/view/DeleteConfirmationSheet.hpp"
-#include "systemdata/sheet/view/DeleteSteps.hpp"
-#include "systemdata/sheet/view/ScrollingBox.hpp"
-#include "systemdata/sheet/view/SheetParts.hpp"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -12,8 +12,8 @@
 #include "app/state/NavigationHistory.hpp"
 #include "app/state/ScanState.hpp"
 #include "app/state/SelectionState.hpp"
-#include "app/ui/SegmentedPills.hpp"
-#include "app/ui/Theme.hpp"
+#include "ui/SegmentedPills.hpp"
+#include "ui/Theme.hpp"
 #include "views/widgets/InsightViews.hpp"
 
 #include <QApplication>

@@ -1,12 +1,12 @@
 #include "applications/view/ApplicationsPieces.hpp"
 
-#include "app/ui/IconTile.hpp"
-#include "app/ui/Painting.hpp"
-#include "app/ui/ProgressIndicator.hpp"
-#include "app/ui/Symbols.hpp"
-#include "app/ui/Theme.hpp"
 #include "applications/model/ApplicationsTexts.hpp"
 #include "applications/view/ViewText.hpp"
+#include "ui/IconTile.hpp"
+#include "ui/Painting.hpp"
+#include "ui/ProgressIndicator.hpp"
+#include "ui/Symbols.hpp"
+#include "ui/Theme.hpp"
 
 #include <QEvent>
 #include <QHBoxLayout>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/ui/Ink.hpp"
 #include "applications/model/ApplicationRecords.hpp"
 #include "applications/view/RowListArea.hpp"
+#include "ui/Ink.hpp"
 
 #include <QPushButton>
 #include <QWidget>

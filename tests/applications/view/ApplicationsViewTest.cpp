@@ -1,6 +1,6 @@
 #include "applications/view/ApplicationsView.hpp"
 
-#include "app/state/ApplicationsState.hpp"
+#include "applications/state/ApplicationsState.hpp"
 #include "applications/view/ApplicationListView.hpp"
 #include "applications/view/ApplicationsPieces.hpp"
 #include "applications/view/DetailPanels.hpp"
