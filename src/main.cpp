@@ -6,6 +6,7 @@
 #include <iostream>
 
 #if defined(QUILLMERE_WITH_UI)
+#include "app/ApplicationIdentity.hpp"
 #include "app/ContentView.hpp"
 #include "app/LaunchOptions.hpp"
 #include "app/MainWindow.hpp"
@@ -52,6 +53,7 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName("Quillmere");
     QApplication::setApplicationDisplayName("Quillmere");
     QApplication::setApplicationVersion(QUILLMERE_VERSION);
+    quillmere::presentApplicationToDesktop();
     QFont font("Inter");
     font.setPixelSize(13);
     QApplication::setFont(font);
