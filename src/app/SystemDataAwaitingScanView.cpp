@@ -1,6 +1,7 @@
 #include "app/SystemDataAwaitingScanView.hpp"
 
 #include "app/Motion.hpp"
+#include "platform/desktop/DesktopSettings.hpp"
 #include "app/ScanScreens.hpp"
 #include "app/ui/ProgressIndicator.hpp"
 #include "app/ui/Theme.hpp"
@@ -147,7 +148,7 @@ ProgressIndicator::Look readingLook() {
 ReadingSystemDataView::ReadingSystemDataView(QWidget* parent)
     : QWidget(parent), indicator_(new ProgressIndicator(readingLook(), this)) {
     indicator_->setHeldStill(prefersReducedMotion());
-    connect(&ReduceMotionSetting::shared(), &ReduceMotionSetting::changed, indicator_,
+    connect(&platform::DesktopSettings::shared(), &platform::DesktopSettings::reducedMotionChanged, indicator_,
             &ProgressIndicator::setHeldStill);
 }
 
