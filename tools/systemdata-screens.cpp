@@ -36,7 +36,9 @@ std::vector<SystemDataCategory> sampleCategories(int64_t scale) {
             "2 local Timeshift backup(s) found in /timeshift/snapshots.", true,
             SystemDataReclaimAction::wholeItems({{"/timeshift/snapshots/a", "Timeshift backup — a", 1}})),
         category("ios-device-backups", "iOS device backups", 0,
-                 "No iOS device has been backed up to ~/Library/Application Support/MobileSync/Backup on this computer.", false),
+                 "No iOS device has been backed up to ~/Library/Application Support/MobileSync/Backup on "
+                 "this computer.",
+                 false),
         category("xcode-derived-data", "Xcode derived data", 0,
                  "No ~/Library/Developer/Xcode/DerivedData folder exists on this account.", false),
         category(

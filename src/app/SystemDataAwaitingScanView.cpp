@@ -1,10 +1,10 @@
 #include "app/SystemDataAwaitingScanView.hpp"
 
 #include "app/Motion.hpp"
-#include "platform/desktop/DesktopSettings.hpp"
 #include "app/ScanScreens.hpp"
 #include "app/ui/ProgressIndicator.hpp"
 #include "app/ui/Theme.hpp"
+#include "platform/desktop/DesktopSettings.hpp"
 #include "scan/Format.hpp"
 
 #include <QFontMetricsF>
@@ -148,8 +148,8 @@ ProgressIndicator::Look readingLook() {
 ReadingSystemDataView::ReadingSystemDataView(QWidget* parent)
     : QWidget(parent), indicator_(new ProgressIndicator(readingLook(), this)) {
     indicator_->setHeldStill(prefersReducedMotion());
-    connect(&platform::DesktopSettings::shared(), &platform::DesktopSettings::reducedMotionChanged, indicator_,
-            &ProgressIndicator::setHeldStill);
+    connect(&platform::DesktopSettings::shared(), &platform::DesktopSettings::reducedMotionChanged,
+            indicator_, &ProgressIndicator::setHeldStill);
 }
 
 bool ReadingSystemDataView::isTurning() const {

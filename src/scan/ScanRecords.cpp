@@ -7,7 +7,8 @@
 namespace quillmere {
 
 int64_t accountedBytes(const DiskScanResult& result) {
-    return saturatingAdd(std::max<int64_t>(result.root.allocatedSize(), 0), std::max<int64_t>(result.folderBytes, 0));
+    return saturatingAdd(std::max<int64_t>(result.root.allocatedSize(), 0),
+                         std::max<int64_t>(result.folderBytes, 0));
 }
 
 int64_t bytesHiddenByPermissions(int64_t volumeUsedBytes, int64_t accountedBytes,

@@ -104,7 +104,8 @@ SystemDataReport SystemDataProbe::assemble(std::vector<SystemDataCategory> probe
 SystemDataReport SystemDataProbe::probe(std::optional<int64_t> scanTotalBytes,
                                         std::optional<int64_t> volumeUsedBytesArgument,
                                         const std::optional<FileNode>& scanRoot,
-                                        const std::vector<DeniedPath>& deniedPaths, bool scanIsComplete) const {
+                                        const std::vector<DeniedPath>& deniedPaths,
+                                        bool scanIsComplete) const {
     const auto& root = scanRoot;
     const auto& denied = deniedPaths;
     const std::vector<ProbeTask> table{

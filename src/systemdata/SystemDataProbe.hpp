@@ -66,8 +66,8 @@ public:
     // it accounted for (its tree and its folders' own blocks) and the denied row is what the
     // scan says permissions hid (bytesHiddenByPermissions), the figure its banner shows.
     SystemDataReport probe(std::optional<int64_t> scanTotalBytes, std::optional<int64_t> volumeUsedBytes,
-                           const std::optional<FileNode>& scanRoot, const std::vector<DeniedPath>& deniedPaths,
-                           bool scanIsComplete = true) const;
+                           const std::optional<FileNode>& scanRoot,
+                           const std::vector<DeniedPath>& deniedPaths, bool scanIsComplete = true) const;
 
     // (blocks − free blocks) × fragment size of the volume: reserved blocks count as free.
     std::expected<int64_t, SystemDataProbeError> volumeUsedBytes() const;

@@ -191,8 +191,10 @@ std::string deniedName() {
 }
 std::string deniedExplanation(int64_t denied, bool byScan) {
     if (denied >= 1)
-        return std::string("Bytes behind specific paths ") + (byScan ? "the scan met" : "the categories above named") +
-               " but this process was refused permission to read — a known cause, not a mystery. Granting read "
+        return std::string("Bytes behind specific paths ") +
+               (byScan ? "the scan met" : "the categories above named") +
+               " but this process was refused permission to read — a known cause, not a mystery. Granting "
+               "read "
                "access to those paths and rescanning would let these be measured for real.";
     return "Nothing was denied by a permission error this run.";
 }

@@ -71,7 +71,8 @@ TEST(PermissionGate, ShowsThePromisesAndFollowsTheAccessItIsGiven) {
 // location is given).
 AccessAudit auditOf(int64_t hidden, bool granted, std::vector<AccessAuditLocation> locations = {}) {
     const bool denied = hidden > 0 || !locations.empty();
-    return AccessAudit{2'000'000'000, 2'000'000'000 - hidden, hidden, std::move(locations), granted, hidden, denied};
+    return AccessAudit{2'000'000'000, 2'000'000'000 - hidden, hidden, std::move(locations), granted, hidden,
+                       denied};
 }
 
 TEST(FullDiskAccessBanner, SaysHowMuchIsHiddenAndOffersGrantOnlyWithoutAccess) {
@@ -100,7 +101,8 @@ TEST(FullDiskAccessBanner, IsPresentedAfterAScanOnlyWhileAccessIsMissingOrPathsW
     const AccessAudit unexplained{2'000'000'000, 1'000'000'000, 1'000'000'000, {}, true, 0, false};
     EXPECT_FALSE(FullDiskAccessBanner::isPresented(unexplained, true));
     // Denied paths with nothing left to blame on them still name the locations.
-    EXPECT_TRUE(FullDiskAccessBanner::isPresented(AccessAudit{.isFullDiskAccessGranted = true, .hasDeniedPaths = true}, true));
+    EXPECT_TRUE(FullDiskAccessBanner::isPresented(
+        AccessAudit{.isFullDiskAccessGranted = true, .hasDeniedPaths = true}, true));
 }
 
 TEST(FullDiskAccessBanner, TheDetailsSheetShowsTheCantSeeScreenAndClosingItClearsTheFlag) {

@@ -16,8 +16,8 @@
 #include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QTest>
 #include <QTemporaryDir>
+#include <QTest>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <optional>
@@ -134,7 +134,8 @@ TEST(SettingsWindow, SettingsAndAboutKeepTheirWidthsOnScreenAndShowAllTheyHold) 
     // Every row lies inside the window, the button of the missing access included.
     const auto inside = [](const QWidget& window) {
         for (const QWidget* child : window.findChildren<QWidget*>())
-            if (child->isVisible() && !window.rect().contains(child->mapTo(&window, child->rect().bottomRight())))
+            if (child->isVisible() &&
+                !window.rect().contains(child->mapTo(&window, child->rect().bottomRight())))
                 return false;
         return true;
     };

@@ -16,8 +16,8 @@ namespace {
 
 // Without a reserve for the administrator: what is not available is used.
 ScannableVolume volume(std::string name, int64_t total, int64_t available, bool removable = false) {
-    return ScannableVolume{"/media/" + name, name,      std::nullopt, total,           available,
-                           false,            removable, !removable,   total - available};
+    return ScannableVolume{"/media/" + name, name,       std::nullopt,     total, available, false,
+                           removable,        !removable, total - available};
 }
 
 // The ring's pixel at `clockwise` turns from the top, on the middle of its stroke.

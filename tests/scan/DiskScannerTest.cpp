@@ -299,8 +299,8 @@ TEST(DiskScannerFolders, TheWalkedFoldersOwnBlocksAreCountedApartFromTheTree) {
         writeFile(root / ("many/s" + std::to_string(i) + "/f"), 0);
     FakeHost host;
     host.processors = 1; // 8 child walks; the other subfolders of "many" are walked inline
-    host.blocks = {{"a", 8}, {"b", 16}, {"c", 24}, {"locked", 32}, {"unlistable", 64}, {"other", 128},
-                   {"many", 2}};
+    host.blocks = {{"a", 8},           {"b", 16},      {"c", 24},  {"locked", 32},
+                   {"unlistable", 64}, {"other", 128}, {"many", 2}};
     for (int i = 0; i < 20; ++i)
         host.blocks["s" + std::to_string(i)] = 1;
     host.openError = {{"locked", EACCES}};

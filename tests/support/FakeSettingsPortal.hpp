@@ -71,7 +71,8 @@ public:
                bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop"));
     }
 
-    static void sendChange(QDBusConnection& bus, const QString& group, const QString& key, const QVariant& value) {
+    static void sendChange(QDBusConnection& bus, const QString& group, const QString& key,
+                           const QVariant& value) {
         QDBusMessage signal = QDBusMessage::createSignal(kPortalPath, kSettingsInterface, "SettingChanged");
         signal << group << key << QVariant::fromValue(QDBusVariant(value));
         bus.send(signal);

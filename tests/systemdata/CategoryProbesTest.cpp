@@ -171,7 +171,8 @@ TEST(DeviceBackupsTest, AnUnreadableDateIsAnUnknownDateAndItemlessBytesCarryNoAc
 
     ProbeFixture h;
     c = h.probe(h.locations()).deviceBackupsCategory(std::nullopt, {});
-    EXPECT_EQ(c.explanation, "No iOS device has been backed up to ~/Library/Application Support/MobileSync/Backup on this computer.");
+    EXPECT_EQ(c.explanation, "No iOS device has been backed up to ~/Library/Application "
+                             "Support/MobileSync/Backup on this computer.");
     EXPECT_EQ(c.mechanism, "check for ~/Library/Application Support/MobileSync/Backup");
 }
 

@@ -92,15 +92,16 @@ TEST(SystemDataReportTest, TheProbeCountsTheScansFoldersAndBlamesOnlyDeniedPaths
     testing::ProbeFixture fixture;
     const SystemDataProbe probe(fixture.locations(), fixture.services());
     const FolderPath root = FolderPath::root("/");
-    DiskScanResult scan{FileNode::folder(root, "/", std::nullopt,
-                                         {FileNode::under(root, "f", NodeFields{.allocatedSize = 600, .fileCount = 1})}),
-                        {}};
+    DiskScanResult scan{
+        FileNode::folder(root, "/", std::nullopt,
+                         {FileNode::under(root, "f", NodeFields{.allocatedSize = 600, .fileCount = 1})}),
+        {}};
     scan.folderBytes = 300;
     const auto reportFor = [&](const DiskScanResult& result) {
-        const SystemDataProbeInput input = probeInputFor(result, "/", [](const std::string&) {
-            return std::optional<uint64_t>(1);
-        });
-        return probe.probe(input.scanTotalBytes, 1000, input.scanRoot, input.deniedPaths, input.scanIsComplete);
+        const SystemDataProbeInput input =
+            probeInputFor(result, "/", [](const std::string&) { return std::optional<uint64_t>(1); });
+        return probe.probe(input.scanTotalBytes, 1000, input.scanRoot, input.deniedPaths,
+                           input.scanIsComplete);
     };
     // Nothing denied: the folders' blocks are accounted for and the rest is unattributed.
     SystemDataReport report = reportFor(scan);

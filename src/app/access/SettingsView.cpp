@@ -182,7 +182,8 @@ void SettingsView::fitHeight() {
     for (QWidget* section : findChildren<QWidget*>("settingsGroup"))
         if (section->layout()) section->layout()->activate();
     form->invalidate();
-    setFixedHeight(form->hasHeightForWidth() ? form->totalHeightForWidth(kWidth) : form->totalSizeHint().height());
+    setFixedHeight(form->hasHeightForWidth() ? form->totalHeightForWidth(kWidth)
+                                             : form->totalSizeHint().height());
 }
 
 void SettingsView::changeEvent(QEvent* event) {

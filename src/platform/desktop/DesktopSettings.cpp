@@ -69,22 +69,27 @@ DesktopSettings& DesktopSettings::shared() {
 }
 
 void DesktopSettings::read(Setting setting, const QString& method) {
-    QDBusMessage call = QDBusMessage::createMethodCall(kPortalService, kPortalPath, kSettingsInterface, method);
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kPortalService, kPortalPath, kSettingsInterface, method);
     call << keyOf(setting).group << keyOf(setting).key;
     auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, setting, method](QDBusPendingCallWatcher* finished) { replyArrived(setting, method, finished); });
+            [this, setting, method](QDBusPendingCallWatcher* finished) {
+                replyArrived(setting, method, finished);
+            });
 }
 
 void DesktopSettings::replyArrived(Setting setting, const QString& method, QDBusPendingCallWatcher* watcher) {
     watcher->deleteLater();
     const QDBusMessage reply = watcher->reply();
     if (reply.type() == QDBusMessage::ErrorMessage) {
-        if (method == QStringLiteral("ReadOne") && reply.errorName() == QDBusError::errorString(QDBusError::UnknownMethod))
+        if (method == QStringLiteral("ReadOne") &&
+            reply.errorName() == QDBusError::errorString(QDBusError::UnknownMethod))
             read(setting, QStringLiteral("Read"));
         return;
     }
-    if (sawChange_[setting] || reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return;
+    if (sawChange_[setting] || reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return;
     apply(setting, reply.arguments().first());
 }
 

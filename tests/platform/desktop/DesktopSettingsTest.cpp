@@ -4,8 +4,8 @@
 #include "support/PrivateBus.hpp"
 
 #include <QSignalSpy>
-#include <algorithm>
 #include <QTest>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace quillmere::platform {
@@ -105,7 +105,8 @@ TEST_F(DesktopSettingsTest, AChangeThatOvertakesTheFirstAnswerWins) {
     change(kColorSchemeKey, uint(2));
     ASSERT_TRUE(QTest::qWaitFor([&] { return settings.colorScheme() == Scheme::light; }, 5000));
     // The colour answer goes first: once the animations one is in, so is the older colour one.
-    ASSERT_TRUE(portal_.heldAnswers.last().arguments().first().value<QDBusVariant>().variant() == QVariant(uint(1)));
+    ASSERT_TRUE(portal_.heldAnswers.last().arguments().first().value<QDBusVariant>().variant() ==
+                QVariant(uint(1)));
     std::reverse(portal_.heldAnswers.begin(), portal_.heldAnswers.end());
     portal_.releaseAnswers(portalBus_);
     ASSERT_TRUE(motion.wait(5000));
