@@ -79,24 +79,5 @@ TEST_F(DesktopAppearance, ADarkDesktopTurnsTheWindowDarkAndItsChangesFollowWitho
     EXPECT_TRUE(isDark(window));
 }
 
-TEST_F(DesktopAppearance, TheLaunchSwitchWinsAndWithoutAPreferenceThePaletteDecides) {
-    serve(1);
-    platform::DesktopSettings desktop(connect("app"));
-    AppSettings settings(folder_.filePath("Quillmere.conf"));
-    const LaunchOptions light{{"quillmere", "--appearance", "light"}, false};
-    MainWindow forced(light, settings, host(desktop));
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return desktop.colorScheme() != platform::DesktopSettings::ColorScheme::noPreference; }, 5000));
-    EXPECT_FALSE(isDark(forced));
-
-    // "No preference" leaves the application's own palette in charge.
-    change(0);
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return desktop.colorScheme() == platform::DesktopSettings::ColorScheme::noPreference; }, 5000));
-    const LaunchOptions plain{{"quillmere"}, false};
-    MainWindow window(plain, settings, host(desktop));
-    EXPECT_EQ(window.palette().color(QPalette::Window), QApplication::palette().color(QPalette::Window));
-}
-
 } // namespace
 } // namespace quillmere

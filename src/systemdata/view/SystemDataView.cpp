@@ -197,5 +197,4 @@ void SystemDataView::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
 }
 
-
 } // namespace quillmere
