@@ -3,8 +3,8 @@
 // DIR (default /tmp/quillmere-apps-bench) is written once with 200 bundles, half with XML and half
 // with binary information lists, their leftovers (some shared), orphans and a home folder of
 // 100,000 files; later runs reuse it. One survey warms the cache, then N (default 3) are timed.
-#include "app/state/ApplicationsState.hpp"
 #include "applications/model/DiskApplicationServices.hpp"
+#include "applications/state/ApplicationsState.hpp"
 #include "support/AppFixture.hpp"
 
 #include <QCoreApplication>

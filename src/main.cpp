@@ -10,7 +10,7 @@
 #include "app/LaunchOptions.hpp"
 #include "app/MainWindow.hpp"
 #include "app/state/AppSettings.hpp"
-#include "platform/desktop/DesktopSettings.hpp"
+#include "ui/DesktopSettings.hpp"
 
 #include <QApplication>
 #include <QFont>

@@ -4,11 +4,11 @@
 // Usage: applications-screens OUTPUT_FOLDER FIXTURE_ROOT   (QT_SCALE_FACTOR=2 renders at 2x)
 // FIXTURE_ROOT is a disk written by make-app-fixture; the tool writes two small ones beside it.
 #include "ScreenStage.hpp"
-#include "app/state/ApplicationsState.hpp"
-#include "app/ui/Theme.hpp"
 #include "applications/model/DiskApplicationServices.hpp"
+#include "applications/state/ApplicationsState.hpp"
 #include "applications/view/ApplicationsView.hpp"
 #include "applications/view/DetailPanels.hpp"
+#include "ui/Theme.hpp"
 
 #include <QApplication>
 #include <QDir>

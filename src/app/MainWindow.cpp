@@ -4,8 +4,8 @@
 #include "app/access/AboutView.hpp"
 #include "app/access/SettingsView.hpp"
 #include "app/state/AppSettings.hpp"
-#include "app/ui/Theme.hpp"
-#include "platform/desktop/DesktopSettings.hpp"
+#include "ui/DesktopSettings.hpp"
+#include "ui/Theme.hpp"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,11 +1,11 @@
 #include "app/SystemDataAwaitingScanView.hpp"
 
-#include "app/Motion.hpp"
 #include "app/ScanScreens.hpp"
-#include "app/ui/ProgressIndicator.hpp"
-#include "app/ui/Theme.hpp"
-#include "platform/desktop/DesktopSettings.hpp"
-#include "scan/Format.hpp"
+#include "base/Format.hpp"
+#include "ui/DesktopSettings.hpp"
+#include "ui/Motion.hpp"
+#include "ui/ProgressIndicator.hpp"
+#include "ui/Theme.hpp"
 
 #include <QFontMetricsF>
 #include <QPainter>

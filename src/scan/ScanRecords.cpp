@@ -1,6 +1,6 @@
 #include "scan/ScanRecords.hpp"
 
-#include "scan/Saturating.hpp"
+#include "base/Saturating.hpp"
 
 #include <algorithm>
 

@@ -2,10 +2,10 @@
 // the settings portal, followed while the application runs.
 #include "app/MainWindow.hpp"
 #include "app/state/AppSettings.hpp"
-#include "app/ui/Theme.hpp"
-#include "platform/desktop/DesktopSettings.hpp"
 #include "support/FakeSettingsPortal.hpp"
 #include "support/PrivateBus.hpp"
+#include "ui/DesktopSettings.hpp"
+#include "ui/Theme.hpp"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>

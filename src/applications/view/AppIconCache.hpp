@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ui/IconTile.hpp"
+#include "ui/IconTile.hpp"
 
 #include <QHash>
 #include <QImage>
