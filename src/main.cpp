@@ -11,7 +11,7 @@
 #include "app/LaunchOptions.hpp"
 #include "app/MainWindow.hpp"
 #include "app/state/AppSettings.hpp"
-#include "ui/Motion.hpp"
+#include "ui/DesktopSettings.hpp"
 
 #include <QApplication>
 #include <QFont>
@@ -57,8 +57,9 @@ int main(int argc, char** argv) {
     QFont font("Inter");
     font.setPixelSize(13);
     QApplication::setFont(font);
-    // The desktop's reduce-motion setting is asked for now, so its answer is in before it matters.
-    quillmere::ReduceMotionSetting::shared();
+    // The desktop's reduce-motion and colour preferences are asked for now, so their answers are
+    // in before they matter.
+    quillmere::platform::DesktopSettings::shared();
     quillmere::AppSettings settings;
     quillmere::MainWindow window(options, settings);
     window.show();

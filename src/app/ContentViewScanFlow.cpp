@@ -10,6 +10,8 @@
 #include "platform/HostSystem.hpp"
 #include "views/InspectorModel.hpp"
 
+#include <algorithm>
+
 namespace quillmere {
 
 void ContentView::startScan(const ScannableVolume& volume) {
@@ -74,6 +76,15 @@ void ContentView::runLaunchLogic() {
             hasCheckedLaunchScan_ = true;
             startScan(*volume);
         }
+    }
+    // A development run asked for a scan and no saved scan chose its volume (a first launch):
+    // the startup disk is scanned, as the saved scan's volume would have been.
+    if (options_.has("--debug-start-scan") && !hasCheckedLaunchScan_ && !selectedVolume_) {
+        hasCheckedLaunchScan_ = true;
+        const std::vector<ScannableVolume> volumes = pickerVolumes();
+        const auto startup = std::ranges::find_if(volumes, &ScannableVolume::isStartupVolume);
+        startScan(startup != volumes.end() ? *startup : volumes.front());
+        return;
     }
     updateScreens();
 }

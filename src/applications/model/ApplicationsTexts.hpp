@@ -14,13 +14,13 @@ inline constexpr std::string_view kInstalledHeadingTail =
     "  —  bundle plus everything it left around your disk";
 inline constexpr std::string_view kSearchPlaceholder = "Search by name or developer";
 inline constexpr std::string_view kReallyTakingUp = "Really taking up";
-inline constexpr std::string_view kFinderSays = "Finder says";
+inline constexpr std::string_view kBundlesAlone = "Bundles alone";
 inline constexpr std::string_view kApplications = "Applications";
 inline constexpr std::string_view kDropTitle = "Drop an app to see what it left behind";
 inline constexpr std::string_view kDropBody =
     "Quillmere finds its caches, containers, preferences and support folders in a couple of seconds — and "
     "the app doesn’t have to be running, or even in your Applications folder.";
-inline constexpr std::string_view kBuiltIn = "Built into macOS";
+inline constexpr std::string_view kBuiltIn = "Built into the system";
 inline constexpr std::string_view kLeftBehind = "LEFT BEHIND";
 inline constexpr std::string_view kGuess = "Guess";
 inline constexpr std::string_view kUnmatched = "Unmatched";
@@ -32,7 +32,7 @@ inline constexpr std::string_view kReveal = "Reveal";
 inline constexpr std::string_view kBundle = "Bundle";
 inline constexpr std::string_view kCachesAndContainers = "Caches & containers";
 inline constexpr std::string_view kWebsiteData = "Website data";
-inline constexpr std::string_view kProtectedCalloutBold = "Built into macOS.";
+inline constexpr std::string_view kProtectedCalloutBold = "Built into the system.";
 inline constexpr std::string_view kProtectedCalloutRest =
     " Its real size is listed like everything else, and its caches show up under System Data — but it can’t "
     "be uninstalled here.";
