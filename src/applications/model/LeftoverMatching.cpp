@@ -1,5 +1,6 @@
 #include "applications/model/LeftoverMatching.hpp"
 
+#include "applications/model/PackagedData.hpp"
 #include "applications/model/TextRules.hpp"
 #include "platform/FolderListing.hpp"
 #include "scan/FileNode.hpp"
@@ -229,6 +230,12 @@ std::vector<LeftoverCandidate> candidates(const InstalledApp& app, const Library
             if (passes(appendingPathComponent(folder.path, entry.name), key))
                 found.push_back({entry.name, key, folder.group, *signal});
         }
+    for (LeftoverCandidate& candidate : packaged_data::dataCandidates(app, listing.home())) {
+        std::string key;
+        if (!passes(candidate.path, key)) continue;
+        candidate.path = std::move(key);
+        found.push_back(std::move(candidate));
+    }
     return removeNested(std::move(found));
 }
 
