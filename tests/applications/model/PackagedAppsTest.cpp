@@ -1,6 +1,7 @@
 #include "applications/model/AppSources.hpp"
 #include "applications/model/KeyFile.hpp"
 #include "applications/model/LeftoverAttribution.hpp"
+#include "applications/model/LeftoverMatching.hpp"
 #include "applications/model/PackagedData.hpp"
 #include "platform/FolderListing.hpp"
 #include "scan/FileNode.hpp"
@@ -237,6 +238,23 @@ TEST(PackagedAppsTest, EachApplicationsHomeFolderIsItsCachesAndData) {
             EXPECT_FALSE(item.sharedWithAppName);
         }
     }
+}
+
+TEST(PackagedAppsTest, ALinkToARevisionIsTheDuplicateWhereverItSorts) {
+    const FixtureDisk disk(freshFolder("snap-link"));
+    disk.file("home/snap/tool/x1/state", 4 * KiB);
+    disk.file("home/snap/tool/common/data", 4 * KiB);
+    disk.link("home/snap/tool/current", "x1");
+    InstalledApp tool;
+    tool.name = "Tool";
+    tool.bundleIdentifier = "tool";
+    tool.packaging = Packaging::snap;
+    tool.path = disk.path("snap/tool");
+    std::vector<std::string> names;
+    for (const LeftoverCandidate& candidate :
+         LeftoverAttributor::candidates(tool, disk.path("home"), disk.path("L")))
+        names.push_back(candidate.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"common", "x1"}));
 }
 
 TEST(PackagedAppsTest, TheSameApplicationInBothInstallationsSharesItsFolder) {
