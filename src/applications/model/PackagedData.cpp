@@ -2,6 +2,7 @@
 
 #include "applications/model/OrphanLeftovers.hpp"
 #include "platform/FolderListing.hpp"
+#include "scan/FileNode.hpp"
 #include "scan/PathText.hpp"
 #include "scan/TaskGroup.hpp"
 
@@ -58,10 +59,16 @@ std::vector<LeftoverCandidate> dataCandidates(const InstalledApp& app, const std
     if (!folder || !platform::isDirectoryItem(*folder)) return found;
     const auto names = platform::listFolderNames(*folder, platform::HiddenNames::included);
     if (!names) return found;
-    for (const std::string& name : *names)
-        found.push_back({name, appendingPathComponent(*folder, name),
+    const std::string inside = FileNode::canonicalPath(*folder) + "/";
+    for (const std::string& name : *names) {
+        const std::string path = appendingPathComponent(*folder, name);
+        // A link leading out of the folder is not the application's to give: clearing it would
+        // take whatever it points at.
+        if (isLink(path) && !FileNode::canonicalPath(path).starts_with(inside)) continue;
+        found.push_back({name, path,
                          name == "cache" ? Group::cachesPreferencesAndState : Group::supportAndContainers,
                          LeftoverItem::MatchSignal::bundleIdentifier});
+    }
     std::ranges::stable_partition(found,
                                   [](const LeftoverCandidate& candidate) { return !isLink(candidate.path); });
     return found;

@@ -21,7 +21,7 @@ std::optional<std::string> dataFolder(const InstalledApp& app, const std::string
 // Every entry of the application's data folder, hidden ones included, as listed: "cache" in
 // the caches group, the rest in support and containers, matched by the identifier. Entries
 // that are links come after the others, so a link to a sibling ("current" in a snap's folder)
-// is the duplicate that gets dropped.
+// is the duplicate that gets dropped; a link that leads out of the folder is left out.
 std::vector<LeftoverCandidate> dataCandidates(const InstalledApp& app, const std::string& home);
 
 // One data folder found in the home folder.

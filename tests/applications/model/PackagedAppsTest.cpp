@@ -240,11 +240,14 @@ TEST(PackagedAppsTest, EachApplicationsHomeFolderIsItsCachesAndData) {
     }
 }
 
-TEST(PackagedAppsTest, ALinkToARevisionIsTheDuplicateWhereverItSorts) {
+TEST(PackagedAppsTest, LinksInAnApplicationsFolderNeverLeadOutOfItNorCountTwice) {
     const FixtureDisk disk(freshFolder("snap-link"));
     disk.file("home/snap/tool/x1/state", 4 * KiB);
     disk.file("home/snap/tool/common/data", 4 * KiB);
     disk.link("home/snap/tool/current", "x1");
+    disk.file("home/Music/album", 4 * KiB);
+    disk.link("home/snap/tool/music", disk.path("home/Music"));
+    disk.link("home/snap/tool/loop", "x1/../common");
     InstalledApp tool;
     tool.name = "Tool";
     tool.bundleIdentifier = "tool";
