@@ -6,8 +6,8 @@
 // With --linux, DIR (default /tmp/quillmere-apps-bench-linux) holds 200 Flatpak applications
 // split over a system and a user installation, each with its cache and data, and 100 folders
 // of removed applications.
-#include "app/state/ApplicationsState.hpp"
 #include "applications/model/DiskApplicationServices.hpp"
+#include "applications/state/ApplicationsState.hpp"
 #include "support/AppFixture.hpp"
 
 #include <QCoreApplication>

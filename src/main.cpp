@@ -9,8 +9,8 @@
 #include "app/ContentView.hpp"
 #include "app/LaunchOptions.hpp"
 #include "app/MainWindow.hpp"
-#include "app/Motion.hpp"
 #include "app/state/AppSettings.hpp"
+#include "ui/Motion.hpp"
 
 #include <QApplication>
 #include <QFont>

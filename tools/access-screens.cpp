@@ -10,8 +10,8 @@
 #include "app/access/PrivilegedScanSection.hpp"
 #include "app/access/SettingsView.hpp"
 #include "app/state/AppSettings.hpp"
-#include "app/ui/Theme.hpp"
 #include "scan/ScanSnapshot.hpp"
+#include "ui/Theme.hpp"
 
 #include <QApplication>
 #include <QPainter>

@@ -7,12 +7,12 @@
 // list of Flatpak and Snap applications, a Flatpak and a snap's panel, one with its items
 // ticked, and the orphan panel instead.
 #include "ScreenStage.hpp"
-#include "app/state/ApplicationsState.hpp"
-#include "app/ui/Theme.hpp"
 #include "applications/model/DiskApplicationServices.hpp"
+#include "applications/state/ApplicationsState.hpp"
 #include "applications/view/ApplicationsView.hpp"
 #include "applications/view/DetailPanels.hpp"
 #include "applications/view/PackagedAppPanel.hpp"
+#include "ui/Theme.hpp"
 
 #include <QApplication>
 #include <QDir>

@@ -4,7 +4,7 @@
 #include "app/access/AboutView.hpp"
 #include "app/access/SettingsView.hpp"
 #include "app/state/AppSettings.hpp"
-#include "app/ui/Theme.hpp"
+#include "ui/Theme.hpp"
 
 #include <QApplication>
 #include <QCloseEvent>

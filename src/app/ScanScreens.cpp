@@ -1,11 +1,11 @@
 #include "app/ScanScreens.hpp"
 
-#include "app/Motion.hpp"
 #include "app/ScanScreenText.hpp"
-#include "app/ui/ColorOpacity.hpp"
-#include "app/ui/Painting.hpp"
-#include "app/ui/Symbols.hpp"
-#include "app/ui/Theme.hpp"
+#include "ui/ColorOpacity.hpp"
+#include "ui/Motion.hpp"
+#include "ui/Painting.hpp"
+#include "ui/Symbols.hpp"
+#include "ui/Theme.hpp"
 
 #include <QDateTime>
 #include <QGraphicsOpacityEffect>

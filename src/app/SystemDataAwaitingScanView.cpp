@@ -1,10 +1,10 @@
 #include "app/SystemDataAwaitingScanView.hpp"
 
-#include "app/Motion.hpp"
 #include "app/ScanScreens.hpp"
-#include "app/ui/ProgressIndicator.hpp"
-#include "app/ui/Theme.hpp"
-#include "scan/Format.hpp"
+#include "base/Format.hpp"
+#include "ui/Motion.hpp"
+#include "ui/ProgressIndicator.hpp"
+#include "ui/Theme.hpp"
 
 #include <QFontMetricsF>
 #include <QPainter>

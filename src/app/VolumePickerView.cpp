@@ -1,12 +1,12 @@
 #include "app/VolumePickerView.hpp"
 
-#include "app/Motion.hpp"
-#include "app/ui/ColorOpacity.hpp"
-#include "app/ui/Painting.hpp"
-#include "app/ui/ScrollBars.hpp"
-#include "app/ui/Symbols.hpp"
-#include "app/ui/Theme.hpp"
-#include "scan/Format.hpp"
+#include "base/Format.hpp"
+#include "ui/ColorOpacity.hpp"
+#include "ui/Motion.hpp"
+#include "ui/Painting.hpp"
+#include "ui/ScrollBars.hpp"
+#include "ui/Symbols.hpp"
+#include "ui/Theme.hpp"
 
 #include <QConicalGradient>
 #include <QCursor>

@@ -1,7 +1,7 @@
 #include "scan/FileKind.hpp"
 
-#include "scan/PathText.hpp"
-#include "scan/Unicode.hpp"
+#include "base/PathText.hpp"
+#include "base/Unicode.hpp"
 
 #include <initializer_list>
 #include <string>

@@ -1,7 +1,7 @@
 #include "scan/ScannableVolume.hpp"
 
-#include "scan/Format.hpp"
-#include "scan/PathText.hpp"
+#include "base/Format.hpp"
+#include "base/PathText.hpp"
 
 #include <algorithm>
 #include <array>

@@ -7,7 +7,7 @@
 #include "app/access/PermissionGateView.hpp"
 #include "app/access/PrivilegedScanController.hpp"
 #include "app/access/PrivilegedScanSection.hpp"
-#include "app/ui/Theme.hpp"
+#include "ui/Theme.hpp"
 
 #include <QCoreApplication>
 #include <QDialog>

@@ -1,8 +1,8 @@
 #include "app/ContentView.hpp"
 
 #include "app/CenterView.hpp"
-#include "app/InspectorParts.hpp"
 #include "app/InspectorView.hpp"
+#include "app/InspectorWidgets.hpp"
 #include "app/MainTopBar.hpp"
 #include "app/MainWindow.hpp"
 #include "app/ScanScreens.hpp"
@@ -12,8 +12,8 @@
 #include "app/state/NavigationHistory.hpp"
 #include "app/state/ScanState.hpp"
 #include "app/state/SelectionState.hpp"
-#include "app/ui/SegmentedPills.hpp"
-#include "app/ui/Theme.hpp"
+#include "ui/SegmentedPills.hpp"
+#include "ui/Theme.hpp"
 #include "views/widgets/InsightViews.hpp"
 
 #include <QApplication>

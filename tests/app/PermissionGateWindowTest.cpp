@@ -1,10 +1,10 @@
 #include "AccessScreenProbe.hpp"
 #include "access/AccessAuditor.hpp"
 #include "app/ContentView.hpp"
-#include "app/Transitions.hpp"
 #include "app/VolumePickerView.hpp"
 #include "app/access/PermissionGateView.hpp"
 #include "app/state/AppSettings.hpp"
+#include "ui/Transitions.hpp"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
 #include "app/VolumePickerView.hpp"
-#include "app/ui/Theme.hpp"
+#include "ui/Theme.hpp"
 #include "ui/UiTestSupport.hpp"
 
 #include <QScrollArea>

@@ -1,7 +1,7 @@
 #include "ScanTestSupport.hpp"
 #include "TreeBuilders.hpp"
+#include "base/Format.hpp"
 #include "platform/DirectoryEntries.hpp"
-#include "scan/Format.hpp"
 #include "scan/ScanReport.hpp"
 
 #include <atomic>

@@ -1,7 +1,7 @@
 #include "support/ApplicationsTestSupport.hpp"
 
+#include "base/PathText.hpp"
 #include "scan/DiskScanner.hpp"
-#include "scan/PathText.hpp"
 
 #include <condition_variable>
 #include <filesystem>

@@ -2,7 +2,7 @@
 
 #include "app/access/AccessTexts.hpp"
 #include "app/access/SymbolLabel.hpp"
-#include "app/ui/Theme.hpp"
+#include "ui/Theme.hpp"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -4,9 +4,9 @@
 #include "app/access/FigureLabel.hpp"
 #include "app/access/PrivilegedScanSection.hpp"
 #include "app/access/SymbolLabel.hpp"
-#include "app/ui/ScrollBars.hpp"
-#include "app/ui/Theme.hpp"
-#include "scan/Format.hpp"
+#include "base/Format.hpp"
+#include "ui/ScrollBars.hpp"
+#include "ui/Theme.hpp"
 
 #include <QEvent>
 #include <QFrame>

@@ -4,8 +4,8 @@
 #include "app/access/CantSeeView.hpp"
 #include "app/access/PrivilegedScanController.hpp"
 #include "app/access/SymbolLabel.hpp"
-#include "app/ui/Symbols.hpp"
-#include "app/ui/Theme.hpp"
+#include "ui/Symbols.hpp"
+#include "ui/Theme.hpp"
 
 #include <QDialog>
 #include <QEvent>

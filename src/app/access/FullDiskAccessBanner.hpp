@@ -2,7 +2,7 @@
 
 #include "access/AccessAudit.hpp"
 #include "app/access/FullDiskAccessLink.hpp"
-#include "app/ui/Theme.hpp"
+#include "ui/Theme.hpp"
 
 #include <QDialog>
 #include <QPointer>

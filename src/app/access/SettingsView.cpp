@@ -3,7 +3,7 @@
 #include "app/access/AccessTexts.hpp"
 #include "app/access/SymbolLabel.hpp"
 #include "app/state/AppSettings.hpp"
-#include "app/ui/Theme.hpp"
+#include "ui/Theme.hpp"
 #include "views/Formatters.hpp"
 
 #include <QCheckBox>

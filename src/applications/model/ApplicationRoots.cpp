@@ -1,7 +1,7 @@
 #include "applications/model/ApplicationRoots.hpp"
 
+#include "base/PathText.hpp"
 #include "platform/HostSystem.hpp"
-#include "scan/PathText.hpp"
 
 #include <cstdlib>
 

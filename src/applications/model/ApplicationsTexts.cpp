@@ -1,6 +1,6 @@
 #include "applications/model/ApplicationsTexts.hpp"
 
-#include "scan/Format.hpp"
+#include "base/Format.hpp"
 
 #include <algorithm>
 

@@ -3,8 +3,8 @@
 #include "applications/model/KeyFile.hpp"
 #include "applications/model/MetaInfo.hpp"
 #include "applications/model/TextRules.hpp"
+#include "base/PathText.hpp"
 #include "platform/FolderListing.hpp"
-#include "scan/PathText.hpp"
 
 #include <charconv>
 #include <limits>

@@ -1,7 +1,7 @@
 #include "applications/model/KeyFile.hpp"
 
+#include "base/Unicode.hpp"
 #include "platform/BoundedFile.hpp"
-#include "scan/Unicode.hpp"
 
 #include <algorithm>
 

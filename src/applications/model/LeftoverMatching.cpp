@@ -2,10 +2,10 @@
 
 #include "applications/model/PackagedData.hpp"
 #include "applications/model/TextRules.hpp"
+#include "base/PathText.hpp"
+#include "base/Unicode.hpp"
 #include "platform/FolderListing.hpp"
 #include "scan/FileNode.hpp"
-#include "scan/PathText.hpp"
-#include "scan/Unicode.hpp"
 
 #include <algorithm>
 #include <sys/stat.h>
@@ -94,18 +94,6 @@ const std::set<std::string_view>& developerStopWords() {
     static const std::set<std::string_view> words{"inc",     "llc",  "ltd", "corp", "corporation", "co",
                                                   "company", "gmbh", "srl", "sa",   "limited",     "the"};
     return words;
-}
-
-bool developerMatches(std::string_view name, std::string_view developer) {
-    const std::vector<std::string> words = developerWords(developer);
-    return !words.empty() && containsAny(canonicalText(name), words);
-}
-
-bool nameMatches(std::string_view entryName, std::string_view appName) {
-    const std::string entry = squeezedForMatching(entryName);
-    const std::string app = squeezedForMatching(appName);
-    if (entry.empty() || app.empty()) return false;
-    return entry.find(app) != std::string::npos || app.find(entry) != std::string::npos;
 }
 
 LibraryListing::Entry listedEntry(std::string name) {

@@ -42,10 +42,6 @@ const std::vector<BulkContentEntry>& bulkContentEntries();
 // Words that never count as words of a developer's name.
 const std::set<std::string_view>& developerStopWords();
 
-// Whether the lower-cased entry name `name` contains a word of `developer`.
-bool developerMatches(std::string_view name, std::string_view developer);
-// Whether the squeezed entry name and the squeezed application name contain one another.
-bool nameMatches(std::string_view entryName, std::string_view appName);
 // The first rule by which the entry `name` belongs to `app`, none when no rule holds.
 std::optional<LeftoverItem::MatchSignal> matchSignal(std::string_view name, const InstalledApp& app);
 

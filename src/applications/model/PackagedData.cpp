@@ -1,9 +1,9 @@
 #include "applications/model/PackagedData.hpp"
 
 #include "applications/model/OrphanLeftovers.hpp"
+#include "base/PathText.hpp"
 #include "platform/FolderListing.hpp"
 #include "scan/FileNode.hpp"
-#include "scan/PathText.hpp"
 #include "scan/TaskGroup.hpp"
 
 #include <algorithm>

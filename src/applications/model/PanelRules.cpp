@@ -2,8 +2,8 @@
 
 #include "applications/model/ApplicationsTexts.hpp"
 #include "applications/model/TextRules.hpp"
-#include "scan/Format.hpp"
-#include "scan/PathText.hpp"
+#include "base/Format.hpp"
+#include "base/PathText.hpp"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/ui/IconTile.hpp"
 #include "applications/model/ApplicationRecords.hpp"
+#include "ui/IconTile.hpp"
 
 #include <QHash>
 #include <QImage>

@@ -1,13 +1,13 @@
 #include "applications/view/ApplicationListView.hpp"
 
-#include "app/ui/ColorOpacity.hpp"
-#include "app/ui/IconTile.hpp"
-#include "app/ui/Painting.hpp"
-#include "app/ui/ProgressIndicator.hpp"
-#include "app/ui/Theme.hpp"
 #include "applications/model/ApplicationsTexts.hpp"
 #include "applications/view/AppIconCache.hpp"
 #include "applications/view/ViewText.hpp"
+#include "ui/ColorOpacity.hpp"
+#include "ui/IconTile.hpp"
+#include "ui/Painting.hpp"
+#include "ui/ProgressIndicator.hpp"
+#include "ui/Theme.hpp"
 
 #include <QDateTime>
 #include <QKeyEvent>

@@ -1,14 +1,15 @@
 #include "applications/view/ApplicationsView.hpp"
 
-#include "app/Motion.hpp"
-#include "app/state/ApplicationsState.hpp"
-#include "app/ui/Theme.hpp"
 #include "applications/model/PanelRules.hpp"
+#include "applications/state/ApplicationsState.hpp"
+#include "applications/view/AppDropOverlay.hpp"
 #include "applications/view/AppIconCache.hpp"
 #include "applications/view/ApplicationListView.hpp"
-#include "applications/view/ApplicationsPieces.hpp"
+#include "applications/view/ApplicationsToolbar.hpp"
 #include "applications/view/DetailPanels.hpp"
 #include "applications/view/PackagedAppPanel.hpp"
+#include "ui/Motion.hpp"
+#include "ui/Theme.hpp"
 
 #include <QDragEnterEvent>
 #include <QGraphicsOpacityEffect>

@@ -1,15 +1,15 @@
 #include "applications/view/DetailPanels.hpp"
 
-#include "app/state/ApplicationsState.hpp"
-#include "app/ui/IconTile.hpp"
-#include "app/ui/Painting.hpp"
-#include "app/ui/ProgressIndicator.hpp"
-#include "app/ui/Symbols.hpp"
-#include "app/ui/Theme.hpp"
 #include "applications/model/ApplicationsTexts.hpp"
+#include "applications/state/ApplicationsState.hpp"
 #include "applications/view/AppIconCache.hpp"
-#include "applications/view/PanelParts.hpp"
+#include "applications/view/DetailPanelWidgets.hpp"
 #include "applications/view/ViewText.hpp"
+#include "ui/IconTile.hpp"
+#include "ui/Painting.hpp"
+#include "ui/ProgressIndicator.hpp"
+#include "ui/Symbols.hpp"
+#include "ui/Theme.hpp"
 
 #include <QDir>
 #include <QHBoxLayout>

@@ -1,10 +1,10 @@
 #include "applications/view/PackagedAppPanel.hpp"
 
-#include "app/state/ApplicationsState.hpp"
-#include "app/ui/ProgressIndicator.hpp"
 #include "applications/model/ApplicationsTexts.hpp"
-#include "applications/view/PanelParts.hpp"
+#include "applications/state/ApplicationsState.hpp"
+#include "applications/view/DetailPanelWidgets.hpp"
 #include "applications/view/ViewText.hpp"
+#include "ui/ProgressIndicator.hpp"
 
 #include <QHBoxLayout>
 #include <QLabel>

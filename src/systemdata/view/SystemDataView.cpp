@@ -1,11 +1,11 @@
 #include "systemdata/view/SystemDataView.hpp"
 
-#include "app/ui/Theme.hpp"
-#include "scan/Format.hpp"
+#include "base/Format.hpp"
 #include "systemdata/view/SystemDataButton.hpp"
 #include "systemdata/view/SystemDataRingView.hpp"
 #include "systemdata/view/SystemDataRowView.hpp"
 #include "systemdata/view/SystemDataScreenText.hpp"
+#include "ui/Theme.hpp"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -195,6 +195,5 @@ void SystemDataView::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange) applyColors();
     QWidget::changeEvent(event);
 }
-
 
 } // namespace quillmere

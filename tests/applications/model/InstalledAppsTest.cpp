@@ -1,7 +1,7 @@
 #include "applications/model/InstalledApps.hpp"
 
+#include "base/PathText.hpp"
 #include "platform/FolderListing.hpp"
-#include "scan/PathText.hpp"
 #include "support/ApplicationsTestSupport.hpp"
 
 #include <atomic>

@@ -1,12 +1,12 @@
-#include "app/state/ApplicationsState.hpp"
 #include "applications/model/LeftoverAttribution.hpp"
+#include "applications/state/ApplicationsState.hpp"
 #include "applications/view/AppIconCache.hpp"
 #include "applications/view/ApplicationListView.hpp"
-#include "applications/view/ApplicationsPieces.hpp"
+#include "applications/view/ApplicationsToolbar.hpp"
 #include "applications/view/ApplicationsView.hpp"
+#include "applications/view/DetailPanelWidgets.hpp"
 #include "applications/view/DetailPanels.hpp"
 #include "applications/view/PackagedAppPanel.hpp"
-#include "applications/view/PanelParts.hpp"
 #include "support/ApplicationsTestSupport.hpp"
 
 #include <QApplication>
