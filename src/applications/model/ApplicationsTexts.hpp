@@ -1,5 +1,7 @@
 #pragma once
 
+#include "applications/model/ApplicationRecords.hpp"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -22,6 +24,8 @@ inline constexpr std::string_view kDropBody =
     "the app doesn’t have to be running, or even in your Applications folder.";
 inline constexpr std::string_view kBuiltIn = "Built into the system";
 inline constexpr std::string_view kLeftBehind = "LEFT BEHIND";
+inline constexpr std::string_view kFlatpakBadge = "Flatpak";
+inline constexpr std::string_view kSnapBadge = "Snap";
 inline constexpr std::string_view kGuess = "Guess";
 inline constexpr std::string_view kUnmatched = "Unmatched";
 
@@ -36,6 +40,16 @@ inline constexpr std::string_view kProtectedCalloutBold = "Built into the system
 inline constexpr std::string_view kProtectedCalloutRest =
     " Its real size is listed like everything else, and its caches show up under System Data — but it can’t "
     "be uninstalled here.";
+
+// The callout of an application a package system installed: the bold run, then the rest with
+// the command that removes it between the two parts.
+inline constexpr std::string_view kFlatpakCalloutBold = "Installed with Flatpak.";
+inline constexpr std::string_view kSnapCalloutBold = "Installed as a snap.";
+inline constexpr std::string_view kPackagedCalloutBeforeCommand =
+    " Its caches and data can be cleared here, but the app itself is removed with the software manager, or "
+    "with ";
+inline constexpr std::string_view kPackagedCalloutAfterCommand = " in a terminal.";
+inline constexpr std::string_view kNothingToClear = "It keeps no caches or data in your home folder.";
 
 inline constexpr std::string_view kGuessBold = "This is a guess.";
 inline constexpr std::string_view kGuessMatch = " These files match the name ";
@@ -62,5 +76,7 @@ std::string sharedLocation(std::string_view otherAppName);
 std::string notInstalledLine(int64_t entryCount);
 std::string selectedCount(int64_t count);
 std::string versionAndDeveloper(const std::string* version, const std::string* developer);
+// "flatpak uninstall <id>" or "snap remove <name>".
+std::string removalCommand(const InstalledApp& app);
 
 } // namespace quillmere::texts

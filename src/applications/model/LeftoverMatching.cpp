@@ -1,5 +1,6 @@
 #include "applications/model/LeftoverMatching.hpp"
 
+#include "applications/model/PackagedData.hpp"
 #include "applications/model/TextRules.hpp"
 #include "base/PathText.hpp"
 #include "base/Unicode.hpp"
@@ -217,6 +218,12 @@ std::vector<LeftoverCandidate> candidates(const InstalledApp& app, const Library
             if (passes(appendingPathComponent(folder.path, entry.name), key))
                 found.push_back({entry.name, key, folder.group, *signal});
         }
+    for (LeftoverCandidate& candidate : packaged_data::dataCandidates(app, listing.home())) {
+        std::string key;
+        if (!passes(candidate.path, key)) continue;
+        candidate.path = std::move(key);
+        found.push_back(std::move(candidate));
+    }
     return removeNested(std::move(found));
 }
 

@@ -102,7 +102,8 @@ private:
     std::string squeezedName_;
 };
 
-// The candidate leftovers of `app`, with canonical paths, never the bundle itself.
+// The candidate leftovers of `app`, with canonical paths, never the bundle itself: what the
+// Library folders hold for it, then what its package system keeps in the home folder.
 std::vector<LeftoverCandidate> candidates(const InstalledApp& app, const std::string& home,
                                           const std::string& library);
 std::vector<LeftoverCandidate> candidates(const InstalledApp& app, const LibraryListing& listing);
