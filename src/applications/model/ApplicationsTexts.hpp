@@ -16,7 +16,7 @@ inline constexpr std::string_view kInstalledHeadingTail =
     "  —  bundle plus everything it left around your disk";
 inline constexpr std::string_view kSearchPlaceholder = "Search by name or developer";
 inline constexpr std::string_view kReallyTakingUp = "Really taking up";
-inline constexpr std::string_view kBundlesAlone = "Bundles alone";
+inline constexpr std::string_view kAppsAlone = "Apps alone";
 inline constexpr std::string_view kApplications = "Applications";
 inline constexpr std::string_view kDropTitle = "Drop an app to see what it left behind";
 inline constexpr std::string_view kDropBody =

@@ -90,7 +90,7 @@ void ApplicationsSummaryStrip::paintEvent(QPaintEvent*) {
     }
     x += used;
     divider();
-    x += column(texts::kBundlesAlone, bytesText(summary_.finderTotalBytes), &palette.ink);
+    x += column(texts::kAppsAlone, bytesText(summary_.finderTotalBytes), &palette.ink);
     divider();
     column(texts::kApplications, QString::number(summary_.applicationCount), &palette.ink);
 }
