@@ -2,7 +2,7 @@
 // at 1× and 2× in a 980 × 700 view, and the main thread's longest stall while the window takes
 // the tree in, drills into it and replaces it by a smaller one; then the treemap, the list and
 // the inspector on the same tree (DiskViewsBench.cpp).
-//   QT_QPA_PLATFORM=offscreen view-bench [--nodes N]
+//   QT_QPA_PLATFORM=offscreen view-bench [--nodes N] [--insights]
 // The tree is built in memory, deterministically: shaped like a folded scan of bench/make-tree's
 // disk (source trees of small folders whose small files are folded into aggregates, three
 // folders of 50,000 entries, deep chains, a few large images), plus a folder of 100,000 hard-link
@@ -173,6 +173,12 @@ int main(int argc, char** argv) {
     int64_t budget = 1'000'000;
     for (int i = 1; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], "--nodes") == 0) budget = std::stoll(argv[i + 1]);
+    // The insight screens alone, without the disk views before them.
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--insights") == 0) {
+            bench::runInsightBench();
+            return 0;
+        }
 
     Builder builder;
     FileNode tree;

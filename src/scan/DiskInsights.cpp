@@ -51,12 +51,6 @@ bool isNamedContent(FileKind kind) {
     return kind != FileKind::unexplored && kind != FileKind::smallFiles;
 }
 
-void sortLargestFirst(std::vector<Item>& items) {
-    std::stable_sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
-        return a.node.allocatedSize() > b.node.allocatedSize();
-    });
-}
-
 struct BandCutoffs {
     Date fiveYearsBefore;
     Date twoYearsBefore;
@@ -80,9 +74,9 @@ AgeBand bandFor(std::optional<Date> date, const std::optional<BandCutoffs>& cuto
     return AgeBand::pastYear;
 }
 
-} // namespace
-
-void visitClassifiedItems(const FileNode& folder, const std::function<void(Item)>& visitor) {
+// Calls `visit(node, kind)` for every classified item, without copying a node or building
+// an Item: the computations turn only the few items they keep into Items.
+template <class Visit> void forEachClassified(const FileNode& folder, Visit&& visit) {
     PendingChildren pending{folder.children()};
     while (const FileNode* node = nextNode(pending)) {
         // Their bytes belong to another place or are not on this disk.
@@ -93,41 +87,90 @@ void visitClassifiedItems(const FileNode& folder, const std::function<void(Item)
             continue;
         }
         if (node->allocatedSize() <= 0) continue;
-        visitor(Item{*node, *kind, itemDate(*node, *kind)});
+        visit(*node, *kind);
     }
+}
+
+// The `limit` largest of the items offered, ties in the order offered, kept in a heap of
+// `limit` entries instead of a list of every item.
+class LargestKeeper {
+public:
+    explicit LargestKeeper(int64_t limit) : limit_(limit < 1 ? 0 : static_cast<size_t>(limit)) {}
+
+    void offer(const FileNode& node, FileKind kind) {
+        if (limit_ == 0) return;
+        const Entry entry{node.allocatedSize(), sequence_++, &node, kind};
+        if (heap_.size() < limit_) {
+            heap_.push_back(entry);
+            std::push_heap(heap_.begin(), heap_.end(), ranksAbove);
+            return;
+        }
+        // The heap's front is the entry ranked last; a newcomer only displaces a smaller one.
+        if (!ranksAbove(entry, heap_.front())) return;
+        std::pop_heap(heap_.begin(), heap_.end(), ranksAbove);
+        heap_.back() = entry;
+        std::push_heap(heap_.begin(), heap_.end(), ranksAbove);
+    }
+
+    // Largest first; dates are looked up only for the items kept.
+    std::vector<Item> take() {
+        std::sort(heap_.begin(), heap_.end(), ranksAbove);
+        std::vector<Item> items;
+        items.reserve(heap_.size());
+        for (const Entry& entry : heap_)
+            items.push_back(Item{*entry.node, entry.kind, itemDate(*entry.node, entry.kind)});
+        heap_.clear();
+        return items;
+    }
+
+private:
+    struct Entry {
+        int64_t size;
+        uint64_t sequence;
+        const FileNode* node;
+        FileKind kind;
+    };
+    static bool ranksAbove(const Entry& a, const Entry& b) {
+        return a.size != b.size ? a.size > b.size : a.sequence < b.sequence;
+    }
+    size_t limit_;
+    uint64_t sequence_ = 0;
+    std::vector<Entry> heap_;
+};
+
+} // namespace
+
+void visitClassifiedItems(const FileNode& folder, const std::function<void(Item)>& visitor) {
+    forEachClassified(folder, [&](const FileNode& node, FileKind kind) {
+        visitor(Item{node, kind, itemDate(node, kind)});
+    });
 }
 
 std::vector<Item> largestItems(const FileNode& folder, int64_t limit) {
     if (limit < 1) return {};
-    std::vector<Item> items;
-    visitClassifiedItems(folder, [&](Item item) {
-        if (isNamedContent(item.kind)) items.push_back(std::move(item));
+    LargestKeeper keeper(limit);
+    forEachClassified(folder, [&](const FileNode& node, FileKind kind) {
+        if (isNamedContent(kind)) keeper.offer(node, kind);
     });
-    sortLargestFirst(items);
-    if (items.size() > static_cast<uint64_t>(limit)) items.resize(static_cast<size_t>(limit));
-    return items;
+    return keeper.take();
 }
 
 KindBreakdown kindBreakdown(const FileNode& folder, int64_t largestPerKind) {
     std::array<int64_t, kFileKindCount> bytes{};
     std::array<int64_t, kFileKindCount> counts{};
-    std::array<std::vector<Item>, kFileKindCount> lists;
-    visitClassifiedItems(folder, [&](Item item) {
-        const auto index = static_cast<size_t>(item.kind);
-        bytes[index] += item.node.allocatedSize();
+    std::vector<LargestKeeper> keepers(kFileKindCount, LargestKeeper(largestPerKind));
+    forEachClassified(folder, [&](const FileNode& node, FileKind kind) {
+        const auto index = static_cast<size_t>(kind);
+        bytes[index] += node.allocatedSize();
         counts[index] += 1;
-        if (largestPerKind >= 1 && isNamedContent(item.kind)) lists[index].push_back(std::move(item));
+        if (isNamedContent(kind)) keepers[index].offer(node, kind);
     });
 
     KindBreakdown breakdown;
     for (FileKind kind : allFileKinds()) {
         const auto index = static_cast<size_t>(kind);
         if (bytes[index] < 1) continue;
-        std::vector<Item>& list = lists[index];
-        sortLargestFirst(list);
-        if (list.size() > static_cast<uint64_t>(largestPerKind))
-            list.resize(static_cast<size_t>(largestPerKind));
-        breakdown.buckets.push_back(KindBucket{kind, bytes[index], counts[index], std::move(list)});
+        breakdown.buckets.push_back(KindBucket{kind, bytes[index], counts[index], keepers[index].take()});
         breakdown.totalBytes += bytes[index];
     }
     std::stable_sort(breakdown.buckets.begin(), breakdown.buckets.end(),
@@ -137,12 +180,19 @@ KindBreakdown kindBreakdown(const FileNode& folder, int64_t largestPerKind) {
 
 AgeBreakdown ageBreakdown(const FileNode& folder, Date now) {
     const std::optional<BandCutoffs> cutoffs = bandCutoffs(now);
+    constexpr size_t kBands = allAgeBands().size();
+    std::array<int64_t, kBands> bytes{};
+    std::array<bool, kBands> seen{};
     AgeBreakdown breakdown;
-    visitClassifiedItems(folder, [&](Item item) {
-        const int64_t size = item.node.allocatedSize();
-        breakdown.bytesByBand[bandFor(item.modificationDate, cutoffs)] += size;
+    forEachClassified(folder, [&](const FileNode& node, FileKind kind) {
+        const int64_t size = node.allocatedSize();
+        const auto band = static_cast<size_t>(bandFor(itemDate(node, kind), cutoffs));
+        bytes[band] += size;
+        seen[band] = true;
         breakdown.totalBytes += size;
     });
+    for (const AgeBand band : allAgeBands())
+        if (seen[static_cast<size_t>(band)]) breakdown.bytesByBand[band] = bytes[static_cast<size_t>(band)];
     return breakdown;
 }
 
@@ -153,6 +203,17 @@ std::vector<Item> untouchedItems(const FileNode& folder, Date cutoff) {
             items.push_back(std::move(item));
     });
     return items;
+}
+
+std::vector<Item> largestUntouchedItems(const FileNode& folder, Date cutoff, int64_t limit) {
+    if (limit < 1) return {};
+    LargestKeeper keeper(limit);
+    forEachClassified(folder, [&](const FileNode& node, FileKind kind) {
+        if (!isNamedContent(kind)) return;
+        const std::optional<Date> date = itemDate(node, kind);
+        if (date && *date < cutoff) keeper.offer(node, kind);
+    });
+    return keeper.take();
 }
 
 AgeBand ageBand(std::optional<Date> date, Date now) {

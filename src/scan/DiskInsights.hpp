@@ -69,6 +69,8 @@ AgeBreakdown ageBreakdown(const FileNode& folder, Date now);
 
 // Dated items modified before `cutoff`, in walk order, without unexplored folders and aggregates.
 std::vector<Item> untouchedItems(const FileNode& folder, Date cutoff);
+// The `limit` largest of those, ties in walk order.
+std::vector<Item> largestUntouchedItems(const FileNode& folder, Date cutoff, int64_t limit);
 
 // Dates exactly one, two or five calendar years before `now` fall in the younger band; dates
 // after `now` are in the past year.

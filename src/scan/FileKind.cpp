@@ -144,6 +144,24 @@ std::optional<FileKind> lookUp(const KindTable& table, std::string_view key) {
     return found->second;
 }
 
+// Longer than every key: an ASCII extension keeps its length when lower-cased, so a longer one
+// matches nothing.
+constexpr size_t kLongestKey = 32;
+
+// The lookup of an extension in any case. Insight screens classify every item of a million-node
+// tree, so the common ASCII extension is lower-cased on the stack, never in a new string.
+std::optional<FileKind> lookUpExtension(const KindTable& table, std::string_view extension) {
+    if (extension.empty()) return std::nullopt;
+    if (!isAscii(extension)) return lookUp(table, lowercased(extension));
+    if (extension.size() > kLongestKey) return std::nullopt;
+    char lowered[kLongestKey];
+    for (size_t i = 0; i < extension.size(); ++i) {
+        const char c = extension[i];
+        lowered[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return lookUp(table, std::string_view(lowered, extension.size()));
+}
+
 } // namespace
 
 std::string_view rawValue(FileKind kind) {
@@ -166,12 +184,13 @@ std::string_view explanation(FileKind kind) {
 
 std::optional<FileKind> classify(const FileNode& node) {
     if (node.isAggregate()) return FileKind::smallFiles;
-    const std::string extension = lowercased(pathExtension(node.name()));
-    if (!node.isDirectory()) return lookUp(fileExtensions(), extension).value_or(FileKind::other);
+    const std::string_view name = node.name();
+    const std::string_view extension = pathExtension(name);
+    if (!node.isDirectory()) return lookUpExtension(fileExtensions(), extension).value_or(FileKind::other);
 
     // A dependency folder is one item whatever it holds or is called after.
-    if (buildFolderNames().contains(node.name())) return FileKind::buildFolders;
-    if (const auto package = lookUp(packageExtensions(), extension)) return package;
+    if (buildFolderNames().contains(name)) return FileKind::buildFolders;
+    if (const auto package = lookUpExtension(packageExtensions(), extension)) return package;
     // Size without contents: the scan measured the folder but kept nothing below it.
     if (node.children().empty() && node.allocatedSize() > 0) return FileKind::unexplored;
     return std::nullopt;

@@ -34,23 +34,7 @@ std::optional<Date> untouchedCutoff(Date now, int years) {
 std::vector<DiskInsights::Item> untouchedItems(const FileNode& folder, Date now, int years) {
     const auto cutoff = untouchedCutoff(now, years);
     if (!cutoff) return {};
-    auto items = DiskInsights::untouchedItems(folder, *cutoff);
-    // Only the first 100 of a stable sort are kept: ordering (size, walk position) pairs
-    // partially gives the same items without sorting a million of them.
-    std::vector<std::pair<int64_t, size_t>> order;
-    order.reserve(items.size());
-    for (size_t i = 0; i < items.size(); ++i)
-        order.emplace_back(items[i].node.allocatedSize(), i);
-    const auto kept = std::min(order.size(), static_cast<size_t>(kListLimit));
-    std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(kept), order.end(),
-                      [](const auto& x, const auto& y) {
-                          return x.first != y.first ? x.first > y.first : x.second < y.second;
-                      });
-    std::vector<DiskInsights::Item> result;
-    result.reserve(kept);
-    for (size_t i = 0; i < kept; ++i)
-        result.push_back(std::move(items[order[i].second]));
-    return result;
+    return DiskInsights::largestUntouchedItems(folder, *cutoff, kListLimit);
 }
 
 std::optional<std::string> relativeFolder(const std::string& rootPath, const std::string& itemPath) {

@@ -138,9 +138,17 @@ const std::vector<TreemapTile>& TreemapTileCache::tiles(const FileNode& root, Si
     return *sharedTiles(root, size);
 }
 
+void TreemapTileCache::adopt(const FileNode& root, SizeD size,
+                             std::shared_ptr<const std::vector<TreemapTile>> tiles) {
+    tiles_ = std::move(tiles);
+    root_ = root;
+    size_ = size;
+    ++layoutCount_;
+}
+
 std::shared_ptr<const std::vector<TreemapTile>> TreemapTileCache::sharedTiles(const FileNode& root,
                                                                               SizeD size) {
-    if (!root_ || !root_->sharesNodeWith(root) || size_ != size) {
+    if (!holds(root, size)) {
         tiles_ = std::make_shared<const std::vector<TreemapTile>>(
             treemap::layout(root.children(), RectD{0, 0, size.width, size.height}));
         root_ = root;

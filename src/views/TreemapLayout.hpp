@@ -68,7 +68,13 @@ public:
     const std::vector<TreemapTile>& tiles(const FileNode& root, SizeD size);
     // The same tiles, shared with work that outlives this evaluation (a background paint).
     std::shared_ptr<const std::vector<TreemapTile>> sharedTiles(const FileNode& root, SizeD size);
-    // How many layouts were computed (for tests and benchmarks).
+    // Whether the tiles for this tree and size are at hand.
+    bool holds(const FileNode& root, SizeD size) const {
+        return root_ && root_->sharesNodeWith(root) && size_ == size;
+    }
+    // Takes tiles laid out elsewhere (on a worker thread) for this tree and size.
+    void adopt(const FileNode& root, SizeD size, std::shared_ptr<const std::vector<TreemapTile>> tiles);
+    // How many layouts were computed or adopted (for tests and benchmarks).
     int layoutCount() const { return layoutCount_; }
 
 private:

@@ -152,6 +152,70 @@ TEST(DiskInsights, AgeBreakdownAndUntouchedItemsUseTheItemsDates) {
     EXPECT_TRUE(untouchedItems(root, kNow - 3500 * kDay).empty());
 }
 
+// The bounded lists keep only the few items they show; they must come out as a stable sort of
+// every item the walk visits would, ties included.
+TEST(DiskInsights, BoundedListsEqualAStableSortOfTheWholeWalk) {
+    constexpr const char* kExtensions[] = {"mov", "jpg", "zip", "pdf", "dat"};
+    uint64_t seed = 7;
+    const auto next = [&] {
+        seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+        return seed >> 33;
+    };
+    std::vector<FileNode> folders;
+    for (int f = 0; f < 30; ++f) {
+        const std::string base = "/r/d" + std::to_string(f);
+        std::vector<FileNode> files;
+        for (int i = 0; i < 40; ++i) {
+            // Few distinct sizes, so ties are everywhere.
+            const int64_t size = 100 * static_cast<int64_t>(next() % 6);
+            const Date date = kNow - static_cast<double>(next() % 2000) * kDay;
+            files.push_back(
+                dated(base + "/f" + std::to_string(i) + "." + kExtensions[next() % 5], size, date));
+        }
+        files.push_back(datedFolder(base + "/P" + std::to_string(f) + ".app", kNow - 1500 * kDay,
+                                    {dated(base + "/x", 100 * static_cast<int64_t>(1 + next() % 5),
+                                           kNow - static_cast<double>(next() % 2000) * kDay)}));
+        folders.push_back(folder(base, std::move(files)));
+    }
+    const FileNode root = folder("/r", std::move(folders));
+
+    std::vector<Item> all = visited(root);
+    std::erase_if(all, [](const Item& item) { return item.kind == FileKind::smallFiles; });
+    std::stable_sort(all.begin(), all.end(), [](const Item& a, const Item& b) {
+        return a.node.allocatedSize() > b.node.allocatedSize();
+    });
+    const auto firstOf = [](std::vector<Item> items, size_t count) {
+        items.resize(std::min(count, items.size()));
+        return items;
+    };
+    const auto same = [](const std::vector<Item>& got, const std::vector<Item>& expected) {
+        EXPECT_EQ(paths(got), paths(expected));
+        ASSERT_EQ(got.size(), expected.size());
+        for (size_t i = 0; i < got.size(); ++i) {
+            EXPECT_EQ(got[i].kind, expected[i].kind);
+            EXPECT_EQ(got[i].modificationDate, expected[i].modificationDate);
+        }
+    };
+    for (const size_t limit : {1u, 7u, 100u, 5000u})
+        same(largestItems(root, static_cast<int64_t>(limit)), firstOf(all, limit));
+
+    const KindBreakdown kinds = kindBreakdown(root, 3);
+    for (const KindBucket& bucket : kinds.buckets) {
+        std::vector<Item> ofKind;
+        for (const Item& item : all)
+            if (item.kind == bucket.kind) ofKind.push_back(item);
+        same(bucket.largestItems, firstOf(ofKind, 3));
+    }
+
+    const Date cutoff = kNow - 1000 * kDay;
+    std::vector<Item> untouched;
+    for (const Item& item : all)
+        if (item.modificationDate && *item.modificationDate < cutoff) untouched.push_back(item);
+    same(largestUntouchedItems(root, cutoff, 9), firstOf(untouched, 9));
+    EXPECT_EQ(largestUntouchedItems(root, cutoff, 100000).size(), untouchedItems(root, cutoff).size());
+    EXPECT_TRUE(largestUntouchedItems(root, cutoff, 0).empty());
+}
+
 TEST(DiskInsights, DeepTreesAreWalkedWithoutRecursion) {
     std::vector<FolderPath> levels{FolderPath::root("/deep/d")};
     for (int i = 1; i < 100000; ++i)

@@ -43,6 +43,8 @@ TreemapView::TreemapView(FileNode root, Actions actions, QWidget* parent)
 void TreemapView::setRoot(FileNode root) {
     if (root.sharesNodeWith(root_)) return;
     root_ = std::move(root);
+    // Whatever is still being made is for the old tree; its last picture stands in meanwhile.
+    startOver();
     hoveredTileID_.reset();
     hoverLocation_.reset();
     update();
@@ -52,8 +54,18 @@ void TreemapView::setClock(views::ClickTracker::Clock clock) {
     clicks_ = views::TreemapClicks(std::move(clock), doubleClickInterval());
 }
 
+views::SizeD TreemapView::layoutSize() const {
+    return views::SizeD{static_cast<double>(width()), static_cast<double>(height())};
+}
+
 const std::vector<views::TreemapTile>& TreemapView::tiles() {
-    return cache_.tiles(root_, views::SizeD{static_cast<double>(width()), static_cast<double>(height())});
+    const views::SizeD size = layoutSize();
+    if (laysOutInBackground() && !cache_.holds(root_, size)) {
+        requestLayout();
+        static const std::vector<views::TreemapTile> none;
+        return none;
+    }
+    return cache_.tiles(root_, size);
 }
 
 const std::optional<views::TreemapLabel>& TreemapView::labelOf(size_t index) {
@@ -69,9 +81,17 @@ const std::optional<views::TreemapLabel>& TreemapView::labelOf(size_t index) {
 
 const views::TreemapTile* TreemapView::hoveredTile() {
     if (!hoveredTileID_ || !hoverLocation_) return nullptr;
+    const auto& all = tiles();
+    const views::PointD point{hoverLocation_->x(), hoverLocation_->y()};
+    if (hoveredLayout_ == cache_.layoutCount() && hoveredIndex_ < all.size() &&
+        all[hoveredIndex_].rect.contains(point))
+        return &all[hoveredIndex_];
     // The tile under the pointer, while it still is the hovered one.
-    const auto* tile = views::treemap::tileAt(tiles(), {hoverLocation_->x(), hoverLocation_->y()});
-    return tile && tile->id() == *hoveredTileID_ ? tile : nullptr;
+    const auto* tile = views::treemap::tileAt(all, point);
+    if (!tile || tile->id() != *hoveredTileID_) return nullptr;
+    hoveredIndex_ = static_cast<size_t>(tile - all.data());
+    hoveredLayout_ = cache_.layoutCount();
+    return tile;
 }
 
 std::optional<views::TooltipContent> TreemapView::tooltipContent() {
@@ -92,10 +112,13 @@ QRectF TreemapView::tooltipRect() {
 void TreemapView::hoverAt(QPointF point) {
     QRectF before = tooltipRect();
     if (const auto* tile = hoveredTile()) before = before.united(toQt(tile->rect));
-    const auto* tile = views::treemap::tileAt(tiles(), {point.x(), point.y()});
+    const auto& all = tiles();
+    const auto* tile = views::treemap::tileAt(all, {point.x(), point.y()});
     if (tile) {
         hoveredTileID_ = tile->id();
         hoverLocation_ = point;
+        hoveredIndex_ = static_cast<size_t>(tile - all.data());
+        hoveredLayout_ = cache_.layoutCount();
     } else {
         hoveredTileID_.reset();
         hoverLocation_.reset();
@@ -188,22 +211,73 @@ QImage paintLayer(const std::vector<views::TreemapTile>& tiles, QSize pixels, qr
 
 } // namespace
 
+uint64_t TreemapView::startOver() {
+    pendingLayer_.reset();
+    pendingLayout_.reset();
+    return ++layerGeneration_;
+}
+
+void TreemapView::requestLayout() {
+    const views::SizeD size = layoutSize();
+    if (pendingLayout_ && pendingLayout_->root.sharesNodeWith(root_) && pendingLayout_->size == size) return;
+    const uint64_t generation = startOver();
+    pendingLayout_ = LayoutKey{root_, size};
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels = (QSizeF(this->size()) * ratio).toSize();
+    const bool dark = Theme::isDark(this);
+    QPointer<TreemapView> view(this);
+    QThreadPool::globalInstance()->start([view, root = root_, size, pixels, ratio, dark, generation] {
+        std::shared_ptr<const std::vector<views::TreemapTile>> tiles;
+        QImage image;
+        try {
+            tiles = std::make_shared<const std::vector<views::TreemapTile>>(
+                views::treemap::layout(root.children(), views::RectD{0, 0, size.width, size.height}));
+            image = paintLayer(*tiles, pixels, ratio);
+        } catch (...) {
+            tiles.reset();
+        }
+        // Handed over through the application object, which outlives every view; the view
+        // itself is checked on the main thread.
+        QMetaObject::invokeMethod(
+            qApp,
+            [view, root, size, tiles = std::move(tiles), image = std::move(image), pixels, dark,
+             generation]() mutable {
+                if (!view || view->layerGeneration_ != generation) return;
+                view->pendingLayout_.reset();
+                // Nothing came out: the next paint asks again.
+                if (!tiles) return;
+                view->cache_.adopt(root, size, std::move(tiles));
+                if (!image.isNull()) {
+                    view->tilesLayer_ = std::move(image);
+                    view->layerKey_ = LayerKey{view->cache_.layoutCount(), dark, pixels};
+                }
+                view->update();
+                emit view->layerReady();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
 const QImage* TreemapView::tilesLayer() {
-    const views::SizeD size{static_cast<double>(width()), static_cast<double>(height())};
+    const views::SizeD size = layoutSize();
+    if (laysOutInBackground() && !cache_.holds(root_, size)) {
+        requestLayout();
+        // The last layer, stretched to fit, stands in meanwhile.
+        return tilesLayer_.isNull() ? nullptr : &tilesLayer_;
+    }
     auto shared = cache_.sharedTiles(root_, size);
     const qreal ratio = devicePixelRatioF();
     const LayerKey key{cache_.layoutCount(), Theme::isDark(this), (QSizeF(this->size()) * ratio).toSize()};
     if (key == layerKey_ && !tilesLayer_.isNull()) return &tilesLayer_;
     if (shared->size() <= kBackgroundLayerTiles) {
+        startOver();
         tilesLayer_ = paintLayer(*shared, key.pixels, ratio);
         layerKey_ = key;
-        pendingLayer_.reset();
-        ++layerGeneration_;
         return &tilesLayer_;
     }
     if (pendingLayer_ != key) {
+        const uint64_t generation = startOver();
         pendingLayer_ = key;
-        const uint64_t generation = ++layerGeneration_;
         QPointer<TreemapView> view(this);
         QThreadPool::globalInstance()->start([view, shared, key, ratio, generation] {
             QImage image;
@@ -212,8 +286,6 @@ const QImage* TreemapView::tilesLayer() {
             } catch (...) {
                 // Nothing to show: the next paint asks again.
             }
-            // Handed over through the application object, which outlives every view; the view
-            // itself is checked on the main thread.
             QMetaObject::invokeMethod(
                 qApp,
                 [view, image = std::move(image), key, generation] {

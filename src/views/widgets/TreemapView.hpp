@@ -36,10 +36,11 @@ public:
     const std::optional<std::string>& hoveredTileID() const { return hoveredTileID_; }
     std::optional<views::TooltipContent> tooltipContent();
     int layoutCount() const { return cache_.layoutCount(); }
-    // Folders with more tiles than this have their layer drawn off the main thread.
+    // Folders with more tiles than this are laid out and have their layer drawn off the main
+    // thread; until then the last layer stands in and nothing answers the pointer.
     static constexpr size_t kBackgroundLayerTiles = 4000;
-    // Whether a layer is being drawn in the background (tools and tests wait for it).
-    bool isDrawingLayer() const { return pendingLayer_.has_value(); }
+    // Whether a layout or layer is being made in the background (tools and tests wait for it).
+    bool isDrawingLayer() const { return pendingLayer_.has_value() || pendingLayout_.has_value(); }
 
 signals:
     void layerReady();
@@ -65,6 +66,12 @@ private:
     void updateHoverRegion(const QRectF& before);
     // The layer for the current layout, scheme and pixel ratio; none while it is being drawn.
     const QImage* tilesLayer();
+    views::SizeD layoutSize() const;
+    bool laysOutInBackground() const { return root_.children().size() > kBackgroundLayerTiles; }
+    // Lays the current tree out and draws its layer on a worker thread, once per tree and size.
+    void requestLayout();
+    // Forgets every background result still on its way; returns the new generation.
+    uint64_t startOver();
 
     FileNode root_;
     Actions actions_;
@@ -73,6 +80,10 @@ private:
     std::vector<std::optional<std::optional<views::TreemapLabel>>> labels_;
     views::TreemapClicks clicks_;
     std::optional<std::string> hoveredTileID_;
+    // Where the hovered tile was in the layout it was found in, so a hover in a folder of
+    // 100,000 tiles does not search them all again at every repaint.
+    size_t hoveredIndex_ = 0;
+    int hoveredLayout_ = -1;
     std::optional<QPointF> hoverLocation_;
     std::optional<QPointF> pressAt_;
     // Every tile drawn as it looks unhovered, for the layout, scheme and pixel ratio it was
@@ -87,6 +98,11 @@ private:
     QImage tilesLayer_;
     LayerKey layerKey_;
     std::optional<LayerKey> pendingLayer_;
+    struct LayoutKey {
+        FileNode root;
+        views::SizeD size;
+    };
+    std::optional<LayoutKey> pendingLayout_;
     uint64_t layerGeneration_ = 0;
 };
 

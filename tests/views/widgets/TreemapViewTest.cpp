@@ -132,11 +132,13 @@ TEST(TreemapView, TooltipsAggregatesAndDoubleClicks) {
     EXPECT_EQ(empty.tooltipContent()->lines.size(), 2u);
 }
 
-TEST(TreemapView, AFolderOfManyTilesIsDrawnOffTheMainThreadThenShown) {
+TEST(TreemapView, AFolderOfManyTilesIsLaidOutAndDrawnOffTheMainThreadThenShown) {
     std::vector<FileNode> children;
     for (size_t i = 0; i <= TreemapView::kBackgroundLayerTiles; ++i)
         children.push_back(file("/many/f" + std::to_string(i), 1000 + int64_t(i)));
-    TreemapView view(folder("/many", std::move(children)), {});
+    const FileNode many = folder("/many", std::move(children));
+    int selected = 0;
+    TreemapView view(many, {{}, [&](const FileNode&) { ++selected; }});
     view.resize(300, 200);
     QSignalSpy ready(&view, &TreemapView::layerReady);
     const auto painted = [](const QImage& image) {
@@ -148,9 +150,36 @@ TEST(TreemapView, AFolderOfManyTilesIsDrawnOffTheMainThreadThenShown) {
     };
     EXPECT_EQ(painted(render(view)), 0); // nothing stands in yet
     EXPECT_TRUE(view.isDrawingLayer());
+    // Until the layout arrives nothing answers the pointer.
+    EXPECT_TRUE(view.tiles().empty());
+    view.tapAt(QPointF(150, 100));
+    EXPECT_EQ(selected, 0);
     ASSERT_TRUE(ready.wait(5000));
     EXPECT_FALSE(view.isDrawingLayer());
     EXPECT_GT(painted(render(view)), 300 * 200 / 4);
+    ASSERT_EQ(view.tiles().size(), many.children().size());
+    EXPECT_TRUE(view.tiles().front().item.sharesNodeWith(many.children().back())); // largest first
+    view.tapAt(QPointF(5, 5));
+    EXPECT_EQ(selected, 1);
+
+    // Another tree of the same size: the old picture stays until the new layout replaces it.
+    const FileNode rebuilt = many.rebuilt({many.children().begin(), many.children().end()});
+    view.setRoot(rebuilt);
+    EXPECT_GT(painted(render(view)), 300 * 200 / 4);
+    EXPECT_TRUE(view.isDrawingLayer());
+    EXPECT_TRUE(view.tiles().empty());
+    ASSERT_TRUE(ready.wait(5000));
+    ASSERT_FALSE(view.tiles().empty());
+    EXPECT_TRUE(view.tiles().front().item.sharesNodeWith(rebuilt.children().back()));
+    // A small tree is laid out at once, and a late result for the large one is dropped.
+    view.setRoot(many);
+    render(view);
+    view.setRoot(folder("/few", {file("/few/a", 5), file("/few/b", 3)}));
+    EXPECT_EQ(view.tiles().size(), 2u);
+    EXPECT_FALSE(view.isDrawingLayer());
+    QTest::qWait(300);
+    EXPECT_EQ(view.tiles().size(), 2u);
+
     // A view gone before its layer arrives is simply not told.
     auto* doomed = new TreemapView(view.root(), {});
     doomed->resize(310, 200);

@@ -1,0 +1,224 @@
+// The real window under real input: scans a folder, then in the sunburst and in the treemap
+// double-clicks into the folder's largest subfolder and into a wide subfolder, and climbs back
+// each time by the path bar's first crumb. For each step it reports the longest gap between
+// beats of a main-thread timer (what a user sees as a dropped frame) and the time until the
+// window stops repainting.
+//
+// The clicks go to the window's QWindow, through the same path as the window system's own
+// events, so Qt pairs them into a double click as it does a user's.
+//
+// Usage (the window needs a display; xcb under Xvfb is what it is meant for):
+//   xvfb-run -a -s '-screen 0 1600x1000x24' env QT_QPA_PLATFORM=xcb window-bench TREE [--wide NAME]
+// QT_SCALE_FACTOR=2 runs it at 2x. NAME is a direct subfolder of TREE (make-shape links makes
+// one of 100,000 hard links).
+#include "app/BottomPathBar.hpp"
+#include "app/CenterView.hpp"
+#include "app/ContentView.hpp"
+#include "app/MainWindow.hpp"
+#include "app/state/AppSettings.hpp"
+#include "app/state/NavigationHistory.hpp"
+#include "app/state/ScanState.hpp"
+#include "views/SunburstGeometry.hpp"
+#include "views/widgets/SunburstView.hpp"
+#include "views/widgets/TreemapView.hpp"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace quillmere {
+namespace {
+
+// Beats of a 2 ms timer, and the last time anything in the window painted.
+class Watch : public QObject {
+public:
+    explicit Watch(QWidget& window) : window_(window) {
+        clock_.start();
+        beat_.setInterval(2);
+        beat_.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&beat_, &QTimer::timeout, [this] {
+            const qint64 now = clock_.nsecsElapsed();
+            longestGap_ = std::max(longestGap_, now - lastBeat_);
+            lastBeat_ = now;
+        });
+        beat_.start();
+        qApp->installEventFilter(this);
+    }
+
+    void restart() {
+        lastBeat_ = clock_.nsecsElapsed();
+        longestGap_ = 0;
+        start_ = lastBeat_;
+        lastPaint_ = lastBeat_;
+    }
+    double longestGapMs() const { return static_cast<double>(longestGap_) / 1e6; }
+    double settledAfterMs() const { return static_cast<double>(lastPaint_ - start_) / 1e6; }
+
+    // Runs the event loop until `done` holds and then nothing has painted for a quarter second.
+    bool settle(const std::function<bool()>& done) {
+        QElapsedTimer bound;
+        bound.start();
+        while (bound.elapsed() < 60'000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            if (done() && clock_.nsecsElapsed() - lastPaint_ > 250'000'000) return true;
+        }
+        return false;
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint || event->type() == QEvent::UpdateRequest) {
+            auto* widget = qobject_cast<QWidget*>(watched);
+            if (widget && (widget == &window_ || window_.isAncestorOf(widget)))
+                lastPaint_ = clock_.nsecsElapsed();
+        }
+        return false;
+    }
+
+private:
+    QWidget& window_;
+    QElapsedTimer clock_;
+    QTimer beat_;
+    qint64 lastBeat_ = 0;
+    qint64 longestGap_ = 0;
+    qint64 start_ = 0;
+    qint64 lastPaint_ = 0;
+};
+
+// Where on screen the view shows `folder`, in the view's own coordinates.
+std::optional<QPoint> pointOf(QWidget* view, const FileNode& folder) {
+    if (auto* treemap = dynamic_cast<TreemapView*>(view)) {
+        for (const auto& tile : treemap->tiles())
+            if (tile.node && tile.node->sharesNodeWith(folder))
+                return QPointF(tile.rect.x + tile.rect.width / 2, tile.rect.y + tile.rect.height / 2)
+                    .toPoint();
+        return std::nullopt;
+    }
+    if (auto* sunburst = dynamic_cast<SunburstView*>(view)) {
+        const double side = std::min(sunburst->width(), sunburst->height());
+        for (const auto& segment : sunburst->inputs().layout.segments)
+            if (segment.ring == 0 && segment.node && segment.node->sharesNodeWith(folder))
+                if (const auto anchor = views::anchorPoint(segment, {side, side}))
+                    return sunburst->toWidget(*anchor).toPoint();
+    }
+    return std::nullopt;
+}
+
+bool isDrawing(QWidget* view) {
+    auto* treemap = dynamic_cast<TreemapView*>(view);
+    return treemap && treemap->isDrawingLayer();
+}
+
+} // namespace
+} // namespace quillmere
+
+int main(int argc, char** argv) {
+    using namespace quillmere;
+    if (argc < 2) {
+        std::fprintf(stderr, "Usage: window-bench TREE [--wide NAME]\n");
+        return 2;
+    }
+    const std::string tree = argv[1];
+    std::optional<std::string> wideName;
+    for (int i = 2; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--wide") == 0) wideName = argv[i + 1];
+
+    QApplication app(argc, argv);
+    QTemporaryDir folder;
+    AppSettings settings(folder.filePath("settings.ini"));
+    const LaunchOptions options{{"window-bench", "--debug-skip-permission-gate"}, false};
+    const ScannableVolume volume{tree, "Folder", std::nullopt, 1LL << 40, 0, false, false, true};
+    ContentView::Host host{[&] { return std::vector{volume}; },
+                           {[](ScanSnapshot) {}, [] { return std::optional<ScanSnapshot>(); }},
+                           [] { return true; }};
+    MainWindow window(options, settings, host);
+    window.resize(QSize(980, 700 + window.menuBar()->sizeHint().height()));
+    window.move(0, 0);
+    window.show();
+    window.activateWindow();
+    if (!QTest::qWaitForWindowExposed(&window)) {
+        std::fprintf(stderr, "window-bench: the window was never shown\n");
+        return 1;
+    }
+    ContentView& content = window.content();
+    Watch watch(window);
+    std::printf("platform %s, device pixel ratio %.1f, tree %s\n",
+                qPrintable(QGuiApplication::platformName()), window.devicePixelRatioF(), tree.c_str());
+
+    const auto current = [&] { return content.history().currentPath(); };
+    const auto diskView = [&]() -> QWidget* {
+        return content.centerView() ? content.centerView()->diskView() : nullptr;
+    };
+    const auto report = [&](const char* step, bool settled) {
+        std::printf("%-44s longest main-thread gap %7.1f ms  settled after %7.1f ms%s\n", step,
+                    watch.longestGapMs(), watch.settledAfterMs(), settled ? "" : "  (never settled)");
+        std::fflush(stdout);
+    };
+
+    watch.restart();
+    content.startScan(volume);
+    const bool scanned = watch.settle([&] {
+        return !content.scanState().isScanning() && !current().empty() && diskView() &&
+               !isDrawing(diskView());
+    });
+    report("scan and first map", scanned);
+    if (!scanned) return 1;
+
+    const FileNode root = current().front();
+    std::optional<FileNode> largest;
+    std::optional<FileNode> wide;
+    for (const FileNode& child : root.children()) {
+        if (!child.isDirectory()) continue;
+        if (!largest || child.allocatedSize() > largest->allocatedSize()) largest = child;
+        if (wideName && child.name() == *wideName) wide = child;
+    }
+    if (wideName && !wide)
+        std::fprintf(stderr, "window-bench: no folder %s in the tree\n", wideName->c_str());
+
+    int failures = 0;
+    for (const DiskViewMode mode : {DiskViewMode::sunburst, DiskViewMode::treemap}) {
+        const char* modeName = mode == DiskViewMode::sunburst ? "sunburst" : "treemap";
+        watch.restart();
+        settings.setDiskViewMode(mode);
+        watch.settle([&] { return diskView() && !isDrawing(diskView()); });
+        for (const auto& target : {largest, wide}) {
+            if (!target) continue;
+            const std::string label = std::string(modeName) + ": into " + std::string(target->name());
+            const std::optional<QPoint> at = pointOf(diskView(), *target);
+            if (!at) {
+                std::printf("%-44s not shown in the view\n", label.c_str());
+                ++failures;
+                continue;
+            }
+            watch.restart();
+            // Through the window, as the window system delivers them: press, release, press, release.
+            QTest::mouseDClick(window.windowHandle(), Qt::LeftButton, {}, diskView()->mapTo(&window, *at));
+            report(label.c_str(), watch.settle([&] {
+                const auto path = current();
+                return path.size() == 2 && path.back().sharesNodeWith(*target) && !isDrawing(diskView());
+            }));
+
+            BreadcrumbView* crumbs = nullptr;
+            if (auto* bar = qobject_cast<BottomPathBar*>(content.pathBar())) crumbs = bar->breadcrumb();
+            if (!crumbs || crumbs->nameRects().isEmpty()) {
+                std::printf("%-44s no path bar\n", "back");
+                ++failures;
+                continue;
+            }
+            watch.restart();
+            QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {},
+                              crumbs->mapTo(&window, crumbs->nameRects().front().center().toPoint()));
+            report((std::string(modeName) + ": back by the path bar").c_str(),
+                   watch.settle([&] { return current().size() == 1 && !isDrawing(diskView()); }));
+        }
+    }
+    return failures == 0 ? 0 : 1;
+}
