@@ -1,14 +1,18 @@
 #include "platform/TrashDirectorySizes.hpp"
 
 #include "platform/DiskUsage.hpp"
+#include "platform/HostSystem.hpp"
 #include "platform/TrashInfo.hpp"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <optional>
 #include <set>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace quillmere::platform {
@@ -61,6 +65,37 @@ std::string_view nameField(std::string_view line) {
     return line.substr(second + 1);
 }
 
+// The bytes of each folder, measured now: one folder on every processor, many folders each
+// on a thread of its own (a run of thousands of small folders must not start a pool per folder).
+std::vector<std::optional<int64_t>> measured(int filesFd, const std::vector<std::string>& entries) {
+    std::vector<std::optional<int64_t>> bytes(entries.size());
+    const auto measure = [&](size_t index, int threads) {
+        const Fd moved(
+            ::openat(filesFd, entries[index].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (moved) bytes[index] = diskUsageOfDirectory(moved.get(), threads);
+    };
+    if (entries.size() == 1) {
+        measure(0, 0);
+        return bytes;
+    }
+    std::atomic<size_t> next{0};
+    const auto work = [&] {
+        for (size_t index = next++; index < entries.size(); index = next++)
+            measure(index, 1);
+    };
+    const size_t threads =
+        std::min<size_t>(entries.size(), static_cast<size_t>(std::clamp(activeProcessorCount(), 1, 8)));
+    std::vector<std::jthread> helpers;
+    try {
+        for (size_t i = 1; i < threads; ++i)
+            helpers.emplace_back(work);
+    } catch (...) {
+        // Fewer helpers, or none: this thread measures the rest.
+    }
+    work();
+    return bytes;
+}
+
 // The lines of the folders moved into one Trash, measured now.
 std::vector<std::string> measuredLines(int trashFd, const std::vector<std::string>& entries) {
     std::vector<std::string> lines;
@@ -68,14 +103,13 @@ std::vector<std::string> measuredLines(int trashFd, const std::vector<std::strin
     const Fd files(::openat(trashFd, "files", kFolderFlags));
     const Fd info(::openat(trashFd, "info", kFolderFlags));
     if (!files || !info) return lines;
-    for (const std::string& entry : entries) {
-        const Fd moved(::openat(files.get(), entry.c_str(), kFolderFlags));
-        if (!moved) continue;
-        const std::optional<int64_t> bytes = diskUsageOfDirectory(moved.get());
+    const std::vector<std::optional<int64_t>> bytes = measured(files.get(), entries);
+    for (size_t i = 0; i < entries.size(); ++i) {
         struct stat record {};
-        const std::string recordName = entry + std::string(kTrashInfoSuffix);
-        if (!bytes || ::fstatat(info.get(), recordName.c_str(), &record, AT_SYMLINK_NOFOLLOW) != 0) continue;
-        lines.push_back(directorySizesLine(*bytes, static_cast<int64_t>(record.st_mtime), entry));
+        const std::string recordName = entries[i] + std::string(kTrashInfoSuffix);
+        if (!bytes[i] || ::fstatat(info.get(), recordName.c_str(), &record, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        lines.push_back(directorySizesLine(*bytes[i], static_cast<int64_t>(record.st_mtime), entries[i]));
     }
     return lines;
 }
