@@ -285,7 +285,7 @@ private:
         if (leaf.modificationDate) record.flags |= kHasDate;
         frame.records.push_back(record);
 
-        if (record.isCounted()) bytes_ += leaf.allocatedSize;
+        bytes_ += leaf.progressBytes;
         ++files_;
         lastCountedFrame_ = static_cast<long>(index);
         lastCountedOffset_ = nameOffset;

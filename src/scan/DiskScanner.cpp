@@ -3,6 +3,7 @@
 #include "platform/DirectoryEntries.hpp"
 #include "platform/HostSystem.hpp"
 #include "platform/Thread.hpp"
+#include "scan/LinkedBytes.hpp"
 #include "scan/PrivacyRule.hpp"
 #include "scan/ScanContext.hpp"
 #include "scan/SmallItemFolding.hpp"
@@ -115,10 +116,8 @@ std::optional<FileNode> scanRootEntry(ScanContext& context, int rootFd, const Fo
     // A leaf of the root lies under a cloud folder exactly when the root itself does.
     const LeafFacts leaf =
         sizeLeaf(context, rootFd, name.c_str(), info, context.rootPlacement.underCloudFolder, pathOf);
-    const bool excluded = leaf.isSharedElsewhere || leaf.isCloudOnly;
-    const int64_t counted = excluded ? 0 : leaf.allocatedSize;
-    leaves.topLevel.emplace_back(name, counted);
-    leaves.bytes += counted;
+    leaves.topLevel.emplace_back(name, leaf.progressBytes);
+    leaves.bytes += leaf.progressBytes;
     return FileNode::under(rootPath, name,
                            NodeFields{.isSymbolicLink = leaf.isSymbolicLink,
                                       .allocatedSize = leaf.allocatedSize,
@@ -186,8 +185,10 @@ std::vector<std::string> watchedPrefixesOf(const ScanContext& context) {
 DiskScanResult resultOf(ScanContext& context, const FolderPath& rootFolder, std::optional<Date> rootDate,
                         std::vector<FileNode> completed, std::chrono::steady_clock::time_point start) {
     DiskScanResult result;
-    result.root = FileNode::folder(rootFolder, context.rootPath, rootDate,
-                                   foldSmallChildren(std::move(completed), context.rootPath));
+    result.root =
+        withLinkedBytesOwned(FileNode::folder(rootFolder, context.rootPath, rootDate,
+                                              foldSmallChildren(std::move(completed), context.rootPath)),
+                             context.sharing.linkOwners());
     result.deniedPaths = context.accumulator.deniedPaths();
     for (const DeniedPath& denied : result.deniedPaths)
         result.deniedBytesEstimate += denied.estimatedBytes;

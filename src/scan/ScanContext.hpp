@@ -71,8 +71,9 @@ struct LeafFacts {
     bool isSharedElsewhere = false;
     bool isCloudOnly = false;
     std::optional<Date> modificationDate;
+    int64_t progressBytes = 0; // what the scan's progress counts for this leaf
 };
-// `pathOfLeaf` is asked only when the cloud status must be read.
+// `pathOfLeaf` is asked only when the cloud status must be read or the file is hard-linked.
 [[nodiscard]] LeafFacts sizeLeaf(ScanContext& context, int directoryFd, const char* name,
                                  const struct stat& info, bool liesUnderCloudFolder,
                                  FunctionRef<std::string()> pathOfLeaf);
