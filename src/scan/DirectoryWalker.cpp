@@ -3,11 +3,13 @@
 // descriptor and sizes every entry with one no-follow fstatat on that descriptor.
 // Nothing it does per folder grows with the depth: paths are shared segments built into
 // text only where one is reported or checked, and descriptors are counted, not searched.
+#include "platform/Descriptors.hpp"
 #include "platform/DirectoryEntries.hpp"
 #include "scan/PrivacyRule.hpp"
 #include "scan/ScanContext.hpp"
 #include "scan/SmallItemFolding.hpp"
 #include "scan/TaskGroup.hpp"
+#include "scan/WalkDescriptors.hpp"
 
 #include <cerrno>
 #include <cstring>
@@ -18,10 +20,6 @@ namespace quillmere {
 namespace {
 
 constexpr size_t kListingBufferSize = 64 * 1024;
-// Descriptors a walker keeps open; deeper folders close their ancestors' and reopen them
-// by name when needed, so chains thousands of levels deep scan within the process limit.
-constexpr size_t kOpenFramesPerWalker = 16;
-
 enum RecordFlag : uint8_t {
     kSymbolicLink = 1,
     kShared = 2,
@@ -209,7 +207,13 @@ private:
         if (!frame.fd) return;
         frame.fd.reset();
         --openCount_;
+        platform::noteDescriptorReleased();
     }
+
+    // Descriptors a walker keeps open (the scan's plan sizes it from the process limit); deeper
+    // folders close their ancestors' and reopen them by name when needed, so chains thousands
+    // of levels deep scan within the limit.
+    size_t frameLimit() const { return context_.openFramesPerWalker; }
 
     // The descriptor of the top frame, reopened by name from the nearest open ancestor when
     // the descriptor limit closed it; -1 when the folder can no longer be reached.
@@ -222,15 +226,22 @@ private:
         // The folders on the way keep their descriptors, so popping back up past them needs
         // no reopening until the limit closes them again.
         for (size_t k = open + 1; k <= index; ++k) {
+            auto keepAll = [] {};
             platform::Fd next =
-                context_.host.openDirectoryAt(frames_[k - 1].fd.get(), std::string(nameOf(k)).c_str());
+                openFolderWaiting(context_, frames_[k - 1].fd.get(), std::string(nameOf(k)).c_str(), keepAll);
             if (!next) {
-                if (errno != ENOENT) denied_.push_back(context_.deniedPath(pathOf(index)));
+                if (errno != ENOENT && !stoppedWaiting())
+                    denied_.push_back(context_.deniedPath(pathOf(index)));
                 return -1;
             }
             frames_[k].fd = std::move(next);
             notePending(frames_[k]);
             ++openCount_;
+            // Down a long closed chain only the last folders stay open.
+            if (openCount_ > frameLimit() && k - 1 >= 1) {
+                closeFrame(frames_[k - 1]);
+                notePending(frames_[k - 1]);
+            }
         }
         closeCursor_ = std::min(closeCursor_, open + 1);
         limitOpenDescriptors();
@@ -240,8 +251,9 @@ private:
     // Closes the shallowest open frames (never the first, from which every reopen can
     // start, nor the top) until the walker is within its limit. Frames below the cursor are
     // all closed, so each frame is passed over a bounded number of times.
-    void limitOpenDescriptors() {
-        while (openCount_ > kOpenFramesPerWalker) {
+    void limitOpenDescriptors() { limitOpenDescriptors(frameLimit()); }
+    void limitOpenDescriptors(size_t limit) {
+        while (openCount_ > limit) {
             if (closeCursor_ < 1) closeCursor_ = 1;
             while (closeCursor_ + 1 < frames_.size() && !frames_[closeCursor_].fd)
                 ++closeCursor_;
@@ -322,10 +334,12 @@ private:
         } else if (context_.recordsPrivacyProtectedAsDenied && isProtectedPackageName(name)) {
             return deny();
         }
-        platform::Fd childFd = context_.host.openDirectoryAt(fd, name);
+        // Short of descriptors, this walker first gives back every folder it can reopen.
+        auto shed = [&] { limitOpenDescriptors(0); };
+        platform::Fd childFd = openFolderWaiting(context_, fd, name, shed);
         if (!childFd) {
             if (errno == ENOENT || errno == ENOTDIR) return; // gone or replaced since the listing
-            deny();
+            if (!stoppedWaiting()) deny();
             return addChildless();
         }
         if (std::optional<ConcurrencyBudget::Permit> permit = context_.budget.tryAcquire()) {
@@ -396,6 +410,10 @@ private:
         else
             --closedWithEntriesLeft_;
     }
+
+    // A wait for a descriptor that the scan's cancellation cut short: the folder was not
+    // refused, so it is not reported denied.
+    bool stoppedWaiting() const { return platform::isDescriptorShortage(errno) && context_.isCancelled(); }
 
     std::string lastCountedPath() const {
         if (lastCountedFrame_ >= 0) {

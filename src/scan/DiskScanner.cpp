@@ -1,5 +1,6 @@
 #include "scan/DiskScanner.hpp"
 
+#include "platform/Descriptors.hpp"
 #include "platform/DirectoryEntries.hpp"
 #include "platform/HostSystem.hpp"
 #include "platform/Thread.hpp"
@@ -8,6 +9,7 @@
 #include "scan/ScanContext.hpp"
 #include "scan/SmallItemFolding.hpp"
 #include "scan/TaskGroup.hpp"
+#include "scan/WalkDescriptors.hpp"
 
 #include <array>
 #include <cerrno>
@@ -17,7 +19,6 @@
 #include <fcntl.h>
 #include <mutex>
 #include <span>
-#include <sys/resource.h>
 #include <tbb/global_control.h>
 #include <unistd.h>
 
@@ -33,18 +34,16 @@ void prepareProcessForScanning() {
     static std::once_flag once;
     std::call_once(once, [] {
         static tbb::global_control stack(tbb::global_control::thread_stack_size, 16 * 1024 * 1024);
-        rlimit limit{};
-        if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-            limit.rlim_cur = limit.rlim_max;
-            ::setrlimit(RLIMIT_NOFILE, &limit);
-        }
+        platform::raiseDescriptorLimit();
     });
 }
 
 constexpr size_t kBodyStackBytes = 16 * 1024 * 1024;
 constexpr size_t kRootListingBufferSize = 64 * 1024;
-// Up to this many root entries each get a task of their own.
+// Up to this many root entries each get a task of their own; a wider root is shared out in
+// runs, of which there are then fewer than twice as many.
 constexpr size_t kRootTasks = 1024;
+constexpr size_t kMostRootRuns = 2 * kRootTasks;
 
 // The names in the root folder, without the ones a scan never enters. A read failure after
 // some names were read leaves the root denied, with those names kept.
@@ -101,9 +100,11 @@ std::optional<FileNode> scanRootEntry(ScanContext& context, int rootFd, const Fo
         };
         if (info.st_dev != context.rootDevice || context.isDuplicateView(standardizedPath(path)))
             return childless();
-        platform::Fd fd = context.host.openDirectoryAt(rootFd, name.c_str());
+        auto nothingToShed = [] {};
+        platform::Fd fd = openFolderWaiting(context, rootFd, name.c_str(), nothingToShed);
         if (!fd) {
             if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
+            if (platform::isDescriptorShortage(errno) && context.isCancelled()) return childless();
             context.accumulator.appendDeniedPath(
                 DeniedPath{path, context.rootPath, static_cast<int64_t>(info.st_blocks) * 512});
             return childless();
@@ -203,12 +204,17 @@ std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::
     const std::string rootPath = fileURLPath(
         request.root.starts_with('/') ? request.root
                                       : appendingPathComponent(platform::currentDirectory(), request.root));
+    // Sized from the descriptor limit in force, so that a low limit slows the walk down
+    // instead of making folders it could not open look denied.
+    const DescriptorPlan plan = planDescriptors(platform::descriptorLimit(), platform::openDescriptorCount(),
+                                                host.activeProcessorCount(), kMostRootRuns);
     ScanContext context{.host = host,
                         .accumulator = ScanAccumulator(channel, request.progressBatchSize),
                         .sharing = {},
-                        .budget = ConcurrencyBudget(ConcurrencyBudget::unitsFor(host.activeProcessorCount())),
+                        .budget = ConcurrencyBudget(plan.childWalks),
                         .cancellation = request.cancellation,
                         .progressBatchSize = std::max(request.progressBatchSize, 1),
+                        .openFramesPerWalker = plan.framesPerWalker,
                         .rootPath = rootPath,
                         .homeDirectory = request.homeDirectory,
                         .recordsPrivacyProtectedAsDenied = !request.hasFullDiskAccess};
@@ -228,7 +234,8 @@ std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::
 
     // The root may be reached through a symbolic link, unlike anything below it; its device
     // is that of the folder opened, not of the link.
-    const platform::Fd rootFd = host.openRoot(rootPath);
+    const platform::Fd rootFd = openRootWaiting(context, rootPath);
+    const int rootOpenError = rootFd ? 0 : errno;
     struct stat rootInfo {};
     const int examined = rootFd ? host.statDescriptor(rootFd.get(), &rootInfo)
                                 : host.statAt(AT_FDCWD, rootPath.c_str(), &rootInfo);
@@ -254,13 +261,22 @@ std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::
             context.watchedPrefixes = watchedPrefixesOf(context);
             context.rootPlacement = context.placementOf(rootPath);
 
+            // A root that cannot be opened is as denied as one whose listing fails part-way (a
+            // file given as the root is no folder to read, not a denied one).
+            if (!rootFd && rootOpenError != ENOTDIR && rootOpenError != ENOENT &&
+                !(platform::isDescriptorShortage(rootOpenError) && context.isCancelled()))
+                context.accumulator.appendDeniedPath(context.deniedPath(rootPath));
             names = listRoot(context, rootFd.get());
             // Each entry of an ordinary root gets a task of its own; a root of many thousands
             // shares them out in runs, so a wide root costs no more than a wide subfolder.
             const size_t run = std::max<size_t>(1, names.size() / kRootTasks);
             // Root entries report in completion order; a plain locked list keeps every
             // allocation visible to the sanitizers (oneTBB's allocator is not instrumented).
+            size_t started = 0;
             for (size_t first = 0; first < names.size(); first += run) {
+                // Under a low descriptor limit the root's entries are walked a few at a time.
+                if (started > 0 && started % plan.rootWalks == 0) entries.wait();
+                ++started;
                 if (context.isCancelled()) break;
                 const std::span<const std::string> part(names.data() + first,
                                                         std::min(run, names.size() - first));

@@ -28,6 +28,7 @@ struct ScanContext {
     ConcurrencyBudget budget;
     std::shared_ptr<ScanCancellation> cancellation;
     int progressBatchSize;
+    size_t openFramesPerWalker = 16; // see DescriptorPlan
     std::string rootPath;
     std::string homeDirectory;
     bool recordsPrivacyProtectedAsDenied;
