@@ -25,7 +25,9 @@ enum RecordFlag : uint8_t {
     kShared = 2,
     kCloudOnly = 4,
     kHasDate = 8,
-    kNode = 16, // an already-built node (a finished subfolder or a childless folder)
+    kNode = 16,        // an already-built node (a finished subfolder or a childless folder)
+    kHoldsDenied = 32, // a node that is or holds a denied path: never folded, so that the
+                       // helper's walk of that path finds its folder to graft into
 };
 
 // A child of a frame before folding: leaves stay in this compact form, naming their entry
@@ -43,6 +45,7 @@ struct ChildRecord {
 // slot however the walk ends.
 struct ChildWalk {
     std::optional<FileNode> result;
+    bool holdsDenied = false;
 };
 
 struct ChildJob {
@@ -62,16 +65,19 @@ struct Frame {
     size_t nextEntry = 0;
     bool listed = false;
     bool closedWithEntriesLeft = false; // counted in the walker's closedWithEntriesLeft_
+    bool holdsDenied = false;           // the folder, an entry or a folder below it is denied
     std::vector<ChildRecord> records;
     std::vector<FileNode> nodes;
     std::unique_ptr<TaskGroup> tasks;
     std::vector<std::unique_ptr<ChildWalk>> pending; // child walks, in start order
 
-    void addNode(FileNode node) {
+    void addNode(FileNode node, bool nodeHoldsDenied = false) {
         records.push_back(
             ChildRecord{node.allocatedSize(), 0, static_cast<uint32_t>(nodes.size()),
-                        static_cast<uint8_t>(kNode | (node.isExcludedFromTotals() ? kShared : 0))});
+                        static_cast<uint8_t>(kNode | (node.isExcludedFromTotals() ? kShared : 0) |
+                                             (nodeHoldsDenied ? kHoldsDenied : 0))});
         nodes.push_back(std::move(node));
+        holdsDenied = holdsDenied || nodeHoldsDenied;
     }
 
     // Waits for the child walks, which write into this frame; never throws.
@@ -103,7 +109,7 @@ public:
     }
 
     std::optional<FileNode> walk(platform::Fd fd, const FolderPath& folderPath, std::optional<Date> date,
-                                 Placement placement) {
+                                 Placement placement, bool& holdsDenied) {
         try {
             pushFrame(
                 Frame{.fd = std::move(fd), .folderPath = folderPath, .date = date, .placement = placement});
@@ -145,9 +151,11 @@ public:
             while (frames_.size() > 1)
                 popFrame();
             flushDenied();
+            holdsDenied = frames_[0].holdsDenied;
             return finishFrame(0);
         } catch (...) {
             flushDenied();
+            holdsDenied = true;
             return std::nullopt;
         }
     }
@@ -163,9 +171,15 @@ private:
         return appendingPathComponent(pathOf(index), name);
     }
 
+    // Records a denied path in or of the folder of frame `index`.
+    void deny(size_t index, DeniedPath path) {
+        frames_[index].holdsDenied = true;
+        denied_.push_back(std::move(path));
+    }
+
     void noteCutShort() noexcept {
         try {
-            if (!frames_.empty()) denied_.push_back(context_.deniedPath(pathOf(frames_.size() - 1)));
+            if (!frames_.empty()) deny(frames_.size() - 1, context_.deniedPath(pathOf(frames_.size() - 1)));
         } catch (...) {
         }
     }
@@ -192,7 +206,7 @@ private:
             if (read < 0) {
                 // A folder that vanished is gone like a vanished entry; any other failure, on
                 // the first chunk or a later one, leaves the folder denied with what was read.
-                if (errno != ENOENT) denied_.push_back(context_.deniedPath(pathOf(index)));
+                if (errno != ENOENT) deny(index, context_.deniedPath(pathOf(index)));
                 break;
             }
             if (read == 0) break;
@@ -230,8 +244,7 @@ private:
             platform::Fd next =
                 openFolderWaiting(context_, frames_[k - 1].fd.get(), std::string(nameOf(k)).c_str(), keepAll);
             if (!next) {
-                if (errno != ENOENT && !stoppedWaiting())
-                    denied_.push_back(context_.deniedPath(pathOf(index)));
+                if (errno != ENOENT && !stoppedWaiting()) deny(index, context_.deniedPath(pathOf(index)));
                 return -1;
             }
             frames_[k].fd = std::move(next);
@@ -279,7 +292,7 @@ private:
         struct stat info {};
         if (context_.host.statAt(fd, name, &info) != 0) {
             // An entry that vanished since the listing is simply gone, not denied.
-            if (errno != ENOENT) denied_.push_back(DeniedPath{entryPath(index, name), pathOf(index), 0});
+            if (errno != ENOENT) deny(index, DeniedPath{entryPath(index, name), pathOf(index), 0});
             return;
         }
         if (S_ISDIR(info.st_mode)) {
@@ -311,14 +324,15 @@ private:
 
     void processFolder(size_t index, int fd, const char* name, const struct stat& info) {
         const std::optional<Date> date = modificationDateOf(info);
-        const auto addChildless = [&] {
+        const auto addChildless = [&](bool denied = false) {
             frames_[index].addNode(
                 FileNode::under(frames_[index].folderPath, name,
-                                NodeFields{.isDirectory = true, .folderCount = 1, .modificationDate = date}));
+                                NodeFields{.isDirectory = true, .folderCount = 1, .modificationDate = date}),
+                denied);
         };
-        const auto deny = [&] {
-            denied_.push_back(DeniedPath{entryPath(index, name), pathOf(index),
-                                         static_cast<int64_t>(info.st_blocks) * 512});
+        const auto denyEntry = [&] {
+            deny(index, DeniedPath{entryPath(index, name), pathOf(index),
+                                   static_cast<int64_t>(info.st_blocks) * 512});
         };
         if (info.st_dev != context_.rootDevice) return addChildless();
         const Placement parent = frames_[index].placement;
@@ -329,18 +343,19 @@ private:
             if (context_.isDuplicateView(standardizedPath(path))) return addChildless();
             if (context_.recordsPrivacyProtectedAsDenied &&
                 isPrivacyProtectedPath(path, context_.homeDirectory))
-                return deny();
+                return denyEntry();
             placement = context_.placementOf(path, parent);
         } else if (context_.recordsPrivacyProtectedAsDenied && isProtectedPackageName(name)) {
-            return deny();
+            return denyEntry();
         }
         // Short of descriptors, this walker first gives back every folder it can reopen.
         auto shed = [&] { limitOpenDescriptors(0); };
         platform::Fd childFd = openFolderWaiting(context_, fd, name, shed);
         if (!childFd) {
             if (errno == ENOENT || errno == ENOTDIR) return; // gone or replaced since the listing
-            if (!stoppedWaiting()) deny();
-            return addChildless();
+            if (stoppedWaiting()) return addChildless();
+            denyEntry();
+            return addChildless(true);
         }
         if (std::optional<ConcurrencyBudget::Permit> permit = context_.budget.tryAcquire()) {
             Frame& frame = frames_[index];
@@ -352,7 +367,7 @@ private:
             frame.tasks->run([&context = context_, job, childPath = frame.folderPath.child(name), date,
                               placement, topLevelName = topLevelName_, slot] {
                 slot->result = walkDirectory(context, std::move(job->fd), childPath, childPath.name(), date,
-                                             placement, topLevelName);
+                                             placement, topLevelName, &slot->holdsDenied);
                 job->permit.reset();
             });
             return;
@@ -376,9 +391,10 @@ private:
         frames_[index].nextEntry = frames_[index].listing.size();
         notePending(frames_[index]);
         FileNode node = finishFrame(index);
+        const bool held = frames_[index].holdsDenied;
         frames_.pop_back();
         closeCursor_ = std::min(closeCursor_, frames_.size() - 1);
-        frames_.back().addNode(std::move(node));
+        frames_.back().addNode(std::move(node), held);
     }
 
     // Climbing back towards a closed ancestor that still has entries to walk: each parent's
@@ -428,7 +444,7 @@ private:
         closeFrame(frame);
         frame.settle();
         for (auto& child : frame.pending)
-            if (child->result) frame.addNode(std::move(*child->result));
+            if (child->result) frame.addNode(std::move(*child->result), child->holdsDenied);
         frame.pending.clear();
         frame.tasks.reset();
 
@@ -465,7 +481,8 @@ private:
         };
         std::optional<FileNode> aggregate = foldChildren(
             frame.records.size(), frame.folderPath, [&](size_t i) { return frame.records[i].size; },
-            [&](size_t i) { return frame.records[i].isCounted(); }, keep, fold);
+            [&](size_t i) { return frame.records[i].isCounted(); },
+            [&](size_t i) { return bool(frame.records[i].flags & kHoldsDenied); }, keep, fold);
         if (aggregate) children.push_back(std::move(*aggregate));
         FileNode node = FileNode::folder(frame.folderPath, nameOf(index), frame.date, std::move(children));
         frame.records.clear();
@@ -496,13 +513,17 @@ private:
 std::optional<FileNode> walkDirectory(ScanContext& context, platform::Fd directory,
                                       const FolderPath& folderPath, std::string_view name,
                                       std::optional<Date> modificationDate, Placement placement,
-                                      const std::string& topLevelName) noexcept {
+                                      const std::string& topLevelName, bool* holdsDenied) noexcept {
+    bool held = false;
+    std::optional<FileNode> node;
     try {
         Walker walker(context, name, topLevelName);
-        return walker.walk(std::move(directory), folderPath, modificationDate, placement);
+        node = walker.walk(std::move(directory), folderPath, modificationDate, placement, held);
     } catch (...) {
-        return std::nullopt;
+        held = true;
     }
+    if (holdsDenied) *holdsDenied = held;
+    return node;
 }
 
 } // namespace quillmere

@@ -186,11 +186,21 @@ std::vector<std::string> watchedPrefixesOf(const ScanContext& context) {
 DiskScanResult resultOf(ScanContext& context, const FolderPath& rootFolder, std::optional<Date> rootDate,
                         std::vector<FileNode> completed, std::chrono::steady_clock::time_point start) {
     DiskScanResult result;
-    result.root =
-        withLinkedBytesOwned(FileNode::folder(rootFolder, context.rootPath, rootDate,
-                                              foldSmallChildren(std::move(completed), context.rootPath)),
-                             context.sharing.linkOwners());
     result.deniedPaths = context.accumulator.deniedPaths();
+    // Entries of the root that are or hold a denied path stay unfolded, as walkers keep theirs.
+    std::unordered_set<std::string> holdingDenied;
+    const std::string prefix = folderPrefix(context.rootPath);
+    for (const DeniedPath& denied : result.deniedPaths)
+        if (denied.url.starts_with(prefix) && denied.url.size() > prefix.size())
+            holdingDenied.insert(
+                denied.url.substr(prefix.size(), denied.url.find('/', prefix.size()) - prefix.size()));
+    std::vector<FileNode> children =
+        foldSmallChildren(std::move(completed), context.rootPath, [&](const FileNode& child) {
+            return holdingDenied.contains(std::string(child.name()));
+        });
+    result.root =
+        withLinkedBytesOwned(FileNode::folder(rootFolder, context.rootPath, rootDate, std::move(children)),
+                             context.sharing.linkOwners());
     for (const DeniedPath& denied : result.deniedPaths)
         result.deniedBytesEstimate += denied.estimatedBytes;
     result.elapsedSeconds = secondsSince(start);

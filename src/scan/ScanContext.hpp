@@ -60,10 +60,12 @@ struct ScanContext {
 // Walks the folder open at `directory` (ownership passes to the walk) and returns its node.
 // Never throws: whatever goes wrong inside, the folder being walked is recorded as denied
 // and what was built so far is returned; nothing only when not even that can be built.
+// `holdsDenied` learns whether the folder or anything in it was recorded denied: such a
+// folder is never folded away, so that a later walk of the denied path can be grafted in.
 std::optional<FileNode> walkDirectory(ScanContext& context, platform::Fd directory,
                                       const FolderPath& folderPath, std::string_view name,
                                       std::optional<Date> modificationDate, Placement placement,
-                                      const std::string& topLevelName) noexcept;
+                                      const std::string& topLevelName, bool* holdsDenied = nullptr) noexcept;
 
 // Builds one leaf from its lstat facts, deciding cloud-only and shared-elsewhere.
 struct LeafFacts {
