@@ -1,9 +1,9 @@
 #include "access/PrivilegedScanClient.hpp"
 
 #include "access/HelperConnection.hpp"
+#include "base/Unicode.hpp"
 #include "platform/Base64.hpp"
 #include "platform/Fd.hpp"
-#include "scan/Unicode.hpp"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
 #include "scan/LinkedBytes.hpp"
 
-#include "scan/Saturating.hpp"
+#include "base/Saturating.hpp"
 
 #include <memory>
 #include <string_view>

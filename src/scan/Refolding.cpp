@@ -1,7 +1,7 @@
 #include "scan/Refolding.hpp"
 
-#include "scan/PathText.hpp"
-#include "scan/Saturating.hpp"
+#include "base/PathText.hpp"
+#include "base/Saturating.hpp"
 #include "scan/SmallItemFolding.hpp"
 
 #include <charconv>

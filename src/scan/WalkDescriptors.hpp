@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/FunctionRef.hpp"
 #include "platform/Fd.hpp"
-#include "scan/FunctionRef.hpp"
 
 #include <cstddef>
 #include <cstdint>

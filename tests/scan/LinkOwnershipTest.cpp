@@ -1,5 +1,5 @@
 #include "ScanTestSupport.hpp"
-#include "scan/Format.hpp"
+#include "base/Format.hpp"
 #include "scan/ScanReport.hpp"
 
 #include <condition_variable>

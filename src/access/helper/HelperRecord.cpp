@@ -1,7 +1,7 @@
 #include "access/helper/HelperRecord.hpp"
 
+#include "base/Unicode.hpp"
 #include "scan/SmallItemFolding.hpp"
-#include "scan/Unicode.hpp"
 
 #include <utility>
 
