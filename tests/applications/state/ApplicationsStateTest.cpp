@@ -56,6 +56,12 @@ public:
     void deliver(const InstalledApp& installed) {
         std::thread([&] { onApp_(installed); }).join();
     }
+    // The real discovery lets go of its callbacks when it ends; they hold the state's work,
+    // which holds these services.
+    void forgetDiscovery() {
+        onApp_ = nullptr;
+        onFinished_ = nullptr;
+    }
     void finishDiscovery() {
         std::thread([&] { onFinished_(); }).join();
     }
@@ -146,7 +152,10 @@ private:
 
 class ApplicationsStateTest : public ::testing::Test {
 protected:
-    void TearDown() override { services->release(""); }
+    void TearDown() override {
+        services->release("");
+        services->forgetDiscovery();
+    }
 
     std::unique_ptr<ApplicationsState> makeState(std::vector<std::string> arguments = {}) {
         return std::make_unique<ApplicationsState>(services, std::move(arguments), kHome);
