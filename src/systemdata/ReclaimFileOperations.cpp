@@ -7,7 +7,6 @@
 
 namespace quillmere {
 
-using platform::ItemIdentity;
 using platform::ItemPin;
 using platform::TrashError;
 

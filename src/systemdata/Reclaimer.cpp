@@ -9,7 +9,6 @@
 
 namespace quillmere {
 
-using platform::ItemIdentity;
 using platform::TrashError;
 
 namespace {
