@@ -1,4 +1,5 @@
 #include "access/AccessAuditor.hpp"
+#include "platform/Descriptors.hpp"
 #include "scan/ScanReport.hpp"
 
 #include <cstdlib>
@@ -31,6 +32,8 @@ namespace {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Before anything opens a file: a scan keeps many folders open at once.
+    quillmere::platform::raiseDescriptorLimit();
 #if defined(QUILLMERE_WITH_UI)
     const quillmere::LaunchOptions options = quillmere::LaunchOptions::fromProcess(argc, argv);
     if (options.wantsScanDebugReport()) runScanReportAndExit();

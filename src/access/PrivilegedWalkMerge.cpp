@@ -5,6 +5,7 @@
 #include "base/Saturating.hpp"
 #include "base/Unicode.hpp"
 #include "scan/PrivacyRule.hpp"
+#include "scan/Refolding.hpp"
 #include "scan/SmallItemFolding.hpp"
 
 #include <algorithm>
@@ -75,6 +76,7 @@ DiskScanResult augmentScanResult(DiskScanResult result, PrivilegedScanning& help
 
     FileNode root = result.root;
     std::vector<std::string> resolved;
+    std::vector<std::string> graftedInto; // the folders that took a walked tree
     for (const DeniedPath& denied : chosen) {
         const std::string path = fileURLPath(denied.url);
         PrivilegedWalk walk;
@@ -87,9 +89,18 @@ DiskScanResult augmentScanResult(DiskScanResult result, PrivilegedScanning& help
         // count bytes twice or land in the wrong place: it is not grafted.
         if (walk.node && !privilegedTreeFault(*walk.node, path)) {
             const FileNode node = fileNodeFromPrivileged(*walk.node, deletingLastPathComponent(path));
-            if (std::optional<FileNode> grafted = root.replacingSubtree(fileURLPath(denied.parent), node)) {
+            if (comparable(path) == comparable(root.path()) && node.isDirectory()) {
+                // The scan could not open its own root: the walked tree is the root.
+                const auto kids = node.children();
+                root = FileNode::at(node.ownFolderPath(), root.name(), node.fields(),
+                                    {kids.begin(), kids.end()});
+                resolved.push_back(comparable(path));
+            } else if (std::optional<FileNode> grafted =
+                           root.replacingSubtree(fileURLPath(denied.parent), node)) {
                 root = std::move(*grafted);
                 resolved.push_back(comparable(path));
+                // A reply that is itself an aggregate has no folder to fold anew around.
+                if (!node.isAggregate()) graftedInto.push_back(fileURLPath(denied.parent));
             }
         }
         // One hung helper delays the scan by one time limit, not by one per folder.
@@ -97,9 +108,15 @@ DiskScanResult augmentScanResult(DiskScanResult result, PrivilegedScanning& help
     }
     if (resolved.empty()) return result;
 
-    result.root = std::move(root);
     std::erase_if(result.deniedPaths,
                   [&](const DeniedPath& denied) { return isInsideAny(comparable(denied.url), resolved); });
+    // The scan kept every folder holding a denied path unfolded; with the walked trees in place
+    // the folders above them fold as the helper's own scan of the whole would, but what is
+    // still denied stays where a later walk can find it.
+    std::vector<std::string> stillDenied;
+    for (const DeniedPath& denied : result.deniedPaths)
+        stillDenied.push_back(fileURLPath(denied.url));
+    result.root = refoldingAlong(root, graftedInto, stillDenied);
     result.deniedBytesEstimate = 0;
     for (const DeniedPath& denied : result.deniedPaths)
         result.deniedBytesEstimate = saturatingAdd(result.deniedBytesEstimate, denied.estimatedBytes);

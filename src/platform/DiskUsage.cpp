@@ -1,7 +1,7 @@
 #include "platform/DiskUsage.hpp"
 
-#include "platform/HostSystem.hpp"
 #include "platform/Fd.hpp"
+#include "platform/HostSystem.hpp"
 #include "platform/ParallelWalk.hpp"
 
 #include <algorithm>
@@ -22,12 +22,12 @@ struct alignas(64) Tally {
 
 } // namespace
 
-std::optional<int64_t> diskUsageOfDirectory(int directoryFd) {
+std::optional<int64_t> diskUsageOfDirectory(int directoryFd, int threadCount) {
     Fd own(::openat(directoryFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!own) return std::nullopt;
     struct stat info {};
     if (::fstat(own.get(), &info) != 0) return std::nullopt;
-    const int threads = std::clamp(activeProcessorCount(), 1, kMaxThreads);
+    const int threads = std::clamp(threadCount > 0 ? threadCount : activeProcessorCount(), 1, kMaxThreads);
     std::vector<Tally> tallies(static_cast<size_t>(threads));
     LinkedInodes linked;
     const dev_t device = info.st_dev;

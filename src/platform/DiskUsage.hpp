@@ -21,7 +21,7 @@ inline int64_t blockBytes(uint64_t count, uint64_t size) {
 // hard-linked inode once, symbolic links not followed, other file systems not entered. Walks
 // through descriptors only, holding few of them even on a deep chain. Nothing when the folder
 // cannot be read; subfolders that cannot be read count only their own blocks. Does not take
-// over the descriptor.
-std::optional<int64_t> diskUsageOfDirectory(int directoryFd);
+// over the descriptor. Walks on up to `threads` threads (0: one per processor, at most 8).
+std::optional<int64_t> diskUsageOfDirectory(int directoryFd, int threads = 0);
 
 } // namespace quillmere::platform

@@ -26,6 +26,43 @@ std::expected<ItemIdentity, TrashError> identityAt(int folderFd, const std::stri
     return identityFrom(info);
 }
 
+std::expected<ItemIdentity, TrashError> identityOfOpen(int folderFd) {
+    struct stat info {};
+    if (::fstat(folderFd, &info) != 0) return std::unexpected(TrashError::fromErrno(errno));
+    return identityFrom(info);
+}
+
+bool isPlainAbsolutePath(std::string_view path) {
+    if (!path.starts_with('/')) return false;
+    size_t start = 1;
+    while (start <= path.size()) {
+        size_t end = path.find('/', start);
+        if (end == std::string_view::npos) end = path.size();
+        const std::string_view component = path.substr(start, end - start);
+        if (component == "." || component == "..") return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+std::expected<ItemPin, TrashError> pinItem(std::string_view path) {
+    if (!isPlainAbsolutePath(path)) return std::unexpected(TrashError{TrashError::Kind::unclearPath});
+    std::string_view trimmed = path;
+    while (trimmed.size() > 1 && trimmed.back() == '/')
+        trimmed.remove_suffix(1);
+    const size_t slash = trimmed.find_last_of('/');
+    // "/" itself has no folder above it to pin.
+    if (trimmed.size() <= 1) return std::unexpected(TrashError::fromErrno(EINVAL));
+    std::expected<Fd, TrashError> folder = openFolderWithoutLinks(trimmed.substr(0, slash == 0 ? 1 : slash));
+    if (!folder) return std::unexpected(folder.error());
+    const std::expected<ItemIdentity, TrashError> parent = identityOfOpen(folder->get());
+    if (!parent) return std::unexpected(parent.error());
+    const std::expected<ItemIdentity, TrashError> item =
+        identityAt(folder->get(), std::string(trimmed.substr(slash + 1)));
+    if (!item) return std::unexpected(item.error());
+    return ItemPin{.parent = *parent, .item = *item};
+}
+
 std::expected<Fd, TrashError> openFolderWithoutLinks(std::string_view path) {
     if (!path.starts_with('/')) return std::unexpected(TrashError{TrashError::Kind::changed});
     Fd current(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));

@@ -1,5 +1,6 @@
 #include "platform/ScanHost.hpp"
 
+#include "platform/Descriptors.hpp"
 #include "platform/HostSystem.hpp"
 #include "platform/Mounts.hpp"
 
@@ -57,7 +58,12 @@ std::optional<CloudItemStatus> ScanHost::cloudStatus(const std::string&) {
 
 std::vector<SharedExtent> ScanHost::sharedExtents(int directoryFd, const char* name, int64_t bytes) {
     std::vector<SharedExtent> shared;
-    const Fd fd(::openat(directoryFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    // A shortage of descriptors would count a clone's bytes twice: it is waited out a while.
+    const Fd fd(openWaitingForDescriptor(
+        [&] {
+            return ::openat(directoryFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        },
+        [] { return false; }, std::chrono::seconds(30)));
     if (!fd || bytes <= 0) return shared;
     constexpr unsigned kExtentsPerCall = 64;
     alignas(fiemap) unsigned char buffer[sizeof(fiemap) + kExtentsPerCall * sizeof(fiemap_extent)];

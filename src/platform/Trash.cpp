@@ -2,10 +2,10 @@
 
 #include "platform/DiskUsage.hpp"
 #include "platform/HostSystem.hpp"
+#include "platform/TrashDirectorySizes.hpp"
 #include "platform/TrashInfo.hpp"
 #include "platform/XdgFolders.hpp"
 
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -20,8 +20,6 @@ namespace {
 
 // Bounds the search for a free name in a crowded Trash.
 constexpr int kMaxNameAttempts = 10000;
-// A directorysizes cache larger than this is not read back; it starts afresh.
-constexpr size_t kMaxDirectorySizesBytes = 16 << 20;
 
 std::unexpected<TrashError> failure(TrashError::Kind kind) {
     return std::unexpected(TrashError{kind});
@@ -132,53 +130,11 @@ bool writeAll(int fd, std::string_view text) {
     return true;
 }
 
-std::string readSmallFile(int folderFd, const char* name) {
-    Fd fd(::openat(folderFd, name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    if (!fd) return {};
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        static_cast<size_t>(info.st_size) > kMaxDirectorySizesBytes)
-        return {};
-    std::string text(static_cast<size_t>(info.st_size), '\0');
-    size_t filled = 0;
-    while (filled < text.size()) {
-        const ssize_t got = ::read(fd.get(), text.data() + filled, text.size() - filled);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        filled += static_cast<size_t>(got);
-    }
-    text.resize(filled);
-    if (!text.empty() && text.back() != '\n') text += '\n';
-    return text;
-}
-
-// Adds a folder's line to the Trash's directorysizes through a temporary file and a rename,
-// so a reader never sees half a file. The cache is optional: failures leave it as it was.
-void recordDirectorySize(int trashFd, int filesFd, int infoFd, const std::string& entryName) {
-    Fd moved(::openat(filesFd, entryName.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!moved) return;
-    const std::optional<int64_t> bytes = diskUsageOfDirectory(moved.get());
-    struct stat record {};
-    const std::string recordName = entryName + std::string(kTrashInfoSuffix);
-    if (!bytes || ::fstatat(infoFd, recordName.c_str(), &record, AT_SYMLINK_NOFOLLOW) != 0) return;
-    const std::string text = readSmallFile(trashFd, "directorysizes") +
-                             directorySizesLine(*bytes, static_cast<int64_t>(record.st_mtime), entryName);
-    static std::atomic<unsigned> counter{0};
-    const std::string temporary =
-        "directorysizes." + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
-    Fd out(
-        ::openat(trashFd, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (!out) return;
-    const bool ok = writeAll(out.get(), text);
-    const int closed = ::close(out.release());
-    if (!ok || closed != 0 || ::renameat(trashFd, temporary.c_str(), trashFd, "directorysizes") != 0)
-        ::unlinkat(trashFd, temporary.c_str(), 0);
-}
-
 // Renames `name` in `parentFd` into the Trash open at `trashFd` with a record of `recordedPath`.
 std::expected<TrashedItem, TrashError> moveInto(int trashFd, const std::string& trashPath, int parentFd,
                                                 const std::string& name, bool isDirectory,
-                                                const std::string& recordedPath, std::time_t now, uid_t uid) {
+                                                const std::string& recordedPath, std::time_t now, uid_t uid,
+                                                DirectorySizesBatch& sizes) {
     std::expected<Fd, TrashError> files = ownedFolder(trashFd, "files", uid);
     if (!files) return std::unexpected(files.error());
     std::expected<Fd, TrashError> info = ownedFolder(trashFd, "info", uid);
@@ -188,7 +144,7 @@ std::expected<TrashedItem, TrashError> moveInto(int trashFd, const std::string& 
         const std::string entry = trashEntryName(name, attempt);
         const std::string recordName = entry + std::string(kTrashInfoSuffix);
         Fd record(::openat(info->get(), recordName.c_str(),
-                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!record) {
             if (errno == EEXIST) continue;
             return failureFromErrno(errno);
@@ -217,7 +173,7 @@ std::expected<TrashedItem, TrashError> moveInto(int trashFd, const std::string& 
             if (code == EEXIST || code == ENOTEMPTY) continue;
             return failureFromErrno(code);
         }
-        if (isDirectory) recordDirectorySize(trashFd, files->get(), info->get(), entry);
+        if (isDirectory) sizes.add(trashFd, trashPath, entry);
         return TrashedItem{.trashFolder = trashPath, .entryName = entry, .recordedPath = recordedPath};
     }
     return failureFromErrno(EEXIST);
@@ -226,7 +182,7 @@ std::expected<TrashedItem, TrashError> moveInto(int trashFd, const std::string& 
 // The Trash at the top of the mount `topdir`: .Trash/$uid when .Trash is a real sticky
 // folder, else .Trash-$uid.
 std::expected<std::pair<Fd, std::string>, TrashError> topdirTrash(int topFd, const std::string& topdir,
-                                                                       uid_t uid) {
+                                                                  uid_t uid) {
     const std::string uidText = std::to_string(uid);
     struct stat shared {};
     if (::fstatat(topFd, ".Trash", &shared, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(shared.st_mode) &&
@@ -256,14 +212,21 @@ Trash::Trash(TrashSettings settings) : settings_(std::move(settings)) {}
 
 std::expected<TrashedItem, TrashError> Trash::moveToTrash(const std::string& canonicalParent,
                                                           const std::string& name,
-                                                          const std::optional<ItemIdentity>& expected) const {
-    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
-        return failure(TrashError::Kind::changed);
+                                                          const std::optional<ItemPin>& expected,
+                                                          DirectorySizesBatch* sizes) const {
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos ||
+        !isPlainAbsolutePath(canonicalParent))
+        return failure(TrashError::Kind::unclearPath);
     std::expected<Fd, TrashError> parent = openFolderWithoutLinks(canonicalParent);
     if (!parent) return std::unexpected(parent.error());
+    if (expected) {
+        const std::expected<ItemIdentity, TrashError> folder = identityOfOpen(parent->get());
+        if (!folder) return std::unexpected(folder.error());
+        if (*folder != expected->parent) return failure(TrashError::Kind::changed);
+    }
     const std::expected<ItemIdentity, TrashError> actual = identityAt(parent->get(), name);
     if (!actual) return std::unexpected(actual.error());
-    if (expected && *expected != *actual) return failure(TrashError::Kind::changed);
+    if (expected && expected->item != *actual) return failure(TrashError::Kind::changed);
 
     const std::string itemPath = joined(canonicalParent, name);
     for (const std::string& homeTrash :
@@ -271,7 +234,15 @@ std::expected<TrashedItem, TrashError> Trash::moveToTrash(const std::string& can
         if (isAtOrBelow(itemPath, homeTrash)) return failure(TrashError::Kind::alreadyInTrash);
         if (isAtOrBelow(homeTrash, itemPath)) return failure(TrashError::Kind::holdsTrash);
     }
-    const std::optional<MountEntry> mount = mountContaining(settings_.mounts(), canonicalParent);
+    // The mount table as it is now, not as a scan saw it: a rename would carry a file system
+    // mounted inside the item into the Trash, where emptying the Trash erases that disk's files.
+    const std::vector<MountEntry> mounts = settings_.mounts();
+    for (const MountEntry& mounted : mounts)
+        if (isAtOrBelow(mounted.mountPoint, itemPath))
+            return std::unexpected(TrashError{mounted.mountPoint == itemPath ? TrashError::Kind::isMountPoint
+                                                                             : TrashError::Kind::holdsMount,
+                                              0, mounted.mountPoint});
+    const std::optional<MountEntry> mount = mountContaining(mounts, canonicalParent);
     if (mount && isAtOrBelow(itemPath, mount->mountPoint)) {
         std::string_view below = std::string_view(itemPath).substr(mount->mountPoint.size());
         while (below.starts_with('/'))
@@ -283,6 +254,9 @@ std::expected<TrashedItem, TrashError> Trash::moveToTrash(const std::string& can
 
     const bool isDirectory = actual->type == S_IFDIR;
     const std::time_t now = settings_.now();
+    // Without a run to join, this move's folder gets its directorysizes line at once.
+    DirectorySizesBatch ownSizes;
+    DirectorySizesBatch& batch = sizes ? *sizes : ownSizes;
     if (homeTrashDevice(settings_.dataHome) == actual->device) {
         std::expected<Fd, TrashError> data = openOrMakeFolder(settings_.dataHome);
         if (!data) return std::unexpected(data.error());
@@ -290,7 +264,7 @@ std::expected<TrashedItem, TrashError> Trash::moveToTrash(const std::string& can
         if (!trash) return std::unexpected(trash.error());
         std::expected<TrashedItem, TrashError> moved =
             moveInto(trash->get(), joined(settings_.dataHome, "Trash"), parent->get(), name, isDirectory,
-                     itemPath, now, settings_.uid);
+                     itemPath, now, settings_.uid, batch);
         // A bind mount keeps the device number but refuses the rename: use its own Trash.
         if (moved || moved.error() != TrashError::fromErrno(EXDEV)) return moved;
     }
@@ -303,8 +277,9 @@ std::expected<TrashedItem, TrashError> Trash::moveToTrash(const std::string& can
     auto trash = topdirTrash(top->get(), mount->mountPoint, settings_.uid);
     if (!trash) return std::unexpected(trash.error());
     std::string relative = itemPath.substr(mount->mountPoint == "/" ? 1 : mount->mountPoint.size() + 1);
-    std::expected<TrashedItem, TrashError> moved = moveInto(trash->first.get(), trash->second, parent->get(),
-                                                            name, isDirectory, relative, now, settings_.uid);
+    std::expected<TrashedItem, TrashError> moved =
+        moveInto(trash->first.get(), trash->second, parent->get(), name, isDirectory, relative, now,
+                 settings_.uid, batch);
     if (!moved && moved.error() == TrashError::fromErrno(EXDEV))
         return failure(TrashError::Kind::noUsableTrash);
     return moved;

@@ -2,6 +2,7 @@
 
 #include "platform/Mounts.hpp"
 #include "platform/SafePath.hpp"
+#include "platform/TrashDirectorySizes.hpp"
 #include "platform/TrashError.hpp"
 
 #include <ctime>
@@ -47,10 +48,14 @@ public:
 
     // Moves the entry `name` of the folder `canonicalParent` (a path without symbolic links)
     // to the Trash. The folder is opened one component at a time without following links, and
-    // the entry must still have `expected` identity when one is given.
+    // the folder and the entry must still be what `expected` pinned when one is given. An item
+    // at or above a mount point (by the mount table read now) is refused whole. A moved folder's
+    // directorysizes line goes into `sizes`, written when that batch is flushed; without one
+    // it is written before this returns.
     std::expected<TrashedItem, TrashError> moveToTrash(const std::string& canonicalParent,
                                                        const std::string& name,
-                                                       const std::optional<ItemIdentity>& expected) const;
+                                                       const std::optional<ItemPin>& expected,
+                                                       DirectorySizesBatch* sizes = nullptr) const;
 
 private:
     TrashSettings settings_;

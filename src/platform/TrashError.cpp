@@ -21,6 +21,12 @@ std::string TrashError::description() const {
         return "it holds the Trash — it was left where it is";
     case Kind::notMovable:
         return "a group of small items, not one item on disk — nothing was moved";
+    case Kind::isMountPoint:
+        return "another file system is mounted here, at “" + mountPoint + "” — nothing of it was moved";
+    case Kind::holdsMount:
+        return "another file system is mounted inside it, at “" + mountPoint + "” — nothing of it was moved";
+    case Kind::unclearPath:
+        return "its location isn't a plain full path — it was left where it is";
     case Kind::system:
         break;
     }

@@ -2,6 +2,8 @@
 
 #include "reclaim/SheetTexts.hpp"
 
+#include <thread>
+
 namespace quillmere {
 
 FileNode leftoverNode(const std::string& name, const std::string& path, int64_t allocatedSize,
@@ -56,10 +58,49 @@ ReclaimerInput reclaimerInput(const ReclaimTarget& target) {
     return input;
 }
 
-Reclaimer::Outcome runReclaim(const Reclaimer& reclaimer, const ReclaimerInput& input) {
+ReclaimPins pinInput(const Reclaimer& reclaimer, const ReclaimerInput& input) {
+    std::vector<FileNode> nodes = input.nodes;
+    if (input.appBundle) nodes.insert(nodes.begin(), *input.appBundle);
+    return reclaimer.pin(nodes, input.entries);
+}
+
+std::shared_ptr<PendingPins> PendingPins::start(Reclaimer reclaimer, ReclaimerInput input) {
+    auto pending = std::make_shared<PendingPins>();
     try {
-        if (input.appBundle) return reclaimer.uninstall(*input.appBundle, input.nodes);
-        return reclaimer.reclaim(input.nodes, input.entries);
+        std::thread([pending, reclaimer = std::move(reclaimer), input = std::move(input)] {
+            std::optional<ReclaimPins> pins;
+            try {
+                pins = pinInput(reclaimer, input);
+            } catch (...) {
+            }
+            pending->settle(std::move(pins));
+        }).detach();
+    } catch (...) {
+        pending->settle(std::nullopt);
+    }
+    return pending;
+}
+
+void PendingPins::settle(std::optional<ReclaimPins> pins) {
+    {
+        std::lock_guard guard(lock_);
+        pins_ = std::move(pins);
+        isReady_ = true;
+    }
+    ready_.notify_all();
+}
+
+const ReclaimPins* PendingPins::wait() {
+    std::unique_lock guard(lock_);
+    ready_.wait(guard, [&] { return isReady_; });
+    return pins_ ? &*pins_ : nullptr;
+}
+
+Reclaimer::Outcome runReclaim(const Reclaimer& reclaimer, const ReclaimerInput& input,
+                              const ReclaimPins* pins) {
+    try {
+        if (input.appBundle) return reclaimer.uninstall(*input.appBundle, input.nodes, pins);
+        return reclaimer.reclaim(input.nodes, input.entries, pins);
     } catch (...) {
         Reclaimer::Outcome outcome;
         if (input.appBundle) {

@@ -3,6 +3,9 @@
 #include "reclaim/ReclaimTarget.hpp"
 #include "systemdata/Reclaimer.hpp"
 
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -23,9 +26,32 @@ ReclaimerInput reclaimerInput(const ReclaimTarget& target);
 FileNode leftoverNode(const std::string& name, const std::string& path, int64_t allocatedSize,
                       int64_t cloudOnlyCount);
 
-// Runs the removal to its end; blocks, so it runs off the main thread. Should the Reclaimer
-// throw, every item is reported failed rather than the removal passing for a success.
-Reclaimer::Outcome runReclaim(const Reclaimer& reclaimer, const ReclaimerInput& input);
+// Every item the input names as it is now (see Reclaimer::pin). Reads the file system.
+ReclaimPins pinInput(const Reclaimer& reclaimer, const ReclaimerInput& input);
+
+// The pins of one confirmation, taken on a thread of their own so that the main thread never
+// waits on a disk; the removal waits for them. Ready with none when they could not be taken,
+// and the removal then pins its items when it starts.
+class PendingPins {
+public:
+    static std::shared_ptr<PendingPins> start(Reclaimer reclaimer, ReclaimerInput input);
+    // Blocks until the pins are taken; nothing when they could not be.
+    const ReclaimPins* wait();
+
+private:
+    void settle(std::optional<ReclaimPins> pins);
+
+    std::mutex lock_;
+    std::condition_variable ready_;
+    bool isReady_ = false;
+    std::optional<ReclaimPins> pins_;
+};
+
+// Runs the removal to its end; blocks, so it runs off the main thread. With `pins`, only what
+// was pinned moves. Should the Reclaimer throw, every item is reported failed rather than the
+// removal passing for a success.
+Reclaimer::Outcome runReclaim(const Reclaimer& reclaimer, const ReclaimerInput& input,
+                              const ReclaimPins* pins = nullptr);
 
 // The scanned tree without what went: only for a node target with a root and a success.
 std::optional<FileNode> rootAfterRemoval(const ReclaimTarget& target,

@@ -3,11 +3,13 @@
 // descriptor and sizes every entry with one no-follow fstatat on that descriptor.
 // Nothing it does per folder grows with the depth: paths are shared segments built into
 // text only where one is reported or checked, and descriptors are counted, not searched.
+#include "platform/Descriptors.hpp"
 #include "platform/DirectoryEntries.hpp"
 #include "scan/PrivacyRule.hpp"
 #include "scan/ScanContext.hpp"
 #include "scan/SmallItemFolding.hpp"
 #include "scan/TaskGroup.hpp"
+#include "scan/WalkDescriptors.hpp"
 
 #include <cerrno>
 #include <cstring>
@@ -19,16 +21,14 @@ namespace quillmere {
 namespace {
 
 constexpr size_t kListingBufferSize = 64 * 1024;
-// Descriptors a walker keeps open; deeper folders close their ancestors' and reopen them
-// by name when needed, so chains thousands of levels deep scan within the process limit.
-constexpr size_t kOpenFramesPerWalker = 16;
-
 enum RecordFlag : uint8_t {
     kSymbolicLink = 1,
     kShared = 2,
     kCloudOnly = 4,
     kHasDate = 8,
-    kNode = 16, // an already-built node (a finished subfolder or a childless folder)
+    kNode = 16,        // an already-built node (a finished subfolder or a childless folder)
+    kHoldsDenied = 32, // a node that is or holds a denied path: never folded, so that the
+                       // helper's walk of that path finds its folder to graft into
 };
 
 // A child of a frame before folding: leaves stay in this compact form, naming their entry
@@ -46,6 +46,7 @@ struct ChildRecord {
 // slot however the walk ends.
 struct ChildWalk {
     std::optional<FileNode> result;
+    bool holdsDenied = false;
 };
 
 struct ChildJob {
@@ -65,16 +66,19 @@ struct Frame {
     size_t nextEntry = 0;
     bool listed = false;
     bool closedWithEntriesLeft = false; // counted in the walker's closedWithEntriesLeft_
+    bool holdsDenied = false;           // the folder, an entry or a folder below it is denied
     std::vector<ChildRecord> records;
     std::vector<FileNode> nodes;
     std::unique_ptr<TaskGroup> tasks;
     std::vector<std::unique_ptr<ChildWalk>> pending; // child walks, in start order
 
-    void addNode(FileNode node) {
+    void addNode(FileNode node, bool nodeHoldsDenied = false) {
         records.push_back(
             ChildRecord{node.allocatedSize(), 0, static_cast<uint32_t>(nodes.size()),
-                        static_cast<uint8_t>(kNode | (node.isExcludedFromTotals() ? kShared : 0))});
+                        static_cast<uint8_t>(kNode | (node.isExcludedFromTotals() ? kShared : 0) |
+                                             (nodeHoldsDenied ? kHoldsDenied : 0))});
         nodes.push_back(std::move(node));
+        holdsDenied = holdsDenied || nodeHoldsDenied;
     }
 
     // Waits for the child walks, which write into this frame; never throws.
@@ -106,7 +110,7 @@ public:
     }
 
     std::optional<FileNode> walk(platform::Fd fd, const FolderPath& folderPath, std::optional<Date> date,
-                                 Placement placement) {
+                                 Placement placement, bool& holdsDenied) {
         try {
             pushFrame(
                 Frame{.fd = std::move(fd), .folderPath = folderPath, .date = date, .placement = placement});
@@ -149,10 +153,12 @@ public:
                 popFrame();
             flushFolderBytes();
             flushDenied();
+            holdsDenied = frames_[0].holdsDenied;
             return finishFrame(0);
         } catch (...) {
             flushFolderBytes();
             flushDenied();
+            holdsDenied = true;
             return std::nullopt;
         }
     }
@@ -168,9 +174,15 @@ private:
         return appendingPathComponent(pathOf(index), name);
     }
 
+    // Records a denied path in or of the folder of frame `index`.
+    void deny(size_t index, DeniedPath path) {
+        frames_[index].holdsDenied = true;
+        denied_.push_back(std::move(path));
+    }
+
     void noteCutShort() noexcept {
         try {
-            if (!frames_.empty()) denied_.push_back(context_.deniedPath(pathOf(frames_.size() - 1)));
+            if (!frames_.empty()) deny(frames_.size() - 1, context_.deniedPath(pathOf(frames_.size() - 1)));
         } catch (...) {
         }
     }
@@ -207,7 +219,7 @@ private:
                 struct stat info {};
                 if (context_.host.statDescriptor(frame.fd.get(), &info) == 0)
                     folderBytes_ -= static_cast<int64_t>(info.st_blocks) * 512;
-                if (error != ENOENT) denied_.push_back(context_.deniedPath(pathOf(index)));
+                if (error != ENOENT) deny(index, context_.deniedPath(pathOf(index)));
                 break;
             }
             if (read == 0) break;
@@ -222,7 +234,13 @@ private:
         if (!frame.fd) return;
         frame.fd.reset();
         --openCount_;
+        platform::noteDescriptorReleased();
     }
+
+    // Descriptors a walker keeps open (the scan's plan sizes it from the process limit); deeper
+    // folders close their ancestors' and reopen them by name when needed, so chains thousands
+    // of levels deep scan within the limit.
+    size_t frameLimit() const { return context_.openFramesPerWalker; }
 
     // The descriptor of the top frame, reopened by name from the nearest open ancestor when
     // the descriptor limit closed it; -1 when the folder can no longer be reached.
@@ -235,15 +253,21 @@ private:
         // The folders on the way keep their descriptors, so popping back up past them needs
         // no reopening until the limit closes them again.
         for (size_t k = open + 1; k <= index; ++k) {
+            auto keepAll = [] {};
             platform::Fd next =
-                context_.host.openDirectoryAt(frames_[k - 1].fd.get(), std::string(nameOf(k)).c_str());
+                openFolderWaiting(context_, frames_[k - 1].fd.get(), std::string(nameOf(k)).c_str(), keepAll);
             if (!next) {
-                if (errno != ENOENT) denied_.push_back(context_.deniedPath(pathOf(index)));
+                if (errno != ENOENT && !stoppedWaiting()) deny(index, context_.deniedPath(pathOf(index)));
                 return -1;
             }
             frames_[k].fd = std::move(next);
             notePending(frames_[k]);
             ++openCount_;
+            // Down a long closed chain only the last folders stay open.
+            if (openCount_ > frameLimit() && k - 1 >= 1) {
+                closeFrame(frames_[k - 1]);
+                notePending(frames_[k - 1]);
+            }
         }
         closeCursor_ = std::min(closeCursor_, open + 1);
         limitOpenDescriptors();
@@ -253,8 +277,9 @@ private:
     // Closes the shallowest open frames (never the first, from which every reopen can
     // start, nor the top) until the walker is within its limit. Frames below the cursor are
     // all closed, so each frame is passed over a bounded number of times.
-    void limitOpenDescriptors() {
-        while (openCount_ > kOpenFramesPerWalker) {
+    void limitOpenDescriptors() { limitOpenDescriptors(frameLimit()); }
+    void limitOpenDescriptors(size_t limit) {
+        while (openCount_ > limit) {
             if (closeCursor_ < 1) closeCursor_ = 1;
             while (closeCursor_ + 1 < frames_.size() && !frames_[closeCursor_].fd)
                 ++closeCursor_;
@@ -280,7 +305,7 @@ private:
         struct stat info {};
         if (context_.host.statAt(fd, name, &info) != 0) {
             // An entry that vanished since the listing is simply gone, not denied.
-            if (errno != ENOENT) denied_.push_back(DeniedPath{entryPath(index, name), pathOf(index), 0});
+            if (errno != ENOENT) deny(index, DeniedPath{entryPath(index, name), pathOf(index), 0});
             return;
         }
         if (S_ISDIR(info.st_mode)) {
@@ -298,7 +323,7 @@ private:
         if (leaf.modificationDate) record.flags |= kHasDate;
         frame.records.push_back(record);
 
-        if (record.isCounted()) bytes_ += leaf.allocatedSize;
+        bytes_ += leaf.progressBytes;
         ++files_;
         lastCountedFrame_ = static_cast<long>(index);
         lastCountedOffset_ = nameOffset;
@@ -312,14 +337,15 @@ private:
 
     void processFolder(size_t index, int fd, const char* name, const struct stat& info) {
         const std::optional<Date> date = modificationDateOf(info);
-        const auto addChildless = [&] {
+        const auto addChildless = [&](bool denied = false) {
             frames_[index].addNode(
                 FileNode::under(frames_[index].folderPath, name,
-                                NodeFields{.isDirectory = true, .folderCount = 1, .modificationDate = date}));
+                                NodeFields{.isDirectory = true, .folderCount = 1, .modificationDate = date}),
+                denied);
         };
-        const auto deny = [&] {
-            denied_.push_back(DeniedPath{entryPath(index, name), pathOf(index),
-                                         static_cast<int64_t>(info.st_blocks) * 512});
+        const auto denyEntry = [&] {
+            deny(index, DeniedPath{entryPath(index, name), pathOf(index),
+                                   static_cast<int64_t>(info.st_blocks) * 512});
         };
         if (info.st_dev != context_.rootDevice) return addChildless();
         const Placement parent = frames_[index].placement;
@@ -330,16 +356,19 @@ private:
             if (context_.isDuplicateView(standardizedPath(path))) return addChildless();
             if (context_.recordsPrivacyProtectedAsDenied &&
                 isPrivacyProtectedPath(path, context_.homeDirectory))
-                return deny();
+                return denyEntry();
             placement = context_.placementOf(path, parent);
         } else if (context_.recordsPrivacyProtectedAsDenied && isProtectedPackageName(name)) {
-            return deny();
+            return denyEntry();
         }
-        platform::Fd childFd = context_.host.openDirectoryAt(fd, name);
+        // Short of descriptors, this walker first gives back every folder it can reopen.
+        auto shed = [&] { limitOpenDescriptors(0); };
+        platform::Fd childFd = openFolderWaiting(context_, fd, name, shed);
         if (!childFd) {
             if (errno == ENOENT || errno == ENOTDIR) return; // gone or replaced since the listing
-            deny();
-            return addChildless();
+            if (stoppedWaiting()) return addChildless();
+            denyEntry();
+            return addChildless(true);
         }
         folderBytes_ += static_cast<int64_t>(info.st_blocks) * 512;
         if (std::optional<ConcurrencyBudget::Permit> permit = context_.budget.tryAcquire()) {
@@ -352,7 +381,7 @@ private:
             frame.tasks->run([&context = context_, job, childPath = frame.folderPath.child(name), date,
                               placement, topLevelName = topLevelName_, slot] {
                 slot->result = walkDirectory(context, std::move(job->fd), childPath, childPath.name(), date,
-                                             placement, topLevelName);
+                                             placement, topLevelName, &slot->holdsDenied);
                 job->permit.reset();
             });
             return;
@@ -376,9 +405,10 @@ private:
         frames_[index].nextEntry = frames_[index].listing.size();
         notePending(frames_[index]);
         FileNode node = finishFrame(index);
+        const bool held = frames_[index].holdsDenied;
         frames_.pop_back();
         closeCursor_ = std::min(closeCursor_, frames_.size() - 1);
-        frames_.back().addNode(std::move(node));
+        frames_.back().addNode(std::move(node), held);
     }
 
     // Climbing back towards a closed ancestor that still has entries to walk: each parent's
@@ -411,6 +441,10 @@ private:
             --closedWithEntriesLeft_;
     }
 
+    // A wait for a descriptor that the scan's cancellation cut short: the folder was not
+    // refused, so it is not reported denied.
+    bool stoppedWaiting() const { return platform::isDescriptorShortage(errno) && context_.isCancelled(); }
+
     std::string lastCountedPath() const {
         if (lastCountedFrame_ >= 0) {
             const auto index = static_cast<size_t>(lastCountedFrame_);
@@ -424,7 +458,7 @@ private:
         closeFrame(frame);
         frame.settle();
         for (auto& child : frame.pending)
-            if (child->result) frame.addNode(std::move(*child->result));
+            if (child->result) frame.addNode(std::move(*child->result), child->holdsDenied);
         frame.pending.clear();
         frame.tasks.reset();
 
@@ -461,7 +495,8 @@ private:
         };
         std::optional<FileNode> aggregate = foldChildren(
             frame.records.size(), frame.folderPath, [&](size_t i) { return frame.records[i].size; },
-            [&](size_t i) { return frame.records[i].isCounted(); }, keep, fold);
+            [&](size_t i) { return frame.records[i].isCounted(); },
+            [&](size_t i) { return bool(frame.records[i].flags & kHoldsDenied); }, keep, fold);
         if (aggregate) children.push_back(std::move(*aggregate));
         FileNode node = FileNode::folder(frame.folderPath, nameOf(index), frame.date, std::move(children));
         frame.records.clear();
@@ -493,13 +528,17 @@ private:
 std::optional<FileNode> walkDirectory(ScanContext& context, platform::Fd directory,
                                       const FolderPath& folderPath, std::string_view name,
                                       std::optional<Date> modificationDate, Placement placement,
-                                      const std::string& topLevelName) noexcept {
+                                      const std::string& topLevelName, bool* holdsDenied) noexcept {
+    bool held = false;
+    std::optional<FileNode> node;
     try {
         Walker walker(context, name, topLevelName);
-        return walker.walk(std::move(directory), folderPath, modificationDate, placement);
+        node = walker.walk(std::move(directory), folderPath, modificationDate, placement, held);
     } catch (...) {
-        return std::nullopt;
+        held = true;
     }
+    if (holdsDenied) *holdsDenied = held;
+    return node;
 }
 
 } // namespace quillmere

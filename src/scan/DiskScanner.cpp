@@ -1,12 +1,15 @@
 #include "scan/DiskScanner.hpp"
 
+#include "platform/Descriptors.hpp"
 #include "platform/DirectoryEntries.hpp"
 #include "platform/HostSystem.hpp"
 #include "platform/Thread.hpp"
+#include "scan/LinkedBytes.hpp"
 #include "scan/PrivacyRule.hpp"
 #include "scan/ScanContext.hpp"
 #include "scan/SmallItemFolding.hpp"
 #include "scan/TaskGroup.hpp"
+#include "scan/WalkDescriptors.hpp"
 
 #include <array>
 #include <cerrno>
@@ -16,7 +19,6 @@
 #include <fcntl.h>
 #include <mutex>
 #include <span>
-#include <sys/resource.h>
 #include <tbb/global_control.h>
 #include <unistd.h>
 
@@ -32,18 +34,16 @@ void prepareProcessForScanning() {
     static std::once_flag once;
     std::call_once(once, [] {
         static tbb::global_control stack(tbb::global_control::thread_stack_size, 16 * 1024 * 1024);
-        rlimit limit{};
-        if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-            limit.rlim_cur = limit.rlim_max;
-            ::setrlimit(RLIMIT_NOFILE, &limit);
-        }
+        platform::raiseDescriptorLimit();
     });
 }
 
 constexpr size_t kBodyStackBytes = 16 * 1024 * 1024;
 constexpr size_t kRootListingBufferSize = 64 * 1024;
-// Up to this many root entries each get a task of their own.
+// Up to this many root entries each get a task of their own; a wider root is shared out in
+// runs, of which there are then fewer than twice as many.
 constexpr size_t kRootTasks = 1024;
+constexpr size_t kMostRootRuns = 2 * kRootTasks;
 
 // The names in the root folder, without the ones a scan never enters. A read failure after
 // some names were read leaves the root denied, with those names kept.
@@ -106,9 +106,11 @@ std::optional<FileNode> scanRootEntry(ScanContext& context, int rootFd, const Fo
         };
         if (info.st_dev != context.rootDevice || context.isDuplicateView(standardizedPath(path)))
             return childless();
-        platform::Fd fd = context.host.openDirectoryAt(rootFd, name.c_str());
+        auto nothingToShed = [] {};
+        platform::Fd fd = openFolderWaiting(context, rootFd, name.c_str(), nothingToShed);
         if (!fd) {
             if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
+            if (platform::isDescriptorShortage(errno) && context.isCancelled()) return childless();
             context.accumulator.appendDeniedPath(
                 DeniedPath{path, context.rootPath, static_cast<int64_t>(info.st_blocks) * 512});
             return childless();
@@ -122,10 +124,8 @@ std::optional<FileNode> scanRootEntry(ScanContext& context, int rootFd, const Fo
     // A leaf of the root lies under a cloud folder exactly when the root itself does.
     const LeafFacts leaf =
         sizeLeaf(context, rootFd, name.c_str(), info, context.rootPlacement.underCloudFolder, pathOf);
-    const bool excluded = leaf.isSharedElsewhere || leaf.isCloudOnly;
-    const int64_t counted = excluded ? 0 : leaf.allocatedSize;
-    leaves.topLevel.emplace_back(name, counted);
-    leaves.bytes += counted;
+    leaves.topLevel.emplace_back(name, leaf.progressBytes);
+    leaves.bytes += leaf.progressBytes;
     return FileNode::under(rootPath, name,
                            NodeFields{.isSymbolicLink = leaf.isSymbolicLink,
                                       .allocatedSize = leaf.allocatedSize,
@@ -193,9 +193,21 @@ std::vector<std::string> watchedPrefixesOf(const ScanContext& context) {
 DiskScanResult resultOf(ScanContext& context, const FolderPath& rootFolder, std::optional<Date> rootDate,
                         std::vector<FileNode> completed, std::chrono::steady_clock::time_point start) {
     DiskScanResult result;
-    result.root = FileNode::folder(rootFolder, context.rootPath, rootDate,
-                                   foldSmallChildren(std::move(completed), context.rootPath));
     result.deniedPaths = context.accumulator.deniedPaths();
+    // Entries of the root that are or hold a denied path stay unfolded, as walkers keep theirs.
+    std::unordered_set<std::string> holdingDenied;
+    const std::string prefix = folderPrefix(context.rootPath);
+    for (const DeniedPath& denied : result.deniedPaths)
+        if (denied.url.starts_with(prefix) && denied.url.size() > prefix.size())
+            holdingDenied.insert(
+                denied.url.substr(prefix.size(), denied.url.find('/', prefix.size()) - prefix.size()));
+    std::vector<FileNode> children =
+        foldSmallChildren(std::move(completed), context.rootPath, [&](const FileNode& child) {
+            return holdingDenied.contains(std::string(child.name()));
+        });
+    result.root =
+        withLinkedBytesOwned(FileNode::folder(rootFolder, context.rootPath, rootDate, std::move(children)),
+                             context.sharing.linkOwners());
     for (const DeniedPath& denied : result.deniedPaths)
         result.deniedBytesEstimate += denied.estimatedBytes;
     result.folderBytes = context.folderBytes.load();
@@ -211,12 +223,17 @@ std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::
     const std::string rootPath = fileURLPath(
         request.root.starts_with('/') ? request.root
                                       : appendingPathComponent(platform::currentDirectory(), request.root));
+    // Sized from the descriptor limit in force, so that a low limit slows the walk down
+    // instead of making folders it could not open look denied.
+    const DescriptorPlan plan = planDescriptors(platform::descriptorLimit(), platform::openDescriptorCount(),
+                                                host.activeProcessorCount(), kMostRootRuns);
     ScanContext context{.host = host,
                         .accumulator = ScanAccumulator(channel, request.progressBatchSize),
                         .sharing = {},
-                        .budget = ConcurrencyBudget(ConcurrencyBudget::unitsFor(host.activeProcessorCount())),
+                        .budget = ConcurrencyBudget(plan.childWalks),
                         .cancellation = request.cancellation,
                         .progressBatchSize = std::max(request.progressBatchSize, 1),
+                        .openFramesPerWalker = plan.framesPerWalker,
                         .rootPath = rootPath,
                         .homeDirectory = request.homeDirectory,
                         .recordsPrivacyProtectedAsDenied = !request.hasFullDiskAccess};
@@ -236,7 +253,8 @@ std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::
 
     // The root may be reached through a symbolic link, unlike anything below it; its device
     // is that of the folder opened, not of the link.
-    const platform::Fd rootFd = host.openRoot(rootPath);
+    const platform::Fd rootFd = openRootWaiting(context, rootPath);
+    const int rootOpenError = rootFd ? 0 : errno;
     struct stat rootInfo {};
     const int examined = rootFd ? host.statDescriptor(rootFd.get(), &rootInfo)
                                 : host.statAt(AT_FDCWD, rootPath.c_str(), &rootInfo);
@@ -263,13 +281,22 @@ std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::
             context.watchedPrefixes = watchedPrefixesOf(context);
             context.rootPlacement = context.placementOf(rootPath);
 
+            // A root that cannot be opened is as denied as one whose listing fails part-way (a
+            // file given as the root is no folder to read, not a denied one).
+            if (!rootFd && rootOpenError != ENOTDIR && rootOpenError != ENOENT &&
+                !(platform::isDescriptorShortage(rootOpenError) && context.isCancelled()))
+                context.accumulator.appendDeniedPath(context.deniedPath(rootPath));
             names = listRoot(context, rootFd.get());
             // Each entry of an ordinary root gets a task of its own; a root of many thousands
             // shares them out in runs, so a wide root costs no more than a wide subfolder.
             const size_t run = std::max<size_t>(1, names.size() / kRootTasks);
             // Root entries report in completion order; a plain locked list keeps every
             // allocation visible to the sanitizers (oneTBB's allocator is not instrumented).
+            size_t started = 0;
             for (size_t first = 0; first < names.size(); first += run) {
+                // Under a low descriptor limit the root's entries are walked a few at a time.
+                if (started > 0 && started % plan.rootWalks == 0) entries.wait();
+                ++started;
                 if (context.isCancelled()) break;
                 const std::span<const std::string> part(names.data() + first,
                                                         std::min(run, names.size() - first));

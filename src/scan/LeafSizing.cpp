@@ -25,6 +25,7 @@ LeafFacts sizeLeaf(ScanContext& context, int directoryFd, const char* name, cons
     leaf.isSymbolicLink = S_ISLNK(info.st_mode);
     leaf.allocatedSize = static_cast<int64_t>(info.st_blocks) * 512;
     leaf.modificationDate = modificationDateOf(info);
+    leaf.progressBytes = leaf.allocatedSize;
     if (!S_ISREG(info.st_mode)) return leaf;
 
     // Only empty files and files under the cloud folders can be placeholders for cloud
@@ -36,24 +37,38 @@ LeafFacts sizeLeaf(ScanContext& context, int directoryFd, const char* name, cons
             leaf.isCloudOnly = isCloudOnly(context.host.cloudStatus(pathOfLeaf()));
     }
 
-    bool shared = false;
-    if (info.st_nlink > 1)
-        shared = context.sharing.checkAndInsertIdentity({static_cast<uint64_t>(info.st_dev), info.st_ino});
-    // Clones share extents, not whole files: a clone whose later extents were rewritten owns
-    // those. Each extent the kernel flags shared counts once, for the first file met with it.
-    if (!dataless && !shared && !leaf.isCloudOnly && leaf.allocatedSize >= kCloneThreshold) {
+    const auto countedBefore = [&] {
         const std::vector<platform::SharedExtent> extents = context.host.sharedExtents(
             directoryFd, name, std::max<int64_t>(info.st_size, leaf.allocatedSize));
-        if (!extents.empty()) {
-            const int64_t counted =
-                context.sharing.bytesCountedBefore(static_cast<uint64_t>(info.st_dev), extents);
-            if (counted >= leaf.allocatedSize)
-                shared = true;
-            else
-                leaf.allocatedSize -= counted;
-        }
+        return extents.empty()
+                   ? 0
+                   : context.sharing.bytesCountedBefore(static_cast<uint64_t>(info.st_dev), extents);
+    };
+    const bool mayHoldClones = !dataless && !leaf.isCloudOnly && leaf.allocatedSize >= kCloneThreshold;
+    if (info.st_nlink > 1) {
+        // Which link owns the bytes is settled once the walk is over; until then each is
+        // shared. The first link met asks for clone extents and counts in progress.
+        const SharingRegistry::Identity identity{static_cast<uint64_t>(info.st_dev), info.st_ino};
+        leaf.isSharedElsewhere = true;
+        leaf.progressBytes = 0;
+        if (!context.sharing.noteLinkedPath(identity, pathOfLeaf(), leaf.allocatedSize)) return leaf;
+        const int64_t counted = mayHoldClones ? countedBefore() : 0;
+        if (counted > 0) context.sharing.noteLinkedBytesCountedElsewhere(identity, counted);
+        leaf.progressBytes = leaf.isCloudOnly ? 0 : std::max<int64_t>(leaf.allocatedSize - counted, 0);
+        return leaf;
+    }
+    // Clones share extents, not whole files: a clone whose later extents were rewritten owns
+    // those. Each extent the kernel flags shared counts once, for the first file met with it.
+    bool shared = false;
+    if (mayHoldClones) {
+        const int64_t counted = countedBefore();
+        if (counted >= leaf.allocatedSize)
+            shared = true;
+        else
+            leaf.allocatedSize -= counted;
     }
     leaf.isSharedElsewhere = shared;
+    leaf.progressBytes = shared || leaf.isCloudOnly ? 0 : leaf.allocatedSize;
     return leaf;
 }
 

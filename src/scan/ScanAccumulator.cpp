@@ -59,9 +59,26 @@ std::vector<DeniedPath> ScanAccumulator::deniedPaths() const {
     return deniedPaths_;
 }
 
-bool SharingRegistry::checkAndInsertIdentity(const Identity& identity) {
+bool SharingRegistry::noteLinkedPath(const Identity& identity, std::string path, int64_t bytes) {
     std::lock_guard guard(lock_);
-    return !identities_.insert(identity).second;
+    const auto [found, isNew] = linkOwners_.try_emplace(identity, LinkOwner{.path = path, .bytes = bytes});
+    if (!isNew && path < found->second.path) found->second.path = std::move(path);
+    return isNew;
+}
+
+void SharingRegistry::noteLinkedBytesCountedElsewhere(const Identity& identity, int64_t bytes) {
+    std::lock_guard guard(lock_);
+    if (const auto found = linkOwners_.find(identity); found != linkOwners_.end())
+        found->second.countedElsewhere = bytes;
+}
+
+std::vector<SharingRegistry::LinkOwner> SharingRegistry::linkOwners() const {
+    std::lock_guard guard(lock_);
+    std::vector<LinkOwner> owners;
+    owners.reserve(linkOwners_.size());
+    for (const auto& [identity, owner] : linkOwners_)
+        owners.push_back(owner);
+    return owners;
 }
 
 int64_t SharingRegistry::bytesCountedBefore(uint64_t device,

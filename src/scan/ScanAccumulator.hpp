@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 #include <span>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
@@ -47,8 +48,9 @@ private:
     std::vector<DeniedPath> deniedPaths_;
 };
 
-// Who owns shared bytes: the first walker to meet a hard-linked inode or a cloned
-// extent counts it; every later sighting is marked shared elsewhere.
+// Who owns shared bytes. A hard-linked inode's bytes go to the path of it that sorts first
+// (byte order), decided once the walk is over, so the same disk gives the same folder totals
+// whichever walker met which link first. A cloned extent is counted for the first file met with it.
 class SharingRegistry {
 public:
     struct Identity {
@@ -63,8 +65,22 @@ public:
         bool operator==(const ExtentKey&) const = default;
     };
 
-    // True when already seen; otherwise remembers it and answers false.
-    [[nodiscard]] bool checkAndInsertIdentity(const Identity& identity);
+    // The path of a hard-linked inode that owns its bytes, and how many of them it counts.
+    struct LinkOwner {
+        std::string path;
+        int64_t bytes = 0;            // the file's allocated bytes
+        int64_t countedElsewhere = 0; // of those, bytes in extents another file already counted
+        bool operator==(const LinkOwner&) const = default;
+    };
+
+    // Notes one path of a hard-linked inode of `bytes` bytes, keeping the one that sorts first.
+    // True the first time the inode is met (its clone extents are asked then, and progress
+    // counts its bytes then).
+    bool noteLinkedPath(const Identity& identity, std::string path, int64_t bytes);
+    // Of the inode's bytes, those that earlier files' shared extents already counted.
+    void noteLinkedBytesCountedElsewhere(const Identity& identity, int64_t bytes);
+    // Of every inode noted, the path that owns its bytes.
+    [[nodiscard]] std::vector<LinkOwner> linkOwners() const;
     // The bytes of these shared extents that an earlier file already counted; remembers the
     // others as counted now.
     [[nodiscard]] int64_t bytesCountedBefore(uint64_t device,
@@ -80,8 +96,8 @@ private:
                                          static_cast<uint64_t>(k.length) ^ (k.device << 7));
         }
     };
-    std::mutex lock_;
-    std::unordered_set<Identity, Hash> identities_;
+    mutable std::mutex lock_;
+    std::unordered_map<Identity, LinkOwner, Hash> linkOwners_;
     std::unordered_set<ExtentKey, Hash> extents_;
 };
 

@@ -28,6 +28,7 @@ struct ScanContext {
     ConcurrencyBudget budget;
     std::shared_ptr<ScanCancellation> cancellation;
     int progressBatchSize;
+    size_t openFramesPerWalker = 16; // see DescriptorPlan
     std::string rootPath;
     std::string homeDirectory;
     bool recordsPrivacyProtectedAsDenied;
@@ -61,10 +62,12 @@ struct ScanContext {
 // Walks the folder open at `directory` (ownership passes to the walk) and returns its node.
 // Never throws: whatever goes wrong inside, the folder being walked is recorded as denied
 // and what was built so far is returned; nothing only when not even that can be built.
+// `holdsDenied` learns whether the folder or anything in it was recorded denied: such a
+// folder is never folded away, so that a later walk of the denied path can be grafted in.
 std::optional<FileNode> walkDirectory(ScanContext& context, platform::Fd directory,
                                       const FolderPath& folderPath, std::string_view name,
                                       std::optional<Date> modificationDate, Placement placement,
-                                      const std::string& topLevelName) noexcept;
+                                      const std::string& topLevelName, bool* holdsDenied = nullptr) noexcept;
 
 // Builds one leaf from its lstat facts, deciding cloud-only and shared-elsewhere.
 struct LeafFacts {
@@ -73,8 +76,9 @@ struct LeafFacts {
     bool isSharedElsewhere = false;
     bool isCloudOnly = false;
     std::optional<Date> modificationDate;
+    int64_t progressBytes = 0; // what the scan's progress counts for this leaf
 };
-// `pathOfLeaf` is asked only when the cloud status must be read.
+// `pathOfLeaf` is asked only when the cloud status must be read or the file is hard-linked.
 [[nodiscard]] LeafFacts sizeLeaf(ScanContext& context, int directoryFd, const char* name,
                                  const struct stat& info, bool liesUnderCloudFolder,
                                  FunctionRef<std::string()> pathOfLeaf);

@@ -4,7 +4,8 @@
 
 namespace quillmere {
 
-std::vector<bool> childrenToFold(std::span<const int64_t> sizes, std::span<const bool> counted) {
+std::vector<bool> childrenToFold(std::span<const int64_t> sizes, std::span<const bool> counted,
+                                 std::span<const bool> pinned) {
     if (sizes.size() < 2) return {};
     int64_t total = 0;
     for (size_t i = 0; i < sizes.size(); ++i)
@@ -14,7 +15,7 @@ std::vector<bool> childrenToFold(std::span<const int64_t> sizes, std::span<const
     std::vector<bool> folds(sizes.size(), false);
     size_t foldedCount = 0;
     for (size_t i = 0; i < sizes.size(); ++i) {
-        if (counted[i] && static_cast<double>(sizes[i]) < threshold) {
+        if (counted[i] && (pinned.empty() || !pinned[i]) && static_cast<double>(sizes[i]) < threshold) {
             folds[i] = true;
             ++foldedCount;
         }
@@ -42,11 +43,17 @@ FileNode makeAggregate(const FolderPath& folder, int64_t foldedCount, const File
 }
 
 std::vector<FileNode> foldSmallChildren(std::vector<FileNode> children, std::string_view folderPath) {
+    return foldSmallChildren(std::move(children), folderPath, [](const FileNode&) { return false; });
+}
+
+std::vector<FileNode> foldSmallChildren(std::vector<FileNode> children, std::string_view folderPath,
+                                        const std::function<bool(const FileNode&)>& isPinned) {
     std::vector<FileNode> kept;
     kept.reserve(children.size());
     std::optional<FileNode> aggregate = foldChildren(
         children.size(), FolderPath::root(folderPath), [&](size_t i) { return children[i].allocatedSize(); },
         [&](size_t i) { return !children[i].isExcludedFromTotals(); },
+        [&](size_t i) { return isPinned(children[i]); },
         [&](size_t i) { kept.push_back(std::move(children[i])); },
         [&](size_t i, FileNode::Totals& sums) { sums.add(children[i]); });
     if (aggregate) kept.push_back(std::move(*aggregate));

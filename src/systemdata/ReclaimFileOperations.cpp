@@ -7,30 +7,41 @@
 
 namespace quillmere {
 
-using platform::ItemIdentity;
+using platform::ItemPin;
 using platform::TrashError;
 
-std::expected<ItemIdentity, TrashError> ReclaimFileOperations::identify(const std::string& path) {
-    return platform::identityOf(path);
+std::expected<ItemPin, TrashError> ReclaimFileOperations::pin(const std::string& path) {
+    return platform::pinItem(path);
 }
 
-std::expected<void, TrashError> ReclaimFileOperations::recycle(const std::string&,
-                                                               const std::optional<ItemIdentity>&,
-                                                               const TrashError& refusal) {
+std::expected<void, TrashError>
+ReclaimFileOperations::recycle(const std::string&, const std::optional<ItemPin>&, const TrashError& refusal) {
     return std::unexpected(refusal);
 }
 
 std::expected<std::vector<ListedChild>, TrashError>
 ReclaimFileOperations::listVisibleChildren(const std::string& folder,
-                                           const std::optional<ItemIdentity>& expected) {
-    std::expected<platform::Fd, TrashError> opened = platform::openFolderWithoutLinks(folder);
-    if (!opened) return std::unexpected(opened.error());
-    platform::Fd readable(::openat(opened->get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!readable) return std::unexpected(TrashError::fromErrno(errno));
+                                           const std::optional<ItemPin>& expected) {
+    if (!platform::isPlainAbsolutePath(folder) || folder == "/")
+        return std::unexpected(TrashError{TrashError::Kind::unclearPath});
+    const size_t slash = folder.find_last_of('/');
+    std::expected<platform::Fd, TrashError> parent =
+        platform::openFolderWithoutLinks(folder.substr(0, slash == 0 ? 1 : slash));
+    if (!parent) return std::unexpected(parent.error());
+    platform::Fd readable(
+        ::openat(parent->get(), folder.c_str() + slash + 1, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!readable) {
+        // A link where the folder was is not the folder that was confirmed.
+        if (errno == ELOOP || errno == ENOTDIR) return std::unexpected(TrashError{TrashError::Kind::changed});
+        return std::unexpected(TrashError::fromErrno(errno));
+    }
     if (expected) {
-        const std::expected<ItemIdentity, TrashError> actual = platform::identityAt(readable.get(), ".");
-        if (!actual) return std::unexpected(actual.error());
-        if (*actual != *expected) return std::unexpected(TrashError{TrashError::Kind::changed});
+        const auto folderNow = platform::identityOfOpen(readable.get());
+        const auto parentNow = platform::identityOfOpen(parent->get());
+        if (!folderNow) return std::unexpected(folderNow.error());
+        if (!parentNow) return std::unexpected(parentNow.error());
+        if (*folderNow != expected->item || *parentNow != expected->parent)
+            return std::unexpected(TrashError{TrashError::Kind::changed});
     }
     platform::DirectoryStream directory(::fdopendir(readable.get()));
     if (!directory) return std::unexpected(TrashError::fromErrno(errno));
@@ -53,13 +64,13 @@ std::expected<void, std::string> ReclaimFileOperations::evictDownloadedCopy(cons
 
 TrashFileOperations::TrashFileOperations(platform::TrashSettings settings) : trash_(std::move(settings)) {}
 
-std::expected<void, TrashError>
-TrashFileOperations::moveToTrash(const std::string& path, const std::optional<ItemIdentity>& expected) {
+std::expected<void, TrashError> TrashFileOperations::moveToTrash(const std::string& path,
+                                                                 const std::optional<ItemPin>& expected) {
     const size_t slash = path.find_last_of('/');
     if (slash == std::string::npos || slash + 1 == path.size())
-        return std::unexpected(TrashError::fromErrno(EINVAL));
+        return std::unexpected(TrashError{TrashError::Kind::unclearPath});
     const std::string parent = slash == 0 ? "/" : path.substr(0, slash);
-    const auto moved = trash_.moveToTrash(parent, path.substr(slash + 1), expected);
+    const auto moved = trash_.moveToTrash(parent, path.substr(slash + 1), expected, &sizes_);
     if (!moved) return std::unexpected(moved.error());
     return {};
 }

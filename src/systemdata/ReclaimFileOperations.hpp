@@ -21,27 +21,32 @@ struct ListedChild {
 
 // Every file-system operation a reclaim performs, so tests can inject refusals (CI runs as
 // root, where nothing is ever denied) and stand in for what Linux lacks. Paths are canonical.
+// One object serves one removal run at a time; finishRun ends the run.
 class ReclaimFileOperations {
 public:
     virtual ~ReclaimFileOperations() = default;
 
-    // The identity of the item itself (a final link is not followed).
-    virtual std::expected<platform::ItemIdentity, platform::TrashError> identify(const std::string& path);
-    // Moves the item to the Trash when it still has the `expected` identity.
+    // What the item at `path` and its folder are now; read when the user confirms, so that a
+    // later swap of either is noticed (see platform::pinItem).
+    virtual std::expected<platform::ItemPin, platform::TrashError> pin(const std::string& path);
+    // Moves the item to the Trash when it and its folder still are what `expected` pinned.
     virtual std::expected<void, platform::TrashError>
-    moveToTrash(const std::string& path, const std::optional<platform::ItemIdentity>& expected) = 0;
+    moveToTrash(const std::string& path, const std::optional<platform::ItemPin>& expected) = 0;
     // The second way to the Trash after a permission error. Linux has no recycle service: the
     // default keeps the error.
     virtual std::expected<void, platform::TrashError>
-    recycle(const std::string& path, const std::optional<platform::ItemIdentity>& expected,
+    recycle(const std::string& path, const std::optional<platform::ItemPin>& expected,
             const platform::TrashError& refusal);
-    // The entries of the folder (hidden ones skipped, in listing order) when the folder still
-    // has the `expected` identity; opened without following links.
+    // The entries of the folder (hidden ones skipped, in listing order) when the folder and the
+    // one holding it still are what `expected` pinned; opened without following links.
     virtual std::expected<std::vector<ListedChild>, platform::TrashError>
-    listVisibleChildren(const std::string& folder, const std::optional<platform::ItemIdentity>& expected);
+    listVisibleChildren(const std::string& folder, const std::optional<platform::ItemPin>& expected);
     // Drops the local copy of a cloud item, which stays in the cloud; the failure's description
     // otherwise. Linux has no cloud provider: the default always fails.
     virtual std::expected<void, std::string> evictDownloadedCopy(const std::string& path);
+    // The run's moves are done: bookkeeping kept for the run's end (the Trash's directorysizes
+    // cache) is written now.
+    virtual void finishRun() {}
 };
 
 // The real file system with the user's freedesktop.org Trash.
@@ -49,10 +54,12 @@ class TrashFileOperations : public ReclaimFileOperations {
 public:
     explicit TrashFileOperations(platform::TrashSettings settings = platform::TrashSettings::current());
     std::expected<void, platform::TrashError>
-    moveToTrash(const std::string& path, const std::optional<platform::ItemIdentity>& expected) override;
+    moveToTrash(const std::string& path, const std::optional<platform::ItemPin>& expected) override;
+    void finishRun() override { sizes_.flush(); }
 
 private:
     platform::Trash trash_;
+    platform::DirectorySizesBatch sizes_;
 };
 
 } // namespace quillmere

@@ -3,14 +3,12 @@
 #include "base/PathText.hpp"
 #include "platform/Processes.hpp"
 
-#include <cerrno>
 #include <map>
 #include <sys/stat.h>
 #include <variant>
 
 namespace quillmere {
 
-using platform::ItemIdentity;
 using platform::TrashError;
 
 namespace {
@@ -34,31 +32,45 @@ std::string lastComponent(const std::string& path) {
     return std::string(lastPathComponent(path));
 }
 
-// One input as it was when the operation started: where it really lies and what it was.
-struct PreparedItem {
-    std::string canonicalPath;
-    std::expected<ItemIdentity, TrashError> identity = std::unexpected(TrashError{});
-};
+PinnedItem pinPath(const ReclaimerServices& services, const std::string& path) {
+    // A path a scan never gives: "a/b/.." names a, not anything under a/b.
+    if (!platform::isPlainAbsolutePath(path))
+        return {.canonicalPath = path, .pin = std::unexpected(TrashError{TrashError::Kind::unclearPath})};
+    PinnedItem item{.canonicalPath = canonicalItemPath(path)};
+    item.pin = services.files->pin(item.canonicalPath);
+    return item;
+}
 
 } // namespace
 
-// The work of one entry point: inputs prepared up front, free space read around the work.
+// The work of one entry point: inputs pinned (or their pins from the confirmation taken),
+// free space read around the work, the file operations' run ended however it ends.
 class Reclaimer::Run {
 public:
-    explicit Run(const ReclaimerServices& services) : services_(services) {}
+    Run(const ReclaimerServices& services, const ReclaimPins* pins) : services_(services), pins_(pins) {}
+    Run(const Run&) = delete;
+    Run& operator=(const Run&) = delete;
+    ~Run() { finish(); }
 
-    PreparedItem prepare(const std::string& path) {
-        if (!path.starts_with('/'))
-            return {.canonicalPath = path, .identity = std::unexpected(TrashError::fromErrno(EINVAL))};
-        PreparedItem item{.canonicalPath = canonicalItemPath(path)};
-        item.identity = services_.files->identify(item.canonicalPath);
-        if (item.identity) {
+    void finish() noexcept {
+        if (finished_) return;
+        finished_ = true;
+        try {
+            services_.files->finishRun();
+        } catch (...) {
+        }
+    }
+
+    PinnedItem prepare(const std::string& path) {
+        const auto confirmed = pins_ ? pins_->find(path) : ReclaimPins::const_iterator{};
+        PinnedItem item = pins_ && confirmed != pins_->end() ? confirmed->second : pinPath(services_, path);
+        if (item.pin) {
             // Read at the item's folder, which is still there once the item has gone to the
             // Trash (a moved folder can no longer be asked).
             const std::string folder = item.canonicalPath == "/"
                                            ? item.canonicalPath
                                            : deletingLastPathComponent(item.canonicalPath);
-            fileSystems_.try_emplace(item.identity->device, folder);
+            fileSystems_.try_emplace(item.pin->item.device, folder);
         }
         return item;
     }
@@ -82,12 +94,11 @@ public:
     }
 
     // The Trash move of one prepared item, with the recycle fallback after a permission error.
-    std::expected<void, TrashError> moveToTrash(const PreparedItem& item) const {
-        if (!item.identity) return std::unexpected(item.identity.error());
-        std::expected<void, TrashError> moved =
-            services_.files->moveToTrash(item.canonicalPath, *item.identity);
+    std::expected<void, TrashError> moveToTrash(const PinnedItem& item) const {
+        if (!item.pin) return std::unexpected(item.pin.error());
+        std::expected<void, TrashError> moved = services_.files->moveToTrash(item.canonicalPath, *item.pin);
         if (!moved && isPermissionError(moved.error()))
-            return services_.files->recycle(item.canonicalPath, *item.identity, moved.error());
+            return services_.files->recycle(item.canonicalPath, *item.pin, moved.error());
         return moved;
     }
 
@@ -98,7 +109,7 @@ public:
         return std::nullopt;
     }
 
-    void moveNode(const FileNode& node, const PreparedItem& item, Outcome& outcome) const {
+    void moveNode(const FileNode& node, const PinnedItem& item, Outcome& outcome) const {
         if (std::optional<std::string> reason = refusal(node)) {
             outcome.failures.push_back({node, std::move(*reason)});
             return;
@@ -137,7 +148,7 @@ public:
 
 private:
     // Moves the folder's visible entries; the folder stays. Every entry is tested on its own.
-    void emptyFolder(const PreparedItem& folder, const std::string& given, ActionResult& result,
+    void emptyFolder(const PinnedItem& folder, const std::string& given, ActionResult& result,
                      std::vector<std::string>& failures) const {
         const std::string name = lastComponent(given);
         // Emptying a protected folder (the home folder, a mount, a system folder) would remove
@@ -147,8 +158,8 @@ private:
             return;
         }
         std::expected<std::vector<ListedChild>, TrashError> children =
-            folder.identity ? services_.files->listVisibleChildren(folder.canonicalPath, *folder.identity)
-                            : std::unexpected(folder.identity.error());
+            folder.pin ? services_.files->listVisibleChildren(folder.canonicalPath, *folder.pin)
+                       : std::unexpected(folder.pin.error());
         if (!children) {
             failures.push_back(children.error().kind == TrashError::Kind::changed
                                    ? name + ": " + children.error().description()
@@ -156,15 +167,16 @@ private:
             return;
         }
         for (const ListedChild& child : *children) {
-            const PreparedItem item{.canonicalPath = appendingPathComponent(folder.canonicalPath, child.name),
-                                    .identity = child.identity};
+            const PinnedItem item{.canonicalPath = appendingPathComponent(folder.canonicalPath, child.name),
+                                  .pin =
+                                      platform::ItemPin{.parent = folder.pin->item, .item = child.identity}};
             moveTested(item, item.canonicalPath, child.name, result, failures);
         }
     }
 
     // One item of an action: refused when `given` is protected, else moved; a failure line
     // names it by `label`, a success records where it really was.
-    void moveTested(const PreparedItem& item, const std::string& given, const std::string& label,
+    void moveTested(const PinnedItem& item, const std::string& given, const std::string& label,
                     ActionResult& result, std::vector<std::string>& failures) const {
         if (services_.protection->isProtectedForRemoval(given)) {
             failures.push_back(label + ": " + kProtectedReason);
@@ -176,7 +188,9 @@ private:
     }
 
     const ReclaimerServices& services_;
-    std::map<std::string, PreparedItem> actionInputs_;
+    const ReclaimPins* pins_;
+    bool finished_ = false;
+    std::map<std::string, PinnedItem> actionInputs_;
     std::map<dev_t, std::string> fileSystems_;
     std::vector<std::optional<int64_t>> before_;
 };
@@ -191,16 +205,35 @@ ReclaimerServices ReclaimerServices::current() {
 
 Reclaimer::Reclaimer(ReclaimerServices services) : services_(std::move(services)) {}
 
+ReclaimPins Reclaimer::pin(const std::vector<FileNode>& nodes,
+                           const std::vector<SystemDataReclaimEntry>& systemData) const {
+    ReclaimPins pins;
+    const auto add = [&](const std::string& path) {
+        if (!pins.contains(path)) pins.emplace(path, pinPath(services_, path));
+    };
+    for (const FileNode& node : nodes)
+        add(node.path());
+    for (const SystemDataReclaimEntry& entry : systemData) {
+        if (const auto* folder = std::get_if<SystemDataReclaimAction::DirectoryContents>(&entry.action.value))
+            add(folder->folder);
+        else if (const auto* whole = std::get_if<SystemDataReclaimAction::WholeItems>(&entry.action.value))
+            for (const SystemDataNamedItem& item : whole->items)
+                add(item.url);
+    }
+    return pins;
+}
+
 Reclaimer::Outcome Reclaimer::reclaim(const std::vector<FileNode>& nodes,
-                                      const std::vector<SystemDataReclaimEntry>& systemData) const {
+                                      const std::vector<SystemDataReclaimEntry>& systemData,
+                                      const ReclaimPins* pins) const {
     Outcome outcome;
     for (const FileNode& node : nodes)
         outcome.promisedBytes += node.allocatedSize();
     for (const SystemDataReclaimEntry& entry : systemData)
         outcome.promisedBytes += entry.sizeBytes;
 
-    Run run(services_);
-    std::vector<PreparedItem> prepared;
+    Run run(services_, pins);
+    std::vector<PinnedItem> prepared;
     prepared.reserve(nodes.size());
     for (const FileNode& node : nodes)
         prepared.push_back(run.prepare(node.path()));
@@ -218,20 +251,21 @@ Reclaimer::Outcome Reclaimer::reclaim(const std::vector<FileNode>& nodes,
         else
             outcome.systemDataSucceeded.push_back(entry);
     }
+    run.finish();
     outcome.measuredFreedBytes = run.measuredFreedBytes();
     return outcome;
 }
 
-Reclaimer::Outcome Reclaimer::uninstall(const FileNode& appBundle,
-                                        const std::vector<FileNode>& leftovers) const {
+Reclaimer::Outcome Reclaimer::uninstall(const FileNode& appBundle, const std::vector<FileNode>& leftovers,
+                                        const ReclaimPins* pins) const {
     Outcome outcome;
     outcome.promisedBytes = appBundle.allocatedSize();
     for (const FileNode& leftover : leftovers)
         outcome.promisedBytes += leftover.allocatedSize();
 
-    Run run(services_);
-    const PreparedItem bundle = run.prepare(appBundle.path());
-    std::vector<PreparedItem> prepared;
+    Run run(services_, pins);
+    const PinnedItem bundle = run.prepare(appBundle.path());
+    std::vector<PinnedItem> prepared;
     prepared.reserve(leftovers.size());
     for (const FileNode& leftover : leftovers)
         prepared.push_back(run.prepare(leftover.path()));
@@ -243,12 +277,14 @@ Reclaimer::Outcome Reclaimer::uninstall(const FileNode& appBundle,
         if (const auto moved = run.moveToTrash(bundle); !moved) reason = moved.error().description();
     if (reason) {
         outcome.failures.push_back({appBundle, std::move(*reason)});
+        run.finish();
         outcome.measuredFreedBytes = run.measuredFreedBytes();
         return outcome;
     }
     outcome.succeeded.push_back(appBundle);
     for (size_t i = 0; i < leftovers.size(); ++i)
         run.moveNode(leftovers[i], prepared[i], outcome);
+    run.finish();
     outcome.measuredFreedBytes = run.measuredFreedBytes();
     return outcome;
 }
@@ -264,7 +300,7 @@ std::optional<std::string> Reclaimer::refusalReason(const FileNode& appBundle) c
 }
 
 Reclaimer::ActionResult Reclaimer::perform(const SystemDataReclaimAction& action) const {
-    Run run(services_);
+    Run run(services_, nullptr);
     run.prepareAction(action);
     return run.perform(action);
 }

@@ -6,7 +6,9 @@
 #include "systemdata/SystemDataReclaimEntry.hpp"
 
 #include <cstdint>
+#include <expected>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -29,6 +31,16 @@ struct ReclaimerServices {
     // This computer's: statvfs, /proc, the user's Trash and the current protection policy.
     static ReclaimerServices current();
 };
+
+// One input as it was when the user confirmed: where it really lies (links in its folder's
+// path resolved then) and what it and its folder were; or why it cannot be removed at all.
+struct PinnedItem {
+    std::string canonicalPath;
+    std::expected<platform::ItemPin, platform::TrashError> pin =
+        std::unexpected(platform::TrashError{platform::TrashError::Kind::unclearPath});
+};
+// By the path as the input gives it.
+using ReclaimPins = std::map<std::string, PinnedItem>;
 
 // Carries out every removal: scanned items and application bundles go to the Trash, System
 // Data categories run their actions. Nothing is ever deleted outright, nothing protected is
@@ -67,10 +79,19 @@ public:
 
     explicit Reclaimer(ReclaimerServices services);
 
-    Outcome reclaim(const std::vector<FileNode>& nodes,
+    // Pins every item the inputs name (the nodes; the folders and items of the entries' actions)
+    // as they are now. Called when the user confirms, its answer handed to reclaim or uninstall
+    // makes them move only what was confirmed: an item whose folder or self was swapped since
+    // fails with "changed since you confirmed". Reads the file system.
+    ReclaimPins pin(const std::vector<FileNode>& nodes,
                     const std::vector<SystemDataReclaimEntry>& systemData) const;
+
+    // Without `pins` (or for a path they lack) each item is pinned when the call starts.
+    Outcome reclaim(const std::vector<FileNode>& nodes, const std::vector<SystemDataReclaimEntry>& systemData,
+                    const ReclaimPins* pins = nullptr) const;
     // Moves the bundle and then its leftovers, unless the bundle is protected or running.
-    Outcome uninstall(const FileNode& appBundle, const std::vector<FileNode>& leftovers) const;
+    Outcome uninstall(const FileNode& appBundle, const std::vector<FileNode>& leftovers,
+                      const ReclaimPins* pins = nullptr) const;
     // Why the bundle may not be removed now; nothing when it may.
     std::optional<std::string> refusalReason(const FileNode& appBundle) const;
     ActionResult perform(const SystemDataReclaimAction& action) const;

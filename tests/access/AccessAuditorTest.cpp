@@ -189,6 +189,23 @@ TEST(AccessAuditAssembly, BlamesPermissionsOnlyForWhatTheScanWasDenied) {
               (AccessAudit{4000, 3600, 400, {{"/media", 30, 1}, {"~/b", 10, 1}}, true, 40, true}));
 }
 
+TEST(AccessAuditAssembly, AScanRootThatCannotBeOpenedIsADeniedLocation) {
+    testing::ScratchFolder scratch;
+    testing::writeFile(scratch / "locked/inside", 5000);
+    testing::FakeHost host;
+    host.openError = {{"locked", EACCES}};
+    const std::optional<DiskScanResult> result =
+        DiskScanner(200, host).scanToEnd(scratch / "locked", true, "/nonexistent-home");
+    ASSERT_TRUE(result);
+    FakeCapacity capacity;
+    capacity.info = {.f_frsize = 1, .f_blocks = 5000, .f_bfree = 1000};
+    const AccessAuditor auditor(scratch.path(), "/home/ann", "/", capacity.host);
+    const AccessAudit audit = assembleAccessAudit(*result, auditor);
+    ASSERT_EQ(audit.topDeniedLocations.size(), 1u) << "the window's list of what it cannot see";
+    EXPECT_EQ(audit.topDeniedLocations[0].deniedPathCount, 1);
+    EXPECT_EQ(audit.topDeniedLocations[0].estimatedBytes, audit.unaccountedBytes);
+}
+
 // Sets an environment variable (clears it for nothing) for one scope.
 class ScopedVariable {
 public:

@@ -3,6 +3,7 @@
 #include "platform/TrashInfo.hpp"
 #include "platform/TrashTestSupport.hpp"
 #include "scan/ScanTestSupport.hpp"
+#include "support/ScratchMount.hpp"
 
 #include <cstdio>
 #include <cstdlib>
@@ -299,28 +300,7 @@ TEST(Trash, ItemOnAnotherFileSystemGoesToThatMountsTrash) {
     EXPECT_FALSE(exists(scratch / "data/Trash"));
 }
 
-// A mount on a scratch folder, unmounted when it goes.
-class ScratchMount {
-public:
-    ScratchMount(const char* source, const std::string& target, const char* type, unsigned long flags,
-                 const char* options)
-        : target_(target) {
-        mounted_ = ::mount(source, target.c_str(), type, flags, options) == 0;
-    }
-    ScratchMount(const ScratchMount&) = delete;
-    ScratchMount& operator=(const ScratchMount&) = delete;
-    ~ScratchMount() {
-        if (mounted_) ::umount2(target_.c_str(), MNT_DETACH);
-    }
-    bool mounted() const { return mounted_; }
-    bool remountReadOnly() const {
-        return ::mount(nullptr, target_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
-    }
-
-private:
-    std::string target_;
-    bool mounted_ = false;
-};
+using testing::ScratchMount;
 
 TEST(Trash, ItemUnderABindMountGoesToThatMountsTrash) {
     ScratchFolder scratch;
@@ -377,22 +357,30 @@ TEST(Trash, RefusesItemsThatChangedSinceTheyWereConfirmed) {
     const Trash trash(trashSettings(scratch / "data", testing::liveMounts()));
     testing::writeFile(scratch / "parent/item", 10);
     testing::writeFile(scratch / "decoy/item", 10);
-    const std::optional<ItemIdentity> identity = identityOf(scratch / "parent/item").value();
+    const std::optional<ItemPin> pin = pinItem(scratch / "parent/item").value();
 
     // The parent is swapped for a symlink to a folder holding an item of that name.
     ASSERT_EQ(::rename((scratch / "parent").c_str(), (scratch / "moved-away").c_str()), 0);
     ASSERT_EQ(::symlink((scratch / "decoy").c_str(), (scratch / "parent").c_str()), 0);
-    EXPECT_EQ(trash.moveToTrash(scratch / "parent", "item", identity).error().kind,
-              TrashError::Kind::changed);
+    EXPECT_EQ(trash.moveToTrash(scratch / "parent", "item", pin).error().kind, TrashError::Kind::changed);
     EXPECT_EQ(trash.moveToTrash(scratch / "parent", "item", std::nullopt).error().kind,
               TrashError::Kind::changed)
-        << "a symlink on the way is refused even without a recorded identity";
+        << "a symlink on the way is refused even without a pin";
     EXPECT_TRUE(exists(scratch / "decoy/item"));
     EXPECT_FALSE(exists(scratch / "data/Trash"));
 
+    // The parent replaced by another real folder holding the very same file (a hard link): the
+    // item alone would pass, the folder's pin does not.
+    testing::makeFolder(scratch / "twin");
+    ASSERT_EQ(::link((scratch / "moved-away/item").c_str(), (scratch / "twin/item").c_str()), 0);
+    ASSERT_EQ(::unlink((scratch / "parent").c_str()), 0);
+    ASSERT_EQ(::rename((scratch / "twin").c_str(), (scratch / "parent").c_str()), 0);
+    EXPECT_EQ(trash.moveToTrash(scratch / "parent", "item", pin).error().kind, TrashError::Kind::changed);
+    EXPECT_TRUE(exists(scratch / "parent/item"));
+
     // The item itself replaced by another of the same name.
     testing::writeFile(scratch / "other/item", 10);
-    const std::optional<ItemIdentity> before = identityOf(scratch / "other/item").value();
+    const std::optional<ItemPin> before = pinItem(scratch / "other/item").value();
     testing::writeFile(scratch / "other/keep", 10);
     ASSERT_EQ(::unlink((scratch / "other/item").c_str()), 0);
     ASSERT_EQ(::link((scratch / "other/keep").c_str(), (scratch / "other/item").c_str()), 0);
@@ -402,10 +390,16 @@ TEST(Trash, RefusesItemsThatChangedSinceTheyWereConfirmed) {
 
     const auto gone = trash.moveToTrash(scratch / "other", "missing", std::nullopt);
     EXPECT_EQ(gone.error().description(), "it no longer exists");
+    for (const std::string& parent : {std::string("relative/other"), scratch / "other/../other"})
+        EXPECT_EQ(trash.moveToTrash(parent, "keep", std::nullopt).error().kind, TrashError::Kind::unclearPath)
+            << parent;
+    EXPECT_EQ(trash.moveToTrash(scratch / "other", "..", std::nullopt).error().kind,
+              TrashError::Kind::unclearPath);
+    EXPECT_TRUE(exists(scratch / "other/keep"));
 
     // A final symlink is moved as the link itself.
     ASSERT_EQ(::symlink((scratch / "decoy/item").c_str(), (scratch / "other/link").c_str()), 0);
-    ASSERT_TRUE(trash.moveToTrash(scratch / "other", "link", identityOf(scratch / "other/link").value()));
+    ASSERT_TRUE(trash.moveToTrash(scratch / "other", "link", pinItem(scratch / "other/link").value()));
     EXPECT_EQ(readlinkOf(scratch / "data/Trash/files/link"), scratch / "decoy/item");
     EXPECT_TRUE(exists(scratch / "decoy/item"));
 }

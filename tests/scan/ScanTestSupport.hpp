@@ -182,7 +182,13 @@ inline void expectConsistentTree(const FileNode& root) {
 // component of what the engine asks about) and set before the scan starts.
 class FakeHost : public platform::ScanHost {
 public:
-    std::map<std::string, int> openError;      // errno for opening that folder
+    std::map<std::string, int> openError; // errno for opening that folder (the root too)
+    // errno for the first `count` opens of that folder (the root too), then the real answer.
+    struct PassingError {
+        int error;
+        int count;
+    };
+    std::map<std::string, PassingError> passingOpenError;
     std::map<std::string, int> statError;      // errno for examining that entry
     std::map<std::string, int> listError;      // errno for reading that folder's entries
     std::map<std::string, int> laterListError; // errno for every read of that folder after the first
@@ -225,10 +231,7 @@ public:
     platform::Fd openDirectoryAt(int directoryFd, const char* name) override {
         const std::string key = keyOf(name);
         if (onCall) onCall("open", key);
-        if (const auto rule = openError.find(key); rule != openError.end()) {
-            errno = rule->second;
-            return platform::Fd();
-        }
+        if (injectOpenError(key)) return platform::Fd();
         if (const auto rule = reopenError.find(key); rule != reopenError.end()) {
             std::lock_guard guard(lock_);
             if (opened_.contains(key)) {
@@ -247,6 +250,7 @@ public:
     }
     platform::Fd openRoot(const std::string& path) override {
         if (onCall) onCall("root", keyOf(path.c_str()));
+        if (injectOpenError(keyOf(path.c_str()))) return platform::Fd();
         platform::Fd fd = ScanHost::openRoot(path);
         if (fd) {
             std::lock_guard guard(lock_);
@@ -325,6 +329,20 @@ public:
 
 private:
     static std::string keyOf(const char* name) { return std::string(lastPathComponent(name)); }
+    bool injectOpenError(const std::string& key) {
+        if (const auto rule = openError.find(key); rule != openError.end()) {
+            errno = rule->second;
+            return true;
+        }
+        std::lock_guard guard(lock_);
+        if (const auto rule = passingOpenError.find(key);
+            rule != passingOpenError.end() && rule->second.count > 0) {
+            --rule->second.count;
+            errno = rule->second.error;
+            return true;
+        }
+        return false;
+    }
 
     mutable std::mutex lock_;
     std::vector<Probe> probes_;

@@ -24,20 +24,21 @@ public:
     std::map<std::string, platform::TrashError> refusals; // by canonical path
     std::function<void(const std::string& path)> beforeMove;
     std::function<void(const std::string& folder)> beforeListing;
+    int finishedRuns = 0;
     std::function<std::expected<void, platform::TrashError>(const std::string&)> recycler;
     std::function<std::expected<void, std::string>(const std::string&)> evictor;
     std::vector<std::string> moved;
     std::vector<std::string> recycled;
 
     std::expected<void, platform::TrashError>
-    moveToTrash(const std::string& path, const std::optional<platform::ItemIdentity>& expected) override {
+    moveToTrash(const std::string& path, const std::optional<platform::ItemPin>& expected) override {
         if (beforeMove) beforeMove(path);
         moved.push_back(path);
         if (const auto it = refusals.find(path); it != refusals.end()) return std::unexpected(it->second);
         return TrashFileOperations::moveToTrash(path, expected);
     }
     std::expected<void, platform::TrashError> recycle(const std::string& path,
-                                                      const std::optional<platform::ItemIdentity>& expected,
+                                                      const std::optional<platform::ItemPin>& expected,
                                                       const platform::TrashError& refusal) override {
         recycled.push_back(path);
         if (recycler) return recycler(path);
@@ -45,13 +46,17 @@ public:
     }
     std::expected<std::vector<ListedChild>, platform::TrashError>
     listVisibleChildren(const std::string& folder,
-                        const std::optional<platform::ItemIdentity>& expected) override {
+                        const std::optional<platform::ItemPin>& expected) override {
         if (beforeListing) beforeListing(folder);
         return TrashFileOperations::listVisibleChildren(folder, expected);
     }
     std::expected<void, std::string> evictDownloadedCopy(const std::string& path) override {
         if (evictor) return evictor(path);
         return TrashFileOperations::evictDownloadedCopy(path);
+    }
+    void finishRun() override {
+        ++finishedRuns;
+        TrashFileOperations::finishRun();
     }
 };
 

@@ -1,5 +1,6 @@
 // quillmere-helper: sizes folders the user's own scan may not open, for group members.
 #include "access/helper/HelperServer.hpp"
+#include "platform/Descriptors.hpp"
 
 #include <csignal>
 #include <cstdio>
@@ -10,6 +11,8 @@ using namespace quillmere;
 
 int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
+    // Its walks keep many folders open at once.
+    platform::raiseDescriptorLimit();
     std::string socketPath;
     mode_t mode = 0660;
     for (int i = 1; i < argc; ++i) {

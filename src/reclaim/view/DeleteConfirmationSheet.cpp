@@ -15,6 +15,7 @@ DeleteConfirmationSheet::DeleteConfirmationSheet(ReclaimTarget target, std::opti
     : QDialog(parent), target_(std::move(target)), currentRoot_(std::move(currentRoot)),
       onFinished_(std::move(onFinished)), makeReclaimer_(std::move(makeReclaimer)),
       content_(sheetContent(target_)) {
+    if (makeReclaimer_) pins_ = PendingPins::start(makeReclaimer_(), reclaimerInput(target_));
     setObjectName("DeleteConfirmationSheet");
     setWindowModality(Qt::WindowModal);
     setWindowTitle(QString::fromStdString(content_.title));
@@ -52,13 +53,16 @@ void DeleteConfirmationSheet::confirm() {
     isWorking_ = true;
     confirmView_->setWorking(true);
     ReclaimerInput input = reclaimerInput(target_);
-    worker_ = std::jthread([this, input = std::move(input), reclaimer = makeReclaimer_()] {
-        Reclaimer::Outcome outcome = runReclaim(reclaimer, input);
-        // Back on the main thread; the destructor waits for this thread, so the sheet is alive.
-        QMetaObject::invokeMethod(
-            this, [this, outcome = std::move(outcome)]() mutable { showResult(std::move(outcome)); },
-            Qt::QueuedConnection);
-    });
+    worker_ = std::jthread(
+        [this, input = std::move(input), reclaimer = makeReclaimer_(), pins = pins_, hook = beforeRemoval] {
+            const ReclaimPins* confirmed = pins ? pins->wait() : nullptr;
+            if (hook) hook();
+            Reclaimer::Outcome outcome = runReclaim(reclaimer, input, confirmed);
+            // Back on the main thread; the destructor waits for this thread, so the sheet is alive.
+            QMetaObject::invokeMethod(
+                this, [this, outcome = std::move(outcome)]() mutable { showResult(std::move(outcome)); },
+                Qt::QueuedConnection);
+        });
 }
 
 void DeleteConfirmationSheet::showResult(Reclaimer::Outcome outcome) {

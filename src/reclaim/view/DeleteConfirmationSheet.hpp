@@ -2,6 +2,7 @@
 
 #include "reclaim/ReclaimTarget.hpp"
 #include "reclaim/SheetContent.hpp"
+#include "reclaim/SheetFlow.hpp"
 #include "systemdata/Reclaimer.hpp"
 
 #include <QDialog>
@@ -24,7 +25,8 @@ class DeleteConfirmationSheet : public QDialog {
 public:
     using OnFinished =
         std::function<void(std::optional<FileNode> newRoot, const Reclaimer::Outcome& outcome)>;
-    // Builds the Reclaimer on the main thread when the user confirms.
+    // Builds a Reclaimer on the main thread: one as the sheet opens, to pin what it lists, and
+    // one when the user confirms, to carry out the removal.
     using MakeReclaimer = std::function<Reclaimer()>;
 
     static constexpr int kWidth = 460;
@@ -32,6 +34,10 @@ public:
     DeleteConfirmationSheet(ReclaimTarget target, std::optional<FileNode> currentRoot, OnFinished onFinished,
                             MakeReclaimer makeReclaimer, QWidget* parent = nullptr);
     ~DeleteConfirmationSheet() override;
+
+    // Runs on the removal's thread between the confirmation and the removal; for tests that
+    // change the disk exactly then.
+    std::function<void()> beforeRemoval;
 
     const SheetContent& content() const { return content_; }
     bool isWorking() const { return isWorking_; }
@@ -61,6 +67,8 @@ private:
     OnFinished onFinished_;
     MakeReclaimer makeReclaimer_;
     SheetContent content_;
+    // Taken as the sheet opens, before the user can confirm: what the sheet lists is what may go.
+    std::shared_ptr<PendingPins> pins_;
     std::optional<Reclaimer::Outcome> outcome_;
     bool isWorking_ = false;
     bool finished_ = false;

@@ -199,6 +199,37 @@ TEST_F(HelperProgramTest, ItServesTheSocketSystemdPasses) {
     EXPECT_EQ(unactivated.awaitExit(std::chrono::seconds(10)), 1) << "another process's sockets are not ours";
 }
 
+// A folder holding denied folders beside a readable one, merged through the real helper,
+// equals the helper's own scan of the whole folder node for node: big denied folders stand
+// on their own, small ones fold with the folder's other small items, deeper ones too.
+TEST_F(HelperProgramTest, AMergedFolderWithDeniedSubfoldersEqualsTheHelpersOwnScan) {
+    startHelper();
+    const std::string tree = folder.path() + "/people";
+    writeFile(tree + "/open/big.bin", 256 * 1024);
+    writeFile(tree + "/open/more.bin", 10 << 20);
+    for (int i = 0; i < 5; ++i)
+        writeFile(tree + "/small" + std::to_string(i), 100);
+    writeFile(tree + "/bob/work/big.bin", 3 << 20); // stands on its own
+    writeFile(tree + "/cat/note", 2000);            // folds with the small files
+    writeFile(tree + "/dan/.keep", 0);
+    writeFile(tree + "/tiny/eve/note", 3000); // denied below a small readable folder
+    writeFile(tree + "/tiny/own", 10);
+    FakeHost user;
+    user.openError = {{"bob", EACCES}, {"cat", EACCES}, {"dan", EACCES}, {"eve", EACCES}};
+    std::optional<DiskScanResult> scanned = DiskScanner(200, user).scanToEnd(tree, true, "/nonexistent-home");
+    ASSERT_TRUE(scanned);
+    ASSERT_EQ(scanned->deniedPaths.size(), 4u);
+    // Nothing denied was folded away, so every walked tree finds its place.
+    for (const char* path : {"/bob", "/cat", "/dan", "/tiny/eve"})
+        EXPECT_TRUE(scanned->root.find(tree + path)) << path;
+
+    const DiskScanResult merged = augmentScanResult(std::move(*scanned), client, "/nonexistent-home");
+    const auto own = DiskScanner().scanToEnd(tree, true, "/nonexistent-home");
+    ASSERT_TRUE(own);
+    EXPECT_TRUE(merged.deniedPaths.empty());
+    expectSameTree(merged.root, own->root);
+}
+
 // As a new user would: the helper runs as root with an open socket, and the development
 // tool, run as nobody, is denied a root-only folder but merges it through the helper.
 TEST_F(HelperProgramTest, NobodyMergesARootOnlyFolderThroughTheHelper) {
@@ -227,6 +258,23 @@ TEST_F(HelperProgramTest, NobodyMergesARootOnlyFolderThroughTheHelper) {
         asRoot.substr(asRoot.find("size"), asRoot.find(", denied") - asRoot.find("size"));
     EXPECT_NE(asNobody.find("merged: " + rootTotals + ", denied 0"), std::string::npos)
         << "as root: " << asRoot << "as nobody: " << asNobody;
+
+    // Two root-only folders beside a readable one: the merge counts each folder once.
+    const std::string people = folder.path() + "/people";
+    writeFile(people + "/open/data.bin", 256 * 1024);
+    for (const char* secret : {"/one", "/two"}) {
+        writeFile(people + secret + "/inside", 100);
+        fs::permissions(people + secret, fs::perms(0700));
+    }
+    const std::string peopleAsRoot = run(tool + " " + people);
+    const std::string peopleAsNobody = run("/usr/bin/setpriv --reuid=nobody --regid=nogroup --clear-groups " +
+                                           tool + " " + people + " " + open + " 0");
+    ASSERT_NE(peopleAsNobody.find("denied 2"), std::string::npos) << peopleAsNobody;
+    const std::string peopleTotals = peopleAsRoot.substr(
+        peopleAsRoot.find("size"), peopleAsRoot.find(", denied") - peopleAsRoot.find("size"));
+    EXPECT_NE(peopleTotals.find("folders 4,"), std::string::npos) << peopleAsRoot;
+    EXPECT_NE(peopleAsNobody.find("merged: " + peopleTotals + ", denied 0"), std::string::npos)
+        << "as root: " << peopleAsRoot << "as nobody: " << peopleAsNobody;
 }
 
 } // namespace

@@ -156,6 +156,33 @@ TEST(DeleteSheetFlow, AProtectedNodeEndsWithItsReasonUnderTheFailureHeadline) {
     EXPECT_FALSE(finished.newRoot); // nothing succeeded
 }
 
+TEST(DeleteSheetFlow, ASwapBetweenConfirmationAndRemovalMovesNothingOutsideWhatWasListed) {
+    ReclaimFixture fixture;
+    const FileNode root = scratchTree(fixture);
+    writeFile(fixture / "elsewhere/old/a.bin", 10);
+    Finished finished;
+    DeleteConfirmationSheet sheet(ReclaimTarget::node(*root.find(fixture / "disk/old")), root,
+                                  finished.callback(), [&] { return fixture.reclaimer(); });
+    // After the click, before the first move: the folder holding the item becomes a link to
+    // another folder with an item of the same name.
+    sheet.beforeRemoval = [&] {
+        ::rename((fixture / "disk").c_str(), (fixture / "disk-was").c_str());
+        ::symlink((fixture / "elsewhere").c_str(), (fixture / "disk").c_str());
+    };
+    sheet.show();
+    sheet.confirm();
+    ASSERT_TRUE(waitForResult(sheet));
+    EXPECT_TRUE(sheet.outcome()->succeeded.empty());
+    ASSERT_EQ(sheet.outcome()->failures.size(), 1u);
+    EXPECT_EQ(sheet.outcome()->failures[0].reason,
+              "it changed since you confirmed — it was left where it is");
+    EXPECT_TRUE(exists(fixture / "elsewhere/old/a.bin"));
+    EXPECT_TRUE(exists(fixture / "disk-was/old/a.bin"));
+    EXPECT_FALSE(fixture.inTrash("old"));
+    sheet.finishWithResult();
+    EXPECT_FALSE(finished.newRoot);
+}
+
 TEST(DeleteSheetFlow, OtherTargetsNeverProduceANewRoot) {
     ReclaimFixture fixture;
     writeFile(fixture / "cache/one", 10);

@@ -132,9 +132,12 @@ inline Reclaimer::Outcome longFailure(int lines) {
     outcome.promisedBytes = 7'340'000'000;
     outcome.measuredFreedBytes = 12'000;
     for (int i = 0; i < lines; ++i)
-        outcome.failures.push_back(
-            {leaf("/home/ann/Projects", "item-" + std::to_string(i + 1), 1),
-             i == 0 ? std::string(kProtectedReason) : "the Trash refused this item because it is in use"});
+        outcome.failures.push_back({leaf("/home/ann/Projects", "item-" + std::to_string(i + 1), 1),
+                                    i == 0   ? std::string(kProtectedReason)
+                                    : i == 1 ? platform::TrashError{platform::TrashError::Kind::holdsMount, 0,
+                                                                    "/home/ann/Projects/item-2/disk"}
+                                                   .description()
+                                             : "the Trash refused this item because it is in use"});
     outcome.systemDataFailures.push_back(
         {SystemDataReclaimEntry{"user-caches", "User caches", 1,
                                 SystemDataReclaimAction::directoryContents("/home/ann/.cache")},

@@ -1,0 +1,160 @@
+#include "ScanTestSupport.hpp"
+#include "base/Format.hpp"
+#include "scan/ScanReport.hpp"
+
+#include <condition_variable>
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+namespace quillmere {
+namespace {
+
+using testing::allocatedBytes;
+using testing::childNamed;
+using testing::expectConsistentTree;
+using testing::FakeHost;
+using testing::ScratchFolder;
+using testing::writeFile;
+
+DiskScanResult scanOf(const DiskScanner& scanner, const std::string& root) {
+    std::optional<DiskScanResult> result = scanner.scanToEnd(root, true, "/nonexistent-home");
+    EXPECT_TRUE(result) << root;
+    return result ? std::move(*result) : DiskScanResult{};
+}
+
+void link(const std::string& from, const std::string& to) {
+    std::filesystem::create_directories(std::filesystem::path(to).parent_path());
+    std::filesystem::create_hard_link(from, to);
+}
+
+// Every folder's allocated size, by path.
+std::map<std::string, int64_t> folderTotals(const FileNode& root) {
+    std::map<std::string, int64_t> totals;
+    std::vector<const FileNode*> pending{&root};
+    while (!pending.empty()) {
+        const FileNode* node = pending.back();
+        pending.pop_back();
+        if (!node->isDirectory()) continue;
+        totals[node->path()] = node->allocatedSize();
+        for (const FileNode& child : node->children())
+            pending.push_back(&child);
+    }
+    return totals;
+}
+
+TEST(LinkOwnership, EveryScanGivesTheBytesToThePathThatSortsFirst) {
+    ScratchFolder scratch;
+    const std::string root = scratch.path();
+    // Links of each file in three folders; "a-b" sorts before "a/" byte for byte ('-' < '/').
+    int64_t linkedBytes = 0;
+    for (int i = 0; i < 40; ++i) {
+        const std::string name = "file" + std::to_string(i);
+        writeFile(root + "/c/" + name, 8192 + 4096 * static_cast<size_t>(i % 3));
+        linkedBytes += allocatedBytes(root + "/c/" + name);
+        link(root + "/c/" + name, root + "/b/sub/" + name);
+        link(root + "/c/" + name, root + "/a-b/" + name);
+    }
+    // In one folder: "Zed" (0x5A) before "éclair" (0xC3 0xA9), whatever a locale would say.
+    writeFile(root + "/mixed/\xc3\xa9"
+                     "clair",
+              20000);
+    link(root + "/mixed/\xc3\xa9"
+                "clair",
+         root + "/mixed/Zed");
+    // Each folder also holds bytes of its own, so that none is folded away.
+    for (const char* folder : {"/a-b", "/b", "/b/sub", "/c", "/mixed"})
+        writeFile(root + folder + "/own", 1 << 20);
+    writeFile(root + "/plain", 100000);
+    const int64_t own = allocatedBytes(root + "/a-b/own");
+
+    std::optional<std::map<std::string, int64_t>> first;
+    for (int scan = 0; scan < 12; ++scan) {
+        const DiskScanResult result = scanOf(DiskScanner(), root);
+        expectConsistentTree(result.root);
+        const std::map<std::string, int64_t> totals = folderTotals(result.root);
+        if (!first) {
+            first = totals;
+            EXPECT_EQ(totals.at(root + "/a-b"), linkedBytes + own);
+            EXPECT_EQ(totals.at(root + "/b"), 2 * own);
+            EXPECT_EQ(totals.at(root + "/c"), own);
+            const FileNode* mixed = childNamed(result.root, "mixed");
+            ASSERT_NE(mixed, nullptr);
+            const FileNode* zed = childNamed(*mixed, "Zed");
+            const FileNode* eclair = childNamed(*mixed, "\xc3\xa9"
+                                                        "clair");
+            ASSERT_TRUE(zed && eclair);
+            EXPECT_FALSE(zed->isSharedElsewhere());
+            EXPECT_TRUE(eclair->isSharedElsewhere());
+            EXPECT_EQ(result.root.allocatedSize(), linkedBytes + 5 * own + allocatedBytes(root + "/plain") +
+                                                       allocatedBytes(root + "/mixed/Zed"));
+            EXPECT_EQ(result.root.sharedBytesTotal(), 2 * linkedBytes + allocatedBytes(root + "/mixed/Zed"));
+        }
+        EXPECT_EQ(totals, *first) << "scan " << scan + 1 << " moved bytes between folders";
+    }
+}
+
+TEST(LinkOwnership, TheFirstLinkMetNeedNotOwnIt) {
+    ScratchFolder scratch;
+    const std::string root = scratch.path();
+    writeFile(root + "/b/met-first", 50000);
+    link(root + "/b/met-first", root + "/a/deep/owner");
+    writeFile(root + "/a/deep/own", 1 << 20);
+    writeFile(root + "/b/own", 1 << 20);
+    // The walk may meet "owner" only once "met-first" has been sized.
+    FakeHost host;
+    std::mutex lock;
+    std::condition_variable sized;
+    bool firstSized = false;
+    host.onStat = [&](const std::string& name) {
+        std::unique_lock guard(lock);
+        if (name == "met-first") {
+            firstSized = true;
+            sized.notify_all();
+        } else if (name == "owner") {
+            // Bounded so that a pool of one thread cannot hang here.
+            sized.wait_for(guard, std::chrono::seconds(30), [&] { return firstSized; });
+        }
+    };
+    const DiskScanResult result = scanOf(DiskScanner(200, host), root);
+    ASSERT_TRUE(firstSized);
+    const std::optional<FileNode> owner = result.root.find(root + "/a/deep/owner");
+    const std::optional<FileNode> other = result.root.find(root + "/b/met-first");
+    ASSERT_TRUE(owner && other);
+    EXPECT_FALSE(owner->isSharedElsewhere());
+    EXPECT_TRUE(other->isSharedElsewhere());
+    EXPECT_EQ(childNamed(result.root, "a")->allocatedSize(),
+              allocatedBytes(root + "/b/met-first") + allocatedBytes(root + "/b/own"));
+}
+
+TEST(LinkOwnership, AnOwnerInsideAFoldedFolderCountsInTheAggregate) {
+    ScratchFolder scratch;
+    const std::string root = scratch.path();
+    writeFile(root + "/big", 20 << 20);
+    // Each folder holds only links, so the walk sizes it at 0 and folds it.
+    writeFile(root + "/tiny/x", 4096);
+    link(root + "/tiny/x", root + "/zz/x");
+    writeFile(root + "/other/y", 4096);
+    link(root + "/other/y", root + "/zz/y");
+    const DiskScanResult result = scanOf(DiskScanner(), root);
+    expectConsistentTree(result.root);
+    const FileNode* aggregate = nullptr;
+    for (const FileNode& child : result.root.children())
+        if (child.isAggregate()) aggregate = &child;
+    ASSERT_NE(aggregate, nullptr);
+    EXPECT_EQ(aggregate->folderCount(), 3);
+    EXPECT_EQ(aggregate->allocatedSize(), 2 * allocatedBytes(root + "/tiny/x"));
+    EXPECT_EQ(aggregate->sharedBytesTotal(), 2 * allocatedBytes(root + "/tiny/x"));
+    EXPECT_EQ(result.root.allocatedSize(),
+              allocatedBytes(root + "/big") + 2 * allocatedBytes(root + "/tiny/x"));
+
+    // The report shows the same total as the tree the window is given.
+    std::ostringstream report;
+    printScanSummary(report, root, result);
+    EXPECT_NE(report.str().find("Total: " + formatByteCount(result.root.allocatedSize()) + "\n"),
+              std::string::npos)
+        << report.str();
+}
+
+} // namespace
+} // namespace quillmere

@@ -1,0 +1,167 @@
+#include "ScanTestSupport.hpp"
+#include "platform/Descriptors.hpp"
+#include "scan/ScanReport.hpp"
+#include "scan/WalkDescriptors.hpp"
+
+#include <climits>
+#include <fstream>
+#include <sstream>
+#include <sys/resource.h>
+
+namespace quillmere {
+namespace {
+
+using testing::FakeHost;
+using testing::ScratchFolder;
+using testing::writeFile;
+
+// The child process runs the scan this variable names under the limits its parent set, and
+// writes what it found to the file the variable names after a "|".
+constexpr const char* kScanVariable = "QUILLMERE_LIMITED_SCAN";
+
+DiskScanResult scanOf(const DiskScanner& scanner, const std::string& root,
+                      std::shared_ptr<ScanCancellation> cancellation = nullptr) {
+    std::optional<DiskScanResult> result = scanner.scanToEnd(root, true, "/nonexistent-home", cancellation);
+    EXPECT_TRUE(result) << root;
+    return result ? std::move(*result) : DiskScanResult{};
+}
+
+// What a report and a window would show of a scan, in an order that does not depend on
+// which walker finished first.
+std::string summaryOf(const DiskScanResult& result) {
+    std::ostringstream report;
+    printScanSummary(report, result.root.path(), result);
+    std::istringstream lines(report.str());
+    std::vector<std::string> kept;
+    for (std::string line; std::getline(lines, line);)
+        if (!line.empty() && !line.starts_with("Scanned ")) kept.push_back(line);
+    std::sort(kept.begin(), kept.end());
+    std::string text = "files " + std::to_string(result.root.fileCount()) + ", folders " +
+                       std::to_string(result.root.folderCount()) + "\n";
+    for (const std::string& line : kept)
+        text += line + "\n";
+    return text;
+}
+
+std::string fileText(const std::string& path) {
+    std::ifstream file(path);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+std::string selfPath() {
+    char self[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    return length > 0 ? std::string(self, static_cast<size_t>(length)) : std::string();
+}
+
+// Many folders at once, some deep: more than 32 descriptors' worth of walking.
+void buildWideAndDeepTree(const std::string& root) {
+    for (int top = 0; top < 24; ++top) {
+        std::string chain = root + "/top" + std::to_string(top);
+        for (int level = 0; level < 30; ++level) {
+            chain += "/level" + std::to_string(level);
+            writeFile(chain + "/f", 1000 + static_cast<size_t>(top * 37 + level));
+            if (level % 10 == 0)
+                for (int side = 0; side < 6; ++side)
+                    writeFile(chain + "/side" + std::to_string(side) + "/g", 3000);
+        }
+    }
+}
+
+TEST(ScanDescriptorPlan, FitsTheLimitInForceAndKeepsTheUsualPlanWhenItFits) {
+    const DescriptorPlan usual = planDescriptors(1 << 20, 20, 8, 2048);
+    EXPECT_EQ(usual, (DescriptorPlan{.childWalks = 32, .rootWalks = 2048, .framesPerWalker = 16}));
+    // A limit of 1024 keeps frames and child walks and walks the root a few entries at a time.
+    const DescriptorPlan thousand = planDescriptors(1024, 20, 8, 2048);
+    EXPECT_EQ(thousand, (DescriptorPlan{.childWalks = 32, .rootWalks = 8, .framesPerWalker = 16}));
+    for (int64_t limit = 16; limit <= 4096; ++limit) {
+        const int64_t open = 5;
+        const DescriptorPlan plan = planDescriptors(limit, open, 8, 2048);
+        const int64_t available = limit - open - std::max<int64_t>(8, limit / 16);
+        const bool smallest = plan.rootWalks == 1 && plan.childWalks == 0 && plan.framesPerWalker == 2;
+        EXPECT_TRUE(plan.mostOpenAtOnce() <= available || smallest) << "limit " << limit;
+        EXPECT_GE(plan.framesPerWalker, 2u);
+        EXPECT_GE(plan.rootWalks, 1u);
+    }
+}
+
+TEST(ScanDescriptorShortage, IsWaitedOutAndNeverMakesAFolderDenied) {
+    ScratchFolder scratch;
+    buildWideAndDeepTree(scratch.path());
+    const std::string expected = summaryOf(scanOf(DiskScanner(), scratch.path()));
+
+    FakeHost host;
+    const std::string rootName(lastPathComponent(scratch.path()));
+    host.passingOpenError = {
+        {rootName, {EMFILE, 2}}, {"top3", {ENFILE, 3}}, {"level12", {EMFILE, 10}}, {"side2", {EMFILE, 6}}};
+    const DiskScanResult result = scanOf(DiskScanner(200, host), scratch.path());
+    EXPECT_TRUE(result.deniedPaths.empty()) << result.deniedPaths.front().url;
+    EXPECT_EQ(summaryOf(result), expected);
+}
+
+TEST(ScanDescriptorShortage, ACancelledScanStopsWaitingWithoutDenyingTheFolder) {
+    ScratchFolder scratch;
+    writeFile(scratch / "open/f", 1000);
+    writeFile(scratch / "starved/f", 1000);
+    FakeHost host;
+    host.openError = {{"starved", EMFILE}};
+    auto cancellation = std::make_shared<ScanCancellation>();
+    int tries = 0;
+    host.onCall = [&](std::string_view call, const std::string& name) {
+        if (call == "open" && name == "starved" && ++tries == 3) cancellation->cancel();
+    };
+    const DiskScanResult result = scanOf(DiskScanner(200, host), scratch.path(), cancellation);
+    EXPECT_GE(tries, 3);
+    EXPECT_TRUE(result.deniedPaths.empty());
+}
+
+TEST(ScanDescriptorShortage, UnderALimitOf32TheTotalsAreThoseOfTheDefaultLimit) {
+    if (std::getenv(kScanVariable)) GTEST_SKIP() << "this is the inner run";
+    ScratchFolder scratch;
+    buildWideAndDeepTree(scratch / "tree");
+    const std::string expected = summaryOf(scanOf(DiskScanner(), scratch / "tree"));
+    EXPECT_NE(expected.find("Denied: 0 path(s)"), std::string::npos) << expected;
+    const std::string out = scratch / "limited.txt";
+    // bash sets soft and hard limit alike, as a user's "ulimit -n 32" does.
+    const std::string command =
+        "ulimit -n 32 && " + std::string(kScanVariable) + "='" + (scratch / "tree") + "|" + out + "' exec '" +
+        selfPath() + "' --gtest_filter=ScanDescriptorShortage.Inner >'" + (scratch / "inner.log") + "' 2>&1";
+    ASSERT_EQ(std::system(("bash -c \"" + command + "\"").c_str()), 0) << fileText(scratch / "inner.log");
+    EXPECT_EQ(fileText(out), expected);
+}
+
+TEST(ScanDescriptorShortage, Inner) {
+    const char* request = std::getenv(kScanVariable);
+    if (!request) GTEST_SKIP() << "run by UnderALimitOf32TheTotalsAreThoseOfTheDefaultLimit";
+    const std::string text = request;
+    const size_t bar = text.find('|');
+    ASSERT_LE(platform::raiseDescriptorLimit(), 32);
+    const DiskScanResult result = scanOf(DiskScanner(), text.substr(0, bar));
+    std::ofstream(text.substr(bar + 1)) << summaryOf(result);
+}
+
+TEST(ScanRootAccess, ARootThatCannotBeOpenedIsDeniedInTheReport) {
+    ScratchFolder scratch;
+    writeFile(scratch / "locked/inside", 5000);
+    FakeHost host;
+    host.openError = {{"locked", EACCES}};
+    const DiskScanResult result = scanOf(DiskScanner(200, host), scratch / "locked");
+    ASSERT_EQ(result.deniedPaths.size(), 1u);
+    EXPECT_EQ(result.deniedPaths[0].url, scratch / "locked");
+    EXPECT_EQ(result.deniedPaths[0].parent, scratch.path());
+    EXPECT_EQ(result.deniedPaths[0].estimatedBytes, testing::allocatedBytes(scratch / "locked"));
+    EXPECT_EQ(result.deniedBytesEstimate, result.deniedPaths[0].estimatedBytes);
+    EXPECT_TRUE(result.root.children().empty());
+    std::ostringstream report;
+    printScanSummary(report, result.root.path(), result);
+    EXPECT_NE(report.str().find("Denied: 1 path(s), ~"), std::string::npos) << report.str();
+
+    // A file given as the root is no folder, not a denied one.
+    writeFile(scratch / "plain", 10);
+    EXPECT_TRUE(scanOf(DiskScanner(), scratch / "plain").deniedPaths.empty());
+}
+
+} // namespace
+} // namespace quillmere
