@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <thread>
 
 namespace quillmere {
 namespace {
@@ -109,10 +110,19 @@ DiskScanResult augmentScanResult(DiskScanResult result, PrivilegedScanning& help
 std::future<DiskScanResult> augmentScanResultInBackground(DiskScanResult result,
                                                           std::shared_ptr<PrivilegedScanning> helper,
                                                           std::string homeDirectory) {
-    return std::async(std::launch::async, [result = std::move(result), helper = std::move(helper),
-                                           homeDirectory = std::move(homeDirectory)]() mutable {
-        return augmentScanResult(std::move(result), *helper, homeDirectory);
-    });
+    // A detached thread and a promise: unlike std::async's, this future never waits for the
+    // pass when it is dropped, so a caller may leave a pass stuck on the helper behind.
+    auto promise = std::make_shared<std::promise<DiskScanResult>>();
+    std::future<DiskScanResult> future = promise->get_future();
+    std::thread([promise, result = std::move(result), helper = std::move(helper),
+                 homeDirectory = std::move(homeDirectory)]() mutable {
+        try {
+            promise->set_value(augmentScanResult(std::move(result), *helper, homeDirectory));
+        } catch (...) {
+            promise->set_exception(std::current_exception());
+        }
+    }).detach();
+    return future;
 }
 
 FileNode fileNodeFromPrivileged(const PrivilegedNode& record, std::string_view parentPath) {
