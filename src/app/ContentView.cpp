@@ -26,6 +26,7 @@
 #include "app/state/SelectionState.hpp"
 #include "app/ui/Theme.hpp"
 #include "applications/view/ApplicationsView.hpp"
+#include "platform/Bounded.hpp"
 #include "platform/HostSystem.hpp"
 #include "platform/desktop/FileViewer.hpp"
 #include "scan/Format.hpp"
@@ -112,7 +113,7 @@ ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Ho
     });
     connect(inspectorMotion_, &QVariantAnimation::finished, this, &ContentView::settleInspector);
     isFullDiskAccessGranted_ = host_.hasFullDiskAccess();
-    volumes_ = host_.listVolumes();
+    listVolumes({});
     section_ = options_.launchSection();
     if (host_.helperService) {
         auto client = std::make_shared<PrivilegedScanClient>(
@@ -152,6 +153,8 @@ ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Ho
     connect(scanState_, &ScanState::isScanningChanged, this, &ContentView::updateScreens);
     connect(scanState_, &ScanState::progressChanged, this, &ContentView::updateScreens);
     connect(scanState_, &ScanState::finishedScanChanged, this, [this] {
+        // An audit of the previous scan never shows beside this one.
+        accessAudit_.reset();
         recomputeAccessAudit();
         updateScreens();
     });
@@ -169,11 +172,45 @@ ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Ho
     updateScreens();
 }
 
-ContentView::~ContentView() = default;
+ContentView::~ContentView() {
+    // A listing still running calls the host's listVolumes, which may reach what ends with the
+    // window; it is bounded by the time each volume is given to answer.
+    background_.settle(platform::kFileSystemAnswerLimit + std::chrono::seconds(1));
+}
 
 std::vector<ScannableVolume> ContentView::pickerVolumes() const {
     if (!volumes_.empty()) return volumes_;
-    return {ScannableVolume::startupVolume()};
+    if (startupFallback_) return {*startupFallback_};
+    return {};
+}
+
+void ContentView::listVolumes(std::function<void()> then) {
+    struct Listing {
+        std::vector<ScannableVolume> volumes;
+        std::optional<ScannableVolume> startup;
+    };
+    const uint64_t listing = ++volumeListings_;
+    background_.run<Listing>(
+        this,
+        [list = host_.listVolumes] {
+            Listing found{list(), std::nullopt};
+            if (found.volumes.empty()) found.startup = ScannableVolume::startupVolume();
+            return found;
+        },
+        [this, listing, then = std::move(then)](Listing found) {
+            // A listing that comes in after a newer one changes nothing.
+            if (listing > appliedListing_) {
+                appliedListing_ = listing;
+                const bool hadTiles = !pickerVolumes().empty();
+                volumes_ = std::move(found.volumes);
+                startupFallback_ = std::move(found.startup);
+                // The picker keeps the tiles of volumes still listed, with their hover and focus.
+                if (picker_) picker_->setVolumes(pickerVolumes());
+                updateScreens();
+                if (!hadTiles && picker_ && transitions::isLayerShown(picker_)) focusFirstTile();
+            }
+            if (then) then();
+        });
 }
 
 bool ContentView::sectionsReachable() const {
@@ -287,14 +324,14 @@ void ContentView::setSection(AppSection section) {
 
 void ContentView::runLaunchTask() {
     scanState_->loadSavedSnapshot([this] {
-        runLaunchLogic();
-        emit launchTaskFinished();
+        listVolumes([this] {
+            runLaunchLogic();
+            emit launchTaskFinished();
+        });
     });
 }
 
 void ContentView::runLaunchLogic() {
-    volumes_ = host_.listVolumes();
-    if (picker_) picker_->setVolumes(pickerVolumes());
     const auto& snapshot = scanState_->savedSnapshot();
     const auto volumeOfSnapshot = [&]() -> std::optional<ScannableVolume> {
         for (const ScannableVolume& volume : pickerVolumes())
@@ -312,14 +349,26 @@ void ContentView::runLaunchLogic() {
     updateScreens();
 }
 
+// The capacity read may wait on the volume's file system, so the audit is made off the main
+// thread; until it comes in, the one shown before stays (none after a new scan).
 void ContentView::recomputeAccessAudit() {
+    const uint64_t generation = ++auditGeneration_;
     const std::optional<DiskScanResult>& finished = scanState_->finishedScan();
     if (!finished) {
         accessAudit_.reset();
         return;
     }
     const std::string volumePath = selectedVolume_ ? selectedVolume_->url : std::string("/");
-    accessAudit_ = assembleAccessAudit(*finished, AccessAuditor(volumePath, platform::homeDirectory()));
+    background_.run<AccessAudit>(
+        this,
+        [scan = *finished, auditor = AccessAuditor(volumePath, platform::homeDirectory())] {
+            return assembleAccessAudit(scan, auditor);
+        },
+        [this, generation](AccessAudit audit) {
+            if (generation != auditGeneration_) return;
+            accessAudit_ = std::move(audit);
+            updateScreens();
+        });
 }
 
 void ContentView::reprobeAccess() {
@@ -327,9 +376,7 @@ void ContentView::reprobeAccess() {
     gate_->setFullDiskAccessGranted(isFullDiskAccessGranted_);
     if (privilegedScan_) privilegedScan_->reread();
     recomputeAccessAudit();
-    volumes_ = host_.listVolumes();
-    // The picker keeps the tiles of volumes still listed, with their hover and focus.
-    if (picker_) picker_->setVolumes(pickerVolumes());
+    listVolumes({});
     updateScreens();
 }
 
