@@ -159,7 +159,7 @@ int main(int argc, char** argv) {
                 while (!go.load())
                     std::this_thread::yield();
                 const auto walk = client.walkSubtree(dir);
-                (walk.node ? walked : failed).fetch_add(1);
+                (walk.hasTree() ? walked : failed).fetch_add(1);
             });
         }
         go = true;
@@ -171,7 +171,8 @@ int main(int argc, char** argv) {
         std::this_thread::sleep_for(1s);
         const Resident idle = residentOf(pid);
         std::printf("round %d: %d walked, %d failed in %.1f s; peak so far %.1f MiB, idle %.1f MiB\n", round,
-                    walked.load(), failed.load(), seconds, mib(std::max(busy.peak, idle.peak)), mib(idle.now));
+                    walked.load(), failed.load(), seconds, mib(std::max(busy.peak, idle.peak)),
+                    mib(idle.now));
     }
 
     if (silent > 0) {

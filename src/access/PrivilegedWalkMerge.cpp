@@ -85,9 +85,14 @@ DiskScanResult augmentScanResult(DiskScanResult result, PrivilegedScanning& help
             // A helper that fails in any way only leaves its folder denied.
         }
         // A tree that is not the folder asked for, or whose nodes leave their parents, would
-        // count bytes twice or land in the wrong place: it is not grafted.
-        if (walk.node && !privilegedTreeFault(*walk.node, path)) {
-            const FileNode node = fileNodeFromPrivileged(*walk.node, deletingLastPathComponent(path));
+        // count bytes twice or land in the wrong place: it is not grafted. A decoded tree was
+        // checked while it was read.
+        std::optional<FileNode> tree = std::move(walk.tree);
+        if (tree && !tree->isAggregate() && tree->path() != path) tree.reset();
+        if (!tree && walk.node && !privilegedTreeFault(*walk.node, path))
+            tree = fileNodeFromPrivileged(*walk.node, deletingLastPathComponent(path));
+        if (tree) {
+            const FileNode& node = *tree;
             if (std::optional<FileNode> grafted = root.replacingSubtree(fileURLPath(denied.parent), node)) {
                 root = std::move(*grafted);
                 resolved.push_back(comparable(path));
