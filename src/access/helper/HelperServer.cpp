@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <climits>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <list>
@@ -32,6 +33,12 @@ constexpr std::size_t kWalkStackBytes = 16 * 1024 * 1024;
 
 std::string errnoText(int error) {
     return std::strerror(error);
+}
+
+std::string secondsText(std::chrono::milliseconds limit) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", static_cast<double>(limit.count()) / 1000.0);
+    return text;
 }
 
 std::string declineFrame(int64_t id, const std::string& reason) {
@@ -167,19 +174,21 @@ bool answerWalk(int socket, uid_t user, int64_t id, const std::string& path, con
     if (!finished) {
         job->cancellation->cancel();
         if (!job->awaitUntil(std::chrono::steady_clock::now() + kStopGrace)) {
-            std::lock_guard guard(job->lock);
-            if (!job->finished) {
-                job->leftBehind = true;
-                served.admission->walkLeftBehind(user);
+            bool leftBehind = false;
+            {
+                std::lock_guard guard(job->lock);
+                if (!job->finished) {
+                    // Counted before the walk can end and uncount itself.
+                    job->leftBehind = leftBehind = true;
+                    served.admission->walkLeftBehind(user);
+                }
+            }
+            if (leftBehind) {
                 if (clientGone) return false;
-                return sendAll(
-                    socket,
-                    declineFrame(id, "The folder did not answer within " +
-                                         std::to_string(std::chrono::duration_cast<std::chrono::seconds>(
-                                                            served.options.walkLimit)
-                                                            .count()) +
-                                         " seconds."),
-                    monotonicMs() + served.options.stalledClientLimit.count());
+                return sendAll(socket,
+                               declineFrame(id, "The folder did not answer within " +
+                                                    secondsText(served.options.walkLimit) + " seconds."),
+                               monotonicMs() + served.options.stalledClientLimit.count());
             }
         }
         // Stopped in time: what it walked is only part of the folder.
