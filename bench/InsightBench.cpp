@@ -2,7 +2,7 @@
 
 #include "Rng.hpp"
 #include "Timing.hpp"
-#include "scan/PathText.hpp"
+#include "base/PathText.hpp"
 #include "views/InsightModel.hpp"
 #include "views/widgets/InsightViews.hpp"
 

@@ -2,8 +2,8 @@
 // (main) thread, and the content with the sheet's confirm step around it.
 // Usage: sheet-bench [--children N] [--runs R]   (QT_QPA_PLATFORM=offscreen)
 
-#include "systemdata/sheet/SheetContent.hpp"
-#include "systemdata/sheet/view/DeleteConfirmationSheet.hpp"
+#include "reclaim/SheetContent.hpp"
+#include "reclaim/view/DeleteConfirmationSheet.hpp"
 
 #include <QApplication>
 #include <algorithm>

@@ -7,8 +7,8 @@
 // VOLUME stands for "/"; the home folder is VOLUME/home/ann unless --home says otherwise. The
 // snapshot tools are stubbed: they answer at once with nothing, so only the probe's own work
 // is timed. Everything runs warm: one untimed round first, then N timed ones (default 5).
+#include "base/PathText.hpp"
 #include "scan/DiskScanner.hpp"
-#include "scan/PathText.hpp"
 #include "systemdata/SystemDataProbe.hpp"
 
 #include <algorithm>

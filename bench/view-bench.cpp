@@ -15,8 +15,8 @@
 #include "app/state/NavigationHistory.hpp"
 #include "app/state/ScanState.hpp"
 #include "app/state/SelectionState.hpp"
-#include "app/ui/ReferenceText.hpp"
-#include "app/ui/Theme.hpp"
+#include "ui/ReferenceText.hpp"
+#include "ui/Theme.hpp"
 #include "views/SunburstGeometry.hpp"
 #include "views/widgets/SunburstView.hpp"
 

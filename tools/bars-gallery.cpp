@@ -6,7 +6,7 @@
 #include "app/MainTopBar.hpp"
 #include "app/VolumePickerView.hpp"
 #include "app/state/NavigationHistory.hpp"
-#include "app/ui/Theme.hpp"
+#include "ui/Theme.hpp"
 
 #include <QApplication>
 #include <QEnterEvent>

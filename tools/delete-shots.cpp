@@ -9,11 +9,11 @@
 #include "app/state/AppSettings.hpp"
 #include "app/state/ScanState.hpp"
 #include "app/state/SelectionState.hpp"
-#include "app/ui/Theme.hpp"
+#include "reclaim/view/DeleteConfirmationSheet.hpp"
+#include "reclaim/view/DeleteSteps.hpp"
+#include "reclaim/view/SheetControls.hpp"
 #include "systemdata/SystemDataProbe.hpp"
-#include "systemdata/sheet/view/DeleteConfirmationSheet.hpp"
-#include "systemdata/sheet/view/DeleteSteps.hpp"
-#include "systemdata/sheet/view/SheetParts.hpp"
+#include "ui/Theme.hpp"
 
 #include <QAbstractButton>
 #include <QApplication>

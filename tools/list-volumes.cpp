@@ -1,6 +1,6 @@
 // Lists the scannable volumes of this machine with their capacities, in the order the volume
 // picker shows them. Capacities are also given in 1K blocks to compare with `df -k`.
-#include "scan/Format.hpp"
+#include "base/Format.hpp"
 #include "scan/ScannableVolume.hpp"
 
 #include <iostream>

@@ -2,10 +2,10 @@
 // success and a long failure, to PNG files in light and dark, for looking at them.
 // Usage: sheet-screens OUTPUT_FOLDER   (QT_SCALE_FACTOR=2 renders at 2x)
 
-#include "app/ui/Theme.hpp"
-#include "systemdata/sheet/view/DeleteConfirmationSheet.hpp"
-#include "systemdata/sheet/view/DeleteSteps.hpp"
-#include "systemdata/sheet/view/SheetSamples.hpp"
+#include "reclaim/view/DeleteConfirmationSheet.hpp"
+#include "reclaim/view/DeleteSteps.hpp"
+#include "reclaim/view/SheetSamples.hpp"
+#include "ui/Theme.hpp"
 
 #include <QApplication>
 #include <QDir>

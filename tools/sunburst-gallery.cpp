@@ -3,8 +3,8 @@
 // writes, light and dark at 1× and 2×: the top level with its gauge, an arc hovered with its
 // tooltip, the gauge's tooltip, a selection shifted beside the details panel, one level down,
 // and a deletion transition frozen midway.
-#include "app/ui/ReferenceText.hpp"
-#include "app/ui/Theme.hpp"
+#include "ui/ReferenceText.hpp"
+#include "ui/Theme.hpp"
 #include "views/SunburstGeometry.hpp"
 #include "views/widgets/SunburstView.hpp"
 

@@ -4,10 +4,10 @@
 //   ui-kit-gallery [--light | --dark] [--symbols] [--save FILE.png]
 //
 // --save renders the window into FILE.png (at the screen's scale) and exits.
-#include "app/ui/IconTile.hpp"
-#include "app/ui/SegmentedPills.hpp"
-#include "app/ui/Symbols.hpp"
-#include "app/ui/Theme.hpp"
+#include "ui/IconTile.hpp"
+#include "ui/SegmentedPills.hpp"
+#include "ui/Symbols.hpp"
+#include "ui/Theme.hpp"
 
 #include <QApplication>
 #include <QGridLayout>

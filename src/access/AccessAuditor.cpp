@@ -1,10 +1,10 @@
 #include "access/AccessAuditor.hpp"
 
 #include "access/AccessAuditError.hpp"
+#include "base/PathText.hpp"
+#include "base/Saturating.hpp"
 #include "platform/DiskUsage.hpp"
 #include "platform/HostSystem.hpp"
-#include "scan/PathText.hpp"
-#include "scan/Saturating.hpp"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
 #include "access/PrivilegedReplyReader.hpp"
 
-#include "scan/Unicode.hpp"
+#include "base/Unicode.hpp"
 
 #include <charconv>
 #include <cmath>

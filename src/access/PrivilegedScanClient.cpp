@@ -1,10 +1,10 @@
 #include "access/PrivilegedScanClient.hpp"
 
 #include "access/HelperConnection.hpp"
+#include "base/Unicode.hpp"
 #include "platform/Bounded.hpp"
 #include "platform/DiskUsage.hpp"
 #include "platform/Fd.hpp"
-#include "scan/Unicode.hpp"
 
 #include <algorithm>
 #include <cerrno>

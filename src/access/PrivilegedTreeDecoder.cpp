@@ -3,8 +3,8 @@
 #include "access/PrivilegedNodeRules.hpp"
 #include "access/PrivilegedPaths.hpp"
 #include "access/PrivilegedWalkMerge.hpp"
-#include "scan/PathText.hpp"
-#include "scan/Saturating.hpp"
+#include "base/PathText.hpp"
+#include "base/Saturating.hpp"
 #include "scan/SmallItemFolding.hpp"
 
 #include <deque>

@@ -1,11 +1,11 @@
 #include "access/PrivilegedWalkMerge.hpp"
 
 #include "access/PrivilegedPaths.hpp"
-#include "scan/PathText.hpp"
+#include "base/PathText.hpp"
+#include "base/Saturating.hpp"
+#include "base/Unicode.hpp"
 #include "scan/PrivacyRule.hpp"
-#include "scan/Saturating.hpp"
 #include "scan/SmallItemFolding.hpp"
-#include "scan/Unicode.hpp"
 
 #include <algorithm>
 #include <exception>

@@ -2,9 +2,9 @@
 
 #include "app/MainTopBar.hpp"
 #include "app/state/NavigationHistory.hpp"
-#include "app/ui/Painting.hpp"
-#include "app/ui/Symbols.hpp"
-#include "app/ui/Theme.hpp"
+#include "ui/Painting.hpp"
+#include "ui/Symbols.hpp"
+#include "ui/Theme.hpp"
 
 #include <QFocusEvent>
 #include <QFontMetricsF>

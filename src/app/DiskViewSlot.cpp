@@ -1,7 +1,7 @@
 #include "app/DiskViewSlot.hpp"
 
-#include "app/Motion.hpp"
-#include "app/ui/ScaleFadeEffect.hpp"
+#include "ui/Motion.hpp"
+#include "ui/ScaleFadeEffect.hpp"
 
 namespace quillmere {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/ui/Theme.hpp"
 #include "scan/FileNode.hpp"
+#include "ui/Theme.hpp"
 #include "views/InspectorModel.hpp"
 #include "views/QuickLook.hpp"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/state/Modes.hpp"
-#include "app/ui/SegmentedPills.hpp"
+#include "ui/SegmentedPills.hpp"
 
 #include <QAbstractButton>
 #include <QList>

@@ -1,6 +1,6 @@
 #include "app/Placeholders.hpp"
 
-#include "app/ui/Theme.hpp"
+#include "ui/Theme.hpp"
 
 #include <QPainter>
 #include <QPushButton>
@@ -9,11 +9,6 @@ namespace quillmere {
 
 PlaceholderView::PlaceholderView(const QString& viewName, const QString& detail, QWidget* parent)
     : QWidget(parent), viewName_(viewName), detail_(detail) {}
-
-void PlaceholderView::setViewName(const QString& viewName) {
-    viewName_ = viewName;
-    update();
-}
 
 void PlaceholderView::setDetail(const QString& detail) {
     detail_ = detail;

@@ -1,10 +1,10 @@
 #include "app/PreviewWindow.hpp"
 
-#include "app/ui/ScrollBars.hpp"
-#include "app/ui/StyleColors.hpp"
-#include "app/ui/Symbols.hpp"
-#include "app/ui/Theme.hpp"
-#include "scan/Format.hpp"
+#include "base/Format.hpp"
+#include "ui/ScrollBars.hpp"
+#include "ui/StyleColors.hpp"
+#include "ui/Symbols.hpp"
+#include "ui/Theme.hpp"
 #include "views/Formatters.hpp"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "app/ScanScreenText.hpp"
 
-#include "scan/Format.hpp"
+#include "base/Format.hpp"
 
 #include <cmath>
 

@@ -1,11 +1,12 @@
 #include "app/ScanScreens.hpp"
 
-#include "app/Motion.hpp"
 #include "app/ScanScreenText.hpp"
-#include "app/ui/ColorOpacity.hpp"
-#include "app/ui/Painting.hpp"
-#include "app/ui/Symbols.hpp"
-#include "app/ui/Theme.hpp"
+#include "ui/ColorOpacity.hpp"
+#include "ui/DesktopSettings.hpp"
+#include "ui/Motion.hpp"
+#include "ui/Painting.hpp"
+#include "ui/Symbols.hpp"
+#include "ui/Theme.hpp"
 
 #include <QDateTime>
 #include <QGraphicsOpacityEffect>
@@ -329,7 +330,7 @@ ScanningIllustrationView::ScanningIllustrationView(QWidget* parent)
     : QWidget(parent), bar_(new ScanProgressBar(this)), barFade_(new QVariantAnimation(this)) {
     bar_->hide();
     connect(bar_, &ScanProgressBar::stopRequested, this, &ScanningIllustrationView::stopRequested);
-    connect(&ReduceMotionSetting::shared(), &ReduceMotionSetting::changed, this,
+    connect(&platform::DesktopSettings::shared(), &platform::DesktopSettings::reducedMotionChanged, this,
             &ScanningIllustrationView::followReducedMotion);
     barFade_->setEasingCurve(QEasingCurve::InOutQuad);
     auto* fade = new QGraphicsOpacityEffect(bar_);

@@ -1,10 +1,11 @@
 #include "app/SystemDataAwaitingScanView.hpp"
 
-#include "app/Motion.hpp"
 #include "app/ScanScreens.hpp"
-#include "app/ui/ProgressIndicator.hpp"
-#include "app/ui/Theme.hpp"
-#include "scan/Format.hpp"
+#include "base/Format.hpp"
+#include "ui/DesktopSettings.hpp"
+#include "ui/Motion.hpp"
+#include "ui/ProgressIndicator.hpp"
+#include "ui/Theme.hpp"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -147,8 +148,8 @@ ProgressIndicator::Look readingLook() {
 ReadingSystemDataView::ReadingSystemDataView(QWidget* parent)
     : QWidget(parent), indicator_(new ProgressIndicator(readingLook(), this)) {
     indicator_->setHeldStill(prefersReducedMotion());
-    connect(&ReduceMotionSetting::shared(), &ReduceMotionSetting::changed, indicator_,
-            &ProgressIndicator::setHeldStill);
+    connect(&platform::DesktopSettings::shared(), &platform::DesktopSettings::reducedMotionChanged,
+            indicator_, &ProgressIndicator::setHeldStill);
 }
 
 bool ReadingSystemDataView::isTurning() const {

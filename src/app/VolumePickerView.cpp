@@ -1,12 +1,12 @@
 #include "app/VolumePickerView.hpp"
 
-#include "app/Motion.hpp"
-#include "app/ui/ColorOpacity.hpp"
-#include "app/ui/Painting.hpp"
-#include "app/ui/ScrollBars.hpp"
-#include "app/ui/Symbols.hpp"
-#include "app/ui/Theme.hpp"
-#include "scan/Format.hpp"
+#include "base/Format.hpp"
+#include "ui/ColorOpacity.hpp"
+#include "ui/Motion.hpp"
+#include "ui/Painting.hpp"
+#include "ui/ScrollBars.hpp"
+#include "ui/Symbols.hpp"
+#include "ui/Theme.hpp"
 
 #include <QConicalGradient>
 #include <QCursor>
@@ -65,8 +65,7 @@ qreal lineHeight(const QFont& font) {
 
 double usedFraction(const ScannableVolume& volume) {
     if (volume.totalCapacityBytes < 1) return 0;
-    const int64_t used = std::max<int64_t>(0, volume.totalCapacityBytes - volume.availableCapacityBytes);
-    return std::clamp(double(used) / double(volume.totalCapacityBytes), 0.0, 1.0);
+    return std::clamp(double(volume.usedCapacityBytes) / double(volume.totalCapacityBytes), 0.0, 1.0);
 }
 
 int usedPercentage(const ScannableVolume& volume) {

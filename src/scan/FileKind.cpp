@@ -1,7 +1,7 @@
 #include "scan/FileKind.hpp"
 
-#include "scan/PathText.hpp"
-#include "scan/Unicode.hpp"
+#include "base/PathText.hpp"
+#include "base/Unicode.hpp"
 
 #include <initializer_list>
 #include <string>
@@ -84,7 +84,9 @@ const KindTable& fileExtensions() {
         {FileKind::archives,
          {"zip", "tar", "gz", "tgz", "bz2", "xz", "7z", "rar", "lz", "lzma", "zst", "sit", "sitx", "xip",
           "cpio", "jar", "war"}},
-        {FileKind::installers, {"pkg", "mpkg", "ipa", "msi", "exe", "apk"}},
+        {FileKind::installers,
+         {"pkg", "mpkg", "ipa", "msi", "exe", "apk", "deb", "rpm", "appimage", "snap", "flatpak",
+          "flatpakref"}},
         {FileKind::virtualMachines,
          {"vmdk", "vdi", "vhd", "vhdx", "qcow", "qcow2", "hdd", "vmem", "vbox", "ova", "ovf"}},
         {FileKind::documents,

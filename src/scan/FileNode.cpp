@@ -1,7 +1,7 @@
 #include "scan/FileNode.hpp"
 
-#include "scan/Saturating.hpp"
-#include "scan/Unicode.hpp"
+#include "base/Saturating.hpp"
+#include "base/Unicode.hpp"
 
 #include <climits>
 #include <cstdlib>

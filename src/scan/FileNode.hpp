@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scan/PathText.hpp"
+#include "base/PathText.hpp"
 
 #include <atomic>
 #include <cstdint>

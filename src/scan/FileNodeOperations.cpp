@@ -1,10 +1,10 @@
 // Searches and rebuilds of FileNode trees. All of them walk with explicit stacks,
 // so a tree of any depth is safe, and compare paths by canonical equivalence.
+#include "base/PathText.hpp"
+#include "base/Unicode.hpp"
 #include "platform/FolderListing.hpp"
 #include "platform/HostSystem.hpp"
 #include "scan/FileNode.hpp"
-#include "scan/PathText.hpp"
-#include "scan/Unicode.hpp"
 
 #include <algorithm>
 #include <cstdlib>

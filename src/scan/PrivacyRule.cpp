@@ -1,6 +1,6 @@
 #include "scan/PrivacyRule.hpp"
 
-#include "scan/PathText.hpp"
+#include "base/PathText.hpp"
 
 #include <algorithm>
 #include <array>

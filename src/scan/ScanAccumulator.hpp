@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/FunctionRef.hpp"
 #include "platform/ScanHost.hpp"
-#include "scan/FunctionRef.hpp"
 #include "scan/ScanRecords.hpp"
 
 #include <algorithm>

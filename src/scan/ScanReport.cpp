@@ -1,7 +1,7 @@
 #include "scan/ScanReport.hpp"
 
+#include "base/Format.hpp"
 #include "platform/HostSystem.hpp"
-#include "scan/Format.hpp"
 
 #include <algorithm>
 

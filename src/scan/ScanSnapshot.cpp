@@ -1,10 +1,10 @@
 #include "scan/ScanSnapshot.hpp"
 
+#include "base/PathText.hpp"
+#include "base/Unicode.hpp"
 #include "platform/Fd.hpp"
 #include "platform/HostSystem.hpp"
-#include "scan/PathText.hpp"
 #include "scan/SmallItemFolding.hpp"
-#include "scan/Unicode.hpp"
 
 #include <algorithm>
 #include <bit>

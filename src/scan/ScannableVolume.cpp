@@ -1,7 +1,7 @@
 #include "scan/ScannableVolume.hpp"
 
-#include "scan/Format.hpp"
-#include "scan/PathText.hpp"
+#include "base/Format.hpp"
+#include "base/PathText.hpp"
 
 #include <algorithm>
 #include <array>
@@ -112,7 +112,8 @@ std::optional<ScannableVolume> ScannableVolume::fromFacts(std::string_view mount
                            .availableCapacityBytes = facts.availableBytes.value_or(0),
                            .isStartupVolume = facts.isRootFileSystem,
                            .isRemovable = facts.isRemovable || facts.isEjectable,
-                           .isInternal = facts.isInternal.value_or(true)};
+                           .isInternal = facts.isInternal.value_or(true),
+                           .usedCapacityBytes = facts.usedBytes.value_or(0)};
 }
 
 std::optional<ScannableVolume> ScannableVolume::volume(std::string_view mountPoint,

@@ -1,6 +1,6 @@
 #include "scan/SmallItemFolding.hpp"
 
-#include "scan/Format.hpp"
+#include "base/Format.hpp"
 
 namespace quillmere {
 

@@ -1,5 +1,5 @@
 // Cloud files kept downloaded on this computer: measured from metadata only.
-#include "scan/PathText.hpp"
+#include "base/PathText.hpp"
 #include "systemdata/DirectoryListing.hpp"
 #include "systemdata/SystemDataProbe.hpp"
 #include "systemdata/SystemDataTexts.hpp"

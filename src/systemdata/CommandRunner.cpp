@@ -1,7 +1,7 @@
 #include "systemdata/CommandRunner.hpp"
 
+#include "base/Unicode.hpp"
 #include "platform/Fd.hpp"
-#include "scan/Unicode.hpp"
 
 #include <cerrno>
 #include <charconv>

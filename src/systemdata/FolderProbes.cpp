@@ -1,5 +1,5 @@
 // The folder categories: device backups, developer build data, caches and mail.
-#include "scan/PathText.hpp"
+#include "base/PathText.hpp"
 #include "systemdata/DirectoryListing.hpp"
 #include "systemdata/SystemDataProbe.hpp"
 #include "systemdata/SystemDataTexts.hpp"

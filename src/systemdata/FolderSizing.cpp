@@ -1,6 +1,6 @@
 #include "systemdata/FolderSizing.hpp"
 
-#include "scan/PathText.hpp"
+#include "base/PathText.hpp"
 #include "systemdata/DirectoryListing.hpp"
 
 #include <algorithm>

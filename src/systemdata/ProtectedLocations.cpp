@@ -1,10 +1,10 @@
 #include "systemdata/ProtectedLocations.hpp"
 
+#include "base/PathText.hpp"
 #include "platform/FileFlags.hpp"
 #include "platform/HostSystem.hpp"
 #include "platform/Mounts.hpp"
 #include "platform/XdgFolders.hpp"
-#include "scan/PathText.hpp"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 #include "systemdata/Reclaimer.hpp"
 
+#include "base/PathText.hpp"
 #include "platform/Processes.hpp"
-#include "scan/PathText.hpp"
 
 #include <cerrno>
 #include <map>

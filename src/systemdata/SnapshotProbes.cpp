@@ -1,5 +1,5 @@
 // Local snapshots (btrfs, zfs) and the backup tool's snapshot folders.
-#include "scan/PathText.hpp"
+#include "base/PathText.hpp"
 #include "systemdata/DirectoryListing.hpp"
 #include "systemdata/SystemDataProbe.hpp"
 #include "systemdata/SystemDataTexts.hpp"

@@ -1,7 +1,7 @@
 #include "systemdata/SystemDataLocations.hpp"
 
+#include "base/PathText.hpp"
 #include "platform/XdgFolders.hpp"
-#include "scan/PathText.hpp"
 #include "systemdata/ProtectedLocations.hpp"
 
 #include <unistd.h>

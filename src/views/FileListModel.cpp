@@ -1,6 +1,6 @@
 #include "views/FileListModel.hpp"
 
-#include "scan/Format.hpp"
+#include "base/Format.hpp"
 #include "views/ItemCounts.hpp"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "views/InspectorModel.hpp"
 
-#include "scan/Format.hpp"
+#include "base/Format.hpp"
 #include "views/Formatters.hpp"
 #include "views/ItemCounts.hpp"
 

@@ -1,6 +1,6 @@
 #include "views/ItemCounts.hpp"
 
-#include "scan/Format.hpp"
+#include "base/Format.hpp"
 
 #include <algorithm>
 

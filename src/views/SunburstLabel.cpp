@@ -1,4 +1,4 @@
-#include "scan/Format.hpp"
+#include "base/Format.hpp"
 #include "views/SunburstLayout.hpp"
 
 #include <algorithm>

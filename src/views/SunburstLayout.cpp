@@ -1,6 +1,6 @@
 #include "views/SunburstLayout.hpp"
 
-#include "scan/Format.hpp"
+#include "base/Format.hpp"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #include "views/SunburstTexts.hpp"
 
-#include "scan/Format.hpp"
+#include "base/Format.hpp"
 #include "views/Formatters.hpp"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "views/TreemapPresentation.hpp"
 
-#include "scan/Format.hpp"
+#include "base/Format.hpp"
 #include "views/ColorMath.hpp"
 #include "views/Formatters.hpp"
 

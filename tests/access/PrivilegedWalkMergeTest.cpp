@@ -1,7 +1,7 @@
 #include "access/PrivilegedWalkMerge.hpp"
 
 #include "access/AccessTestSupport.hpp"
-#include "scan/Saturating.hpp"
+#include "base/Saturating.hpp"
 
 #include <gtest/gtest.h>
 #include <limits>

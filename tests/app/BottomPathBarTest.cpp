@@ -2,8 +2,8 @@
 
 #include "app/MainTopBar.hpp"
 #include "app/state/NavigationHistory.hpp"
-#include "app/ui/Theme.hpp"
 #include "scan/ScannableVolume.hpp"
+#include "ui/Theme.hpp"
 #include "ui/UiTestSupport.hpp"
 
 #include <QSignalSpy>

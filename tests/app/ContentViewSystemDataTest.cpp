@@ -1,9 +1,9 @@
 #include "app/ContentView.hpp"
 #include "app/SystemDataAwaitingScanView.hpp"
-#include "app/Transitions.hpp"
 #include "app/state/AppSettings.hpp"
 #include "app/state/ScanState.hpp"
 #include "systemdata/view/SystemDataView.hpp"
+#include "ui/Transitions.hpp"
 
 #include <QEventLoop>
 #include <QTemporaryDir>

@@ -1,10 +1,10 @@
 #include "AccessScreenProbe.hpp"
 #include "access/AccessAuditor.hpp"
 #include "app/ContentView.hpp"
-#include "app/Transitions.hpp"
 #include "app/VolumePickerView.hpp"
 #include "app/access/PermissionGateView.hpp"
 #include "app/state/AppSettings.hpp"
+#include "ui/Transitions.hpp"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -58,7 +58,7 @@ TEST(PermissionGateWindow, GrantOpensTheAddressAndContinuePassesTheGateForGood) 
         // Access granted meanwhile shows on the next activation.
         qputenv(kFullDiskAccessProbeVariable, launch.folder.path().toUtf8());
         view.reprobeAccess();
-        EXPECT_TRUE(shownTexts(*gate).contains("Full Disk Access is already granted"));
+        EXPECT_TRUE(shownTexts(*gate).contains("Read access to your home folder is already granted"));
         EXPECT_EQ(shownButton(*gate, "Grant Full Disk Access\u2026"), nullptr);
 
         shownButton(*gate, "Continue")->click();

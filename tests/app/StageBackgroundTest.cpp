@@ -1,5 +1,5 @@
 #include "app/ScanScreens.hpp"
-#include "app/ui/Theme.hpp"
+#include "ui/Theme.hpp"
 
 #include <gtest/gtest.h>
 

@@ -69,10 +69,17 @@ TEST_F(StalledScan, AScanOfAFolderHoldingTheStalledMountEndsWithTheRestCounted) 
     EXPECT_EQ(stalled->allocatedSize(), 0);
 }
 
-TEST_F(StalledScan, TheVolumeListLeavesOutAMountThatStoppedAnswering) {
+// A FUSE file system on a disk (as NTFS on a USB disk is mounted) is a volume like any other,
+// until its daemon stops answering.
+TEST(StalledVolume, TheVolumeListLeavesOutAMountThatStoppedAnswering) {
+    TemporaryFolder folder;
+    const std::string mountPoint = folder.path() + "/disk";
+    fs::create_directories(mountPoint);
+    std::string reason;
+    const auto mount = StalledMount::make(mountPoint, reason, StalledMount::AsDisk::yes);
+    if (!mount) GTEST_SKIP() << reason;
     const auto listedAt = [&](const std::vector<ScannableVolume>& volumes) {
-        return std::ranges::count_if(volumes,
-                                     [&](const ScannableVolume& v) { return v.url == mount->mountPoint(); });
+        return std::ranges::count_if(volumes, [&](const ScannableVolume& v) { return v.url == mountPoint; });
     };
     const auto answering =
         mustEnd<std::vector<ScannableVolume>>([] { return ScannableVolume::mountedVolumes(); });

@@ -11,6 +11,7 @@
 #include <sched.h>
 #include <spawn.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -85,6 +86,33 @@ bool runToEnd(std::vector<std::string> argv) {
     return status == 0;
 }
 
+// The first line `argv` writes, when it succeeds.
+std::optional<std::string> runForOutput(std::vector<std::string> argv) {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) return std::nullopt;
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawn_file_actions_adddup2(&actions, ends[1], 1);
+    ::posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    std::vector<char*> args;
+    for (std::string& argument : argv)
+        args.push_back(argument.data());
+    args.push_back(nullptr);
+    pid_t pid = -1;
+    const int spawned = ::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
+    ::posix_spawn_file_actions_destroy(&actions);
+    ::close(ends[1]);
+    std::string output;
+    char buffer[256];
+    for (ssize_t n; spawned == 0 && (n = ::read(ends[0], buffer, sizeof buffer)) > 0;)
+        output.append(buffer, static_cast<size_t>(n));
+    ::close(ends[0]);
+    if (spawned != 0 || awaitExit(pid, 60s) != 0) return std::nullopt;
+    output = output.substr(0, output.find('\n'));
+    if (output.empty()) return std::nullopt;
+    return output;
+}
+
 bool isMounted(const std::string& mountPoint) {
     std::ifstream table("/proc/self/mountinfo");
     std::string line;
@@ -125,7 +153,8 @@ std::string enterPrivateMountNamespace() {
     return problem;
 }
 
-std::unique_ptr<StalledMount> StalledMount::make(const std::string& mountPoint, std::string& skipReason) {
+std::unique_ptr<StalledMount> StalledMount::make(const std::string& mountPoint, std::string& skipReason,
+                                                 AsDisk asDisk) {
     if (!namespaceProblem().empty()) {
         skipReason = namespaceProblem();
         return nullptr;
@@ -154,12 +183,26 @@ std::unique_ptr<StalledMount> StalledMount::make(const std::string& mountPoint, 
         skipReason = "mkfs.ext4 could not make an image";
         return nullptr;
     }
-    const pid_t daemon = spawn({fuse2fs, image, mountPoint, "-f", "-o", "fakeroot"});
+    // On a loop device the mount is a disk, as a FUSE file system on a USB disk is, which the
+    // volume list describes. Loop devices are the machine's, not the namespace's: the one taken
+    // is given back in teardown.
+    std::string source = image;
+    if (asDisk == AsDisk::yes && ::geteuid() == 0) {
+        if (const std::string losetup = programOnPath("losetup"); !losetup.empty())
+            if (auto device = runForOutput({losetup, "--find", "--show", image})) source = *device;
+    }
+    if (source == image && asDisk == AsDisk::yes) {
+        fs::remove_all(folder, error);
+        skipReason = "no loop device can be set up here (it needs root and losetup)";
+        return nullptr;
+    }
+    const pid_t daemon = spawn({fuse2fs, source, mountPoint, "-f", "-o", "fakeroot"});
     const auto deadline = std::chrono::steady_clock::now() + 20s;
     while (daemon > 0 && !isMounted(mountPoint) && std::chrono::steady_clock::now() < deadline &&
            !awaitExit(daemon, 20ms)) {
     }
     std::unique_ptr<StalledMount> made(new StalledMount(mountPoint, folder, daemon));
+    if (source != image) made->loopDevice_ = source;
     if (daemon < 0 || !isMounted(mountPoint)) {
         skipReason = "fuse2fs could not mount its image here";
         return nullptr; // the destructor reaps whatever was started
@@ -173,8 +216,20 @@ std::unique_ptr<StalledMount> StalledMount::make(const std::string& mountPoint, 
     return made;
 }
 
+// The daemon's state letter from /proc ('T' once stopped).
+char stateOf(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const auto close = text.rfind(')');
+    return close != std::string::npos && close + 2 < text.size() ? text[close + 2] : '?';
+}
+
 void StalledMount::stall() {
     ::kill(daemon_, SIGSTOP);
+    // The signal is delivered in its own time: until the daemon has stopped, it still answers.
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (stateOf(daemon_) != 'T' && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(1ms);
 }
 
 void StalledMount::resume() {
@@ -188,6 +243,9 @@ StalledMount::~StalledMount() {
         ::kill(daemon_, SIGKILL);
         awaitExit(daemon_, 10s);
     }
+    if (!loopDevice_.empty())
+        if (const std::string losetup = programOnPath("losetup"); !losetup.empty())
+            runToEnd({losetup, "-d", loopDevice_});
     std::error_code ignored;
     fs::remove_all(image_, ignored);
 }

@@ -21,15 +21,21 @@ std::string enterPrivateMountNamespace();
 
 class StalledMount {
 public:
+    // Whether the image is put on a loop device first, so that the mount names a block device
+    // and the volume list takes it for a disk.
+    enum class AsDisk { no, yes };
     // Mounts a fresh file system at `mountPoint` (an empty folder) holding the file "inside"
     // (4096 bytes). Nothing, with `skipReason` set, where the machine cannot: no /dev/fuse, no
-    // fuse2fs or mkfs.ext4, no private mount namespace, or mounting is not allowed.
-    static std::unique_ptr<StalledMount> make(const std::string& mountPoint, std::string& skipReason);
+    // fuse2fs or mkfs.ext4, no private mount namespace, mounting is not allowed, or a disk was
+    // asked for and no loop device can be set up.
+    static std::unique_ptr<StalledMount> make(const std::string& mountPoint, std::string& skipReason,
+                                              AsDisk asDisk = AsDisk::no);
     ~StalledMount();
     StalledMount(const StalledMount&) = delete;
     StalledMount& operator=(const StalledMount&) = delete;
 
-    // Stops the daemon: from now on every call into the file system waits.
+    // Stops the daemon, and returns once it has stopped: from then on every call into the file
+    // system waits.
     void stall();
     // Lets it answer again.
     void resume();
@@ -41,6 +47,7 @@ private:
     std::string mountPoint_;
     std::string image_;
     pid_t daemon_;
+    std::string loopDevice_;
 };
 
 } // namespace quillmere::testing

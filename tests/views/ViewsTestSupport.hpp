@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/PathText.hpp"
 #include "scan/FileNode.hpp"
-#include "scan/PathText.hpp"
 #include "views/TextMeasure.hpp"
 
 #include <string>

@@ -2,10 +2,10 @@
 
 #include "access/PrivilegedNode.hpp"
 #include "access/PrivilegedNodeText.hpp"
-#include "scan/PathText.hpp"
-#include "scan/Saturating.hpp"
+#include "base/PathText.hpp"
+#include "base/Saturating.hpp"
+#include "base/Unicode.hpp"
 #include "scan/SmallItemFolding.hpp"
-#include "scan/Unicode.hpp"
 
 #include <algorithm>
 #include <string>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/FunctionRef.hpp"
 #include "scan/FileNode.hpp"
-#include "scan/FunctionRef.hpp"
 
 #include <cstddef>
 #include <string_view>

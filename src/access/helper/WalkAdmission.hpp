@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scan/FunctionRef.hpp"
+#include "base/FunctionRef.hpp"
 
 #include <condition_variable>
 #include <cstddef>

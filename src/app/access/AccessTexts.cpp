@@ -1,6 +1,6 @@
 #include "app/access/AccessTexts.hpp"
 
-#include "scan/Format.hpp"
+#include "base/Format.hpp"
 
 namespace quillmere::accessTexts {
 

@@ -1,7 +1,7 @@
 #include "app/access/FigureLabel.hpp"
 
-#include "app/ui/ReferenceText.hpp"
-#include "app/ui/Theme.hpp"
+#include "ui/ReferenceText.hpp"
+#include "ui/Theme.hpp"
 
 #include <QPainter>
 #include <cmath>

@@ -2,9 +2,9 @@
 
 #include "app/access/AccessTexts.hpp"
 #include "app/access/SymbolLabel.hpp"
-#include "app/ui/ColorOpacity.hpp"
-#include "app/ui/Symbols.hpp"
-#include "app/ui/Theme.hpp"
+#include "ui/ColorOpacity.hpp"
+#include "ui/Symbols.hpp"
+#include "ui/Theme.hpp"
 
 #include <QEvent>
 #include <QHBoxLayout>

@@ -3,7 +3,7 @@
 #include "app/access/AccessTexts.hpp"
 #include "app/access/PrivilegedScanController.hpp"
 #include "app/access/SymbolLabel.hpp"
-#include "app/ui/Theme.hpp"
+#include "ui/Theme.hpp"
 
 #include <QEvent>
 #include <QHBoxLayout>

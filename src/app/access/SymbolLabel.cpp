@@ -1,7 +1,7 @@
 #include "app/access/SymbolLabel.hpp"
 
-#include "app/ui/Symbols.hpp"
-#include "app/ui/Theme.hpp"
+#include "ui/Symbols.hpp"
+#include "ui/Theme.hpp"
 
 namespace quillmere {
 

@@ -1,6 +1,6 @@
 #include "applications/model/ApplicationsTexts.hpp"
 
-#include "scan/Format.hpp"
+#include "base/Format.hpp"
 
 #include <algorithm>
 
@@ -53,6 +53,12 @@ std::string versionAndDeveloper(const std::string* version, const std::string* d
     if (version) line = "Version " + *version;
     if (developer) line += (line.empty() ? "" : " · ") + *developer;
     return line;
+}
+
+std::string removalCommand(const InstalledApp& app) {
+    const std::string identifier = app.bundleIdentifier.value_or(app.name);
+    return (app.packaging == InstalledApp::Packaging::snap ? "snap remove " : "flatpak uninstall ") +
+           identifier;
 }
 
 } // namespace quillmere::texts

@@ -1,8 +1,8 @@
 #include "applications/model/InstalledApps.hpp"
 
 #include "applications/model/TextRules.hpp"
+#include "base/PathText.hpp"
 #include "platform/FolderListing.hpp"
-#include "scan/PathText.hpp"
 
 #include <unordered_set>
 

@@ -1,8 +1,8 @@
 #include "applications/model/LeftoverAttribution.hpp"
 
 #include "applications/model/LeftoverMatching.hpp"
+#include "base/PathText.hpp"
 #include "scan/FileNode.hpp"
-#include "scan/PathText.hpp"
 #include "scan/TaskGroup.hpp"
 
 #include <algorithm>

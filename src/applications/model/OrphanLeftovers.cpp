@@ -2,9 +2,9 @@
 
 #include "applications/model/LeftoverMatching.hpp"
 #include "applications/model/TextRules.hpp"
+#include "base/PathText.hpp"
 #include "platform/FolderListing.hpp"
 #include "scan/FileNode.hpp"
-#include "scan/PathText.hpp"
 #include "scan/TaskGroup.hpp"
 
 #include <algorithm>

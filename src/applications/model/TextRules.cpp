@@ -1,6 +1,6 @@
 #include "applications/model/TextRules.hpp"
 
-#include "scan/Unicode.hpp"
+#include "base/Unicode.hpp"
 
 #include <memory>
 #include <unicode/brkiter.h>

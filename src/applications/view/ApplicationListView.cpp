@@ -1,13 +1,13 @@
 #include "applications/view/ApplicationListView.hpp"
 
-#include "app/ui/ColorOpacity.hpp"
-#include "app/ui/IconTile.hpp"
-#include "app/ui/Painting.hpp"
-#include "app/ui/ProgressIndicator.hpp"
-#include "app/ui/Theme.hpp"
 #include "applications/model/ApplicationsTexts.hpp"
 #include "applications/view/AppIconCache.hpp"
 #include "applications/view/ViewText.hpp"
+#include "ui/ColorOpacity.hpp"
+#include "ui/IconTile.hpp"
+#include "ui/Painting.hpp"
+#include "ui/ProgressIndicator.hpp"
+#include "ui/Theme.hpp"
 
 #include <QDateTime>
 #include <QKeyEvent>
@@ -243,13 +243,13 @@ void ApplicationListView::paintAppRow(QPainter& painter, const QRectF& rect, con
     const Theme::Palette& palette = Theme::palette(this);
     if (selected) paintSelection(painter, rect);
     const RowFrame frame(rect);
-    IconTile::paint(painter, frame.iconRect(), icons_.tile(QString::fromStdString(row.app.path)));
+    IconTile::paint(painter, frame.iconRect(), icons_.tile(row.app));
 
     QString badge;
     qreal badgeWidth = 0;
     const QFont badgeFont = Theme::uiFont(10, QFont::DemiBold);
-    if (row.app.isProtected) {
-        badge = qs(texts::kBuiltIn);
+    if (const std::optional<std::string_view> text = rowBadge(row.app)) {
+        badge = qs(*text);
         badgeWidth = QFontMetricsF(badgeFont).horizontalAdvance(badge) + 12;
     }
     const qreal nameWidth = drawLine(painter, frame.nameFont, palette.ink, frame.textLeft, frame.nameBaseline,

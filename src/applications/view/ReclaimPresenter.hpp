@@ -1,7 +1,7 @@
 #pragma once
 
+#include "reclaim/ReclaimTarget.hpp"
 #include "systemdata/Reclaimer.hpp"
-#include "systemdata/sheet/ReclaimTarget.hpp"
 
 #include <functional>
 #include <set>

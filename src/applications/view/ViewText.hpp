@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scan/Format.hpp"
+#include "base/Format.hpp"
 
 #include <QString>
 #include <algorithm>

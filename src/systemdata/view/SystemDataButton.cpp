@@ -1,6 +1,6 @@
 #include "systemdata/view/SystemDataButton.hpp"
 
-#include "app/ui/Theme.hpp"
+#include "ui/Theme.hpp"
 
 #include <QEvent>
 #include <QPainter>

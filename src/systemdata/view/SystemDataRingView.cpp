@@ -1,10 +1,10 @@
 #include "systemdata/view/SystemDataRingView.hpp"
 
-#include "app/ui/ColorOpacity.hpp"
-#include "app/ui/Painting.hpp"
-#include "app/ui/Theme.hpp"
-#include "scan/Format.hpp"
+#include "base/Format.hpp"
 #include "systemdata/view/SystemDataScreenText.hpp"
+#include "ui/ColorOpacity.hpp"
+#include "ui/Painting.hpp"
+#include "ui/Theme.hpp"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,10 +1,10 @@
 #include "systemdata/view/SystemDataRowView.hpp"
 
-#include "app/ui/IconTile.hpp"
-#include "app/ui/Theme.hpp"
-#include "scan/Format.hpp"
+#include "base/Format.hpp"
 #include "systemdata/view/SystemDataButton.hpp"
 #include "systemdata/view/SystemDataScreenText.hpp"
+#include "ui/IconTile.hpp"
+#include "ui/Theme.hpp"
 
 #include <QPainter>
 #include <algorithm>

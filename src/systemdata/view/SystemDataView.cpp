@@ -1,11 +1,11 @@
 #include "systemdata/view/SystemDataView.hpp"
 
-#include "app/ui/Theme.hpp"
-#include "scan/Format.hpp"
+#include "base/Format.hpp"
 #include "systemdata/view/SystemDataButton.hpp"
 #include "systemdata/view/SystemDataRingView.hpp"
 #include "systemdata/view/SystemDataRowView.hpp"
 #include "systemdata/view/SystemDataScreenText.hpp"
+#include "ui/Theme.hpp"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -93,7 +93,8 @@ SystemDataView::SystemDataView(QWidget* parent)
     words->setSpacing(8);
     for (QLabel* label : {leftTitle_, leftParagraph_}) {
         label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-        label->setMaximumWidth(250);
+        // The whole column's width, so a text that wraps is given the height of all its lines.
+        label->setFixedWidth(250);
         words->addWidget(label, 0, Qt::AlignHCenter);
     }
     left->addLayout(words);
@@ -195,6 +196,5 @@ void SystemDataView::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange) applyColors();
     QWidget::changeEvent(event);
 }
-
 
 } // namespace quillmere

@@ -1,15 +1,15 @@
 #include "views/widgets/ByKindView.hpp"
 
-#include "app/ui/Animation.hpp"
-#include "app/ui/IconTile.hpp"
-#include "app/ui/Painting.hpp"
-#include "app/ui/ReferenceText.hpp"
-#include "app/ui/StyleColors.hpp"
-#include "app/ui/Symbols.hpp"
-#include "app/ui/Theme.hpp"
-#include "scan/Format.hpp"
+#include "base/Format.hpp"
+#include "ui/Animation.hpp"
+#include "ui/IconTile.hpp"
+#include "ui/Painting.hpp"
+#include "ui/ReferenceText.hpp"
+#include "ui/StyleColors.hpp"
+#include "ui/Symbols.hpp"
+#include "ui/Theme.hpp"
 #include "views/Easing.hpp"
-#include "views/widgets/InsightScreenParts.hpp"
+#include "views/widgets/InsightScreenCommon.hpp"
 
 #include <QEnterEvent>
 #include <QHBoxLayout>

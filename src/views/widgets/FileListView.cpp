@@ -1,12 +1,12 @@
 #include "views/widgets/FileListView.hpp"
 
-#include "app/ui/ColorOpacity.hpp"
-#include "app/ui/Painting.hpp"
-#include "app/ui/ReferenceText.hpp"
-#include "app/ui/ScrollBars.hpp"
-#include "app/ui/StyleColors.hpp"
-#include "app/ui/Symbols.hpp"
-#include "app/ui/Theme.hpp"
+#include "ui/ColorOpacity.hpp"
+#include "ui/Painting.hpp"
+#include "ui/ReferenceText.hpp"
+#include "ui/ScrollBars.hpp"
+#include "ui/StyleColors.hpp"
+#include "ui/Symbols.hpp"
+#include "ui/Theme.hpp"
 
 #include <QHelpEvent>
 #include <QLinearGradient>

@@ -1,7 +1,7 @@
 #include "views/widgets/SunburstView.hpp"
 
-#include "app/ui/Animation.hpp"
-#include "app/ui/Theme.hpp"
+#include "ui/Animation.hpp"
+#include "ui/Theme.hpp"
 #include "views/Easing.hpp"
 #include "views/SunburstTexts.hpp"
 #include "views/widgets/DesktopClicks.hpp"

@@ -1,12 +1,12 @@
 #include "views/widgets/UntouchedView.hpp"
 
-#include "app/ui/Painting.hpp"
-#include "app/ui/ReferenceText.hpp"
-#include "app/ui/SegmentedPills.hpp"
-#include "app/ui/StyleColors.hpp"
-#include "app/ui/Theme.hpp"
-#include "scan/Format.hpp"
-#include "views/widgets/InsightScreenParts.hpp"
+#include "base/Format.hpp"
+#include "ui/Painting.hpp"
+#include "ui/ReferenceText.hpp"
+#include "ui/SegmentedPills.hpp"
+#include "ui/StyleColors.hpp"
+#include "ui/Theme.hpp"
+#include "views/widgets/InsightScreenCommon.hpp"
 
 #include <QHBoxLayout>
 #include <QPainter>

@@ -174,15 +174,21 @@ TEST_F(ClientTest, AStrangersIdOrASecondReplyEndsTheConnectionAtOnce) {
     EXPECT_FALSE(stranger.timedOut);
     EXPECT_EQ(lines().back(), failure("The helper sent a malformed message."));
 
+    // The double follows every reply with a second one, which reaches either the idle
+    // connection or the next walk: either way that connection is over, never waited out, and
+    // walks go on on new ones.
     restartDouble("secondReply");
     const auto first = client().walkSubtree(kAsked);
     ASSERT_TRUE(first.tree);
     EXPECT_EQ(first.tree->path(), kAsked);
-    // The second reply reaches either the idle connection or the next walk: either way that
-    // connection is over, and a walk after it is answered on a new one.
-    client().walkSubtree(kAsked);
-    EXPECT_TRUE(client().walkSubtree(kAsked).hasTree());
-    EXPECT_GE(connections(), 2);
+    int answered = 0;
+    for (int i = 0; i < 6; ++i) {
+        const auto walk = client().walkSubtree(kAsked);
+        EXPECT_FALSE(walk.timedOut);
+        answered += walk.hasTree() ? 1 : 0;
+    }
+    EXPECT_GE(answered, 3);
+    EXPECT_GE(connections(), 4);
 }
 
 TEST_F(ClientTest, AWalkThatRunsOutOfTimeYieldsNothingAndItsLateReplyIsIgnored) {

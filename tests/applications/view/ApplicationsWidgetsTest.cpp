@@ -1,12 +1,13 @@
-#include "app/SheetReclaimPresenter.hpp"
-#include "app/state/ApplicationsState.hpp"
 #include "applications/LeftoverSamples.hpp"
+#include "applications/state/ApplicationsState.hpp"
 #include "applications/view/AppIconCache.hpp"
 #include "applications/view/ApplicationListView.hpp"
-#include "applications/view/ApplicationsPieces.hpp"
+#include "applications/view/AppDropOverlay.hpp"
+#include "applications/view/ApplicationsToolbar.hpp"
 #include "applications/view/ApplicationsView.hpp"
+#include "applications/view/DetailPanelWidgets.hpp"
 #include "applications/view/DetailPanels.hpp"
-#include "applications/view/PanelParts.hpp"
+#include "reclaim/view/SheetReclaimPresenter.hpp"
 #include "support/ApplicationsTestSupport.hpp"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "views/widgets/FileListView.hpp"
 
-#include "app/ui/Theme.hpp"
+#include "ui/Theme.hpp"
 #include "views/ViewsTestSupport.hpp"
 
 #include <QImage>

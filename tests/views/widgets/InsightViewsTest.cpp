@@ -1,7 +1,7 @@
 #include "views/widgets/InsightViews.hpp"
 
-#include "app/ui/SegmentedPills.hpp"
-#include "app/ui/Theme.hpp"
+#include "ui/SegmentedPills.hpp"
+#include "ui/Theme.hpp"
 #include "views/InsightTestSupport.hpp"
 #include "views/ViewsTestSupport.hpp"
 #include "views/widgets/WaitUntil.hpp"

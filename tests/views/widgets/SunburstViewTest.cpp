@@ -1,7 +1,7 @@
 #include "views/widgets/SunburstView.hpp"
 
-#include "app/ui/ReferenceText.hpp"
-#include "app/ui/Theme.hpp"
+#include "ui/ReferenceText.hpp"
+#include "ui/Theme.hpp"
 #include "views/SunburstGeometry.hpp"
 #include "views/Tooltip.hpp"
 #include "views/ViewsTestSupport.hpp"

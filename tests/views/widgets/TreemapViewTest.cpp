@@ -1,6 +1,6 @@
 #include "views/widgets/TreemapView.hpp"
 
-#include "app/ui/Theme.hpp"
+#include "ui/Theme.hpp"
 #include "views/ColorMath.hpp"
 #include "views/ViewsTestSupport.hpp"
 

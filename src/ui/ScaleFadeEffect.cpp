@@ -1,0 +1,53 @@
+#include "ui/ScaleFadeEffect.hpp"
+
+#include "ui/Animation.hpp"
+
+#include <QPainter>
+#include <QPointer>
+#include <QVariantAnimation>
+#include <QWidget>
+
+namespace quillmere {
+
+void ScaleFadeEffect::setProgress(qreal progress) {
+    progress_ = progress;
+    update();
+}
+
+void ScaleFadeEffect::draw(QPainter* painter) {
+    QPoint offset;
+    const QPixmap pixmap = sourcePixmap(Qt::LogicalCoordinates, &offset, QGraphicsEffect::NoPad);
+    if (pixmap.isNull()) return;
+    const qreal scale = fromScale_ + (1 - fromScale_) * progress_;
+    const QRectF area(offset, pixmap.deviceIndependentSize());
+    painter->save();
+    painter->setOpacity(progress_);
+    painter->setRenderHint(QPainter::SmoothPixmapTransform);
+    painter->translate(area.center());
+    painter->scale(scale, scale);
+    painter->translate(-area.center());
+    painter->drawPixmap(offset, pixmap);
+    painter->restore();
+}
+
+void animateScaleFade(QWidget* widget, bool entering, int durationMs, std::function<void()> finished) {
+    if (durationMs <= 0) {
+        widget->setGraphicsEffect(nullptr);
+        if (finished) finished();
+        return;
+    }
+    auto* effect = new ScaleFadeEffect(widget);
+    effect->setProgress(entering ? 0 : 1);
+    widget->setGraphicsEffect(effect);
+    QPointer<ScaleFadeEffect> guard(effect);
+    auto* animation = startAnimation(widget, entering ? 0.0 : 1.0, entering ? 1.0 : 0.0, durationMs,
+                                     easeInOutCurve(), [guard](const QVariant& value) {
+                                         if (guard) guard->setProgress(value.toDouble());
+                                     });
+    QObject::connect(animation, &QVariantAnimation::finished, widget, [widget, guard, finished] {
+        if (guard && widget->graphicsEffect() == guard) widget->setGraphicsEffect(nullptr);
+        if (finished) finished();
+    });
+}
+
+} // namespace quillmere

@@ -1,0 +1,106 @@
+#include "UiTestSupport.hpp"
+#include "ui/Painting.hpp"
+#include "ui/ReferenceText.hpp"
+#include "ui/StyleColors.hpp"
+#include "ui/Theme.hpp"
+#include "ui/TooltipFrame.hpp"
+
+#include <QPainter>
+#include <gtest/gtest.h>
+
+namespace quillmere {
+namespace {
+
+QImage shadowAt(QPointF topLeft, qreal strokeWidth = 0) {
+    QImage image = test::transparentImage(200, 160);
+    QPainter painter(&image);
+    QPainterPath path;
+    path.addEllipse(QRectF(topLeft, QSizeF(50, 30)));
+    painting::paintPathShadow(painter, path, {QColor(0, 0, 0, 200), 8, QPointF(0, 3), strokeWidth}, false);
+    return image;
+}
+
+TEST(PathShadow, TheSameShapeElsewhereCastsTheSameShadowMovedWithIt) {
+    const QImage first = shadowAt({30, 30});
+    const QImage moved = shadowAt({90, 70});
+    const QRect a = test::inkBounds(first);
+    const QRect b = test::inkBounds(moved);
+    ASSERT_FALSE(a.isEmpty());
+    EXPECT_EQ(b.topLeft() - a.topLeft(), QPoint(60, 40));
+    EXPECT_EQ(a.size(), b.size());
+    // Centred under the shape, 3 points lower.
+    EXPECT_NEAR(a.center().x(), 55, 1.5);
+    EXPECT_NEAR(a.center().y(), 48, 1.5);
+    // Soft: darkest under the middle, fading outwards.
+    EXPECT_GT(qAlpha(first.pixel(55, 48)), qAlpha(first.pixel(55, a.bottom() - 2)));
+    // A stroked outline casts a ring: clear in the middle of a larger shape.
+    QImage ring = test::transparentImage(200, 160);
+    {
+        QPainter painter(&ring);
+        QPainterPath path;
+        path.addEllipse(QRectF(20, 20, 140, 120));
+        painting::paintPathShadow(painter, path, {QColor(0, 0, 0, 200), 4, QPointF(), 2}, false);
+    }
+    EXPECT_EQ(qAlpha(ring.pixel(90, 80)), 0);
+    EXPECT_GT(qAlpha(ring.pixel(20, 80)), 0);
+}
+
+TEST(ReferenceText, DrawnCentredAtAnyScaleWithEqualWidthDigitsOnRequest) {
+    const reference_text::Style style{20, QFont::Bold, Qt::black};
+    for (const qreal scale : {0.5, 1.0, 2.5}) {
+        QImage image = test::transparentImage(300, 200);
+        {
+            QPainter painter(&image);
+            painter.setRenderHint(QPainter::Antialiasing);
+            reference_text::drawCentered(painter, QPointF(150, 100), "Hg 88", style, scale);
+        }
+        const QRect ink = test::inkBounds(image);
+        ASSERT_FALSE(ink.isEmpty()) << scale;
+        EXPECT_NEAR(ink.center().x(), 150, 2 + scale) << scale;
+        // The ink's width follows the scale: what fits at one size fits at all.
+        EXPECT_NEAR(ink.width(), reference_text::width("Hg 88", style) * scale, 3 + scale) << scale;
+    }
+    const reference_text::Style figures{20, QFont::Bold, Qt::black, 0, true};
+    EXPECT_DOUBLE_EQ(reference_text::width("111", figures), reference_text::width("888", figures));
+    EXPECT_GE(reference_text::width("111", figures), reference_text::width("111", style));
+    // Measured at the reference size, whatever size it will be drawn at.
+    const QSizeF measured = reference_text::measure("Photos", 11, QFont::DemiBold);
+    EXPECT_GT(measured.width(), 20);
+    EXPECT_LT(measured.width(), 60);
+    EXPECT_NEAR(measured.height(), 11 * 1.2, 11 * 0.3);
+    const views::TextSize viaMeasurer = reference_text::measurer()("Photos", 11, views::FontWeight::semibold);
+    EXPECT_EQ(viaMeasurer.width, measured.width());
+}
+
+TEST(TooltipFrame, IdealSizeAroundItsLinesOnTheWindowBackground) {
+    const views::TooltipContent content{
+        {{"Photos", 12, views::FontWeight::semibold, views::TextRole::primary},
+         {"250 bytes", 11, views::FontWeight::regular, views::TextRole::secondary}}};
+    const TooltipFrame frame(content);
+    const qreal lines = reference_text::measure("Photos", 12, QFont::DemiBold).height() +
+                        reference_text::measure("250 bytes", 11, QFont::Normal).height() + 2;
+    EXPECT_NEAR(frame.size().height(), lines + 14, 1e-9);
+    EXPECT_NEAR(frame.size().width(),
+                std::max(reference_text::measure("Photos", 12, QFont::DemiBold).width(),
+                         reference_text::measure("250 bytes", 11, QFont::Normal).width()) +
+                    20,
+                1e-9);
+    for (const bool dark : {false, true}) {
+        QImage image(300, 200, QImage::Format_ARGB32_Premultiplied);
+        image.fill(dark ? Qt::white : Qt::black);
+        {
+            QPainter painter(&image);
+            frame.paint(painter, QPointF(150, 100), dark);
+        }
+        const QRectF card = frame.rectAt(QPointF(150, 100));
+        // Inside the margin the card is the window background.
+        const QColor inside = image.pixelColor(int(card.right()) - 4, int(card.bottom()) - 3);
+        EXPECT_TRUE(test::near(inside, StyleColors::of(dark).windowBackground, 2))
+            << inside.name().toStdString();
+    }
+    EXPECT_EQ(StyleColors::of(true).windowBackground, Theme::dark().bg1);
+    EXPECT_NEAR(StyleColors::of(false).quaternary.alphaF(), Theme::light().ink3.alphaF() * 0.5, 1.0 / 255);
+}
+
+} // namespace
+} // namespace quillmere
