@@ -1,6 +1,7 @@
 #include "access/HelperConnection.hpp"
 
 #include "access/HelperWire.hpp"
+#include "access/PrivilegedTreeDecoder.hpp"
 
 #include <cstdio>
 #include <nlohmann/json.hpp>
@@ -62,7 +63,7 @@ bool HelperConnection::isStale() const {
     return ::poll(&entry, 1, 0) != 0;
 }
 
-WalkAnswer HelperConnection::walk(const std::string& path, std::chrono::milliseconds limit) {
+WalkAnswer HelperConnection::walk(const PrivilegedReplyBounds& bounds, std::chrono::milliseconds limit) {
     std::lock_guard oneAtATime(walkMutex_);
     const auto deadline = std::chrono::steady_clock::now() + limit;
     const int64_t id = ++lastId_;
@@ -74,11 +75,12 @@ WalkAnswer HelperConnection::walk(const std::string& path, std::chrono::millisec
         } else {
             pending_ = guard;
             pendingId_ = id;
+            pendingBounds_ = bounds;
         }
     }
     if (!guard->isClaimed()) {
         const std::string request =
-            nlohmann::json{{"id", id}, {"selector", kHelperWalkSelector}, {"path", path}}.dump();
+            nlohmann::json{{"id", id}, {"selector", kHelperWalkSelector}, {"path", bounds.askedPath}}.dump();
         if (!sendAll(socket_.get(), framed(request), monotonicMs() + limit.count())) {
             std::lock_guard lock(stateLock_);
             guard->claim(endFault());
@@ -94,8 +96,8 @@ WalkAnswer HelperConnection::walk(const std::string& path, std::chrono::millisec
     return answer;
 }
 
-// Reads frames until the connection ends, handing the waiting walk its reply. A second
-// reply, or one to a walk that has given up, is not anyone's and is dropped.
+// Reads frames until the connection ends, handing the waiting walk its reply. A frame that is
+// no waiting walk's reply (a second one, another request's id) is a broken protocol.
 void HelperConnection::readReplies() {
     try {
         for (;;) {
@@ -109,16 +111,18 @@ void HelperConnection::readReplies() {
             const auto idField = message.find("id");
             if (idField == message.end() || !idField->is_number_integer()) return end(malformed());
             std::shared_ptr<WalkGuard> waiting;
+            PrivilegedReplyBounds bounds;
             {
                 std::lock_guard lock(stateLock_);
-                if (pending_ && pendingId_ == idField->get<int64_t>()) waiting = pending_;
+                if (pending_ && !pending_->isClaimed() && pendingId_ == idField->get<int64_t>()) {
+                    waiting = pending_;
+                    bounds = pendingBounds_;
+                }
             }
-            if (!waiting) continue;
-            HelperReply reply;
-            if (!readOptionalText(message, "data", reply.data) ||
-                !readOptionalText(message, "error", reply.error))
-                return end(malformed());
-            waiting->claim(std::move(reply));
+            if (!waiting) return end(malformed());
+            std::optional<HelperReply> reply = replyFrom(message, bounds);
+            if (!reply) return;
+            waiting->claim(std::move(*reply));
         }
     } catch (const std::exception&) {
         // Out of memory on a huge reply: this connection cannot go on.
@@ -126,6 +130,95 @@ void HelperConnection::readReplies() {
     }
 }
 
+namespace {
+// The chunks of one walked record, read from the socket as the decoder asks for them.
+class ChunkSource final : public PrivilegedReplySource {
+public:
+    struct Broken {
+        ExchangeFailure fault;
+    };
+    explicit ChunkSource(int socket) : socket_(socket) {}
+
+    std::string_view next() override {
+        while (!ended_) {
+            auto frame = readFrame(socket_, kHelperChunkBytes + 1, -1);
+            if (!frame) {
+                if (frame.error() == FrameFault::tooLong) throw Broken{malformed()};
+                throw Broken{{kInterrupted}};
+            }
+            chunk_ = std::move(*frame);
+            if (chunk_.empty()) throw Broken{malformed()};
+            received_ += chunk_.size() - 1;
+            if (received_ > kHelperRecordLimit) throw Broken{malformed()};
+            const std::string_view bytes = std::string_view(chunk_).substr(1);
+            switch (chunk_[0]) {
+            case kChunkData:
+                if (!bytes.empty()) return bytes;
+                break;
+            case kChunkEnd:
+                ended_ = true;
+                break;
+            case kChunkAbort:
+                ended_ = true;
+                abort_ = std::string(bytes);
+                break;
+            default:
+                throw Broken{malformed()};
+            }
+        }
+        return {};
+    }
+    // Reads what is left of the record, dropping it, so that the connection can go on.
+    void drain() {
+        while (!ended_)
+            next();
+    }
+    const std::optional<std::string>& abort() const { return abort_; }
+
+private:
+    int socket_;
+    std::string chunk_;
+    uint64_t received_ = 0;
+    bool ended_ = false;
+    std::optional<std::string> abort_;
+};
+} // namespace
+
+std::optional<HelperReply> HelperConnection::replyFrom(const nlohmann::json& message,
+                                                       const PrivilegedReplyBounds& bounds) {
+    HelperReply reply;
+    if (!readOptionalText(message, "error", reply.error)) {
+        end(malformed());
+        return std::nullopt;
+    }
+    const auto chunks = message.find("chunks");
+    if (chunks == message.end() || chunks->is_null() || *chunks == false) return reply;
+    if (!chunks->is_boolean()) {
+        end(malformed());
+        return std::nullopt;
+    }
+    ChunkSource source(socket_.get());
+    try {
+        // A decline wins over a record sent with it, which is read past unlooked at.
+        if (reply.error) {
+            source.drain();
+            return reply;
+        }
+        auto tree = decodePrivilegedTree(source, bounds);
+        source.drain();
+        if (source.abort()) {
+            reply.error = *source.abort();
+        } else if (tree) {
+            reply.tree = std::move(*tree);
+        } else {
+            reply.undecodable = tree.error();
+        }
+    } catch (const ChunkSource::Broken& broken) {
+        end(broken.fault);
+        return std::nullopt;
+    }
+    return reply;
+}
 // The connection is over: the waiting walk, and any that comes later, gets `fault`.
 void HelperConnection::end(ExchangeFailure fault) {
     std::shared_ptr<WalkGuard> waiting;

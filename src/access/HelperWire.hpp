@@ -14,9 +14,20 @@ inline constexpr const char* kHelperSocketPath = "/run/quillmere/com.quillmere.h
 inline constexpr const char* kHelperWalkSelector = "walkSubtreeAtPath:reply:";
 inline constexpr const char* kHelperPingSelector = "pingWithReply:";
 
-// Frames are a 4-byte big-endian length and that many bytes of one UTF-8 JSON object.
+// Frames are a 4-byte big-endian length and that many bytes. A request, and the first frame of
+// every reply, is one UTF-8 JSON object carrying the request's "id". A walk's reply object
+// holds either an "error" text (the helper declines the path), or "chunks": true, and then
+// the walked folder's record follows as it is written, in chunk frames: a kind byte and its
+// bytes. Nothing of a reply is ever held whole on either side.
 inline constexpr std::size_t kHelperRequestLimit = 64 * 1024;
-inline constexpr std::size_t kHelperReplyLimit = 128 * 1024 * 1024;
+inline constexpr std::size_t kHelperReplyLimit = 64 * 1024;
+inline constexpr char kChunkData = 'd';  // then up to kHelperChunkBytes of the record's JSON text
+inline constexpr char kChunkEnd = 'e';   // the record is complete
+inline constexpr char kChunkAbort = 'x'; // the helper gives up on it; then why, in UTF-8
+inline constexpr std::size_t kHelperChunkBytes = 64 * 1024;
+// The text of one record, all its chunks together, is at most this long (some ten million
+// items).
+inline constexpr uint64_t kHelperRecordLimit = uint64_t(2) << 30;
 
 enum class FrameFault {
     closed,      // the peer closed the connection between frames

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <expected>
@@ -48,6 +49,9 @@ enum class PrivilegedNodeFault {
     childrenOnLeaf,    // children on a file or an aggregate
     tooDeep,           // nesting deeper than kPrivilegedNodeMaxDepth
     pathMismatch,      // the root is not the folder asked for, or a node leaves its parent
+    totalsMismatch,    // counts that do not cover a folder's children, or sums beyond 64 bits
+    duplicateName,     // two children of one folder with one name, or two aggregates
+    implausibleSize,   // a size larger than the volume the folder lies on
 };
 
 // The JSON text of `node`: keys in the order name, path, isDirectory, allocatedSize,
@@ -62,9 +66,17 @@ std::string encodePrivilegedNode(const PrivilegedNode& node);
 std::expected<PrivilegedNode, PrivilegedNodeFault> decodePrivilegedNode(std::string_view bytes,
                                                                         std::string_view askedPath);
 
-// The first fault of a tree built in memory against the same rules as the decoder's
-// (counts, children, depth and paths); nothing for a sound tree. Never recurses.
-std::optional<PrivilegedNodeFault> privilegedTreeFault(const PrivilegedNode& root,
-                                                       std::string_view askedPath);
+// The one folder a helper may send in place of `askedPath`, with the same rules, and the
+// size no record may exceed (the capacity of the volume it lies on, when known).
+struct PrivilegedReplyBounds {
+    std::string askedPath;
+    int64_t maxBytes = INT64_MAX;
+};
+
+// The first fault of a tree built in memory against the same rules as the decoders' (counts
+// and totals, children, names, depth and paths; sizes up to `maxBytes`); nothing for a sound
+// tree. Never recurses.
+std::optional<PrivilegedNodeFault> privilegedTreeFault(const PrivilegedNode& root, std::string_view askedPath,
+                                                       int64_t maxBytes = INT64_MAX);
 
 } // namespace quillmere

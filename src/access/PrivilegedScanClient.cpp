@@ -2,7 +2,8 @@
 
 #include "access/HelperConnection.hpp"
 #include "base/Unicode.hpp"
-#include "platform/Base64.hpp"
+#include "platform/Bounded.hpp"
+#include "platform/DiskUsage.hpp"
 #include "platform/Fd.hpp"
 
 #include <algorithm>
@@ -26,6 +27,15 @@ PrivilegedScanClient::PrivilegedScanClient(HelperServiceManager& service, Privil
 
 PrivilegedScanClient::~PrivilegedScanClient() {
     if (connection_) connection_->invalidate();
+}
+
+std::optional<int64_t> PrivilegedScanClient::readVolumeCapacity(const std::string& folder) {
+    struct statvfs info {};
+    if (platform::statVfsWithin(folder.c_str(), &info, platform::kFileSystemAnswerLimit) != 0)
+        return std::nullopt;
+    const uint64_t blockSize = info.f_frsize ? info.f_frsize : info.f_bsize;
+    if (blockSize == 0 || info.f_blocks == 0) return std::nullopt;
+    return platform::blockBytes(info.f_blocks, blockSize);
 }
 
 PrivilegedScanStatus PrivilegedScanClient::status() {
@@ -135,27 +145,23 @@ PrivilegedWalk PrivilegedScanClient::walkSubtree(const std::string& path) {
             connectionFailed(failure);
             return {};
         }
-        auto outcome = helper->walk(path, options_.walkLimit);
+        PrivilegedReplyBounds bounds{.askedPath = path};
+        if (options_.volumeCapacity)
+            if (const auto capacity = options_.volumeCapacity(path)) bounds.maxBytes = *capacity;
+        auto outcome = helper->walk(bounds, options_.walkLimit);
         if (auto* failed = std::get_if<ExchangeFailure>(&outcome)) {
             dropConnection(helper);
             connectionFailed(failed->description);
-            return {.node = std::nullopt, .timedOut = failed->timedOut};
+            return {.timedOut = failed->timedOut};
         }
         auto& reply = std::get<HelperReply>(outcome);
         if (reply.error) {
             log_.write(LogLevel::notice, "Helper declined %{public}s: %{public}s", {path, *reply.error});
             return {};
         }
-        if (!reply.data) return {};
-        const auto bytes = platform::base64Decoded(*reply.data);
-        if (!bytes) {
-            dropConnection(helper);
-            connectionFailed("The helper sent a malformed message.");
-            return {};
-        }
-        auto node = decodePrivilegedNode(*bytes, path);
-        if (!node) return {};
-        return {.node = std::move(*node)};
+        // A record that does not decode, or totals that do not add up, yield nothing.
+        if (!reply.tree) return {};
+        return {.tree = std::move(*reply.tree)};
     } catch (const std::exception&) {
         // Out of memory on a huge reply is this walk's failure alone.
         return {};

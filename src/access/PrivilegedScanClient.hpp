@@ -5,8 +5,11 @@
 #include "access/PrivilegedScanning.hpp"
 
 #include <chrono>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <sys/types.h>
 
@@ -23,7 +26,12 @@ public:
         std::string socketPath;
         uid_t expectedUser = 0; // the helper must run as this user
         std::chrono::milliseconds walkLimit{120'000};
+        // The capacity of the volume holding a folder, which no size in its walked tree can
+        // exceed; nothing when it cannot be read (then no size is refused for it).
+        std::function<std::optional<int64_t>(const std::string& folder)> volumeCapacity = readVolumeCapacity;
     };
+    // statvfs of the folder, given the time a file system has to answer.
+    static std::optional<int64_t> readVolumeCapacity(const std::string& folder);
     PrivilegedScanClient(HelperServiceManager& service, PrivilegedScanLog& log, Options options);
     ~PrivilegedScanClient() override;
 

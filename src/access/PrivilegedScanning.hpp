@@ -1,6 +1,7 @@
 #pragma once
 
 #include "access/PrivilegedNode.hpp"
+#include "scan/FileNode.hpp"
 
 #include <cstdint>
 #include <optional>
@@ -47,11 +48,15 @@ private:
 // The answer to one walk: the walked tree, or nothing when the helper is off, declined,
 // failed or sent something undecodable.
 struct PrivilegedWalk {
+    // The tree as the client decodes a reply: straight into nodes, checked, placed in the
+    // asked folder's parent (see decodePrivilegedTree).
+    std::optional<FileNode> tree;
+    // The tree as records, for helpers that build it in memory; checked by the merge.
     std::optional<PrivilegedNode> node;
     // The walk ran out of time: a helper that hangs once is not asked again in this pass.
     bool timedOut = false;
 
-    bool operator==(const PrivilegedWalk&) const = default;
+    bool hasTree() const { return tree.has_value() || node.has_value(); }
 };
 
 // How the privileged walk merge reaches the helper: one walk per call, each awaited.

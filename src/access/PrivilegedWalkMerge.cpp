@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <thread>
 
 namespace quillmere {
 namespace {
@@ -86,9 +87,14 @@ DiskScanResult augmentScanResult(DiskScanResult result, PrivilegedScanning& help
             // A helper that fails in any way only leaves its folder denied.
         }
         // A tree that is not the folder asked for, or whose nodes leave their parents, would
-        // count bytes twice or land in the wrong place: it is not grafted.
-        if (walk.node && !privilegedTreeFault(*walk.node, path)) {
-            const FileNode node = fileNodeFromPrivileged(*walk.node, deletingLastPathComponent(path));
+        // count bytes twice or land in the wrong place: it is not grafted. A decoded tree was
+        // checked while it was read.
+        std::optional<FileNode> tree = std::move(walk.tree);
+        if (tree && !tree->isAggregate() && tree->path() != path) tree.reset();
+        if (!tree && walk.node && !privilegedTreeFault(*walk.node, path))
+            tree = fileNodeFromPrivileged(*walk.node, deletingLastPathComponent(path));
+        if (tree) {
+            const FileNode& node = *tree;
             if (comparable(path) == comparable(root.path()) && node.isDirectory()) {
                 // The scan could not open its own root: the walked tree is the root.
                 const auto kids = node.children();
@@ -126,10 +132,19 @@ DiskScanResult augmentScanResult(DiskScanResult result, PrivilegedScanning& help
 std::future<DiskScanResult> augmentScanResultInBackground(DiskScanResult result,
                                                           std::shared_ptr<PrivilegedScanning> helper,
                                                           std::string homeDirectory) {
-    return std::async(std::launch::async, [result = std::move(result), helper = std::move(helper),
-                                           homeDirectory = std::move(homeDirectory)]() mutable {
-        return augmentScanResult(std::move(result), *helper, homeDirectory);
-    });
+    // A detached thread and a promise: unlike std::async's, this future never waits for the
+    // pass when it is dropped, so a caller may leave a pass stuck on the helper behind.
+    auto promise = std::make_shared<std::promise<DiskScanResult>>();
+    std::future<DiskScanResult> future = promise->get_future();
+    std::thread([promise, result = std::move(result), helper = std::move(helper),
+                 homeDirectory = std::move(homeDirectory)]() mutable {
+        try {
+            promise->set_value(augmentScanResult(std::move(result), *helper, homeDirectory));
+        } catch (...) {
+            promise->set_exception(std::current_exception());
+        }
+    }).detach();
+    return future;
 }
 
 FileNode fileNodeFromPrivileged(const PrivilegedNode& record, std::string_view parentPath) {

@@ -25,7 +25,8 @@ std::vector<DeniedPath> selectPathsForPrivilegedWalk(const std::vector<DeniedPat
 DiskScanResult augmentScanResult(DiskScanResult result, PrivilegedScanning& helper,
                                  const std::string& homeDirectory);
 
-// The same on a thread of its own; the helper must live until the future is ready.
+// The same on a thread of its own, which keeps the helper alive until the pass ends. Dropping
+// the future never waits for the pass.
 std::future<DiskScanResult> augmentScanResultInBackground(DiskScanResult result,
                                                           std::shared_ptr<PrivilegedScanning> helper,
                                                           std::string homeDirectory);

@@ -130,19 +130,30 @@ void CenterView::finishRun(const DiskScanResult& result) {
     ScanState* state = &scanState_;
     const std::optional<std::string> volumeUUID = saveVolumeUUID_;
     const std::string volumeName = volume_.name;
-    connect(poll, &QTimer::timeout, poll, [poll, pending, history, state, volumeUUID, volumeName, result] {
-        if (pending->wait_for(std::chrono::seconds(0)) != std::future_status::ready) return;
-        DiskScanResult merged = result;
-        try {
-            merged = pending->get();
-        } catch (...) {
-            // The helper's failures yield no tree; the scan's own result stands.
-        }
-        poll->stop();
-        poll->deleteLater();
-        history->reset(merged.root, volumeName);
-        state->finishScan(std::move(merged), volumeUUID, volumeName);
-    });
+    // Stop ends the scan for the user here too: a pass still going kStopGrace after the stop
+    // is left to finish on its own, and the scan's own result stands.
+    const std::shared_ptr<ScanCancellation> cancellation = scanState_.cancellation();
+    auto stoppedAt = std::make_shared<std::optional<std::chrono::steady_clock::time_point>>();
+    connect(poll, &QTimer::timeout, poll,
+            [poll, pending, history, state, volumeUUID, volumeName, result, cancellation, stoppedAt] {
+                DiskScanResult merged = result;
+                if (pending->wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+                    try {
+                        merged = pending->get();
+                    } catch (...) {
+                        // The helper's failures yield no tree; the scan's own result stands.
+                    }
+                } else {
+                    if (!cancellation || !cancellation->isCancelled()) return;
+                    const auto now = std::chrono::steady_clock::now();
+                    if (!*stoppedAt) *stoppedAt = now;
+                    if (now - **stoppedAt < ScanRunner::kStopGrace) return;
+                }
+                poll->stop();
+                poll->deleteLater();
+                history->reset(merged.root, volumeName);
+                state->finishScan(std::move(merged), volumeUUID, volumeName);
+            });
     poll->start();
 }
 
@@ -261,7 +272,7 @@ void CenterView::runScan() {
 }
 
 void CenterView::stopScan() {
-    if (const auto& cancellation = scanState_.cancellation()) cancellation->cancel();
+    runner_.stop(scanState_.cancellation());
 }
 
 void CenterView::openFolder(const std::vector<FileNode>& chain) {

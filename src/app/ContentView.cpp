@@ -18,10 +18,12 @@
 #include "app/state/SelectionState.hpp"
 #include "applications/state/ApplicationsState.hpp"
 #include "applications/view/ApplicationsView.hpp"
+#include "platform/Bounded.hpp"
 #include "reclaim/view/SheetReclaimPresenter.hpp"
 #include "systemdata/ProtectedLocations.hpp"
 #include "systemdata/view/SystemDataView.hpp"
 #include "ui/FileViewer.hpp"
+#include "ui/Transitions.hpp"
 
 #include <QVariantAnimation>
 
@@ -78,7 +80,7 @@ ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Ho
     });
     connect(inspectorMotion_, &QVariantAnimation::finished, this, &ContentView::settleInspector);
     isFullDiskAccessGranted_ = host_.hasFullDiskAccess();
-    volumes_ = host_.listVolumes();
+    listVolumes({});
     section_ = options_.launchSection();
     if (host_.helperService) {
         auto client = std::make_shared<PrivilegedScanClient>(
@@ -118,6 +120,8 @@ ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Ho
     connect(scanState_, &ScanState::isScanningChanged, this, &ContentView::updateScreens);
     connect(scanState_, &ScanState::progressChanged, this, &ContentView::updateScreens);
     connect(scanState_, &ScanState::finishedScanChanged, this, [this] {
+        // An audit of the previous scan never shows beside this one.
+        accessAudit_.reset();
         recomputeAccessAudit();
         updateScreens();
     });
@@ -135,11 +139,45 @@ ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Ho
     updateScreens();
 }
 
-ContentView::~ContentView() = default;
+ContentView::~ContentView() {
+    // A listing still running calls the host's listVolumes, which may reach what ends with the
+    // window; it is bounded by the time each volume is given to answer.
+    background_.settle(platform::kFileSystemAnswerLimit + std::chrono::seconds(1));
+}
 
 std::vector<ScannableVolume> ContentView::pickerVolumes() const {
     if (!volumes_.empty()) return volumes_;
-    return {ScannableVolume::startupVolume()};
+    if (startupFallback_) return {*startupFallback_};
+    return {};
+}
+
+void ContentView::listVolumes(std::function<void()> then) {
+    struct Listing {
+        std::vector<ScannableVolume> volumes;
+        std::optional<ScannableVolume> startup;
+    };
+    const uint64_t listing = ++volumeListings_;
+    background_.run<Listing>(
+        this,
+        [list = host_.listVolumes] {
+            Listing found{list(), std::nullopt};
+            if (found.volumes.empty()) found.startup = ScannableVolume::startupVolume();
+            return found;
+        },
+        [this, listing, then = std::move(then)](Listing found) {
+            // A listing that comes in after a newer one changes nothing.
+            if (listing > appliedListing_) {
+                appliedListing_ = listing;
+                const bool hadTiles = !pickerVolumes().empty();
+                volumes_ = std::move(found.volumes);
+                startupFallback_ = std::move(found.startup);
+                // The picker keeps the tiles of volumes still listed, with their hover and focus.
+                if (picker_) picker_->setVolumes(pickerVolumes());
+                updateScreens();
+                if (!hadTiles && picker_ && transitions::isLayerShown(picker_)) focusFirstTile();
+            }
+            if (then) then();
+        });
 }
 
 bool ContentView::sectionsReachable() const {

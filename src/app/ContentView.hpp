@@ -2,6 +2,7 @@
 
 #include "access/AccessAudit.hpp"
 #include "access/HelperServiceManager.hpp"
+#include "app/BackgroundCall.hpp"
 #include "app/LaunchOptions.hpp"
 #include "app/access/FullDiskAccessLink.hpp"
 #include "app/access/SavedScanSummary.hpp"
@@ -69,6 +70,7 @@ class ContentView : public QWidget {
 public:
     // What the window reads from the host; tests replace it.
     struct Host {
+        // Lists the volumes; may wait on their file systems, so it runs off the main thread.
         std::function<std::vector<ScannableVolume>()> listVolumes;
         SnapshotIO snapshotIO;
         std::function<bool()> hasFullDiskAccess;
@@ -96,7 +98,8 @@ public:
     PermissionGateView* gate() const { return gate_; }
     bool isFullDiskAccessGranted() const { return isFullDiskAccessGranted_; }
     PrivilegedScanController* privilegedScan() const { return privilegedScan_; }
-    // The audit of the finished scan, for the volume it scanned; none before a scan finishes.
+    // The audit of the finished scan, for the volume it scanned; none before a scan finishes and
+    // until the volume's capacity has been read, off the main thread.
     const std::optional<AccessAudit>& accessAudit() const { return accessAudit_; }
 
     ContentView(const LaunchOptions& options, AppSettings& settings, Host host = Host::system(),
@@ -111,7 +114,8 @@ public:
     AppSection section() const { return section_; }
     const std::optional<ScannableVolume>& selectedVolume() const { return selectedVolume_; }
 
-    // The volumes the picker offers: the listed ones, or the startup volume when none is listed.
+    // The volumes the picker offers: the listed ones, or the startup volume when none is listed;
+    // none until the first listing, made off the main thread, has come in.
     std::vector<ScannableVolume> pickerVolumes() const;
     bool sectionsReachable() const;
 
@@ -132,7 +136,8 @@ public:
     void setSection(AppSection section);
     // Loads the saved scan, then decides whether a volume is chosen or a scan starts.
     void runLaunchTask();
-    // Reads Full Disk Access, the helper's status and the volumes again (on activation).
+    // Reads Full Disk Access, the helper's status and the volumes again (on activation); the
+    // volumes and the audit arrive later.
     void reprobeAccess();
 
     const std::optional<SystemDataReport>& systemDataReport() const { return systemDataReport_; }
@@ -158,6 +163,8 @@ protected:
 
 private:
     void runLaunchLogic();
+    // Lists the volumes off the main thread; `then` runs on the main thread once they are in.
+    void listVolumes(std::function<void()> then);
     void updateScreens();
     void layoutLayers();
     void navigate(const std::function<void()>& step);
@@ -196,6 +203,11 @@ private:
     bool isFullDiskAccessGranted_ = false;
     bool hasCheckedLaunchScan_ = false;
     std::vector<ScannableVolume> volumes_;
+    // What the picker offers when no volume is listed; set with each listing that found none.
+    std::optional<ScannableVolume> startupFallback_;
+    uint64_t volumeListings_ = 0; // listings asked for
+    uint64_t appliedListing_ = 0; // the newest listing applied
+    uint64_t auditGeneration_ = 0;
     std::optional<ScannableVolume> selectedVolume_;
     // What is marked with a lock and never offered for removal; read once for every view.
     std::shared_ptr<const ProtectedLocations> protection_;
@@ -226,6 +238,8 @@ private:
     // How far the details panel is in: 0 out of sight, 1 in place; it slides and fades between.
     double inspectorShown_ = 0;
     QVariantAnimation* inspectorMotion_;
+    // Calls made off the main thread on the window's behalf.
+    BackgroundCalls background_;
 };
 
 } // namespace quillmere

@@ -55,14 +55,14 @@ void ContentView::navigate(const std::function<void()>& step) {
 
 void ContentView::runLaunchTask() {
     scanState_->loadSavedSnapshot([this] {
-        runLaunchLogic();
-        emit launchTaskFinished();
+        listVolumes([this] {
+            runLaunchLogic();
+            emit launchTaskFinished();
+        });
     });
 }
 
 void ContentView::runLaunchLogic() {
-    volumes_ = host_.listVolumes();
-    if (picker_) picker_->setVolumes(pickerVolumes());
     const auto& snapshot = scanState_->savedSnapshot();
     const auto volumeOfSnapshot = [&]() -> std::optional<ScannableVolume> {
         for (const ScannableVolume& volume : pickerVolumes())
@@ -89,14 +89,26 @@ void ContentView::runLaunchLogic() {
     updateScreens();
 }
 
+// The capacity read may wait on the volume's file system, so the audit is made off the main
+// thread; until it comes in, the one shown before stays (none after a new scan).
 void ContentView::recomputeAccessAudit() {
+    const uint64_t generation = ++auditGeneration_;
     const std::optional<DiskScanResult>& finished = scanState_->finishedScan();
     if (!finished) {
         accessAudit_.reset();
         return;
     }
     const std::string volumePath = selectedVolume_ ? selectedVolume_->url : std::string("/");
-    accessAudit_ = assembleAccessAudit(*finished, AccessAuditor(volumePath, platform::homeDirectory()));
+    background_.run<AccessAudit>(
+        this,
+        [scan = *finished, auditor = AccessAuditor(volumePath, platform::homeDirectory())] {
+            return assembleAccessAudit(scan, auditor);
+        },
+        [this, generation](AccessAudit audit) {
+            if (generation != auditGeneration_) return;
+            accessAudit_ = std::move(audit);
+            updateScreens();
+        });
 }
 
 void ContentView::reprobeAccess() {
@@ -104,9 +116,7 @@ void ContentView::reprobeAccess() {
     gate_->setFullDiskAccessGranted(isFullDiskAccessGranted_);
     if (privilegedScan_) privilegedScan_->reread();
     recomputeAccessAudit();
-    volumes_ = host_.listVolumes();
-    // The picker keeps the tiles of volumes still listed, with their hover and focus.
-    if (picker_) picker_->setVolumes(pickerVolumes());
+    listVolumes({});
     updateScreens();
 }
 

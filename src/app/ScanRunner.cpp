@@ -1,6 +1,7 @@
 #include "app/ScanRunner.hpp"
 
 #include <QMetaObject>
+#include <QTimer>
 #include <atomic>
 #include <mutex>
 #include <optional>
@@ -13,6 +14,7 @@ struct ScanRunner::Run {
     std::mutex lock;
     std::optional<ScanProgress> latest; // progress not yet handed to the main thread
     bool deliveryQueued = false;
+    bool finishedDelivered = false; // main thread only
 };
 
 ScanRunner::ScanRunner(QObject* parent, platform::ScanHost& host) : QObject(parent), host_(&host) {
@@ -28,6 +30,18 @@ void ScanRunner::cancel() {
     if (current_) current_->abandoned = true;
     current_.reset();
     running_ = false;
+}
+
+void ScanRunner::stop(const std::shared_ptr<ScanCancellation>& cancellation) {
+    if (cancellation) cancellation->cancel();
+    if (!current_) return;
+    QTimer::singleShot(kStopGrace, this, [this, run = std::weak_ptr<Run>(current_)] {
+        const std::shared_ptr<Run> stopped = run.lock();
+        // A run that handed in its result ends by itself in a moment, with it.
+        if (!stopped || stopped != current_ || stopped->finishedDelivered) return;
+        cancel();
+        emit ended(false);
+    });
 }
 
 void ScanRunner::start(const std::string& root, std::shared_ptr<ScanCancellation> cancellation,
@@ -75,6 +89,7 @@ void ScanRunner::start(const std::string& root, std::shared_ptr<ScanCancellation
                 relay,
                 [runner, run, result = std::get<DiskScanResult>(std::move(*event))] {
                     if (run->abandoned) return;
+                    run->finishedDelivered = true;
                     emit runner->finished(result);
                 },
                 Qt::QueuedConnection);

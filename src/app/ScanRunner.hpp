@@ -36,6 +36,11 @@ private:
 // the finished event always arrives, last. Starting a new run, or cancel(), abandons the
 // previous run: its events, even those already queued, are dropped and it ends without
 // `ended` (the walk itself stops only through its ScanCancellation).
+//
+// Stopping never waits for the walk: a walk stuck in the kernel on a file system that stopped
+// answering cannot see its cancellation, so a run that has not delivered its result within
+// kStopGrace of stop() is abandoned (its threads left to finish on their own, what they
+// produce dropped) and ends at once, without a result.
 class ScanRunner : public QObject {
     Q_OBJECT
 public:
@@ -46,13 +51,17 @@ public:
     void start(const std::string& root, std::shared_ptr<ScanCancellation> cancellation,
                bool hasFullDiskAccess, const std::string& homeDirectory);
     void cancel();
+    // Sets the run's cancellation; see above.
+    void stop(const std::shared_ptr<ScanCancellation>& cancellation);
     bool isRunning() const { return running_; }
+
+    static constexpr std::chrono::milliseconds kStopGrace{600};
 
 signals:
     void progress(const quillmere::ScanProgress& progress);
     void finished(const quillmere::DiskScanResult& result);
     // The stream of the current run ended; `sawFinished` is false when it ended without a
-    // result (the root could not be examined).
+    // result (the root could not be examined, or the run was abandoned after a stop).
     void ended(bool sawFinished);
 
 private:

@@ -4,11 +4,13 @@
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <type_traits>
 
 namespace quillmere::platform {
 
-// Calls `visit(name)` for every entry of a buffer that getdents64 filled (`bytes` long),
-// leaving out "." and "..". The records are read through their layout (struct
+// Calls `visit(name)`, or `visit(name, type)` with the entry's d_type (DT_DIR, DT_REG,
+// DT_UNKNOWN...), for every entry of a buffer that getdents64 filled (`bytes` long), leaving
+// out "." and "..". The records are read through their layout (struct
 // linux_dirent64), never through offsets written out by hand.
 template <class Visit> void forEachDirectoryEntry(const char* buffer, size_t bytes, Visit&& visit) {
     struct LinuxDirent64 {
@@ -28,7 +30,13 @@ template <class Visit> void forEachDirectoryEntry(const char* buffer, size_t byt
         const char* name = record + offsetof(LinuxDirent64, d_name);
         const std::string_view entry(name, ::strnlen(name, length - offsetof(LinuxDirent64, d_name)));
         if (entry == "." || entry == "..") continue;
-        visit(entry);
+        if constexpr (std::is_invocable_v<Visit, std::string_view, unsigned char>) {
+            unsigned char type = 0;
+            std::memcpy(&type, record + offsetof(LinuxDirent64, d_type), sizeof type);
+            visit(entry, type);
+        } else {
+            visit(entry);
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 #include "platform/Mounts.hpp"
 
+#include "platform/Bounded.hpp"
 #include "platform/DiskUsage.hpp"
 #include "platform/Fd.hpp"
 #include "platform/ScanHost.hpp"
@@ -8,10 +9,12 @@
 #include <array>
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -281,6 +284,52 @@ MountFacts describeMount(const MountEntry& mount, const MountHost& host) {
     return facts;
 }
 
+bool isWorthDescribing(const MountEntry& mount) {
+    return !isPseudoFileSystem(mount.fileSystemType) && !isHiddenLocation(mount.mountPoint) &&
+           !isNetworkFileSystem(mount.fileSystemType);
+}
+
+std::vector<std::optional<MountFacts>> describeMountsWithin(const std::vector<MountEntry>& mounts,
+                                                            const MountHost& host,
+                                                            std::chrono::milliseconds limit) {
+    struct Answers {
+        std::mutex lock;
+        std::condition_variable changed;
+        std::vector<std::optional<MountFacts>> facts;
+        size_t pending = 0;
+    };
+    auto answers = std::make_shared<Answers>();
+    answers->facts.resize(mounts.size());
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (size_t i = 0; i < mounts.size(); ++i) {
+        {
+            std::lock_guard guard(answers->lock);
+            ++answers->pending;
+        }
+        const bool started = startDetachedThread(
+            [answers, i, mount = mounts[i], host] {
+                std::optional<MountFacts> facts;
+                try {
+                    facts = describeMount(mount, host);
+                } catch (...) {
+                }
+                std::lock_guard guard(answers->lock);
+                answers->facts[i] = std::move(facts);
+                --answers->pending;
+                answers->changed.notify_all();
+            },
+            512 * 1024);
+        if (!started) {
+            std::lock_guard guard(answers->lock);
+            --answers->pending;
+        }
+    }
+    std::unique_lock guard(answers->lock);
+    answers->changed.wait_until(guard, deadline, [&] { return answers->pending == 0; });
+    // A copy: threads still running write into the shared list, never into what is returned.
+    return answers->facts;
+}
+
 bool isFolderOf(const MountEntry& inner, const MountEntry& outer) {
     return inner.major == outer.major && inner.minor == outer.minor && inner.root != outer.root &&
            isComponentPrefix(outer.root, inner.root);
@@ -334,7 +383,8 @@ std::string decodeUdevName(std::string_view name) {
 const MountHost& MountHost::system() {
     static const MountHost host{
         .mountInfo = readMountInfo,
-        .statVfs = [](const char* path, struct statvfs* info) { return ::statvfs(path, info); },
+        .statVfs = [](const char* path,
+                      struct statvfs* info) { return statVfsWithin(path, info, kFileSystemAnswerLimit); },
         .diskLinks = readDiskLinks,
         .blockDeviceAt = readBlockDeviceAt,
         .blockDeviceInfo = readBlockDeviceInfo,

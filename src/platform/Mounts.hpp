@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -48,6 +49,7 @@ struct BlockDeviceInfo {
 };
 
 // Every question volume listing asks the host, so that the rules can be tested on fixtures.
+// The system's host answers statVfs within kFileSystemAnswerLimit (ETIMEDOUT otherwise).
 struct MountHost {
     std::function<std::optional<std::string>()> mountInfo;
     std::function<int(const char* path, struct statvfs* info)> statVfs;
@@ -92,6 +94,18 @@ std::vector<MountEntry> mountTable(const MountHost& host);
 std::optional<MountEntry> mountContaining(const std::vector<MountEntry>& mounts, std::string_view path);
 
 MountFacts describeMount(const MountEntry& mount, const MountHost& host);
+
+// Whether a mount may hold a volume worth offering, judged from the table alone (a file system
+// meant for files, in a place a user looks at, on this computer): the others are never asked
+// anything, so a stalled pseudo or network file system costs nothing.
+bool isWorthDescribing(const MountEntry& mount);
+
+// describeMount of each mount, all at once, each on a thread of its own with its own copy of
+// `host`: one that has not answered within `limit` (its file system stalled) is nothing, and
+// its thread is left to finish on its own.
+std::vector<std::optional<MountFacts>> describeMountsWithin(const std::vector<MountEntry>& mounts,
+                                                            const MountHost& host,
+                                                            std::chrono::milliseconds limit);
 
 // The identifier by which a saved scan is matched to its volume: the file system's UUID, with
 // the mounted folder appended ("<uuid>:<folder>") when only part of the file system is mounted

@@ -64,6 +64,9 @@ struct Frame {
     Placement placement;
     std::string listing; // entry names, each followed by a NUL
     size_t nextEntry = 0;
+    // Offsets in the listing of other file systems' mount points, in order, and the next one.
+    std::vector<uint32_t> foreignMounts;
+    size_t nextForeignMount = 0;
     bool listed = false;
     bool closedWithEntriesLeft = false; // counted in the walker's closedWithEntriesLeft_
     bool holdsDenied = false;           // the folder, an entry or a folder below it is denied
@@ -223,10 +226,15 @@ private:
                 break;
             }
             if (read == 0) break;
-            platform::forEachDirectoryEntry(buffer, static_cast<size_t>(read), [&](std::string_view entry) {
-                frame.listing.append(entry);
-                frame.listing.push_back('\0');
-            });
+            platform::forEachDirectoryEntry(
+                buffer, static_cast<size_t>(read), [&](std::string_view entry, unsigned char type) {
+                    // Only folders on the way to a mount point build their entries' paths.
+                    if (frame.placement.onRoute && !context_.foreignMounts.empty() &&
+                        context_.isForeignMount(standardizedPath(entryPath(index, entry)), type))
+                        frame.foreignMounts.push_back(static_cast<uint32_t>(frame.listing.size()));
+                    frame.listing.append(entry);
+                    frame.listing.push_back('\0');
+                });
         }
     }
 
@@ -296,6 +304,14 @@ private:
         const char* name = frames_[index].listing.data() + nameOffset;
         frames_[index].nextEntry += std::strlen(name) + 1;
 
+        if (Frame& frame = frames_[index]; frame.nextForeignMount < frame.foreignMounts.size() &&
+                                           frame.foreignMounts[frame.nextForeignMount] == nameOffset) {
+            // Another file system's mount point: recorded from the mount table, never touched.
+            ++frame.nextForeignMount;
+            frame.addNode(
+                FileNode::under(frame.folderPath, name, NodeFields{.isDirectory = true, .folderCount = 1}));
+            return;
+        }
         const int fd = descriptorOfTop();
         if (fd < 0) {
             frames_[index].nextEntry = frames_[index].listing.size();

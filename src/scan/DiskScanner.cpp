@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <mutex>
 #include <span>
@@ -46,8 +47,9 @@ constexpr size_t kRootTasks = 1024;
 constexpr size_t kMostRootRuns = 2 * kRootTasks;
 
 // The names in the root folder, without the ones a scan never enters. A read failure after
-// some names were read leaves the root denied, with those names kept.
-std::vector<std::string> listRoot(ScanContext& context, int fd) {
+// some names were read leaves the root denied, with those names kept. Other file systems'
+// mount points go to `foreign` by name, never to be touched.
+std::vector<std::string> listRoot(ScanContext& context, int fd, std::vector<std::string>& foreign) {
     std::vector<std::string> names;
     if (fd < 0) return names;
     std::unique_ptr<char[]> buffer(new char[kRootListingBufferSize]);
@@ -62,10 +64,18 @@ std::vector<std::string> listRoot(ScanContext& context, int fd) {
             if (error != ENOENT) context.accumulator.appendDeniedPath(context.deniedPath(context.rootPath));
         }
         if (read <= 0) break;
-        platform::forEachDirectoryEntry(buffer.get(), static_cast<size_t>(read), [&](std::string_view name) {
-            if (std::find(kRootSkipNames.begin(), kRootSkipNames.end(), name) == kRootSkipNames.end())
+        platform::forEachDirectoryEntry(
+            buffer.get(), static_cast<size_t>(read), [&](std::string_view name, unsigned char type) {
+                if (std::find(kRootSkipNames.begin(), kRootSkipNames.end(), name) != kRootSkipNames.end())
+                    return;
+                if (context.foreignRootNames.contains(std::string(name)) &&
+                    context.isForeignMount(standardizedPath(appendingPathComponent(context.rootPath, name)),
+                                           type)) {
+                    foreign.emplace_back(name);
+                    return;
+                }
                 names.emplace_back(name);
-        });
+            });
     }
     return names;
 }
@@ -145,27 +155,38 @@ struct ScanRequest {
     int progressBatchSize;
 };
 
-// Mount points below the root that show the root's file system a second time, in the
-// spelling the walk builds its paths with: the mount table names real paths, while the root
-// may be given through a symbolic link or with a trailing "/". A mount of the root's own
-// device is a second view only when the folder it shows (mountinfo's root field) lies inside
-// the scanned tree; a bind of a folder from elsewhere holds bytes the walk meets nowhere
-// else, so it is walked, as du -x counts it.
-std::unordered_set<std::string> duplicateViewsBelow(platform::ScanHost& host, const std::string& root,
-                                                    dev_t rootDevice) {
-    std::unordered_set<std::string> views;
+// The mount points below the root, in the spelling the walk builds its paths with: the mount
+// table names real paths, while the root may be given through a symbolic link or with a
+// trailing "/". The table alone tells them apart, so a file system that stopped answering is
+// never asked anything:
+// - a mount of another file system (another device in the table than the root's) is never
+//   crossed, and the walk records it without touching it;
+// - a mount of the root's own file system is a second view only when the folder it shows
+//   (mountinfo's root field) lies inside the scanned tree; a bind of a folder from elsewhere
+//   holds bytes the walk meets nowhere else, so it is walked, as du -x counts it. Only these,
+//   on the very file system being walked, are examined, for their device.
+void learnMountsBelow(ScanContext& context, const std::string& root, dev_t rootDevice) {
+    platform::ScanHost& host = context.host;
     const std::string realRoot = FileNode::canonicalPath(root);
     const std::string prefix = folderPrefix(realRoot);
     const std::vector<platform::MountEntry> mounts = platform::visibleMounts(host.mounts());
+    const std::optional<platform::MountEntry> holder = platform::mountContaining(mounts, realRoot);
     // Where the scanned tree lies inside its file system, when the table says.
     std::optional<std::string> treeInFileSystem;
-    if (const auto holder = platform::mountContaining(mounts, realRoot)) {
+    if (holder) {
         const std::string_view below =
             std::string_view(realRoot).substr(std::min(realRoot.size(), holder->mountPoint.size()));
         treeInFileSystem = standardizedPath(appendingPathComponent(holder->root, below));
     }
     for (const platform::MountEntry& mount : mounts) {
         if (!mount.mountPoint.starts_with(prefix) || mount.mountPoint == realRoot) continue;
+        const std::string_view relative = std::string_view(mount.mountPoint).substr(prefix.size());
+        const std::string inWalk = standardizedPath(appendingPathComponent(root, relative));
+        if (holder && (mount.major != holder->major || mount.minor != holder->minor)) {
+            context.foreignMounts.insert(inWalk);
+            if (relative.find('/') == std::string_view::npos) context.foreignRootNames.emplace(relative);
+            continue;
+        }
         struct stat info {};
         if (host.statAt(AT_FDCWD, mount.mountPoint.c_str(), &info) != 0 || info.st_dev != rootDevice)
             continue;
@@ -173,15 +194,16 @@ std::unordered_set<std::string> duplicateViewsBelow(platform::ScanHost& host, co
             const std::string source = standardizedPath(mount.root);
             if (source != *treeInFileSystem && !source.starts_with(folderPrefix(*treeInFileSystem))) continue;
         }
-        views.insert(standardizedPath(appendingPathComponent(root, mount.mountPoint.substr(prefix.size()))));
+        context.duplicateViews.insert(inWalk);
     }
-    return views;
 }
 
 std::vector<std::string> watchedPrefixesOf(const ScanContext& context) {
     std::vector<std::string> watched;
     for (const std::string& view : context.duplicateViews)
         watched.push_back(folderPrefix(view));
+    for (const std::string& mount : context.foreignMounts)
+        watched.push_back(folderPrefix(mount));
     watched.push_back(folderPrefix(context.dataVolumePath));
     if (context.recordsPrivacyProtectedAsDenied)
         for (const std::string& folder : privacyProtectedFolders(context.homeDirectory))
@@ -273,7 +295,7 @@ std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::
             if (rootFd) context.folderBytes = static_cast<int64_t>(rootInfo.st_blocks) * 512;
             context.dataVolumePath =
                 standardizedPath(appendingPathComponent(rootPath, "System/Volumes/Data"));
-            context.duplicateViews = duplicateViewsBelow(host, rootPath, rootInfo.st_dev);
+            learnMountsBelow(context, rootPath, rootInfo.st_dev);
             context.cloudPrefixes[0] =
                 folderPrefix(appendingPathComponent(request.homeDirectory, "Library/Mobile Documents"));
             context.cloudPrefixes[1] =
@@ -286,7 +308,11 @@ std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::
             if (!rootFd && rootOpenError != ENOTDIR && rootOpenError != ENOENT &&
                 !(platform::isDescriptorShortage(rootOpenError) && context.isCancelled()))
                 context.accumulator.appendDeniedPath(context.deniedPath(rootPath));
-            names = listRoot(context, rootFd.get());
+            std::vector<std::string> foreign;
+            names = listRoot(context, rootFd.get(), foreign);
+            for (const std::string& name : foreign)
+                completed.push_back(
+                    FileNode::under(rootFolder, name, NodeFields{.isDirectory = true, .folderCount = 1}));
             // Each entry of an ordinary root gets a task of its own; a root of many thousands
             // shares them out in runs, so a wide root costs no more than a wide subfolder.
             const size_t run = std::max<size_t>(1, names.size() / kRootTasks);
@@ -384,6 +410,12 @@ DeniedPath ScanContext::deniedPath(const std::string& path) const {
     const int64_t estimate =
         host.statAt(AT_FDCWD, path.c_str(), &info) == 0 ? static_cast<int64_t>(info.st_blocks) * 512 : 0;
     return DeniedPath{path, deletingLastPathComponent(path), estimate};
+}
+
+bool ScanContext::isForeignMount(const std::string& standardized, unsigned char type) const {
+    // A mount over a file holds a file; without a type the entry is taken for a folder, which
+    // is never touched.
+    return (type == DT_DIR || type == DT_UNKNOWN) && foreignMounts.contains(standardized);
 }
 
 Placement ScanContext::placementOf(const std::string& path, Placement parent) const {

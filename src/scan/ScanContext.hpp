@@ -38,10 +38,17 @@ struct ScanContext {
     // Mount points below the root that show the root's own file system again (bind mounts),
     // standardized like the data-volume path.
     std::unordered_set<std::string> duplicateViews;
+    // Mount points below the root of other file systems, standardized likewise, known from the
+    // mount table alone: the walk never crosses into them, and never stats, opens or lists one,
+    // so a file system that stopped answering cannot hold it up. Those directly in the root
+    // are also kept by name.
+    std::unordered_set<std::string> foreignMounts;
+    std::unordered_set<std::string> foreignRootNames;
     // Folders whose files may be cloud items, each ending in "/".
     std::string cloudPrefixes[2];
     // Standardized folder prefixes (ending in "/") of every folder checked by its path: the
-    // duplicate views, the data volume and, without full access, the protected home folders.
+    // duplicate views, the other file systems' mount points, the data volume and, without full
+    // access, the protected home folders.
     std::vector<std::string> watchedPrefixes;
     Placement rootPlacement;
     // The own blocks of every folder a walker entered, added up as each walker ends.
@@ -55,6 +62,9 @@ struct ScanContext {
     [[nodiscard]] bool isDuplicateView(const std::string& standardized) const {
         return standardized == dataVolumePath || duplicateViews.contains(standardized);
     }
+    // Whether a listed entry of this d_type at this standardized path is another file system's
+    // mount point, to be recorded without being touched. A mount over a file is sized as a file.
+    [[nodiscard]] bool isForeignMount(const std::string& standardized, unsigned char type) const;
     // A denied path whose estimate comes from lstat through the host (0 when that fails).
     [[nodiscard]] DeniedPath deniedPath(const std::string& path) const;
 };

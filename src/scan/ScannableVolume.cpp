@@ -14,11 +14,6 @@
 namespace quillmere {
 namespace {
 
-std::optional<ScannableVolume> describe(std::string_view mountPoint, const platform::MountEntry& mount,
-                                        const platform::MountHost& host, const std::string& systemName) {
-    return ScannableVolume::fromFacts(mountPoint, platform::describeMount(mount, host), systemName);
-}
-
 // The code points compared by name order: decomposed, case folded, and at the first level
 // without accents, so that "é" sorts beside "e" rather than after "z".
 std::u32string sortKey(std::string_view text, bool keepAccents) {
@@ -122,25 +117,37 @@ std::optional<ScannableVolume> ScannableVolume::fromFacts(std::string_view mount
 }
 
 std::optional<ScannableVolume> ScannableVolume::volume(std::string_view mountPoint,
-                                                       const platform::MountHost& host) {
+                                                       const platform::MountHost& host,
+                                                       std::chrono::milliseconds limit) {
     const std::optional<platform::MountEntry> mount =
         platform::mountContaining(platform::mountTable(host), mountPoint);
     if (!mount) return std::nullopt;
-    return describe(mountPoint, *mount, host, startupName(host));
+    const auto facts = platform::describeMountsWithin({*mount}, host, limit);
+    if (!facts.front()) return std::nullopt;
+    return fromFacts(mountPoint, *facts.front(), startupName(host));
 }
 
-ScannableVolume ScannableVolume::startupVolume(const platform::MountHost& host) {
-    if (std::optional<ScannableVolume> volume = ScannableVolume::volume("/", host)) return *volume;
+ScannableVolume ScannableVolume::startupVolume(const platform::MountHost& host,
+                                               std::chrono::milliseconds limit) {
+    if (std::optional<ScannableVolume> volume = ScannableVolume::volume("/", host, limit)) return *volume;
     return fallbackStartupVolume(startupName(host));
 }
 
-std::vector<ScannableVolume> ScannableVolume::mountedVolumes(const platform::MountHost& host) {
-    const std::vector<platform::MountEntry> table = platform::mountTable(host);
+std::vector<ScannableVolume> ScannableVolume::mountedVolumes(const platform::MountHost& host,
+                                                             std::chrono::milliseconds limit) {
+    std::vector<platform::MountEntry> table = platform::mountTable(host);
+    // Pseudo, hidden and network file systems never qualify: they are not even asked.
+    std::erase_if(table,
+                  [](const platform::MountEntry& mount) { return !platform::isWorthDescribing(mount); });
     const std::string systemName = startupName(host);
+    const std::vector<std::optional<platform::MountFacts>> described =
+        platform::describeMountsWithin(table, host, limit);
     std::vector<std::pair<const platform::MountEntry*, ScannableVolume>> qualifying;
-    for (const platform::MountEntry& mount : table)
-        if (std::optional<ScannableVolume> volume = describe(mount.mountPoint, mount, host, systemName))
-            qualifying.emplace_back(&mount, std::move(*volume));
+    for (size_t i = 0; i < table.size(); ++i)
+        if (described[i])
+            if (std::optional<ScannableVolume> volume =
+                    fromFacts(table[i].mountPoint, *described[i], systemName))
+                qualifying.emplace_back(&table[i], std::move(*volume));
 
     std::vector<ScannableVolume> volumes;
     std::unordered_set<std::string> seenKeys;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Bounded.hpp"
 #include "platform/Mounts.hpp"
 
 #include <cstdint>
@@ -30,13 +31,19 @@ struct ScannableVolume {
     const std::string& id() const { return url; }
 
     // The scannable volumes, the startup volume first, the rest by name; one row per volume.
+    // Every mount is given `limit` to describe itself, all at once: one whose file system does
+    // not answer in time is left out. Blocks up to `limit`; call it off the main thread.
     static std::vector<ScannableVolume>
-    mountedVolumes(const platform::MountHost& host = platform::MountHost::system());
-    // The volume at "/", or a stand-in with zero capacities when "/" cannot be described.
-    static ScannableVolume startupVolume(const platform::MountHost& host = platform::MountHost::system());
-    // The volume mounted at `mountPoint` (an absolute path); nothing when it does not qualify.
+    mountedVolumes(const platform::MountHost& host = platform::MountHost::system(),
+                   std::chrono::milliseconds limit = platform::kFileSystemAnswerLimit);
+    // The volume at "/", or a stand-in with zero capacities when "/" cannot be described in time.
+    static ScannableVolume startupVolume(const platform::MountHost& host = platform::MountHost::system(),
+                                         std::chrono::milliseconds limit = platform::kFileSystemAnswerLimit);
+    // The volume mounted at `mountPoint` (an absolute path); nothing when it does not qualify
+    // or does not answer within `limit`.
     static std::optional<ScannableVolume>
-    volume(std::string_view mountPoint, const platform::MountHost& host = platform::MountHost::system());
+    volume(std::string_view mountPoint, const platform::MountHost& host = platform::MountHost::system(),
+           std::chrono::milliseconds limit = platform::kFileSystemAnswerLimit);
     // The record for what the host says of one mount point; nothing when it does not qualify.
     // `systemName` names the startup volume when it has no label.
     static std::optional<ScannableVolume>

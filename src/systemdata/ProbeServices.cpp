@@ -1,3 +1,4 @@
+#include "platform/Bounded.hpp"
 #include "platform/PropertyList.hpp"
 #include "systemdata/SystemDataProbe.hpp"
 
@@ -45,7 +46,10 @@ SystemDataProbeServices SystemDataProbeServices::system() {
     SystemDataProbeServices services;
     services.host = &platform::ScanHost::system();
     services.runCommand = quillmere::runCommand;
-    services.statVfs = [](const char* path, struct statvfs* info) { return ::statvfs(path, info); };
+    // A volume that does not answer reads as one whose capacity cannot be read.
+    services.statVfs = [](const char* path, struct statvfs* info) {
+        return platform::statVfsWithin(path, info, platform::kFileSystemAnswerLimit);
+    };
     services.readBackupInfo = readDeviceBackupInfo;
     services.formatDate = formatMediumDate;
     return services;

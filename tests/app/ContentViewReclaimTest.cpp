@@ -91,6 +91,8 @@ struct ReclaimWindow {
     ContentView& view() { return window->content(); }
 
     void scan() {
+        // The volumes are listed off the main thread.
+        ASSERT_TRUE(waitUntil([&] { return !view().pickerVolumes().empty(); }));
         view().startScan(view().pickerVolumes().front());
         ASSERT_TRUE(waitUntil([&] { return !view().scanState().isScanning(); }));
         ASSERT_TRUE(view().scanState().finishedScan());

@@ -168,6 +168,9 @@ TEST(ContentViewLaunch, SectionSwitchAndNoVolumesFallBackToTheStartupVolume) {
     setup.volumes.clear();
     ContentView view(setup.options, setup.settings, setup.host());
     EXPECT_EQ(view.section(), AppSection::applications);
+    // The volumes are listed off the main thread: nothing is offered until they are in.
+    EXPECT_TRUE(view.pickerVolumes().empty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view.pickerVolumes().empty(); }));
     ASSERT_EQ(view.pickerVolumes().size(), 1u);
     EXPECT_EQ(view.pickerVolumes()[0].url, "/");
 }
@@ -452,7 +455,7 @@ TEST(ContentViewFocus, TheFirstTileShowsItsFocusFromTheStartAndTabMovesOn) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
     VolumePickerView* picker = view.picker();
     ASSERT_TRUE(picker);
-    ASSERT_EQ(picker->tiles().size(), 2);
+    ASSERT_TRUE(eventually([&] { return picker->tiles().size() == 2; }));
     VolumeTile* first = picker->tiles()[0];
     ASSERT_TRUE(eventually([&] { return first->hasFocus(); }))
         << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "none");
@@ -467,7 +470,7 @@ TEST(ContentViewFocus, TheFirstTileShowsItsFocusFromTheStartAndTabMovesOn) {
         ScannableVolume{"/media/y", "Card", std::string("uuid-y"), 100, 10, false, true, false});
     view.reprobeAccess();
     EXPECT_EQ(view.picker(), picker);
-    ASSERT_EQ(picker->tiles().size(), 3);
+    ASSERT_TRUE(eventually([&] { return picker->tiles().size() == 3; }));
     EXPECT_EQ(picker->tiles()[1], second);
     EXPECT_TRUE(second->hasFocus());
 }

@@ -1,5 +1,8 @@
 #include "app/ScanRunner.hpp"
 
+#include "scan/ScanTestSupport.hpp"
+#include "support/Gate.hpp"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QThread>
@@ -127,6 +130,57 @@ TEST(ScanRunner, ABusyMainThreadGetsTheLatestProgressOnceAndAnAbandonedRunNothin
     EXPECT_TRUE(files.empty());
     EXPECT_EQ(finishedCount, 0);
     EXPECT_EQ(endedCount, 0);
+    fs::remove_all(dir);
+}
+
+// A walk stuck in the kernel never sees its cancellation: Stop abandons it instead of waiting,
+// and what it produces once the file system answers goes nowhere.
+TEST(ScanRunner, AStopEndsARunStuckInTheKernelAtOnceWithoutAResult) {
+    const fs::path dir = folderOfFiles("quillmere-runner4-", 50);
+    fs::create_directories(dir / "stuck");
+    // Scans keep their host until their last walker ends, long after this test: it lives on.
+    static testing::Gate gate;
+    static testing::FakeHost host;
+    host.onCall = [](std::string_view, const std::string& name) {
+        if (name == "stuck") gate.pass();
+    };
+    const testing::Gate::OpensAtExit release{gate};
+    ScanRunner runner(nullptr, host);
+    int finishedCount = 0;
+    QObject::connect(&runner, &ScanRunner::finished, [&](const DiskScanResult&) { ++finishedCount; });
+    const auto cancellation = std::make_shared<ScanCancellation>();
+    runner.start(dir.string(), cancellation, true, "/nonexistent-home");
+    ASSERT_TRUE(testing::eventually([] { return gate.waiting() > 0; }));
+
+    runner.stop(cancellation);
+    EXPECT_TRUE(cancellation->isCancelled());
+    bool sawFinished = true;
+    ASSERT_TRUE(waitForEnd(runner, &sawFinished));
+    EXPECT_FALSE(sawFinished);
+    EXPECT_EQ(finishedCount, 0);
+
+    gate.open();
+    ASSERT_TRUE(testing::eventually([] { return gate.waiting() == 0; }));
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(finishedCount, 0);
+    fs::remove_all(dir);
+}
+
+// A stop whose walkers do stop is an ordinary end: the partial tree arrives.
+TEST(ScanRunner, AStopThatTheWalkersSeeEndsWithTheirPartialTree) {
+    const fs::path dir = folderOfFiles("quillmere-runner5-", 300);
+    ScanRunner runner;
+    std::optional<DiskScanResult> result;
+    QObject::connect(&runner, &ScanRunner::finished, [&](const DiskScanResult& r) { result = r; });
+    const auto cancellation = std::make_shared<ScanCancellation>();
+    runner.start(dir.string(), cancellation, true, "/nonexistent-home");
+    runner.stop(cancellation);
+    bool sawFinished = false;
+    ASSERT_TRUE(waitForEnd(runner, &sawFinished));
+    EXPECT_TRUE(sawFinished);
+    ASSERT_TRUE(result);
+    EXPECT_LE(result->root.fileCount(), 300);
     fs::remove_all(dir);
 }
 

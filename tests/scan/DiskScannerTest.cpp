@@ -206,6 +206,52 @@ TEST(DiskScannerRoot, OnlyBindsOfFoldersInsideTheTreeAreDuplicateViews) {
     EXPECT_EQ(result.root.fileCount(), 2);
 }
 
+// Another file system's mount point is known from the mount table alone and never examined,
+// opened or listed: a file system that stopped answering would hold the walk there for ever.
+// A mount over a file is a file, sized as one.
+TEST(DiskScannerRoot, OtherFileSystemsMountPointsAreRecordedWithoutBeingTouched) {
+    ScratchFolder root;
+    writeFile(root / "keep/f", 4096);
+    // What lies in a mount-point folder is hidden by the mount: counting it is a fault.
+    writeFile(root / "top/hidden", 4096);
+    writeFile(root / "keep/deep/hidden", 4096);
+    writeFile(root / "keep/sameDisk/g", 4096);
+    writeFile(root / "hosts", 100);
+    const auto mount = [](const std::string& at, unsigned minor) {
+        return platform::MountEntry{.major = 0,
+                                    .minor = minor,
+                                    .root = "/",
+                                    .mountPoint = at,
+                                    .fileSystemType = "fuse.x",
+                                    .source = "x"};
+    };
+    FakeHost host;
+    host.mountTable = std::vector<platform::MountEntry>{
+        mount(root.path(), 7), mount(root / "top", 8), mount(root / "keep/deep", 9),
+        mount(root / "hosts", 10), mount(root / "elsewhere/never", 11)};
+    std::mutex touchedLock;
+    std::vector<std::string> touched;
+    host.onCall = [&](std::string_view call, const std::string& name) {
+        std::lock_guard guard(touchedLock);
+        if (name == "top" || name == "deep" || name == "hosts")
+            touched.push_back(std::string(call) + " " + name);
+    };
+    const DiskScanResult result = scanned(DiskScanner(200, host), root.path());
+    EXPECT_EQ(touched, std::vector<std::string>{"stat hosts"});
+    expectChildless(childNamed(result.root, "top"), "top");
+    const FileNode* keep = childNamed(result.root, "keep");
+    ASSERT_NE(keep, nullptr);
+    expectChildless(childNamed(*keep, "deep"), "keep/deep");
+    EXPECT_FALSE(childNamed(*keep, "deep")->modificationDate()) << "nothing was read of it";
+    ASSERT_NE(childNamed(result.root, "hosts"), nullptr);
+    EXPECT_FALSE(childNamed(result.root, "hosts")->isDirectory());
+    EXPECT_EQ(result.root.fileCount(), 3);
+    EXPECT_EQ(result.root.allocatedSize(), allocatedBytes(root / "keep/f") +
+                                               allocatedBytes(root / "keep/sameDisk/g") +
+                                               allocatedBytes(root / "hosts"));
+    EXPECT_TRUE(result.deniedPaths.empty());
+}
+
 TEST(DiskScannerRoot, DuplicateViewsAreFoundWhateverTheSpellingOfTheRoot) {
     ScratchFolder scratch;
     const std::string real = scratch / "real";

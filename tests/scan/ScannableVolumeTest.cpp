@@ -1,6 +1,7 @@
 #include "scan/ScannableVolume.hpp"
 
 #include "scan/ScanSnapshot.hpp"
+#include "support/Gate.hpp"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -115,6 +116,31 @@ TEST(ScannableVolume, ListsScannableVolumesStartupFirstThenByName) {
     EXPECT_TRUE(volumes[2].isRemovable && !volumes[2].isInternal);
     EXPECT_TRUE(volumes[3].isRemovable); // an image can be detached
     EXPECT_EQ(volumes[4].uuid, "mount:zfs:tank/data:/tank");
+}
+
+// A disk whose file system stopped answering (its FUSE daemon stopped, say): described on a
+// thread of its own, it is left out once its time is up, and no other volume waits for it.
+TEST(ScannableVolume, AVolumeThatDoesNotAnswerIsLeftOutAndNoOtherWaitsForIt) {
+    // The call left waiting keeps the host until it ends: both live on.
+    static testing::Gate gate;
+    static FakeHost fake;
+    gate.close();
+    const testing::Gate::OpensAtExit release{gate};
+    platform::MountHost host = fake.host();
+    host.statVfs = [answer = host.statVfs](const char* path, struct statvfs* info) {
+        if (std::string_view(path) == "/srv/backup") gate.pass();
+        return answer(path, info);
+    };
+    const std::vector<ScannableVolume> volumes =
+        ScannableVolume::mountedVolumes(host, std::chrono::milliseconds(200));
+    EXPECT_EQ(urls(volumes),
+              (std::vector<std::string>{"/", "/media/u/Image", "/media/u/STICK", "/mnt/disk-image", "/tank",
+                                        "/mnt/Data 9", "/media/u/DATA-B"}));
+    EXPECT_EQ(gate.waiting(), 1);
+    EXPECT_FALSE(ScannableVolume::volume("/srv/backup", host, std::chrono::milliseconds(200)));
+    gate.open();
+    EXPECT_TRUE(testing::eventually([] { return gate.waiting() == 0; }));
+    EXPECT_TRUE(ScannableVolume::volume("/srv/backup", host, std::chrono::milliseconds(200)));
 }
 
 TEST(ScannableVolume, TheRootIsADiskWhateverItsFileSystem) {

@@ -26,18 +26,31 @@ struct HelperServerOptions {
     // Exit after this long without a client; nothing: serve for ever.
     std::optional<std::chrono::milliseconds> exitWhenIdle;
     std::chrono::milliseconds clientIdleLimit{60'000};
-    std::size_t maxClients = 32;
-    // What walks read the file system through; it outlives the server.
+    // Connections in all and from one user (by the peer's credentials), so that one user's
+    // idle connections never lock the others out; more are closed at once.
+    std::size_t maxClients = 128;
+    std::size_t maxClientsPerUser = 48;
+    // Walks at once, in all and for one user; further walks wait their turn.
+    std::size_t maxWalks = 4;
+    std::size_t maxWalksPerUser = 2;
+    // How long one walk may run. A walk over it is cancelled and declined; one that does not
+    // stop within a second (stuck in the kernel on a file system that stopped answering) is
+    // left behind, its slot given to the next, and its result dropped whenever it ends.
+    std::chrono::milliseconds walkLimit{90'000};
+    // While this many walks are left behind, new walks are declined.
+    std::size_t maxWalksLeftBehind = 8;
+    // A client that takes no byte of its reply for this long is dropped, and its walk's tree
+    // with it.
+    std::chrono::milliseconds stalledClientLimit{15'000};
+    // What walks read the file system through; it outlives the server and every walk left
+    // behind.
     platform::ScanHost* scanHost = &platform::ScanHost::system();
 };
 
-// Serves walks on `listener` until it is idle for `exitWhenIdle`. One walk at a time; a
-// walk whose client has gone is cancelled. Returns the process's exit status.
+// Serves walks on `listener` until it is idle for `exitWhenIdle`. A walk whose client has
+// gone is cancelled. Each reply is written as it is made, with back-pressure: the memory of a
+// walk is its tree and one chunk, and it is given back after the walk. Returns the process's
+// exit status.
 int serveHelper(platform::Fd listener, HelperServerOptions options);
-
-// The reply frame's JSON for one request, or nothing when the request breaks the protocol
-// (its connection is then closed).
-std::optional<std::string> answerRequest(const std::string& frame, int clientSocket,
-                                         platform::ScanHost& host = platform::ScanHost::system());
 
 } // namespace quillmere

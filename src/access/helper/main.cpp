@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <malloc.h>
 #include <string>
 
 using namespace quillmere;
@@ -13,6 +14,11 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     // Its walks keep many folders open at once.
     platform::raiseDescriptorLimit();
+    // The helper serves walks for weeks: its memory must go back between them. Few arenas keep
+    // the threads of many clients from each keeping pages of their own, and a fixed threshold
+    // keeps large blocks (a wide folder's children) out of the heap, returned when freed.
+    ::mallopt(M_ARENA_MAX, 2);
+    ::mallopt(M_MMAP_THRESHOLD, 256 * 1024);
     std::string socketPath;
     mode_t mode = 0660;
     for (int i = 1; i < argc; ++i) {

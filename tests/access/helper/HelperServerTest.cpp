@@ -134,8 +134,8 @@ TEST_F(HelperServerTest, AWalkWhoseClientLeftIsCancelledSoTheNextClientIsServed)
         const auto walk = next.walkSubtree(folder.path() + "/small");
         // Walks are one at a time: this one came after the first had ended.
         const int openedByTheFirst = host.opened.load();
-        ASSERT_TRUE(walk.node);
-        EXPECT_EQ(walk.node->fileCount, 1);
+        ASSERT_TRUE(walk.tree);
+        EXPECT_EQ(walk.tree->fileCount(), 1);
         EXPECT_LT(openedByTheFirst, kDepth) << "the walk went on without its client";
         EXPECT_TRUE(log.lines().empty());
     }

@@ -64,16 +64,18 @@ TEST_F(ClientTest, OnlyAnEnabledHelperIsAskedAndTheGateNeitherConnectsNorLogs) {
     startDouble("good");
     for (int64_t status : {0, 2, 3, 4}) {
         service.setRawStatus(status);
-        EXPECT_EQ(client().walkSubtree(kAsked), PrivilegedWalk{}) << status;
+        const auto walk = client().walkSubtree(kAsked);
+        EXPECT_FALSE(walk.hasTree()) << status;
+        EXPECT_FALSE(walk.timedOut) << status;
     }
     EXPECT_EQ(connections(), 0);
     EXPECT_TRUE(lines().empty());
 
     service.setRawStatus(1);
     const auto walk = client().walkSubtree(kAsked);
-    ASSERT_TRUE(walk.node);
-    EXPECT_EQ(walk.node->path, kAsked);
-    EXPECT_EQ(walk.node->children.at(0).allocatedSize, 4096);
+    ASSERT_TRUE(walk.tree);
+    EXPECT_EQ(walk.tree->path(), kAsked);
+    EXPECT_EQ(walk.tree->children()[0].allocatedSize(), 4096);
     EXPECT_TRUE(lines().empty());
 }
 
@@ -83,21 +85,42 @@ TEST_F(ClientTest, ADeclineIsLoggedPubliclyAndWinsOverData) {
         startDouble(mode);
         CapturedPrivilegedScanLog privateLog(false);
         PrivilegedScanClient quiet(service, privateLog, {socket, ::getuid(), std::chrono::seconds(20)});
-        EXPECT_FALSE(quiet.walkSubtree(kAsked).node);
+        EXPECT_FALSE(quiet.walkSubtree(kAsked).tree);
         EXPECT_EQ(privateLog.lines(),
                   (std::vector<LogLine>{
                       {LogLevel::notice, std::string("Helper declined ") + kAsked + ": " + text}}));
     }
 }
 
-TEST_F(ClientTest, UndecodableRepliesAndRepliesWithNeitherYieldNothingSilentlyOnTheSameConnection) {
-    for (const char* mode : {"undecodable", "neither", "wrongRoot"}) {
+// Records that do not decode, that are not the folder asked for, whose totals do not add up
+// or whose folders hold one name twice: nothing, nothing logged, and the connection goes on.
+TEST_F(ClientTest, RepliesThatDoNotAddUpYieldNothingSilentlyOnTheSameConnection) {
+    for (const char* mode : {"undecodable", "neither", "wrongRoot", "hugeSizes", "sameNames"}) {
         restartDouble(mode);
-        EXPECT_FALSE(client().walkSubtree(kAsked).node) << mode;
-        EXPECT_FALSE(client().walkSubtree(kAsked).node) << mode;
+        EXPECT_FALSE(client().walkSubtree(kAsked).hasTree()) << mode;
+        EXPECT_FALSE(client().walkSubtree(kAsked).hasTree()) << mode;
         EXPECT_EQ(connections(), 1) << mode;
     }
     EXPECT_TRUE(lines().empty());
+}
+
+// A size no volume holds: refused when the volume the folder lies on can be read.
+TEST_F(ClientTest, ASizeBeyondTheFoldersVolumeIsRefused) {
+    startDouble("maxSize");
+    const std::string existing = folder.path();
+    EXPECT_FALSE(client().walkSubtree(existing).hasTree());
+    EXPECT_TRUE(client().walkSubtree(kAsked).hasTree()) << "without a volume to read, no size is refused";
+    EXPECT_TRUE(lines().empty());
+}
+
+// The helper gives up on a record it had begun: a decline, logged as one.
+TEST_F(ClientTest, AHelperThatGivesUpMidRecordDeclines) {
+    startDouble("giveUp");
+    EXPECT_FALSE(client().walkSubtree(kAsked).hasTree());
+    EXPECT_EQ(lines(), (std::vector<LogLine>{
+                           {LogLevel::notice, std::string("Helper declined ") + kAsked + ": Too much."}}));
+    EXPECT_FALSE(client().walkSubtree(kAsked).hasTree());
+    EXPECT_EQ(connections(), 1);
 }
 
 TEST_F(ClientTest, BrokenFramesEndTheConnectionWithTheirSentence) {
@@ -109,7 +132,7 @@ TEST_F(ClientTest, BrokenFramesEndTheConnectionWithTheirSentence) {
     for (const auto& [mode, text] : cases) {
         restartDouble(mode);
         const auto walk = client().walkSubtree(kAsked);
-        EXPECT_FALSE(walk.node) << mode;
+        EXPECT_FALSE(walk.hasTree()) << mode;
         EXPECT_FALSE(walk.timedOut) << mode;
         EXPECT_EQ(lines().back(), failure(text)) << mode;
         client().walkSubtree(kAsked);
@@ -120,49 +143,64 @@ TEST_F(ClientTest, BrokenFramesEndTheConnectionWithTheirSentence) {
 TEST_F(ClientTest, ConnectionFailuresAreRedactedUnlessPrivateDataIsShown) {
     CapturedPrivilegedScanLog privateLog(false);
     PrivilegedScanClient quiet(service, privateLog, {socket, ::getuid(), std::chrono::seconds(20)});
-    EXPECT_FALSE(quiet.walkSubtree(kAsked).node);
+    EXPECT_FALSE(quiet.walkSubtree(kAsked).tree);
     EXPECT_EQ(privateLog.lines(), (std::vector<LogLine>{failure("<private>")}));
 }
 
 TEST_F(ClientTest, AHelperThatDiesMidReplyLeavesTheFolderDeniedAndTheNextWalkReconnects) {
     startDouble("dieMidReply");
-    EXPECT_FALSE(client().walkSubtree(kAsked).node);
+    EXPECT_FALSE(client().walkSubtree(kAsked).tree);
     EXPECT_EQ(lines().back(), failure("The connection to the helper was interrupted."));
     startDouble("good");
-    EXPECT_TRUE(client().walkSubtree(kAsked).node);
+    EXPECT_TRUE(client().walkSubtree(kAsked).tree);
     EXPECT_EQ(lines().size(), 1u);
 }
 
 TEST_F(ClientTest, AHelperThatExitedBetweenWalksNeverFailsTheNext) {
     startDouble("dieAfterReply");
-    EXPECT_TRUE(client().walkSubtree(kAsked).node);
+    EXPECT_TRUE(client().walkSubtree(kAsked).tree);
     ASSERT_TRUE(helper->awaitExit(std::chrono::seconds(5)));
     startDouble("good");
-    EXPECT_TRUE(client().walkSubtree(kAsked).node);
+    EXPECT_TRUE(client().walkSubtree(kAsked).tree);
     EXPECT_TRUE(lines().empty());
 }
 
-TEST_F(ClientTest, ASecondReplyOrAStrangersIdIsIgnored) {
-    for (const char* mode : {"secondReply", "unknownId"}) {
-        restartDouble(mode);
-        const auto first = client().walkSubtree(kAsked);
-        ASSERT_TRUE(first.node) << mode;
-        EXPECT_EQ(first.node->path, kAsked);
-        EXPECT_TRUE(client().walkSubtree(kAsked).node) << mode;
+// A frame that answers no waiting walk breaks the protocol: the walk waiting then ends at once
+// (no time limit waited out), and the next walk connects anew.
+TEST_F(ClientTest, AStrangersIdOrASecondReplyEndsTheConnectionAtOnce) {
+    restartDouble("unknownId");
+    const auto stranger = client(std::chrono::seconds(120)).walkSubtree(kAsked);
+    EXPECT_FALSE(stranger.hasTree());
+    EXPECT_FALSE(stranger.timedOut);
+    EXPECT_EQ(lines().back(), failure("The helper sent a malformed message."));
+
+    // The double follows every reply with a second one, which reaches either the idle
+    // connection or the next walk: either way that connection is over, never waited out, and
+    // walks go on on new ones.
+    restartDouble("secondReply");
+    const auto first = client().walkSubtree(kAsked);
+    ASSERT_TRUE(first.tree);
+    EXPECT_EQ(first.tree->path(), kAsked);
+    int answered = 0;
+    for (int i = 0; i < 6; ++i) {
+        const auto walk = client().walkSubtree(kAsked);
+        EXPECT_FALSE(walk.timedOut);
+        answered += walk.hasTree() ? 1 : 0;
     }
-    EXPECT_TRUE(lines().empty());
+    EXPECT_GE(answered, 3);
+    EXPECT_GE(connections(), 4);
 }
 
 TEST_F(ClientTest, AWalkThatRunsOutOfTimeYieldsNothingAndItsLateReplyIsIgnored) {
     startDouble("late", 900);
     const auto walk = client(std::chrono::milliseconds(300)).walkSubtree(kAsked);
-    EXPECT_FALSE(walk.node);
+    EXPECT_FALSE(walk.tree);
     EXPECT_TRUE(walk.timedOut);
     EXPECT_EQ(lines(), (std::vector<LogLine>{failure("The helper did not answer within 0.3 seconds.")}));
     // The late reply went to a connection that was dropped; a new one is made.
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
     startDouble("good");
-    EXPECT_TRUE(client().walkSubtree(kAsked).node);
+    EXPECT_TRUE(client().walkSubtree(kAsked).tree);
 }
 
 TEST_F(ClientTest, UnregisteringMidWalkEndsTheWalkWithNothing) {
@@ -176,7 +214,7 @@ TEST_F(ClientTest, UnregisteringMidWalkEndsTheWalkWithNothing) {
     EXPECT_EQ(client().unregisterHelper(), PrivilegedScanStatus::off());
     walker.join();
     ASSERT_TRUE(walk);
-    EXPECT_FALSE(walk->node);
+    EXPECT_FALSE(walk->hasTree());
     EXPECT_FALSE(walk->timedOut);
     const auto logged = lines();
     EXPECT_NE(
@@ -185,11 +223,11 @@ TEST_F(ClientTest, UnregisteringMidWalkEndsTheWalkWithNothing) {
 }
 
 TEST_F(ClientTest, NoSocketFailsUntilAHelperIsStarted) {
-    EXPECT_FALSE(client().walkSubtree(kAsked).node);
+    EXPECT_FALSE(client().walkSubtree(kAsked).tree);
     EXPECT_EQ(lines(), (std::vector<LogLine>{failure("Couldn't connect to the helper at " + socket +
                                                      ": No such file or directory.")}));
     startDouble("good");
-    EXPECT_TRUE(client().walkSubtree(kAsked).node);
+    EXPECT_TRUE(client().walkSubtree(kAsked).tree);
 }
 
 TEST_F(ClientTest, OnlyAHelperRunByTheExpectedUserIsHeardAlsoThroughASymlink) {
@@ -199,17 +237,17 @@ TEST_F(ClientTest, OnlyAHelperRunByTheExpectedUserIsHeardAlsoThroughASymlink) {
     std::filesystem::create_symlink(socket, link);
 
     PrivilegedScanClient impostorCheck(service, log, {link, other, std::chrono::seconds(20)});
-    EXPECT_FALSE(impostorCheck.walkSubtree(kAsked).node);
+    EXPECT_FALSE(impostorCheck.walkSubtree(kAsked).tree);
     EXPECT_EQ(lines().back(),
               failure("The helper at " + link + " is not run by user " + std::to_string(other) + "."));
 
     PrivilegedScanClient trusting(service, log, {link, ::getuid(), std::chrono::seconds(20)});
-    EXPECT_TRUE(trusting.walkSubtree(kAsked).node);
+    EXPECT_TRUE(trusting.walkSubtree(kAsked).tree);
 }
 
 TEST_F(ClientTest, APathThatIsNotUtf8IsNeverSent) {
     startDouble("good");
-    EXPECT_FALSE(client().walkSubtree("/srv/bad\xff").node);
+    EXPECT_FALSE(client().walkSubtree("/srv/bad\xff").tree);
     EXPECT_EQ(lines(), (std::vector<LogLine>{
                            failure("The path is not valid UTF-8, so it can't be sent to the helper.")}));
     EXPECT_EQ(connections(), 0);
@@ -258,8 +296,8 @@ TEST_F(ClientTest, ManyWalksAgainstRandomMisbehaviourWhileAnotherThreadUnregiste
     const auto walkMany = [&] {
         for (int i = 0; i < 250; ++i) {
             const auto walk = client().walkSubtree(kAsked);
-            if (walk.node) {
-                EXPECT_EQ(walk.node->path, kAsked);
+            if (walk.tree) {
+                EXPECT_EQ(walk.tree->path(), kAsked);
             }
             EXPECT_FALSE(walk.timedOut);
             finished.fetch_add(1);
