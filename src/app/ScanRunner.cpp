@@ -13,6 +13,7 @@ struct ScanRunner::Run {
     std::mutex lock;
     std::optional<ScanProgress> latest; // progress not yet handed to the main thread
     bool deliveryQueued = false;
+    std::atomic<bool> allQueued{false};
 };
 
 ScanRunner::ScanRunner(QObject* parent, platform::ScanHost& host) : QObject(parent), host_(&host) {
@@ -28,6 +29,10 @@ void ScanRunner::cancel() {
     if (current_) current_->abandoned = true;
     current_.reset();
     running_ = false;
+}
+
+bool ScanRunner::hasQueuedEverything() const {
+    return current_ && current_->allQueued;
 }
 
 void ScanRunner::start(const std::string& root, std::shared_ptr<ScanCancellation> cancellation,
@@ -89,6 +94,7 @@ void ScanRunner::start(const std::string& root, std::shared_ptr<ScanCancellation
                 emit runner->ended(sawFinished);
             },
             Qt::QueuedConnection);
+        run->allQueued = true;
     }).detach();
 }
 

@@ -47,6 +47,9 @@ public:
                bool hasFullDiskAccess, const std::string& homeDirectory);
     void cancel();
     bool isRunning() const { return running_; }
+    // Whether the current run's reader has queued the last of its events for this thread:
+    // what remains arrives through the event loop alone.
+    bool hasQueuedEverything() const;
 
 signals:
     void progress(const quillmere::ScanProgress& progress);

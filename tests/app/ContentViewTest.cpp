@@ -16,6 +16,7 @@
 #include "ui/Theme.hpp"
 #include "views/widgets/InsightViews.hpp"
 
+#include <QAbstractAnimation>
 #include <QApplication>
 #include <QDialog>
 #include <QEventLoop>
@@ -25,6 +26,7 @@
 #include <QThreadPool>
 #include <QTimer>
 #include <QToolTip>
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -229,11 +231,18 @@ TEST(ContentViewInspector, OpeningANodeDrillsDownAndClearsTheSelectionDeleteOnly
     EXPECT_EQ(view.history().currentPath().back().children().size(), 1u);
 }
 
-// Spins the event loop until `done` holds (animations run their course) or a few seconds pass.
+// Spins the event loop until `done` holds (animations run their course); the limit only keeps
+// a broken run from hanging.
 bool eventually(const std::function<bool()>& done) {
-    for (int i = 0; i < 200 && !done(); ++i)
-        QTest::qWait(20);
-    return done();
+    return QTest::qWaitFor(done, 20000);
+}
+
+// Whether an animation of `widget` or of anything inside it is still running.
+bool anyAnimationRuns(const QWidget& widget) {
+    const auto animations = widget.findChildren<QAbstractAnimation*>();
+    return std::ranges::any_of(animations, [](const QAbstractAnimation* animation) {
+        return animation->state() == QAbstractAnimation::Running;
+    });
 }
 
 QRect inWindow(const QWidget* widget) {
@@ -291,7 +300,8 @@ TEST(ContentViewLayout, TheInspectorLiesBesideTheViewNotOverIt) {
     rings.view->selection().setSelectedNode(rings.view->history().currentPath().front().children()[1]);
     CenterView* ringsCenter = rings.view->centerView();
     EXPECT_DOUBLE_EQ(ringsCenter->detailsPanelInset(), 334);
-    QTest::qWait(400);
+    // Every motion the selection set off has ended: a padding would have run its course.
+    ASSERT_TRUE(eventually([&] { return !anyAnimationRuns(*rings.view); }));
     EXPECT_EQ(ringsCenter->currentPage()->width(), ringsCenter->width());
 }
 

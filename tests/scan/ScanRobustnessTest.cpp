@@ -330,11 +330,11 @@ TEST(ScanEvents, AStalledConsumerFindsABoundedQueueEndingInTheResult) {
     ScratchFolder root;
     for (int i = 0; i < 2000; ++i)
         writeFile(root / ("d/f" + std::to_string(i)), 1);
-    ScanEventStream stream = DiskScanner(1).scan(root.path(), nullptr, true, kNoHome);
-    // Nobody reads until the scan is over.
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    while (DiskScanner().scanToEnd(root.path(), true, kNoHome)->root.fileCount() != 2000) {
-    }
+    const auto cancellation = std::make_shared<ScanCancellation>();
+    ScanEventStream stream = DiskScanner(1).scan(root.path(), cancellation, true, kNoHome);
+    // Nobody reads until the scan is over: its body lets go of the cancellation as it ends,
+    // after its last event.
+    ASSERT_TRUE(testing::eventually([&] { return cancellation.use_count() == 1; }));
     const std::vector<ScanEvent> events = readAll(std::move(stream));
     EXPECT_LE(events.size(), ScanEventChannel::kCapacity + 1);
     ASSERT_EQ(finishedCount(events), 1);
