@@ -4,9 +4,9 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
@@ -61,7 +61,7 @@ TEST_F(PrivateBus, ReadsThePortalOnceWithoutWaitingThenFollowsItsChanges) {
     QSignalSpy changes(&setting, &ReduceMotionSetting::changed);
     // The answer has not come in yet: asking does not wait for it, and animations are on.
     EXPECT_FALSE(setting.isOn());
-    ASSERT_TRUE(changes.wait(5000));
+    ASSERT_TRUE(changes.wait(30000));
     EXPECT_TRUE(setting.isOn());
     EXPECT_EQ(portal.reads, 1);
 
@@ -71,26 +71,30 @@ TEST_F(PrivateBus, ReadsThePortalOnceWithoutWaitingThenFollowsItsChanges) {
     EXPECT_EQ(portal.reads, 1);
 
     sendChange(portalBus, "enable-animations", true);
-    ASSERT_TRUE(changes.wait(5000));
+    ASSERT_TRUE(changes.wait(30000));
     EXPECT_FALSE(setting.isOn());
     EXPECT_EQ(changes.size(), 2);
 
     // Another key of the same group changes nothing; the next change of ours arrives after it.
     sendChange(portalBus, "cursor-blink", false);
     sendChange(portalBus, "enable-animations", false);
-    ASSERT_TRUE(changes.wait(5000));
+    ASSERT_TRUE(changes.wait(30000));
     EXPECT_EQ(changes.size(), 3);
     EXPECT_TRUE(setting.isOn());
     EXPECT_EQ(portal.reads, 1);
 }
 
 TEST_F(PrivateBus, WithoutAPortalAnimationsStayOnAndNothingBlocks) {
-    QElapsedTimer clock;
-    clock.start();
     ReduceMotionSetting setting(connect("app"));
     QSignalSpy changes(&setting, &ReduceMotionSetting::changed);
     EXPECT_FALSE(setting.isOn());
-    EXPECT_FALSE(changes.wait(300));
+    // The bus answers the read at once that nobody provides the portal; once that answer has
+    // been handled, nothing has changed.
+    auto* read = setting.findChild<QDBusPendingCallWatcher*>();
+    ASSERT_NE(read, nullptr);
+    QSignalSpy answered(read, &QDBusPendingCallWatcher::finished);
+    ASSERT_TRUE(answered.wait(30000));
+    EXPECT_EQ(changes.count(), 0);
     EXPECT_FALSE(setting.isOn());
 
     // Nor without any bus at all.

@@ -250,7 +250,7 @@ TEST_F(ClientTest, RegisteringAndUnregisteringWithTheFakeServiceManager) {
 
 TEST_F(ClientTest, ManyWalksAgainstRandomMisbehaviourWhileAnotherThreadUnregistersEachEndOnce) {
     startDouble("random");
-    client(std::chrono::seconds(5));
+    client(std::chrono::seconds(20));
     std::atomic<bool> walking{true};
     std::atomic<int> finished{0};
     std::thread unregistering([&] {
