@@ -1,8 +1,11 @@
 // Times the Applications section's survey on the real services over a scaled fixture disk:
-//   applications-bench [DIR] [--runs N]
+//   applications-bench [DIR] [--runs N] [--linux]
 // DIR (default /tmp/quillmere-apps-bench) is written once with 200 bundles, half with XML and half
 // with binary information lists, their leftovers (some shared), orphans and a home folder of
 // 100,000 files; later runs reuse it. One survey warms the cache, then N (default 3) are timed.
+// With --linux, DIR (default /tmp/quillmere-apps-bench-linux) holds 200 Flatpak applications
+// split over a system and a user installation, each with its cache and data, and 100 folders
+// of removed applications.
 #include "applications/model/DiskApplicationServices.hpp"
 #include "applications/state/ApplicationsState.hpp"
 #include "support/AppFixture.hpp"
@@ -89,10 +92,12 @@ bool spinUntil(const std::function<bool()>& done) {
     return done();
 }
 
-std::optional<Survey> survey(const fixture::FixtureDisk& disk) {
-    ApplicationEnvironment environment{.roots = {.systemRoot = disk.root(), .home = disk.home()},
-                                       .protection = ApplicationEnvironment::protectionFor(
-                                           {.systemRoot = disk.root(), .home = disk.home()})};
+std::optional<Survey> survey(const fixture::FixtureDisk& disk, bool linux) {
+    const ApplicationRoots roots =
+        linux ? ApplicationRoots::onDisk(disk.root(), disk.home(), [](const char*) { return std::nullopt; })
+              : ApplicationRoots{.systemRoot = disk.root(), .home = disk.home()};
+    ApplicationEnvironment environment{.roots = roots,
+                                       .protection = ApplicationEnvironment::protectionFor(roots)};
     auto services =
         std::make_shared<WatchedServices>(std::make_shared<DiskApplicationServices>(std::move(environment)));
     ApplicationsState state(services, {}, disk.home());
@@ -121,29 +126,37 @@ std::optional<Survey> survey(const fixture::FixtureDisk& disk) {
 
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
-    std::string root = "/tmp/quillmere-apps-bench";
+    std::optional<std::string> root;
     int runs = 3;
+    bool linux = false;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--runs" && i + 1 < argc)
             runs = std::max(1, std::atoi(argv[++i]));
+        else if (argument == "--linux")
+            linux = true;
         else
             root = argument;
     }
-    const fixture::FixtureDisk disk(root);
-    if (!std::filesystem::exists(disk.path("Applications"))) {
-        std::fprintf(stderr, "Writing the scaled fixture to %s...\n", root.c_str());
-        fixture::writeScaledScenario(disk, 200, 100000);
+    if (!root) root = linux ? "/tmp/quillmere-apps-bench-linux" : "/tmp/quillmere-apps-bench";
+    const fixture::FixtureDisk disk(*root,
+                                    linux ? std::string(fixture::kLinuxHome) : std::string("Users/ann"));
+    if (!std::filesystem::exists(disk.path(linux ? "var/lib/flatpak" : "Applications"))) {
+        std::fprintf(stderr, "Writing the scaled fixture to %s...\n", root->c_str());
+        if (linux)
+            fixture::writeScaledLinuxScenario(disk, 200, 100);
+        else
+            fixture::writeScaledScenario(disk, 200, 100000);
     }
     std::fprintf(stderr, "Warming the cache...\n");
-    if (!survey(disk)) {
+    if (!survey(disk, linux)) {
         std::fprintf(stderr, "The survey did not finish within ten minutes.\n");
         return 1;
     }
     std::printf("%-4s %6s %12s %14s %16s %10s %12s %8s\n", "run", "apps", "inventory s", "attribution s",
                 "runs/attribution", "in flight", "orphans s", "groups");
     for (int run = 1; run <= runs; ++run) {
-        const std::optional<Survey> result = survey(disk);
+        const std::optional<Survey> result = survey(disk, linux);
         if (!result) {
             std::fprintf(stderr, "The survey did not finish within ten minutes.\n");
             return 1;

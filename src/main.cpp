@@ -6,11 +6,12 @@
 #include <iostream>
 
 #if defined(QUILLMERE_WITH_UI)
+#include "app/ApplicationIdentity.hpp"
 #include "app/ContentView.hpp"
 #include "app/LaunchOptions.hpp"
 #include "app/MainWindow.hpp"
 #include "app/state/AppSettings.hpp"
-#include "ui/Motion.hpp"
+#include "ui/DesktopSettings.hpp"
 
 #include <QApplication>
 #include <QFont>
@@ -52,11 +53,13 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName("Quillmere");
     QApplication::setApplicationDisplayName("Quillmere");
     QApplication::setApplicationVersion(QUILLMERE_VERSION);
+    quillmere::presentApplicationToDesktop();
     QFont font("Inter");
     font.setPixelSize(13);
     QApplication::setFont(font);
-    // The desktop's reduce-motion setting is asked for now, so its answer is in before it matters.
-    quillmere::ReduceMotionSetting::shared();
+    // The desktop's reduce-motion and colour preferences are asked for now, so their answers are
+    // in before they matter.
+    quillmere::platform::DesktopSettings::shared();
     quillmere::AppSettings settings;
     quillmere::MainWindow window(options, settings);
     window.show();

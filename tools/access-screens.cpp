@@ -2,6 +2,7 @@
 // in light and dark. Usage: access-screens OUTPUT_FOLDER   (QT_SCALE_FACTOR=2 renders at 2x)
 #include "ScreenStage.hpp"
 #include "access/HelperServiceManager.hpp"
+#include "app/ApplicationIdentity.hpp"
 #include "app/access/AboutView.hpp"
 #include "app/access/CantSeeView.hpp"
 #include "app/access/FullDiskAccessBanner.hpp"
@@ -58,6 +59,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     screens::useScreenFont();
     QApplication::setApplicationVersion("0.1.0");
+    presentApplicationToDesktop();
     const QString folder = screens::outputFolder(argc, argv);
     QTemporaryDir scratch;
     AppSettings settings(scratch.filePath("Quillmere.conf"));

@@ -3,11 +3,15 @@
 // while it loads, the protected panel before its run, a dropped app and the drop card.
 // Usage: applications-screens OUTPUT_FOLDER FIXTURE_ROOT   (QT_SCALE_FACTOR=2 renders at 2x)
 // FIXTURE_ROOT is a disk written by make-app-fixture; the tool writes two small ones beside it.
+// With "--linux" after FIXTURE_ROOT (a disk written by make-app-fixture --linux) it renders the
+// list of Flatpak and Snap applications, a Flatpak and a snap's panel, one with its items
+// ticked, and the orphan panel instead.
 #include "ScreenStage.hpp"
 #include "applications/model/DiskApplicationServices.hpp"
 #include "applications/state/ApplicationsState.hpp"
 #include "applications/view/ApplicationsView.hpp"
 #include "applications/view/DetailPanels.hpp"
+#include "applications/view/PackagedAppPanel.hpp"
 #include "ui/Theme.hpp"
 
 #include <QApplication>
@@ -33,10 +37,14 @@ public:
 // The disk's services, with sizing held back by `sizingDelay` and discovery optionally stalled.
 class ShownServices : public ApplicationServices {
 public:
-    ShownServices(const std::string& root, bool stallDiscovery, std::chrono::milliseconds sizingDelay)
-        : disk_(environment(root)), stall_(stallDiscovery), delay_(sizingDelay) {}
-    static ApplicationEnvironment environment(const std::string& root) {
-        ApplicationRoots roots{.systemRoot = root, .home = root + "/Users/ann"};
+    ShownServices(const std::string& root, bool stallDiscovery, std::chrono::milliseconds sizingDelay,
+                  bool linux = false)
+        : disk_(environment(root, linux)), stall_(stallDiscovery), delay_(sizingDelay) {}
+    static ApplicationEnvironment environment(const std::string& root, bool linux) {
+        const ApplicationRoots roots =
+            linux
+                ? ApplicationRoots::onDisk(root, root + "/home/ann", [](const char*) { return std::nullopt; })
+                : ApplicationRoots{.systemRoot = root, .home = root + "/Users/ann"};
         return ApplicationEnvironment{.roots = roots,
                                       .protection = ApplicationEnvironment::protectionFor(roots)};
     }
@@ -87,8 +95,10 @@ void waitFor(const std::function<bool()>& done) {
 }
 
 struct Shot {
-    Shot(const std::string& root, bool dark, bool stall = false, std::chrono::milliseconds delay = {})
-        : state(std::make_shared<ShownServices>(root, stall, delay), {}, root + "/Users/ann"),
+    Shot(const std::string& root, bool dark, bool stall = false, std::chrono::milliseconds delay = {},
+         bool linux = false)
+        : state(std::make_shared<ShownServices>(root, stall, delay, linux), {},
+                root + (linux ? "/home/ann" : "/Users/ann")),
           view(new ApplicationsView(state, presenter, {})), stage(view) {
         stage.setPalette(Theme::qtPalette(dark));
         stage.resize(980, 620);
@@ -114,6 +124,43 @@ void writeFile(const std::string& path, int64_t bytes) {
     std::ofstream(path) << std::string(static_cast<size_t>(bytes), 'x');
 }
 
+// The largest application of that package system, as the list shows them.
+std::optional<InstalledApp> appWith(const ApplicationsState& state, InstalledApp::Packaging packaging) {
+    for (const ApplicationRow& row : filteredApplicationRows(state.apps(), state.attributions(), ""))
+        if (row.app.packaging == packaging) return row.app;
+    return std::nullopt;
+}
+
+// The Linux layout: the list, a Flatpak application's panel (as it opens, then with its data
+// and cache ticked), a snap's panel and the orphan panel.
+void linuxShots(const QString& folder, const std::string& root) {
+    // Location lines are shown relative to the home folder, the fixture's here.
+    qputenv("HOME", QByteArray::fromStdString(root + "/home/ann"));
+    for (const bool dark : {false, true}) {
+        const QString scheme = dark ? "dark" : "light";
+        Shot shot(root, dark, false, {}, true);
+        shot.settle();
+        shot.save(folder + "/linux-list-" + scheme + ".png");
+        if (const auto flatpak = appWith(shot.state, InstalledApp::Packaging::flatpak)) {
+            shot.view->selectApp(flatpak->path);
+            shot.save(folder + "/linux-flatpak-panel-" + scheme + ".png");
+            if (auto* panel = qobject_cast<PackagedAppPanel*>(shot.view->detailPanel());
+                panel && panel->attribution())
+                for (const LeftoverItem& item : clearableItems(*panel->attribution()))
+                    if (item.name == "data" || item.name == "cache") panel->toggle(item.path);
+            shot.save(folder + "/linux-flatpak-ticked-" + scheme + ".png");
+        }
+        if (const auto snap = appWith(shot.state, InstalledApp::Packaging::snap)) {
+            shot.view->selectApp(snap->path);
+            shot.save(folder + "/linux-snap-panel-" + scheme + ".png");
+        }
+        if (!shot.state.orphanGroups().empty()) {
+            shot.view->selectOrphanGroup(shot.state.orphanGroups().front().id());
+            shot.save(folder + "/linux-orphan-panel-" + scheme + ".png");
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -126,6 +173,10 @@ int main(int argc, char** argv) {
     const QString folder = argv[1];
     const std::string root = argv[2];
     QDir().mkpath(folder);
+    if (argc > 3 && std::string(argv[3]) == "--linux") {
+        linuxShots(folder, root);
+        return 0;
+    }
     const std::string orphansOnly = root + "-orphans-only";
     const std::string empty = root + "-empty";
     std::filesystem::remove_all(orphansOnly);

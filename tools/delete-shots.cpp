@@ -11,7 +11,7 @@
 #include "app/state/SelectionState.hpp"
 #include "reclaim/view/DeleteConfirmationSheet.hpp"
 #include "reclaim/view/DeleteSteps.hpp"
-#include "reclaim/view/SheetParts.hpp"
+#include "reclaim/view/SheetControls.hpp"
 #include "systemdata/SystemDataProbe.hpp"
 #include "ui/Theme.hpp"
 

@@ -36,7 +36,9 @@ std::vector<SystemDataCategory> sampleCategories(int64_t scale) {
             "2 local Timeshift backup(s) found in /timeshift/snapshots.", true,
             SystemDataReclaimAction::wholeItems({{"/timeshift/snapshots/a", "Timeshift backup — a", 1}})),
         category("ios-device-backups", "iOS device backups", 0,
-                 "No iOS device has ever been backed up to this Mac.", false),
+                 "No iOS device has been backed up to ~/Library/Application Support/MobileSync/Backup on "
+                 "this computer.",
+                 false),
         category("xcode-derived-data", "Xcode derived data", 0,
                  "No ~/Library/Developer/Xcode/DerivedData folder exists on this account.", false),
         category(
@@ -50,8 +52,8 @@ std::vector<SystemDataCategory> sampleCategories(int64_t scale) {
                  "Messages and attachments your mail apps keep on this computer; the messages keep their own "
                  "copies on the server.",
                  false),
-        category("cached-icloud-content", "Cached iCloud content", 0,
-                 "iCloud Drive is not set up on this Mac.", false),
+        category("cached-icloud-content", "Cached cloud content", 0,
+                 "No cloud drive is set up in ~/Library/Mobile Documents on this computer.", false),
     };
 }
 

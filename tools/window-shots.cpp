@@ -66,16 +66,17 @@ int main(int argc, char** argv) {
 
     std::vector<ScannableVolume> volumes{
         ScannableVolume{"/", ScannableVolume::startupName(), std::string("uuid-root"), 494'384'795'648,
-                        123'456'789'012, true, false, true},
+                        123'456'789'012, true, false, true, 346'208'766'797},
         ScannableVolume{"/media/u/Backup", "Backup", std::string("uuid-b"), 2'000'398'934'016,
-                        1'500'000'000'000, false, true, false},
+                        1'500'000'000'000, false, true, false, 400'398'934'016},
         ScannableVolume{"/media/u/card", "32 GB Volume", std::string("uuid-c"), 31'914'983'424, 1'000'000'000,
-                        false, true, false}};
+                        false, true, false, 30'914'983'424}};
     if (oneDisk) volumes.resize(1);
     for (int i = 1; manyDisks && i <= 4; ++i)
         volumes.push_back(ScannableVolume{"/media/u/Data" + std::to_string(i), "Data " + std::to_string(i),
                                           "uuid-d" + std::to_string(i), 1'000'204'886'016,
-                                          400'000'000'000 * i / 2, false, false, true});
+                                          400'000'000'000 * i / 2, false, false, true,
+                                          1'000'204'886'016 - 400'000'000'000 * i / 2});
     const auto host = [&](bool withScan) {
         return ContentView::Host{[volumes] { return volumes; },
                                  SnapshotIO{[](ScanSnapshot) {},

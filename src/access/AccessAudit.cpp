@@ -13,10 +13,12 @@ AccessAudit assembleAccessAudit(const DiskScanResult& result, const AccessAudito
         // An unreadable capacity shows as nothing hidden rather than as an error.
         audit.volumeUsedBytes = 0;
     }
-    audit.accountedBytes = std::max<int64_t>(result.root.allocatedSize(), 0);
+    audit.accountedBytes = accountedBytes(result);
     audit.unaccountedBytes = std::max<int64_t>(audit.volumeUsedBytes - audit.accountedBytes, 0);
+    audit.hasDeniedPaths = !result.deniedPaths.empty();
+    audit.deniedBytes = bytesHiddenByPermissions(result, audit.volumeUsedBytes);
     audit.topDeniedLocations =
-        auditor.topDeniedLocations(result.deniedPaths, audit.unaccountedBytes, kAccessAuditLocationLimit);
+        auditor.topDeniedLocations(result.deniedPaths, audit.deniedBytes, kAccessAuditLocationLimit);
     audit.isFullDiskAccessGranted = auditor.isFullDiskAccessGranted();
     return audit;
 }

@@ -11,10 +11,14 @@ namespace quillmere {
 // What a finished scan did not see of its volume.
 struct AccessAudit {
     int64_t volumeUsedBytes = 0;  // 0 when the volume's capacity can't be read
-    int64_t accountedBytes = 0;   // the scanned root's size, never negative
+    int64_t accountedBytes = 0;   // the scanned tree and its folders' own blocks, never negative
     int64_t unaccountedBytes = 0; // used minus accounted, never negative
     std::vector<AccessAuditLocation> topDeniedLocations;
     bool isFullDiskAccessGranted = false;
+    // What permissions hid: nothing unless the scan met denied paths (see
+    // bytesHiddenByPermissions); the locations share exactly this amount.
+    int64_t deniedBytes = 0;
+    bool hasDeniedPaths = false;
 
     bool operator==(const AccessAudit&) const = default;
 };

@@ -7,7 +7,7 @@
 #include "app/state/Modes.hpp"
 #include "scan/ScannableVolume.hpp"
 #include "views/SunburstLayout.hpp"
-#include "views/widgets/InsightPieces.hpp"
+#include "views/widgets/InsightScreenFrame.hpp"
 
 #include <QWidget>
 #include <memory>

@@ -1,15 +1,11 @@
 #include "app/ContentView.hpp"
 
-#include "access/AccessAuditor.hpp"
-#include "access/HelperWire.hpp"
 #include "access/PrivilegedScanClient.hpp"
 #include "app/BottomPathBar.hpp"
 #include "app/CenterView.hpp"
 #include "app/InspectorView.hpp"
 #include "app/MainTopBar.hpp"
-#include "app/Placeholders.hpp"
 #include "app/PreviewWindow.hpp"
-#include "app/ScanScreenText.hpp"
 #include "app/ScanScreens.hpp"
 #include "app/SystemDataAwaitingScanView.hpp"
 #include "app/SystemDataRefresher.hpp"
@@ -22,34 +18,16 @@
 #include "app/state/SelectionState.hpp"
 #include "applications/state/ApplicationsState.hpp"
 #include "applications/view/ApplicationsView.hpp"
-#include "base/Format.hpp"
-#include "platform/HostSystem.hpp"
-#include "reclaim/view/DeleteConfirmationSheet.hpp"
 #include "reclaim/view/SheetReclaimPresenter.hpp"
 #include "systemdata/ProtectedLocations.hpp"
-#include "systemdata/SystemDataRun.hpp"
 #include "systemdata/view/SystemDataView.hpp"
 #include "ui/FileViewer.hpp"
-#include "ui/Motion.hpp"
-#include "ui/Theme.hpp"
-#include "ui/Transitions.hpp"
-#include "views/InspectorModel.hpp"
 
-#include <QDialog>
-#include <QGraphicsOpacityEffect>
-#include <QPainter>
-#include <QPropertyAnimation>
-#include <QPushButton>
-#include <QVBoxLayout>
 #include <QVariantAnimation>
-#include <cmath>
 
 namespace quillmere {
-namespace {
 
-constexpr int kInspectorWidth = 302;
-constexpr int kInspectorInset = 334;
-constexpr int kInspectorMargin = 16;
+namespace {
 
 // The Applications panels show their items through the desktop's file manager.
 RevealItems revealInFileManager(QObject* owner) {
@@ -58,18 +36,6 @@ RevealItems revealInFileManager(QObject* owner) {
 }
 
 } // namespace
-
-ContentView::Host ContentView::Host::system() {
-    Host host{[] { return ScannableVolume::mountedVolumes(); }, SnapshotIO::standard(),
-              [] { return AccessAuditor("/", platform::homeDirectory()).isFullDiskAccessGranted(); },
-              probeStartupVolume};
-    host.openUrl = desktopUrlOpener();
-    host.savedScan = SavedScanLocator::standard();
-    host.helperService = std::make_shared<SystemctlServiceManager>(
-        SystemctlServiceManager::Options{.approvalDocument = QUILLMERE_HELPER_GUIDE});
-    host.helperSocket = kHelperSocketPath;
-    return host;
-}
 
 ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Host host, QWidget* parent)
     : QWidget(parent), options_(options), settings_(settings), host_(std::move(host)),
@@ -181,366 +147,9 @@ bool ContentView::sectionsReachable() const {
            selectedVolume_.has_value();
 }
 
-void ContentView::startScan(const ScannableVolume& volume) {
-    selectedVolume_ = volume;
-    selection_->setSelectedNode(std::nullopt);
-    history_->clear();
-    scanState_->requestScan();
-    updateScreens();
-}
-
-void ContentView::rescan() {
-    if (selectedVolume_) startScan(*selectedVolume_);
-}
-
-void ContentView::chooseAnotherDisk() {
-    if (scanState_->isScanning()) scanState_->cancellation()->cancel();
-    selection_->setSelectedNode(std::nullopt);
-    history_->clear();
-    scanState_->discardScan();
-    selectedVolume_.reset();
-    updateScreens();
-}
-
-void ContentView::toggleInspector() {
-    isInspectorPresented_ = !isInspectorPresented_;
-    updateScreens();
-}
-
-void ContentView::openNode(const FileNode& node) {
-    const auto chain = history_->currentPath();
-    if (chain.empty()) return;
-    auto extension = views::inspector::drillExtension(chain.back(), node);
-    if (!extension) return;
-    navigate([this, chain, extension = std::move(*extension)]() mutable {
-        auto longer = chain;
-        longer.insert(longer.end(), extension.begin(), extension.end());
-        history_->visit(std::move(longer));
-    });
-}
-
-void ContentView::presentDeleteConfirmation() {
-    // Never an empty sheet: without a selected item there is nothing to confirm.
-    const std::optional<FileNode> node = selection_->selectedNode();
-    if (!node || deleteSheet_) return;
-    isDeleteConfirmationPresented_ = true;
-    auto* sheet = new DeleteConfirmationSheet(
-        ReclaimTarget::node(*node), currentRoot(),
-        [this](std::optional<FileNode> newRoot, const Reclaimer::Outcome& outcome) {
-            applyDeletion(newRoot, outcome);
-        },
-        host_.makeReclaimer, window());
-    sheet->setAttribute(Qt::WA_DeleteOnClose);
-    connect(sheet, &QDialog::finished, this, [this] {
-        isDeleteConfirmationPresented_ = false;
-        deleteSheet_ = nullptr; // closing; a new request gets a sheet of its own
-    });
-    deleteSheet_ = sheet;
-    sheet->open();
-}
-
-void ContentView::applyDeletion(const std::optional<FileNode>& newRoot, const Reclaimer::Outcome&) {
-    selection_->setSelectedNode(std::nullopt);
-    if (!newRoot) return;
-    history_->remap(*newRoot);
-    scanState_->replaceRoot(*newRoot);
-}
-
-std::optional<FileNode> ContentView::currentRoot() const {
-    const auto& chain = history_->currentPath();
-    if (chain.empty()) return std::nullopt;
-    return chain.front();
-}
-
-QWidget* ContentView::deleteSheet() const {
-    return deleteSheet_;
-}
-
-QWidget* ContentView::systemDataReclaimSheet() const {
-    return systemDataSheet_;
-}
-
-bool ContentView::isReclaimRunning() const {
-    return (deleteSheet_ && deleteSheet_->isWorking()) || (systemDataSheet_ && systemDataSheet_->isWorking());
-}
-
-// What a System Data reclaim moved leaves the scanned tree too, so the next report reads the
-// category folders as they are now instead of from the tree of the last scan.
-void ContentView::removeFromTree(const std::set<std::string>& canonicalPaths) {
-    const std::optional<FileNode> root = currentRoot();
-    if (canonicalPaths.empty() || !root) return;
-    PathSet gone;
-    for (const std::string& path : canonicalPaths)
-        gone.insert(path);
-    applyDeletion(root->removing(gone), {});
-}
-
-PreviewWindow* ContentView::previewWindow() {
-    if (!previewWindow_) previewWindow_ = new PreviewWindow(this);
-    return previewWindow_;
-}
-
 void ContentView::setSection(AppSection section) {
     section_ = section;
     updateScreens();
-}
-
-void ContentView::runLaunchTask() {
-    scanState_->loadSavedSnapshot([this] {
-        runLaunchLogic();
-        emit launchTaskFinished();
-    });
-}
-
-void ContentView::runLaunchLogic() {
-    volumes_ = host_.listVolumes();
-    if (picker_) picker_->setVolumes(pickerVolumes());
-    const auto& snapshot = scanState_->savedSnapshot();
-    const auto volumeOfSnapshot = [&]() -> std::optional<ScannableVolume> {
-        for (const ScannableVolume& volume : pickerVolumes())
-            if (volume.uuid && snapshot && *volume.uuid == snapshot->volumeUUID) return volume;
-        return std::nullopt;
-    };
-    // Development runs go straight to the saved scan's volume; a normal launch shows the picker.
-    if (!selectedVolume_ && options_.hasDevelopmentSwitch() && snapshot) selectedVolume_ = volumeOfSnapshot();
-    if (settings_.scansOnLaunch() && !hasCheckedLaunchScan_ && !selectedVolume_ && snapshot) {
-        if (const auto volume = volumeOfSnapshot()) {
-            hasCheckedLaunchScan_ = true;
-            startScan(*volume);
-        }
-    }
-    updateScreens();
-}
-
-void ContentView::recomputeAccessAudit() {
-    const std::optional<DiskScanResult>& finished = scanState_->finishedScan();
-    if (!finished) {
-        accessAudit_.reset();
-        return;
-    }
-    const std::string volumePath = selectedVolume_ ? selectedVolume_->url : std::string("/");
-    accessAudit_ = assembleAccessAudit(*finished, AccessAuditor(volumePath, platform::homeDirectory()));
-}
-
-void ContentView::reprobeAccess() {
-    isFullDiskAccessGranted_ = host_.hasFullDiskAccess();
-    gate_->setFullDiskAccessGranted(isFullDiskAccessGranted_);
-    if (privilegedScan_) privilegedScan_->reread();
-    recomputeAccessAudit();
-    volumes_ = host_.listVolumes();
-    // The picker keeps the tiles of volumes still listed, with their hover and focus.
-    if (picker_) picker_->setVolumes(pickerVolumes());
-    updateScreens();
-}
-
-// After a finished scan or a System Data reclaim; the previous report stays until the new one
-// arrives.
-void ContentView::refreshSystemData() {
-    if (scanState_->isScanning() || !scanState_->finishedScan()) return;
-    systemDataRefresher_->start(*scanState_->finishedScan());
-}
-
-void ContentView::requestSystemDataReclaim(const std::vector<SystemDataCategory>& categories) {
-    // A removal already under way runs to its end before another is asked for.
-    if (systemDataSheet_ && (systemDataSheet_->isWorking() || systemDataSheet_->outcome())) return;
-    if (systemDataSheet_) systemDataSheet_->reject();
-    systemDataReclaimRequest_ = SystemDataReclaimRequest{QUuid::createUuid(), categories};
-    presentSystemDataReclaim();
-    emit systemDataReclaimRequested();
-}
-
-void ContentView::presentSystemDataReclaim() {
-    const QUuid id = systemDataReclaimRequest_->id;
-    auto* sheet = new DeleteConfirmationSheet(
-        ReclaimTarget::systemData(systemDataReclaimRequest_->categories), std::nullopt,
-        [this](std::optional<FileNode>, const Reclaimer::Outcome& outcome) {
-            removeFromTree(outcome.systemDataRemovedPaths);
-            finishSystemDataReclaim();
-        },
-        host_.makeReclaimer, window());
-    sheet->setAttribute(Qt::WA_DeleteOnClose);
-    connect(sheet, &QDialog::finished, this, [this, id] {
-        systemDataSheet_ = nullptr;
-        if (systemDataReclaimRequest_ && systemDataReclaimRequest_->id == id) dismissSystemDataReclaim();
-    });
-    systemDataSheet_ = sheet;
-    sheet->open();
-}
-
-void ContentView::finishSystemDataReclaim() {
-    systemDataReclaimRequest_.reset();
-    ++systemDataReprobeToken_;
-    refreshSystemData();
-}
-
-void ContentView::dismissSystemDataReclaim() {
-    systemDataReclaimRequest_.reset();
-}
-
-// Every navigation step clears the selection first, so the inspector closes.
-void ContentView::navigate(const std::function<void()>& step) {
-    selection_->setSelectedNode(std::nullopt);
-    step();
-}
-
-void ContentView::updateScreens() {
-    // Base layer: the scan screen once a volume is chosen, else the gate, else the picker.
-    const bool gatePassed = settings_.hasCompletedPermissionGate() || options_.skipsPermissionGate();
-    if (centerView_ && (!selectedVolume_ || centerView_->volume() != *selectedVolume_)) {
-        delete centerView_;
-        centerView_ = nullptr;
-    }
-    if (sectionsReachable() && !centerView_) {
-        centerView_ = new CenterView(*selectedVolume_, *history_, *scanState_, *selection_, settings_,
-                                     options_, protection_, *host_.scanHost, contentArea_);
-        centerView_->setPrivilegedScan(privilegedScan_, platform::homeDirectory());
-        centerView_->hide();
-        transitions::fadeIn(centerView_);
-    }
-    if (!gatePassed || sectionsReachable()) {
-        delete picker_;
-        picker_ = nullptr;
-    } else if (!picker_) {
-        picker_ = new VolumePickerView(contentArea_);
-        picker_->setVolumes(pickerVolumes());
-        connect(picker_, &VolumePickerView::volumeSelected, this,
-                [this](const ScannableVolume& v) { startScan(v); });
-        picker_->hide();
-    }
-    // The gate and the picker give way to the other sections as the scan screen does.
-    const bool diskSection = section_ == AppSection::macintoshHD;
-    if (picker_ && transitions::isLayerShown(picker_) != diskSection) {
-        transitions::setLayerShown(picker_, diskSection);
-        if (diskSection) focusFirstTile();
-    }
-    transitions::setLayerShown(gate_, !gatePassed && !sectionsReachable() && diskSection);
-
-    if (centerView_) {
-        // The scan screen stays in place under the other sections, so a scan goes on; there it
-        // is only faded out and takes no clicks.
-        transitions::setLayerShown(centerView_, diskSection);
-        centerView_->setAccessAudit(accessAudit_, isFullDiskAccessGranted_, host_.openUrl);
-        centerView_->setDetailsPanelInset(diskSection && isInspectorPresented_ ? kInspectorInset : 0);
-    }
-
-    // Layers above, chosen by the section.
-    updateSystemDataLayers();
-    transitions::setLayerShown(applications_, section_ == AppSection::applications);
-    if (section_ == AppSection::applications) applications_->raise();
-    {
-        const auto chain = history_->currentPath();
-        inspector_->setTotalUsedBytes(chain.empty() ? 0 : chain.front().allocatedSize());
-    }
-    presentInspector(diskSection && isInspectorPresented_);
-    pathBar_->setVisible(sectionsReachable() && diskSection && !scanState_->isScanning());
-    topBar_->setSelection(section_);
-    topBar_->setSectionsReachable(sectionsReachable());
-    topBar_->setIsScanning(scanState_->isScanning());
-    topBar_->setHasNodeSelected(selection_->selectedNode().has_value());
-    topBar_->setCanChooseAnotherDisk(pickerVolumes().size() > 1);
-    topBar_->setViewMode(settings_.diskViewMode());
-    topBar_->setHasTree(!history_->currentPath().empty());
-    layoutLayers();
-    update();
-}
-
-void ContentView::resizeEvent(QResizeEvent*) {
-    layoutLayers();
-}
-
-void ContentView::layoutLayers() {
-    const int pathBar = pathBar_->isVisible() ? BottomPathBar::kHeight : 0;
-    topBar_->setGeometry(0, 0, width(), MainTopBar::kHeight);
-    contentArea_->setGeometry(0, MainTopBar::kHeight, width(), height() - MainTopBar::kHeight - pathBar);
-    pathBar_->setGeometry(0, height() - pathBar, width(), pathBar);
-    const QRect area(QPoint(0, 0), contentArea_->size());
-    for (QWidget* layer :
-         {static_cast<QWidget*>(centerView_), static_cast<QWidget*>(picker_), static_cast<QWidget*>(gate_),
-          static_cast<QWidget*>(systemDataAwaiting_), static_cast<QWidget*>(systemDataReading_),
-          static_cast<QWidget*>(systemDataView_), static_cast<QWidget*>(applications_)})
-        if (layer) layer->setGeometry(area);
-    // The panel comes in from beyond the trailing edge.
-    const double travel = (1 - inspectorShown_) * (kInspectorWidth + kInspectorMargin);
-    // The panel's shadow lies beyond its 302 points.
-    const QMargins bleed = GlassPanel::shadowBleed().toMargins();
-    inspector_->setGeometry(
-        QRect(area.width() - kInspectorMargin - kInspectorWidth + int(std::lround(travel)), 4,
-              kInspectorWidth, area.height() - 4 - 12)
-            .marginsAdded(bleed));
-    if (auto* effect = qobject_cast<QGraphicsOpacityEffect*>(inspector_->graphicsEffect()))
-        effect->setOpacity(inspectorShown_);
-}
-
-void ContentView::presentInspector(bool presented) {
-    const double target = presented ? 1 : 0;
-    if (inspectorMotion_->state() == QAbstractAnimation::Running) {
-        if (inspectorMotion_->endValue().toDouble() == target) return;
-        inspectorMotion_->stop();
-    }
-    if (presented) inspector_->raise();
-    if (inspectorShown_ == target) {
-        settleInspector();
-        return;
-    }
-    const int duration = motionDuration(kNavigationMs);
-    if (duration == 0) {
-        inspectorShown_ = target;
-        settleInspector();
-        return;
-    }
-    if (!inspector_->graphicsEffect()) inspector_->setGraphicsEffect(new QGraphicsOpacityEffect(inspector_));
-    inspector_->show();
-    inspectorMotion_->setDuration(duration);
-    inspectorMotion_->setStartValue(inspectorShown_);
-    inspectorMotion_->setEndValue(target);
-    inspectorMotion_->start();
-}
-
-void ContentView::settleInspector() {
-    inspector_->setGraphicsEffect(nullptr); // drawn directly once in place
-    inspector_->setVisible(inspectorShown_ >= 1);
-    layoutLayers();
-}
-
-void ContentView::updateSystemDataLayers() {
-    // First rule that holds: the probe's report on the System Data screen; a running scan
-    // waits with its figures; after a scan, "Reading system data…"; before any, the waiting
-    // view with its start action.
-    const bool shown = section_ == AppSection::systemData;
-    const bool hasReport = systemDataReport_.has_value();
-    const bool reading = !scanState_->isScanning() && scanState_->finishedScan().has_value();
-    if (hasReport && !systemDataView_) {
-        systemDataView_ = new SystemDataView(contentArea_);
-        systemDataView_->hide();
-        systemDataView_->setOnReclaimRequested([this](const std::vector<SystemDataCategory>& categories) {
-            requestSystemDataReclaim(categories);
-        });
-    }
-    if (hasReport && systemDataView_->report() != *systemDataReport_)
-        systemDataView_->setReport(*systemDataReport_);
-    systemDataAwaiting_->setVolumeName(QString::fromStdString(history_->volumeName()));
-    systemDataAwaiting_->setProgress(scanState_->isScanning() ? scanState_->progress() : std::nullopt);
-    systemDataAwaiting_->setCanStartScan(!scanState_->isScanning());
-    transitions::setLayerShown(systemDataAwaiting_, shown && !hasReport && !reading);
-    transitions::setLayerShown(systemDataReading_, shown && !hasReport && reading);
-    if (systemDataView_) transitions::setLayerShown(systemDataView_, shown && hasReport);
-    if (shown) {
-        systemDataAwaiting_->raise();
-        systemDataReading_->raise();
-        if (systemDataView_) systemDataView_->raise();
-    }
-}
-
-void ContentView::startScanFromSystemData() {
-    setSection(AppSection::macintoshHD);
-    if (selectedVolume_) startScan(*selectedVolume_);
-}
-
-void ContentView::focusFirstTile() {
-    if (!picker_ || picker_->tiles().isEmpty()) return;
-    // The first tile takes the keyboard at once and shows its ring, so Return never acts on
-    // a control drawn without one.
-    picker_->tiles().first()->setFocus(Qt::OtherFocusReason);
 }
 
 QWidget* ContentView::topBar() const {
@@ -555,10 +164,9 @@ InspectorView* ContentView::inspector() const {
     return inspector_;
 }
 
-void ContentView::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    paintStageBackground(painter, QRectF(rect()), Theme::isDark(this));
+PreviewWindow* ContentView::previewWindow() {
+    if (!previewWindow_) previewWindow_ = new PreviewWindow(this);
+    return previewWindow_;
 }
 
 } // namespace quillmere

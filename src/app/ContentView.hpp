@@ -27,6 +27,10 @@ class QVariantAnimation;
 
 namespace quillmere {
 
+namespace platform {
+class DesktopSettings;
+}
+
 class AppSettings;
 class ApplicationsState;
 class ApplicationsView;
@@ -83,6 +87,8 @@ public:
         uid_t helperUser = 0;
         // What the scans read the disk through; it outlives the window (tests deny folders here).
         platform::ScanHost* scanHost = &platform::ScanHost::system();
+        // The desktop's preferences the window follows (it outlives the window); none: the session's.
+        platform::DesktopSettings* desktopSettings = nullptr;
         static Host system();
     };
 

@@ -1,6 +1,6 @@
 #include "app/InspectorView.hpp"
 
-#include "app/InspectorParts.hpp"
+#include "app/InspectorWidgets.hpp"
 #include "app/PreviewLoader.hpp"
 #include "app/state/SelectionState.hpp"
 #include "base/Format.hpp"
@@ -8,6 +8,7 @@
 #include "ui/ScrollBars.hpp"
 #include "ui/StyleColors.hpp"
 #include "ui/Symbols.hpp"
+#include "ui/WrappingLabel.hpp"
 #include "views/Formatters.hpp"
 
 #include <QEvent>
@@ -157,7 +158,8 @@ void InspectorView::buildSelected(QVBoxLayout* column, const FileNode& node, boo
     texts->setSpacing(4);
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     mono.setPixelSize(12);
-    texts->addWidget(new WrapAnywhereLabel(QString::fromStdString(path), mono, identity));
+    texts->addWidget(new WrappingLabel(QString::fromStdString(path), mono, Ink::primary,
+                                       WrappingLabel::Wrap::anywhere, identity));
     auto* sizeLine = new QHBoxLayout;
     sizeLine->setSpacing(6);
     sizeLine->addWidget(makeLabel(QString::fromStdString(formatByteCount(node.allocatedSize())),
@@ -270,7 +272,7 @@ QStringList InspectorView::shownTexts() const {
         if (auto* label = qobject_cast<QLabel*>(widget); label && !label->text().isEmpty()) {
             // A callout's own text is listed through the callout.
             if (label->textFormat() != Qt::RichText) texts << label->text();
-        } else if (auto* path = qobject_cast<WrapAnywhereLabel*>(widget)) {
+        } else if (auto* path = qobject_cast<WrappingLabel*>(widget)) {
             texts << path->text();
         } else if (auto* callout = qobject_cast<CalloutWidget*>(widget)) {
             texts << callout->text();

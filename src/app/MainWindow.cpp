@@ -4,6 +4,7 @@
 #include "app/access/AboutView.hpp"
 #include "app/access/SettingsView.hpp"
 #include "app/state/AppSettings.hpp"
+#include "ui/DesktopSettings.hpp"
 #include "ui/Theme.hpp"
 
 #include <QApplication>
@@ -20,6 +21,7 @@ MainWindow::MainWindow(const LaunchOptions& options, AppSettings& settings, QWid
 MainWindow::MainWindow(const LaunchOptions& options, AppSettings& settings, ContentView::Host host,
                        QWidget* parent)
     : QMainWindow(parent), options_(options), settings_(settings),
+      desktop_(host.desktopSettings ? *host.desktopSettings : platform::DesktopSettings::shared()),
       content_(new ContentView(options, settings, std::move(host), this)) {
     setWindowTitle("Quillmere");
     setCentralWidget(content_);
@@ -36,6 +38,7 @@ MainWindow::MainWindow(const LaunchOptions& options, AppSettings& settings, Cont
 
     connect(content_, &ContentView::openSettingsRequested, this, &MainWindow::openSettings);
     connect(&settings_, &AppSettings::appearanceChanged, this, &MainWindow::applyAppearance);
+    connect(&desktop_, &platform::DesktopSettings::colorSchemeChanged, this, &MainWindow::applyAppearance);
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
         if (state == Qt::ApplicationActive) applicationBecameActive();
     });
@@ -48,8 +51,11 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::applyAppearance() {
-    const std::optional<bool> dark = resolvedDarkAppearance(options_, settings_.appearance());
-    // Without a choice the window follows the system's palette; the views read its lightness.
+    std::optional<bool> dark = resolvedDarkAppearance(options_, settings_.appearance());
+    // Without a choice the window follows the desktop: its colour preference when it states
+    // one, else its palette, whose lightness the views read.
+    if (!dark && desktop_.colorScheme() != platform::DesktopSettings::ColorScheme::noPreference)
+        dark = desktop_.colorScheme() == platform::DesktopSettings::ColorScheme::dark;
     setPalette(dark ? Theme::qtPalette(*dark) : QApplication::palette());
     // Tooltips are windows of their own with the platform's pale yellow; they take the theme's
     // colours of the window's appearance instead.
@@ -71,7 +77,6 @@ void MainWindow::openAbout() {
         // Closing hides it, so it opens again where the user left it; the first time it is
         // placed at the centre of the screen.
         about_->setPalette(palette());
-        about_->adjustSize();
         if (const QScreen* screen = this->screen())
             about_->move(screen->availableGeometry().center() - about_->rect().center());
     }
@@ -87,7 +92,6 @@ void MainWindow::openSettings() {
         form->setWindowTitle("Settings");
         form->setAttribute(Qt::WA_DeleteOnClose);
         form->setPalette(palette());
-        form->adjustSize();
         settingsWindow_ = form;
     } else {
         settingsWindow_->refresh();

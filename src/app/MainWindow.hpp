@@ -13,7 +13,8 @@ class AppSettings;
 class ContentView;
 
 // The main window: content of 980 × 700 by default, never smaller than 760 × 560, holding the content
-// view in the appearance chosen by the launch switch, the setting or the system.
+// view in the appearance chosen by the launch switch, the setting or the desktop (its colour
+// preference, else its palette), following the desktop's changes while the setting says "system".
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -41,6 +42,7 @@ private:
 
     const LaunchOptions& options_;
     AppSettings& settings_;
+    platform::DesktopSettings& desktop_;
     ContentView* content_;
     QPointer<QWidget> about_;
     QPointer<SettingsView> settingsWindow_;

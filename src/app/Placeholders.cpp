@@ -10,11 +10,6 @@ namespace quillmere {
 PlaceholderView::PlaceholderView(const QString& viewName, const QString& detail, QWidget* parent)
     : QWidget(parent), viewName_(viewName), detail_(detail) {}
 
-void PlaceholderView::setViewName(const QString& viewName) {
-    viewName_ = viewName;
-    update();
-}
-
 void PlaceholderView::setDetail(const QString& detail) {
     detail_ = detail;
     update();

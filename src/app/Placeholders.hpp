@@ -12,7 +12,6 @@ class PlaceholderView : public QWidget {
     Q_OBJECT
 public:
     explicit PlaceholderView(const QString& viewName, const QString& detail = {}, QWidget* parent = nullptr);
-    void setViewName(const QString& viewName);
     void setDetail(const QString& detail);
     // Adds a button that emits `actionTriggered`.
     void setAction(const QString& title);

@@ -17,11 +17,21 @@ Date modificationOf(const struct stat& info) {
     return static_cast<Date>(info.st_mtim.tv_sec) + static_cast<Date>(info.st_mtim.tv_nsec) / 1e9;
 }
 
+// The desktop's comments are lower case ("folder", "unknown"); the inspector's kinds are
+// capitalised and call a file of no known type a "File".
+QString kindText(const QMimeType& type, bool isDirectory) {
+    if (isDirectory) return QStringLiteral("Folder");
+    if (!type.isValid() || type.isDefault() || type.comment().isEmpty()) return QStringLiteral("File");
+    QString comment = type.comment();
+    comment[0] = comment[0].toUpper();
+    return comment;
+}
+
 PreviewContent describe(const struct stat& info, const QMimeType& type) {
     PreviewContent content;
     content.kind = PreviewContent::Kind::details;
     content.isDirectory = S_ISDIR(info.st_mode);
-    content.kindDescription = type.isValid() ? type.comment() : QString();
+    content.kindDescription = kindText(type, content.isDirectory);
     if (!content.isDirectory) content.size = static_cast<int64_t>(info.st_size);
     content.modified = modificationOf(info);
     return content;
@@ -73,8 +83,8 @@ QString itemTypeDescription(const std::string& path) {
     const QMimeDatabase mimes;
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0) return {};
-    if (!S_ISREG(info.st_mode)) return specialItemType(mimes, info).comment();
-    return mimes.mimeTypeForFile(QFile::decodeName(QByteArray::fromStdString(path))).comment();
+    if (!S_ISREG(info.st_mode)) return kindText(specialItemType(mimes, info), S_ISDIR(info.st_mode));
+    return kindText(mimes.mimeTypeForFile(QFile::decodeName(QByteArray::fromStdString(path))), false);
 }
 
 PreviewContent loadPreview(const std::string& path, const PreviewLimits& limits) {

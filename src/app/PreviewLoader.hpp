@@ -34,9 +34,10 @@ struct PreviewLimits {
     int64_t maxTextBytes = 64 * 1024;
 };
 
-// What the item at `path` is, in the desktop's words ("PNG image", "folder"), from its name
-// and, for a regular file only, its first bytes; a link, FIFO or device is named from its
-// metadata and never opened. Empty when the item cannot be examined.
+// What the item at `path` is, in the desktop's words spelt as the inspector spells its kinds
+// ("PNG image", "Folder", "File" for a type nobody names), from its name and, for a regular
+// file only, its first bytes; a link, FIFO or device is named from its metadata and never
+// opened. Empty when the item cannot be examined.
 QString itemTypeDescription(const std::string& path);
 
 // Reads what a preview of `path` shows. Only regular files are opened, never following a

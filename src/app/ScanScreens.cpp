@@ -2,6 +2,7 @@
 
 #include "app/ScanScreenText.hpp"
 #include "ui/ColorOpacity.hpp"
+#include "ui/DesktopSettings.hpp"
 #include "ui/Motion.hpp"
 #include "ui/Painting.hpp"
 #include "ui/Symbols.hpp"
@@ -329,7 +330,7 @@ ScanningIllustrationView::ScanningIllustrationView(QWidget* parent)
     : QWidget(parent), bar_(new ScanProgressBar(this)), barFade_(new QVariantAnimation(this)) {
     bar_->hide();
     connect(bar_, &ScanProgressBar::stopRequested, this, &ScanningIllustrationView::stopRequested);
-    connect(&ReduceMotionSetting::shared(), &ReduceMotionSetting::changed, this,
+    connect(&platform::DesktopSettings::shared(), &platform::DesktopSettings::reducedMotionChanged, this,
             &ScanningIllustrationView::followReducedMotion);
     barFade_->setEasingCurve(QEasingCurve::InOutQuad);
     auto* fade = new QGraphicsOpacityEffect(bar_);

@@ -2,6 +2,7 @@
 
 #include "app/ScanScreens.hpp"
 #include "base/Format.hpp"
+#include "ui/DesktopSettings.hpp"
 #include "ui/Motion.hpp"
 #include "ui/ProgressIndicator.hpp"
 #include "ui/Theme.hpp"
@@ -147,8 +148,8 @@ ProgressIndicator::Look readingLook() {
 ReadingSystemDataView::ReadingSystemDataView(QWidget* parent)
     : QWidget(parent), indicator_(new ProgressIndicator(readingLook(), this)) {
     indicator_->setHeldStill(prefersReducedMotion());
-    connect(&ReduceMotionSetting::shared(), &ReduceMotionSetting::changed, indicator_,
-            &ProgressIndicator::setHeldStill);
+    connect(&platform::DesktopSettings::shared(), &platform::DesktopSettings::reducedMotionChanged,
+            indicator_, &ProgressIndicator::setHeldStill);
 }
 
 bool ReadingSystemDataView::isTurning() const {

@@ -65,8 +65,7 @@ qreal lineHeight(const QFont& font) {
 
 double usedFraction(const ScannableVolume& volume) {
     if (volume.totalCapacityBytes < 1) return 0;
-    const int64_t used = std::max<int64_t>(0, volume.totalCapacityBytes - volume.availableCapacityBytes);
-    return std::clamp(double(used) / double(volume.totalCapacityBytes), 0.0, 1.0);
+    return std::clamp(double(volume.usedCapacityBytes) / double(volume.totalCapacityBytes), 0.0, 1.0);
 }
 
 int usedPercentage(const ScannableVolume& volume) {

@@ -3,18 +3,21 @@
 #include <algorithm>
 #include <dirent.h>
 #include <memory>
+#include <string_view>
 #include <sys/stat.h>
 
 namespace quillmere::platform {
 
-std::optional<std::vector<std::string>> listFolderNames(const std::string& path) {
+std::optional<std::vector<std::string>> listFolderNames(const std::string& path, HiddenNames hidden) {
     const std::unique_ptr<DIR, int (*)(DIR*)> folder(::opendir(path.c_str()), ::closedir);
     if (!folder) return std::nullopt;
     std::vector<std::string> names;
     while (names.size() < kFolderListingMaxNames) {
         const dirent* entry = ::readdir(folder.get());
         if (!entry) break;
-        if (entry->d_name[0] == '.') continue;
+        const std::string_view name = entry->d_name;
+        if (name.starts_with('.') && (hidden == HiddenNames::skipped || name == "." || name == ".."))
+            continue;
         names.emplace_back(entry->d_name);
     }
     std::sort(names.begin(), names.end());

@@ -10,10 +10,13 @@ namespace quillmere::platform {
 // At most this many names are read from one folder; the rest of a larger folder is left out.
 inline constexpr size_t kFolderListingMaxNames = 200000;
 
+enum class HiddenNames { skipped, included };
+
 // The names in the folder at `path` (following a final symbolic link), without "." names
-// (hidden on Linux), sorted by their bytes so that "first in listing order" is reproducible.
-// Nothing when the folder cannot be opened or read.
-std::optional<std::vector<std::string>> listFolderNames(const std::string& path);
+// (hidden on Linux) unless asked for, never "." and "..", sorted by their bytes so that "first
+// in listing order" is reproducible. Nothing when the folder cannot be opened or read.
+std::optional<std::vector<std::string>> listFolderNames(const std::string& path,
+                                                        HiddenNames hidden = HiddenNames::skipped);
 
 // Whether the item at `path` itself (not a link's target) is a directory, by lstat.
 bool isDirectoryItem(const std::string& path);

@@ -67,6 +67,18 @@ bool isPseudoFileSystem(std::string_view type) {
     return std::find(kTypes.begin(), kTypes.end(), type) != kTypes.end();
 }
 
+// Read-only images of packages and systems (snaps, live media, container layers): mounted from
+// a loop device like a disk image, but never a disk anyone keeps files on.
+bool isPackageImage(std::string_view type) {
+    static constexpr std::array kTypes{"squashfs", "erofs", "cramfs"};
+    return std::find(kTypes.begin(), kTypes.end(), type) != kTypes.end();
+}
+
+// Disk file systems whose mounts name no single block device (a pool of disks).
+bool isPooledDiskFileSystem(std::string_view type) {
+    return type == "zfs";
+}
+
 bool isNetworkFileSystem(std::string_view type) {
     static constexpr std::array kTypes{
         "nfs",         "nfs4",         "cifs",        "smb3",        "smbfs",          "ncpfs",
@@ -248,11 +260,18 @@ MountFacts describeMount(const MountEntry& mount, const MountHost& host) {
         const uint64_t blockSize = space.f_frsize ? space.f_frsize : space.f_bsize;
         facts.totalBytes = blockBytes(space.f_blocks, blockSize);
         facts.availableBytes = blockBytes(space.f_bavail, blockSize);
+        facts.usedBytes = blockBytes(space.f_blocks - std::min(space.f_bfree, space.f_blocks), blockSize);
     }
-    facts.isBrowsable = !isPseudoFileSystem(mount.fileSystemType) && !isHiddenLocation(mount.mountPoint) &&
-                        host.isDirectory(mount.mountPoint);
     facts.isLocal = !isNetworkFileSystem(mount.fileSystemType);
     facts.isRootFileSystem = mount.mountPoint == "/";
+    // A user's disks are file systems on block devices (disks, partitions, mounted images) and
+    // network shares; memory-backed and virtual ones (tmpfs, ramfs, overlay, proc and the like)
+    // have no device, and package images are left out by type. The root is always a disk.
+    const bool isDisk = facts.isRootFileSystem || !facts.isLocal ||
+                        isPooledDiskFileSystem(mount.fileSystemType) ||
+                        (device && !isPackageImage(mount.fileSystemType));
+    facts.isBrowsable = isDisk && !isPseudoFileSystem(mount.fileSystemType) &&
+                        !isHiddenLocation(mount.mountPoint) && host.isDirectory(mount.mountPoint);
     if (device)
         if (const std::optional<BlockDeviceInfo> info = host.blockDeviceInfo(*device)) {
             facts.isRemovable = info->isRemovable;

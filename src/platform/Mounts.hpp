@@ -73,8 +73,9 @@ struct MountFacts {
     std::optional<std::string> label;
     std::optional<std::string> identifier;
     std::optional<int64_t> totalBytes;
-    std::optional<int64_t> availableBytes;
-    bool isBrowsable = false; // a file system meant for files, in a place a user looks at
+    std::optional<int64_t> availableBytes; // what an ordinary user may still write
+    std::optional<int64_t> usedBytes;      // (blocks − free blocks), as df counts used space
+    bool isBrowsable = false; // a disk or network share meant for files, in a place a user looks at
     bool isLocal = false;
     bool isRootFileSystem = false;
     bool isRemovable = false;

@@ -1,10 +1,7 @@
 #include "platform/PropertyList.hpp"
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "platform/BoundedFile.hpp"
+
 #include <utility>
 
 namespace quillmere::platform {
@@ -74,51 +71,13 @@ std::expected<PropertyListValue, PropertyListError> parsePropertyList(std::span<
     return parsePropertyList(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
-namespace {
-
-class FileOwner {
-public:
-    explicit FileOwner(int fd) : fd_(fd) {}
-    FileOwner(const FileOwner&) = delete;
-    FileOwner& operator=(const FileOwner&) = delete;
-    ~FileOwner() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-} // namespace
-
 std::expected<PropertyListValue, PropertyListError> readPropertyListFile(const std::string& path) {
-    // Non-blocking, so that a FIFO named Info.plist cannot stall the survey.
-    const FileOwner file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (file.get() < 0) return std::unexpected(PropertyListError::unreadable);
-    struct stat info {};
-    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
-        return std::unexpected(PropertyListError::unreadable);
-    if (static_cast<uint64_t>(info.st_size) > kPropertyListMaxBytes)
-        return std::unexpected(PropertyListError::tooLarge);
-
-    // The file may grow after fstat: read one byte past the bound to notice.
-    std::string bytes(static_cast<size_t>(info.st_size) + 1, '\0');
-    size_t filled = 0;
-    while (filled < bytes.size()) {
-        const ssize_t got = ::read(file.get(), bytes.data() + filled, bytes.size() - filled);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            return std::unexpected(PropertyListError::unreadable);
-        }
-        if (got == 0) break;
-        filled += static_cast<size_t>(got);
-        if (filled == bytes.size() && bytes.size() <= kPropertyListMaxBytes)
-            bytes.resize(std::min(bytes.size() * 2, kPropertyListMaxBytes + 1), '\0');
-    }
-    if (filled > kPropertyListMaxBytes) return std::unexpected(PropertyListError::tooLarge);
-    bytes.resize(filled);
-    return parsePropertyList(std::string_view(bytes));
+    // Not blocking, so that a FIFO named Info.plist cannot stall the survey.
+    const auto bytes = readBoundedFile(path, kPropertyListMaxBytes);
+    if (!bytes)
+        return std::unexpected(bytes.error() == BoundedReadError::tooLarge ? PropertyListError::tooLarge
+                                                                           : PropertyListError::unreadable);
+    return parsePropertyList(std::string_view(*bytes));
 }
 
 PropertyListDictionary readPropertyListDictionary(const std::string& path) {

@@ -33,13 +33,19 @@ struct ReclaimTarget {
         InstalledApp app;
         std::vector<LeftoverItem> items;
     };
+    // Some of the caches and data that an application a package system installed keeps in the
+    // home folder; the application stays (its package system removes it).
+    struct AppItems {
+        InstalledApp app;
+        std::vector<LeftoverItem> items;
+    };
     // The ticked entries of a group of leftovers whose application is gone.
     struct OrphanGroup {
         OrphanLeftoverGroup group;
         std::set<std::string> tickedPaths;
     };
 
-    std::variant<Node, SystemData, AppUninstall, AppCaches, OrphanGroup> value;
+    std::variant<Node, SystemData, AppUninstall, AppCaches, AppItems, OrphanGroup> value;
 
     static ReclaimTarget node(FileNode node) { return {Node{std::move(node)}}; }
     static ReclaimTarget systemData(std::vector<SystemDataCategory> categories) {
@@ -51,6 +57,9 @@ struct ReclaimTarget {
     }
     static ReclaimTarget appCaches(InstalledApp app, std::vector<LeftoverItem> items) {
         return {AppCaches{std::move(app), std::move(items)}};
+    }
+    static ReclaimTarget appItems(InstalledApp app, std::vector<LeftoverItem> items) {
+        return {AppItems{std::move(app), std::move(items)}};
     }
     static ReclaimTarget orphanGroup(OrphanLeftoverGroup group, std::set<std::string> tickedPaths) {
         return {OrphanGroup{std::move(group), std::move(tickedPaths)}};

@@ -56,6 +56,8 @@ SheetContent sheetContent(const ReclaimTarget& target) {
                 return appUninstallSheetContent(t.app, t.attribution, t.tickedPaths);
             else if constexpr (std::is_same_v<T, ReclaimTarget::AppCaches>)
                 return appCachesSheetContent(t.app, t.items);
+            else if constexpr (std::is_same_v<T, ReclaimTarget::AppItems>)
+                return appItemsSheetContent(t.app, t.items);
             else
                 return orphanGroupSheetContent(t.group, t.tickedPaths);
         },
@@ -224,6 +226,26 @@ SheetContent appCachesSheetContent(const InstalledApp& app, const std::vector<Le
     content.confirmLabel = st::moveToTrash;
     content.successHeadline = st::cachesMoved;
     content.failureHeadline = st::cachesFailed;
+    return content;
+}
+
+SheetContent appItemsSheetContent(const InstalledApp& app, const std::vector<LeftoverItem>& items) {
+    std::vector<LeftoverItem> sorted;
+    for (const LeftoverItem& item : items)
+        if (item.group != LeftoverItem::Group::application) sorted.push_back(item);
+    sortLargestFirst(sorted);
+    SheetContent content;
+    for (const LeftoverItem& item : sorted) {
+        content.rows.push_back(itemRow(item));
+        if (!item.sharedWithAppName) content.reclaimableBytes += item.allocatedSize;
+    }
+    content.title = "Move " + std::to_string(sorted.size()) + " " +
+                    plural(static_cast<int64_t>(sorted.size()), "item") + " from " + app.name +
+                    " to the Trash?";
+    content.summary = st::oneAction;
+    content.confirmLabel = st::moveToTrash;
+    content.successHeadline = st::movedToTrash;
+    content.failureHeadline = st::orphansFailed;
     return content;
 }
 

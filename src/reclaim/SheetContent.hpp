@@ -54,6 +54,8 @@ SheetContent systemDataSheetContent(const std::vector<SystemDataCategory>& categ
 SheetContent appUninstallSheetContent(const InstalledApp& app, const LeftoverAttribution& attribution,
                                       const std::set<std::string>& tickedPaths);
 SheetContent appCachesSheetContent(const InstalledApp& app, const std::vector<LeftoverItem>& items);
+// The items go, the application stays; content another application also uses is not counted.
+SheetContent appItemsSheetContent(const InstalledApp& app, const std::vector<LeftoverItem>& items);
 SheetContent orphanGroupSheetContent(const OrphanLeftoverGroup& group,
                                      const std::set<std::string>& tickedPaths);
 

@@ -45,6 +45,10 @@ ReclaimerInput reclaimerInput(const ReclaimTarget& target) {
     } else if (const auto* caches = std::get_if<ReclaimTarget::AppCaches>(&target.value)) {
         for (const LeftoverItem& item : caches->items)
             input.nodes.push_back(nodeOf(item));
+    } else if (const auto* packaged = std::get_if<ReclaimTarget::AppItems>(&target.value)) {
+        // The application itself is its package system's to remove, whatever the list holds.
+        for (const LeftoverItem& item : packaged->items)
+            if (item.group != LeftoverItem::Group::application) input.nodes.push_back(nodeOf(item));
     } else if (const auto* orphans = std::get_if<ReclaimTarget::OrphanGroup>(&target.value)) {
         for (const OrphanEntry& entry : orphans->group.entries)
             if (orphans->tickedPaths.contains(entry.path)) input.nodes.push_back(nodeOf(entry));

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <deque>
 #include <memory>
+#include <utility>
 
 namespace quillmere {
 namespace {
@@ -146,9 +147,11 @@ public:
             files_ = 0;
             while (frames_.size() > 1)
                 popFrame();
+            flushFolderBytes();
             flushDenied();
             return finishFrame(0);
         } catch (...) {
+            flushFolderBytes();
             flushDenied();
             return std::nullopt;
         }
@@ -170,6 +173,10 @@ private:
             if (!frames_.empty()) denied_.push_back(context_.deniedPath(pathOf(frames_.size() - 1)));
         } catch (...) {
         }
+    }
+
+    void flushFolderBytes() noexcept {
+        context_.folderBytes.fetch_add(std::exchange(folderBytes_, 0), std::memory_order_relaxed);
     }
 
     void flushDenied() noexcept {
@@ -194,7 +201,13 @@ private:
             if (read < 0) {
                 // A folder that vanished is gone like a vanished entry; any other failure, on
                 // the first chunk or a later one, leaves the folder denied with what was read.
-                if (errno != ENOENT) denied_.push_back(context_.deniedPath(pathOf(index)));
+                // Either way its own blocks are no longer the walk's to count: a denied
+                // folder's are its estimate.
+                const int error = errno;
+                struct stat info {};
+                if (context_.host.statDescriptor(frame.fd.get(), &info) == 0)
+                    folderBytes_ -= static_cast<int64_t>(info.st_blocks) * 512;
+                if (error != ENOENT) denied_.push_back(context_.deniedPath(pathOf(index)));
                 break;
             }
             if (read == 0) break;
@@ -328,6 +341,7 @@ private:
             deny();
             return addChildless();
         }
+        folderBytes_ += static_cast<int64_t>(info.st_blocks) * 512;
         if (std::optional<ConcurrencyBudget::Permit> permit = context_.budget.tryAcquire()) {
             Frame& frame = frames_[index];
             if (!frame.tasks) frame.tasks = std::make_unique<TaskGroup>();
@@ -467,6 +481,7 @@ private:
     size_t closedWithEntriesLeft_ = 0;
     int64_t bytes_ = 0;
     int64_t files_ = 0;
+    int64_t folderBytes_ = 0; // the own blocks of the folders this walker opened
     long lastCountedFrame_ = -1;
     uint32_t lastCountedOffset_ = 0;
     FolderPath lastCountedFolder_;

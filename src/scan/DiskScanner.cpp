@@ -53,8 +53,14 @@ std::vector<std::string> listRoot(ScanContext& context, int fd) {
     std::unique_ptr<char[]> buffer(new char[kRootListingBufferSize]);
     while (true) {
         const long read = context.host.readEntries(fd, buffer.get(), kRootListingBufferSize);
-        if (read < 0 && errno != ENOENT)
-            context.accumulator.appendDeniedPath(context.deniedPath(context.rootPath));
+        if (read < 0) {
+            const int error = errno;
+            // A denied root's own blocks are its estimate, not part of what the walk counted.
+            struct stat info {};
+            if (context.host.statDescriptor(fd, &info) == 0)
+                context.folderBytes -= static_cast<int64_t>(info.st_blocks) * 512;
+            if (error != ENOENT) context.accumulator.appendDeniedPath(context.deniedPath(context.rootPath));
+        }
         if (read <= 0) break;
         platform::forEachDirectoryEntry(buffer.get(), static_cast<size_t>(read), [&](std::string_view name) {
             if (std::find(kRootSkipNames.begin(), kRootSkipNames.end(), name) == kRootSkipNames.end())
@@ -107,6 +113,7 @@ std::optional<FileNode> scanRootEntry(ScanContext& context, int rootFd, const Fo
                 DeniedPath{path, context.rootPath, static_cast<int64_t>(info.st_blocks) * 512});
             return childless();
         }
+        context.folderBytes.fetch_add(static_cast<int64_t>(info.st_blocks) * 512, std::memory_order_relaxed);
         std::optional<FileNode> walked = walkDirectory(context, std::move(fd), rootPath.child(name), name,
                                                        date, context.placementOf(path), name);
         // A walk that could not build even its own folder still leaves the folder in place.
@@ -191,6 +198,8 @@ DiskScanResult resultOf(ScanContext& context, const FolderPath& rootFolder, std:
     result.deniedPaths = context.accumulator.deniedPaths();
     for (const DeniedPath& denied : result.deniedPaths)
         result.deniedBytesEstimate += denied.estimatedBytes;
+    result.folderBytes = context.folderBytes.load();
+    result.isComplete = !context.isCancelled();
     result.elapsedSeconds = secondsSince(start);
     return result;
 }
@@ -243,6 +252,7 @@ std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::
         TaskGroup entries;
         try {
             context.rootDevice = rootInfo.st_dev;
+            if (rootFd) context.folderBytes = static_cast<int64_t>(rootInfo.st_blocks) * 512;
             context.dataVolumePath =
                 standardizedPath(appendingPathComponent(rootPath, "System/Volumes/Data"));
             context.duplicateViews = duplicateViewsBelow(host, rootPath, rootInfo.st_dev);

@@ -43,6 +43,8 @@ struct ScanContext {
     // duplicate views, the data volume and, without full access, the protected home folders.
     std::vector<std::string> watchedPrefixes;
     Placement rootPlacement;
+    // The own blocks of every folder a walker entered, added up as each walker ends.
+    std::atomic<int64_t> folderBytes{0};
 
     bool isCancelled() const { return cancellation && cancellation->isCancelled(); }
 

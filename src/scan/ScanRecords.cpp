@@ -1,6 +1,32 @@
 #include "scan/ScanRecords.hpp"
 
+#include "base/Saturating.hpp"
+
+#include <algorithm>
+
 namespace quillmere {
+
+int64_t accountedBytes(const DiskScanResult& result) {
+    return saturatingAdd(std::max<int64_t>(result.root.allocatedSize(), 0),
+                         std::max<int64_t>(result.folderBytes, 0));
+}
+
+int64_t bytesHiddenByPermissions(int64_t volumeUsedBytes, int64_t accountedBytes,
+                                 const std::vector<DeniedPath>& deniedPaths, bool isComplete) {
+    if (deniedPaths.empty()) return 0;
+    if (!isComplete) {
+        int64_t estimates = 0;
+        for (const DeniedPath& denied : deniedPaths)
+            estimates = saturatingAdd(estimates, std::max<int64_t>(denied.estimatedBytes, 0));
+        return estimates;
+    }
+    return std::max<int64_t>(volumeUsedBytes - accountedBytes, 0);
+}
+
+int64_t bytesHiddenByPermissions(const DiskScanResult& result, int64_t volumeUsedBytes) {
+    return bytesHiddenByPermissions(volumeUsedBytes, accountedBytes(result), result.deniedPaths,
+                                    result.isComplete);
+}
 
 bool ScanEventChannel::yield(ScanEvent event) {
     {

@@ -40,7 +40,23 @@ struct DiskScanResult {
     std::vector<DeniedPath> deniedPaths;
     int64_t deniedBytesEstimate = 0;
     double elapsedSeconds = 0;
+    // The walked folders' own allocated blocks (the root's included). Every tool counts them as
+    // used space; the tree's sizes leave them out, as a folder's size is what lies inside it.
+    int64_t folderBytes = 0;
+    // False when the scan was stopped before it had walked everything.
+    bool isComplete = true;
 };
+
+// What a scan accounts for of its volume's used space: its tree and its folders' own blocks.
+int64_t accountedBytes(const DiskScanResult& result);
+
+// What a scan can tell permissions hid from it on a volume with `volumeUsedBytes` in use, of
+// which it accounted for `accountedBytes`. Nothing when it met no denied path. A complete scan
+// blames what it could not account for on the paths it was denied; a stopped one says nothing
+// of what it never reached, so only the denied paths' own estimates count.
+int64_t bytesHiddenByPermissions(int64_t volumeUsedBytes, int64_t accountedBytes,
+                                 const std::vector<DeniedPath>& deniedPaths, bool isComplete);
+int64_t bytesHiddenByPermissions(const DiskScanResult& result, int64_t volumeUsedBytes);
 
 // progress(ScanProgress) or finished(DiskScanResult).
 using ScanEvent = std::variant<ScanProgress, DiskScanResult>;

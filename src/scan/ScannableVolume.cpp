@@ -117,7 +117,8 @@ std::optional<ScannableVolume> ScannableVolume::fromFacts(std::string_view mount
                            .availableCapacityBytes = facts.availableBytes.value_or(0),
                            .isStartupVolume = facts.isRootFileSystem,
                            .isRemovable = facts.isRemovable || facts.isEjectable,
-                           .isInternal = facts.isInternal.value_or(true)};
+                           .isInternal = facts.isInternal.value_or(true),
+                           .usedCapacityBytes = facts.usedBytes.value_or(0)};
 }
 
 std::optional<ScannableVolume> ScannableVolume::volume(std::string_view mountPoint,

@@ -20,6 +20,9 @@ struct ScannableVolume {
     bool isStartupVolume = false;
     bool isRemovable = false;
     bool isInternal = true;
+    // (blocks − free blocks), as df, System Data and the access audit count used space: blocks
+    // kept for the administrator are free, not used, though nobody else may write them.
+    int64_t usedCapacityBytes = 0;
 
     bool operator==(const ScannableVolume&) const = default;
 

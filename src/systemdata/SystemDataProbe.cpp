@@ -66,7 +66,8 @@ std::vector<SystemDataCategory> SystemDataProbe::runConcurrently(const std::vect
 }
 
 SystemDataReport SystemDataProbe::assemble(std::vector<SystemDataCategory> probed,
-                                           std::optional<int64_t> scanTotalBytes, int64_t usedBytes) {
+                                           std::optional<int64_t> scanTotalBytes, int64_t usedBytes,
+                                           std::optional<int64_t> scanHiddenBytes) {
     int64_t named = 0;
     int64_t deniedSum = 0;
     for (const SystemDataCategory& category : probed) {
@@ -75,16 +76,16 @@ SystemDataReport SystemDataProbe::assemble(std::vector<SystemDataCategory> probe
     }
     const int64_t attributed = scanTotalBytes ? std::max(*scanTotalBytes, named) : named;
     const int64_t unexplained = std::max<int64_t>(usedBytes - attributed, 0);
-    const int64_t denied = std::min(unexplained, deniedSum);
+    const int64_t denied = std::min(unexplained, scanHiddenBytes.value_or(deniedSum));
     const bool hasScan = scanTotalBytes.has_value();
 
     SystemDataCategory deniedRow{systemdata_ids::denied,
                                  text::deniedName(),
                                  denied,
-                                 text::deniedExplanation(denied),
+                                 text::deniedExplanation(denied, scanHiddenBytes.has_value()),
                                  false,
                                  text::deniedReason(),
-                                 text::deniedMechanism(),
+                                 text::deniedMechanism(scanHiddenBytes.has_value()),
                                  std::nullopt,
                                  0};
     probed.push_back(std::move(deniedRow));
@@ -103,7 +104,8 @@ SystemDataReport SystemDataProbe::assemble(std::vector<SystemDataCategory> probe
 SystemDataReport SystemDataProbe::probe(std::optional<int64_t> scanTotalBytes,
                                         std::optional<int64_t> volumeUsedBytesArgument,
                                         const std::optional<FileNode>& scanRoot,
-                                        const std::vector<DeniedPath>& deniedPaths) const {
+                                        const std::vector<DeniedPath>& deniedPaths,
+                                        bool scanIsComplete) const {
     const auto& root = scanRoot;
     const auto& denied = deniedPaths;
     const std::vector<ProbeTask> table{
@@ -129,7 +131,9 @@ SystemDataReport SystemDataProbe::probe(std::optional<int64_t> scanTotalBytes,
         used = *volumeUsedBytesArgument;
     else if (const auto read = volumeUsedBytes())
         used = *read;
-    return assemble(std::move(probed), scanTotalBytes, used);
+    std::optional<int64_t> hidden;
+    if (scanTotalBytes) hidden = bytesHiddenByPermissions(used, *scanTotalBytes, deniedPaths, scanIsComplete);
+    return assemble(std::move(probed), scanTotalBytes, used, hidden);
 }
 
 std::vector<std::string> trimmedLines(const std::string& text) {

@@ -62,10 +62,12 @@ public:
     SystemDataProbe(SystemDataLocations locations, SystemDataProbeServices services);
 
     // Runs the eight category probes in parallel and derives the two further rows. Blocks until
-    // all are done; never throws; not for the main thread.
+    // all are done; never throws; not for the main thread. With a scan, `scanTotalBytes` is what
+    // it accounted for (its tree and its folders' own blocks) and the denied row is what the
+    // scan says permissions hid (bytesHiddenByPermissions), the figure its banner shows.
     SystemDataReport probe(std::optional<int64_t> scanTotalBytes, std::optional<int64_t> volumeUsedBytes,
                            const std::optional<FileNode>& scanRoot,
-                           const std::vector<DeniedPath>& deniedPaths) const;
+                           const std::vector<DeniedPath>& deniedPaths, bool scanIsComplete = true) const;
 
     // (blocks − free blocks) × fragment size of the volume: reserved blocks count as free.
     std::expected<int64_t, SystemDataProbeError> volumeUsedBytes() const;
@@ -73,9 +75,11 @@ public:
     // Each probe on a thread of its own (they may block on tools); results in table order.
     static std::vector<SystemDataCategory> runConcurrently(const std::vector<ProbeTask>& probes);
 
-    // The report from the eight probed categories: the denied row and the remainder.
+    // The report from the eight probed categories: the denied row and the remainder. Without a
+    // scan's figure of what permissions hid, the denied row sums the categories' own estimates.
     static SystemDataReport assemble(std::vector<SystemDataCategory> probed,
-                                     std::optional<int64_t> scanTotalBytes, int64_t usedBytes);
+                                     std::optional<int64_t> scanTotalBytes, int64_t usedBytes,
+                                     std::optional<int64_t> scanHiddenBytes = std::nullopt);
 
     SystemDataCategory localSnapshotsCategory() const;
     SystemDataCategory timeMachineBackupsCategory(const std::optional<FileNode>& scanRoot,

@@ -19,7 +19,7 @@ probeInputFor(const DiskScanResult& scan, const std::string& volume,
     const auto scanned = deviceOf(scan.root.path());
     const auto probed = deviceOf(volume);
     if (!scanned || !probed || *scanned != *probed) return {};
-    return {scan.root.allocatedSize(), scan.root, scan.deniedPaths};
+    return {accountedBytes(scan), scan.root, scan.deniedPaths, scan.isComplete};
 }
 
 SystemDataReport probeStartupVolume(const DiskScanResult& scan) {
@@ -27,7 +27,8 @@ SystemDataReport probeStartupVolume(const DiskScanResult& scan) {
     const std::string home = platform::homeDirectory();
     const SystemDataProbeInput input = probeInputFor(scan, volume, deviceOfPath);
     const SystemDataProbe probe(SystemDataLocations::system(volume, home), SystemDataProbeServices::system());
-    return probe.probe(input.scanTotalBytes, std::nullopt, input.scanRoot, input.deniedPaths);
+    return probe.probe(input.scanTotalBytes, std::nullopt, input.scanRoot, input.deniedPaths,
+                       input.scanIsComplete);
 }
 
 } // namespace quillmere

@@ -12,15 +12,16 @@ namespace quillmere {
 
 // What a finished scan hands to the probe of the startup volume.
 struct SystemDataProbeInput {
-    std::optional<int64_t> scanTotalBytes;
+    std::optional<int64_t> scanTotalBytes; // the tree and the folders' own blocks
     std::optional<FileNode> scanRoot;
     std::vector<DeniedPath> deniedPaths;
+    bool scanIsComplete = true;
 };
 
-// The scan's total, tree and denied paths, but only when the scanned folder lies on the same
-// device as the probed volume: another volume's scan says nothing about this one, and the
-// probe then runs as if no scan had finished. `deviceOf` gives a path's device (nothing when
-// it cannot be examined).
+// What the scan accounted for, its tree, denied paths and whether it ran to its end, but only when the
+// scanned folder lies on the same device as the probed volume: another volume's scan says nothing about this
+// one, and the probe then runs as if no scan had finished. `deviceOf` gives a path's device (nothing when it
+// cannot be examined).
 SystemDataProbeInput
 probeInputFor(const DiskScanResult& scan, const std::string& volume,
               const std::function<std::optional<uint64_t>(const std::string&)>& deviceOf);

@@ -62,7 +62,8 @@ std::string deviceBackupsName() {
     return "iOS device backups";
 }
 std::string noDeviceBackups() {
-    return "No iOS device has ever been backed up to this Mac.";
+    return "No iOS device has been backed up to ~/Library/Application Support/MobileSync/Backup on this "
+           "computer.";
 }
 std::string noDeviceBackupsMechanism() {
     return "check for ~/Library/Application Support/MobileSync/Backup";
@@ -167,10 +168,10 @@ std::string mailMechanism() {
 }
 
 std::string cloudName() {
-    return "Cached iCloud content";
+    return "Cached cloud content";
 }
 std::string noCloud() {
-    return "iCloud Drive is not set up on this Mac.";
+    return "No cloud drive is set up in ~/Library/Mobile Documents on this computer.";
 }
 std::string noCloudMechanism() {
     return "check for ~/Library/Mobile Documents";
@@ -188,21 +189,23 @@ std::string cloudMechanism() {
 std::string deniedName() {
     return "Denied by permissions";
 }
-std::string deniedExplanation(int64_t denied) {
+std::string deniedExplanation(int64_t denied, bool byScan) {
     if (denied >= 1)
-        return "Bytes behind specific paths the categories above named but this process was refused "
-               "permission to "
-               "read — a known cause, not a mystery. Granting read access to those paths and rescanning "
-               "would let "
-               "these be measured for real.";
+        return std::string("Bytes behind specific paths ") +
+               (byScan ? "the scan met" : "the categories above named") +
+               " but this process was refused permission to read — a known cause, not a mystery. Granting "
+               "read "
+               "access to those paths and rescanning would let these be measured for real.";
     return "Nothing was denied by a permission error this run.";
 }
 std::string deniedReason() {
     return "Its size is only an estimate of what's behind a closed door; nothing this uncertain is offered "
-           "for "
-           "deletion.";
+           "for deletion.";
 }
-std::string deniedMechanism() {
+std::string deniedMechanism(bool byScan) {
+    if (byScan)
+        return "volume used space minus what the scan accounted for, when it was denied paths (a stopped "
+               "scan: the sum of lstat-based estimates of those paths)";
     return "sum of lstat-based estimates for every path denied while probing the categories above";
 }
 std::string remainderName() {

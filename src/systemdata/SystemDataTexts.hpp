@@ -72,9 +72,10 @@ std::string cloudMechanism();
 
 // The two derived rows
 std::string deniedName();
-std::string deniedExplanation(int64_t denied);
+// `byScan`: the figure is what the scan was refused, not what the category probes were.
+std::string deniedExplanation(int64_t denied, bool byScan);
 std::string deniedReason();
-std::string deniedMechanism();
+std::string deniedMechanism(bool byScan);
 std::string remainderName();
 std::string remainderExplanation(bool hasScan);
 std::string remainderReason();

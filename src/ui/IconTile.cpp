@@ -60,18 +60,6 @@ IconTile::IconTile(Kind kind, qreal size, QWidget* parent)
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
-void IconTile::setKind(Kind kind) {
-    kind_ = std::move(kind);
-    update();
-}
-
-void IconTile::setTileSize(qreal size) {
-    if (size == size_) return;
-    size_ = size;
-    updateGeometry();
-    update();
-}
-
 void IconTile::setReservesShadowRoom(bool on) {
     if (on == reservesShadowRoom_) return;
     reservesShadowRoom_ = on;

@@ -44,9 +44,7 @@ public:
     explicit IconTile(Kind kind, qreal size = 32, QWidget* parent = nullptr);
 
     const Kind& kind() const { return kind_; }
-    void setKind(Kind kind);
     qreal tileSize() const { return size_; }
-    void setTileSize(qreal size);
     // With room (the default) the widget is larger than the tile by the shadow's reach and the
     // tile sits where the room leaves it; without, the widget is exactly the tile and the
     // shadow is cut at its edges.

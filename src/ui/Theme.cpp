@@ -331,19 +331,6 @@ GlassPanel::GlassPanel(QWidget* parent, qreal cornerRadius, bool topHighlight)
     applyMargins();
 }
 
-void GlassPanel::setCornerRadius(qreal radius) {
-    if (radius == cornerRadius_) return;
-    cornerRadius_ = radius;
-    update();
-    overlay_->update();
-}
-
-void GlassPanel::setTopHighlight(bool on) {
-    if (on == topHighlight_) return;
-    topHighlight_ = on;
-    overlay_->update();
-}
-
 void GlassPanel::setReservesShadowRoom(bool on) {
     if (on == reservesShadowRoom_) return;
     reservesShadowRoom_ = on;

@@ -125,9 +125,7 @@ public:
     explicit GlassPanel(QWidget* parent = nullptr, qreal cornerRadius = 12, bool topHighlight = true);
 
     qreal cornerRadius() const { return cornerRadius_; }
-    void setCornerRadius(qreal radius);
     bool topHighlight() const { return topHighlight_; }
-    void setTopHighlight(bool on);
     // Without room the shadow is clipped at the widget's edges and the panel fills it.
     bool reservesShadowRoom() const { return reservesShadowRoom_; }
     void setReservesShadowRoom(bool on);

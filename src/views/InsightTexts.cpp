@@ -38,9 +38,8 @@ std::string countedAsOneItem() {
 }
 
 std::string sharedFootnote() {
-    return "Files that live only in iCloud, and copies that share their bytes with another file, aren't "
-           "listed "
-           "\u2014 removing them frees nothing.";
+    return "Copies that share their bytes with another file aren't listed \u2014 removing them frees "
+           "nothing.";
 }
 
 std::string largestTitle() {
@@ -115,10 +114,8 @@ std::string untouchedEmpty(const std::string& folderName, int years) {
 
 std::string untouchedFootnote() {
     return "Dates are when a file's contents last changed \u2014 Quillmere doesn't know when something was "
-           "last "
-           "opened. Files that live only in iCloud, and copies that share their bytes with another file, "
-           "aren't "
-           "listed \u2014 removing them frees nothing.";
+           "last opened. Copies that share their bytes with another file aren't listed \u2014 removing them "
+           "frees nothing.";
 }
 
 std::string ageBandLabel(DiskInsights::AgeBand band) {

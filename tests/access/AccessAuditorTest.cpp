@@ -158,17 +158,35 @@ TEST(AccessAuditAssembly, MeasuresTheScannedVolume) {
     capacity.info = {.f_frsize = 1, .f_blocks = 5000, .f_bfree = 1000};
     const AccessAuditor auditor("/media/usb", "/home/ann", "/", capacity.host);
     EXPECT_EQ(assembleAccessAudit(resultOf(3000, {denied("/media/usb/lost+found", 0)}), auditor),
-              (AccessAudit{4000, 3000, 1000, {{"/media", 1000, 1}}, true}));
+              (AccessAudit{4000, 3000, 1000, {{"/media", 1000, 1}}, true, 1000, true}));
     EXPECT_EQ(capacity.askedPath, "/media/usb");
     // Used bytes not above the scanned total: nothing unaccounted, no locations.
     EXPECT_EQ(assembleAccessAudit(resultOf(4500, {denied("/x", 10)}), auditor),
-              (AccessAudit{4000, 4500, 0, {}, true}));
+              (AccessAudit{4000, 4500, 0, {}, true, 0, true}));
     EXPECT_EQ(assembleAccessAudit(resultOf(-10, {}), auditor).accountedBytes, 0);
 
     capacity.error = EIO;
     const AccessAuditor unreadable("/media/usb", "/home/ann", "/nonexistent", capacity.host);
     EXPECT_EQ(assembleAccessAudit(resultOf(3000, {denied("/media/usb/x", 100)}), unreadable),
-              (AccessAudit{0, 3000, 0, {}, false}));
+              (AccessAudit{0, 3000, 0, {}, false, 0, true}));
+}
+
+TEST(AccessAuditAssembly, BlamesPermissionsOnlyForWhatTheScanWasDenied) {
+    FakeCapacity capacity;
+    capacity.info = {.f_frsize = 1, .f_blocks = 5000, .f_bfree = 1000};
+    const AccessAuditor auditor("/media/usb", "/home/ann", "/", capacity.host);
+    // The folders' own blocks are accounted for; what is left is hidden by nobody.
+    DiskScanResult scan = resultOf(3000, {});
+    scan.folderBytes = 600;
+    EXPECT_EQ(assembleAccessAudit(scan, auditor), (AccessAudit{4000, 3600, 400, {}, true, 0, false}));
+    // Denied paths take the whole remainder between them.
+    scan.deniedPaths = {denied("/media/usb/a", 30), denied("/home/ann/b", 10)};
+    EXPECT_EQ(assembleAccessAudit(scan, auditor),
+              (AccessAudit{4000, 3600, 400, {{"/media", 300, 1}, {"~/b", 100, 1}}, true, 400, true}));
+    // A stopped scan claims only the denied paths' own blocks, never what it did not reach.
+    scan.isComplete = false;
+    EXPECT_EQ(assembleAccessAudit(scan, auditor),
+              (AccessAudit{4000, 3600, 400, {{"/media", 30, 1}, {"~/b", 10, 1}}, true, 40, true}));
 }
 
 // Sets an environment variable (clears it for nothing) for one scope.

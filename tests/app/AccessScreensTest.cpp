@@ -45,7 +45,8 @@ TEST(PermissionGate, ShowsThePromisesAndFollowsTheAccessItIsGiven) {
                      "administrator may read. Quillmere works without them. It just won't be able to account "
                      "for whatever it couldn't open.",
                      "Quillmere never deletes anything you didn't ask it to",
-                     "It leaves cloud files in the cloud instead of downloading them to weigh them",
+                     "It leaves files on cloud and network drives where they are instead of downloading them "
+                     "to weigh them",
                      "You can grant access later in System Settings"}));
     EXPECT_EQ(shownSymbols(gate), (QStringList{"checkmark.shield.fill", "icloud.slash.fill", "lock.fill"}));
     EXPECT_EQ(shownButtons(gate), (QStringList{"Continue", "Grant Full Disk Access\u2026"}));
@@ -58,7 +59,7 @@ TEST(PermissionGate, ShowsThePromisesAndFollowsTheAccessItIsGiven) {
     EXPECT_EQ(continues, 0);
 
     gate.setFullDiskAccessGranted(true);
-    EXPECT_TRUE(shownTexts(gate).contains("Full Disk Access is already granted"));
+    EXPECT_TRUE(shownTexts(gate).contains("Read access to your home folder is already granted"));
     EXPECT_FALSE(shownTexts(gate).contains("You can grant access later in System Settings"));
     EXPECT_EQ(shownSymbols(gate).last(), "checkmark.circle.fill");
     EXPECT_EQ(shownButtons(gate), QStringList{"Continue"});
@@ -66,8 +67,12 @@ TEST(PermissionGate, ShowsThePromisesAndFollowsTheAccessItIsGiven) {
     EXPECT_EQ(continues, 1);
 }
 
+// An audit of a scan that was denied paths behind which `hidden` bytes lie (none when 0 and no
+// location is given).
 AccessAudit auditOf(int64_t hidden, bool granted, std::vector<AccessAuditLocation> locations = {}) {
-    return AccessAudit{2'000'000'000, 2'000'000'000 - hidden, hidden, std::move(locations), granted};
+    const bool denied = hidden > 0 || !locations.empty();
+    return AccessAudit{2'000'000'000, 2'000'000'000 - hidden, hidden, std::move(locations), granted, hidden,
+                       denied};
 }
 
 TEST(FullDiskAccessBanner, SaysHowMuchIsHiddenAndOffersGrantOnlyWithoutAccess) {
@@ -87,11 +92,17 @@ TEST(FullDiskAccessBanner, SaysHowMuchIsHiddenAndOffersGrantOnlyWithoutAccess) {
     EXPECT_EQ(opener.calls->size(), 1u);
 }
 
-TEST(FullDiskAccessBanner, IsPresentedAfterAScanWhileAccessIsMissingOrBytesHide) {
+TEST(FullDiskAccessBanner, IsPresentedAfterAScanOnlyWhileAccessIsMissingOrPathsWereDenied) {
     EXPECT_FALSE(FullDiskAccessBanner::isPresented(std::nullopt, false));
     EXPECT_TRUE(FullDiskAccessBanner::isPresented(auditOf(0, true), false));
     EXPECT_FALSE(FullDiskAccessBanner::isPresented(auditOf(0, false), true));
     EXPECT_TRUE(FullDiskAccessBanner::isPresented(auditOf(1, true), true));
+    // Used space the scan could not account for, with nothing denied, is no permission's doing.
+    const AccessAudit unexplained{2'000'000'000, 1'000'000'000, 1'000'000'000, {}, true, 0, false};
+    EXPECT_FALSE(FullDiskAccessBanner::isPresented(unexplained, true));
+    // Denied paths with nothing left to blame on them still name the locations.
+    EXPECT_TRUE(FullDiskAccessBanner::isPresented(
+        AccessAudit{.isFullDiskAccessGranted = true, .hasDeniedPaths = true}, true));
 }
 
 TEST(FullDiskAccessBanner, TheDetailsSheetShowsTheCantSeeScreenAndClosingItClearsTheFlag) {

@@ -9,9 +9,10 @@
 #include "reclaim/view/DeleteConfirmationSheet.hpp"
 #include "reclaim/view/DeleteSteps.hpp"
 #include "reclaim/view/ScrollingBox.hpp"
-#include "reclaim/view/SheetParts.hpp"
+#include "reclaim/view/SheetControls.hpp"
 #include "systemdata/ReclaimerTestSupport.hpp"
 #include "systemdata/SystemDataProbe.hpp"
+#include "ui/WrappingLabel.hpp"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -238,7 +239,7 @@ TEST(ContentViewReclaim, WhileWorkingNothingClosesAndAProtectedNodeIsRefused) {
     DeleteResultView* result = sheet->resultView();
     EXPECT_EQ(result->headline()->text(), "Couldn't move \u201cann\u201d to the Trash");
     ASSERT_TRUE(result->failures());
-    const auto lines = result->failures()->content()->findChildren<SheetText*>();
+    const auto lines = result->failures()->content()->findChildren<WrappingLabel*>();
     ASSERT_EQ(lines.size(), 1);
     EXPECT_EQ(lines[0]->text(), "ann: protected \u2014 Quillmere will never remove this");
     EXPECT_TRUE(exists(w.home + "/Work"));

@@ -1,8 +1,8 @@
 #include "app/ContentView.hpp"
 
 #include "app/CenterView.hpp"
-#include "app/InspectorParts.hpp"
 #include "app/InspectorView.hpp"
+#include "app/InspectorWidgets.hpp"
 #include "app/MainTopBar.hpp"
 #include "app/MainWindow.hpp"
 #include "app/ScanScreens.hpp"
@@ -136,6 +136,33 @@ TEST(ContentViewLaunch, StartScanBeatsSelectLargestAndScansOnLaunchNeedsTheSnaps
     unknown.launch(third);
     EXPECT_FALSE(third.selectedVolume());
     EXPECT_EQ(third.scanState().rescanToken(), 0);
+}
+
+TEST(ContentViewLaunch, StartScanOnAFirstLaunchScansTheStartupDisk) {
+    Launch first({"--debug-skip-permission-gate", "--debug-start-scan"});
+    std::swap(first.volumes[0], first.volumes[1]); // the startup disk is not the first listed
+    ContentView view(first.options, first.settings, first.host());
+    first.launch(view);
+    ASSERT_TRUE(view.selectedVolume());
+    EXPECT_EQ(view.selectedVolume()->url, "/");
+    EXPECT_EQ(view.scanState().rescanToken(), 1);
+    EXPECT_TRUE(view.scanState().isScanning());
+
+    // A saved scan of a disk no longer listed leaves the choice to the switch as well.
+    Launch gone({"--debug-skip-permission-gate", "--debug-start-scan"});
+    gone.saved = snapshotOf("uuid-gone");
+    ContentView other(gone.options, gone.settings, gone.host());
+    gone.launch(other);
+    ASSERT_TRUE(other.selectedVolume());
+    EXPECT_EQ(other.selectedVolume()->url, "/");
+    EXPECT_EQ(other.scanState().rescanToken(), 1);
+
+    // Without the switch a first launch waits for the user.
+    Launch plain({"--debug-skip-permission-gate"});
+    ContentView idle(plain.options, plain.settings, plain.host());
+    plain.launch(idle);
+    EXPECT_FALSE(idle.selectedVolume());
+    EXPECT_EQ(idle.scanState().rescanToken(), 0);
 }
 
 TEST(ContentViewLaunch, SectionSwitchAndNoVolumesFallBackToTheStartupVolume) {

@@ -1,6 +1,6 @@
 #include "app/InspectorView.hpp"
 
-#include "app/InspectorParts.hpp"
+#include "app/InspectorWidgets.hpp"
 #include "app/state/SelectionState.hpp"
 #include "views/ViewsTestSupport.hpp"
 

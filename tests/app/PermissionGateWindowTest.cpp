@@ -58,7 +58,7 @@ TEST(PermissionGateWindow, GrantOpensTheAddressAndContinuePassesTheGateForGood) 
         // Access granted meanwhile shows on the next activation.
         qputenv(kFullDiskAccessProbeVariable, launch.folder.path().toUtf8());
         view.reprobeAccess();
-        EXPECT_TRUE(shownTexts(*gate).contains("Full Disk Access is already granted"));
+        EXPECT_TRUE(shownTexts(*gate).contains("Read access to your home folder is already granted"));
         EXPECT_EQ(shownButton(*gate, "Grant Full Disk Access\u2026"), nullptr);
 
         shownButton(*gate, "Continue")->click();

@@ -44,6 +44,10 @@ TEST_F(PreviewTest, ReadsImagesScaledAndTheStartOfTextFiles) {
     EXPECT_EQ(other.kind, PreviewContent::Kind::details);
     EXPECT_EQ(other.size, 4);
     EXPECT_FALSE(other.isDirectory);
+    // A type nobody names is a "File", as the inspector says; named types are capitalised.
+    EXPECT_EQ(other.kindDescription, "File");
+    EXPECT_EQ(itemTypeDescription(path("blob.bin")), "File");
+    EXPECT_EQ(itemTypeDescription(path("notes.txt")), "Plain text document");
     // A link is described, never followed.
     ASSERT_EQ(::symlink(dir.filePath("notes.txt").toUtf8().constData(), path("link").c_str()), 0);
     EXPECT_EQ(loadPreview(path("link")).kind, PreviewContent::Kind::details);
@@ -53,6 +57,8 @@ TEST_F(PreviewTest, FoldersFifosAndMissingItemsAreDescribedAtOnce) {
     const PreviewContent folder = loadPreview(dir.path().toStdString());
     EXPECT_EQ(folder.kind, PreviewContent::Kind::details);
     EXPECT_TRUE(folder.isDirectory);
+    EXPECT_EQ(folder.kindDescription, "Folder");
+    EXPECT_EQ(itemTypeDescription(dir.path().toStdString()), "Folder");
     EXPECT_FALSE(folder.size.has_value());
     EXPECT_TRUE(folder.modified.has_value());
 

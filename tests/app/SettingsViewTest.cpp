@@ -62,7 +62,7 @@ TEST(SettingsView, ShowsTheFormAndTheAccessStatus) {
         (QStringList{"Appearance",
                      "Off by default. Quillmere reads nothing until you ask it to, and turning "
                      "this on is how you ask once instead of every time.",
-                     "Full Disk Access", "Status", "Not granted", "Saved scan", "None",
+                     "Home folder access", "Status", "Not granted", "Saved scan", "None",
                      "Quillmere keeps the last completed scan so reopening it shows your disk straight away. "
                      "Forgetting it means the next launch starts from nothing."}));
     EXPECT_EQ(shownSymbols(view), QStringList{"lock.fill"});

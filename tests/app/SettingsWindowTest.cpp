@@ -17,6 +17,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <optional>
@@ -119,6 +120,38 @@ TEST(SettingsWindow, TheFormWritesTheUsersSettingsFileAtOnceAndFollowsTheMainWin
     EXPECT_FALSE(gauge->isChecked());
     emit bar->viewModeSelected(DiskViewMode::sunburst);
     EXPECT_TRUE(gauge->isEnabled());
+}
+
+TEST(SettingsWindow, SettingsAndAboutKeepTheirWidthsOnScreenAndShowAllTheyHold) {
+    QTemporaryDir folder;
+    AppSettings settings(folder.filePath("Quillmere.conf"));
+    Window setup;
+    MainWindow window(setup.options, settings, setup.host());
+    window.openSettings();
+    SettingsView* form = window.settingsWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
+    EXPECT_EQ(form->width(), 460);
+    // Every row lies inside the window, the button of the missing access included.
+    const auto inside = [](const QWidget& window) {
+        for (const QWidget* child : window.findChildren<QWidget*>())
+            if (child->isVisible() &&
+                !window.rect().contains(child->mapTo(&window, child->rect().bottomRight())))
+                return false;
+        return true;
+    };
+    EXPECT_TRUE(inside(*form));
+    const int heightWithButton = form->height();
+    setup.granted = true;
+    window.applicationBecameActive();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->height() < heightWithButton; }, 5000));
+    EXPECT_EQ(form->width(), 460);
+    EXPECT_TRUE(inside(*form));
+
+    window.openAbout();
+    QWidget* about = window.aboutWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(about));
+    EXPECT_EQ(about->width(), 360);
+    EXPECT_TRUE(inside(*about));
 }
 
 TEST(SettingsWindow, ActivationProbesTheWindowAgainAndRefreshesAnOpenForm) {

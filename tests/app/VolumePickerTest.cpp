@@ -14,9 +14,10 @@ using namespace quillmere::test;
 
 namespace {
 
+// Without a reserve for the administrator: what is not available is used.
 ScannableVolume volume(std::string name, int64_t total, int64_t available, bool removable = false) {
-    return ScannableVolume{"/media/" + name, name,  std::nullopt, total,
-                           available,        false, removable,    !removable};
+    return ScannableVolume{"/media/" + name, name,       std::nullopt,     total, available, false,
+                           removable,        !removable, total - available};
 }
 
 // The ring's pixel at `clockwise` turns from the top, on the middle of its stroke.
@@ -45,6 +46,14 @@ TEST(VolumePickerFiguresTest, FractionIsClampedAndPercentageTruncated) {
     EXPECT_EQ(usedPercentageText(nearlyFull), "99%");
 
     EXPECT_EQ(freeOfTotalText(volume("Disk", 2'000'000'000, 500'000'000)), "500 MB free of 2 GB");
+
+    // Blocks kept for the administrator are neither used nor free to others: the ring shows
+    // what df counts as used, while the text says what the user may still write.
+    ScannableVolume reserved = volume("Reserved", 1000, 200);
+    reserved.usedCapacityBytes = 100;
+    EXPECT_DOUBLE_EQ(usedFraction(reserved), 0.1);
+    EXPECT_EQ(usedPercentageText(reserved), "10%");
+    EXPECT_EQ(freeOfTotalText(reserved), "200 bytes free of 1 KB");
 }
 
 TEST(VolumePickerFiguresTest, HeadlineDependsOnHowManyVolumes) {

@@ -219,6 +219,24 @@ TEST(AppCachesSheetContent, ListsEveryItemLargestFirst) {
     EXPECT_EQ(content.failureHeadline, "Couldn\u2019t move every cache to the Trash");
 }
 
+TEST(AppItemsSheetContent, ListsTheItemsButNeverTheApplicationAndCountsOnlyUnsharedBytes) {
+    const SheetContent content = appItemsSheetContent(
+        app("GIMP", "/flatpak/app/org.gimp.GIMP", 900),
+        {leftover("org.gimp.GIMP", "/flatpak/app/org.gimp.GIMP", Group::application, 900),
+         leftover("cache", "/h/.var/app/org.gimp.GIMP/cache", Group::cachesPreferencesAndState, 5),
+         leftover("data", "/h/.var/app/org.gimp.GIMP/data", Group::supportAndContainers, 9, "GIMP (user)")});
+    EXPECT_EQ(ids(content), (std::vector<std::string>{"/h/.var/app/org.gimp.GIMP/data",
+                                                      "/h/.var/app/org.gimp.GIMP/cache"}));
+    EXPECT_EQ(content.reclaimableBytes, 5);
+    EXPECT_EQ(content.title, "Move 2 items from GIMP to the Trash?");
+    EXPECT_EQ(content.summary, "Everything goes in one action. It stays in the Trash until you empty it.");
+    EXPECT_EQ(content.confirmLabel, "Move to Trash");
+    EXPECT_EQ(content.failureHeadline, "Couldn\u2019t move everything to the Trash");
+    EXPECT_EQ(
+        appItemsSheetContent(app("GIMP"), {leftover("c", "/c", Group::cachesPreferencesAndState, 1)}).title,
+        "Move 1 item from GIMP to the Trash?");
+}
+
 TEST(OrphanGroupSheetContent, ListsOnlyTickedEntriesUnderTheGroupsName) {
     OrphanLeftoverGroup group;
     group.evidence = "com.gone.tool";

@@ -81,6 +81,42 @@ TEST(ReclaimerInputOf, CachesTakeEveryItemAndOrphansOnlyTickedOnes) {
               (std::vector<std::string>{"/n"}));
 }
 
+TEST(ReclaimerInputOf, PackagedItemsNeverTakeTheApplicationItself) {
+    const ReclaimerInput input = reclaimerInput(ReclaimTarget::appItems(
+        app("GIMP", "/flatpak/app/org.gimp.GIMP"),
+        {leftover("data", "/h/data", Group::supportAndContainers, 9),
+         leftover("org.gimp.GIMP", "/flatpak/app/org.gimp.GIMP", Group::application, 900),
+         leftover("cache", "/h/cache", Group::cachesPreferencesAndState, 5)}));
+    EXPECT_EQ(paths(input.nodes), (std::vector<std::string>{"/h/data", "/h/cache"}));
+    EXPECT_FALSE(input.appBundle);
+}
+
+TEST(RunReclaim, ClearingAPackagedApplicationMovesOnlyTheTickedFoldersToTheTrash) {
+    ReclaimFixture fixture;
+    writeFile(fixture / "flatpak/app/org.example.App/files/bin", 4000);
+    writeFile(fixture / "home/.var/app/org.example.App/cache/blob", 3000);
+    writeFile(fixture / "home/.var/app/org.example.App/data/store", 2000);
+    writeFile(fixture / "home/.var/app/org.example.App/config/settings", 1000);
+    fixture.capacity.script["*"] = {100, 100};
+    const std::string data = fixture / "home/.var/app/org.example.App/";
+    const auto outcome = runReclaim(
+        fixture.reclaimer(), reclaimerInput(ReclaimTarget::appItems(
+                                 app("App", fixture / "flatpak/app/org.example.App"),
+                                 {leftover("cache", data + "cache", Group::cachesPreferencesAndState, 4096),
+                                  leftover("data", data + "data", Group::supportAndContainers, 4096),
+                                  leftover("org.example.App", fixture / "flatpak/app/org.example.App",
+                                           Group::application, 8192)})));
+    EXPECT_EQ(paths(outcome.succeeded), (std::vector<std::string>{data + "cache", data + "data"}));
+    EXPECT_TRUE(outcome.failures.empty());
+    EXPECT_TRUE(fixture.inTrash("cache"));
+    EXPECT_TRUE(fixture.inTrash("data"));
+    EXPECT_FALSE(fixture.inTrash("config"));
+    EXPECT_FALSE(fixture.inTrash("org.example.App"));
+    struct stat info {};
+    EXPECT_EQ(::lstat((data + "config/settings").c_str(), &info), 0);
+    EXPECT_EQ(::lstat((fixture / "flatpak/app/org.example.App/files/bin").c_str(), &info), 0);
+}
+
 TEST(RootAfterRemoval, OnlyANodeTargetWithARootAndASuccess) {
     const FileNode root = folder("/r", {folder("/r/a", {file("/r/a/x", 10)}), file("/r/b", 5)});
     Reclaimer::Outcome outcome;

@@ -291,6 +291,36 @@ TEST(DiskScannerFailures, RefusedItemsAreDeniedVanishedOnesSkippedAndTheWalkGoes
     expectConsistentTree(result.root);
 }
 
+TEST(DiskScannerFolders, TheWalkedFoldersOwnBlocksAreCountedApartFromTheTree) {
+    ScratchFolder root;
+    for (const char* path : {"a/f", "a/b/g", "c/h", "locked/x", "unlistable/y", "other/z"})
+        writeFile(root / path, 4096);
+    for (int i = 0; i < 20; ++i)
+        writeFile(root / ("many/s" + std::to_string(i) + "/f"), 0);
+    FakeHost host;
+    host.processors = 1; // 8 child walks; the other subfolders of "many" are walked inline
+    host.blocks = {{"a", 8},           {"b", 16},      {"c", 24},  {"locked", 32},
+                   {"unlistable", 64}, {"other", 128}, {"many", 2}};
+    for (int i = 0; i < 20; ++i)
+        host.blocks["s" + std::to_string(i)] = 1;
+    host.openError = {{"locked", EACCES}};
+    host.listError = {{"unlistable", EACCES}};
+    host.onOtherDevice = {"other"};
+    const DiskScanResult result = scanned(DiskScanner(200, host), root.path());
+
+    // Refused folders are estimates instead, whether refused at opening or at listing; another
+    // device's folder is not this volume's.
+    EXPECT_EQ(result.folderBytes, allocatedBytes(root.path()) + (8 + 16 + 24 + 2 + 20) * 512);
+    EXPECT_EQ(deniedUrls(result), (std::set<std::string>{root / "locked", root / "unlistable"}));
+    EXPECT_EQ(result.deniedBytesEstimate, (32 + 64) * 512);
+    // A folder's size in the tree stays the sum of what lies inside it.
+    EXPECT_EQ(result.root.allocatedSize(), 3 * allocatedBytes(root / "a/f"));
+    EXPECT_EQ(childNamed(result.root, "a")->allocatedSize(), 2 * allocatedBytes(root / "a/f"));
+    EXPECT_EQ(accountedBytes(result), result.root.allocatedSize() + result.folderBytes);
+    EXPECT_TRUE(result.isComplete);
+    expectConsistentTree(result.root);
+}
+
 TEST(DiskScannerLeaves, SymbolicLinksAreLeavesAndHardLinksCountOnce) {
     ScratchFolder root;
     for (int i = 1; i <= 3; ++i)
@@ -579,6 +609,7 @@ TEST(DiskScannerCancellation, StoppedScanStillEndsWithOneConsistentResult) {
     ASSERT_TRUE(std::holds_alternative<DiskScanResult>(events.back()));
     const FileNode& tree = finishedOf(events).root;
     EXPECT_LT(tree.fileCount(), 600);
+    EXPECT_FALSE(finishedOf(events).isComplete);
     expectConsistentTree(tree);
     for (const ScanProgress& progress : progressOf(events)) {
         EXPECT_LE(progress.filesScanned, tree.fileCount());

@@ -42,6 +42,11 @@ TEST(FileKind, FilesGoByTheirLastExtensionLowerCased) {
     // Lower-casing is Unicode's: the Kelvin sign becomes "k".
     EXPECT_EQ(classify(fileNamed("Talk.\u212AEY")), FileKind::documents);
     EXPECT_EQ(classify(node("12 more items.mp4", false, 500, {}, true)), FileKind::smallFiles);
+    // A Downloads folder of Linux packages holds installers, whatever the case of the extension.
+    for (const char* package : {"tool_1.2_amd64.deb", "tool-1.2.x86_64.rpm", "Krita-5.2.AppImage",
+                                "core_16.snap", "org.gimp.GIMP.flatpak", "org.gimp.GIMP.flatpakref"})
+        EXPECT_EQ(classify(fileNamed(package)), FileKind::installers) << package;
+    EXPECT_EQ(classify(folderWithContents("core.snap")), std::nullopt); // file extensions only
 }
 
 TEST(FileKind, FoldersGoByBuildNameThenPackageExtensionThenMissingContents) {

@@ -273,7 +273,10 @@ public:
             errno = rule->second;
             return -1;
         }
-        return ScanHost::statDescriptor(fd, info);
+        const int result = ScanHost::statDescriptor(fd, info);
+        if (result != 0) return result;
+        if (const auto rule = blocks.find(key); rule != blocks.end()) info->st_blocks = rule->second;
+        return 0;
     }
     long readEntries(int directoryFd, void* buffer, size_t size) override {
         const std::string key = nameOfDescriptor(directoryFd);

@@ -14,7 +14,8 @@ using platform::BlockDeviceInfo;
 using platform::DiskLink;
 
 // A workstation: its system mounts, a network share, one disk image mounted twice, a USB stick,
-// two data disks, a backup disk and a container's bind-mounted file.
+// two data disks, a backup disk, a container's bind-mounted file and layers, memory-backed
+// folders, a snap package, a loop-mounted ext4 image and a ZFS dataset.
 const char* const kMountInfo = "21 26 0:20 / /proc rw,relatime shared:5 - proc proc rw\n"
                                "22 26 0:21 / /sys rw - sysfs sysfs rw\n"
                                "26 1 8:2 / / rw,relatime shared:1 - ext4 /dev/sda2 rw\n"
@@ -29,7 +30,13 @@ const char* const kMountInfo = "21 26 0:20 / /proc rw,relatime shared:5 - proc p
                                "38 26 8:65 / /media/u/STICK rw - vfat /dev/sde1 rw\n"
                                "39 26 0:60 / /tmp rw - tmpfs tmpfs rw\n"
                                "40 26 0:61 / /scratch rw - tmpfs tmpfs rw\n"
-                               "41 26 8:2 /etc/hosts /etc/hosts rw - ext4 /dev/sda2 rw\n";
+                               "41 26 8:2 /etc/hosts /etc/hosts rw - ext4 /dev/sda2 rw\n"
+                               "42 26 0:70 / /var/lib/box/merged rw - overlay overlay rw\n"
+                               "43 26 7:1 / /mnt/core22 ro - squashfs /dev/loop1 ro\n"
+                               "44 26 7:2 / /mnt/disk-image rw - ext4 /dev/loop2 rw\n"
+                               "45 26 0:80 / /tank rw - zfs tank/data rw\n"
+                               "46 26 0:81 / /mnt/ram rw - ramfs ramfs rw\n"
+                               "47 26 7:3 / /mnt/layer ro - erofs /dev/loop3 ro\n";
 
 struct FakeHost {
     std::optional<std::string> table = kMountInfo;
@@ -46,6 +53,8 @@ struct FakeHost {
                         *info = {};
                         info->f_frsize = 1024;
                         info->f_blocks = std::ranges::count(emptyMounts, path) ? 0 : 1000;
+                        // 50 blocks are kept for the administrator: free, not available.
+                        info->f_bfree = 300;
                         info->f_bavail = 250;
                         return 0;
                     },
@@ -64,7 +73,7 @@ struct FakeHost {
                 .blockDeviceInfo = [](dev_t device) -> std::optional<BlockDeviceInfo> {
                     if (device == makedev(8, 65))
                         return BlockDeviceInfo{.isRemovable = true, .isExternal = true};
-                    if (device == makedev(7, 0)) return BlockDeviceInfo{.isLoop = true};
+                    if (major(device) == 7) return BlockDeviceInfo{.isLoop = true};
                     if (device == makedev(8, 49)) return BlockDeviceInfo{.isRemovable = true};
                     return BlockDeviceInfo{};
                 },
@@ -85,23 +94,38 @@ TEST(ScannableVolume, ListsScannableVolumesStartupFirstThenByName) {
     const FakeHost fake;
     const std::vector<ScannableVolume> volumes = ScannableVolume::mountedVolumes(fake.host());
     // Left out: pseudo and system mounts, the network share, the image's second mount point,
-    // the empty file system and the bind-mounted file. Unlabelled ones are named by capacity.
-    EXPECT_EQ(urls(volumes), (std::vector<std::string>{"/", "/media/u/Image", "/media/u/STICK", "/tmp",
-                                                       "/srv/backup", "/mnt/Data 9", "/media/u/DATA-B"}));
+    // the empty file system, the bind-mounted file, memory-backed and overlay folders and
+    // package images. Unlabelled ones are named by capacity.
+    EXPECT_EQ(urls(volumes),
+              (std::vector<std::string>{"/", "/media/u/Image", "/media/u/STICK", "/mnt/disk-image", "/tank",
+                                        "/srv/backup", "/mnt/Data 9", "/media/u/DATA-B"}));
     EXPECT_EQ(volumes[0], (ScannableVolume{.url = "/",
                                            .name = "Debian GNU/Linux",
                                            .uuid = "root-uuid",
                                            .totalCapacityBytes = 1'024'000,
                                            .availableCapacityBytes = 256'000,
-                                           .isStartupVolume = true}));
-    EXPECT_EQ(volumes[4].name, "Backup");
-    EXPECT_TRUE(volumes[4].isRemovable);
-    EXPECT_TRUE(volumes[4].isInternal); // removable, but nothing says external
-    EXPECT_EQ(volumes[5].name, "Data 9");
-    EXPECT_EQ(volumes[6].name, "Data 10");
+                                           .isStartupVolume = true,
+                                           .usedCapacityBytes = 716'800}));
+    EXPECT_EQ(volumes[5].name, "Backup");
+    EXPECT_TRUE(volumes[5].isRemovable);
+    EXPECT_TRUE(volumes[5].isInternal); // removable, but nothing says external
+    EXPECT_EQ(volumes[6].name, "Data 9");
+    EXPECT_EQ(volumes[7].name, "Data 10");
     EXPECT_TRUE(volumes[1].isRemovable);
     EXPECT_TRUE(volumes[2].isRemovable && !volumes[2].isInternal);
-    EXPECT_EQ(volumes[3].uuid, "mount:tmpfs:tmpfs:/tmp");
+    EXPECT_TRUE(volumes[3].isRemovable); // an image can be detached
+    EXPECT_EQ(volumes[4].uuid, "mount:zfs:tank/data:/tank");
+}
+
+TEST(ScannableVolume, TheRootIsADiskWhateverItsFileSystem) {
+    // Inside a container "/" is an overlay and /tmp a tmpfs: the startup disk is still offered.
+    FakeHost fake;
+    fake.table = "1 0 0:90 / / rw - overlay overlay rw\n"
+                 "2 1 0:91 / /tmp rw - tmpfs tmpfs rw\n";
+    const std::vector<ScannableVolume> volumes = ScannableVolume::mountedVolumes(fake.host());
+    EXPECT_EQ(urls(volumes), std::vector<std::string>{"/"});
+    EXPECT_EQ(volumes[0].uuid, "mount:overlay:overlay:/");
+    EXPECT_EQ(ScannableVolume::startupVolume(fake.host()), volumes[0]);
 }
 
 TEST(ScannableVolume, StartupVolumeFallsBackWhenRootCannotBeRead) {
@@ -184,7 +208,7 @@ TEST(ScannableVolume, IdentifiersTellSubvolumesApartAndFollowLinks) {
         return std::optional(path.starts_with("/link") ? "/home" + path.substr(5) : path);
     };
     EXPECT_EQ(urls(ScannableVolume::mountedVolumes(host)),
-              (std::vector<std::string>{"/", "/home", "/media/u/Image", "/tmp"}));
+              (std::vector<std::string>{"/", "/home", "/media/u/Image"}));
     EXPECT_EQ(ScanSnapshotStore::volumeUUID("/etc", host), "root-uuid:/@");
     EXPECT_EQ(ScanSnapshotStore::volumeUUID("/home/u", host), "root-uuid:/@home");
     EXPECT_EQ(ScanSnapshotStore::volumeUUID("/link/u", host), "root-uuid:/@home");

@@ -55,6 +55,26 @@ const fixture::FixtureDisk& standardDisk() {
     return disk;
 }
 
+const fixture::FixtureDisk& linuxDisk() {
+    static const fixture::FixtureDisk disk = [] {
+        fixture::FixtureDisk written(programFolder() + "/linux", std::string(fixture::kLinuxHome));
+        fixture::writeLinuxScenario(written);
+        return written;
+    }();
+    return disk;
+}
+
+ApplicationEnvironment linuxEnvironment(const fixture::FixtureDisk& disk, platform::ScanHost* host) {
+    ApplicationRoots roots = ApplicationRoots::onDisk(
+        disk.root(), disk.home(), [](const char*) { return std::optional<std::string>(); });
+    ProtectedLocations protection(ProtectionRoots{.home = disk.home(), .systemRoot = disk.root()},
+                                  [](const std::string&) { return false; });
+    return ApplicationEnvironment{.roots = std::move(roots),
+                                  .protection = std::move(protection),
+                                  .host = host,
+                                  .fullDiskAccess = [] { return true; }};
+}
+
 std::string freshFolder(const std::string& name) {
     const std::string path = programFolder() + "/" + name;
     std::filesystem::remove_all(path);

@@ -10,6 +10,12 @@ namespace quillmere::testing {
 
 // The standard scenario, written once per test program into a temporary folder.
 const fixture::FixtureDisk& standardDisk();
+// The Linux scenario, written once per test program into a temporary folder.
+const fixture::FixtureDisk& linuxDisk();
+// The services on a Linux `disk`: its Flatpak installations and snap tree under its root, no
+// environment overrides.
+ApplicationEnvironment linuxEnvironment(const fixture::FixtureDisk& disk,
+                                        platform::ScanHost* host = &platform::ScanHost::system());
 // An empty temporary folder of the test program's own, created afresh.
 std::string freshFolder(const std::string& name);
 

@@ -171,7 +171,8 @@ TEST(DeviceBackupsTest, AnUnreadableDateIsAnUnknownDateAndItemlessBytesCarryNoAc
 
     ProbeFixture h;
     c = h.probe(h.locations()).deviceBackupsCategory(std::nullopt, {});
-    EXPECT_EQ(c.explanation, "No iOS device has ever been backed up to this Mac.");
+    EXPECT_EQ(c.explanation, "No iOS device has been backed up to ~/Library/Application "
+                             "Support/MobileSync/Backup on this computer.");
     EXPECT_EQ(c.mechanism, "check for ~/Library/Application Support/MobileSync/Backup");
 }
 
@@ -279,7 +280,7 @@ TEST(CacheProbesTest, DerivedDataIsOfferedWholeOnlyWhenPresentAndNonEmpty) {
 TEST(CloudContentTest, OnlyDownloadedCloudFilesAreMeasuredAndCloudOnlyOnesCounted) {
     ProbeFixture f;
     SystemDataCategory c = f.probe(f.locations()).cachedICloudContentCategory();
-    EXPECT_EQ(c.explanation, "iCloud Drive is not set up on this Mac.");
+    EXPECT_EQ(c.explanation, "No cloud drive is set up in ~/Library/Mobile Documents on this computer.");
     const std::string folder = f.home + "/Library/Mobile Documents";
     makeFolder(folder);
     c = f.probe(f.locations()).cachedICloudContentCategory();

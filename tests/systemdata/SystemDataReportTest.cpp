@@ -62,7 +62,7 @@ TEST(SystemDataReportTest, DeniedTakesAtMostTheUnexplainedBytes) {
     // Estimates larger than the unexplained bytes: the denied row takes them all.
     report = SystemDataProbe::assemble(eight({500}, {0, 300}), 900, 1000);
     EXPECT_EQ(report.categories[8].sizeBytes, 100);
-    EXPECT_EQ(report.categories[8].explanation, text::deniedExplanation(1));
+    EXPECT_EQ(report.categories[8].explanation, text::deniedExplanation(1, false));
     EXPECT_EQ(report.remainder.sizeBytes, 0);
     // The derived rows carry no estimate of their own.
     int64_t estimates = 0;
@@ -73,6 +73,39 @@ TEST(SystemDataReportTest, DeniedTakesAtMostTheUnexplainedBytes) {
     EXPECT_FALSE(report.categories[8].isReclaimable);
     EXPECT_FALSE(report.remainder.isReclaimable);
     EXPECT_FALSE(report.remainder.reclaimAction.has_value());
+}
+
+TEST(SystemDataReportTest, TheProbeCountsTheScansFoldersAndBlamesOnlyDeniedPaths) {
+    testing::ProbeFixture fixture;
+    const SystemDataProbe probe(fixture.locations(), fixture.services());
+    const FolderPath root = FolderPath::root("/");
+    DiskScanResult scan{
+        FileNode::folder(root, "/", std::nullopt,
+                         {FileNode::under(root, "f", NodeFields{.allocatedSize = 600, .fileCount = 1})}),
+        {}};
+    scan.folderBytes = 300;
+    const auto reportFor = [&](const DiskScanResult& result) {
+        const SystemDataProbeInput input =
+            probeInputFor(result, "/", [](const std::string&) { return std::optional<uint64_t>(1); });
+        return probe.probe(input.scanTotalBytes, 1000, input.scanRoot, input.deniedPaths,
+                           input.scanIsComplete);
+    };
+    // Nothing denied: the folders' blocks are accounted for and the rest is unattributed.
+    SystemDataReport report = reportFor(scan);
+    EXPECT_EQ(report.categories[8].sizeBytes, 0);
+    EXPECT_EQ(report.remainder.sizeBytes, 100);
+    // A denied path: everything unaccounted is behind it.
+    scan.deniedPaths = {DeniedPath{"/secret", "/", 8}};
+    report = reportFor(scan);
+    EXPECT_EQ(report.categories[8].sizeBytes, 100);
+    EXPECT_EQ(report.categories[8].sizeBytes, bytesHiddenByPermissions(scan, 1000));
+    EXPECT_EQ(report.categories[8].explanation, text::deniedExplanation(100, true));
+    EXPECT_EQ(report.remainder.sizeBytes, 0);
+    // A stopped scan claims only the denied path's own blocks; what it never reached is unattributed.
+    scan.isComplete = false;
+    report = reportFor(scan);
+    EXPECT_EQ(report.categories[8].sizeBytes, 8);
+    EXPECT_EQ(report.remainder.sizeBytes, 92);
 }
 
 TEST(SystemDataReportTest, TheTotalIsCappedAtTheUsedBytes) {

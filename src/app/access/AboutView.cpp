@@ -20,11 +20,11 @@ AboutView::AboutView(QWidget* parent)
                              QFont::Normal, this)),
       description_(makeTextLabel(accessTexts::kAboutDescription, 12.5, QFont::Normal, this)) {
     setObjectName("AboutView");
-    setFixedWidth(360);
+    // Exactly 360 wide, whatever the content's own width; the height follows the content.
+    setFixedWidth(kWidth);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(28, 28, 28, 28);
     column->setSpacing(16);
-    column->setSizeConstraint(QLayout::SetFixedSize);
     const QIcon icon = QGuiApplication::windowIcon();
     if (!icon.isNull()) {
         auto* image = new QLabel(this);
@@ -44,6 +44,8 @@ AboutView::AboutView(QWidget* parent)
     description_->setFixedWidth(300);
     description_->setMinimumHeight(description_->heightForWidth(300));
     column->addWidget(description_, 0, Qt::AlignHCenter);
+    setFixedHeight(column->hasHeightForWidth() ? column->totalHeightForWidth(kWidth)
+                                               : column->totalSizeHint().height());
     applyPalette();
 }
 

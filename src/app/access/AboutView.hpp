@@ -11,6 +11,8 @@ namespace quillmere {
 class AboutView : public QWidget {
     Q_OBJECT
 public:
+    static constexpr int kWidth = 360;
+
     explicit AboutView(QWidget* parent = nullptr);
 
 protected:

@@ -14,9 +14,9 @@ inline const QString kGateExplainer = QStringLiteral(
     "open.");
 inline const QString kGateNeverDeletes =
     QStringLiteral("Quillmere never deletes anything you didn't ask it to");
-inline const QString kGateCloud =
-    QStringLiteral("It leaves cloud files in the cloud instead of downloading them to weigh them");
-inline const QString kGateGranted = QStringLiteral("Full Disk Access is already granted");
+inline const QString kGateCloud = QStringLiteral(
+    "It leaves files on cloud and network drives where they are instead of downloading them to weigh them");
+inline const QString kGateGranted = QStringLiteral("Read access to your home folder is already granted");
 inline const QString kGateGrantLater = QStringLiteral("You can grant access later in System Settings");
 inline const QString kContinue = QStringLiteral("Continue");
 inline const QString kGrantFullDiskAccess = QStringLiteral("Grant Full Disk Access\u2026");
@@ -34,7 +34,7 @@ inline const QString kScansOnLaunch = QStringLiteral("Scan automatically when Qu
 inline const QString kScansOnLaunchFooter = QStringLiteral(
     "Off by default. Quillmere reads nothing until you ask it to, and turning this on is how you "
     "ask once instead of every time.");
-inline const QString kFullDiskAccessHeader = QStringLiteral("Full Disk Access");
+inline const QString kFullDiskAccessHeader = QStringLiteral("Home folder access");
 inline const QString kStatus = QStringLiteral("Status");
 inline const QString kGranted = QStringLiteral("Granted");
 inline const QString kNotGranted = QStringLiteral("Not granted");

@@ -93,7 +93,7 @@ CantSeeView::CantSeeView(std::optional<AccessAudit> audit, PrivilegedScanControl
     titleRow->addStretch(1);
     headerColumn->addLayout(titleRow);
 
-    const bool hasAmount = audit && audit->unaccountedBytes >= 1;
+    const bool hasAmount = audit && audit->deniedBytes >= 1;
     QLabel* summary = makeTextLabel(QString(), 12, QFont::Normal, header);
     summary->setObjectName("summary");
     summary->setWordWrap(true);
@@ -104,7 +104,7 @@ CantSeeView::CantSeeView(std::optional<AccessAudit> audit, PrivilegedScanControl
         summary->setText(accessTexts::kNothingHidden);
     } else {
         summary->setTextFormat(Qt::RichText);
-        summary->setText(accessTexts::hiddenAmountRichText(audit->unaccountedBytes, true));
+        summary->setText(accessTexts::hiddenAmountRichText(audit->deniedBytes, true));
     }
     headerColumn->addWidget(summary);
     if (hasAmount && !audit->isFullDiskAccessGranted) {

@@ -52,7 +52,7 @@ FullDiskAccessBanner::FullDiskAccessBanner(UrlOpener opener, QWidget* parent)
 }
 
 bool FullDiskAccessBanner::isPresented(const std::optional<AccessAudit>& audit, bool hostHasFullDiskAccess) {
-    return audit && (!hostHasFullDiskAccess || audit->unaccountedBytes > 0);
+    return audit && (!hostHasFullDiskAccess || audit->hasDeniedPaths);
 }
 
 void FullDiskAccessBanner::setAudit(const AccessAudit& audit) {
@@ -92,7 +92,7 @@ void FullDiskAccessBanner::changeEvent(QEvent* event) {
 void FullDiskAccessBanner::applyAudit() {
     const Theme::Palette& palette = Theme::palette(this);
     setSymbol(icon_, "exclamationmark.triangle.fill", Theme::accent(this));
-    message_->setText(accessTexts::hiddenAmountRichText(audit_.unaccountedBytes, false));
+    message_->setText(accessTexts::hiddenAmountRichText(audit_.deniedBytes, false));
     setLabelColor(message_, palette.ink);
     grant_->setVisible(!audit_.isFullDiskAccessGranted);
     detailsButton_->setIcon(

@@ -27,7 +27,8 @@ public:
     void showDetails();
     QDialog* detailsSheet() const { return details_; }
 
-    // Whether the host shows the banner: after a scan, while access is missing or bytes hide.
+    // Whether the host shows the banner: after a scan, while read access is missing or when the
+    // scan met paths it was denied; it makes no claim otherwise.
     static bool isPresented(const std::optional<AccessAudit>& audit, bool hostHasFullDiskAccess);
 
 protected:

@@ -72,11 +72,12 @@ SettingsView::SettingsView(AppSettings& settings, Host host, QWidget* parent)
       savedScanText_(makeTextLabel(QString(), 13, QFont::Normal, this)),
       forget_(new QPushButton(accessTexts::kForgetSavedScan, this)) {
     setObjectName("SettingsView");
-    setFixedWidth(460);
+    // Exactly 460 wide; the height follows (fitHeight). A layout constraint would size the
+    // window to its widest row instead.
+    setFixedWidth(kWidth);
     auto* form = new QVBoxLayout(this);
     form->setContentsMargins(20, 20, 20, 20);
     form->setSpacing(6);
-    form->setSizeConstraint(QLayout::SetFixedSize);
 
     QVBoxLayout* first = addSection(form, this, secondary_);
     for (const AppearanceRow& row : kAppearanceRows)
@@ -170,7 +171,19 @@ void SettingsView::applyState() {
         setLabelColor(label, palette.ink2);
     for (QLabel* label : primary_)
         setLabelColor(label, palette.ink);
+    fitHeight();
     update();
+}
+
+void SettingsView::fitHeight() {
+    QLayout* form = layout();
+    if (!form) return;
+    // The sections' own layouts first: a row shown or hidden there changes their heights.
+    for (QWidget* section : findChildren<QWidget*>("settingsGroup"))
+        if (section->layout()) section->layout()->activate();
+    form->invalidate();
+    setFixedHeight(form->hasHeightForWidth() ? form->totalHeightForWidth(kWidth)
+                                             : form->totalSizeHint().height());
 }
 
 void SettingsView::changeEvent(QEvent* event) {

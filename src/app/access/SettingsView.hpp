@@ -26,6 +26,8 @@ public:
         UrlOpener openUrl;
     };
 
+    static constexpr int kWidth = 460;
+
     SettingsView(AppSettings& settings, Host host, QWidget* parent = nullptr);
 
     // Probes Full Disk Access again and reloads the saved scan's summary.
@@ -42,6 +44,8 @@ protected:
 private:
     void applySettings();
     void applyState();
+    // The form's ideal height at its width, taken again whenever a row shows or hides.
+    void fitHeight();
 
     AppSettings& settings_;
     Host host_;

@@ -8,11 +8,6 @@ namespace quillmere {
 NavigationHistory::NavigationHistory(QObject* parent)
     : QObject(parent), volumeName_(ScannableVolume::startupName()) {}
 
-void NavigationHistory::setVisits(std::vector<Visit> visits) {
-    visits_ = std::move(visits);
-    emit visitsChanged();
-}
-
 void NavigationHistory::setCurrentIndex(int index) {
     if (currentIndex_ == index) return;
     currentIndex_ = index;

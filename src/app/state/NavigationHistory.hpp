@@ -26,8 +26,6 @@ public:
     int currentIndex() const { return currentIndex_; }
     const std::string& volumeName() const { return volumeName_; }
 
-    // Direct writes leave the index invariant to the caller; the operations below keep it.
-    void setVisits(std::vector<Visit> visits);
     void setCurrentIndex(int index);
     void setVolumeName(std::string name);
 

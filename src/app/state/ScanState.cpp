@@ -47,12 +47,6 @@ void ScanState::setRescanToken(int64_t token) {
     emit rescanTokenChanged();
 }
 
-void ScanState::setFinishedScanToken(int64_t token) {
-    if (finishedScanToken_ == token) return;
-    finishedScanToken_ = token;
-    emit finishedScanTokenChanged();
-}
-
 void ScanState::setSavedSnapshot(std::optional<ScanSnapshot> snapshot) {
     savedSnapshot_ = std::move(snapshot);
     emit savedSnapshotChanged();

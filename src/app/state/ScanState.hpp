@@ -40,7 +40,6 @@ public:
     void setFinishedScan(std::optional<DiskScanResult> result);
     void setCancellation(std::shared_ptr<ScanCancellation> cancellation);
     void setRescanToken(int64_t token);
-    void setFinishedScanToken(int64_t token);
     void setSavedSnapshot(std::optional<ScanSnapshot> snapshot);
 
     // Prepares a new scan: a fresh, unflagged stop flag (the previous one is left as it is),

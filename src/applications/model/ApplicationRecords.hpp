@@ -8,19 +8,32 @@
 
 namespace quillmere {
 
-// One installed application bundle as discovery read it.
+// One installed application as discovery read it: a bundle, or an application that a Linux
+// package system installed and keeps records of.
 struct InstalledApp {
+    // What installed it. Package systems remove their own applications: those are never moved
+    // to the Trash from here, only their caches and data in the home folder.
+    enum class Packaging { bundle, flatpak, snap };
+
     std::string name;
     std::optional<std::string> version;
+    // The bundle's identifier; a Flatpak application's ID; a snap's instance name.
     std::optional<std::string> bundleIdentifier;
     std::optional<std::string> developer;
-    // As the bundle was listed, not canonicalised: the key under which its attribution is kept.
+    // As the bundle (or the package's folder) was listed, not canonicalised: the key under which
+    // its attribution is kept.
     std::string path;
     // At or under a protected system location: never offered for removal.
     bool isProtected = false;
     int64_t allocatedSize = 0;
+    Packaging packaging = Packaging::bundle;
+    // The icon file the package system exported for it; none for a bundle, whose own
+    // information names its icon.
+    std::optional<std::string> iconPath;
 
     bool operator==(const InstalledApp&) const = default;
+
+    bool isPackaged() const { return packaging != Packaging::bundle; }
 };
 
 // One item on disk that belongs to an application: its bundle or one of its leftovers.

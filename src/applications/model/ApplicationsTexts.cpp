@@ -55,4 +55,10 @@ std::string versionAndDeveloper(const std::string* version, const std::string* d
     return line;
 }
 
+std::string removalCommand(const InstalledApp& app) {
+    const std::string identifier = app.bundleIdentifier.value_or(app.name);
+    return (app.packaging == InstalledApp::Packaging::snap ? "snap remove " : "flatpak uninstall ") +
+           identifier;
+}
+
 } // namespace quillmere::texts

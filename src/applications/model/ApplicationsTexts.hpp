@@ -1,5 +1,7 @@
 #pragma once
 
+#include "applications/model/ApplicationRecords.hpp"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -14,14 +16,16 @@ inline constexpr std::string_view kInstalledHeadingTail =
     "  —  bundle plus everything it left around your disk";
 inline constexpr std::string_view kSearchPlaceholder = "Search by name or developer";
 inline constexpr std::string_view kReallyTakingUp = "Really taking up";
-inline constexpr std::string_view kFinderSays = "Finder says";
+inline constexpr std::string_view kAppsAlone = "Apps alone";
 inline constexpr std::string_view kApplications = "Applications";
 inline constexpr std::string_view kDropTitle = "Drop an app to see what it left behind";
 inline constexpr std::string_view kDropBody =
     "Quillmere finds its caches, containers, preferences and support folders in a couple of seconds — and "
     "the app doesn’t have to be running, or even in your Applications folder.";
-inline constexpr std::string_view kBuiltIn = "Built into macOS";
+inline constexpr std::string_view kBuiltIn = "Built into the system";
 inline constexpr std::string_view kLeftBehind = "LEFT BEHIND";
+inline constexpr std::string_view kFlatpakBadge = "Flatpak";
+inline constexpr std::string_view kSnapBadge = "Snap";
 inline constexpr std::string_view kGuess = "Guess";
 inline constexpr std::string_view kUnmatched = "Unmatched";
 
@@ -32,10 +36,20 @@ inline constexpr std::string_view kReveal = "Reveal";
 inline constexpr std::string_view kBundle = "Bundle";
 inline constexpr std::string_view kCachesAndContainers = "Caches & containers";
 inline constexpr std::string_view kWebsiteData = "Website data";
-inline constexpr std::string_view kProtectedCalloutBold = "Built into macOS.";
+inline constexpr std::string_view kProtectedCalloutBold = "Built into the system.";
 inline constexpr std::string_view kProtectedCalloutRest =
     " Its real size is listed like everything else, and its caches show up under System Data — but it can’t "
     "be uninstalled here.";
+
+// The callout of an application a package system installed: the bold run, then the rest with
+// the command that removes it between the two parts.
+inline constexpr std::string_view kFlatpakCalloutBold = "Installed with Flatpak.";
+inline constexpr std::string_view kSnapCalloutBold = "Installed as a snap.";
+inline constexpr std::string_view kPackagedCalloutBeforeCommand =
+    " Its caches and data can be cleared here, but the app itself is removed with the software manager, or "
+    "with ";
+inline constexpr std::string_view kPackagedCalloutAfterCommand = " in a terminal.";
+inline constexpr std::string_view kNothingToClear = "It keeps no caches or data in your home folder.";
 
 inline constexpr std::string_view kGuessBold = "This is a guess.";
 inline constexpr std::string_view kGuessMatch = " These files match the name ";
@@ -62,5 +76,7 @@ std::string sharedLocation(std::string_view otherAppName);
 std::string notInstalledLine(int64_t entryCount);
 std::string selectedCount(int64_t count);
 std::string versionAndDeveloper(const std::string* version, const std::string* developer);
+// "flatpak uninstall <id>" or "snap remove <name>".
+std::string removalCommand(const InstalledApp& app);
 
 } // namespace quillmere::texts

@@ -3,7 +3,10 @@
 #include "applications/model/LeftoverAttribution.hpp"
 #include "applications/model/LeftoverMatching.hpp"
 #include "applications/model/OrphanLeftovers.hpp"
+#include "applications/model/PackagedData.hpp"
 #include "scan/TaskGroup.hpp"
+
+#include <algorithm>
 
 namespace quillmere {
 
@@ -70,32 +73,41 @@ void DiskApplicationServices::discover(std::vector<std::string> folders,
 void DiskApplicationServices::runDiscovery(const std::vector<std::string>& folders,
                                            const std::function<void(InstalledApp)>& onApp,
                                            const std::shared_ptr<ScanCancellation>& cancellation) const {
-    const std::vector<std::string> bundles = bundlePaths(folders);
+    const std::vector<AppSource> sources = appSources(folders, environment_.roots);
     // Records are handed on in listing order as soon as all before them are read: a completion
     // order the reads could have had, and the same one on every run.
-    std::vector<std::optional<InstalledApp>> read(bundles.size());
-    std::vector<char> done(bundles.size(), false);
+    std::vector<std::optional<InstalledApp>> read(sources.size());
+    std::vector<char> done(sources.size(), false);
     std::mutex deliver;
     size_t nextToDeliver = 0;
     TaskGroup group;
-    for (size_t i = 0; i < bundles.size(); ++i)
+    for (size_t i = 0; i < sources.size(); ++i)
         group.run([&, i] {
             std::optional<InstalledApp> app;
             if (!cancellation->isCancelled()) {
                 try {
-                    app = reader_.read(bundles[i], cancellation);
+                    app = readSource(sources[i], cancellation);
                 } catch (...) {
-                    // A bundle that cannot be examined is left out.
+                    // An application that cannot be examined is left out.
                 }
             }
             std::lock_guard guard(deliver);
             read[i] = std::move(app);
             done[i] = true;
-            for (; nextToDeliver < bundles.size() && done[nextToDeliver]; ++nextToDeliver)
+            for (; nextToDeliver < sources.size() && done[nextToDeliver]; ++nextToDeliver)
                 if (read[nextToDeliver] && !cancellation->isCancelled())
                     onApp(std::move(*read[nextToDeliver]));
         });
     group.wait();
+}
+
+std::optional<InstalledApp>
+DiskApplicationServices::readSource(const AppSource& source,
+                                    const std::shared_ptr<ScanCancellation>& cancellation) const {
+    if (const auto* bundle = std::get_if<std::string>(&source)) return reader_.read(*bundle, cancellation);
+    if (const auto* deployment = std::get_if<flatpak::Deployment>(&source))
+        return flatpak::readApplication(*deployment, sizer_, cancellation);
+    return snap::readApplication(std::get<snap::Mount>(source), environment_.roots.snapPackages, sizer_);
 }
 
 InstalledApp DiskApplicationServices::read(const std::string& bundlePath) {
@@ -123,7 +135,18 @@ std::vector<LeftoverItem> DiskApplicationServices::markShared(std::vector<Leftov
 std::vector<OrphanLeftoverGroup>
 DiskApplicationServices::findGroups(const std::string& home, const std::string& library,
                                     const std::vector<InstalledApp>& installedApps) {
-    return OrphanLeftoverAttributor::findGroups(home, library, installedApps, sizer_);
+    std::vector<OrphanLeftoverGroup> groups =
+        OrphanLeftoverAttributor::findGroups(home, library, installedApps, sizer_);
+    const auto isInstalled = [this](InstalledApp::Packaging packaging, std::string_view identifier) {
+        return isInstalledAnywhere(environment_.roots, packaging, identifier);
+    };
+    std::vector<OrphanLeftoverGroup> packaged =
+        packaged_data::orphanGroups(home, isInstalled, installedApps, sizer_);
+    groups.insert(groups.end(), std::make_move_iterator(packaged.begin()),
+                  std::make_move_iterator(packaged.end()));
+    // Both kinds in one order, largest first; equal totals keep the Library's groups first.
+    std::ranges::stable_sort(groups, std::greater{}, &OrphanLeftoverGroup::totalBytes);
+    return groups;
 }
 
 } // namespace quillmere

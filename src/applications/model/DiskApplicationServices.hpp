@@ -1,5 +1,6 @@
 #pragma once
 
+#include "applications/model/AppSources.hpp"
 #include "applications/model/ApplicationRoots.hpp"
 #include "applications/model/ApplicationServices.hpp"
 #include "applications/model/InstalledApps.hpp"
@@ -27,7 +28,8 @@ struct ApplicationEnvironment {
     static ProtectedLocations protectionFor(const ApplicationRoots& roots);
 };
 
-// The Applications section's services on a real disk.
+// The Applications section's services on a real disk: bundles, then the applications of the
+// Flatpak installations and the snaps, and the folders all of them leave behind.
 class DiskApplicationServices final : public ApplicationServices {
 public:
     explicit DiskApplicationServices(ApplicationEnvironment environment);
@@ -53,6 +55,9 @@ public:
 private:
     void runDiscovery(const std::vector<std::string>& folders, const std::function<void(InstalledApp)>& onApp,
                       const std::shared_ptr<ScanCancellation>& cancellation) const;
+    // None for a snap that is not an application.
+    std::optional<InstalledApp> readSource(const AppSource& source,
+                                           const std::shared_ptr<ScanCancellation>& cancellation) const;
 
     ApplicationEnvironment environment_;
     ItemSizer sizer_;

@@ -1,5 +1,6 @@
 #include "applications/model/LeftoverMatching.hpp"
 
+#include "applications/model/PackagedData.hpp"
 #include "applications/model/TextRules.hpp"
 #include "base/PathText.hpp"
 #include "base/Unicode.hpp"
@@ -93,18 +94,6 @@ const std::set<std::string_view>& developerStopWords() {
     static const std::set<std::string_view> words{"inc",     "llc",  "ltd", "corp", "corporation", "co",
                                                   "company", "gmbh", "srl", "sa",   "limited",     "the"};
     return words;
-}
-
-bool developerMatches(std::string_view name, std::string_view developer) {
-    const std::vector<std::string> words = developerWords(developer);
-    return !words.empty() && containsAny(canonicalText(name), words);
-}
-
-bool nameMatches(std::string_view entryName, std::string_view appName) {
-    const std::string entry = squeezedForMatching(entryName);
-    const std::string app = squeezedForMatching(appName);
-    if (entry.empty() || app.empty()) return false;
-    return entry.find(app) != std::string::npos || app.find(entry) != std::string::npos;
 }
 
 LibraryListing::Entry listedEntry(std::string name) {
@@ -229,6 +218,12 @@ std::vector<LeftoverCandidate> candidates(const InstalledApp& app, const Library
             if (passes(appendingPathComponent(folder.path, entry.name), key))
                 found.push_back({entry.name, key, folder.group, *signal});
         }
+    for (LeftoverCandidate& candidate : packaged_data::dataCandidates(app, listing.home())) {
+        std::string key;
+        if (!passes(candidate.path, key)) continue;
+        candidate.path = std::move(key);
+        found.push_back(std::move(candidate));
+    }
     return removeNested(std::move(found));
 }
 

@@ -42,10 +42,6 @@ const std::vector<BulkContentEntry>& bulkContentEntries();
 // Words that never count as words of a developer's name.
 const std::set<std::string_view>& developerStopWords();
 
-// Whether the lower-cased entry name `name` contains a word of `developer`.
-bool developerMatches(std::string_view name, std::string_view developer);
-// Whether the squeezed entry name and the squeezed application name contain one another.
-bool nameMatches(std::string_view entryName, std::string_view appName);
 // The first rule by which the entry `name` belongs to `app`, none when no rule holds.
 std::optional<LeftoverItem::MatchSignal> matchSignal(std::string_view name, const InstalledApp& app);
 
@@ -106,7 +102,8 @@ private:
     std::string squeezedName_;
 };
 
-// The candidate leftovers of `app`, with canonical paths, never the bundle itself.
+// The candidate leftovers of `app`, with canonical paths, never the bundle itself: what the
+// Library folders hold for it, then what its package system keeps in the home folder.
 std::vector<LeftoverCandidate> candidates(const InstalledApp& app, const std::string& home,
                                           const std::string& library);
 std::vector<LeftoverCandidate> candidates(const InstalledApp& app, const LibraryListing& listing);

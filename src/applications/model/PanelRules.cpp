@@ -121,7 +121,8 @@ std::optional<std::string> dominantLeftoverCaption(const ApplicationRow& row) {
 }
 
 std::string applicationSubtitle(const ApplicationRow& row) {
-    std::string subtitle = "Bundle " + formatByteCount(std::max<int64_t>(row.app.allocatedSize, 0));
+    std::string subtitle = (row.app.isPackaged() ? "Installed " : "Bundle ") +
+                           formatByteCount(std::max<int64_t>(row.app.allocatedSize, 0));
     if (row.app.isProtected) return subtitle + " · sized, but Quillmere won’t remove it";
     if (!row.attribution) return subtitle + " · finding leftovers…";
     subtitle += " · leftovers " + formatByteCount(leftoverBytes(row));
@@ -193,6 +194,48 @@ std::vector<std::string> leftoverPaths(const std::optional<LeftoverAttribution>&
         for (const LeftoverItem& item : attribution->items)
             if (item.group != Group::application) paths.push_back(item.path);
     return paths;
+}
+
+bool isTickedForClearing(const LeftoverItem& item, const TickOverrides& overrides) {
+    const auto found = overrides.find(item.path);
+    return found != overrides.end() && found->second;
+}
+
+void toggleClearingTick(const LeftoverItem& item, TickOverrides& overrides) {
+    overrides[item.path] = !isTickedForClearing(item, overrides);
+}
+
+std::vector<LeftoverItem> clearableItems(const LeftoverAttribution& attribution) {
+    std::vector<LeftoverItem> items;
+    std::ranges::copy_if(attribution.items, std::back_inserter(items),
+                         [](const LeftoverItem& item) { return item.group != Group::application; });
+    return items;
+}
+
+std::vector<LeftoverItem> tickedClearableItems(const LeftoverAttribution& attribution,
+                                               const TickOverrides& overrides) {
+    std::vector<LeftoverItem> items = clearableItems(attribution);
+    std::erase_if(items, [&](const LeftoverItem& item) { return !isTickedForClearing(item, overrides); });
+    return items;
+}
+
+int64_t tickedClearableBytes(const LeftoverAttribution& attribution, const TickOverrides& overrides) {
+    const std::vector<LeftoverItem> ticked = tickedClearableItems(attribution, overrides);
+    return bytesOf(ticked |
+                   std::views::filter([](const LeftoverItem& item) { return !item.sharedWithAppName; }));
+}
+
+std::optional<std::string_view> rowBadge(const InstalledApp& app) {
+    switch (app.packaging) {
+    case InstalledApp::Packaging::flatpak:
+        return texts::kFlatpakBadge;
+    case InstalledApp::Packaging::snap:
+        return texts::kSnapBadge;
+    case InstalledApp::Packaging::bundle:
+        break;
+    }
+    if (app.isProtected) return texts::kBuiltIn;
+    return std::nullopt;
 }
 
 bool looksLikeApplication(std::string_view path) {

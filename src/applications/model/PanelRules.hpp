@@ -71,6 +71,20 @@ int64_t websiteDataBytes(const std::optional<LeftoverAttribution>& attribution);
 // Every item but the bundle, in order.
 std::vector<std::string> leftoverPaths(const std::optional<LeftoverAttribution>& attribution);
 
+// --- Packaged application panel ---
+
+// The application stays and what it keeps is the user's, so nothing starts ticked.
+bool isTickedForClearing(const LeftoverItem& item, const TickOverrides& overrides);
+void toggleClearingTick(const LeftoverItem& item, TickOverrides& overrides);
+// Everything but the application itself, in order.
+std::vector<LeftoverItem> clearableItems(const LeftoverAttribution& attribution);
+std::vector<LeftoverItem> tickedClearableItems(const LeftoverAttribution& attribution,
+                                               const TickOverrides& overrides);
+// Ticked items that no other application uses.
+int64_t tickedClearableBytes(const LeftoverAttribution& attribution, const TickOverrides& overrides);
+// The badge by the row's name: built in, or the package system that installed it.
+std::optional<std::string_view> rowBadge(const InstalledApp& app);
+
 // --- Drop ---
 
 // A dragged path the screen offers to take: its extension is "app" in any case.

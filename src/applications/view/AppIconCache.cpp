@@ -17,25 +17,27 @@ constexpr int kIconSide = 160;
 
 AppIconCache::AppIconCache(QObject* parent) : QObject(parent) {}
 
-IconTile::Kind AppIconCache::tile(const QString& bundlePath) {
-    if (const auto found = images_.constFind(bundlePath); found != images_.constEnd() && !found->isNull())
+IconTile::Kind AppIconCache::tile(const InstalledApp& app) {
+    const bool exported = app.iconPath.has_value();
+    const QString key = QString::fromStdString(exported ? *app.iconPath : app.path);
+    if (const auto found = images_.constFind(key); found != images_.constEnd() && !found->isNull())
         return IconTile::application(*found);
-    if (!requested_.contains(bundlePath)) {
-        requested_.insert(bundlePath);
+    if (!requested_.contains(key)) {
+        requested_.insert(key);
         QPointer<AppIconCache> self(this);
-        QThreadPool::globalInstance()->start([self, bundlePath] {
+        QThreadPool::globalInstance()->start([self, key, exported] {
             QImage image;
             try {
-                image = readIcon(bundlePath, kIconSide);
+                image = exported ? readIconFile(key, kIconSide) : readIcon(key, kIconSide);
             } catch (...) {
             }
             if (image.isNull()) return;
             QMetaObject::invokeMethod(
                 QCoreApplication::instance(),
-                [self, bundlePath, image] {
+                [self, key, image] {
                     if (!self) return;
-                    self->images_.insert(bundlePath, image);
-                    emit self->iconReady(bundlePath);
+                    self->images_.insert(key, image);
+                    emit self->iconReady(key);
                 },
                 Qt::QueuedConnection);
         });
@@ -61,6 +63,17 @@ QImage AppIconCache::readIcon(const QString& bundlePath, int minimumSide) {
         if (best.width() >= minimumSide) break;
     }
     return best;
+}
+
+QImage AppIconCache::readIconFile(const QString& path, int side) {
+    QImageReader reader(path);
+    // A vector image has no pixels of its own: it is drawn at the size asked for; an oversized
+    // picture is decoded no larger than a tile needs.
+    const QSize size = reader.size();
+    if (reader.format() == "svg" || reader.format() == "svgz" || size.width() > 4 * side ||
+        size.height() > 4 * side)
+        reader.setScaledSize(QSize(side, side));
+    return reader.read();
 }
 
 } // namespace quillmere

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "applications/model/ApplicationRecords.hpp"
 #include "ui/IconTile.hpp"
 
 #include <QHash>
@@ -10,21 +11,25 @@
 
 namespace quillmere {
 
-// Application icons, read from each bundle's own icon file off the main thread and kept per
-// bundle path for the life of the cache. Until an icon has arrived, and for a bundle without
-// a readable one, the generic application tile stands in.
+// Application icons, read off the main thread and kept for the life of the cache: a bundle's
+// from its own icon file, a packaged application's from the icon file its package system
+// exported. Until an icon has arrived, and for an application without a readable one, the
+// generic application tile stands in.
 class AppIconCache : public QObject {
     Q_OBJECT
 public:
     explicit AppIconCache(QObject* parent = nullptr);
 
-    // The tile for `bundlePath`; starts loading its image the first time it is asked for.
-    IconTile::Kind tile(const QString& bundlePath);
+    // The tile for `app`; starts loading its image the first time it is asked for.
+    IconTile::Kind tile(const InstalledApp& app);
     // Blocking: the bundle's icon with a side of at least `minimumSide` when it has one.
     static QImage readIcon(const QString& bundlePath, int minimumSide);
+    // Blocking: a PNG as it is, an SVG drawn `side` pixels square; null when unreadable.
+    static QImage readIconFile(const QString& path, int side);
 
 signals:
-    void iconReady(const QString& bundlePath);
+    // `key` is the bundle path, or the exported icon's path.
+    void iconReady(const QString& key);
 
 private:
     QHash<QString, QImage> images_;

@@ -243,13 +243,13 @@ void ApplicationListView::paintAppRow(QPainter& painter, const QRectF& rect, con
     const Theme::Palette& palette = Theme::palette(this);
     if (selected) paintSelection(painter, rect);
     const RowFrame frame(rect);
-    IconTile::paint(painter, frame.iconRect(), icons_.tile(QString::fromStdString(row.app.path)));
+    IconTile::paint(painter, frame.iconRect(), icons_.tile(row.app));
 
     QString badge;
     qreal badgeWidth = 0;
     const QFont badgeFont = Theme::uiFont(10, QFont::DemiBold);
-    if (row.app.isProtected) {
-        badge = qs(texts::kBuiltIn);
+    if (const std::optional<std::string_view> text = rowBadge(row.app)) {
+        badge = qs(*text);
         badgeWidth = QFontMetricsF(badgeFont).horizontalAdvance(badge) + 12;
     }
     const qreal nameWidth = drawLine(painter, frame.nameFont, palette.ink, frame.textLeft, frame.nameBaseline,

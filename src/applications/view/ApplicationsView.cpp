@@ -2,10 +2,12 @@
 
 #include "applications/model/PanelRules.hpp"
 #include "applications/state/ApplicationsState.hpp"
+#include "applications/view/AppDropOverlay.hpp"
 #include "applications/view/AppIconCache.hpp"
 #include "applications/view/ApplicationListView.hpp"
-#include "applications/view/ApplicationsPieces.hpp"
+#include "applications/view/ApplicationsToolbar.hpp"
 #include "applications/view/DetailPanels.hpp"
+#include "applications/view/PackagedAppPanel.hpp"
 #include "ui/Motion.hpp"
 #include "ui/Theme.hpp"
 
@@ -142,9 +144,14 @@ void ApplicationsView::refreshDetail() {
         attribution = attributionFor(*app, state_.selectedAppPath(), state_.attributions(),
                                      state_.droppedAppAttribution());
         key = (state_.selectedAppPath() ? "app:" : "dropped:") +
-              std::string(app->isProtected ? "protected:" : "") + app->path;
+              std::string(app->isProtected    ? "protected:"
+                          : app->isPackaged() ? "packaged:"
+                                              : "") +
+              app->path;
         if (app->isProtected)
             make = [&] { return new ProtectedAppPanel(*app, services); };
+        else if (app->isPackaged())
+            make = [&] { return new PackagedAppPanel(*app, attribution, services); };
         else
             make = [&] { return new RemovableAppPanel(*app, attribution, services); };
     } else if ((group = selectedOrphanGroup(state_.orphanGroups(), state_.selectedOrphanGroupID()))) {
@@ -155,6 +162,7 @@ void ApplicationsView::refreshDetail() {
     if (!key.empty() && key == panelKey_ && panel_) {
         if (auto* removable = qobject_cast<RemovableAppPanel*>(panel_))
             removable->setAttribution(attribution);
+        if (auto* packaged = qobject_cast<PackagedAppPanel*>(panel_)) packaged->setAttribution(attribution);
         auto* orphan = qobject_cast<OrphanPanel*>(panel_);
         if (!orphan || orphan->group() == *group) return;
     }

@@ -3,7 +3,7 @@
 #include "applications/model/ApplicationsTexts.hpp"
 #include "applications/state/ApplicationsState.hpp"
 #include "applications/view/AppIconCache.hpp"
-#include "applications/view/PanelParts.hpp"
+#include "applications/view/DetailPanelWidgets.hpp"
 #include "applications/view/ViewText.hpp"
 #include "ui/IconTile.hpp"
 #include "ui/Painting.hpp"
@@ -28,50 +28,12 @@ using Group = LeftoverItem::Group;
 constexpr Group kGroupOrder[] = {Group::application, Group::soundLibrariesAndContent,
                                  Group::supportAndContainers, Group::cachesPreferencesAndState};
 
-QString folderLine(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    const std::string folder =
-        slash == std::string::npos ? std::string() : (slash == 0 ? "/" : path.substr(0, slash));
-    return qs(homeRelativeDisplayPath(folder, QDir::homePath().toStdString()));
-}
-
 QVBoxLayout* column(QWidget* owner, int margin, int spacing) {
     auto* layout = new QVBoxLayout(owner);
     layout->setContentsMargins(margin, margin, margin, margin);
     layout->setSpacing(spacing);
     return layout;
 }
-
-// A rounded tinted box behind a wrapping text, with a symbol before it.
-class Callout : public QWidget {
-public:
-    Callout(const QString& symbol, bool warning, const QString& html, QWidget* parent)
-        : QWidget(parent), symbol_(symbol), warning_(warning) {
-        auto* layout = new QHBoxLayout(this);
-        layout->setContentsMargins(10 + 14 + 8, 10, 10, 10);
-        label_ = makeLabel(html, 11.5, QFont::Normal, warning ? Ink::warning : Ink::accent, this);
-        label_->setTextFormat(Qt::RichText);
-        label_->setWordWrap(true);
-        layout->addWidget(label_);
-    }
-    QLabel* label() const { return label_; }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QColor tint = warning_ ? Theme::warning(this) : Theme::accent(this);
-        const QColor ink = tint;
-        tint.setAlphaF(0.14f);
-        painter.fillPath(painting::continuousRoundedRect(QRectF(rect()), 8), tint);
-        Symbols::draw(painter, QRectF(10, 10, 14, 16), symbol_, ink, 12);
-    }
-
-private:
-    QString symbol_;
-    bool warning_;
-    QLabel* label_;
-};
 
 // The orphan panel's header: the group's tile, its title and how many entries are left.
 class OrphanHeader : public QWidget {
@@ -267,7 +229,7 @@ void RemovableAppPanel::refresh() {
             const bool shared = item.sharedWithAppName.has_value();
             section.rows.push_back(TickList::Row{
                 qs(item.name),
-                shared ? qs(texts::sharedLocation(*item.sharedWithAppName)) : folderLine(item.path), shared,
+                shared ? qs(texts::sharedLocation(*item.sharedWithAppName)) : locationLine(item.path), shared,
                 bytesText(item.allocatedSize), isTicked(item, overrides_)});
         }
         sections.push_back(std::move(section));
@@ -470,7 +432,7 @@ void OrphanPanel::refresh() {
         TickList::Section section{qs(LeftoverItem::rawValue(group)), {}};
         for (const int index : indices) {
             const OrphanEntry& entry = group_.entries[index];
-            section.rows.push_back(TickList::Row{qs(entry.name), folderLine(entry.path), false,
+            section.rows.push_back(TickList::Row{qs(entry.name), locationLine(entry.path), false,
                                                  bytesText(entry.allocatedSize),
                                                  isTicked(entry, overrides_)});
         }

@@ -1,6 +1,6 @@
 #include "reclaim/view/ConfirmRow.hpp"
 
-#include "reclaim/view/SheetParts.hpp"
+#include "reclaim/view/SheetControls.hpp"
 #include "ui/Theme.hpp"
 
 #include <QFontMetricsF>
@@ -61,17 +61,17 @@ void ConfirmRow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::TextAntialiasing);
     const Places p = places(width());
-    const QColor ink = Theme::ink(this, isKept_ ? SheetText::Ink::secondary : SheetText::Ink::primary);
+    const QColor ink = Theme::ink(this, isKept_ ? Ink::secondary : Ink::primary);
     painter.setFont(rowFont());
     painter.setPen(ink);
     const QFontMetricsF metrics(rowFont());
     painter.drawText(p.name, Qt::AlignLeft | Qt::AlignVCenter,
                      metrics.elidedText(name_, Qt::ElideMiddle, p.name.width()));
-    painter.setPen(Theme::ink(this, SheetText::Ink::secondary));
+    painter.setPen(Theme::ink(this, Ink::secondary));
     painter.drawText(p.size, Qt::AlignRight | Qt::AlignVCenter, sizeText_);
     if (keptReason_) {
         painter.setFont(reasonFont());
-        painter.setPen(Theme::ink(this, SheetText::Ink::tertiary));
+        painter.setPen(Theme::ink(this, Ink::tertiary));
         painter.drawText(p.reason, kReasonFlags, *keptReason_);
     }
 }

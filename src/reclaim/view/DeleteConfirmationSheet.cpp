@@ -2,7 +2,7 @@
 
 #include "reclaim/SheetFlow.hpp"
 #include "reclaim/view/DeleteSteps.hpp"
-#include "reclaim/view/SheetParts.hpp"
+#include "reclaim/view/SheetControls.hpp"
 
 #include <QKeyEvent>
 #include <QVBoxLayout>

@@ -5,7 +5,9 @@
 #include "reclaim/SheetTexts.hpp"
 #include "reclaim/view/ConfirmRow.hpp"
 #include "reclaim/view/ScrollingBox.hpp"
-#include "reclaim/view/SheetParts.hpp"
+#include "reclaim/view/SheetControls.hpp"
+#include "ui/Theme.hpp"
+#include "ui/WrappingLabel.hpp"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -14,7 +16,13 @@ namespace quillmere {
 
 namespace {
 
-using Ink = SheetText::Ink;
+// The sheet's texts: the kit's label in the sheet's type sizes, on one line or broken
+// between words.
+WrappingLabel* sheetText(const QString& text, qreal size, QFont::Weight weight, Ink ink, bool wraps,
+                         QWidget* parent = nullptr) {
+    return new WrappingLabel(text, Theme::uiFont(size, weight), ink,
+                             wraps ? WrappingLabel::Wrap::words : WrappingLabel::Wrap::none, parent);
+}
 
 QString q(const std::string& text) {
     return QString::fromStdString(text);
@@ -33,9 +41,9 @@ QVBoxLayout* stepLayout(QWidget* step) {
 } // namespace
 
 DeleteConfirmView::DeleteConfirmView(const SheetContent& content, QWidget* parent)
-    : QWidget(parent), title_(new SheetText(q(content.title), 16, QFont::DemiBold, Ink::primary, true, this)),
-      summary_(new SheetText(q(content.summary), 12.5, QFont::Normal, Ink::secondary, true, this)),
-      getBack_(new SheetText(q(sheet_text::getBack), 12.5, QFont::Normal, Ink::primary, false, this)),
+    : QWidget(parent), title_(sheetText(q(content.title), 16, QFont::DemiBold, Ink::primary, true, this)),
+      summary_(sheetText(q(content.summary), 12.5, QFont::Normal, Ink::secondary, true, this)),
+      getBack_(sheetText(q(sheet_text::getBack), 12.5, QFont::Normal, Ink::primary, false, this)),
       spinner_(new ProgressIndicator(sheetSpinnerLook(), this)),
       cancel_(new SheetButton(q(sheet_text::cancel), SheetButton::Style::bordered, this)),
       confirm_(new SheetButton(q(content.confirmLabel), SheetButton::Style::destructive, this)) {
@@ -57,7 +65,7 @@ DeleteConfirmView::DeleteConfirmView(const SheetContent& content, QWidget* paren
         layout->addWidget(list_);
     }
     if (content.finePrint) {
-        finePrint_ = new SheetText(q(*content.finePrint), 11, QFont::Normal, Ink::secondary, true, this);
+        finePrint_ = sheetText(q(*content.finePrint), 11, QFont::Normal, Ink::secondary, true, this);
         layout->addWidget(finePrint_);
     }
     getBack_->setEmphasis(q(formatByteCount(content.reclaimableBytes)), QFont::DemiBold);
@@ -91,9 +99,9 @@ DeleteResultView::DeleteResultView(const Reclaimer::Outcome& outcome, const Shee
     : QWidget(parent) {
     const std::vector<std::string> lines = failureLines(outcome);
     failed_ = !lines.empty();
-    headline_ = new SheetText(q(failed_ ? content.failureHeadline : content.successHeadline), 16,
-                              QFont::DemiBold, Ink::primary, true, this);
-    sentence_ = new SheetText(q(freeSpaceSentence(outcome)), 12.5, QFont::Normal, Ink::secondary, true, this);
+    headline_ = sheetText(q(failed_ ? content.failureHeadline : content.successHeadline), 16, QFont::DemiBold,
+                          Ink::primary, true, this);
+    sentence_ = sheetText(q(freeSpaceSentence(outcome)), 12.5, QFont::Normal, Ink::secondary, true, this);
     done_ = new SheetButton(q(sheet_text::done), SheetButton::Style::prominent, this);
     QVBoxLayout* layout = stepLayout(this);
     layout->addWidget(new ResultSymbol(failed_, this), 0, Qt::AlignLeft);
@@ -102,7 +110,7 @@ DeleteResultView::DeleteResultView(const Reclaimer::Outcome& outcome, const Shee
     if (failed_) {
         failures_ = new ScrollingBox(ScrollingBox::Look::warning, 4, this);
         for (const std::string& line : lines)
-            failures_->addWidget(new SheetText(q(line), 11.5, QFont::Normal, Ink::secondary, true));
+            failures_->addWidget(sheetText(q(line), 11.5, QFont::Normal, Ink::secondary, true));
         layout->addWidget(failures_);
     }
     auto* footer = new QHBoxLayout;

@@ -10,7 +10,7 @@ namespace quillmere {
 class ScrollingBox;
 class SheetButton;
 class ProgressIndicator;
-class SheetText;
+class WrappingLabel;
 
 // The confirm step: the trash tile, the question, the summary, the rows of what moves and what
 // stays, the fine print, the total to get back, and Cancel and confirm. While working every
@@ -23,11 +23,11 @@ public:
     void setWorking(bool working);
     bool isWorking() const { return working_; }
 
-    SheetText* title() const { return title_; }
-    SheetText* summary() const { return summary_; }
-    ScrollingBox* list() const { return list_; }        // null without rows
-    SheetText* finePrint() const { return finePrint_; } // null without fine print
-    SheetText* getBack() const { return getBack_; }
+    WrappingLabel* title() const { return title_; }
+    WrappingLabel* summary() const { return summary_; }
+    ScrollingBox* list() const { return list_; }            // null without rows
+    WrappingLabel* finePrint() const { return finePrint_; } // null without fine print
+    WrappingLabel* getBack() const { return getBack_; }
     ProgressIndicator* spinner() const { return spinner_; }
     SheetButton* cancelButton() const { return cancel_; }
     SheetButton* confirmButton() const { return confirm_; }
@@ -41,11 +41,11 @@ signals:
 
 private:
     bool working_ = false;
-    SheetText* title_;
-    SheetText* summary_;
+    WrappingLabel* title_;
+    WrappingLabel* summary_;
     ScrollingBox* list_ = nullptr;
-    SheetText* finePrint_ = nullptr;
-    SheetText* getBack_;
+    WrappingLabel* finePrint_ = nullptr;
+    WrappingLabel* getBack_;
     ProgressIndicator* spinner_;
     SheetButton* cancel_;
     SheetButton* confirm_;
@@ -60,8 +60,8 @@ public:
                      QWidget* parent = nullptr);
 
     bool failed() const { return failed_; }
-    SheetText* headline() const { return headline_; }
-    SheetText* sentence() const { return sentence_; }
+    WrappingLabel* headline() const { return headline_; }
+    WrappingLabel* sentence() const { return sentence_; }
     ScrollingBox* failures() const { return failures_; } // null on success
     SheetButton* doneButton() const { return done_; }
 
@@ -73,8 +73,8 @@ signals:
 
 private:
     bool failed_;
-    SheetText* headline_;
-    SheetText* sentence_;
+    WrappingLabel* headline_;
+    WrappingLabel* sentence_;
     ScrollingBox* failures_ = nullptr;
     SheetButton* done_;
 };

@@ -6,14 +6,12 @@
 namespace quillmere::systemdata_screen_text {
 
 inline QString leftTitle() {
-    return QStringLiteral("The system calls this one number.");
+    return QStringLiteral("Quillmere calls this one number.");
 }
 inline QString leftParagraph() {
     return QStringLiteral(
-        "The system's own storage settings lump all of this into one \u201cSystem Data\u201d number with no "
-        "breakdown. This screen never reads that number \u2014 it adds up every slice below instead, so it "
-        "may "
-        "not match exactly. Every one of these slices is a real thing with a real size.");
+        "No storage settings on Linux lump all of this into one \u201cSystem Data\u201d number. This screen "
+        "adds up every slice below to make one. Every one of these slices is a real thing with a real size.");
 }
 inline QString header() {
     return QStringLiteral("What's actually in it");

@@ -93,7 +93,8 @@ SystemDataView::SystemDataView(QWidget* parent)
     words->setSpacing(8);
     for (QLabel* label : {leftTitle_, leftParagraph_}) {
         label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-        label->setMaximumWidth(250);
+        // The whole column's width, so a text that wraps is given the height of all its lines.
+        label->setFixedWidth(250);
         words->addWidget(label, 0, Qt::AlignHCenter);
     }
     left->addLayout(words);

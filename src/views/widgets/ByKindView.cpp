@@ -9,7 +9,7 @@
 #include "ui/Symbols.hpp"
 #include "ui/Theme.hpp"
 #include "views/Easing.hpp"
-#include "views/widgets/InsightScreenParts.hpp"
+#include "views/widgets/InsightScreenCommon.hpp"
 
 #include <QEnterEvent>
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #include "views/widgets/LargestItemsView.hpp"
 
-#include "views/widgets/InsightScreenParts.hpp"
+#include "views/widgets/InsightScreenCommon.hpp"
 
 #include <QVBoxLayout>
 

@@ -6,7 +6,7 @@
 #include "ui/SegmentedPills.hpp"
 #include "ui/StyleColors.hpp"
 #include "ui/Theme.hpp"
-#include "views/widgets/InsightScreenParts.hpp"
+#include "views/widgets/InsightScreenCommon.hpp"
 
 #include <QHBoxLayout>
 #include <QPainter>

@@ -2,7 +2,7 @@
 
 #include "scan/DiskInsights.hpp"
 #include "views/InsightModel.hpp"
-#include "views/widgets/InsightPieces.hpp"
+#include "views/widgets/InsightScreenFrame.hpp"
 #include "views/widgets/InsightTask.hpp"
 
 #include <QWidget>

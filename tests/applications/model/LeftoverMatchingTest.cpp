@@ -46,23 +46,30 @@ TEST(LeftoverMatchingTest, OneEntryIsMatchedByTheFirstRuleThatHolds) {
 }
 
 TEST(LeftoverMatchingTest, DeveloperWordsAndNameContainment) {
-    EXPECT_TRUE(LA::developerMatches("example.widgets", "The Example Co., Ltd."));
-    EXPECT_FALSE(LA::developerMatches("the.co.ltd", "The Example Co., Ltd."));
-    EXPECT_TRUE(LA::developerMatches("acme-cache", "Acme Co"));
+    // An application named too briefly to match by name, so only its developer can match.
+    const auto byDeveloper = [](std::string_view entry, std::string developer) {
+        return LA::matchSignal(entry, app("Qz", {}, std::move(developer))) == Signal::developer;
+    };
+    EXPECT_TRUE(byDeveloper("example.widgets", "The Example Co., Ltd."));
+    EXPECT_FALSE(byDeveloper("the.co.ltd", "The Example Co., Ltd."));
+    EXPECT_TRUE(byDeveloper("acme-cache", "Acme Co"));
     // Only stop words and words shorter than three characters: never a match.
-    EXPECT_FALSE(LA::developerMatches("inc co ab", "Inc. Co AB"));
+    EXPECT_FALSE(byDeveloper("inc co ab", "Inc. Co AB"));
     // Letters, marks and digits of any script form words.
-    EXPECT_TRUE(LA::developerMatches("zürich-cache", "Zürich AG"));
+    EXPECT_TRUE(byDeveloper("zürich-cache", "Zürich AG"));
 
-    EXPECT_FALSE(LA::nameMatches("Go", "Go"));
-    EXPECT_FALSE(LA::nameMatches("gopher", "Go"));
-    EXPECT_TRUE(LA::nameMatches("com.example.notes-sync", "Notes"));
-    EXPECT_FALSE(LA::nameMatches("Nope", "Notes"));
+    const auto byName = [](std::string_view entry, std::string appName) {
+        return LA::matchSignal(entry, app(std::move(appName))) == Signal::name;
+    };
+    EXPECT_FALSE(byName("Go", "Go"));
+    EXPECT_FALSE(byName("gopher", "Go"));
+    EXPECT_TRUE(byName("com.example.notes-sync", "Notes"));
+    EXPECT_FALSE(byName("Nope", "Notes"));
     // Either side may hold the other.
-    EXPECT_TRUE(LA::nameMatches("Tune", "Tuner"));
+    EXPECT_TRUE(byName("Tune", "Tuner"));
     // Three user-perceived characters, however many code points.
-    EXPECT_TRUE(LA::nameMatches("e\u0301e\u0301e\u0301-data", "e\u0301e\u0301e\u0301"));
-    EXPECT_FALSE(LA::nameMatches("e\u0301e\u0301", "e\u0301e\u0301"));
+    EXPECT_TRUE(byName("e\u0301e\u0301e\u0301-data", "e\u0301e\u0301e\u0301"));
+    EXPECT_FALSE(byName("e\u0301e\u0301", "e\u0301e\u0301"));
 }
 
 struct ExpectedCandidate {

@@ -141,6 +141,41 @@ TEST(OrphanPanelRulesTest, NothingIsTickedUntilTheUserTicksAndDuplicatePathsTick
     EXPECT_EQ(orphanTitle(group), "com.gone.plist");
 }
 
+TEST(PackagedPanelRulesTest, NothingStartsTickedTheApplicationIsNeverClearedAndSharedBytesDoNotCount) {
+    InstalledApp gimp = app("/flatpak/app/org.gimp.GIMP", 300);
+    gimp.packaging = InstalledApp::Packaging::flatpak;
+    gimp.bundleIdentifier = "org.gimp.GIMP";
+    const LeftoverAttribution a =
+        attribution(gimp, {item("/flatpak/app/org.gimp.GIMP", Group::application, 300),
+                           item("/h/.var/app/org.gimp.GIMP/data", Group::supportAndContainers, 900),
+                           item("/h/.var/app/org.gimp.GIMP/config", Group::supportAndContainers, 50, "Twin"),
+                           item("/h/.var/app/org.gimp.GIMP/cache", Group::cachesPreferencesAndState, 100)});
+    EXPECT_EQ(clearableItems(a).size(), 3u);
+    TickOverrides ticks;
+    EXPECT_TRUE(tickedClearableItems(a, ticks).empty());
+    EXPECT_EQ(tickedClearableBytes(a, ticks), 0);
+    for (const LeftoverItem& each : a.items)
+        toggleClearingTick(each, ticks);
+    // Ticking the application's own item still leaves it out.
+    EXPECT_EQ(tickedClearableItems(a, ticks), clearableItems(a));
+    EXPECT_EQ(tickedClearableBytes(a, ticks), 1000);
+    toggleClearingTick(a.items[1], ticks);
+    EXPECT_EQ(tickedClearableBytes(a, ticks), 100);
+    EXPECT_EQ(tickedClearableItems(a, ticks).size(), 2u);
+
+    // The row says what installed it, and the subtitle does not call its folder a bundle.
+    ApplicationRow row{gimp, a};
+    EXPECT_EQ(applicationSubtitle(row), "Installed 300 bytes · leftovers 1 KB — mostly data");
+    EXPECT_EQ(rowBadge(gimp), "Flatpak");
+    EXPECT_EQ(texts::removalCommand(gimp), "flatpak uninstall org.gimp.GIMP");
+    gimp.packaging = InstalledApp::Packaging::snap;
+    gimp.bundleIdentifier = "firefox";
+    EXPECT_EQ(rowBadge(gimp), "Snap");
+    EXPECT_EQ(texts::removalCommand(gimp), "snap remove firefox");
+    EXPECT_EQ(rowBadge(app("/S/Calc.app", 1, true)), "Built into the system");
+    EXPECT_EQ(rowBadge(app("/A/Foo.app", 1)), std::nullopt);
+}
+
 TEST(ProtectedPanelRulesTest, WebsiteDataIsAnExactFolderNameWhateverTheGroup) {
     const InstalledApp safari = app("/Applications/Safari.app", 5, true);
     const LeftoverAttribution a = attribution(

@@ -2,9 +2,9 @@
 
 #include "applications/state/ApplicationsState.hpp"
 #include "applications/view/ApplicationListView.hpp"
-#include "applications/view/ApplicationsPieces.hpp"
+#include "applications/view/ApplicationsToolbar.hpp"
+#include "applications/view/DetailPanelWidgets.hpp"
 #include "applications/view/DetailPanels.hpp"
-#include "applications/view/PanelParts.hpp"
 #include "support/ApplicationsTestSupport.hpp"
 #include "support/ApplicationsWork.hpp"
 

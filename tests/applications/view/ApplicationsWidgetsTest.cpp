@@ -2,10 +2,11 @@
 #include "applications/state/ApplicationsState.hpp"
 #include "applications/view/AppIconCache.hpp"
 #include "applications/view/ApplicationListView.hpp"
-#include "applications/view/ApplicationsPieces.hpp"
+#include "applications/view/AppDropOverlay.hpp"
+#include "applications/view/ApplicationsToolbar.hpp"
 #include "applications/view/ApplicationsView.hpp"
+#include "applications/view/DetailPanelWidgets.hpp"
 #include "applications/view/DetailPanels.hpp"
-#include "applications/view/PanelParts.hpp"
 #include "reclaim/view/SheetReclaimPresenter.hpp"
 #include "support/ApplicationsTestSupport.hpp"
 

@@ -2,8 +2,9 @@
 #include "reclaim/view/DeleteConfirmationSheet.hpp"
 #include "reclaim/view/DeleteSteps.hpp"
 #include "reclaim/view/ScrollingBox.hpp"
-#include "reclaim/view/SheetParts.hpp"
+#include "reclaim/view/SheetControls.hpp"
 #include "systemdata/ReclaimerTestSupport.hpp"
+#include "ui/WrappingLabel.hpp"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -146,7 +147,7 @@ TEST(DeleteSheetFlow, AProtectedNodeEndsWithItsReasonUnderTheFailureHeadline) {
     DeleteResultView* result = sheet.resultView();
     ASSERT_TRUE(result && result->failures());
     EXPECT_EQ(result->headline()->text(), "Couldn't move \u201chome\u201d to the Trash");
-    const auto lines = result->failures()->content()->findChildren<SheetText*>();
+    const auto lines = result->failures()->content()->findChildren<WrappingLabel*>();
     ASSERT_EQ(lines.size(), 1);
     EXPECT_EQ(lines[0]->text(), "home: protected \u2014 Quillmere will never remove this");
     EXPECT_TRUE(exists(fixture / "home"));

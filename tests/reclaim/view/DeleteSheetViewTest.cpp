@@ -3,9 +3,10 @@
 #include "reclaim/view/DeleteConfirmationSheet.hpp"
 #include "reclaim/view/DeleteSteps.hpp"
 #include "reclaim/view/ScrollingBox.hpp"
-#include "reclaim/view/SheetParts.hpp"
+#include "reclaim/view/SheetControls.hpp"
 #include "reclaim/view/SheetSamples.hpp"
 #include "ui/Theme.hpp"
+#include "ui/WrappingLabel.hpp"
 
 #include <QApplication>
 #include <QImage>
@@ -176,7 +177,7 @@ TEST(DeleteResultStep, SuccessAndLongFailureInBothSchemes) {
         EXPECT_TRUE(result->failed());
         EXPECT_EQ(result->headline()->text(), "Couldn't move \u201cProjects\u201d to the Trash");
         ASSERT_TRUE(result->failures());
-        const auto lines = result->failures()->content()->findChildren<SheetText*>();
+        const auto lines = result->failures()->content()->findChildren<WrappingLabel*>();
         ASSERT_EQ(lines.size(), 31);
         EXPECT_EQ(lines[0]->text(), "item-1: protected \u2014 Quillmere will never remove this");
         EXPECT_EQ(lines[30]->text(), "User caches: the folder could not be read");

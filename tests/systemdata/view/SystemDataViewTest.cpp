@@ -36,6 +36,21 @@ SystemDataReport sample() {
         30000, 40000);
 }
 
+TEST(SystemDataViewTest, EveryWrappedTextShowsAllItsLines) {
+    SystemDataView view;
+    view.setReport(sample());
+    view.resize(980, 640);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    int wrapped = 0;
+    for (const QLabel* label : view.findChildren<QLabel*>()) {
+        if (!label->isVisible() || !label->wordWrap() || label->text().isEmpty()) continue;
+        ++wrapped;
+        EXPECT_GE(label->height(), label->heightForWidth(label->width())) << label->text().toStdString();
+    }
+    EXPECT_GE(wrapped, 2);
+}
+
 TEST(SystemDataViewTest, RowsOfferReclaimOnlyWithAnActionAndExplainEveryDisabledButton) {
     SystemDataView view;
     std::vector<std::vector<SystemDataCategory>> requests;

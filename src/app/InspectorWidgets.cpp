@@ -1,4 +1,4 @@
-#include "app/InspectorParts.hpp"
+#include "app/InspectorWidgets.hpp"
 
 #include "ui/ColorOpacity.hpp"
 #include "ui/Painting.hpp"
@@ -21,26 +21,6 @@ namespace {
 
 QString fromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// Lays `text` out in `width`, breaking anywhere; returns its height and draws it when asked.
-qreal layoutAnywhere(const QString& text, const QFont& font, qreal width, QPainter* painter = nullptr,
-                     QPointF origin = {}) {
-    QTextLayout layout(text, font);
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAnywhere);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    qreal y = 0;
-    // One line per loop; a line takes at least one character, so the loop ends.
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(std::max<qreal>(width, 1));
-        line.setPosition(QPointF(0, y));
-        y += line.height();
-    }
-    layout.endLayout();
-    if (painter) layout.draw(painter, origin);
-    return y;
 }
 
 QColor calloutTint(views::inspector::CalloutKind kind, bool dark) {
@@ -72,32 +52,6 @@ QString elidedMiddle(const QString& text, const QFont& font, qreal width) {
 }
 
 } // namespace
-
-WrapAnywhereLabel::WrapAnywhereLabel(const QString& text, const QFont& font, QWidget* parent)
-    : QWidget(parent), text_(text) {
-    setFont(font);
-    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Minimum);
-    policy.setHeightForWidth(true);
-    setSizePolicy(policy);
-}
-
-int WrapAnywhereLabel::heightForWidth(int width) const {
-    return static_cast<int>(std::ceil(layoutAnywhere(text_, font(), width)));
-}
-
-QSize WrapAnywhereLabel::sizeHint() const {
-    return QSize(200, heightForWidth(200));
-}
-
-QSize WrapAnywhereLabel::minimumSizeHint() const {
-    return QSize(40, QFontMetrics(font()).height());
-}
-
-void WrapAnywhereLabel::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setPen(StyleColors::of(this).primary);
-    layoutAnywhere(text_, font(), width(), &painter);
-}
 
 InspectorIconTile::InspectorIconTile(bool isDirectory, QWidget* parent)
     : QWidget(parent), isDirectory_(isDirectory) {

@@ -11,6 +11,8 @@ namespace quillmere {
 
 class ProgressIndicator;
 
+// The bar above the list: the totals and the search box.
+
 // The totals above the list: what the applications really take up, what the bundles alone
 // take up, and how many there are; a spinner beside the real total while it still grows.
 class ApplicationsSummaryStrip : public QWidget {
@@ -54,17 +56,6 @@ private:
 
     QLineEdit* edit_;
     QToolButton* clear_;
-};
-
-// The card over the screen while an application is dragged over it. It never takes mouse or
-// drop events, so the drop reaches the screen beneath.
-class AppDropOverlay : public QWidget {
-    Q_OBJECT
-public:
-    explicit AppDropOverlay(QWidget* parent = nullptr);
-
-protected:
-    void paintEvent(QPaintEvent*) override;
 };
 
 } // namespace quillmere

@@ -19,11 +19,30 @@ class AppIconCache;
 // Plain text in the interface font, in one of the palette's inks.
 QLabel* makeLabel(const QString& text, qreal pixelSize, QFont::Weight weight, Ink ink,
                   QWidget* parent = nullptr);
+// The folder holding the item at `path`, home-relative, as an item row's location line.
+QString locationLine(const std::string& path);
 // A hairline across the pane.
 QWidget* makeDivider(QWidget* parent = nullptr);
 // A button stretched to the pane's width: `prominent` ones are filled with the platform's red.
 QPushButton* makeWideButton(const QString& text, const QString& symbol, bool prominent,
                             QWidget* parent = nullptr);
+
+// A rounded tinted box behind a wrapping rich text, with a symbol before it: in the warning
+// colour, or the accent colour.
+class Callout : public QWidget {
+    Q_OBJECT
+public:
+    Callout(const QString& symbol, bool warning, const QString& html, QWidget* parent = nullptr);
+    QLabel* label() const { return label_; }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    QString symbol_;
+    bool warning_;
+    QLabel* label_;
+};
 
 // The application's icon, name and version and developer line at the top of a detail panel.
 class DetailHeader : public QWidget {

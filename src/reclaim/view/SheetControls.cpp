@@ -1,4 +1,4 @@
-#include "reclaim/view/SheetParts.hpp"
+#include "reclaim/view/SheetControls.hpp"
 
 #include "ui/Painting.hpp"
 #include "ui/Symbols.hpp"
@@ -14,8 +14,6 @@ namespace quillmere {
 
 namespace {
 
-constexpr int kTextFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
-
 QColor systemGreen(bool dark) {
     return dark ? QColor(48, 209, 88) : QColor(40, 167, 69);
 }
@@ -25,64 +23,6 @@ QColor systemRed(bool dark) {
 }
 
 } // namespace
-
-SheetText::SheetText(const QString& text, qreal size, QFont::Weight weight, Ink ink, bool wraps,
-                     QWidget* parent)
-    : QWidget(parent), text_(text), font_(Theme::uiFont(size, weight)), emphasisFont_(font_), ink_(ink),
-      wraps_(wraps) {
-    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    policy.setHeightForWidth(wraps);
-    if (!wraps) policy.setHorizontalPolicy(QSizePolicy::Ignored);
-    setSizePolicy(policy);
-    setAttribute(Qt::WA_TransparentForMouseEvents);
-}
-
-void SheetText::setEmphasis(const QString& emphasis, QFont::Weight weight) {
-    emphasis_ = emphasis;
-    emphasisFont_ = Theme::uiFont(font_.pixelSize(), weight);
-    updateGeometry();
-    update();
-}
-
-int SheetText::heightForWidth(int width) const {
-    const QFontMetrics metrics(font_);
-    if (!wraps_) return metrics.height();
-    return metrics.boundingRect(QRect(0, 0, std::max(width, 1), 100000), kTextFlags, text_).height();
-}
-
-QSize SheetText::sizeHint() const {
-    const QFontMetrics metrics(font_);
-    const int single =
-        metrics.horizontalAdvance(text_) + QFontMetrics(emphasisFont_).horizontalAdvance(emphasis_) + 1;
-    const int width = wraps_ ? std::min(single, 420) : single;
-    return {width, heightForWidth(width)};
-}
-
-QSize SheetText::minimumSizeHint() const {
-    return {0, QFontMetrics(font_).height()};
-}
-
-void SheetText::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.setPen(Theme::ink(this, ink_));
-    painter.setFont(font_);
-    if (wraps_) {
-        painter.drawText(rect(), kTextFlags, text_);
-        return;
-    }
-    const QFontMetrics metrics(font_);
-    if (emphasis_.isEmpty()) {
-        painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter,
-                         metrics.elidedText(text_, Qt::ElideMiddle, width()));
-        return;
-    }
-    // Two runs sharing one baseline.
-    const int baseline = (height() + metrics.ascent() - metrics.descent()) / 2;
-    painter.drawText(QPointF(0, baseline), text_);
-    painter.setFont(emphasisFont_);
-    painter.drawText(QPointF(metrics.horizontalAdvance(text_), baseline), emphasis_);
-}
 
 TrashTile::TrashTile(QWidget* parent) : QWidget(parent) {
     setFixedSize(46, 46);

@@ -10,24 +10,6 @@
 
 namespace quillmere {
 
-// A text that wraps at any character, for paths, which have no spaces to break at.
-class WrapAnywhereLabel : public QWidget {
-    Q_OBJECT
-public:
-    WrapAnywhereLabel(const QString& text, const QFont& font, QWidget* parent = nullptr);
-    QString text() const { return text_; }
-    bool hasHeightForWidth() const override { return true; }
-    int heightForWidth(int width) const override;
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override;
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
-private:
-    QString text_;
-};
-
 // The 30-point tile beside the path: the accent gradient and a folder or document symbol.
 class InspectorIconTile : public QWidget {
     Q_OBJECT

@@ -13,36 +13,6 @@ namespace quillmere {
 // The pieces the sheet's two steps are built from: painted text blocks, the trash tile, the
 // buttons, a divider and the spinner. Colours follow the window's scheme on every paint.
 
-// A block of text in one of the interface's ink styles; wraps to its width, or stays on one
-// line and is shortened in the middle.
-class SheetText : public QWidget {
-    Q_OBJECT
-public:
-    using Ink = quillmere::Ink;
-    SheetText(const QString& text, qreal size, QFont::Weight weight, Ink ink, bool wraps,
-              QWidget* parent = nullptr);
-
-    const QString& text() const { return text_; }
-    // A part of the text drawn in another weight (the amount after "You'll get back ").
-    void setEmphasis(const QString& emphasis, QFont::Weight weight);
-
-    bool hasHeightForWidth() const override { return wraps_; }
-    int heightForWidth(int width) const override;
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override;
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
-private:
-    QString text_;
-    QString emphasis_;
-    QFont font_;
-    QFont emphasisFont_;
-    Ink ink_;
-    bool wraps_;
-};
-
 // The 46-point tile with the trash symbol on the warning colour.
 class TrashTile : public QWidget {
     Q_OBJECT

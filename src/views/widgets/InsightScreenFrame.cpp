@@ -1,4 +1,4 @@
-#include "views/widgets/InsightPieces.hpp"
+#include "views/widgets/InsightScreenFrame.hpp"
 
 #include "base/Format.hpp"
 #include "ui/IconTile.hpp"
@@ -12,7 +12,7 @@
 #include "views/Formatters.hpp"
 #include "views/InsightModel.hpp"
 #include "views/InsightTexts.hpp"
-#include "views/widgets/InsightScreenParts.hpp"
+#include "views/widgets/InsightScreenCommon.hpp"
 
 #include <QEnterEvent>
 #include <QHBoxLayout>

@@ -1,5 +1,6 @@
-#include "applications/view/PanelParts.hpp"
+#include "applications/view/DetailPanelWidgets.hpp"
 
+#include "applications/model/ApplicationListRules.hpp"
 #include "applications/model/ApplicationsTexts.hpp"
 #include "applications/view/AppIconCache.hpp"
 #include "ui/IconTile.hpp"
@@ -8,7 +9,9 @@
 #include "ui/Symbols.hpp"
 #include "ui/Theme.hpp"
 
+#include <QDir>
 #include <QEvent>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QScrollBar>
@@ -112,12 +115,39 @@ QLabel* makeLabel(const QString& text, qreal pixelSize, QFont::Weight weight, In
     return label;
 }
 
+QString locationLine(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? std::string() : (slash == 0 ? "/" : path.substr(0, slash));
+    return QString::fromStdString(homeRelativeDisplayPath(folder, QDir::homePath().toStdString()));
+}
+
 QWidget* makeDivider(QWidget* parent) {
     return new Divider(parent);
 }
 
 QPushButton* makeWideButton(const QString& text, const QString& symbol, bool prominent, QWidget* parent) {
     return new WideButton(text, symbol, prominent, parent);
+}
+
+Callout::Callout(const QString& symbol, bool warning, const QString& html, QWidget* parent)
+    : QWidget(parent), symbol_(symbol), warning_(warning) {
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(10 + 14 + 8, 10, 10, 10);
+    label_ = makeLabel(html, 11.5, QFont::Normal, warning ? Ink::warning : Ink::accent, this);
+    label_->setTextFormat(Qt::RichText);
+    label_->setWordWrap(true);
+    layout->addWidget(label_);
+}
+
+void Callout::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QColor tint = warning_ ? Theme::warning(this) : Theme::accent(this);
+    const QColor ink = tint;
+    tint.setAlphaF(0.14f);
+    painter.fillPath(painting::continuousRoundedRect(QRectF(rect()), 8), tint);
+    Symbols::draw(painter, QRectF(10, 10, 14, 16), symbol_, ink, 12);
 }
 
 DetailHeader::DetailHeader(const InstalledApp& app, AppIconCache& icons, QWidget* parent)
@@ -130,7 +160,7 @@ void DetailHeader::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const Theme::Palette& palette = Theme::palette(this);
-    IconTile::paint(painter, QRectF(15, 15, 40, 40), icons_.tile(QString::fromStdString(app_.path)));
+    IconTile::paint(painter, QRectF(15, 15, 40, 40), icons_.tile(app_));
     const qreal left = 15 + 40 + 11;
     const qreal width = this->width() - left - 15;
     const QFont nameFont = Theme::uiFont(15, QFont::DemiBold);

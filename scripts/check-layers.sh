@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Fails when a source file includes a folder on its own floor or above it. Each folder of src/
+# has a floor; a file may include its own folder and any folder on a lower floor. The shell's
+# folders (app, app/state, app/access) share the top floor and may include one another.
+# Usage: check-layers.sh [SRC_DIR]
+set -euo pipefail
+src=${1:-$(cd "$(dirname "$0")/../src" && pwd)}
+declare -A floor=(
+  [platform]=0 [base]=1 [scan]=2
+  [access]=3 [views]=3 [systemdata]=3
+  [access/helper]=4 [applications/model]=4
+  [reclaim]=5
+  [ui]=6
+  [views/widgets]=7 [systemdata/view]=7 [applications/state]=7
+  [applications/view]=8
+  [reclaim/view]=9
+  [app]=10 [app/state]=10 [app/access]=10
+)
+shell_floor=10
+# The folder a path names: its longest prefix that has a floor.
+folder_of() {
+  local dir=$1
+  while [ -n "$dir" ] && [ "$dir" != "." ]; do
+    if [ -n "${floor[$dir]+x}" ]; then echo "$dir"; return; fi
+    dir=$(dirname "$dir")
+  done
+}
+status=0
+while IFS= read -r file; do
+  rel=${file#"$src"/}
+  [ "$rel" = "main.cpp" ] && continue
+  from=$(folder_of "$(dirname "$rel")")
+  if [ -z "$from" ]; then
+    echo "$rel: its folder has no floor (add it to scripts/check-layers.sh)"
+    status=1
+    continue
+  fi
+  while IFS= read -r included; do
+    to=$(folder_of "$(dirname "$included")")
+    [ -z "$to" ] && continue
+    [ "$to" = "$from" ] && continue
+    if [ "${floor[$to]}" -lt "${floor[$from]}" ]; then continue; fi
+    if [ "${floor[$to]}" -eq "$shell_floor" ] && [ "${floor[$from]}" -eq "$shell_floor" ]; then continue; fi
+    echo "$rel includes $included: $to is not below $from"
+    status=1
+  done < <(sed -n 's/^#include "\([^"]*\)".*/\1/p' "$file")
+done < <(find "$src" -name '*.cpp' -o -name '*.hpp' | sort)
+if [ $status -eq 0 ]; then echo "every include reaches down"; fi
+exit $status

@@ -1,0 +1,123 @@
+#include "applications/model/KeyFile.hpp"
+
+#include "base/Unicode.hpp"
+#include "platform/BoundedFile.hpp"
+
+#include <algorithm>
+
+namespace quillmere {
+
+namespace {
+
+bool isSpace(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view trimmedSpaces(std::string_view text) {
+    while (!text.empty() && isSpace(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isSpace(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+// A key is letters, digits and "-", optionally followed by a locale in brackets.
+bool isValidKey(std::string_view key) {
+    const size_t bracket = key.find('[');
+    const std::string_view base = key.substr(0, bracket);
+    if (base.empty()) return false;
+    const bool plain = std::ranges::all_of(base, [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
+    });
+    if (!plain) return false;
+    if (bracket == std::string_view::npos) return true;
+    const std::string_view locale = key.substr(bracket);
+    return locale.size() > 2 && locale.back() == ']' && locale.find_first_of("[]", 1) == locale.size() - 1;
+}
+
+std::string unescaped(std::string_view value) {
+    std::string out;
+    out.reserve(value.size());
+    for (size_t i = 0; i < value.size(); ++i) {
+        if (value[i] != '\\' || i + 1 == value.size()) {
+            out += value[i];
+            continue;
+        }
+        switch (const char next = value[++i]) {
+        case 's':
+            out += ' ';
+            break;
+        case 'n':
+            out += '\n';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        default:
+            // "\\" and any escape the format does not name stand for the character itself.
+            out += next;
+            break;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+bool KeyFile::hasGroup(std::string_view group) const {
+    return std::ranges::any_of(groups, [&](const Group& candidate) { return candidate.name == group; });
+}
+
+const std::string* KeyFile::value(std::string_view group, std::string_view key) const {
+    const auto found = std::ranges::find(groups, group, &Group::name);
+    if (found == groups.end()) return nullptr;
+    for (const auto& [name, text] : found->entries)
+        if (name == key) return &text;
+    return nullptr;
+}
+
+std::expected<KeyFile, KeyFileError> parseKeyFile(std::string_view text) {
+    if (text.size() > kKeyFileMaxBytes) return std::unexpected(KeyFileError::tooLarge);
+    if (text.find('\0') != std::string_view::npos || !isValidUtf8(text))
+        return std::unexpected(KeyFileError::malformed);
+    KeyFile file;
+    // Bounded by the text's own size: every turn consumes at least one byte.
+    while (!text.empty()) {
+        const size_t end = std::min(text.find('\n'), text.size());
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(std::min(end + 1, text.size()));
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        const std::string_view content = trimmedSpaces(line);
+        if (content.empty() || content.front() == '#') continue;
+        if (content.front() == '[') {
+            if (content.back() != ']' || content.size() < 3) return std::unexpected(KeyFileError::malformed);
+            const std::string_view name = content.substr(1, content.size() - 2);
+            if (name.find_first_of("[]") != std::string_view::npos)
+                return std::unexpected(KeyFileError::malformed);
+            file.groups.push_back({std::string(name), {}});
+            continue;
+        }
+        const size_t equals = content.find('=');
+        if (equals == std::string_view::npos || file.groups.empty())
+            return std::unexpected(KeyFileError::malformed);
+        const std::string_view key = trimmedSpaces(content.substr(0, equals));
+        if (!isValidKey(key)) return std::unexpected(KeyFileError::malformed);
+        file.groups.back().entries.emplace_back(std::string(key),
+                                                unescaped(trimmedSpaces(content.substr(equals + 1))));
+    }
+    return file;
+}
+
+std::expected<KeyFile, KeyFileError> readKeyFile(const std::string& path) {
+    const auto bytes = platform::readBoundedFile(path, kKeyFileMaxBytes);
+    if (!bytes)
+        return std::unexpected(bytes.error() == platform::BoundedReadError::tooLarge
+                                   ? KeyFileError::tooLarge
+                                   : KeyFileError::unreadable);
+    return parseKeyFile(*bytes);
+}
+
+} // namespace quillmere
