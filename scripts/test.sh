@@ -9,8 +9,6 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 export QT_QPA_PLATFORM=offscreen
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
 export ASAN_OPTIONS="detect_leaks=1"
-# Leaks of the libraries under Qt, each explained in the file.
-export LSAN_OPTIONS="suppressions=$root/tests/leak-suppressions.txt print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1"
 jobs=$(nproc)
 run_suite() {

@@ -83,6 +83,16 @@ ScanSnapshot snapshotOf(const std::string& uuid) {
     return ScanSnapshot{FileNode::folder(root, "/", std::nullopt, std::move(children)), uuid, "Disk", 0};
 }
 
+// Stops the scan a launch started and waits until its walk has ended (a walk holds the
+// cancellation it was started with until then): a walk of the real disk must not run on past
+// the test, into the process's exit.
+void endScanOf(ContentView& view) {
+    const std::shared_ptr<ScanCancellation> cancellation = view.scanState().cancellation();
+    cancellation->cancel();
+    const auto heldByTheStateAndHere = 2;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return cancellation.use_count() <= heldByTheStateAndHere; }, 30000));
+}
+
 TEST(ContentViewLaunch, ANormalLaunchShowsThePickerEvenWithASavedScan) {
     Launch setup({});
     setup.saved = snapshotOf("uuid-root");
@@ -136,6 +146,8 @@ TEST(ContentViewLaunch, StartScanBeatsSelectLargestAndScansOnLaunchNeedsTheSnaps
     unknown.launch(third);
     EXPECT_FALSE(third.selectedVolume());
     EXPECT_EQ(third.scanState().rescanToken(), 0);
+    endScanOf(first);
+    endScanOf(second);
 }
 
 TEST(ContentViewLaunch, StartScanOnAFirstLaunchScansTheStartupDisk) {
@@ -163,6 +175,8 @@ TEST(ContentViewLaunch, StartScanOnAFirstLaunchScansTheStartupDisk) {
     plain.launch(idle);
     EXPECT_FALSE(idle.selectedVolume());
     EXPECT_EQ(idle.scanState().rescanToken(), 0);
+    endScanOf(view);
+    endScanOf(other);
 }
 
 TEST(ContentViewLaunch, SectionSwitchAndNoVolumesFallBackToTheStartupVolume) {
