@@ -15,6 +15,7 @@ struct ScanRunner::Run {
     std::optional<ScanProgress> latest; // progress not yet handed to the main thread
     bool deliveryQueued = false;
     bool finishedDelivered = false; // main thread only
+    std::atomic<bool> allQueued{false};
 };
 
 ScanRunner::ScanRunner(QObject* parent, platform::ScanHost& host) : QObject(parent), host_(&host) {
@@ -42,6 +43,10 @@ void ScanRunner::stop(const std::shared_ptr<ScanCancellation>& cancellation) {
         cancel();
         emit ended(false);
     });
+}
+
+bool ScanRunner::hasQueuedEverything() const {
+    return current_ && current_->allQueued;
 }
 
 void ScanRunner::start(const std::string& root, std::shared_ptr<ScanCancellation> cancellation,
@@ -104,6 +109,7 @@ void ScanRunner::start(const std::string& root, std::shared_ptr<ScanCancellation
                 emit runner->ended(sawFinished);
             },
             Qt::QueuedConnection);
+        run->allQueued = true;
     }).detach();
 }
 

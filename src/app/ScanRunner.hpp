@@ -54,6 +54,9 @@ public:
     // Sets the run's cancellation; see above.
     void stop(const std::shared_ptr<ScanCancellation>& cancellation);
     bool isRunning() const { return running_; }
+    // Whether the current run's reader has queued the last of its events for this thread:
+    // what remains arrives through the event loop alone.
+    bool hasQueuedEverything() const;
 
     static constexpr std::chrono::milliseconds kStopGrace{600};
 

@@ -124,8 +124,10 @@ std::vector<MountEntry> ScanHost::mounts() {
 }
 
 ScanHost& ScanHost::system() {
-    static ScanHost host;
-    return host;
+    // Never destroyed: a scan still walking when the process exits (a window closed mid-scan)
+    // keeps calling it while the exit runs the destructors of statics.
+    static ScanHost* const host = new ScanHost;
+    return *host;
 }
 
 } // namespace quillmere::platform

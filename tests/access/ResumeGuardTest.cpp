@@ -13,19 +13,35 @@ namespace quillmere {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
 enum Party { reply = 1, connectionError = 2, timeLimit = 3 };
 
+// When each party acts in a round, from the moment the round starts: both claims at once
+// (where a guard without its lock lets both win), one before the other, or both after a time
+// limit that has already passed.
+struct RoundPlan {
+    std::chrono::microseconds reply, connectionError, timeLimit;
+};
+constexpr std::array<RoundPlan, 4> kPlans{
+    {{0us, 0us, 30us}, {0us, 10us, 5us}, {10us, 0us, 5us}, {30us, 30us, -1ms}}};
+
 TEST(ResumeGuardTest, ReplyErrorAndTimeLimitRacingFromThreadsHaveExactlyOneWinnerEveryTime) {
-    constexpr int kRounds = 10'000;
+    // The rounds end when enough have run, or once the time is spent and every party has won
+    // at least once: a busy machine runs fewer of them rather than running out of time.
+    constexpr int kRounds = 20'000;
+    constexpr auto kTimeSpent = std::chrono::seconds(10);
     std::barrier rounds(3);
     std::shared_ptr<ResumeGuard<int>> guard;
+    Clock::time_point start;
+    RoundPlan plan{};
+    bool over = false;
     std::array<bool, 2> won{};
     const auto claimant = [&](int index, Party party) {
-        for (int round = 0; round < kRounds; ++round) {
-            rounds.arrive_and_wait(); // the guard of this round is in place
-            // In some rounds the parties dawdle, so that the time limit gets to be first too.
-            const auto until = Clock::now() + std::chrono::microseconds(round % 4 * 30);
-            while (Clock::now() < until) {
+        for (;;) {
+            rounds.arrive_and_wait(); // the guard and the plan of this round are in place
+            if (over) return;
+            const auto at = start + (party == reply ? plan.reply : plan.connectionError);
+            while (Clock::now() < at) {
             }
             won[index] = guard->claim(party);
             rounds.arrive_and_wait(); // the round is over
@@ -36,12 +52,17 @@ TEST(ResumeGuardTest, ReplyErrorAndTimeLimitRacingFromThreadsHaveExactlyOneWinne
 
     std::array<int, 4> wins{};
     int faultyRounds = 0;
-    for (int round = 0; round < kRounds; ++round) {
+    int round = 0;
+    const auto spent = Clock::now() + kTimeSpent;
+    const auto everyPartyWon = [&] {
+        return wins[reply] > 0 && wins[connectionError] > 0 && wins[timeLimit] > 0;
+    };
+    for (; round < kRounds && (Clock::now() < spent || !everyPartyWon()); ++round) {
         guard = std::make_shared<ResumeGuard<int>>();
+        plan = kPlans[static_cast<size_t>(round) % kPlans.size()];
+        start = Clock::now();
         rounds.arrive_and_wait();
-        // A deadline already past, at once, or a little later, so each party gets to be first.
-        const auto deadline = Clock::now() + std::chrono::microseconds(round % 3 * 20 - 20);
-        const int answer = guard->await(deadline, timeLimit);
+        const int answer = guard->await(start + plan.timeLimit, timeLimit);
         rounds.arrive_and_wait();
 
         const int winners = won[0] + won[1] + (answer == timeLimit);
@@ -55,6 +76,8 @@ TEST(ResumeGuardTest, ReplyErrorAndTimeLimitRacingFromThreadsHaveExactlyOneWinne
         }
         ++wins[static_cast<std::size_t>(answer)];
     }
+    over = true;
+    rounds.arrive_and_wait();
     replying.join();
     failing.join();
     EXPECT_EQ(faultyRounds, 0);
@@ -62,6 +85,7 @@ TEST(ResumeGuardTest, ReplyErrorAndTimeLimitRacingFromThreadsHaveExactlyOneWinne
     EXPECT_GT(wins[reply], 0);
     EXPECT_GT(wins[connectionError], 0);
     EXPECT_GT(wins[timeLimit], 0);
+    ::testing::Test::RecordProperty("rounds", round);
     ::testing::Test::RecordProperty("replyWins", wins[reply]);
     ::testing::Test::RecordProperty("connectionErrorWins", wins[connectionError]);
     ::testing::Test::RecordProperty("timeLimitWins", wins[timeLimit]);

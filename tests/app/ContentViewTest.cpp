@@ -16,6 +16,7 @@
 #include "ui/Theme.hpp"
 #include "views/widgets/InsightViews.hpp"
 
+#include <QAbstractAnimation>
 #include <QApplication>
 #include <QDialog>
 #include <QEventLoop>
@@ -25,6 +26,7 @@
 #include <QThreadPool>
 #include <QTimer>
 #include <QToolTip>
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -81,6 +83,16 @@ ScanSnapshot snapshotOf(const std::string& uuid) {
     return ScanSnapshot{FileNode::folder(root, "/", std::nullopt, std::move(children)), uuid, "Disk", 0};
 }
 
+// Stops the scan a launch started and waits until its walk has ended (a walk holds the
+// cancellation it was started with until then): a walk of the real disk must not run on past
+// the test, into the process's exit.
+void endScanOf(ContentView& view) {
+    const std::shared_ptr<ScanCancellation> cancellation = view.scanState().cancellation();
+    cancellation->cancel();
+    const auto heldByTheStateAndHere = 2;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return cancellation.use_count() <= heldByTheStateAndHere; }, 30000));
+}
+
 TEST(ContentViewLaunch, ANormalLaunchShowsThePickerEvenWithASavedScan) {
     Launch setup({});
     setup.saved = snapshotOf("uuid-root");
@@ -134,6 +146,8 @@ TEST(ContentViewLaunch, StartScanBeatsSelectLargestAndScansOnLaunchNeedsTheSnaps
     unknown.launch(third);
     EXPECT_FALSE(third.selectedVolume());
     EXPECT_EQ(third.scanState().rescanToken(), 0);
+    endScanOf(first);
+    endScanOf(second);
 }
 
 TEST(ContentViewLaunch, StartScanOnAFirstLaunchScansTheStartupDisk) {
@@ -161,6 +175,8 @@ TEST(ContentViewLaunch, StartScanOnAFirstLaunchScansTheStartupDisk) {
     plain.launch(idle);
     EXPECT_FALSE(idle.selectedVolume());
     EXPECT_EQ(idle.scanState().rescanToken(), 0);
+    endScanOf(view);
+    endScanOf(other);
 }
 
 TEST(ContentViewLaunch, SectionSwitchAndNoVolumesFallBackToTheStartupVolume) {
@@ -259,11 +275,18 @@ TEST(ContentViewInspector, OpeningANodeDrillsDownAndClearsTheSelectionDeleteOnly
     EXPECT_EQ(view.history().currentPath().back().children().size(), 1u);
 }
 
-// Spins the event loop until `done` holds (animations run their course) or a few seconds pass.
+// Spins the event loop until `done` holds (animations run their course); the limit only keeps
+// a broken run from hanging.
 bool eventually(const std::function<bool()>& done) {
-    for (int i = 0; i < 200 && !done(); ++i)
-        QTest::qWait(20);
-    return done();
+    return QTest::qWaitFor(done, 20000);
+}
+
+// Whether an animation of `widget` or of anything inside it is still running.
+bool anyAnimationRuns(const QWidget& widget) {
+    const auto animations = widget.findChildren<QAbstractAnimation*>();
+    return std::ranges::any_of(animations, [](const QAbstractAnimation* animation) {
+        return animation->state() == QAbstractAnimation::Running;
+    });
 }
 
 QRect inWindow(const QWidget* widget) {
@@ -321,7 +344,8 @@ TEST(ContentViewLayout, TheInspectorLiesBesideTheViewNotOverIt) {
     rings.view->selection().setSelectedNode(rings.view->history().currentPath().front().children()[1]);
     CenterView* ringsCenter = rings.view->centerView();
     EXPECT_DOUBLE_EQ(ringsCenter->detailsPanelInset(), 334);
-    QTest::qWait(400);
+    // Every motion the selection set off has ended: a padding would have run its course.
+    ASSERT_TRUE(eventually([&] { return !anyAnimationRuns(*rings.view); }));
     EXPECT_EQ(ringsCenter->currentPage()->width(), ringsCenter->width());
 }
 

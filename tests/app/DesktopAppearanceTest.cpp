@@ -54,7 +54,7 @@ TEST_F(DesktopAppearance, ADarkDesktopTurnsTheWindowDarkAndItsChangesFollowWitho
     const LaunchOptions options{{"quillmere"}, false};
     MainWindow window(options, settings, host(desktop));
     window.show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return isDark(window); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return isDark(window); }, 30000));
     EXPECT_TRUE(isDark(window.content()));
     window.openAbout();
     window.openSettings();
@@ -62,18 +62,18 @@ TEST_F(DesktopAppearance, ADarkDesktopTurnsTheWindowDarkAndItsChangesFollowWitho
     EXPECT_TRUE(isDark(*window.settingsWindow()));
 
     change(2);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !isDark(window); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !isDark(window); }, 30000));
     EXPECT_FALSE(isDark(*window.settingsWindow()));
 
     // A chosen appearance wins over the desktop's, and "system" follows it again.
     change(1);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return isDark(window); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return isDark(window); }, 30000));
     settings.setAppearance("light");
     EXPECT_FALSE(isDark(window));
     QSignalSpy schemes(&desktop, &platform::DesktopSettings::colorSchemeChanged);
     change(2);
     change(1);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return schemes.size() == 2; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return schemes.size() == 2; }, 30000));
     EXPECT_FALSE(isDark(window));
     settings.setAppearance("system");
     EXPECT_TRUE(isDark(window));

@@ -1,12 +1,13 @@
 #include "app/PreviewLoader.hpp"
 #include "app/PreviewWindow.hpp"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTest>
+#include <QThreadPool>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -89,9 +90,11 @@ TEST_F(PreviewTest, TheWindowShowsTheNewestItemUnderItsTitle) {
     EXPECT_EQ(window.windowTitle(), "b.txt");
     EXPECT_TRUE(window.isVisible());
     EXPECT_FALSE(window.isModal());
-    ASSERT_TRUE(shown.wait(5000));
-    // Only the newer item arrives, whichever read finished first.
-    QTest::qWait(100);
+    ASSERT_TRUE(shown.wait(30000));
+    // Only the newer item arrives, whichever read finished first: both reads have ended and
+    // handed over what they read by the time the pool is idle.
+    ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(30000));
+    QCoreApplication::sendPostedEvents();
     EXPECT_EQ(shown.size(), 1);
     ASSERT_TRUE(window.content().has_value());
     EXPECT_EQ(window.content()->text, "second");

@@ -59,7 +59,7 @@ TEST(PrivilegedScanController, TwoQuickTurnOffsUnregisterOnce) {
     on.controller->turnOn(); // also ignored while busy
     EXPECT_TRUE(on.controller->isBusy());
     on.service.release();
-    ASSERT_TRUE(finished.wait(5000));
+    ASSERT_TRUE(finished.wait(30000));
     EXPECT_EQ(on.service.unregistrations, 1);
     EXPECT_EQ(on.service.registrations, 0);
     EXPECT_EQ(on.controller->status(), PrivilegedScanStatus::off());

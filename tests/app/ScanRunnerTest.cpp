@@ -2,6 +2,7 @@
 
 #include "scan/ScanTestSupport.hpp"
 #include "support/Gate.hpp"
+#include "support/Eventually.hpp"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -10,7 +11,6 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <thread>
 
 namespace quillmere {
 namespace {
@@ -112,7 +112,9 @@ TEST(ScanRunner, ABusyMainThreadGetsTheLatestProgressOnceAndAnAbandonedRunNothin
                      [&](const ScanProgress& p) { files.push_back(p.filesScanned); });
     QObject::connect(&runner, &ScanRunner::finished, [&](const DiskScanResult&) { ++finishedCount; });
     runner.start(dir.string(), nullptr, true, "/nonexistent-home");
-    std::this_thread::sleep_for(1s); // the scan ends meanwhile; ten progress events arrive
+    // The main thread turns no events while the whole scan runs and its ten progress events
+    // are queued.
+    ASSERT_TRUE(testing::eventually([&] { return runner.hasQueuedEverything(); }));
     bool sawFinished = false;
     ASSERT_TRUE(waitForEnd(runner, &sawFinished));
     EXPECT_EQ(files, (std::vector<int64_t>{2000}));
@@ -123,10 +125,9 @@ TEST(ScanRunner, ABusyMainThreadGetsTheLatestProgressOnceAndAnAbandonedRunNothin
     int endedCount = 0;
     QObject::connect(&runner, &ScanRunner::ended, [&](bool) { ++endedCount; });
     runner.start(dir.string(), nullptr, true, "/nonexistent-home");
-    std::this_thread::sleep_for(1s); // everything is queued for the main thread by now
+    ASSERT_TRUE(testing::eventually([&] { return runner.hasQueuedEverything(); }));
     runner.cancel();
-    for (int i = 0; i < 5; ++i)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    QCoreApplication::sendPostedEvents(); // all that the run had queued
     EXPECT_TRUE(files.empty());
     EXPECT_EQ(finishedCount, 0);
     EXPECT_EQ(endedCount, 0);

@@ -143,7 +143,7 @@ TEST(SettingsWindow, SettingsAndAboutKeepTheirWidthsOnScreenAndShowAllTheyHold) 
     const int heightWithButton = form->height();
     setup.granted = true;
     window.applicationBecameActive();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form->height() < heightWithButton; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->height() < heightWithButton; }, 30000));
     EXPECT_EQ(form->width(), 460);
     EXPECT_TRUE(inside(*form));
 

@@ -205,11 +205,11 @@ TEST(VolumePickerTest, HoverTintsTheTileAndGrowsTheRing) {
     tint.setAlphaF(0.07f);
     EXPECT_TRUE(near(renderOver(tile, p.bg1).pixelColor(corner), over(tint, p.bg1), 2));
     EXPECT_TRUE(
-        QTest::qWaitFor([&] { return qFuzzyCompare(tile.ringScale(), VolumeTile::kHoverScale); }, 2000));
+        QTest::qWaitFor([&] { return qFuzzyCompare(tile.ringScale(), VolumeTile::kHoverScale); }, 20000));
 
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(&tile, &leave);
     EXPECT_FALSE(tile.isHovering());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return qFuzzyCompare(tile.ringScale(), 1.0); }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return qFuzzyCompare(tile.ringScale(), 1.0); }, 20000));
     EXPECT_EQ(renderOver(tile, p.bg1).pixelColor(corner), p.bg1);
 }

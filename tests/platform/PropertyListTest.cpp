@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <map>
 #include <random>
 #include <sstream>
 
@@ -33,6 +34,8 @@ struct BinaryList {
     uint64_t top = 0;
     std::optional<uint64_t> objectCount;
     std::optional<uint64_t> tableOffset;
+    // Entries of the offset table pointed elsewhere, by object index.
+    std::map<size_t, uint64_t> movedOffsets;
 
     static std::string bigEndian(uint64_t value, size_t width) {
         std::string out(width, '\0');
@@ -49,8 +52,8 @@ struct BinaryList {
             out += object;
         }
         const uint64_t table = out.size();
-        for (const uint64_t offset : offsets)
-            out += bigEndian(offset, offsetSize);
+        for (size_t i = 0; i < offsets.size(); ++i)
+            out += bigEndian(movedOffsets.contains(i) ? movedOffsets.at(i) : offsets[i], offsetSize);
         out += std::string(6, '\0');
         out += static_cast<char>(offsetSize);
         out += static_cast<char>(refSize);
@@ -207,6 +210,23 @@ TEST(PropertyListTest, HostileBinaryStructuresAreRefused) {
     BinaryList badSizes = good;
     badSizes.offsetSize = 0;
     EXPECT_EQ(refused(badSizes).error(), PropertyListError::malformed);
+    // An object table entry pointing past the objects: into the offset table, at the trailer's
+    // offset-size byte (8, which would read as the boolean false), or past the end of the file.
+    BinaryList intoTrailer;
+    intoTrailer.offsetSize = 8;
+    intoTrailer.objects = {"\x09"};
+    const size_t trailerStart = 8 + 1 + 8;
+    ASSERT_EQ(intoTrailer.bytes()[trailerStart + 6], '\x08');
+    for (const uint64_t offset : {uint64_t{8 + 1}, uint64_t{trailerStart + 6}, uint64_t{1} << 40}) {
+        BinaryList outside = intoTrailer;
+        outside.movedOffsets[0] = offset;
+        const auto read = refused(outside);
+        EXPECT_FALSE(read.has_value()) << "an object was read at " << offset;
+        if (!read) {
+            EXPECT_EQ(read.error(), PropertyListError::malformed) << offset;
+        }
+    }
+    EXPECT_EQ(parsed(intoTrailer.bytes()), PropertyListValue{true});
     BinaryList refOutside = good;
     refOutside.objects[0] = "\xA2\x01\x09";
     EXPECT_EQ(refused(refOutside).error(), PropertyListError::malformed);

@@ -145,6 +145,31 @@ TEST(Trash, SameNameTwiceAndAFolderWithItsSize) {
     EXPECT_EQ(readlinkOf(dataHome + "/Trash/files/folder/link"), "/usr");
 }
 
+// Something can lie in the Trash's files/ without a record of its own: put there by hand, or
+// left by a tool that failed halfway. Its name is taken like any recorded one, never overwritten.
+TEST(Trash, AnItemInTheTrashWithoutARecordIsNeverReplaced) {
+    ScratchFolder scratch;
+    const std::string dataHome = scratch / "data";
+    const std::string files = dataHome + "/Trash/files/";
+    const Trash trash(trashSettings(dataHome, testing::liveMounts()));
+    testing::writeFile(files + "notes", 10);
+    testing::makeFolder(files + "box"); // empty: a rename could put a folder in its place
+    testing::writeFile(scratch / "in/notes", 20);
+    testing::writeFile(scratch / "in/box/inside", 30);
+
+    for (const std::string name : {"notes", "box"}) {
+        const auto moved = trash.moveToTrash(scratch / "in", name, std::nullopt);
+        ASSERT_TRUE(moved) << moved.error().description();
+        EXPECT_EQ(moved->entryName, name + ".2");
+        EXPECT_FALSE(exists(dataHome + "/Trash/info/" + name + ".trashinfo")) << "no record for the stranger";
+        EXPECT_TRUE(exists(dataHome + "/Trash/info/" + name + ".2.trashinfo"));
+    }
+    EXPECT_EQ(fileText(files + "notes"), std::string(10, 'q'));
+    EXPECT_EQ(fileText(files + "notes.2"), std::string(20, 'q'));
+    EXPECT_TRUE(std::filesystem::is_empty(files + "box"));
+    EXPECT_EQ(fileText(files + "box.2/inside"), std::string(30, 'q'));
+}
+
 // A folder on another file system than the scratch folders: /dev/shm is a tmpfs of its own.
 class SharedMemoryFolder {
 public:

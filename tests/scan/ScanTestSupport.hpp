@@ -5,6 +5,7 @@
 
 #include "platform/ScanHost.hpp"
 #include "scan/DiskScanner.hpp"
+#include "support/Eventually.hpp"
 
 #include <cerrno>
 #include <chrono>
@@ -84,16 +85,12 @@ inline size_t openDescriptorCount() {
     return count;
 }
 
-// The number of open descriptors once it is back at `expected`, waiting up to two seconds:
-// a task-pool worker still starting up may hold one of its own for a moment, while a
-// descriptor the scan leaked stays open.
+// The number of open descriptors once it is back at `expected`, or what it still is when
+// waiting ends: a task-pool worker still starting up may hold one of its own for a moment,
+// while a descriptor the scan leaked stays open.
 inline size_t openDescriptorCountSettlingAt(size_t expected) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     size_t count = openDescriptorCount();
-    while (count != expected && std::chrono::steady_clock::now() < until) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        count = openDescriptorCount();
-    }
+    (void)eventually([&] { return (count = openDescriptorCount()) == expected; });
     return count;
 }
 

@@ -1,5 +1,7 @@
 #include "support/HelperProcess.hpp"
 
+#include "support/Eventually.hpp"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -9,7 +11,6 @@
 #include <spawn.h>
 #include <stdexcept>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -58,17 +59,16 @@ bool HelperProcess::awaitReady(std::chrono::milliseconds limit) {
 
 std::optional<int> HelperProcess::awaitExit(std::chrono::milliseconds limit) {
     if (reaped_) return status_;
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+    const bool exited = eventually(
+        [&] {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) != pid_) return false;
             reaped_ = true;
             status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            return status_;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return std::nullopt;
+            return true;
+        },
+        limit);
+    return exited ? std::optional(status_) : std::nullopt;
 }
 
 int HelperProcess::stop() {

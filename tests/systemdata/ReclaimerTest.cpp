@@ -1,4 +1,5 @@
 #include "platform/Processes.hpp"
+#include "support/Eventually.hpp"
 #include "systemdata/ReclaimerTestSupport.hpp"
 
 #include <cstring>
@@ -239,13 +240,14 @@ public:
             ::_exit(127);
         }
         // Wait until the child runs the copy, not the test binary.
-        for (int i = 0; i < 500 && pid_ > 0; ++i) {
-            char target[4096];
-            const ssize_t length =
-                ::readlink(("/proc/" + std::to_string(pid_) + "/exe").c_str(), target, sizeof target);
-            if (length > 0 && std::string(target, static_cast<size_t>(length)) == executable) break;
-            ::usleep(2000);
-        }
+        const bool runsTheCopy =
+            pid_ > 0 && testing::eventually([&] {
+                char target[4096];
+                const ssize_t length =
+                    ::readlink(("/proc/" + std::to_string(pid_) + "/exe").c_str(), target, sizeof target);
+                return length > 0 && std::string(target, static_cast<size_t>(length)) == executable;
+            });
+        EXPECT_TRUE(runsTheCopy) << executable;
     }
     ~RunningCopy() {
         if (pid_ > 0) {

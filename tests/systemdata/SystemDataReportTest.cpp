@@ -1,9 +1,11 @@
 #include "SystemDataTestSupport.hpp"
+#include "support/Eventually.hpp"
 #include "systemdata/SystemDataRun.hpp"
 #include "systemdata/SystemDataTexts.hpp"
 
-#include <atomic>
+#include <condition_variable>
 #include <gtest/gtest.h>
+#include <mutex>
 
 namespace quillmere {
 namespace {
@@ -117,26 +119,35 @@ TEST(SystemDataReportTest, TheTotalIsCappedAtTheUsedBytes) {
 }
 
 TEST(SystemDataReportTest, ConcurrentProbesComeBackInTableOrderAndAFailingOneKeepsItsRow) {
-    std::atomic<int> running{0};
-    std::atomic<int> most{0};
+    // Each probe waits until all eight have started, which they only can side by side, then
+    // they end in reverse table order, so the order of the result is the table's own.
+    std::mutex lock;
+    std::condition_variable changed;
+    int started = 0;
+    int lastEnded = 8;
+    bool gaveUp = false;
     std::vector<SystemDataProbe::ProbeTask> table;
     for (int i = 0; i < 8; ++i)
         table.push_back({"id" + std::to_string(i), "name", [&, i] {
-                             const int now = ++running;
-                             for (int seen = most; now > seen && !most.compare_exchange_weak(seen, now);) {
-                             }
-                             std::this_thread::sleep_for(std::chrono::milliseconds(50 - i * 5));
-                             --running;
+                             std::unique_lock guard(lock);
+                             ++started;
+                             changed.notify_all();
+                             const auto arrived = [&] { return started == 8 || gaveUp; };
+                             if (!changed.wait_for(guard, testing::kEventuallyLimit, arrived)) gaveUp = true;
+                             changed.wait_for(guard, testing::kEventuallyLimit,
+                                              [&] { return lastEnded == i + 1 || gaveUp; });
+                             lastEnded = i;
+                             changed.notify_all();
                              if (i == 5) throw std::bad_alloc();
                              return category("c" + std::to_string(i), i);
                          }});
     const std::vector<SystemDataCategory> result = SystemDataProbe::runConcurrently(table);
+    EXPECT_FALSE(gaveUp) << "the probes did not run side by side";
     ASSERT_EQ(result.size(), 8u);
     for (int i = 0; i < 8; ++i)
         EXPECT_EQ(result[i].id, i == 5 ? "id5" : "c" + std::to_string(i));
     EXPECT_EQ(result[5].explanation, text::probeFailed());
     EXPECT_FALSE(result[5].isReclaimable);
-    EXPECT_GE(most.load(), 4); // they really ran side by side
 }
 
 TEST(SystemDataReportTest, UsedBytesCountReservedBlocksAsFreeAndAGivenFigureSkipsTheCapacityRead) {

@@ -34,7 +34,7 @@ protected:
         QSignalSpy finished(&viewer, &FileViewer::revealFinished);
         viewer.reveal(path);
         if (finished.isEmpty()) {
-            EXPECT_TRUE(finished.wait(5000));
+            EXPECT_TRUE(finished.wait(30000));
         }
         return !finished.isEmpty() && finished.first().first().toBool();
     }
@@ -62,7 +62,7 @@ TEST_F(FileViewerTest, SendsTheFileManagerExactlyTheEncodedUriOfTheItem) {
     // Several items go in one request, in order.
     QSignalSpy finished(&viewer, &FileViewer::revealFinished);
     viewer.reveal(std::vector<std::string>{"/a/one", "/b/two"});
-    ASSERT_TRUE(finished.wait(5000));
+    ASSERT_TRUE(finished.wait(30000));
     ASSERT_EQ(fake.shown.size(), 3);
     EXPECT_EQ(fake.shown[2], (QStringList{"file:///a/one", "file:///b/two"}));
     EXPECT_TRUE(opened.isEmpty());

@@ -40,7 +40,7 @@ TEST(ProgressIndicator, MovesWhileTurningAndHeldStillShowsItsRestingFrame) {
         indicator.resize(indicator.sizeHint());
         const QImage resting = frame(indicator);
         indicator.show();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return frame(indicator) != resting; }, 5000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return frame(indicator) != resting; }, 30000));
         indicator.setHeldStill(true);
         EXPECT_EQ(frame(indicator), resting);
     }

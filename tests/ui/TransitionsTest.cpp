@@ -29,10 +29,7 @@ TEST(Transitions, AFadeStartedFromTheWidgetsOwnShowWinsAndLeavesNothingDangling)
     widget.hide();
     transitions::fadeIn(&widget);
     EXPECT_FALSE(transitions::isLayerShown(&widget));
-    for (int waited = 0; !widget.isHidden() && waited < 2000; waited += 20)
-        QTest::qWait(20);
-    EXPECT_TRUE(widget.isHidden());
-    EXPECT_EQ(widget.graphicsEffect(), nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return widget.isHidden() && !widget.graphicsEffect(); }, 20000));
 }
 
 TEST(Transitions, ALayerFadesOutAndBackInToItsLastRequest) {
@@ -43,9 +40,9 @@ TEST(Transitions, ALayerFadesOutAndBackInToItsLastRequest) {
     EXPECT_FALSE(transitions::isLayerShown(&widget));
     transitions::setLayerShown(&widget, true);
     EXPECT_TRUE(transitions::isLayerShown(&widget));
-    QTest::qWait(600);
+    // The fade ends by taking its effect away, shown or hidden.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !widget.graphicsEffect(); }, 20000));
     EXPECT_TRUE(widget.isVisible());
-    EXPECT_EQ(widget.graphicsEffect(), nullptr);
 }
 
 } // namespace

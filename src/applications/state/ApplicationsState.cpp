@@ -25,6 +25,7 @@ QThreadPool& workerPool() {
     static QPointer<QThreadPool> pool;
     if (!pool) {
         pool = new QThreadPool(QCoreApplication::instance());
+        pool->setObjectName(ApplicationsState::kWorkerPoolName);
         // Mostly waiting on the disk: more tasks than cores keep it busy.
         pool->setMaxThreadCount(std::max(QThread::idealThreadCount() * 2, 8));
     }

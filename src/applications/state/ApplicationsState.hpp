@@ -37,6 +37,10 @@ public:
     // Cuts short whatever still runs; nothing more is published.
     ~ApplicationsState() override;
 
+    // The name of the pool, a child of the application object, where every state's file-system
+    // work runs; whoever must know that work has come to rest looks it up by this name.
+    static constexpr const char* kWorkerPoolName = "quillmere-applications-workers";
+
     // In the order the inventory delivered them.
     const std::vector<InstalledApp>& apps() const { return apps_; }
     // Keyed by the application's `path` as the inventory gave it.

@@ -4,6 +4,7 @@
 
 #include "access/HelperWire.hpp"
 #include "access/PrivilegedScanClient.hpp"
+#include "support/Eventually.hpp"
 #include "support/HelperProcess.hpp"
 
 #include <atomic>
@@ -121,9 +122,7 @@ TEST_F(HelperServerTest, AWalkWhoseClientLeftIsCancelledSoTheNextClientIsServed)
         const std::string request =
             R"({"id":1,"selector":"walkSubtreeAtPath:reply:","path":")" + folder.path() + R"(/chain"})";
         ASSERT_TRUE(sendAll(leaving.get(), framed(request)));
-        for (int waited = 0; host.opened.load() == 0 && waited < 10'000; ++waited)
-            std::this_thread::sleep_for(1ms);
-        ASSERT_GT(host.opened.load(), 0) << "the walk never started";
+        ASSERT_TRUE(eventually([&] { return host.opened.load() > 0; })) << "the walk never started";
     }
 
     FakeHelperServiceManager service;

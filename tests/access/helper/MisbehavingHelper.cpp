@@ -1,6 +1,8 @@
 // A stand-in for quillmere-helper that answers each walk in a chosen wrong (or right) way.
 // Usage: misbehaving-helper SOCKET MODE [DELAY_MS]. Prints READY once it listens. Each
-// connection it accepts adds a line to SOCKET.connections.
+// connection it accepts adds a line to SOCKET.connections, each request it reads one to
+// SOCKET.requests, and each answer it is done with (sent or not) one to SOCKET.answers, so a
+// test can wait for what the double has done.
 #include "access/HelperWire.hpp"
 #include "access/PrivilegedNode.hpp"
 #include "access/helper/HelperServer.hpp"
@@ -126,7 +128,7 @@ int main(int argc, char** argv) {
         const int client = ::accept4(listener->get(), nullptr, nullptr, SOCK_CLOEXEC);
         if (client < 0) continue;
         std::ofstream(path + ".connections", std::ios::app) << "connection\n";
-        std::thread([client, mode, delayMs] {
+        std::thread([client, mode, delayMs, path] {
             platform::Fd socket(client);
             std::mt19937 random(static_cast<unsigned>(client) * 7919u + 1u);
             for (;;) {
@@ -134,9 +136,11 @@ int main(int argc, char** argv) {
                 if (!frame) return;
                 const auto request = nlohmann::json::parse(*frame, nullptr, false);
                 if (!request.is_object()) return;
-                if (!answer(socket.get(), request.value("id", int64_t{0}),
-                            request.value("path", std::string()), mode, delayMs, random))
-                    return;
+                std::ofstream(path + ".requests", std::ios::app) << "request\n";
+                const bool goesOn = answer(socket.get(), request.value("id", int64_t{0}),
+                                           request.value("path", std::string()), mode, delayMs, random);
+                std::ofstream(path + ".answers", std::ios::app) << "answer\n";
+                if (!goesOn) return;
             }
         }).detach();
     }

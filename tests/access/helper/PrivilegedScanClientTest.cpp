@@ -2,6 +2,7 @@
 // which level, and whether the connection is reused, dropped or made anew.
 #include "access/PrivilegedScanClient.hpp"
 
+#include "support/Eventually.hpp"
 #include "support/HelperProcess.hpp"
 
 #include <atomic>
@@ -31,7 +32,8 @@ protected:
     void restartDouble(const std::string& mode) {
         startDouble(mode);
         client_.reset();
-        std::filesystem::remove(socket + ".connections");
+        for (const char* record : {".connections", ".requests", ".answers"})
+            std::filesystem::remove(socket + record);
     }
 
     PrivilegedScanClient& client(std::chrono::milliseconds limit = std::chrono::seconds(20)) {
@@ -39,8 +41,12 @@ protected:
         return *client_;
     }
 
-    int connections() const {
-        std::ifstream in(socket + ".connections");
+    // What the double has done so far: connections accepted, requests read, answers ended.
+    int connections() const { return linesOf(".connections"); }
+    int requests() const { return linesOf(".requests"); }
+    int answers() const { return linesOf(".answers"); }
+    int linesOf(const std::string& suffix) const {
+        std::ifstream in(socket + suffix);
         int count = 0;
         for (std::string line; std::getline(in, line);)
             ++count;
@@ -198,7 +204,7 @@ TEST_F(ClientTest, AWalkThatRunsOutOfTimeYieldsNothingAndItsLateReplyIsIgnored) 
     EXPECT_TRUE(walk.timedOut);
     EXPECT_EQ(lines(), (std::vector<LogLine>{failure("The helper did not answer within 0.3 seconds.")}));
     // The late reply went to a connection that was dropped; a new one is made.
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    ASSERT_TRUE(eventually([&] { return answers() == 1; }));
     startDouble("good");
     EXPECT_TRUE(client().walkSubtree(kAsked).tree);
 }
@@ -208,9 +214,8 @@ TEST_F(ClientTest, UnregisteringMidWalkEndsTheWalkWithNothing) {
     std::optional<PrivilegedWalk> walk;
     PrivilegedScanClient& shared = client();
     std::thread walker([&] { walk = shared.walkSubtree(kAsked); });
-    while (connections() == 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // The double holds the request unanswered: the walk is waiting for its reply.
+    EXPECT_TRUE(eventually([&] { return requests() == 1; }));
     EXPECT_EQ(client().unregisterHelper(), PrivilegedScanStatus::off());
     walker.join();
     ASSERT_TRUE(walk);
@@ -283,7 +288,7 @@ TEST_F(ClientTest, RegisteringAndUnregisteringWithTheFakeServiceManager) {
 
 TEST_F(ClientTest, ManyWalksAgainstRandomMisbehaviourWhileAnotherThreadUnregistersEachEndOnce) {
     startDouble("random");
-    client(std::chrono::seconds(5));
+    client(std::chrono::seconds(20));
     std::atomic<bool> walking{true};
     std::atomic<int> finished{0};
     std::thread unregistering([&] {

@@ -2,6 +2,7 @@
 // failures as the user reads them, and the time bound.
 #include "access/HelperServiceManager.hpp"
 #include "access/PrivilegedScanClient.hpp"
+#include "support/Eventually.hpp"
 #include "support/HelperProcess.hpp"
 
 #include <cerrno>
@@ -141,12 +142,7 @@ TEST_F(SystemctlTest, ACommandThatDoesNotFinishIsKilledAndReaped) {
     pid_t pid = 0;
     pidFile >> pid;
     ASSERT_GT(pid, 0);
-    bool gone = false;
-    for (int i = 0; i < 200 && !gone; ++i) {
-        gone = ::kill(-pid, 0) != 0 && errno == ESRCH;
-        if (!gone) ::usleep(10'000);
-    }
-    EXPECT_TRUE(gone);
+    EXPECT_TRUE(eventually([&] { return ::kill(-pid, 0) != 0 && errno == ESRCH; }));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "app/state/SelectionState.hpp"
 #include "scan/TreeBuilders.hpp"
 
+#include <QCoreApplication>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
@@ -110,7 +111,7 @@ TEST(ScanState, FinishWithAVolumeSavesAndReplaceRootTouchesOnlyTheResult) {
 }
 
 bool waitFor(const bool& done) {
-    return QTest::qWaitFor([&] { return done; }, 10000);
+    return QTest::qWaitFor([&] { return done; }, 30000);
 }
 
 TEST(ScanState, LoadStoresWhatWasReadOnTheObjectsThreadEvenNothing) {
@@ -151,8 +152,9 @@ TEST(ScanState, LoadDropsItsValueWhenAScanFinishedMeanwhile) {
         ScanState(std::nullopt, io.io(snapshot("U1"))).loadSavedSnapshot([&] { done = true; });
     }
     io.gate->set_value();
-    QThreadPool::globalInstance()->waitForDone();
-    QTest::qWait(20);
+    // The read has ended and handed its answer over once the pool is idle; it is delivered here.
+    ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(30000));
+    QCoreApplication::sendPostedEvents();
     EXPECT_FALSE(done);
 }
 

@@ -3,6 +3,7 @@
 #include "base/PathText.hpp"
 #include "platform/FolderListing.hpp"
 #include "support/ApplicationsTestSupport.hpp"
+#include "support/Eventually.hpp"
 
 #include <atomic>
 #include <chrono>
@@ -189,17 +190,30 @@ TEST(InstalledAppsTest, EmptyRootsAndACancelledDiscoveryEndAtOnce) {
 }
 
 TEST(InstalledAppsTest, DestroyingTheServicesMidSurveyStopsTheirWork) {
-    // Many rounds, so the destruction lands at every stage of the survey.
-    for (int round = 0; round < 20; ++round) {
+    // Destroyed at once, then while the first, the second… application is being handed over,
+    // until the survey has no more: the destruction lands at every stage of the survey, waits
+    // for its end, and nothing is handed over once it has begun.
+    int stages = 0;
+    for (int heldAt = 0; heldAt < 200; ++heldAt) {
         auto services = std::make_unique<DiskApplicationServices>(fixtureEnvironment(standardDisk()));
+        const auto cancellation = std::make_shared<ScanCancellation>();
+        std::atomic<int> delivered = 0, deliveredAfterwards = 0;
         std::atomic<bool> finished = false;
         services->discover(
-            services->applicationFolders(standardDisk().home()), [](InstalledApp) {},
-            [&] { finished = true; }, nullptr);
-        if (round % 2) std::this_thread::sleep_for(std::chrono::microseconds(200 * round));
+            services->applicationFolders(standardDisk().home()),
+            [&](InstalledApp) {
+                if (cancellation->isCancelled()) ++deliveredAfterwards;
+                if (++delivered == heldAt) (void)eventually([&] { return cancellation->isCancelled(); });
+            },
+            [&] { finished = true; }, cancellation);
+        ASSERT_TRUE(eventually([&] { return delivered >= heldAt || finished; }));
         services.reset();
         EXPECT_TRUE(finished);
+        EXPECT_EQ(deliveredAfterwards, 0) << "destroyed at " << heldAt;
+        if (delivered < heldAt) break; // the survey ended before it had that many
+        ++stages;
     }
+    EXPECT_GT(stages, 5);
 }
 
 TEST(InstalledAppsTest, CallbacksMayHoldTheLastOwnerOfTheServices) {

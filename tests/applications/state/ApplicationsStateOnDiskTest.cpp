@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QSignalSpy>
 #include <QTest>
-#include <QThread>
 #include <gtest/gtest.h>
 #include <set>
 
@@ -55,20 +54,31 @@ TEST(ApplicationsStateOnDiskTest, EmptyRootAndHomeEndTheSurveyAtOnce) {
 }
 
 TEST(ApplicationsStateOnDiskTest, ClosingMidSurveyIsClean) {
+    // Closed after none, one, two… of the survey's notifications, until the survey ends first:
+    // every time, all of its work ends, what was still queued is delivered to nobody, and
+    // nothing keeps the services alive afterwards.
     const fixture::FixtureDisk& disk = standardDisk();
-    for (int round = 0; round < 10; ++round) {
+    int midSurvey = 0;
+    for (int heard = 0; heard < 200; ++heard) {
+        auto services = servicesOn(disk);
+        const std::weak_ptr<DiskApplicationServices> watched = services;
         auto state =
-            std::make_unique<ApplicationsState>(servicesOn(disk), std::vector<std::string>{}, disk.home());
+            std::make_unique<ApplicationsState>(std::move(services), std::vector<std::string>{}, disk.home());
+        int notifications = 0;
+        bool surveyed = false;
+        for (const auto notifies : {&ApplicationsState::appsChanged, &ApplicationsState::attributionsChanged,
+                                    &ApplicationsState::isInventoryCompleteChanged})
+            QObject::connect(state.get(), notifies, [&] { ++notifications; });
+        QObject::connect(state.get(), &ApplicationsState::orphanGroupsChanged, [&] { surveyed = true; });
         state->start();
-        for (int spin = 0; spin < round; ++spin) {
-            QCoreApplication::processEvents();
-            QThread::usleep(300);
-        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return notifications >= heard || surveyed; }, 30000));
+        const bool endedFirst = surveyed;
         state.reset();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return watched.expired(); }, 30000)) << "closed at " << heard;
+        if (endedFirst) break;
+        ++midSurvey;
     }
-    // What was still queued is delivered to nobody.
-    for (int spin = 0; spin < 50; ++spin)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    EXPECT_GT(midSurvey, 5);
 }
 
 } // namespace

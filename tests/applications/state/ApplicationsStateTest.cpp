@@ -1,9 +1,10 @@
 #include "applications/state/ApplicationsState.hpp"
 
+#include "support/ApplicationsWork.hpp"
+
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QSignalSpy>
-#include <QThread>
+#include <QTest>
 #include <atomic>
 #include <condition_variable>
 #include <gtest/gtest.h>
@@ -62,8 +63,11 @@ public:
         onApp_ = nullptr;
         onFinished_ = nullptr;
     }
+    // Ends the discovery, which lets go of its callbacks as the real one does.
     void finishDiscovery() {
         std::thread([&] { onFinished_(); }).join();
+        onApp_ = nullptr;
+        onFinished_ = nullptr;
     }
 
     InstalledApp read(const std::string& bundlePath) override {
@@ -142,12 +146,7 @@ private:
 
 // Delivers queued results until `done` holds; the limit only keeps a broken run from hanging.
 [[nodiscard]] bool waitUntil(const std::function<bool()>& done) {
-    QDeadlineTimer deadline(std::chrono::seconds(20));
-    while (!done() && !deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return done();
+    return QTest::qWaitFor(done, 30000);
 }
 
 class ApplicationsStateTest : public ::testing::Test {
@@ -202,8 +201,7 @@ TEST_F(ApplicationsStateTest, SurveyStreamsAppsThenAttributionsInCompletionOrder
     // The orphan search and the second attribution end while the first is held; the groups wait.
     ASSERT_TRUE(waitUntil([&] { return state->attributions().contains(second.path); }));
     ASSERT_TRUE(waitUntil([&] { return services->orphanSearchesDone == 1; }));
-    QThread::msleep(20);
-    QCoreApplication::processEvents();
+    ASSERT_TRUE(testing::applicationsWorkSettled(1)); // all but the held attribution
     EXPECT_TRUE(state->isInventoryComplete());
     EXPECT_FALSE(state->isAttributionComplete());
     EXPECT_TRUE(state->orphanGroups().empty());
@@ -364,9 +362,8 @@ TEST_F(ApplicationsStateTest, DroppedBundleIsInspectedApartFromTheListAndTheLast
     EXPECT_EQ(state->droppedAppAttribution(), std::nullopt);
     ASSERT_TRUE(waitUntil([&] { return state->droppedApp() == system; }));
     services->release(slow.path);
-    ASSERT_TRUE(waitUntil([&] { return services->readsDone == 3; }));
-    QThread::msleep(20);
-    QCoreApplication::processEvents();
+    ASSERT_TRUE(testing::applicationsWorkSettled());
+    EXPECT_EQ(services->readsDone, 3);
     EXPECT_EQ(state->droppedApp(), system);
     EXPECT_EQ(state->droppedAppAttribution(), std::nullopt);
     EXPECT_EQ(appSelection.count(), 1);
@@ -428,8 +425,9 @@ TEST_F(ApplicationsStateTest, ClosingTheWindowCancelsDiscoveryAndDropsLateResult
     EXPECT_TRUE(services->discoveryCancellation->isCancelled());
     services->deliver(app("Late"));
     services->finishDiscovery();
-    QThread::msleep(20);
-    QCoreApplication::processEvents();
+    // The late results are delivered, to nobody; then nothing holds the services any more.
+    ASSERT_TRUE(testing::applicationsWorkSettled());
+    EXPECT_EQ(services.use_count(), 1);
 }
 
 } // namespace

@@ -6,14 +6,13 @@
 #include "applications/view/DetailPanelWidgets.hpp"
 #include "applications/view/DetailPanels.hpp"
 #include "support/ApplicationsTestSupport.hpp"
+#include "support/ApplicationsWork.hpp"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
-#include <QThread>
 #include <QUrl>
 #include <gtest/gtest.h>
 
@@ -21,14 +20,13 @@ namespace quillmere::testing {
 namespace {
 
 [[nodiscard]] bool deliverUntil(const std::function<bool()>& done) {
-    QDeadlineTimer deadline(std::chrono::seconds(30));
-    while (!done() && !deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        // Outside an event loop, panels let go with deleteLater() go only when asked.
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QThread::msleep(1);
-    }
-    return done();
+    return QTest::qWaitFor(
+        [&] {
+            // Outside an event loop, panels let go with deleteLater() go only when asked.
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            return done();
+        },
+        30000);
 }
 
 // Records what the panels ask to remove and answers with a chosen outcome.
@@ -167,7 +165,7 @@ TEST(ApplicationsViewTest, CapitalisedAppDropIsTakenAndChangesNothing) {
                                           fixture::FixtureDisk::InfoFormat::xml);
     screen.view.selectApp(screen.state.apps().front().path);
     dropUrl(screen.view, QString::fromStdString(upper));
-    QTest::qWait(50);
+    ASSERT_TRUE(applicationsWorkSettled());
     EXPECT_EQ(screen.state.selectedAppPath(), screen.state.apps().front().path);
     EXPECT_FALSE(screen.state.droppedApp());
     EXPECT_FALSE(screen.view.isDropTargeted());
@@ -328,8 +326,7 @@ TEST(ApplicationsViewTest, TappingARowAbandonsADropStillBeingRead) {
     screen.load();
     screen.state.inspectDroppedApp(standardDisk().path("Applications/Tuner.app"));
     screen.view.selectApp(screen.state.apps().front().path);
-    QTest::qWait(300);
-    QCoreApplication::processEvents();
+    ASSERT_TRUE(applicationsWorkSettled());
     EXPECT_FALSE(screen.state.droppedApp());
     EXPECT_FALSE(screen.state.droppedAppAttribution());
 }

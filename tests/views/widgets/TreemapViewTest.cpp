@@ -4,9 +4,10 @@
 #include "views/ColorMath.hpp"
 #include "views/ViewsTestSupport.hpp"
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QSignalSpy>
-#include <QTest>
+#include <QThreadPool>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -154,7 +155,7 @@ TEST(TreemapView, AFolderOfManyTilesIsLaidOutAndDrawnOffTheMainThreadThenShown) 
     EXPECT_TRUE(view.tiles().empty());
     view.tapAt(QPointF(150, 100));
     EXPECT_EQ(selected, 0);
-    ASSERT_TRUE(ready.wait(5000));
+    ASSERT_TRUE(ready.wait(30000));
     EXPECT_FALSE(view.isDrawingLayer());
     EXPECT_GT(painted(render(view)), 300 * 200 / 4);
     ASSERT_EQ(view.tiles().size(), many.children().size());
@@ -168,7 +169,7 @@ TEST(TreemapView, AFolderOfManyTilesIsLaidOutAndDrawnOffTheMainThreadThenShown) 
     EXPECT_GT(painted(render(view)), 300 * 200 / 4);
     EXPECT_TRUE(view.isDrawingLayer());
     EXPECT_TRUE(view.tiles().empty());
-    ASSERT_TRUE(ready.wait(5000));
+    ASSERT_TRUE(ready.wait(30000));
     ASSERT_FALSE(view.tiles().empty());
     EXPECT_TRUE(view.tiles().front().item.sharesNodeWith(rebuilt.children().back()));
     // A small tree is laid out at once, and a late result for the large one is dropped.
@@ -177,15 +178,23 @@ TEST(TreemapView, AFolderOfManyTilesIsLaidOutAndDrawnOffTheMainThreadThenShown) 
     view.setRoot(folder("/few", {file("/few/a", 5), file("/few/b", 3)}));
     EXPECT_EQ(view.tiles().size(), 2u);
     EXPECT_FALSE(view.isDrawingLayer());
-    QTest::qWait(300);
+    // Once every drawing has ended and handed its result over, the small tree's tiles stand.
+    ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(30000));
+    QCoreApplication::processEvents();
     EXPECT_EQ(view.tiles().size(), 2u);
 
-    // A view gone before its layer arrives is simply not told.
-    auto* doomed = new TreemapView(view.root(), {});
+    // A view gone before its layer arrives is simply not told: the drawing ends, and its
+    // hand-over, delivered here, finds nobody to give the layer to.
+    const qsizetype layersBefore = ready.count();
+    auto* doomed = new TreemapView(many, {});
     doomed->resize(310, 200);
     render(*doomed);
+    ASSERT_TRUE(doomed->isDrawingLayer());
     delete doomed;
-    QTest::qWait(300);
+    ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(30000));
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(ready.count(), layersBefore);
+    EXPECT_FALSE(view.isDrawingLayer());
 }
 
 } // namespace

@@ -5,9 +5,9 @@
 
 namespace quillmere {
 
-// Delivers queued results until `done` holds, at most for a few seconds.
+// Delivers queued results until `done` holds; the limit only keeps a broken run from hanging.
 template <class Condition> bool waitUntil(Condition done) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (!done() && std::chrono::steady_clock::now() < until)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     return done();
