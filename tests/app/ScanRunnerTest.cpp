@@ -1,8 +1,8 @@
 #include "app/ScanRunner.hpp"
 
 #include "scan/ScanTestSupport.hpp"
-#include "support/Gate.hpp"
 #include "support/Eventually.hpp"
+#include "support/Gate.hpp"
 
 #include <QCoreApplication>
 #include <QEventLoop>
