@@ -121,9 +121,10 @@ TEST(ScannableVolume, ListsScannableVolumesStartupFirstThenByName) {
 // A disk whose file system stopped answering (its FUSE daemon stopped, say): described on a
 // thread of its own, it is left out once its time is up, and no other volume waits for it.
 TEST(ScannableVolume, AVolumeThatDoesNotAnswerIsLeftOutAndNoOtherWaitsForIt) {
-    // The call left waiting keeps the host until it ends: both live on.
-    static testing::Gate gate;
-    static FakeHost fake;
+    // The call left waiting keeps the host until it ends, which may be after this test and
+    // after the process's static objects are destroyed: both live on, never destroyed.
+    static testing::Gate& gate = *new testing::Gate;
+    static const FakeHost& fake = *new FakeHost;
     gate.close();
     const testing::Gate::OpensAtExit release{gate};
     platform::MountHost host = fake.host();
