@@ -1,5 +1,6 @@
 #include "access/PrivilegedTreeDecoder.hpp"
 
+#include "access/PrivilegedNodeFields.hpp"
 #include "access/PrivilegedNodeRules.hpp"
 #include "access/PrivilegedPaths.hpp"
 #include "access/PrivilegedWalkMerge.hpp"
@@ -13,18 +14,6 @@ namespace quillmere {
 namespace {
 
 using Fault = PrivilegedNodeFault;
-
-NodeFields nodeFields(const RecordFields& record) {
-    return NodeFields{.isDirectory = record.isDirectory,
-                      .allocatedSize = record.allocatedSize,
-                      .isAggregate = record.isAggregate,
-                      .folderCount = record.folderCount,
-                      .fileCount = record.fileCount,
-                      .modificationDate =
-                          record.modificationDate
-                              ? std::optional<Date>(*record.modificationDate + kSecondsFrom1970To2001)
-                              : std::nullopt};
-}
 
 RecordFigures figuresOf(const RecordFields& record) {
     return {record.isDirectory, record.isAggregate, record.allocatedSize, record.folderCount,
@@ -82,12 +71,12 @@ public:
                 return fault;
             if (hasRepeatedName(folder.components, folder.aggregates)) return Fault::duplicateName;
             FileNode node =
-                FileNode::at(folder.path, record.name, nodeFields(record), std::move(folder.children));
+                FileNode::at(folder.path, record.name, nodeFieldsOf(record), std::move(folder.children));
             const std::string_view component = node.ownFolderPath().name();
             return add(std::move(node), record, component);
         }
         if (const auto fault = recordFault(figuresOf(record), false, {}, bounds_.maxBytes)) return fault;
-        const NodeFields fields = nodeFields(record);
+        const NodeFields fields = nodeFieldsOf(record);
         if (folders_.empty()) {
             if (record.isAggregate) {
                 const std::string parent = deletingLastPathComponent(bounds_.askedPath);

@@ -1,5 +1,6 @@
 #include "access/PrivilegedWalkMerge.hpp"
 
+#include "access/PrivilegedNodeFields.hpp"
 #include "access/PrivilegedPaths.hpp"
 #include "base/PathText.hpp"
 #include "base/Saturating.hpp"
@@ -29,18 +30,6 @@ bool isSameOrInside(std::string_view path, std::string_view folder) {
 bool isInsideAny(std::string_view path, const std::vector<std::string>& folders) {
     return std::any_of(folders.begin(), folders.end(),
                        [&](const std::string& folder) { return isSameOrInside(path, folder); });
-}
-
-NodeFields fieldsOf(const PrivilegedNode& record) {
-    return NodeFields{.isDirectory = record.isDirectory,
-                      .allocatedSize = record.allocatedSize,
-                      .isAggregate = record.isAggregate,
-                      .folderCount = record.folderCount,
-                      .fileCount = record.fileCount,
-                      .modificationDate =
-                          record.modificationDate
-                              ? std::optional<Date>(*record.modificationDate + kSecondsFrom1970To2001)
-                              : std::nullopt};
 }
 
 std::string aggregateComponentOf(const PrivilegedNode& record) {
@@ -158,13 +147,13 @@ FileNode fileNodeFromPrivileged(const PrivilegedNode& record, std::string_view p
         std::size_t next = 0;
     };
     const auto finish = [](Frame& frame) {
-        return FileNode::at(frame.folder, frame.record->name, fieldsOf(*frame.record),
+        return FileNode::at(frame.folder, frame.record->name, nodeFieldsOf(*frame.record),
                             std::move(frame.children));
     };
 
     if (record.isAggregate)
         return FileNode::at(FolderPath::root(fileURLPath(parentPath)).child(aggregateComponentOf(record)),
-                            record.name, fieldsOf(record));
+                            record.name, nodeFieldsOf(record));
     std::vector<Frame> stack;
     stack.push_back(
         {&record, FolderPath::root(fileURLPath(record.path)), withoutTrailingSlashes(record.path)});
@@ -179,21 +168,21 @@ FileNode fileNodeFromPrivileged(const PrivilegedNode& record, std::string_view p
         }
         const PrivilegedNode& child = frame.record->children[frame.next++];
         if (child.isAggregate) {
-            frame.children.push_back(
-                FileNode::at(frame.folder.child(aggregateComponentOf(child)), child.name, fieldsOf(child)));
+            frame.children.push_back(FileNode::at(frame.folder.child(aggregateComponentOf(child)), child.name,
+                                                  nodeFieldsOf(child)));
             continue;
         }
         const std::string_view childPath = withoutTrailingSlashes(child.path);
         const std::optional<std::string_view> component = componentDirectlyInside(childPath, frame.pathText);
         const bool isLeaf = child.children.empty();
         if (component && isLeaf && !child.isDirectory && *component == child.name) {
-            frame.children.push_back(FileNode::under(frame.folder, child.name, fieldsOf(child)));
+            frame.children.push_back(FileNode::under(frame.folder, child.name, nodeFieldsOf(child)));
             continue;
         }
         FolderPath folder =
             component ? frame.folder.child(*component) : FolderPath::root(fileURLPath(child.path));
         if (isLeaf) {
-            frame.children.push_back(FileNode::at(folder, child.name, fieldsOf(child)));
+            frame.children.push_back(FileNode::at(folder, child.name, nodeFieldsOf(child)));
             continue;
         }
         stack.push_back({&child, std::move(folder), childPath});
