@@ -1,7 +1,7 @@
 #include "applications/model/KeyFile.hpp"
 
+#include "applications/model/BoundedParse.hpp"
 #include "base/Unicode.hpp"
-#include "platform/BoundedFile.hpp"
 
 #include <algorithm>
 
@@ -112,12 +112,8 @@ std::expected<KeyFile, KeyFileError> parseKeyFile(std::string_view text) {
 }
 
 std::expected<KeyFile, KeyFileError> readKeyFile(const std::string& path) {
-    const auto bytes = platform::readBoundedFile(path, kKeyFileMaxBytes);
-    if (!bytes)
-        return std::unexpected(bytes.error() == platform::BoundedReadError::tooLarge
-                                   ? KeyFileError::tooLarge
-                                   : KeyFileError::unreadable);
-    return parseKeyFile(*bytes);
+    return readAndParse<KeyFileError>(path, kKeyFileMaxBytes,
+                                      [](std::string_view text) { return parseKeyFile(text); });
 }
 
 } // namespace quillmere

@@ -1,7 +1,7 @@
 #include "applications/model/SmallXml.hpp"
 
+#include "applications/model/BoundedParse.hpp"
 #include "base/Unicode.hpp"
-#include "platform/BoundedFile.hpp"
 
 #include <algorithm>
 #include <charconv>
@@ -242,11 +242,7 @@ std::expected<XmlElement, XmlError> parseXml(std::string_view text) {
 }
 
 std::expected<XmlElement, XmlError> readXmlFile(const std::string& path) {
-    const auto bytes = platform::readBoundedFile(path, kXmlMaxBytes);
-    if (!bytes)
-        return std::unexpected(bytes.error() == platform::BoundedReadError::tooLarge ? XmlError::tooLarge
-                                                                                     : XmlError::unreadable);
-    return parseXml(*bytes);
+    return readAndParse<XmlError>(path, kXmlMaxBytes, [](std::string_view text) { return parseXml(text); });
 }
 
 } // namespace quillmere

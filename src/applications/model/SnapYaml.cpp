@@ -1,7 +1,7 @@
 #include "applications/model/SnapYaml.hpp"
 
+#include "applications/model/BoundedParse.hpp"
 #include "base/Unicode.hpp"
-#include "platform/BoundedFile.hpp"
 
 #include <algorithm>
 #include <optional>
@@ -89,12 +89,8 @@ std::expected<SnapYaml, SnapYamlError> parseSnapYaml(std::string_view text) {
 }
 
 std::expected<SnapYaml, SnapYamlError> readSnapYaml(const std::string& path) {
-    const auto bytes = platform::readBoundedFile(path, kSnapYamlMaxBytes);
-    if (!bytes)
-        return std::unexpected(bytes.error() == platform::BoundedReadError::tooLarge
-                                   ? SnapYamlError::tooLarge
-                                   : SnapYamlError::unreadable);
-    return parseSnapYaml(*bytes);
+    return readAndParse<SnapYamlError>(path, kSnapYamlMaxBytes,
+                                       [](std::string_view text) { return parseSnapYaml(text); });
 }
 
 } // namespace quillmere
