@@ -5,11 +5,13 @@
 // text only where one is reported or checked, and descriptors are counted, not searched.
 #include "platform/Descriptors.hpp"
 #include "platform/DirectoryEntries.hpp"
+#include "scan/NodeArena.hpp"
 #include "scan/PrivacyRule.hpp"
 #include "scan/ScanContext.hpp"
 #include "scan/SmallItemFolding.hpp"
 #include "scan/TaskGroup.hpp"
 #include "scan/WalkDescriptors.hpp"
+#include "scan/WalkFrame.hpp"
 
 #include <cerrno>
 #include <cstring>
@@ -21,78 +23,18 @@ namespace quillmere {
 namespace {
 
 constexpr size_t kListingBufferSize = 64 * 1024;
-enum RecordFlag : uint8_t {
-    kSymbolicLink = 1,
-    kShared = 2,
-    kCloudOnly = 4,
-    kHasDate = 8,
-    kNode = 16,        // an already-built node (a finished subfolder or a childless folder)
-    kHoldsDenied = 32, // a node that is or holds a denied path: never folded, so that the
-                       // helper's walk of that path finds its folder to graft into
-};
 
-// A child of a frame before folding: leaves stay in this compact form, naming their entry
-// in the frame's listing, until the folder is folded; only survivors become FileNodes.
-struct ChildRecord {
-    int64_t size = 0;
-    double date = 0;
-    uint32_t nameOffset = 0; // in the listing, or the node index when kNode
-    uint8_t flags = 0;
-
-    bool isCounted() const { return !(flags & (kShared | kCloudOnly)); }
-};
-
-// A child walk started in its own task: its permit goes back and its result lands in its
-// slot however the walk ends.
-struct ChildWalk {
-    std::optional<FileNode> result;
-    bool holdsDenied = false;
-};
-
+// A child walk started in its own task: its permit goes back however the task ends, even
+// when it never runs.
 struct ChildJob {
     platform::Fd fd;
     std::optional<ConcurrencyBudget::Permit> permit;
-};
-
-struct Frame {
-    platform::Fd fd;
-    FolderPath folderPath; // its last segment is the folder's name, except for the first frame
-    std::optional<Date> date;
-    // The folder's identity when it was entered (not kept for the first frame, never closed).
-    dev_t device = 0;
-    ino_t inode = 0;
-    Placement placement;
-    std::string listing; // entry names, each followed by a NUL
-    size_t nextEntry = 0;
-    // Offsets in the listing of other file systems' mount points, in order, and the next one.
-    std::vector<uint32_t> foreignMounts;
-    size_t nextForeignMount = 0;
-    bool listed = false;
-    bool closedWithEntriesLeft = false; // counted in the walker's closedWithEntriesLeft_
-    bool holdsDenied = false;           // the folder, an entry or a folder below it is denied
-    std::vector<ChildRecord> records;
-    std::vector<FileNode> nodes;
-    std::unique_ptr<TaskGroup> tasks;
-    std::vector<std::unique_ptr<ChildWalk>> pending; // child walks, in start order
-
-    void addNode(FileNode node, bool nodeHoldsDenied = false) {
-        records.push_back(
-            ChildRecord{node.allocatedSize(), 0, static_cast<uint32_t>(nodes.size()),
-                        static_cast<uint8_t>(kNode | (node.isExcludedFromTotals() ? kShared : 0) |
-                                             (nodeHoldsDenied ? kHoldsDenied : 0))});
-        nodes.push_back(std::move(node));
-        holdsDenied = holdsDenied || nodeHoldsDenied;
-    }
-
-    // Waits for the child walks, which write into this frame; never throws.
-    void settle() noexcept {
-        if (!tasks) return;
-        try {
-            tasks->wait();
-        } catch (...) {
-            // A child walk never throws; should the group report anything, its tasks have ended.
-        }
-    }
+    NodeSink sink; // handed to the walk; still here only when the walk never ran
+    ChildJob(platform::Fd folder, ConcurrencyBudget::Permit unit, NodeSink slot)
+        : fd(std::move(folder)), permit(std::move(unit)), sink(std::move(slot)) {}
+    ChildJob(const ChildJob&) = delete;
+    ChildJob& operator=(const ChildJob&) = delete;
+    ~ChildJob() { deliverNode(std::move(sink), std::nullopt, true); }
 };
 
 char* listingBuffer() {
@@ -107,13 +49,11 @@ public:
         : context_(context), rootName_(rootName), topLevelName_(topLevelName) {}
     Walker(const Walker&) = delete;
     Walker& operator=(const Walker&) = delete;
-    ~Walker() {
-        for (Frame& frame : frames_)
-            frame.settle();
-    }
 
-    std::optional<FileNode> walk(platform::Fd fd, const FolderPath& folderPath, std::optional<Date> date,
-                                 Placement placement, bool& holdsDenied) {
+    // Walks the folder and hands its node to `sink`, now or, when walks of its subfolders are
+    // still running, once the last of them ends; nothing when not even that can be built.
+    void walk(platform::Fd fd, const FolderPath& folderPath, std::optional<Date> date, Placement placement,
+              NodeSink sink) {
         try {
             pushFrame(
                 Frame{.fd = std::move(fd), .folderPath = folderPath, .date = date, .placement = placement});
@@ -124,6 +64,7 @@ public:
                     if (!top.listed) {
                         top.listed = true;
                         readListing(frames_.size() - 1);
+                        if (!top.listing.empty()) ++framesWithEntriesLeft_;
                         limitOpenDescriptors();
                         continue;
                     }
@@ -142,8 +83,7 @@ public:
                     // so then the walk ends here.
                     noteCutShort();
                     if (popping) throw;
-                    frames_.back().nextEntry = frames_.back().listing.size();
-                    notePending(frames_.back());
+                    skipRemainingEntries(frames_.back());
                 }
             }
         } catch (...) {
@@ -156,13 +96,15 @@ public:
                 popFrame();
             flushFolderBytes();
             flushDenied();
-            holdsDenied = frames_[0].holdsDenied;
-            return finishFrame(0);
+            closeFrame(frames_[0]);
+            if (handOver(0, sink)) return;
+            const bool held = frames_[0].holdsDenied;
+            FileNode node = assembleFolder(frames_[0], rootName_);
+            deliverNode(std::move(sink), std::move(node), held);
         } catch (...) {
             flushFolderBytes();
             flushDenied();
-            holdsDenied = true;
-            return std::nullopt;
+            deliverNode(std::move(sink), std::nullopt, true);
         }
     }
 
@@ -303,6 +245,7 @@ private:
         const uint32_t nameOffset = static_cast<uint32_t>(frames_[index].nextEntry);
         const char* name = frames_[index].listing.data() + nameOffset;
         frames_[index].nextEntry += std::strlen(name) + 1;
+        if (frames_[index].nextEntry >= frames_[index].listing.size()) --framesWithEntriesLeft_;
 
         if (Frame& frame = frames_[index]; frame.nextForeignMount < frame.foreignMounts.size() &&
                                            frame.foreignMounts[frame.nextForeignMount] == nameOffset) {
@@ -314,8 +257,7 @@ private:
         }
         const int fd = descriptorOfTop();
         if (fd < 0) {
-            frames_[index].nextEntry = frames_[index].listing.size();
-            notePending(frames_[index]);
+            skipRemainingEntries(frames_[index]);
             return;
         }
         struct stat info {};
@@ -387,19 +329,27 @@ private:
             return addChildless(true);
         }
         folderBytes_ += static_cast<int64_t>(info.st_blocks) * 512;
-        if (std::optional<ConcurrencyBudget::Permit> permit = context_.budget.tryAcquire()) {
+        // A subfolder that is all this walker has left is never handed away: that would only
+        // trade one walker for another, level by level down a chain.
+        std::optional<ConcurrencyBudget::Permit> permit;
+        if (framesWithEntriesLeft_ > 0) permit = context_.budget.tryAcquire();
+        if (permit) {
             Frame& frame = frames_[index];
-            if (!frame.tasks) frame.tasks = std::make_unique<TaskGroup>();
-            // The task owns the descriptor and the permit, so both go back however it ends,
-            // even when it never runs.
-            auto job = std::make_shared<ChildJob>(ChildJob{std::move(childFd), std::move(*permit)});
-            ChildWalk* slot = frame.pending.emplace_back(std::make_unique<ChildWalk>()).get();
-            frame.tasks->run([&context = context_, job, childPath = frame.folderPath.child(name), date,
-                              placement, topLevelName = topLevelName_, slot] {
-                slot->result = walkDirectory(context, std::move(job->fd), childPath, childPath.name(), date,
-                                             placement, topLevelName, &slot->holdsDenied);
-                job->permit.reset();
-            });
+            // The task owns the descriptor, the permit and the slot, so all go back however it
+            // ends, even when it never runs.
+            auto job =
+                std::make_shared<ChildJob>(std::move(childFd), std::move(*permit), frame.awaitOneMore());
+            try {
+                context_.tasks->run([&context = context_, job, childPath = frame.folderPath.child(name), date,
+                                     placement, topLevelName = topLevelName_] {
+                    walkDirectory(context, std::move(job->fd), childPath, childPath.name(), date, placement,
+                                  topLevelName, std::move(job->sink));
+                    job->permit.reset();
+                });
+            } catch (...) {
+                // Never started: the job gives its slot up empty, and the folder counts as cut short.
+                throw;
+            }
             return;
         }
         pushFrame(Frame{.fd = std::move(childFd),
@@ -418,13 +368,40 @@ private:
             lastCountedFrame_ = -1;
         }
         reopenParentThroughDotDot(index);
-        frames_[index].nextEntry = frames_[index].listing.size();
-        notePending(frames_[index]);
-        FileNode node = finishFrame(index);
-        const bool held = frames_[index].holdsDenied;
+        skipRemainingEntries(frames_[index]);
+        closeFrame(frames_[index]);
+        std::optional<FileNode> node;
+        bool held = false;
+        if (!handOver(index, NodeSink{})) {
+            held = frames_[index].holdsDenied;
+            node = assembleFolder(frames_[index], nameOf(index));
+        }
         frames_.pop_back();
         closeCursor_ = std::min(closeCursor_, frames_.size() - 1);
-        frames_.back().addNode(std::move(node), held);
+        if (node) frames_.back().addNode(std::move(*node), held);
+    }
+
+    // A folder whose subfolders' walks have not all ended is handed over to them: the last to
+    // end builds its node and hands it to `sink` (for an inner frame, a slot of the frame
+    // above). False, with the nodes already delivered among the frame's children, when every
+    // such walk has ended, so the walker builds the node itself.
+    bool handOver(size_t index, NodeSink sink) {
+        Frame& frame = frames_[index];
+        if (!frame.waiting) return false;
+        if (frame.waiting->outstanding.load(std::memory_order_acquire) == 1) {
+            // Nobody else writes to the slots any more.
+            for (auto& slot : frame.waiting->slots)
+                if (slot->result) frame.addNode(std::move(*slot->result), slot->holdsDenied);
+            frame.waiting.reset();
+            return false;
+        }
+        if (!sink.folder && !sink.top && index > 0) sink = frames_[index - 1].awaitOneMore();
+        std::shared_ptr<PendingFolder> folder = std::move(frame.waiting);
+        folder->name = std::string(nameOf(index));
+        folder->sink = std::move(sink);
+        folder->frame = std::move(frame);
+        releaseWalkerShare(std::move(folder));
+        return true;
     }
 
     // Climbing back towards a closed ancestor that still has entries to walk: each parent's
@@ -444,6 +421,14 @@ private:
         parent.fd = std::move(dotDot);
         ++openCount_;
         notePending(parent);
+    }
+
+    void skipRemainingEntries(Frame& frame) {
+        if (frame.nextEntry < frame.listing.size()) {
+            frame.nextEntry = frame.listing.size();
+            --framesWithEntriesLeft_;
+        }
+        notePending(frame);
     }
 
     // Keeps count of the closed frames that still have entries to walk.
@@ -469,58 +454,6 @@ private:
         return appendingPathComponent(lastCountedFolder_.text(), lastCountedName_);
     }
 
-    FileNode finishFrame(size_t index) {
-        Frame& frame = frames_[index];
-        closeFrame(frame);
-        frame.settle();
-        for (auto& child : frame.pending)
-            if (child->result) frame.addNode(std::move(*child->result), child->holdsDenied);
-        frame.pending.clear();
-        frame.tasks.reset();
-
-        std::vector<FileNode> children;
-        children.reserve(frame.records.size());
-        const auto keep = [&](size_t i) {
-            const ChildRecord& record = frame.records[i];
-            if (record.flags & kNode) {
-                children.push_back(std::move(frame.nodes[record.nameOffset]));
-                return;
-            }
-            const bool shared = record.flags & kShared;
-            const bool cloudOnly = record.flags & kCloudOnly;
-            children.push_back(FileNode::under(
-                frame.folderPath, frame.listing.data() + record.nameOffset,
-                NodeFields{.isSymbolicLink = bool(record.flags & kSymbolicLink),
-                           .allocatedSize = record.size,
-                           .isSharedElsewhere = shared,
-                           .isCloudOnly = cloudOnly,
-                           .cloudOnlyCount = cloudOnly ? 1 : 0,
-                           .fileCount = 1,
-                           .sharedBytesTotal = shared ? record.size : 0,
-                           .modificationDate =
-                               (record.flags & kHasDate) ? std::optional<Date>(record.date) : std::nullopt}));
-        };
-        const auto fold = [&](size_t i, FileNode::Totals& sums) {
-            const ChildRecord& record = frame.records[i];
-            if (record.flags & kNode) {
-                sums.add(frame.nodes[record.nameOffset]);
-            } else {
-                sums.allocatedSize += record.size; // folded leaves are neither shared nor cloud-only
-                sums.fileCount += 1;
-            }
-        };
-        std::optional<FileNode> aggregate = foldChildren(
-            frame.records.size(), frame.folderPath, [&](size_t i) { return frame.records[i].size; },
-            [&](size_t i) { return frame.records[i].isCounted(); },
-            [&](size_t i) { return bool(frame.records[i].flags & kHoldsDenied); }, keep, fold);
-        if (aggregate) children.push_back(std::move(*aggregate));
-        FileNode node = FileNode::folder(frame.folderPath, nameOf(index), frame.date, std::move(children));
-        frame.records.clear();
-        frame.nodes.clear();
-        frame.listing.clear();
-        return node;
-    }
-
     ScanContext& context_;
     std::string_view rootName_;
     const std::string& topLevelName_;
@@ -530,6 +463,7 @@ private:
     size_t openCount_ = 0;
     size_t closeCursor_ = 1;
     size_t closedWithEntriesLeft_ = 0;
+    size_t framesWithEntriesLeft_ = 0; // frames whose listing has entries not yet taken
     int64_t bytes_ = 0;
     int64_t files_ = 0;
     int64_t folderBytes_ = 0; // the own blocks of the folders this walker opened
@@ -541,20 +475,17 @@ private:
 
 } // namespace
 
-std::optional<FileNode> walkDirectory(ScanContext& context, platform::Fd directory,
-                                      const FolderPath& folderPath, std::string_view name,
-                                      std::optional<Date> modificationDate, Placement placement,
-                                      const std::string& topLevelName, bool* holdsDenied) noexcept {
-    bool held = false;
-    std::optional<FileNode> node;
+void walkDirectory(ScanContext& context, platform::Fd directory, const FolderPath& folderPath,
+                   std::string_view name, std::optional<Date> modificationDate, Placement placement,
+                   const std::string& topLevelName, NodeSink sink) noexcept {
+    const detail::NodeArenaScope arena;
     try {
         Walker walker(context, name, topLevelName);
-        node = walker.walk(std::move(directory), folderPath, modificationDate, placement, held);
+        walker.walk(std::move(directory), folderPath, modificationDate, placement, std::move(sink));
     } catch (...) {
-        held = true;
+        // Only making the walker can fail here, and then nothing was walked or handed on.
+        deliverNode(std::move(sink), std::nullopt, true);
     }
-    if (holdsDenied) *holdsDenied = held;
-    return node;
 }
 
 } // namespace quillmere

@@ -5,11 +5,13 @@
 #include "platform/HostSystem.hpp"
 #include "platform/Thread.hpp"
 #include "scan/LinkedBytes.hpp"
+#include "scan/NodeArena.hpp"
 #include "scan/PrivacyRule.hpp"
 #include "scan/ScanContext.hpp"
 #include "scan/SmallItemFolding.hpp"
 #include "scan/TaskGroup.hpp"
 #include "scan/WalkDescriptors.hpp"
+#include "scan/WalkFrame.hpp"
 
 #include <array>
 #include <cerrno>
@@ -20,7 +22,6 @@
 #include <fcntl.h>
 #include <mutex>
 #include <span>
-#include <tbb/global_control.h>
 #include <unistd.h>
 
 namespace quillmere {
@@ -28,15 +29,11 @@ namespace {
 
 constexpr std::array<std::string_view, 3> kRootSkipNames{".nofollow", ".vol", ".resolve"};
 
-// Process-wide settings for scanning, made once: walkers wait for child walks inside
-// task_group::wait, which runs other walks on the same stack, so workers get deep
-// stacks; and each walker keeps a few descriptors open, so the soft limit is raised.
+// Process-wide settings for scanning, made once: each walker keeps a few descriptors open,
+// so the soft limit is raised.
 void prepareProcessForScanning() {
     static std::once_flag once;
-    std::call_once(once, [] {
-        static tbb::global_control stack(tbb::global_control::thread_stack_size, 16 * 1024 * 1024);
-        platform::raiseDescriptorLimit();
-    });
+    std::call_once(once, [] { platform::raiseDescriptorLimit(); });
 }
 
 constexpr size_t kBodyStackBytes = 16 * 1024 * 1024;
@@ -46,11 +43,20 @@ constexpr size_t kRootListingBufferSize = 64 * 1024;
 constexpr size_t kRootTasks = 1024;
 constexpr size_t kMostRootRuns = 2 * kRootTasks;
 
+// The names in the root folder, in one buffer: a root of half a million files would hold
+// about as much again in separate strings.
+struct RootListing {
+    std::string text; // each name followed by a NUL
+    std::vector<uint32_t> starts;
+    size_t size() const { return starts.size(); }
+    const char* name(size_t index) const { return text.data() + starts[index]; }
+};
+
 // The names in the root folder, without the ones a scan never enters. A read failure after
 // some names were read leaves the root denied, with those names kept. Other file systems'
 // mount points go to `foreign` by name, never to be touched.
-std::vector<std::string> listRoot(ScanContext& context, int fd, std::vector<std::string>& foreign) {
-    std::vector<std::string> names;
+RootListing listRoot(ScanContext& context, int fd, std::vector<std::string>& foreign) {
+    RootListing names;
     if (fd < 0) return names;
     std::unique_ptr<char[]> buffer(new char[kRootListingBufferSize]);
     while (true) {
@@ -74,7 +80,11 @@ std::vector<std::string> listRoot(ScanContext& context, int fd, std::vector<std:
                     foreign.emplace_back(name);
                     return;
                 }
-                names.emplace_back(name);
+                // Four gigabytes of names would be a root of some two hundred million entries.
+                if (names.text.size() + name.size() >= UINT32_MAX) return;
+                names.starts.push_back(static_cast<uint32_t>(names.text.size()));
+                names.text.append(name);
+                names.text.push_back('\0');
             });
     }
     return names;
@@ -91,9 +101,22 @@ struct RootLeafCounts {
     int64_t bytes = 0;
 };
 
-// One entry of the scanned root.
+// The root's entries as they are built: folders arrive from whichever walk ends last.
+struct RootEntries {
+    std::mutex lock;
+    std::vector<FileNode> nodes;
+
+    void add(FileNode node) {
+        std::lock_guard guard(lock);
+        nodes.push_back(std::move(node));
+    }
+};
+
+// One entry of the scanned root: a folder goes to `entries` once its walk is over, anything
+// else is returned.
 std::optional<FileNode> scanRootEntry(ScanContext& context, int rootFd, const FolderPath& rootPath,
-                                      const std::string& name, RootLeafCounts& leaves) {
+                                      const char* nameText, RootLeafCounts& leaves, RootEntries& entries) {
+    const std::string_view name(nameText);
     if (context.isCancelled()) return std::nullopt;
     // Built only where a path is reported or checked: a root may hold millions of leaves.
     auto pathOf = [&] { return appendingPathComponent(context.rootPath, name); };
@@ -103,7 +126,7 @@ std::optional<FileNode> scanRootEntry(ScanContext& context, int rootFd, const Fo
         return std::nullopt;
     }
     struct stat info {};
-    if (context.host.statAt(rootFd, name.c_str(), &info) != 0) {
+    if (context.host.statAt(rootFd, nameText, &info) != 0) {
         if (errno != ENOENT) context.accumulator.appendDeniedPath(DeniedPath{pathOf(), context.rootPath, 0});
         return std::nullopt;
     }
@@ -117,7 +140,7 @@ std::optional<FileNode> scanRootEntry(ScanContext& context, int rootFd, const Fo
         if (info.st_dev != context.rootDevice || context.isDuplicateView(standardizedPath(path)))
             return childless();
         auto nothingToShed = [] {};
-        platform::Fd fd = openFolderWaiting(context, rootFd, name.c_str(), nothingToShed);
+        platform::Fd fd = openFolderWaiting(context, rootFd, nameText, nothingToShed);
         if (!fd) {
             if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
             if (platform::isDescriptorShortage(errno) && context.isCancelled()) return childless();
@@ -126,14 +149,22 @@ std::optional<FileNode> scanRootEntry(ScanContext& context, int rootFd, const Fo
             return childless();
         }
         context.folderBytes.fetch_add(static_cast<int64_t>(info.st_blocks) * 512, std::memory_order_relaxed);
-        std::optional<FileNode> walked = walkDirectory(context, std::move(fd), rootPath.child(name), name,
-                                                       date, context.placementOf(path), name);
+        const std::string topLevelName(name);
         // A walk that could not build even its own folder still leaves the folder in place.
-        return walked ? std::move(walked) : std::optional<FileNode>(childless());
+        NodeSink sink{.top = [&entries, fallback = childless()](std::optional<FileNode> node, bool) {
+            try {
+                entries.add(node ? std::move(*node) : fallback);
+            } catch (...) {
+                // What this entry built is lost; the scan still ends with the rest.
+            }
+        }};
+        walkDirectory(context, std::move(fd), rootPath.child(name), name, date, context.placementOf(path),
+                      topLevelName, std::move(sink));
+        return std::nullopt;
     }
     // A leaf of the root lies under a cloud folder exactly when the root itself does.
     const LeafFacts leaf =
-        sizeLeaf(context, rootFd, name.c_str(), info, context.rootPlacement.underCloudFolder, pathOf);
+        sizeLeaf(context, rootFd, nameText, info, context.rootPlacement.underCloudFolder, pathOf);
     leaves.topLevel.emplace_back(name, leaf.progressBytes);
     leaves.bytes += leaf.progressBytes;
     return FileNode::under(rootPath, name,
@@ -285,11 +316,11 @@ std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::
 
     // From here on the scan ends with a result, whatever fails: what was built is kept and
     // the part that failed counts as denied.
-    std::vector<FileNode> completed;
-    std::mutex completedLock;
-    std::vector<std::string> names; // outlives every task that reads it
+    RootEntries completed;
+    RootListing names; // outlives every task that reads it
     {
         TaskGroup entries;
+        context.tasks = &entries;
         try {
             context.rootDevice = rootInfo.st_dev;
             if (rootFd) context.folderBytes = static_cast<int64_t>(rootInfo.st_blocks) * 512;
@@ -311,11 +342,12 @@ std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::
             std::vector<std::string> foreign;
             names = listRoot(context, rootFd.get(), foreign);
             for (const std::string& name : foreign)
-                completed.push_back(
+                completed.nodes.push_back(
                     FileNode::under(rootFolder, name, NodeFields{.isDirectory = true, .folderCount = 1}));
             // Each entry of an ordinary root gets a task of its own; a root of many thousands
             // shares them out in runs, so a wide root costs no more than a wide subfolder.
             const size_t run = std::max<size_t>(1, names.size() / kRootTasks);
+            completed.nodes.reserve(names.size() + foreign.size());
             // Root entries report in completion order; a plain locked list keeps every
             // allocation visible to the sanitizers (oneTBB's allocator is not instrumented).
             size_t started = 0;
@@ -324,14 +356,15 @@ std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::
                 if (started > 0 && started % plan.rootWalks == 0) entries.wait();
                 ++started;
                 if (context.isCancelled()) break;
-                const std::span<const std::string> part(names.data() + first,
-                                                        std::min(run, names.size() - first));
-                entries.run([&context, &completed, &completedLock, &rootFolder, part, fd = rootFd.get()] {
+                const size_t last = std::min(first + run, names.size());
+                entries.run([&context, &completed, &rootFolder, &names, first, last, fd = rootFd.get()] {
+                    const detail::NodeArenaScope arena;
                     std::vector<FileNode> nodes;
                     RootLeafCounts leaves;
-                    for (const std::string& name : part) {
+                    for (size_t index = first; index < last; ++index) {
+                        const char* name = names.name(index);
                         try {
-                            if (auto node = scanRootEntry(context, fd, rootFolder, name, leaves))
+                            if (auto node = scanRootEntry(context, fd, rootFolder, name, leaves, completed))
                                 nodes.push_back(std::move(*node));
                         } catch (...) {
                             try {
@@ -347,9 +380,9 @@ std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::
                         };
                         if (!leaves.topLevel.empty())
                             context.accumulator.recordTopLevel(leaves.bytes, leaves.topLevel, lastPath);
-                        std::lock_guard guard(completedLock);
-                        completed.insert(completed.end(), std::make_move_iterator(nodes.begin()),
-                                         std::make_move_iterator(nodes.end()));
+                        std::lock_guard guard(completed.lock);
+                        completed.nodes.insert(completed.nodes.end(), std::make_move_iterator(nodes.begin()),
+                                               std::make_move_iterator(nodes.end()));
                     } catch (...) {
                         // What this run built is lost; the scan still ends with the rest.
                     }
@@ -370,7 +403,7 @@ std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::
 
     DiskScanResult result;
     try {
-        result = resultOf(context, rootFolder, rootDate, std::move(completed), start);
+        result = resultOf(context, rootFolder, rootDate, std::move(completed.nodes), start);
     } catch (...) {
         // Not even the tree could be assembled: the root is reported denied and empty.
         result = DiskScanResult{

@@ -2,6 +2,7 @@
 
 #include "base/Saturating.hpp"
 #include "base/Unicode.hpp"
+#include "scan/NodeArena.hpp"
 
 #include <climits>
 #include <cstdlib>
@@ -15,7 +16,8 @@ namespace detail {
 
 struct PathRep {
     std::atomic<uint32_t> refs{1};
-    uint32_t length = 0;
+    uint32_t length : 31 = 0;
+    uint32_t inArena : 1 = 0;
     PathRep* parent = nullptr; // one reference held
     const char* segment() const { return reinterpret_cast<const char*>(this + 1); }
     std::string_view view() const { return {segment(), length}; }
@@ -30,6 +32,7 @@ enum NodeFlag : uint16_t {
     kHasDate = 1 << 5,
     kJoinedPath = 1 << 6, // path = the folder path `path` joined with the name
     kBranch = 1 << 7,     // counts and children stored (BranchRep)
+    kInArena = 1 << 8,    // memory from allocateNodeMemory's chunks
 };
 
 constexpr uint16_t kLongName = 0xFFFF;
@@ -67,16 +70,19 @@ void retainPath(PathRep* rep) {
 void releasePath(PathRep* rep) {
     while (rep && rep->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
         PathRep* parent = rep->parent;
+        const bool inArena = rep->inArena;
         rep->~PathRep();
-        ::operator delete(rep);
+        freeNodeMemory(rep, inArena);
         rep = parent;
     }
 }
 
 PathRep* makePath(PathRep* parent, std::string_view segment) {
-    void* memory = ::operator new(sizeof(PathRep) + segment.size());
+    bool inArena = false;
+    void* memory = allocateNodeMemory(sizeof(PathRep) + segment.size(), inArena);
     auto* rep = new (memory) PathRep();
-    rep->length = static_cast<uint32_t>(segment.size());
+    rep->length = static_cast<uint32_t>(segment.size()) & 0x7FFFFFFFu; // no path segment comes near 2 GiB
+    rep->inArena = inArena;
     std::memcpy(const_cast<char*>(rep->segment()), segment.data(), segment.size());
     retainPath(parent);
     rep->parent = parent;
@@ -144,7 +150,7 @@ void releaseNode(NodeRep* rep) {
             }
         }
         releasePath(node->path);
-        ::operator delete(node);
+        freeNodeMemory(node, node->flags & kInArena);
     }
 }
 
@@ -186,6 +192,32 @@ FolderPath::~FolderPath() {
 
 namespace {
 
+// The flags that say what `f` says; storage flags are the caller's.
+uint16_t flagsOf(const NodeFields& f) {
+    uint16_t flags = 0;
+    if (f.isDirectory) flags |= detail::kDirectory;
+    if (f.isSymbolicLink) flags |= detail::kSymbolicLink;
+    if (f.isSharedElsewhere) flags |= detail::kShared;
+    if (f.isCloudOnly) flags |= detail::kCloudOnly;
+    if (f.isAggregate) flags |= detail::kAggregate;
+    if (f.modificationDate) flags |= detail::kHasDate;
+    return flags;
+}
+
+// Writes `f` into a node whose storage can hold it.
+void storeFields(NodeRep* rep, uint16_t storageFlags, const NodeFields& f) {
+    rep->flags = static_cast<uint16_t>(storageFlags | flagsOf(f));
+    rep->allocatedSize = f.allocatedSize;
+    rep->date = f.modificationDate.value_or(0);
+    if (rep->flags & detail::kBranch) {
+        auto* b = static_cast<BranchRep*>(rep);
+        b->cloudOnlyCount = f.cloudOnlyCount;
+        b->folderCount = f.folderCount;
+        b->fileCount = f.fileCount;
+        b->sharedBytesTotal = f.sharedBytesTotal;
+    }
+}
+
 bool countsAreThoseOfAFile(const NodeFields& f) {
     return f.folderCount == 0 && f.fileCount == 1 && f.cloudOnlyCount == (f.isCloudOnly ? 1 : 0) &&
            f.sharedBytesTotal == (f.isSharedElsewhere ? f.allocatedSize : 0);
@@ -199,27 +231,16 @@ FileNode FileNode::make(PathRep* pathRep, bool pathIsJoined, std::string_view na
     const bool branch =
         fields.isDirectory || fields.isAggregate || !children.empty() || !countsAreThoseOfAFile(fields);
     const size_t header = branch ? sizeof(BranchRep) + children.size() * sizeof(FileNode) : sizeof(NodeRep);
-    void* memory = ::operator new(header + detail::nameBytes(name));
+    bool inArena = false;
+    void* memory = detail::allocateNodeMemory(header + detail::nameBytes(name), inArena);
     NodeRep* rep = branch ? new (memory) BranchRep() : new (memory) NodeRep();
-    uint16_t flags = 0;
-    if (fields.isDirectory) flags |= detail::kDirectory;
-    if (fields.isSymbolicLink) flags |= detail::kSymbolicLink;
-    if (fields.isSharedElsewhere) flags |= detail::kShared;
-    if (fields.isCloudOnly) flags |= detail::kCloudOnly;
-    if (fields.isAggregate) flags |= detail::kAggregate;
-    if (fields.modificationDate) flags |= detail::kHasDate;
-    if (pathIsJoined) flags |= detail::kJoinedPath;
-    if (branch) flags |= detail::kBranch;
-    rep->flags = flags;
-    rep->allocatedSize = fields.allocatedSize;
-    rep->date = fields.modificationDate.value_or(0);
+    uint16_t storage = inArena ? detail::kInArena : 0;
+    if (pathIsJoined) storage |= detail::kJoinedPath;
+    if (branch) storage |= detail::kBranch;
+    storeFields(rep, storage, fields);
     rep->path = pathRep;
     if (branch) {
         auto* b = static_cast<BranchRep*>(rep);
-        b->cloudOnlyCount = fields.cloudOnlyCount;
-        b->folderCount = fields.folderCount;
-        b->fileCount = fields.fileCount;
-        b->sharedBytesTotal = fields.sharedBytesTotal;
         b->childCount = static_cast<uint32_t>(children.size());
         FileNode* slots = b->children();
         for (size_t i = 0; i < children.size(); ++i)
@@ -361,6 +382,31 @@ std::optional<std::string_view> FileNode::componentBelow(const FileNode& parent)
     return std::nullopt;
 }
 
+void FileNode::makeSole() {
+    if (rep_->refs.load(std::memory_order_acquire) == 1) return;
+    const auto kids = children();
+    detail::retainPath(rep_->path);
+    *this = make(rep_->path, rep_->flags & detail::kJoinedPath, name(), fields(),
+                 std::vector<FileNode>(kids.begin(), kids.end()));
+}
+
+void FileNode::setFields(const NodeFields& f) {
+    makeSole();
+    const bool branch = rep_->flags & detail::kBranch;
+    // A plain file's storage holds no counts: fields that need them take a new node.
+    if (!branch && (f.isDirectory || f.isAggregate || !countsAreThoseOfAFile(f))) {
+        detail::retainPath(rep_->path);
+        *this = make(rep_->path, rep_->flags & detail::kJoinedPath, name(), f, {});
+        return;
+    }
+    storeFields(rep_, rep_->flags & (detail::kJoinedPath | detail::kBranch | detail::kInArena), f);
+}
+
+FileNode& FileNode::mutableChild(size_t index) {
+    makeSole();
+    return static_cast<BranchRep*>(rep_)->children()[index];
+}
+
 FileNode::Totals& FileNode::Totals::add(const FileNode& child) {
     if (!child.isExcludedFromTotals()) allocatedSize = saturatingAdd(allocatedSize, child.allocatedSize());
     cloudOnlyCount = saturatingAdd(cloudOnlyCount, child.cloudOnlyCount());
@@ -377,7 +423,7 @@ FileNode::Totals FileNode::folderTotals(std::span<const FileNode> children) {
     return t;
 }
 
-FileNode FileNode::rebuilt(std::vector<FileNode> children) const {
+NodeFields FileNode::fieldsWithTotalsOf(std::span<const FileNode> children) const {
     const Totals t = folderTotals(children);
     NodeFields f = fields();
     f.isAggregate = false;
@@ -386,6 +432,11 @@ FileNode FileNode::rebuilt(std::vector<FileNode> children) const {
     f.folderCount = t.folderCount;
     f.fileCount = t.fileCount;
     f.sharedBytesTotal = t.sharedBytesTotal;
+    return f;
+}
+
+FileNode FileNode::rebuilt(std::vector<FileNode> children) const {
+    const NodeFields f = fieldsWithTotalsOf(children);
     // A path built component by component is already in file-URL form; only a path given
     // whole may need normalising, and checking it costs no walk up a deep chain.
     const bool givenWhole = (rep_->flags & detail::kJoinedPath) || rep_->path->parent == nullptr;

@@ -137,6 +137,8 @@ public:
                                                            const FileNode& node) const;
     // The same folder with these children and its totals recomputed.
     FileNode rebuilt(std::vector<FileNode> children) const;
+    // This folder's fields with its totals summed from `children` (and no longer an aggregate).
+    NodeFields fieldsWithTotalsOf(std::span<const FileNode> children) const;
     // The folders strictly between this root and the node at `path`.
     [[nodiscard]] std::optional<std::vector<FileNode>> ancestors(std::string_view path) const;
 
@@ -162,11 +164,22 @@ public:
     // any text, to be `parent`'s path joined with it; nothing otherwise.
     std::optional<std::string_view> componentBelow(const FileNode& parent) const;
 
+    // Copy on write, for code finishing a tree it has just built (the scan settling which hard
+    // link owns its bytes): change a node in place instead of copying its folder and every
+    // folder above. A node another handle shares is copied first (its children stay shared),
+    // so no other holder ever sees a change.
+    // This node with `fields`; its name, path and children kept.
+    void setFields(const NodeFields& fields);
+    // The handle of child `index`, to change through; this node is made sole first.
+    FileNode& mutableChild(size_t index);
+
     // For tests and diagnostics: whether two handles share one node.
     bool sharesNodeWith(const FileNode& other) const { return rep_ == other.rep_; }
 
 private:
     explicit FileNode(detail::NodeRep* adopted) : rep_(adopted) {}
+    // Copies the node when another handle shares it.
+    void makeSole();
     static FileNode make(detail::PathRep* pathRep, bool pathIsJoined, std::string_view name,
                          const NodeFields& fields, std::vector<FileNode> children);
     detail::NodeRep* rep_ = nullptr;

@@ -1,125 +1,154 @@
 #include "scan/LinkedBytes.hpp"
 
+#include "base/PathText.hpp"
 #include "base/Saturating.hpp"
 
-#include <memory>
+#include <algorithm>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 
 namespace quillmere {
 namespace {
 
-// The owners' paths as a tree of their components below the scan root, with what flipping
-// the owners below each step changes in a folder's sums.
-struct Route {
-    std::unordered_map<std::string, std::unique_ptr<Route>> next;
-    const SharingRegistry::LinkOwner* owner = nullptr; // set where a path ends
-    int64_t countedBelow = 0;                          // bytes that become counted
-    int64_t sharedBelow = 0;                           // bytes that stop being shared
-};
+using LinkOwner = SharingRegistry::LinkOwner;
 
-int64_t countedBytes(const SharingRegistry::LinkOwner& owner) {
+int64_t countedBytes(const LinkOwner& owner) {
     return owner.bytes - owner.countedElsewhere;
 }
 
-void addRoute(Route& routes, std::string_view below, const SharingRegistry::LinkOwner& owner) {
-    // Bytes all counted through other files' extents leave the owner shared.
-    if (countedBytes(owner) <= 0) return;
-    std::vector<Route*> way{&routes};
-    while (!below.empty()) {
-        const size_t slash = below.find('/');
-        const std::string_view component = below.substr(0, slash);
-        below.remove_prefix(slash == std::string_view::npos ? below.size() : slash + 1);
-        if (component.empty()) continue;
-        std::unique_ptr<Route>& step = way.back()->next[std::string(component)];
-        if (!step) step = std::make_unique<Route>();
-        way.push_back(step.get());
-    }
-    if (way.size() < 2 || way.back()->owner) return;
-    way.back()->owner = &owner;
-    for (Route* step : way) {
-        step->countedBelow = saturatingAdd(step->countedBelow, countedBytes(owner));
-        step->sharedBelow = saturatingAdd(step->sharedBelow, owner.bytes);
-    }
+// An owner by its path below the root.
+struct Below {
+    std::string_view path;
+    const LinkOwner* owner;
+};
+
+std::string_view componentAt(std::string_view path, size_t start) {
+    const std::string_view rest = path.substr(std::min(start, path.size()));
+    return rest.substr(0, rest.find('/'));
 }
 
-FileNode ownedLeaf(const FileNode& folder, const FileNode& leaf, const SharingRegistry::LinkOwner& owner) {
-    NodeFields fields = leaf.fields();
-    fields.isSharedElsewhere = false;
-    fields.allocatedSize = countedBytes(owner);
-    fields.sharedBytesTotal = 0;
-    return FileNode::under(folder.ownFolderPath(), leaf.name(), fields);
-}
+constexpr size_t kMostScanned = 1 << 16;
 
-// The aggregate with the folded owners below `step` counted.
-FileNode aggregateHolding(const FileNode& aggregate, const Route& step) {
-    NodeFields fields = aggregate.fields();
-    fields.allocatedSize = saturatingAdd(fields.allocatedSize, step.countedBelow);
-    fields.sharedBytesTotal = std::max<int64_t>(fields.sharedBytesTotal - step.sharedBelow, 0);
-    return FileNode::at(aggregate.ownFolderPath(), aggregate.name(), fields);
-}
+// A folder on the way to some owners: those of `owners[first, last)`, whose paths all go on
+// below this folder from `depth` bytes in.
+struct Frame {
+    FileNode* node;
+    size_t next;
+    size_t last;
+    size_t depth;
+    std::unordered_map<std::string_view, size_t> byName; // filled on the first lookup
+    std::optional<size_t> aggregate;
+    bool indexed = false;
+
+    std::optional<size_t> childNamed(std::string_view name) {
+        const auto children = node->children();
+        // A few lookups in a wide folder scan its children; many index them by name first.
+        if (!indexed && (last - next + 1) * children.size() <= kMostScanned) {
+            std::optional<size_t> found;
+            for (size_t i = 0; i < children.size(); ++i) {
+                if (children[i].isAggregate())
+                    aggregate = i;
+                else if (!found && children[i].name() == name)
+                    found = i;
+            }
+            return found;
+        }
+        if (!indexed) {
+            indexed = true;
+            for (size_t i = 0; i < children.size(); ++i) {
+                if (children[i].isAggregate())
+                    aggregate = i;
+                else
+                    byName.emplace(children[i].name(), i);
+            }
+        }
+        const auto found = byName.find(name);
+        return found == byName.end() ? std::nullopt : std::optional<size_t>(found->second);
+    }
+};
 
 } // namespace
 
-FileNode withLinkedBytesOwned(const FileNode& root, const std::vector<SharingRegistry::LinkOwner>& owners) {
+FileNode withLinkedBytesOwned(FileNode root, const std::vector<LinkOwner>& owners) {
     const std::string rootPath = root.path();
     const std::string prefix = rootPath.ends_with('/') ? rootPath : rootPath + "/";
-    Route routes;
-    for (const SharingRegistry::LinkOwner& owner : owners)
-        if (owner.path.starts_with(prefix))
-            addRoute(routes, std::string_view(owner.path).substr(prefix.size()), owner);
-    if (routes.next.empty()) return root;
+    // Bytes all counted through other files' extents leave the owner shared.
+    std::vector<Below> below;
+    for (const LinkOwner& owner : owners)
+        if (owner.path.starts_with(prefix) && owner.path.size() > prefix.size() && countedBytes(owner) > 0)
+            below.push_back(Below{std::string_view(owner.path).substr(prefix.size()), &owner});
+    if (below.empty()) return root;
+    // Sorted, the owners below any one folder lie side by side; of two owners of one path
+    // the first listed counts.
+    std::stable_sort(below.begin(), below.end(),
+                     [](const Below& a, const Below& b) { return a.path < b.path; });
+    below.erase(std::unique(below.begin(), below.end(),
+                            [](const Below& a, const Below& b) { return a.path == b.path; }),
+                below.end());
 
-    // Depth first without recursion: a folder is rebuilt after the folders below it.
-    struct Frame {
-        FileNode node;
-        std::vector<FileNode> children;
-        std::vector<std::pair<size_t, const Route*>> descents; // children to enter, in turn
-        size_t next = 0;
-    };
+    // Depth first without recursion, changing the nodes on the way in place (copied first
+    // where another handle shares them): a folder's totals are summed again once every owner
+    // below it is settled.
     std::vector<Frame> stack;
-    const auto open = [&](const FileNode& node, const Route& route) {
-        const auto kids = node.children();
-        Frame frame{node, std::vector<FileNode>(kids.begin(), kids.end()), {}};
-        std::unordered_map<std::string_view, size_t> byName;
-        std::optional<size_t> aggregate;
-        for (size_t i = 0; i < frame.children.size(); ++i) {
-            if (frame.children[i].isAggregate())
-                aggregate = i;
-            else
-                byName.emplace(frame.children[i].name(), i);
-        }
-        for (const auto& [component, step] : route.next) {
-            const auto found = byName.find(component);
-            if (found == byName.end()) {
-                // Not among the children: folded with other small items.
-                if (aggregate)
-                    frame.children[*aggregate] = aggregateHolding(frame.children[*aggregate], *step);
-                continue;
-            }
-            const FileNode& child = frame.children[found->second];
-            if (child.isDirectory())
-                frame.descents.emplace_back(found->second, step.get());
-            else if (step->owner && child.isSharedElsewhere())
-                frame.children[found->second] = ownedLeaf(node, child, *step->owner);
-        }
-        stack.push_back(std::move(frame));
-    };
-    open(root, routes);
-    while (true) {
+    stack.push_back(Frame{.node = &root, .next = 0, .last = below.size(), .depth = 0});
+    while (!stack.empty()) {
         Frame& frame = stack.back();
-        if (frame.next < frame.descents.size()) {
-            const auto [index, step] = frame.descents[frame.next++];
-            const FileNode child = frame.children[index];
-            open(child, *step);
+        if (frame.next == frame.last) {
+            FileNode& folder = *frame.node;
+            folder.setFields(folder.fieldsWithTotalsOf(folder.children()));
+            stack.pop_back();
             continue;
         }
-        FileNode built = frame.node.rebuilt(std::move(frame.children));
-        stack.pop_back();
-        if (stack.empty()) return built;
-        Frame& parent = stack.back();
-        parent.children[parent.descents[parent.next - 1].first] = std::move(built);
+        // The owners that go on through the same child.
+        const size_t first = frame.next;
+        const std::string_view name = componentAt(below[first].path, frame.depth);
+        size_t end = first + 1;
+        while (end < frame.last && componentAt(below[end].path, frame.depth) == name)
+            ++end;
+        frame.next = end;
+        if (name.empty()) continue; // a doubled "/" names nothing
+        const std::optional<size_t> index = frame.childNamed(name);
+        if (!index) {
+            // Not among the children: folded with other small items.
+            if (!frame.aggregate) continue;
+            int64_t counted = 0;
+            int64_t shared = 0;
+            for (size_t i = first; i < end; ++i) {
+                counted = saturatingAdd(counted, countedBytes(*below[i].owner));
+                shared = saturatingAdd(shared, below[i].owner->bytes);
+            }
+            FileNode& aggregate = frame.node->mutableChild(*frame.aggregate);
+            NodeFields fields = aggregate.fields();
+            fields.allocatedSize = saturatingAdd(fields.allocatedSize, counted);
+            fields.sharedBytesTotal = std::max<int64_t>(fields.sharedBytesTotal - shared, 0);
+            aggregate.setFields(fields);
+            continue;
+        }
+        const size_t depth = frame.depth + name.size() + 1;
+        FileNode& child = frame.node->mutableChild(*index);
+        if (child.isDirectory()) {
+            // Owners whose path ends at a folder name nothing to change inside it.
+            size_t deeper = first;
+            while (deeper < end && below[deeper].path.size() <= frame.depth + name.size())
+                ++deeper;
+            stack.push_back(Frame{.node = &child, .next = deeper, .last = end, .depth = depth});
+            continue;
+        }
+        if (below[first].path.size() == frame.depth + name.size() && child.isSharedElsewhere()) {
+            NodeFields fields = child.fields();
+            fields.isSharedElsewhere = false;
+            fields.allocatedSize = countedBytes(*below[first].owner);
+            fields.sharedBytesTotal = 0;
+            child.setFields(fields);
+        }
     }
+    // Like any folder rebuilt, a root whose path was given whole keeps it in file-URL form.
+    if (const std::string normalized = fileURLPath(rootPath); normalized != rootPath) {
+        const auto kids = root.children();
+        return root.rebuilt(std::vector<FileNode>(kids.begin(), kids.end()));
+    }
+    return root;
 }
 
 } // namespace quillmere

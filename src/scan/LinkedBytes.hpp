@@ -14,7 +14,9 @@ namespace quillmere {
 // folder that was folded into an aggregate counts in that aggregate. Paths are those the walk
 // built below the root; one the tree does not hold changes nothing. Visits only the folders on
 // the way to an owner: time linear in the owners' path components and those folders' children.
-[[nodiscard]] FileNode withLinkedBytesOwned(const FileNode& root,
+// Those folders are changed in place where `root` alone holds them, so a freshly scanned tree
+// is settled without a second copy of its folders.
+[[nodiscard]] FileNode withLinkedBytesOwned(FileNode root,
                                             const std::vector<SharingRegistry::LinkOwner>& owners);
 
 } // namespace quillmere

@@ -21,26 +21,35 @@ void ScanAccumulator::recordTopLevel(int64_t bytes,
     filesScanned_ += files;
     filesSinceLastEmit_ += files;
     for (const auto& [name, counted] : leaves) {
-        const auto found = topLevelBytes_.find(name);
-        if (found != topLevelBytes_.end())
-            found->second += counted;
-        else
-            topLevelBytes_.emplace(std::string(name), counted);
+        if (leafNames_.size() + name.size() >= UINT32_MAX) {
+            topLevelBytes_[std::string(name)] += counted;
+            continue;
+        }
+        leafNameOffsets_.push_back(static_cast<uint32_t>(leafNames_.size()));
+        leafBytes_.push_back(counted);
+        leafNames_.append(name);
+        leafNames_.push_back('\0');
     }
     emitIfDue(currentPath);
+}
+
+std::map<std::string, int64_t> ScanAccumulator::topLevelTotals() const {
+    std::map<std::string, int64_t> totals(topLevelBytes_.begin(), topLevelBytes_.end());
+    for (size_t i = 0; i < leafBytes_.size(); ++i)
+        totals[std::string(leafNames_.data() + leafNameOffsets_[i])] += leafBytes_[i];
+    return totals;
 }
 
 void ScanAccumulator::emitIfDue(FunctionRef<std::string()> currentPath) {
     // Every event copies the top-level map. Once the root holds more entries than
     // kWideRootEntries, events wait for as many files as the map holds, which keeps the
     // copying linear in the files; a root of ordinary width reports every batch.
-    const auto entries = static_cast<int64_t>(topLevelBytes_.size());
+    const auto entries = static_cast<int64_t>(topLevelBytes_.size() + leafBytes_.size());
     const int64_t interval = entries > kWideRootEntries ? std::max<int64_t>(batchSize_, entries) : batchSize_;
     if (filesSinceLastEmit_ < interval) return;
     filesSinceLastEmit_ = 0;
     if (channel_->isTerminated()) return; // nobody reads: no copy to make
-    (void)channel_->yield(ScanProgress{
-        bytesScanned_, filesScanned_, currentPath(), {topLevelBytes_.begin(), topLevelBytes_.end()}});
+    (void)channel_->yield(ScanProgress{bytesScanned_, filesScanned_, currentPath(), topLevelTotals()});
 }
 
 void ScanAccumulator::appendDeniedPaths(std::vector<DeniedPath> paths) {

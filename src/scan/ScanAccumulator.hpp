@@ -37,6 +37,7 @@ public:
 
 private:
     void emitIfDue(FunctionRef<std::string()> currentPath);
+    std::map<std::string, int64_t> topLevelTotals() const;
 
     mutable std::mutex lock_;
     std::shared_ptr<ScanEventChannel> channel_;
@@ -45,6 +46,11 @@ private:
     int64_t filesScanned_ = 0;
     int64_t filesSinceLastEmit_ = 0;
     std::map<std::string, int64_t, std::less<>> topLevelBytes_;
+    // The root's own leaves, each met once, kept as names in one buffer rather than as map
+    // nodes: a root of half a million files would otherwise hold about as much again as its tree.
+    std::string leafNames_; // each followed by a NUL
+    std::vector<uint32_t> leafNameOffsets_;
+    std::vector<int64_t> leafBytes_;
     std::vector<DeniedPath> deniedPaths_;
 };
 

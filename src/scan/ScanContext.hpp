@@ -12,6 +12,9 @@
 
 namespace quillmere {
 
+class TaskGroup;
+struct NodeSink;
+
 // Where a folder lies relative to the places the walk must look out for, so that only
 // folders on the way to one of them ever build their path text.
 struct Placement {
@@ -53,6 +56,8 @@ struct ScanContext {
     Placement rootPlacement;
     // The own blocks of every folder a walker entered, added up as each walker ends.
     std::atomic<int64_t> folderBytes{0};
+    // The scan's one group of tasks: walks of subfolders join it, and the scan waits for it alone.
+    TaskGroup* tasks = nullptr;
 
     bool isCancelled() const { return cancellation && cancellation->isCancelled(); }
 
@@ -69,15 +74,16 @@ struct ScanContext {
     [[nodiscard]] DeniedPath deniedPath(const std::string& path) const;
 };
 
-// Walks the folder open at `directory` (ownership passes to the walk) and returns its node.
-// Never throws: whatever goes wrong inside, the folder being walked is recorded as denied
-// and what was built so far is returned; nothing only when not even that can be built.
-// `holdsDenied` learns whether the folder or anything in it was recorded denied: such a
-// folder is never folded away, so that a later walk of the denied path can be grafted in.
-std::optional<FileNode> walkDirectory(ScanContext& context, platform::Fd directory,
-                                      const FolderPath& folderPath, std::string_view name,
-                                      std::optional<Date> modificationDate, Placement placement,
-                                      const std::string& topLevelName, bool* holdsDenied = nullptr) noexcept;
+// Walks the folder open at `directory` (ownership passes to the walk) and hands its node to
+// `sink`, exactly once: at once, or, when walks of its subfolders are still running in the
+// scan's tasks, as the last of them ends. Never throws: whatever goes wrong inside, the folder
+// being walked is recorded as denied and what was built so far is handed on; nothing only when
+// not even that can be built. With the node goes whether the folder or anything in it was
+// recorded denied: such a folder is never folded away, so that a later walk of the denied path
+// can be grafted in.
+void walkDirectory(ScanContext& context, platform::Fd directory, const FolderPath& folderPath,
+                   std::string_view name, std::optional<Date> modificationDate, Placement placement,
+                   const std::string& topLevelName, NodeSink sink) noexcept;
 
 // Builds one leaf from its lstat facts, deciding cloud-only and shared-elsewhere.
 struct LeafFacts {

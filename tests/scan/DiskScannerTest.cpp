@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -628,6 +629,41 @@ TEST(DiskScannerBudget, FirstSubfoldersGoToChildWalksAndTheRestAreWalkedInline) 
     EXPECT_EQ(childNames(*big), expected);
     EXPECT_EQ(result.root.folderCount(), 102);
     EXPECT_EQ(result.root.fileCount(), 100);
+}
+
+// Records which thread opened each folder.
+class ThreadRecordingHost : public FakeHost {
+public:
+    platform::Fd openDirectoryAt(int directoryFd, const char* name) override {
+        {
+            std::lock_guard guard(lock_);
+            openers_.insert(std::this_thread::get_id());
+        }
+        return FakeHost::openDirectoryAt(directoryFd, name);
+    }
+    size_t openingThreads() const {
+        std::lock_guard guard(lock_);
+        return openers_.size();
+    }
+
+private:
+    mutable std::mutex lock_;
+    std::set<std::thread::id> openers_;
+};
+
+TEST(DiskScannerBudget, AWalkerNeverHandsAwayTheLastThingItHasToDo) {
+    // In a chain each folder is all its walker has left: handing it to another thread would
+    // only trade one walker for another, level by level, so one walker walks it all.
+    ScratchFolder root;
+    std::string level = root.path();
+    for (int i = 0; i < 200; ++i)
+        level += "/d";
+    writeFile(level + "/f", 4096);
+    ThreadRecordingHost host;
+    host.processors = 8;
+    const DiskScanResult result = scanned(DiskScanner(200, host), root.path());
+    EXPECT_EQ(result.root.folderCount(), 201);
+    EXPECT_EQ(host.openingThreads(), 1u);
 }
 
 TEST(DiskScannerCancellation, StoppedScanStillEndsWithOneConsistentResult) {

@@ -67,6 +67,29 @@ TEST(FileNode, CopiesShareTheNodeAndAreCheap) {
     EXPECT_TRUE(copy.children()[0].sharesNodeWith(root.children()[0]));
 }
 
+TEST(FileNode, ChangesInPlaceNeverReachAnotherHolder) {
+    FileNode root = folder("/r", {folder("/r/d", {file("/r/d/x", 10, true)}), file("/r/y", 5)});
+    const FileNode before = root;
+    FileNode& x = root.mutableChild(0).mutableChild(0);
+    NodeFields owned = x.fields();
+    owned.isSharedElsewhere = false;
+    owned.sharedBytesTotal = 0;
+    x.setFields(owned);
+    EXPECT_FALSE(root.children()[0].children()[0].isSharedElsewhere());
+    EXPECT_EQ(root.children()[0].children()[0].path(), "/r/d/x");
+    // The copy taken before still sees the node as it was; the untouched sibling is still shared.
+    EXPECT_TRUE(before.children()[0].children()[0].isSharedElsewhere());
+    EXPECT_EQ(before.children()[0].children()[0].sharedBytesTotal(), 10);
+    EXPECT_TRUE(root.children()[1].sharesNodeWith(before.children()[1]));
+
+    // Fields a plain file cannot store move the node to a storage that can.
+    FileNode leaf = file("/r/w", 4);
+    leaf.setFields(NodeFields{.allocatedSize = 4, .isAggregate = true, .folderCount = 2, .fileCount = 7});
+    EXPECT_EQ(leaf.fields(),
+              (NodeFields{.allocatedSize = 4, .isAggregate = true, .folderCount = 2, .fileCount = 7}));
+    EXPECT_EQ(leaf.path(), "/r/w");
+}
+
 TEST(FileNode, MemoryOfOneNode) {
     // The figures written next to FileNode: a file is one allocation of 32 bytes plus its name.
     const FolderPath parent = FolderPath::root("/data");

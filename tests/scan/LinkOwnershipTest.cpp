@@ -1,5 +1,7 @@
 #include "ScanTestSupport.hpp"
+#include "TreeBuilders.hpp"
 #include "base/Format.hpp"
+#include "scan/LinkedBytes.hpp"
 #include "scan/ScanReport.hpp"
 
 #include <condition_variable>
@@ -31,15 +33,8 @@ void link(const std::string& from, const std::string& to) {
 // Every folder's allocated size, by path.
 std::map<std::string, int64_t> folderTotals(const FileNode& root) {
     std::map<std::string, int64_t> totals;
-    std::vector<const FileNode*> pending{&root};
-    while (!pending.empty()) {
-        const FileNode* node = pending.back();
-        pending.pop_back();
-        if (!node->isDirectory()) continue;
-        totals[node->path()] = node->allocatedSize();
-        for (const FileNode& child : node->children())
-            pending.push_back(&child);
-    }
+    for (const auto& [path, fields] : testing::fieldsByPath(root))
+        if (fields.isDirectory) totals[path] = fields.allocatedSize;
     return totals;
 }
 
@@ -154,6 +149,54 @@ TEST(LinkOwnership, AnOwnerInsideAFoldedFolderCountsInTheAggregate) {
     EXPECT_NE(report.str().find("Total: " + formatByteCount(result.root.allocatedSize()) + "\n"),
               std::string::npos)
         << report.str();
+}
+
+TEST(LinkOwnership, SettlingATreeSomebodyElseHoldsLeavesTheirCopyAsItWas) {
+    using testing::file;
+    using testing::folder;
+    const FileNode walked = folder("/r", {folder("/r/a", {file("/r/a/l", 8192, true), file("/r/a/m", 100)}),
+                                          folder("/r/b", {file("/r/b/l", 8192, true)})});
+    const std::vector<SharingRegistry::LinkOwner> owners{{.path = "/r/a/l", .bytes = 8192}};
+    const FileNode settled = withLinkedBytesOwned(walked, owners);
+    EXPECT_EQ(settled.allocatedSize(), 8192 + 100);
+    EXPECT_EQ(settled.sharedBytesTotal(), 8192);
+    EXPECT_FALSE(childNamed(*childNamed(settled, "a"), "l")->isSharedElsewhere());
+    // The tree handed in is another holder's: it is as the walk left it.
+    EXPECT_EQ(walked.allocatedSize(), 100);
+    EXPECT_EQ(walked.sharedBytesTotal(), 2 * 8192);
+    EXPECT_TRUE(childNamed(*childNamed(walked, "a"), "l")->isSharedElsewhere());
+    EXPECT_TRUE(settled.children()[1].sharesNodeWith(walked.children()[1]));
+
+    // Settled in place, a tree nobody else holds comes out the same.
+    FileNode alone = folder("/r", {folder("/r/a", {file("/r/a/l", 8192, true), file("/r/a/m", 100)}),
+                                   folder("/r/b", {file("/r/b/l", 8192, true)})});
+    const FileNode inPlace = withLinkedBytesOwned(std::move(alone), owners);
+    expectConsistentTree(inPlace);
+    EXPECT_EQ(folderTotals(inPlace), folderTotals(settled));
+    EXPECT_EQ(inPlace.fields(), settled.fields());
+
+    // Two owners inside one folder that was folded away both count in the aggregate.
+    const FileNode aggregate("small", "/r/small", false, false, 0, false, false, 0, true, 1, 2, 2 * 8192,
+                             std::nullopt, {});
+    const FileNode folded = folder("/r", {aggregate, file("/r/big", 1 << 20)});
+    const FileNode both =
+        withLinkedBytesOwned(folded, {{.path = "/r/f/p", .bytes = 8192},
+                                      {.path = "/r/f/q", .bytes = 8192, .countedElsewhere = 4096}});
+    EXPECT_EQ(both.children()[0].allocatedSize(), 8192 + 4096);
+    EXPECT_EQ(both.children()[0].sharedBytesTotal(), 0);
+    EXPECT_EQ(both.allocatedSize(), (1 << 20) + 8192 + 4096);
+
+    // Many owners in one wide folder are found by name as surely as a few.
+    std::vector<FileNode> wide;
+    std::vector<SharingRegistry::LinkOwner> many;
+    for (int i = 0; i < 400; ++i) {
+        const std::string path = "/w/f" + std::to_string(i);
+        wide.push_back(file(path, 4096, true));
+        if (i % 4 != 0) many.push_back({.path = path, .bytes = 4096});
+    }
+    const FileNode wideSettled = withLinkedBytesOwned(folder("/w", std::move(wide)), many);
+    EXPECT_EQ(wideSettled.allocatedSize(), 300 * 4096);
+    EXPECT_EQ(wideSettled.sharedBytesTotal(), 100 * 4096);
 }
 
 } // namespace

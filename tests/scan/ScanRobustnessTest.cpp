@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <future>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 #include <tbb/global_control.h>
@@ -58,12 +59,16 @@ std::optional<std::vector<ScanEvent>> readWithin(ScanEventStream stream) {
 }
 
 // Builds a chain of `levels` folders named "d" with one file at its end, through descriptors:
-// its paths are far longer than PATH_MAX.
-void makeChain(const std::string& root, int levels) {
+// its paths are far longer than PATH_MAX. With `sideFolders`, each level also holds an empty
+// folder "e", so that a walker always has a second thing to do at every level.
+void makeChain(const std::string& root, int levels, bool sideFolders = false) {
     int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     ASSERT_GE(fd, 0);
     for (int i = 0; i < levels; ++i) {
         ASSERT_EQ(::mkdirat(fd, "d", 0755), 0);
+        if (sideFolders) {
+            ASSERT_EQ(::mkdirat(fd, "e", 0755), 0);
+        }
         const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         ::close(fd);
         ASSERT_GE(next, 0);
@@ -324,6 +329,33 @@ TEST(ScanOnOneThread, AScanEndsWithTheTaskPoolLimitedToOneThread) {
     ASSERT_TRUE(events) << "the scan never ended";
     ASSERT_EQ(finishedCount(*events), 1);
     EXPECT_EQ(lastResult(*events).root.fileCount(), 61);
+}
+
+TEST(ScanOnOneThread, FoldersLeftBeforeTheirSubfoldersEndAreBuiltWhenTheLastEnds) {
+    // The task pool has one thread while the scan believes in eight: a subfolder walked apart
+    // runs only once the walker that started it has ended, so every such folder is left
+    // waiting and built by the walk that ends last.
+    ScratchFolder busy;
+    makeBusyTree(busy);
+    const std::optional<DiskScanResult> everyThread = DiskScanner().scanToEnd(busy.path(), true, kNoHome);
+    ASSERT_TRUE(everyThread);
+    const ScratchFolder chain(testing::fastTemporaryFolder());
+    makeChain(chain.path(), 50'000, true);
+
+    const tbb::global_control one(tbb::global_control::max_allowed_parallelism, 1);
+    FakeHost host;
+    host.processors = 8;
+    const std::optional<DiskScanResult> oneThread =
+        DiskScanner(200, host).scanToEnd(busy.path(), true, kNoHome);
+    ASSERT_TRUE(oneThread);
+    EXPECT_EQ(testing::fieldsByPath(oneThread->root), testing::fieldsByPath(everyThread->root));
+    // Fifty thousand folders each left waiting for the one below: built in turn, never by
+    // recursion.
+    const std::optional<DiskScanResult> deep = DiskScanner(200, host).scanToEnd(chain.path(), true, kNoHome);
+    ASSERT_TRUE(deep);
+    EXPECT_EQ(deep->root.fileCount(), 1);
+    EXPECT_EQ(deep->root.folderCount(), 100'001);
+    EXPECT_GT(deep->root.allocatedSize(), 0);
 }
 
 // Closing the window mid-scan ends the process while the walk still runs: the exit destroys

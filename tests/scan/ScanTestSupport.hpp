@@ -58,6 +58,21 @@ inline std::filesystem::path fastTemporaryFolder() {
 }
 
 // Writes `bytes` bytes (creating the parent folders), so the file's blocks are allocated.
+// The fields of every node of the tree, by path, for comparing two trees whatever the
+// order of their children.
+inline std::map<std::string, NodeFields> fieldsByPath(const FileNode& root) {
+    std::map<std::string, NodeFields> nodes;
+    std::vector<const FileNode*> pending{&root};
+    while (!pending.empty()) {
+        const FileNode* node = pending.back();
+        pending.pop_back();
+        nodes[node->path()] = node->fields();
+        for (const FileNode& child : node->children())
+            pending.push_back(&child);
+    }
+    return nodes;
+}
+
 inline void writeFile(const std::string& path, size_t bytes) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream(path, std::ios::binary) << std::string(bytes, 'q');

@@ -1,0 +1,104 @@
+#include "scan/NodeArena.hpp"
+
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <new>
+#include <utility>
+
+namespace quillmere::detail {
+namespace {
+
+// Chunks are aligned to their size, so any object finds its chunk's header by masking its
+// address.
+constexpr size_t kChunkBytes = 256 * 1024;
+// Larger objects (folders of hundreds of children) take ordinary memory: a chunk cut short
+// by one of them would waste more than its header saves.
+constexpr size_t kLargestInChunk = 4 * 1024;
+constexpr size_t kAlignment = 8; // the strictest a node or path segment needs
+// The address sanitizer sees each object only when each has memory of its own.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kChunksInUse = false;
+#else
+constexpr bool kChunksInUse = true;
+#endif
+
+struct alignas(16) Chunk {
+    // One count per live object, plus one while a thread still cuts from the chunk.
+    std::atomic<int64_t> live{1};
+};
+
+void release(Chunk* chunk) noexcept {
+    if (chunk->live.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+        chunk->~Chunk();
+        std::free(chunk);
+    }
+}
+
+class ThreadArena {
+public:
+    ThreadArena() = default;
+    ThreadArena(const ThreadArena&) = delete;
+    ThreadArena& operator=(const ThreadArena&) = delete;
+    ~ThreadArena() {
+        if (chunk_) release(chunk_);
+    }
+
+    void* allocate(size_t bytes) {
+        bytes = (bytes + kAlignment - 1) & ~(kAlignment - 1);
+        if (!chunk_ || static_cast<size_t>(end_ - next_) < bytes) {
+            void* memory = std::aligned_alloc(kChunkBytes, kChunkBytes);
+            if (!memory) return nullptr;
+            if (chunk_) release(chunk_);
+            chunk_ = new (memory) Chunk();
+            next_ = static_cast<char*>(memory) + sizeof(Chunk);
+            end_ = static_cast<char*>(memory) + kChunkBytes;
+        }
+        void* object = next_;
+        next_ += bytes;
+        chunk_->live.fetch_add(1, std::memory_order_relaxed);
+        return object;
+    }
+
+private:
+    Chunk* chunk_ = nullptr;
+    char* next_ = nullptr;
+    char* end_ = nullptr;
+};
+
+thread_local bool scopeActive = false;
+
+ThreadArena& threadArena() {
+    thread_local ThreadArena arena;
+    return arena;
+}
+
+} // namespace
+
+NodeArenaScope::NodeArenaScope() : wasActive_(std::exchange(scopeActive, true)) {}
+
+NodeArenaScope::~NodeArenaScope() {
+    scopeActive = wasActive_;
+}
+
+void* allocateNodeMemory(size_t bytes, bool& fromArena) {
+    fromArena = false;
+    if (kChunksInUse && scopeActive && bytes <= kLargestInChunk) {
+        if (void* memory = threadArena().allocate(bytes)) {
+            fromArena = true;
+            return memory;
+        }
+    }
+    return ::operator new(bytes);
+}
+
+void freeNodeMemory(void* memory, bool fromArena) noexcept {
+    if (!fromArena) {
+        ::operator delete(memory);
+        return;
+    }
+    auto* chunk = reinterpret_cast<Chunk*>(reinterpret_cast<uintptr_t>(memory) & ~(kChunkBytes - 1));
+    release(chunk);
+}
+
+} // namespace quillmere::detail

@@ -1,0 +1,106 @@
+#pragma once
+
+// A folder as a walker holds it while walking it, and what becomes of it when walks of its
+// subfolders are still running as the walker leaves it: it is handed over to them, and the
+// last of them to end builds its node. Nobody ever waits for a walk, so no thread idles
+// beside work it could do.
+#include "platform/Fd.hpp"
+#include "scan/FileNode.hpp"
+#include "scan/ScanContext.hpp"
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillmere {
+
+enum RecordFlag : uint8_t {
+    kSymbolicLink = 1,
+    kShared = 2,
+    kCloudOnly = 4,
+    kHasDate = 8,
+    kNode = 16,        // an already-built node (a finished subfolder or a childless folder)
+    kHoldsDenied = 32, // a node that is or holds a denied path: never folded, so that the
+                       // helper's walk of that path finds its folder to graft into
+};
+
+// A child of a frame before folding: leaves stay in this compact form, naming their entry
+// in the frame's listing, until the folder is folded; only survivors become FileNodes.
+struct ChildRecord {
+    int64_t size = 0;
+    double date = 0;
+    uint32_t nameOffset = 0; // in the listing, or the node index when kNode
+    uint8_t flags = 0;
+
+    bool isCounted() const { return !(flags & (kShared | kCloudOnly)); }
+};
+
+// Where the node of a subfolder walked apart lands: written once by whoever builds it.
+struct ChildWalk {
+    std::optional<FileNode> result;
+    bool holdsDenied = false;
+};
+
+struct PendingFolder;
+
+// Where a folder's node goes once it is built, exactly once: a slot of the folder above it,
+// or, for the folder a walk of the scan's root entries started from, the scan itself.
+struct NodeSink {
+    std::shared_ptr<PendingFolder> folder;
+    ChildWalk* slot = nullptr;
+    std::function<void(std::optional<FileNode> node, bool holdsDenied)> top;
+};
+
+struct Frame {
+    platform::Fd fd;
+    FolderPath folderPath; // its last segment is the folder's name, except for the first frame
+    std::optional<Date> date;
+    // The folder's identity when it was entered (not kept for the first frame, never closed).
+    dev_t device = 0;
+    ino_t inode = 0;
+    Placement placement;
+    std::string listing; // entry names, each followed by a NUL
+    size_t nextEntry = 0;
+    // Offsets in the listing of other file systems' mount points, in order, and the next one.
+    std::vector<uint32_t> foreignMounts;
+    size_t nextForeignMount = 0;
+    bool listed = false;
+    bool closedWithEntriesLeft = false; // counted in the walker's closedWithEntriesLeft_
+    bool holdsDenied = false;           // the folder, an entry or a folder below it is denied
+    std::vector<ChildRecord> records;
+    std::vector<FileNode> nodes;
+    // Made when a subfolder is first walked apart; shared with those walks.
+    std::shared_ptr<PendingFolder> waiting;
+
+    void addNode(FileNode node, bool nodeHoldsDenied = false);
+    // A slot for one more node built apart, counted as awaited.
+    NodeSink awaitOneMore();
+};
+
+// A folder whose node waits for nodes built apart: walks of its subfolders, and subfolders
+// that were themselves handed over.
+struct PendingFolder {
+    // Nodes awaited, plus one while its walker still holds the folder.
+    std::atomic<int> outstanding{1};
+    // Added to only by the folder's walker, before it hands the folder over.
+    std::vector<std::unique_ptr<ChildWalk>> slots;
+    // Set as the walker hands the folder over.
+    Frame frame;
+    std::string name;
+    NodeSink sink;
+};
+
+// Builds the folder's node from its records, nodes and delivered slots, folding small items.
+[[nodiscard]] FileNode assembleFolder(Frame& frame, std::string_view name);
+
+// Hands `node` to `sink`. When that was the last node a folder awaited, the folder is built
+// and handed on in turn, up the chain, without recursion.
+void deliverNode(NodeSink sink, std::optional<FileNode> node, bool holdsDenied) noexcept;
+
+// Gives up the walker's own share in a handed-over folder (its frame, name and sink set).
+void releaseWalkerShare(std::shared_ptr<PendingFolder> folder) noexcept;
+
+} // namespace quillmere
