@@ -213,28 +213,31 @@ int main(int argc, char** argv) {
         view.setReducedMotionSource([] { return false; });
         QImage image(QSize(980, 700) * ratio, QImage::Format_ARGB32_Premultiplied);
         image.setDevicePixelRatio(ratio);
-        print("first paint (shadows not cached)", timeMs([&] { paint(view, image); }));
-        // Any new input draws the whole frame anew (only hover repaints reuse the cached frame).
+        print("first paint (shadows not cached)", timeMs([&] { paint(view, image); }), ratio == 1 ? 12 : 16);
+        // A full paint draws the rings anew; a hidden view draws them in place (on screen they
+        // are drawn on a worker thread while the last picture stands in).
         print("full paint",
               medianMs(15,
                        [&] {
-                           view.setInputs(view.inputs());
+                           view.dropCachedPicture();
                            paint(view, image);
                        }),
-              ratio == 1 ? 16 : 0);
+              ratio == 1 ? 12 : 16);
 
-        // The pointer moving between two arcs, the tooltip following it.
+        // The pointer moving between two arcs, the tooltip following it: the view repaints the
+        // old and new arcs with their glow and tooltips over its picture of the rings.
         const views::SizeD canvas{view.canvasRect().width(), view.canvasRect().height()};
         const auto frame = views::SunburstFrame::of(canvas);
         int step = 0;
-        print("hover repaint (another arc, tooltip)",
-              medianMs(21,
-                       [&] {
-                           const double fraction = (step++ % 2) ? 0.15 : 0.62;
-                           view.handleHoverAt(frame.pointAt(fraction, 104));
-                           paint(view, image);
-                       }),
-              ratio == 1 ? 8 : 0);
+        std::vector<double> hovers;
+        for (int i = 0; i < 21; ++i)
+            hovers.push_back(timeMs([&] {
+                const double fraction = (step++ % 2) ? 0.15 : 0.62;
+                view.handleHoverAt(frame.pointAt(fraction, 104));
+                view.render(&image, QPoint(), view.lastHoverDamage(), QWidget::DrawChildren);
+            }));
+        print("hover repaint (another arc, tooltip)", median(hovers), 8);
+        print("hover repaint, worst", *std::max_element(hovers.begin(), hovers.end()), 8);
         view.handleHoverEnded();
 
         // A deletion: the largest top folder goes; frames along the transition.

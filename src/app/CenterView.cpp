@@ -17,7 +17,6 @@
 #include "scan/ScanSnapshot.hpp"
 #include "systemdata/ProtectedLocations.hpp"
 #include "ui/Motion.hpp"
-#include "ui/ReferenceText.hpp"
 #include "views/widgets/FileListView.hpp"
 #include "views/widgets/InsightViews.hpp"
 #include "views/widgets/SunburstView.hpp"
@@ -314,20 +313,6 @@ void CenterView::refresh() {
     updateTrailingPadding();
 }
 
-const views::SunburstLayout& CenterView::sunburstLayout(const std::vector<FileNode>& path) {
-    const FileNode& folder = path.back();
-    const bool isTop = path.size() < 2;
-    const bool isScanning = scanState_.isScanning();
-    if (!layoutKey_ || !layoutKey_->folder.sharesNodeWith(folder) || layoutKey_->isTop != isTop ||
-        layoutKey_->isScanning != isScanning) {
-        layout_ = views::makeSunburstLayout(
-            folder, {volume_.name, volume_.totalCapacityBytes, path.size(), isScanning},
-            reference_text::measurer());
-        layoutKey_ = LayoutKey{folder, isTop, isScanning};
-    }
-    return layout_;
-}
-
 void CenterView::presentDiskView(const std::vector<FileNode>& path) {
     const FileNode& folder = path.back();
     const DiskViewMode mode = settings_.diskViewMode();
@@ -338,9 +323,10 @@ void CenterView::presentDiskView(const std::vector<FileNode>& path) {
         SunburstInputs inputs;
         inputs.root = folder;
         inputs.volumeName = volume_.name;
-        inputs.layout = sunburstLayout(path);
-        inputs.volumeTotalCapacityBytes = inputs.layout.totalCapacityBytes;
         inputs.isScanning = scanState_.isScanning();
+        // The view lays the folder out itself, a large one off the main thread.
+        inputs.layoutHost = views::SunburstHostInputs{volume_.name, volume_.totalCapacityBytes, path.size(),
+                                                      inputs.isScanning};
         if (path.size() == 2) inputs.parentName = volume_.name;
         if (path.size() > 2) inputs.parentName = std::string(path[path.size() - 2].name());
         inputs.selectedPath = selectedPath;

@@ -78,7 +78,6 @@ private:
     void runScan();
     void refresh();
     void presentDiskView(const std::vector<FileNode>& path);
-    const views::SunburstLayout& sunburstLayout(const std::vector<FileNode>& path);
     std::shared_ptr<const ProtectedLocations> protection();
     // The largest items, kinds and untouched screens.
     void presentInsightScreen(DiskViewMode mode, const QString& identity, InsightInputs inputs);
@@ -116,14 +115,6 @@ private:
     ScanningIllustrationView* scanning_;
     ReadyToScanView* ready_;
     DiskViewSlot* diskView_;
-    // The sunburst's layout and what it was built from: rebuilt only when these change.
-    struct LayoutKey {
-        FileNode folder;
-        bool isTop = true;
-        bool isScanning = false;
-    };
-    std::optional<LayoutKey> layoutKey_;
-    views::SunburstLayout layout_;
     // What the list and the insight rows mark with a lock; read once, when first needed.
     std::shared_ptr<const ProtectedLocations> protection_;
 };

@@ -32,11 +32,22 @@ FileListClick fileListClick(const FileNode& node) {
 
 FileListRows::FileListRows(const FileNode& root, ProtectedTest isProtected)
     : root_(root), isProtected_(std::move(isProtected)) {
-    for (const FileNode& child : root_->children())
-        if (child.allocatedSize() >= 1) order_.push_back(&child);
-    std::stable_sort(order_.begin(), order_.end(), [](const FileNode* a, const FileNode* b) {
-        return a->allocatedSize() > b->allocatedSize();
+    // Sorted by size and stored place side by side, so the sort never reaches into the nodes.
+    struct Key {
+        int64_t size;
+        uint32_t place;
+    };
+    const auto children = root_->children();
+    std::vector<Key> keys;
+    for (size_t i = 0; i < children.size() && i < UINT32_MAX; ++i)
+        if (children[i].allocatedSize() >= 1)
+            keys.push_back(Key{children[i].allocatedSize(), static_cast<uint32_t>(i)});
+    std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+        return a.size != b.size ? a.size > b.size : a.place < b.place;
     });
+    order_.reserve(keys.size());
+    for (const Key& key : keys)
+        order_.push_back(&children[key.place]);
     rows_.resize(order_.size());
     maxSize_ = order_.empty() ? 0 : order_.front()->allocatedSize();
 }
@@ -52,7 +63,7 @@ const FileListRow& FileListRows::row(size_t index) {
         row.barFraction = fileListBarFraction(node.allocatedSize(), maxSize_);
         row.isOpenable = node.isDirectory() && !node.isAggregate();
         row.tooltip = row.isOpenable ? "Open " + std::string(node.name()) : std::string(node.name());
-        slot = std::move(row);
+        slot = std::make_unique<FileListRow>(std::move(row));
     }
     return *slot;
 }

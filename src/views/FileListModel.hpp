@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -55,7 +56,8 @@ private:
     std::optional<FileNode> root_;
     ProtectedTest isProtected_;
     std::vector<const FileNode*> order_;
-    std::vector<std::optional<FileListRow>> rows_;
+    // Made on first use: a folder of 100,000 children costs a pointer a row until then.
+    std::vector<std::unique_ptr<FileListRow>> rows_;
     int64_t maxSize_ = 0;
 };
 

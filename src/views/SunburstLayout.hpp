@@ -101,6 +101,7 @@ struct SunburstHostInputs {
     // Nodes in the current visit of the navigation history (the folder on screen included).
     std::size_t chainLength = 1;
     bool isScanning = false;
+    bool operator==(const SunburstHostInputs&) const = default;
 };
 
 // The bytes the rings count for the folder on screen: a clone or cloud-only file counts 0.

@@ -162,7 +162,9 @@ QColor sunburstArcColor(const SunburstSegment& segment, double boost) {
     return hsbColor(segment.hue, segment.saturation, segment.brightness + boost);
 }
 
-void paintSunburstBase(QPainter& painter, const SunburstFrameInput& frame) {
+bool paintSunburstCanvas(QPainter& painter, const SunburstFrameInput& frame,
+                         const std::atomic<bool>* cancelled) {
+    const auto isCancelled = [cancelled] { return cancelled && cancelled->load(std::memory_order_relaxed); };
     const views::SunburstLayout& layout = *frame.layout;
     const std::vector<SunburstSegment>& arcs = *frame.displayed;
     const QPointF c = frame.center;
@@ -181,21 +183,35 @@ void paintSunburstBase(QPainter& painter, const SunburstFrameInput& frame) {
     painting::paintPathShadow(painter, combined, {black(0.22), 7 * s, QPointF(0, 3 * s)}, frame.dark);
 
     for (std::size_t i = 0; i < arcs.size(); ++i) {
+        if (isCancelled()) break;
         const double boost =
             frame.hoveredSegmentID && arcs[i].id == *frame.hoveredSegmentID ? kHoverBoost : 0;
         painter.fillPath(paths[i], sunburstArcColor(arcs[i], boost));
     }
 
-    if (!combined.isEmpty()) painter.fillPath(combined, glossGradient(frame));
+    if (!combined.isEmpty() && !isCancelled()) painter.fillPath(combined, glossGradient(frame));
 
     if (views::isCapacityGaugeShown(layout, frame.showsCapacityGauge))
         paintGauge(painter, layout, c, s, frame.dark);
 
-    for (const SunburstSegment& arc : arcs)
+    for (const SunburstSegment& arc : arcs) {
+        if (isCancelled()) break;
         if (arc.label) paintLabel(painter, arc, c, s);
+    }
+    painter.restore();
+    return !isCancelled();
+}
 
+void paintSunburstSelection(QPainter& painter, const SunburstFrameInput& frame) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
     paintSelectionOutline(painter, frame);
     painter.restore();
+}
+
+void paintSunburstBase(QPainter& painter, const SunburstFrameInput& frame) {
+    paintSunburstCanvas(painter, frame);
+    paintSunburstSelection(painter, frame);
 }
 
 void paintSunburstHoveredArc(QPainter& painter, const SunburstFrameInput& frame) {
@@ -216,13 +232,15 @@ void paintSunburstHoveredArc(QPainter& painter, const SunburstFrameInput& frame)
     painter.restore();
 }
 
-void paintSunburstTop(QPainter& painter, const SunburstFrameInput& frame) {
+void paintSunburstTop(QPainter& painter, const SunburstFrameInput& frame, bool withHub) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     paintHoverGlow(painter, frame, *frame.layout);
     paintSeam(painter, frame);
-    paintHubShadow(painter, frame);
-    paintHubBody(painter, frame);
+    if (withHub) {
+        paintHubShadow(painter, frame);
+        paintHubBody(painter, frame);
+    }
     if (frame.tooltip) TooltipFrame(*frame.tooltip).paint(painter, frame.tooltipCenter, frame.dark);
     painter.restore();
 }

@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QPointF>
+#include <atomic>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,13 +45,20 @@ QColor sunburstArcColor(const views::SunburstSegment& segment, double boost = 0)
 void paintSunburst(QPainter& painter, const SunburstFrameInput& frame);
 
 // What lies under the hover glow: shadow, arcs (the hovered one brighter), gloss, gauge,
-// labels and the selection outline. A view caches it drawn without hover.
+// labels and the selection outline: the canvas followed by the selection.
 void paintSunburstBase(QPainter& painter, const SunburstFrameInput& frame);
+// The rings as a view caches them: shadow, arcs, gloss, gauge and labels, neither selection nor
+// hover. It touches nothing but its arguments, so it may run on a worker thread; it stops early,
+// returning false, once `cancelled` is set.
+bool paintSunburstCanvas(QPainter& painter, const SunburstFrameInput& frame,
+                         const std::atomic<bool>* cancelled = nullptr);
+// The white outline of the selected arc; it stays within the gap around that arc.
+void paintSunburstSelection(QPainter& painter, const SunburstFrameInput& frame);
 // Over a base drawn without hover: the hovered arc brighter, with its gloss, its label and the
 // selection outline; then the top gives the same picture as the whole frame.
 void paintSunburstHoveredArc(QPainter& painter, const SunburstFrameInput& frame);
 // What lies over the arcs: the hover glow, the seam, the hub with its shadow and texts, and
-// the tooltip.
-void paintSunburstTop(QPainter& painter, const SunburstFrameInput& frame);
+// the tooltip. A repaint that does not reach the hub may leave it out (`withHub` false).
+void paintSunburstTop(QPainter& painter, const SunburstFrameInput& frame, bool withHub = true);
 
 } // namespace quillmere

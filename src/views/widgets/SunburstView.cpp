@@ -1,14 +1,20 @@
 #include "views/widgets/SunburstView.hpp"
 
 #include "ui/Animation.hpp"
+#include "ui/ReferenceText.hpp"
 #include "ui/Theme.hpp"
+#include "ui/TooltipFrame.hpp"
 #include "views/Easing.hpp"
 #include "views/SunburstTexts.hpp"
 #include "views/widgets/DesktopClicks.hpp"
 #include "views/widgets/SunburstPainter.hpp"
 
+#include <QApplication>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
+#include <QPainterPath>
+#include <QThreadPool>
 #include <QVariantAnimation>
 #include <cmath>
 
@@ -18,6 +24,37 @@ namespace {
 // A press that moves further than this before its release is a drag, not a click.
 constexpr double kClickSlop = 6;
 
+// Items the ring builder may visit: the folder's children and theirs.
+size_t layoutItems(const FileNode& folder, size_t enough) {
+    size_t items = folder.children().size();
+    for (const FileNode& child : folder.children()) {
+        if (items > enough) break;
+        if (child.isDirectory()) items += child.children().size();
+    }
+    return items;
+}
+
+// The arcs draw alike: same places, colours and labels, whatever nodes they stand for.
+bool drawsAlike(const views::SunburstLayout& a, const views::SunburstLayout& b) {
+    if (a.usedBytes != b.usedBytes || a.totalCapacityBytes != b.totalCapacityBytes ||
+        a.isScanningNow != b.isScanningNow || a.segments.size() != b.segments.size())
+        return false;
+    for (size_t i = 0; i < a.segments.size(); ++i) {
+        const views::SunburstSegment& x = a.segments[i];
+        const views::SunburstSegment& y = b.segments[i];
+        if (x.id != y.id || x.ring != y.ring || x.startFraction != y.startFraction ||
+            x.endFraction != y.endFraction || x.hue != y.hue || x.saturation != y.saturation ||
+            x.brightness != y.brightness || x.label != y.label)
+            return false;
+    }
+    return true;
+}
+
+void cancel(std::shared_ptr<std::atomic<bool>>& flag) {
+    if (flag) flag->store(true);
+    flag.reset();
+}
+
 } // namespace
 
 SunburstView::SunburstView(SunburstInputs inputs, SunburstActions actions, QWidget* parent)
@@ -26,10 +63,19 @@ SunburstView::SunburstView(SunburstInputs inputs, SunburstActions actions, QWidg
     setMouseTracking(true);
     setAttribute(Qt::WA_Hover, false);
     setFocusPolicy(Qt::NoFocus);
+    if (inputs_.layoutHost) {
+        inputs_.layout = {};
+        hasLayout_ = false;
+        requestLayout();
+    }
     transition_.appear(inputs_.layout.segments);
 }
 
-SunburstView::~SunburstView() = default;
+SunburstView::~SunburstView() {
+    // Work still running ends early; its result finds no view and is dropped.
+    cancel(layoutCancel_);
+    cancel(pictureCancel_);
+}
 
 void SunburstView::setClock(views::ClickTracker::Clock clock) {
     clicks_ = views::ClickTracker(std::move(clock), doubleClickInterval());
@@ -44,14 +90,89 @@ int SunburstView::motionDuration(int normal) const {
 }
 
 void SunburstView::setInputs(SunburstInputs inputs) {
-    const int64_t oldUsedBytes = inputs_.layout.usedBytes;
     const bool selectionChanged = inputs.selectedPath != inputs_.selectedPath;
     const bool insetChanged = inputs.detailsPanelInset != inputs_.detailsPanelInset;
+    const bool gaugeChanged = inputs.showsCapacityGauge != inputs_.showsCapacityGauge;
+    views::SunburstLayout layout = std::move(inputs.layout);
+    inputs.layout = std::move(inputs_.layout);
     inputs_ = std::move(inputs);
-    invalidateBase();
-    if (transition_.usedBytesChanged(oldUsedBytes, inputs_.layout)) startDeletionAnimation();
+    if (gaugeChanged) invalidatePicture();
+    if (inputs_.layoutHost) {
+        // The layout on screen stays until the new one is built.
+        requestLayout();
+    } else {
+        cancel(layoutCancel_);
+        pendingLayout_.reset();
+        layoutSource_.reset();
+        hasLayout_ = true;
+        adoptLayout(std::move(layout));
+    }
     if (selectionChanged || insetChanged) recenterOnSelection(true);
     update();
+}
+
+void SunburstView::adoptLayout(views::SunburstLayout layout) {
+    const int64_t oldUsedBytes = inputs_.layout.usedBytes;
+    if (!drawsAlike(inputs_.layout, layout)) invalidatePicture();
+    inputs_.layout = std::move(layout);
+    if (inputs_.layoutHost) inputs_.volumeTotalCapacityBytes = inputs_.layout.totalCapacityBytes;
+    if (transition_.usedBytesChanged(oldUsedBytes, inputs_.layout)) startDeletionAnimation();
+}
+
+void SunburstView::requestLayout() {
+    const LayoutSource source{inputs_.root, *inputs_.layoutHost};
+    if (layoutSource_ && layoutSource_->isSameAs(source)) {
+        cancel(layoutCancel_);
+        pendingLayout_.reset();
+        return;
+    }
+    if (pendingLayout_ && pendingLayout_->isSameAs(source)) return;
+    cancel(layoutCancel_);
+    pendingLayout_.reset();
+    const uint64_t generation = ++layoutGeneration_;
+    if (layoutItems(source.folder, kBackgroundLayoutItems) <= kBackgroundLayoutItems) {
+        layoutSource_ = source;
+        hasLayout_ = true;
+        adoptLayout(views::makeSunburstLayout(source.folder, source.host, reference_text::measurer()));
+        return;
+    }
+    pendingLayout_ = source;
+    auto cancelled = std::make_shared<std::atomic<bool>>(false);
+    layoutCancel_ = cancelled;
+    QPointer<SunburstView> view(this);
+    QThreadPool::globalInstance()->start([view, source, generation, cancelled] {
+        std::optional<views::SunburstLayout> layout;
+        try {
+            if (!cancelled->load()) {
+                layout = views::makeSunburstLayout(source.folder, source.host, reference_text::measurer());
+                // The folder or the view went meanwhile: nothing is handed over.
+                if (cancelled->load()) layout.reset();
+            }
+        } catch (...) {
+            layout.reset();
+        }
+        // Handed over through the application object, which outlives every view; the view itself
+        // is checked on the main thread.
+        QMetaObject::invokeMethod(
+            qApp,
+            [view, source, generation, layout = std::move(layout)]() mutable {
+                if (!view || view->layoutGeneration_ != generation || !view->pendingLayout_) return;
+                view->pendingLayout_.reset();
+                view->layoutCancel_.reset();
+                if (!layout) {
+                    // Nothing came out: the folder is laid out here instead.
+                    layout =
+                        views::makeSunburstLayout(source.folder, source.host, reference_text::measurer());
+                }
+                view->layoutSource_ = source;
+                view->hasLayout_ = true;
+                view->adoptLayout(std::move(*layout));
+                if (view->hasAppeared_) view->recenterOnSelection(true);
+                view->update();
+                emit view->backgroundWorkDone();
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void SunburstView::startDeletionAnimation() {
@@ -64,19 +185,26 @@ void SunburstView::startDeletionAnimation() {
     deletionAnimation_ =
         startAnimation(this, 0.0, 1.0, duration, easeInOutCurve(), [this](const QVariant& value) {
             transition_.setProgress(value.toDouble());
-            invalidateBase();
+            invalidatePicture();
         });
 }
 
 void SunburstView::setDeletionProgressForReview(double progress) {
     if (deletionAnimation_) deletionAnimation_->stop();
     transition_.setProgress(progress);
-    invalidateBase();
+    invalidatePicture();
 }
 
-void SunburstView::invalidateBase() {
-    baseIsCurrent_ = false;
+void SunburstView::invalidatePicture() {
+    ++pictureVersion_;
     update();
+}
+
+void SunburstView::dropCachedPicture() {
+    cancel(pictureCancel_);
+    pendingPicture_.reset();
+    picture_ = QImage();
+    invalidatePicture();
 }
 
 views::SizeD SunburstView::canvasSize() const {
@@ -109,15 +237,16 @@ void SunburstView::recenterOnSelection(bool animated) {
     if (panAnimation_) panAnimation_->stop();
     const int duration = animated ? motionDuration(views::kNavigationAnimationMs) : 0;
     if (goal == panOffset_) return;
+    // The picture of the rings does not move with them: a shift only repaints.
     if (duration <= 0) {
         panOffset_ = goal;
-        invalidateBase();
+        update();
         return;
     }
     panAnimation_ =
         startAnimation(this, panOffset_, goal, duration, easeInOutCurve(), [this](const QVariant& value) {
             panOffset_ = value.toPointF();
-            invalidateBase();
+            update();
         });
 }
 
@@ -133,9 +262,85 @@ std::optional<views::TooltipContent> SunburstView::tooltipContent() const {
     return std::nullopt;
 }
 
-void SunburstView::paintEvent(QPaintEvent*) {
+SunburstPictureInput SunburstView::pictureInput(const SunburstPicturePlacement& placement) const {
+    SunburstPictureInput input;
+    input.arcs = std::make_shared<const std::vector<views::SunburstSegment>>(
+        transition_.displayedSegments(inputs_.layout.segments));
+    input.gauge = inputs_.layout;
+    input.gauge.segments.clear();
+    input.showsCapacityGauge = inputs_.showsCapacityGauge;
+    input.dark = Theme::isDark(this);
+    input.placement = placement;
+    return input;
+}
+
+const QImage* SunburstView::picture(const SunburstPicturePlacement& placement) {
+    const PictureKey key{pictureVersion_, Theme::isDark(this), placement};
+    if (key == pictureKey_ && !picture_.isNull()) return &picture_;
+    // On screen and at rest, the rings are drawn on a worker thread and the last picture stands
+    // in; a running transition needs each of its frames, and a hidden view is being rendered.
+    const bool inBackground = isVisible() && !transition_.isRunning() && !drawsPictureInPlace_;
+    if (!inBackground) {
+        cancel(pictureCancel_);
+        pendingPicture_.reset();
+        picture_ = drawSunburstPicture(pictureInput(placement));
+        pictureKey_ = key;
+        return picture_.isNull() ? nullptr : &picture_;
+    }
+    if (pendingPicture_ != key) requestPicture(pictureInput(placement));
+    return picture_.isNull() ? nullptr : &picture_;
+}
+
+void SunburstView::requestPicture(SunburstPictureInput input) {
+    cancel(pictureCancel_);
+    const PictureKey key{pictureVersion_, input.dark, input.placement};
+    pendingPicture_ = key;
+    const uint64_t generation = ++pictureGeneration_;
+    auto cancelled = std::make_shared<std::atomic<bool>>(false);
+    pictureCancel_ = cancelled;
+    QPointer<SunburstView> view(this);
+    QThreadPool::globalInstance()->start([view, input = std::move(input), key, generation, cancelled] {
+        QImage image;
+        try {
+            image = drawSunburstPicture(input, cancelled.get());
+        } catch (...) {
+            image = QImage();
+        }
+        QMetaObject::invokeMethod(
+            qApp,
+            [view, image = std::move(image), key, generation, cancelled]() mutable {
+                // A newer picture was asked for, or the view went: this one is stale.
+                if (!view || view->pictureGeneration_ != generation || cancelled->load()) return;
+                view->pendingPicture_.reset();
+                view->pictureCancel_.reset();
+                if (image.isNull()) {
+                    view->drawsPictureInPlace_ = true;
+                } else {
+                    view->picture_ = std::move(image);
+                    view->pictureKey_ = key;
+                }
+                view->update();
+                emit view->backgroundWorkDone();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void SunburstView::paintEvent(QPaintEvent* event) {
+    // Until its first layout arrives the view shows nothing, not an empty disk.
+    if (!hasLayout_) return;
     QPainter painter(this);
     const QRectF canvas = canvasRect();
+    const qreal ratio = devicePixelRatioF();
+    const SunburstPicturePlacement placement = SunburstPicturePlacement::of(canvas, ratio);
+    if (const QImage* shown = picture(placement)) {
+        if (pictureKey_.placement == placement)
+            painter.drawImage(QPointF(placement.origin) / ratio, *shown);
+        else
+            // A picture for another size stands in, fitted to the canvas, until the new one comes.
+            painter.drawImage(SunburstPicturePlacement::target(pictureKey_.placement, placement), *shown);
+    }
+
     const std::vector<views::SunburstSegment> displayed =
         transition_.displayedSegments(inputs_.layout.segments);
     SunburstFrameInput frame;
@@ -148,34 +353,73 @@ void SunburstView::paintEvent(QPaintEvent*) {
     frame.showsCapacityGauge = inputs_.showsCapacityGauge;
     frame.displayedUsedBytes = transition_.displayedUsedBytes(inputs_.layout.usedBytes);
     frame.dark = Theme::isDark(this);
-
-    const qreal ratio = devicePixelRatioF();
-    const QSize pixels = (QSizeF(size()) * ratio).toSize();
-    if (!baseIsCurrent_ || base_.size() != pixels || base_.devicePixelRatio() != ratio) {
-        base_ = QPixmap(pixels);
-        base_.setDevicePixelRatio(ratio);
-        base_.fill(Qt::transparent);
-        QPainter basePainter(&base_);
-        paintSunburstBase(basePainter, frame);
-        baseIsCurrent_ = true;
-    }
-    painter.drawPixmap(0, 0, base_);
+    paintSunburstSelection(painter, frame);
 
     frame.hoveredSegmentID = hover_.hoveredSegmentID;
     frame.tooltip = tooltipContent();
     if (frame.tooltip && hover_.hoverLocation)
         frame.tooltipCenter = toWidget(views::tooltipCenter(*hover_.hoverLocation, canvas.width()));
     paintSunburstHoveredArc(painter, frame);
-    paintSunburstTop(painter, frame);
+    // The hub and its shadow are left out of a repaint that does not reach them.
+    const double hubReach = (views::kHubRadius + 20) * frame.scale + 2;
+    const QRectF hub(frame.center - QPointF(hubReach, hubReach), QSizeF(2 * hubReach, 2 * hubReach));
+    paintSunburstTop(painter, frame, event->region().intersects(hub.toAlignedRect()));
+}
+
+QRectF SunburstView::hoverBounds(const views::SunburstHover& hover) const {
+    QRectF bounds;
+    const QRectF canvas = canvasRect();
+    const double scale = canvas.width() / views::kReferenceSide;
+    if (hover.hoveredSegmentID) {
+        // The arc and its glow, in the layout and as a transition shows it.
+        const auto add = [&](const std::vector<views::SunburstSegment>& arcs) {
+            for (const views::SunburstSegment& arc : arcs)
+                if (arc.id == *hover.hoveredSegmentID) {
+                    const double glow = 16 * scale + 4;
+                    bounds |= sunburstArcPath(arc, canvas.center(), scale)
+                                  .controlPointRect()
+                                  .adjusted(-glow, -glow, glow, glow);
+                    break;
+                }
+        };
+        add(inputs_.layout.segments);
+        if (transition_.isRunning()) add(transition_.displayedSegments(inputs_.layout.segments));
+    }
+    std::optional<views::TooltipContent> tooltip;
+    if (hover.hoveredSegmentID && hover.hoverLocation) {
+        for (const views::SunburstSegment& segment : inputs_.layout.segments)
+            if (segment.id == *hover.hoveredSegmentID)
+                tooltip = views::segmentTooltip(segment, inputs_.layout.usedBytes);
+    } else if (hover.isHoveringCapacityGauge && hover.hoverLocation) {
+        tooltip = views::capacityGaugeTooltip(inputs_.layout.usedBytes, inputs_.layout.totalCapacityBytes);
+    }
+    if (tooltip) {
+        const QPointF center = toWidget(views::tooltipCenter(*hover.hoverLocation, canvas.width()));
+        // Room for the tooltip's shadow too.
+        bounds |= TooltipFrame(*tooltip).rectAt(center).adjusted(-12, -12, 12, 14);
+    }
+    return bounds;
 }
 
 void SunburstView::applyHover(views::SunburstHover hover) {
     if (hover == hover_) return;
+    // Only what changed is repainted: the old and new arcs with their glow, and the tooltips.
+    QRegion damage;
+    const QRectF before = hoverBounds(hover_);
     hover_ = std::move(hover);
-    update();
+    const QRectF after = hoverBounds(hover_);
+    if (!before.isEmpty()) damage += before.toAlignedRect();
+    if (!after.isEmpty()) damage += after.toAlignedRect();
+    lastHoverDamage_ = damage;
+    if (!damage.isEmpty()) update(damage);
 }
 
 void SunburstView::handleHoverAt(views::PointD canvasPoint) {
+    // The arcs on screen are the old folder's until the new layout arrives: none answers.
+    if (pendingLayout_) {
+        applyHover({});
+        return;
+    }
     applyHover(views::hoverAt(canvasPoint, canvasSize(), inputs_.layout, inputs_.showsCapacityGauge));
 }
 
@@ -190,6 +434,7 @@ void SunburstView::handleTap(views::PointD p) {
         if (inputs_.parentName && actions_.onGoUp) actions_.onGoUp();
         return;
     }
+    if (pendingLayout_) return;
     const views::SunburstSegment* hit = views::hitTest(p, size, inputs_.layout.segments);
     if (!hit || !hit->node) return;
     // The actions may replace this view's inputs (or the view): take what is needed first.
@@ -239,12 +484,11 @@ void SunburstView::showEvent(QShowEvent* event) {
 
 void SunburstView::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange) invalidateBase();
+    if (event->type() == QEvent::PaletteChange) invalidatePicture();
 }
 
 void SunburstView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    invalidateBase();
     // The shift was worked out for the old size; keep the selection where the panel leaves room.
     if (hasAppeared_) recenterOnSelection(false);
 }

@@ -7,11 +7,14 @@
 #include "views/SunburstLayout.hpp"
 #include "views/SunburstTransition.hpp"
 #include "views/Tooltip.hpp"
+#include "views/widgets/SunburstPicture.hpp"
 
-#include <QPixmap>
+#include <QImage>
 #include <QPointer>
 #include <QWidget>
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,6 +37,10 @@ struct SunburstInputs {
     bool showsCapacityGauge = true;
     // Width of the strip at the right edge that the details panel covers.
     double detailsPanelInset = 0;
+    // When set, the view lays `root` out itself with these (a folder of many items on a worker
+    // thread, the last frame standing in meanwhile) and `layout` holds what it built; otherwise
+    // `layout` is shown as given.
+    std::optional<views::SunburstHostInputs> layoutHost;
     views::SunburstLayout layout;
 };
 
@@ -74,6 +81,18 @@ public:
     // The tooltip due now, if any.
     std::optional<views::TooltipContent> tooltipContent() const;
 
+    // Folders with more items than this in their first two levels are laid out off the main
+    // thread; until then the last frame stands in and no arc answers the pointer.
+    static constexpr size_t kBackgroundLayoutItems = 4000;
+    // Whether a layout or the picture of the rings is being made in the background (tools and
+    // tests wait for it). While the view is on screen its picture is drawn on a worker thread
+    // and the last one stands in; a hidden view (one rendered by a tool) draws it in place.
+    bool isWorkingInBackground() const { return pendingLayout_.has_value() || pendingPicture_.has_value(); }
+    // Forgets the cached picture of the rings, so the next paint draws them anew (benchmarks).
+    void dropCachedPicture();
+    // The region the last change of hover repainted, in widget coordinates.
+    const QRegion& lastHoverDamage() const { return lastHoverDamage_; }
+
     // The square the rings are drawn in, in widget coordinates, pan included.
     QRectF canvasRect() const;
     // A point of the widget in the canvas's own coordinates.
@@ -85,6 +104,10 @@ public:
     void handleHoverAt(views::PointD canvasPoint);
     void handleHoverEnded();
     void handleTap(views::PointD canvasPoint);
+
+signals:
+    // A layout or picture made in the background was taken in.
+    void backgroundWorkDone();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -103,8 +126,19 @@ private:
     void startDeletionAnimation();
     int motionDuration(int normal) const;
     void applyHover(views::SunburstHover hover);
-    // Everything but the hover changed: the cached picture is drawn anew on the next paint.
-    void invalidateBase();
+    // What the cached picture shows changed: it is drawn anew for the next paint.
+    void invalidatePicture();
+    // Takes a new layout in: the picture, a fall's transition and the selection's place follow.
+    void adoptLayout(views::SunburstLayout layout);
+    // Lays `inputs_.root` out when it is not what the layout shows, here or on a worker thread.
+    void requestLayout();
+    // The picture for the current state, drawn here or asked of a worker thread; the one to
+    // draw now (possibly an older one) or none.
+    const QImage* picture(const SunburstPicturePlacement& placement);
+    void requestPicture(SunburstPictureInput input);
+    SunburstPictureInput pictureInput(const SunburstPicturePlacement& placement) const;
+    // Where the hover's arc, glow and tooltip are drawn, in widget coordinates.
+    QRectF hoverBounds(const views::SunburstHover& hover) const;
 
     SunburstInputs inputs_;
     SunburstActions actions_;
@@ -118,9 +152,38 @@ private:
     bool hasAppeared_ = false;
     QPointer<QVariantAnimation> deletionAnimation_;
     QPointer<QVariantAnimation> panAnimation_;
-    // The frame without hover or tooltip, at the device's resolution.
-    QPixmap base_;
-    bool baseIsCurrent_ = false;
+    // What the layout was built from (when the view lays out itself) and what is being built.
+    struct LayoutSource {
+        FileNode folder;
+        views::SunburstHostInputs host;
+        bool isSameAs(const LayoutSource& other) const {
+            return folder.sharesNodeWith(other.folder) && host == other.host;
+        }
+    };
+    std::optional<LayoutSource> layoutSource_;
+    std::optional<LayoutSource> pendingLayout_;
+    // No layout has arrived yet: nothing is drawn.
+    bool hasLayout_ = true;
+    uint64_t layoutGeneration_ = 0;
+    std::shared_ptr<std::atomic<bool>> layoutCancel_;
+
+    // The rings without hover, selection or hub, at the device's resolution. `pictureVersion_`
+    // counts changes of what they show; a picture is current for that version and placement.
+    struct PictureKey {
+        uint64_t version = 0;
+        bool dark = false;
+        SunburstPicturePlacement placement;
+        bool operator==(const PictureKey&) const = default;
+    };
+    uint64_t pictureVersion_ = 1;
+    QImage picture_;
+    PictureKey pictureKey_;
+    std::optional<PictureKey> pendingPicture_;
+    uint64_t pictureGeneration_ = 0;
+    std::shared_ptr<std::atomic<bool>> pictureCancel_;
+    // A picture that could not be made in the background is drawn in place from then on.
+    bool drawsPictureInPlace_ = false;
+    QRegion lastHoverDamage_;
 };
 
 } // namespace quillmere

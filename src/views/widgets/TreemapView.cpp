@@ -69,14 +69,11 @@ const std::vector<views::TreemapTile>& TreemapView::tiles() {
 }
 
 const std::optional<views::TreemapLabel>& TreemapView::labelOf(size_t index) {
-    const auto& all = tiles();
-    if (labelsForLayout_ != cache_.layoutCount()) {
-        labels_.assign(all.size(), std::nullopt);
-        labelsForLayout_ = cache_.layoutCount();
+    if (hoveredLabel_.layout != cache_.layoutCount() || hoveredLabel_.index != index) {
+        hoveredLabel_ = {cache_.layoutCount(), index,
+                         views::treemapLabel(tiles()[index], reference_text::measurer())};
     }
-    auto& slot = labels_[index];
-    if (!slot) slot = views::treemapLabel(all[index], reference_text::measurer());
-    return *slot;
+    return hoveredLabel_.label;
 }
 
 const views::TreemapTile* TreemapView::hoveredTile() {
@@ -269,7 +266,7 @@ const QImage* TreemapView::tilesLayer() {
     const qreal ratio = devicePixelRatioF();
     const LayerKey key{cache_.layoutCount(), Theme::isDark(this), (QSizeF(this->size()) * ratio).toSize()};
     if (key == layerKey_ && !tilesLayer_.isNull()) return &tilesLayer_;
-    if (shared->size() <= kBackgroundLayerTiles) {
+    if (shared->size() <= kBackgroundLayerTiles && !isVisible()) {
         startOver();
         tilesLayer_ = paintLayer(*shared, key.pixels, ratio);
         layerKey_ = key;

@@ -36,8 +36,10 @@ public:
     const std::optional<std::string>& hoveredTileID() const { return hoveredTileID_; }
     std::optional<views::TooltipContent> tooltipContent();
     int layoutCount() const { return cache_.layoutCount(); }
-    // Folders with more tiles than this are laid out and have their layer drawn off the main
-    // thread; until then the last layer stands in and nothing answers the pointer.
+    // Folders with more tiles than this are laid out off the main thread, and until then
+    // nothing answers the pointer. Their layer is drawn there too, and so is every layer while
+    // the view is on screen; the last layer stands in meanwhile. A hidden view (one rendered by
+    // a tool) draws a small folder's layer in place.
     static constexpr size_t kBackgroundLayerTiles = 4000;
     // Whether a layout or layer is being made in the background (tools and tests wait for it).
     bool isDrawingLayer() const { return pendingLayer_.has_value() || pendingLayout_.has_value(); }
@@ -76,8 +78,14 @@ private:
     FileNode root_;
     Actions actions_;
     views::TreemapTileCache cache_;
-    int labelsForLayout_ = -1;
-    std::vector<std::optional<std::optional<views::TreemapLabel>>> labels_;
+    // The label of the one tile drawn hovered, for the layout and tile it was measured for: a
+    // slot per tile would cost a folder of 100,000 items a long fill at its first hover.
+    struct HoveredLabel {
+        int layout = -1;
+        size_t index = 0;
+        std::optional<views::TreemapLabel> label;
+    };
+    HoveredLabel hoveredLabel_;
     views::TreemapClicks clicks_;
     std::optional<std::string> hoveredTileID_;
     // Where the hovered tile was in the layout it was found in, so a hover in a folder of

@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Launch to finished map, Quillmere's window against Filelight's, on one folder.
+#
+#   bench/launch-race.sh TREE [RUNS]      (on a display: e.g. under xvfb-run -a)
+#
+# Each program is started with TREE and timed from its start until the last moment it used
+# the processor before 1.5 s of quiet: the walk, the map's layout and its first paint are
+# then done. Both are measured the same way, from outside, by sampling the processor time of
+# all the process's threads every 10 ms (/proc/PID/stat). Quillmere's side is
+# build/release/bench/window-bench --scan-only: the real main window, given TREE as its one
+# volume, scanning as the window does. Runs alternate, after one warm-up run of each; the
+# medians are printed with each program's peak resident memory.
+set -euo pipefail
+tree=${1:?usage: launch-race.sh TREE [RUNS]}
+runs=${2:-5}
+root=$(cd "$(dirname "$0")/.." && pwd)
+quillmere=("$root/build/release/bench/window-bench" "$tree" --scan-only)
+filelight=(filelight "$tree")
+command -v filelight >/dev/null || { echo "launch-race: filelight is not installed (apt-get install filelight)" >&2; exit 2; }
+[ -x "${quillmere[0]}" ] || { echo "launch-race: build first (scripts/build.sh)" >&2; exit 2; }
+
+ticks=$(getconf CLK_TCK)
+
+# Prints "SECONDS PEAK_KIB" for one run of the command given.
+race() {
+    local start now pid cpu last_cpu last_change peak status
+    start=$(date +%s.%N)
+    "$@" >/dev/null 2>&1 &
+    pid=$!
+    last_cpu=-1
+    last_change=$start
+    peak=0
+    while kill -0 "$pid" 2>/dev/null; do
+        now=$(date +%s.%N)
+        if read -r -a status < "/proc/$pid/stat" 2>/dev/null; then
+            # utime and stime follow the parenthesised name; names here hold no spaces.
+            cpu=$((status[13] + status[14]))
+            if [ "$cpu" != "$last_cpu" ]; then
+                last_cpu=$cpu
+                last_change=$now
+            fi
+            local hwm
+            hwm=$(awk '/^VmHWM:/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo 0)
+            [ -n "$hwm" ] && [ "$hwm" -gt "$peak" ] && peak=$hwm
+        fi
+        if awk -v a="$now" -v b="$last_change" 'BEGIN { exit !(a - b > 1.5) }'; then break; fi
+        sleep 0.01
+    done
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    # The last tick seen may have been spent up to one tick before it was sampled.
+    awk -v a="$last_change" -v s="$start" -v p="$peak" 'BEGIN { printf "%.3f %d\n", a - s, p }'
+}
+
+median() { sort -n | awk '{v[NR] = $1} END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+race "${quillmere[@]}" >/dev/null
+race "${filelight[@]}" >/dev/null
+q_times=() q_peaks=() f_times=() f_peaks=()
+for ((i = 0; i < runs; i++)); do
+    read -r t p < <(race "${quillmere[@]}"); q_times+=("$t"); q_peaks+=("$p")
+    read -r t p < <(race "${filelight[@]}"); f_times+=("$t"); f_peaks+=("$p")
+done
+q=$(printf '%s\n' "${q_times[@]}" | median)
+f=$(printf '%s\n' "${f_times[@]}" | median)
+qm=$(printf '%s\n' "${q_peaks[@]}" | median)
+fm=$(printf '%s\n' "${f_peaks[@]}" | median)
+echo "tree $tree, $runs runs each, load $(cut -d' ' -f1-3 /proc/loadavg), clock tick $((1000 / ticks)) ms"
+echo "quillmere runs: ${q_times[*]}"
+echo "filelight runs: ${f_times[*]}"
+awk -v q="$q" -v f="$f" -v qm="$qm" -v fm="$fm" 'BEGIN {
+    printf "Quillmere  launch to finished map %6.2f s  peak %5.0f MiB\n", q, qm / 1024
+    printf "Filelight  launch to finished map %6.2f s  peak %5.0f MiB\n", f, fm / 1024
+    printf "Quillmere / Filelight: %.2fx the time, %.2fx the memory  [target: time <= 0.40x]\n", q / f, qm / fm
+}'
