@@ -15,6 +15,13 @@ void ScaleFadeEffect::setProgress(qreal progress) {
 }
 
 void ScaleFadeEffect::draw(QPainter* painter) {
+    // The ends cost no offscreen copy: a transparent widget draws nothing, and a whole one is
+    // drawn as it is. A replaced view's first frame is both, and it comes with the click.
+    if (progress_ <= 0) return;
+    if (progress_ >= 1) {
+        drawSource(painter);
+        return;
+    }
     QPoint offset;
     const QPixmap pixmap = sourcePixmap(Qt::LogicalCoordinates, &offset, QGraphicsEffect::NoPad);
     if (pixmap.isNull()) return;

@@ -1,0 +1,63 @@
+#include "ui/ScaleFadeEffect.hpp"
+
+#include <QImage>
+#include <QPainter>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+namespace quillmere {
+namespace {
+
+// A solid square that counts how often it is drawn.
+class Square : public QWidget {
+public:
+    using QWidget::QWidget;
+    int paints = 0;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        ++paints;
+        QPainter(this).fillRect(rect(), QColor(200, 40, 40));
+    }
+};
+
+struct Scene {
+    QWidget parent;
+    Square* square = new Square(&parent);
+    ScaleFadeEffect* effect = new ScaleFadeEffect(square);
+
+    Scene() {
+        parent.resize(60, 60);
+        parent.setAutoFillBackground(true);
+        QPalette palette = parent.palette();
+        palette.setColor(QPalette::Window, Qt::white);
+        parent.setPalette(palette);
+        square->setGeometry(0, 0, 60, 60);
+        square->setGraphicsEffect(effect);
+    }
+
+    QColor centreAt(qreal progress) {
+        effect->setProgress(progress);
+        QImage image(parent.size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::black);
+        parent.render(&image);
+        return image.pixelColor(30, 30);
+    }
+};
+
+TEST(ScaleFadeEffect, TheEndsShowNothingAndTheWidgetAsItIsAndTheMiddleBlends) {
+    Scene scene;
+    // Transparent: the widget is not even drawn off screen.
+    EXPECT_EQ(scene.centreAt(0), QColor(Qt::white));
+    EXPECT_EQ(scene.square->paints, 0);
+
+    EXPECT_EQ(scene.centreAt(1), QColor(200, 40, 40));
+
+    const QColor half = scene.centreAt(0.5);
+    EXPECT_GT(half.green(), 40);
+    EXPECT_LT(half.green(), 255);
+    EXPECT_EQ(half.red(), 228); // 200 over white at half opacity
+}
+
+} // namespace
+} // namespace quillmere
