@@ -64,7 +64,7 @@ InspectorView::InspectorView(SelectionState& selection, Services services, Actio
       actions_(std::move(actions)), quickLook_(services_.previewPanel) {
     auto* outer = new QVBoxLayout(this);
     outer->setSpacing(0);
-    connect(&selection_, &SelectionState::selectedNodeChanged, this, &InspectorView::rebuild);
+    connect(&selection_, &SelectionState::selectedNodeChanged, this, &InspectorView::scheduleRebuild);
     rebuild();
 }
 
@@ -73,12 +73,27 @@ InspectorView::~InspectorView() = default;
 void InspectorView::setTotalUsedBytes(int64_t bytes) {
     if (bytes == totalUsedBytes_) return;
     totalUsedBytes_ = bytes;
-    rebuild();
+    scheduleRebuild();
 }
 
 void InspectorView::changeEvent(QEvent* event) {
     GlassPanel::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange) rebuild();
+    if (event->type() == QEvent::PaletteChange) scheduleRebuild();
+}
+
+void InspectorView::scheduleRebuild() {
+    if (rebuilding_ || rebuildPending_) return;
+    rebuildPending_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (rebuildPending_) rebuild();
+        },
+        Qt::QueuedConnection);
+}
+
+void InspectorView::catchUp() const {
+    if (rebuildPending_) const_cast<InspectorView*>(this)->rebuild();
 }
 
 QWidget* InspectorView::divider() {
@@ -93,6 +108,7 @@ QWidget* InspectorView::divider() {
 
 void InspectorView::rebuild() {
     if (rebuilding_) return;
+    rebuildPending_ = false;
     rebuilding_ = true;
     if (content_) {
         // A row of the old column may be mid-click (opening a folder clears the selection that
@@ -266,6 +282,7 @@ void InspectorView::deleteSelection() {
 }
 
 QStringList InspectorView::shownTexts() const {
+    catchUp();
     QStringList texts;
     if (!content_) return texts;
     for (QWidget* widget : content_->findChildren<QWidget*>()) {
@@ -287,6 +304,7 @@ QStringList InspectorView::shownTexts() const {
 }
 
 QList<ContentsRowWidget*> InspectorView::contentsRows() const {
+    catchUp();
     return content_ ? content_->findChildren<ContentsRowWidget*>() : QList<ContentsRowWidget*>{};
 }
 

@@ -54,11 +54,23 @@ public:
     views::QuickLookCoordinator& quickLook() { return quickLook_; }
     bool isShowingCloudOnlyNotice() const { return cloudNotice_ != nullptr; }
     QMessageBox* cloudOnlyNotice() const { return cloudNotice_; }
-    QWidget* actionBar() const { return actionBar_; }
-    InspectorButton* quickLookButton() const { return quickLookButton_; }
-    InspectorButton* revealButton() const { return revealButton_; }
+    QWidget* actionBar() const {
+        catchUp();
+        return actionBar_;
+    }
+    InspectorButton* quickLookButton() const {
+        catchUp();
+        return quickLookButton_;
+    }
+    InspectorButton* revealButton() const {
+        catchUp();
+        return revealButton_;
+    }
     // None when Delete is not offered.
-    InspectorButton* deleteButton() const { return deleteButton_; }
+    InspectorButton* deleteButton() const {
+        catchUp();
+        return deleteButton_;
+    }
     // Every text the column shows now, top to bottom (for tests and reviews).
     QStringList shownTexts() const;
     QList<ContentsRowWidget*> contentsRows() const;
@@ -68,6 +80,10 @@ protected:
 
 private:
     void rebuild();
+    // Changes that come together (a double click selects, then opens and clears) build the
+    // column once, after the event that made them; whoever reads it first gets it at once.
+    void scheduleRebuild();
+    void catchUp() const;
     void buildEmpty(QVBoxLayout* column);
     void buildSelected(QVBoxLayout* column, const FileNode& node, bool isProtected);
     void buildActions(QVBoxLayout* column, const std::optional<FileNode>& node, bool isProtected);
@@ -85,6 +101,7 @@ private:
     InspectorButton* revealButton_ = nullptr;
     InspectorButton* deleteButton_ = nullptr;
     bool rebuilding_ = false;
+    bool rebuildPending_ = false;
 };
 
 } // namespace quillmere

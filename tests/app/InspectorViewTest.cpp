@@ -78,6 +78,40 @@ TEST(InspectorView, NothingSelectedShowsThePlaceholderAndADisabledBar) {
     EXPECT_EQ(h.panel.fronts, 0);
 }
 
+// Counts the columns the view puts up: each build adds one child widget to it.
+class ColumnCounter : public QObject {
+public:
+    int columns = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::ChildAdded && static_cast<QChildEvent*>(event)->child()->isWidgetType())
+            ++columns;
+        return false;
+    }
+};
+
+TEST(InspectorView, ChangesMadeTogetherBuildTheColumnOnceAndAReaderSeesTheLatest) {
+    Harness h;
+    ColumnCounter counter;
+    h.view->installEventFilter(&counter);
+    // A double click: the first click selects, the second opens the folder and clears it.
+    h.selection.setSelectedNode(movies());
+    h.view->setTotalUsedBytes(5000);
+    h.selection.setSelectedNode(std::nullopt);
+    EXPECT_EQ(counter.columns, 0);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(counter.columns, 1);
+    EXPECT_TRUE(h.view->shownTexts().contains("Nothing selected"));
+
+    // Read before the event loop comes round: the column is built for the reader, and only once.
+    h.selection.setSelectedNode(movies());
+    EXPECT_TRUE(h.view->shownTexts().contains("DETAILS"));
+    ASSERT_NE(h.view->deleteButton(), nullptr);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(counter.columns, 2);
+}
+
 TEST(InspectorView, AProtectedFolderIsExplainedAndOffersNoDelete) {
     Harness h;
     h.protectedPaths.insert("/home/ann/Movies");
