@@ -97,10 +97,32 @@ void paintStageBackground(QPainter& painter, const QRectF& area, bool dark) {
     const QSize size = area.size().toSize();
     Cached& slot = cached[dark ? 1 : 0];
     if (slot.image.isNull() || slot.size != size) slot = Cached{size, renderStageBackground(size, dark)};
-    painter.save();
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(area, slot.image);
-    painter.restore();
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    if (ratio == 1 || slot.image.isNull()) {
+        painter.save();
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(area, slot.image);
+        painter.restore();
+        return;
+    }
+    // Scaled once to the screen's pixels, so that each frame of an animation over the backdrop
+    // copies it instead of filtering it again; only the last size, ratio and appearance stay.
+    struct Scaled {
+        qint64 sourceKey = 0;
+        qreal ratio = 0;
+        QImage image;
+    };
+    static Scaled scaled;
+    if (scaled.sourceKey != slot.image.cacheKey() || scaled.ratio != ratio) {
+        QImage image(QSizeF(QSizeF(size) * ratio).toSize(), QImage::Format_RGB32);
+        image.setDevicePixelRatio(ratio);
+        QPainter scaler(&image);
+        scaler.setRenderHint(QPainter::SmoothPixmapTransform);
+        scaler.drawImage(QRectF(QPointF(0, 0), QSizeF(size)), slot.image);
+        scaler.end();
+        scaled = Scaled{slot.image.cacheKey(), ratio, std::move(image)};
+    }
+    painter.drawImage(area, scaled.image);
 }
 
 void paintAccentBadge(QPainter& painter, const QRectF& badge, const QString& symbolName, double symbolSize,

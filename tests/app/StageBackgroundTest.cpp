@@ -1,6 +1,7 @@
 #include "app/ScanScreens.hpp"
 #include "ui/Theme.hpp"
 
+#include <QPainter>
 #include <gtest/gtest.h>
 
 namespace quillmere {
@@ -39,6 +40,36 @@ TEST(StageBackground, IsDrawnInTheAppearancesColours) {
         const QColor top = image.pixelColor(899, 0);
         EXPECT_LE(std::abs(top.red() - palette.bg1.red()), 12);
         EXPECT_LE(std::abs(top.blue() - palette.bg1.blue()), 12);
+    }
+}
+
+TEST(StageBackground, AtTwiceThePixelsEveryFrameAndEveryPartIsTheScaledPicture) {
+    const QSize size(300, 200);
+    const auto target = [&] {
+        QImage image(size * 2, QImage::Format_RGB32);
+        image.setDevicePixelRatio(2);
+        image.fill(Qt::black);
+        return image;
+    };
+    for (const bool dark : {false, true}) {
+        QImage expected = target();
+        {
+            QPainter painter(&expected);
+            painter.setRenderHint(QPainter::SmoothPixmapTransform);
+            painter.drawImage(QRectF(QPointF(0, 0), QSizeF(size)), renderStageBackground(size, dark));
+        }
+        // The first frame, a later one, and one that repaints only a part of the area.
+        for (const QRect clip :
+             {QRect(QPoint(0, 0), size), QRect(QPoint(0, 0), size), QRect(40, 30, 90, 70)}) {
+            QImage frame = target();
+            {
+                QPainter painter(&frame);
+                painter.setClipRect(clip);
+                paintStageBackground(painter, QRectF(QPointF(0, 0), QSizeF(size)), dark);
+            }
+            const QRect pixels(clip.topLeft() * 2, clip.size() * 2);
+            EXPECT_EQ(frame.copy(pixels), expected.copy(pixels)) << dark;
+        }
     }
 }
 
