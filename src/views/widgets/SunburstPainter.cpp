@@ -232,17 +232,40 @@ void paintSunburstHoveredArc(QPainter& painter, const SunburstFrameInput& frame)
     painter.restore();
 }
 
-void paintSunburstTop(QPainter& painter, const SunburstFrameInput& frame, bool withHub) {
+void paintSunburstGlowAndSeam(QPainter& painter, const SunburstFrameInput& frame) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     paintHoverGlow(painter, frame, *frame.layout);
     paintSeam(painter, frame);
-    if (withHub) {
-        paintHubShadow(painter, frame);
-        paintHubBody(painter, frame);
-    }
-    if (frame.tooltip) TooltipFrame(*frame.tooltip).paint(painter, frame.tooltipCenter, frame.dark);
     painter.restore();
+}
+
+void paintSunburstHub(QPainter& painter, const SunburstFrameInput& frame) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    paintHubShadow(painter, frame);
+    paintHubBody(painter, frame);
+    painter.restore();
+}
+
+void paintSunburstTooltip(QPainter& painter, const SunburstFrameInput& frame) {
+    if (!frame.tooltip) return;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    TooltipFrame(*frame.tooltip).paint(painter, frame.tooltipCenter, frame.dark);
+    painter.restore();
+}
+
+QRectF sunburstHubBounds(const SunburstFrameInput& frame) {
+    // The shadow reaches three deviations of its blur, plus its offset, past the disc.
+    const double reach = (views::kHubRadius + 20) * frame.scale + 2;
+    return QRectF(frame.center - QPointF(reach, reach), QSizeF(2 * reach, 2 * reach));
+}
+
+void paintSunburstTop(QPainter& painter, const SunburstFrameInput& frame, bool withHub) {
+    paintSunburstGlowAndSeam(painter, frame);
+    if (withHub) paintSunburstHub(painter, frame);
+    paintSunburstTooltip(painter, frame);
 }
 
 void paintSunburst(QPainter& painter, const SunburstFrameInput& frame) {

@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QPointF>
+#include <QRectF>
 #include <atomic>
 #include <optional>
 #include <string>
@@ -60,5 +61,11 @@ void paintSunburstHoveredArc(QPainter& painter, const SunburstFrameInput& frame)
 // What lies over the arcs: the hover glow, the seam, the hub with its shadow and texts, and
 // the tooltip. A repaint that does not reach the hub may leave it out (`withHub` false).
 void paintSunburstTop(QPainter& painter, const SunburstFrameInput& frame, bool withHub = true);
+// The top's three layers, in the order it draws them.
+void paintSunburstGlowAndSeam(QPainter& painter, const SunburstFrameInput& frame);
+void paintSunburstHub(QPainter& painter, const SunburstFrameInput& frame);
+void paintSunburstTooltip(QPainter& painter, const SunburstFrameInput& frame);
+// Everything the hub and its shadow may touch.
+QRectF sunburstHubBounds(const SunburstFrameInput& frame);
 
 } // namespace quillmere

@@ -360,10 +360,51 @@ void SunburstView::paintEvent(QPaintEvent* event) {
     if (frame.tooltip && hover_.hoverLocation)
         frame.tooltipCenter = toWidget(views::tooltipCenter(*hover_.hoverLocation, canvas.width()));
     paintSunburstHoveredArc(painter, frame);
+    paintSunburstGlowAndSeam(painter, frame);
     // The hub and its shadow are left out of a repaint that does not reach them.
-    const double hubReach = (views::kHubRadius + 20) * frame.scale + 2;
-    const QRectF hub(frame.center - QPointF(hubReach, hubReach), QSizeF(2 * hubReach, 2 * hubReach));
-    paintSunburstTop(painter, frame, event->region().intersects(hub.toAlignedRect()));
+    if (event->region().intersects(sunburstHubBounds(frame).toAlignedRect())) paintHub(painter, frame);
+    paintSunburstTooltip(painter, frame);
+}
+
+void SunburstView::paintHub(QPainter& painter, const SunburstFrameInput& frame) {
+    // The picture is copied pixel for pixel: only where points map to whole device pixels by a
+    // whole ratio and a shift of whole pixels.
+    const QTransform device = painter.deviceTransform();
+    const qreal ratio = device.m11();
+    const bool copiesExactly = device.type() <= QTransform::TxScale && ratio >= 1 && ratio == device.m22() &&
+                               ratio == std::round(ratio) && device.dx() == std::round(device.dx()) &&
+                               device.dy() == std::round(device.dy());
+    if (!copiesExactly) {
+        paintSunburstHub(painter, frame);
+        return;
+    }
+    const HubKey key{frame.center.x(),
+                     frame.center.y(),
+                     frame.scale,
+                     ratio,
+                     frame.dark,
+                     frame.parentName,
+                     frame.layout->volumeName,
+                     frame.displayedUsedBytes,
+                     frame.layout->totalCapacityBytes};
+    if (key != hubKey_ || hubPicture_.isNull()) {
+        // Drawn at the same fraction of a device pixel as on screen, so that it rasterises alike.
+        const QRectF bounds = sunburstHubBounds(frame);
+        const QPoint origin(int(std::floor(bounds.left() * ratio)), int(std::floor(bounds.top() * ratio)));
+        const QPoint end(int(std::ceil(bounds.right() * ratio)), int(std::ceil(bounds.bottom() * ratio)));
+        QImage image(QSize(end.x() - origin.x(), end.y() - origin.y()), QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::transparent);
+        QPainter hubPainter(&image);
+        hubPainter.setRenderHints(painter.renderHints());
+        hubPainter.translate(-QPointF(origin) / ratio);
+        paintSunburstHub(hubPainter, frame);
+        hubPainter.end();
+        hubKey_ = key;
+        hubPicture_ = std::move(image);
+        hubOrigin_ = origin;
+    }
+    painter.drawImage(QPointF(hubOrigin_) / ratio, hubPicture_);
 }
 
 QRectF SunburstView::hoverBounds(const views::SunburstHover& hover) const {

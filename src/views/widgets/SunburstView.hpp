@@ -25,6 +25,8 @@ class QVariantAnimation;
 
 namespace quillmere {
 
+struct SunburstFrameInput;
+
 // What the disk-map screen gives the sunburst on every evaluation.
 struct SunburstInputs {
     FileNode root;
@@ -139,6 +141,8 @@ private:
     SunburstPictureInput pictureInput(const SunburstPicturePlacement& placement) const;
     // Where the hover's arc, glow and tooltip are drawn, in widget coordinates.
     QRectF hoverBounds(const views::SunburstHover& hover) const;
+    // The hub and its shadow, from a picture of them kept while nothing they show changes.
+    void paintHub(QPainter& painter, const SunburstFrameInput& frame);
 
     SunburstInputs inputs_;
     SunburstActions actions_;
@@ -184,6 +188,19 @@ private:
     // A picture that could not be made in the background is drawn in place from then on.
     bool drawsPictureInPlace_ = false;
     QRegion lastHoverDamage_;
+    // The hub as last drawn: what it showed, where (in device pixels) and the picture.
+    struct HubKey {
+        double centerX = 0, centerY = 0, scale = 0, ratio = 0;
+        bool dark = false;
+        std::optional<std::string> parentName;
+        std::string volumeName;
+        double usedBytes = 0;
+        int64_t capacityBytes = 0;
+        bool operator==(const HubKey&) const = default;
+    };
+    HubKey hubKey_;
+    QImage hubPicture_;
+    QPoint hubOrigin_;
 };
 
 } // namespace quillmere

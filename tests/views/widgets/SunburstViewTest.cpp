@@ -259,6 +259,51 @@ TEST(SunburstViewRendering, FillsAreTheirHsvColourAndTheHoveredArcIsBrighter) {
     EXPECT_EQ(sunburstArcColor(crimson).hsvHue(), 352);
 }
 
+TEST(SunburstViewRendering, TheHubShowsWhatItHoldsNowAtOneAndTwoPixelsAPoint) {
+    for (const qreal ratio : {1.0, 2.0}) {
+        Harness h(inputsFor(sampleTree(), std::string("Documents")));
+        const auto render = [&] {
+            QImage image(h.view.size() * ratio, QImage::Format_ARGB32_Premultiplied);
+            image.setDevicePixelRatio(ratio);
+            image.fill(Theme::light().bg1);
+            h.view.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+            return image;
+        };
+        const auto whole = [&] {
+            QImage image(h.view.size() * ratio, QImage::Format_ARGB32_Premultiplied);
+            image.setDevicePixelRatio(ratio);
+            image.fill(Theme::light().bg1);
+            QPainter painter(&image);
+            const auto displayed = h.view.inputs().layout.segments;
+            SunburstFrameInput frame;
+            frame.center = h.view.canvasRect().center();
+            frame.scale = h.view.canvasRect().width() / 520;
+            frame.layout = &h.view.inputs().layout;
+            frame.displayed = &displayed;
+            frame.parentName = h.view.inputs().parentName;
+            frame.displayedUsedBytes = double(h.view.inputs().layout.usedBytes);
+            paintSunburst(painter, frame);
+            return image;
+        };
+        // Inside the hub, around its texts: drawn from the view's kept picture of it and directly.
+        const QRect hub(QPoint(205, 225) * ratio, QSize(110, 70) * ratio);
+        const auto differing = [&](const QImage& a, const QImage& b) {
+            int count = 0;
+            for (int y = hub.top(); y <= hub.bottom(); ++y)
+                for (int x = hub.left(); x <= hub.right(); ++x)
+                    count += !near(a.pixelColor(x, y), b.pixelColor(x, y), 6);
+            return count;
+        };
+        const QImage before = render();
+        EXPECT_EQ(differing(before, whole()), 0) << ratio;
+        // Another folder's name in the hub: the kept picture is not the one shown.
+        h.view.setInputs(inputsFor(sampleTree(), std::string("Pictures")));
+        const QImage after = render();
+        EXPECT_EQ(differing(after, whole()), 0) << ratio;
+        EXPECT_GT(differing(after, before), 20) << ratio;
+    }
+}
+
 TEST(SunburstViewRendering, AHoverOverTheCachedFrameLooksLikeTheWholeFrame) {
     Harness h(inputsFor(sampleTree()));
     SunburstInputs selected = inputsFor(sampleTree());
