@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <functional>
 #include <mutex>
@@ -224,16 +225,25 @@ void paintRoundedShadow(QPainter& painter, const QRectF& shape, qreal cornerRadi
     painter.restore();
 }
 
-void paintPathShadow(QPainter& painter, const QPainterPath& path, const PathShadowStyle& style,
-                     bool darkScheme) {
-    if (path.isEmpty() || style.color.alpha() == 0) return;
+namespace {
+
+// The blurred picture of a path's shadow and where it goes, made once per shape, size, style and
+// pixel ratio and kept for the next paint.
+struct ShadowPicture {
+    QImage image;
+    QRectF target;
+};
+
+std::atomic<std::uint64_t> pathShadowsBlurred{0};
+
+ShadowPicture pathShadowPicture(const QPainterPath& path, const PathShadowStyle& style, bool darkScheme,
+                                qreal pixelRatio) {
     static std::mutex mutex;
     static QCache<QString, QImage> cache(32 * 1024 * 1024);
     const qreal halfStroke = std::max(style.strokeWidth, 0.0) / 2;
     const QRectF bounds = path.controlPointRect().adjusted(-halfStroke, -halfStroke, halfStroke, halfStroke);
     const qreal margin = shadowImageMargin(style.blurRadius);
     const QSizeF full(bounds.width() + 2 * margin, bounds.height() + 2 * margin);
-    const qreal pixelRatio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     const qreal sigma = std::max(style.blurRadius / 2, 0.0);
     // Fine detail is lost in the blur anyway: a few pixels per deviation, never beyond the device's.
     // Shadows of whole drawings are large and soft: two pixels per deviation keep them smooth.
@@ -253,6 +263,7 @@ void paintPathShadow(QPainter& painter, const QPainterPath& path, const PathShad
         if (const QImage* hit = cache.object(key)) image = *hit;
     }
     if (image.isNull()) {
+        pathShadowsBlurred.fetch_add(1, std::memory_order_relaxed);
         const QPointF shift = QPointF(margin, margin) - bounds.topLeft();
         image = blurShape(full, scale, sigma, style.color, [&](QPainter& p) {
             const QPainterPath placed = path.translated(shift);
@@ -264,10 +275,30 @@ void paintPathShadow(QPainter& painter, const QPainterPath& path, const PathShad
         std::lock_guard lock(mutex);
         cache.insert(key, new QImage(image), std::max<qsizetype>(1, image.sizeInBytes()));
     }
+    return {image, QRectF(bounds.topLeft() - QPointF(margin, margin) + style.offset, full)};
+}
+
+} // namespace
+
+void paintPathShadow(QPainter& painter, const QPainterPath& path, const PathShadowStyle& style,
+                     bool darkScheme) {
+    if (path.isEmpty() || style.color.alpha() == 0) return;
+    const qreal pixelRatio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const ShadowPicture shadow = pathShadowPicture(path, style, darkScheme, pixelRatio);
     painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(QRectF(bounds.topLeft() - QPointF(margin, margin) + style.offset, full), image);
+    painter.drawImage(shadow.target, shadow.image);
     painter.restore();
+}
+
+void preparePathShadow(const QPainterPath& path, const PathShadowStyle& style, bool darkScheme,
+                       qreal pixelRatio) {
+    if (path.isEmpty() || style.color.alpha() == 0) return;
+    pathShadowPicture(path, style, darkScheme, pixelRatio);
+}
+
+std::uint64_t pathShadowBlursMade() {
+    return pathShadowsBlurred.load(std::memory_order_relaxed);
 }
 
 } // namespace quillmere::painting

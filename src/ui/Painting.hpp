@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <QPointF>
 #include <QRectF>
+#include <cstdint>
 
 class QPainter;
 
@@ -54,5 +55,11 @@ struct PathShadowStyle {
 };
 void paintPathShadow(QPainter& painter, const QPainterPath& path, const PathShadowStyle& style,
                      bool darkScheme);
+// Makes and keeps the shadow that paintPathShadow would draw at `pixelRatio`, drawing nothing:
+// a worker thread may prepare what a later paint needs at once.
+void preparePathShadow(const QPainterPath& path, const PathShadowStyle& style, bool darkScheme,
+                       qreal pixelRatio);
+// How many path shadows have been blurred so far (the rest came from the cache), for tests.
+std::uint64_t pathShadowBlursMade();
 
 } // namespace quillmere::painting

@@ -125,13 +125,17 @@ void paintSelectionOutline(QPainter& painter, const SunburstFrameInput& frame) {
     }
 }
 
+painting::PathShadowStyle hoverGlowStyle(double scale) {
+    return {white(0.55), 8 * scale, QPointF(), 2.5};
+}
+
 // The hovered arc of the layout itself (not of a transition) glows.
 void paintHoverGlow(QPainter& painter, const SunburstFrameInput& frame, const views::SunburstLayout& layout) {
     if (!frame.hoveredSegmentID) return;
     for (const SunburstSegment& arc : layout.segments) {
         if (arc.id != *frame.hoveredSegmentID) continue;
         const QPainterPath path = sunburstArcPath(arc, frame.center, frame.scale);
-        painting::paintPathShadow(painter, path, {white(0.55), 8 * frame.scale, QPointF(), 2.5}, frame.dark);
+        painting::paintPathShadow(painter, path, hoverGlowStyle(frame.scale), frame.dark);
         painter.strokePath(path, QPen(white(0.95), 2.5));
         return;
     }
@@ -200,6 +204,18 @@ bool paintSunburstCanvas(QPainter& painter, const SunburstFrameInput& frame,
     }
     painter.restore();
     return !isCancelled();
+}
+
+void prepareSunburstHoverGlows(const SunburstFrameInput& frame, qreal pixelRatio,
+                               const std::atomic<bool>* cancelled) {
+    // The glow is blurred once per arc; a folder of thousands of arcs keeps its largest ones'.
+    constexpr std::size_t kMostArcs = 256;
+    const std::vector<SunburstSegment>& arcs = *frame.displayed;
+    for (std::size_t i = 0; i < std::min(arcs.size(), kMostArcs); ++i) {
+        if (cancelled && cancelled->load(std::memory_order_relaxed)) return;
+        painting::preparePathShadow(sunburstArcPath(arcs[i], frame.center, frame.scale),
+                                    hoverGlowStyle(frame.scale), frame.dark, pixelRatio);
+    }
 }
 
 void paintSunburstSelection(QPainter& painter, const SunburstFrameInput& frame) {

@@ -53,6 +53,10 @@ void paintSunburstBase(QPainter& painter, const SunburstFrameInput& frame);
 // returning false, once `cancelled` is set.
 bool paintSunburstCanvas(QPainter& painter, const SunburstFrameInput& frame,
                          const std::atomic<bool>* cancelled = nullptr);
+// Blurs the hover glow of each displayed arc ahead of a hover at `pixelRatio` (the glow itself
+// lies wherever the arc is drawn). For a worker thread; it stops once `cancelled` is set.
+void prepareSunburstHoverGlows(const SunburstFrameInput& frame, qreal pixelRatio,
+                               const std::atomic<bool>* cancelled = nullptr);
 // The white outline of the selected arc; it stays within the gap around that arc.
 void paintSunburstSelection(QPainter& painter, const SunburstFrameInput& frame);
 // Over a base drawn without hover: the hovered arc brighter, with its gloss, its label and the

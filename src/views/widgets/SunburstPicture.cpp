@@ -36,6 +36,21 @@ QRectF SunburstPicturePlacement::target(const SunburstPicturePlacement& drawn,
     return QRectF(nowCenter - drawn.center * k, size * k);
 }
 
+namespace {
+
+SunburstFrameInput frameOf(const SunburstPictureInput& input) {
+    SunburstFrameInput frame;
+    frame.center = input.placement.center;
+    frame.scale = input.placement.scale;
+    frame.layout = &input.gauge;
+    frame.displayed = input.arcs.get();
+    frame.showsCapacityGauge = input.showsCapacityGauge;
+    frame.dark = input.dark;
+    return frame;
+}
+
+} // namespace
+
 QImage drawSunburstPicture(const SunburstPictureInput& input, const std::atomic<bool>* cancelled) {
     const SunburstPicturePlacement& placement = input.placement;
     if (placement.pixels.isEmpty() || !input.arcs) return {};
@@ -43,15 +58,13 @@ QImage drawSunburstPicture(const SunburstPictureInput& input, const std::atomic<
     image.setDevicePixelRatio(placement.ratio);
     image.fill(Qt::transparent);
     QPainter painter(&image);
-    SunburstFrameInput frame;
-    frame.center = placement.center;
-    frame.scale = placement.scale;
-    frame.layout = &input.gauge;
-    frame.displayed = input.arcs.get();
-    frame.showsCapacityGauge = input.showsCapacityGauge;
-    frame.dark = input.dark;
-    if (!paintSunburstCanvas(painter, frame, cancelled)) return {};
+    if (!paintSunburstCanvas(painter, frameOf(input), cancelled)) return {};
     return image;
+}
+
+void prepareSunburstPictureHoverGlows(const SunburstPictureInput& input, const std::atomic<bool>* cancelled) {
+    if (!input.arcs) return;
+    prepareSunburstHoverGlows(frameOf(input), input.placement.ratio, cancelled);
 }
 
 } // namespace quillmere

@@ -45,5 +45,8 @@ struct SunburstPictureInput {
 // placement's pixel ratio. Thread-safe: it touches nothing but its arguments. A null image
 // when `cancelled` was set meanwhile.
 QImage drawSunburstPicture(const SunburstPictureInput& input, const std::atomic<bool>* cancelled = nullptr);
+// Blurs the hover glows of the picture's arcs ahead of the pointer; thread-safe as well.
+void prepareSunburstPictureHoverGlows(const SunburstPictureInput& input,
+                                      const std::atomic<bool>* cancelled = nullptr);
 
 } // namespace quillmere

@@ -306,6 +306,7 @@ void SunburstView::requestPicture(SunburstPictureInput input) {
         } catch (...) {
             image = QImage();
         }
+        const bool drawn = !image.isNull();
         QMetaObject::invokeMethod(
             qApp,
             [view, image = std::move(image), key, generation, cancelled]() mutable {
@@ -323,6 +324,11 @@ void SunburstView::requestPicture(SunburstPictureInput input) {
                 emit view->backgroundWorkDone();
             },
             Qt::QueuedConnection);
+        // The rings now rest on screen, which is when the pointer starts moving over them.
+        try {
+            if (drawn) prepareSunburstPictureHoverGlows(input, cancelled.get());
+        } catch (...) {
+        }
     });
 }
 

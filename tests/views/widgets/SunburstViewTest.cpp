@@ -1,5 +1,6 @@
 #include "views/widgets/SunburstView.hpp"
 
+#include "ui/Painting.hpp"
 #include "ui/ReferenceText.hpp"
 #include "ui/Theme.hpp"
 #include "views/SunburstGeometry.hpp"
@@ -7,6 +8,7 @@
 #include "views/ViewsTestSupport.hpp"
 #include "views/widgets/RecordingDevice.hpp"
 #include "views/widgets/SunburstPainter.hpp"
+#include "views/widgets/SunburstPicture.hpp"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -301,6 +303,28 @@ TEST(SunburstViewRendering, TheHubShowsWhatItHoldsNowAtOneAndTwoPixelsAPoint) {
         const QImage after = render();
         EXPECT_EQ(differing(after, whole()), 0) << ratio;
         EXPECT_GT(differing(after, before), 20) << ratio;
+    }
+}
+
+TEST(SunburstViewRendering, AGlowPreparedWithThePictureIsNotBlurredAgainOnTheFirstHover) {
+    for (const bool prepared : {false, true}) {
+        // Each round its own size, so that nothing of the other round's glows is kept.
+        Harness h(inputsFor(sampleTree()), prepared ? QSize(540, 540) : QSize(560, 560));
+        renderView(h.view); // the rings' and the hub's shadows are made now
+        if (prepared) {
+            SunburstPictureInput input;
+            input.arcs =
+                std::make_shared<const std::vector<views::SunburstSegment>>(h.view.inputs().layout.segments);
+            input.gauge = h.view.inputs().layout;
+            input.gauge.segments.clear();
+            input.placement = SunburstPicturePlacement::of(h.view.canvasRect(), 1.0);
+            prepareSunburstPictureHoverGlows(input);
+        }
+        const auto before = painting::pathShadowBlursMade();
+        h.move(h.at(0.2, 104));
+        ASSERT_TRUE(h.view.hoveredSegmentID());
+        renderView(h.view);
+        EXPECT_EQ(painting::pathShadowBlursMade() - before, prepared ? 0u : 1u);
     }
 }
 
