@@ -54,23 +54,11 @@ public:
     views::QuickLookCoordinator& quickLook() { return quickLook_; }
     bool isShowingCloudOnlyNotice() const { return cloudNotice_ != nullptr; }
     QMessageBox* cloudOnlyNotice() const { return cloudNotice_; }
-    QWidget* actionBar() const {
-        catchUp();
-        return actionBar_;
-    }
-    InspectorButton* quickLookButton() const {
-        catchUp();
-        return quickLookButton_;
-    }
-    InspectorButton* revealButton() const {
-        catchUp();
-        return revealButton_;
-    }
+    QWidget* actionBar() const { return current(actionBar_); }
+    InspectorButton* quickLookButton() const { return current(quickLookButton_); }
+    InspectorButton* revealButton() const { return current(revealButton_); }
     // None when Delete is not offered.
-    InspectorButton* deleteButton() const {
-        catchUp();
-        return deleteButton_;
-    }
+    InspectorButton* deleteButton() const { return current(deleteButton_); }
     // Every text the column shows now, top to bottom (for tests and reviews).
     QStringList shownTexts() const;
     QList<ContentsRowWidget*> contentsRows() const;
@@ -84,6 +72,11 @@ private:
     // column once, after the event that made them; whoever reads it first gets it at once.
     void scheduleRebuild();
     void catchUp() const;
+    // A part of the column, built first when a change is waiting.
+    template <class Widget> Widget* current(Widget* const& part) const {
+        catchUp();
+        return part;
+    }
     void buildEmpty(QVBoxLayout* column);
     void buildSelected(QVBoxLayout* column, const FileNode& node, bool isProtected);
     void buildActions(QVBoxLayout* column, const std::optional<FileNode>& node, bool isProtected);

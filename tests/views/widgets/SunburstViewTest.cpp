@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <functional>
 #include <gtest/gtest.h>
 #include <numbers>
 
@@ -261,6 +262,27 @@ TEST(SunburstViewRendering, FillsAreTheirHsvColourAndTheHoveredArcIsBrighter) {
     EXPECT_EQ(sunburstArcColor(crimson).hsvHue(), 352);
 }
 
+// The view's state drawn directly, without the pictures the view keeps: what it must look like.
+// `adjust` adds what a test shows beyond the layout (a hover, a selection, a tooltip).
+QImage paintedDirectly(const SunburstView& view, qreal ratio = 1,
+                       const std::function<void(SunburstFrameInput&)>& adjust = {}) {
+    QImage image(view.size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Theme::light().bg1);
+    QPainter painter(&image);
+    const auto displayed = view.inputs().layout.segments;
+    SunburstFrameInput frame;
+    frame.center = view.canvasRect().center();
+    frame.scale = view.canvasRect().width() / 520;
+    frame.layout = &view.inputs().layout;
+    frame.displayed = &displayed;
+    frame.parentName = view.inputs().parentName;
+    frame.displayedUsedBytes = double(view.inputs().layout.usedBytes);
+    if (adjust) adjust(frame);
+    paintSunburst(painter, frame);
+    return image;
+}
+
 TEST(SunburstViewRendering, TheHubShowsWhatItHoldsNowAtOneAndTwoPixelsAPoint) {
     for (const qreal ratio : {1.0, 2.0}) {
         Harness h(inputsFor(sampleTree(), std::string("Documents")));
@@ -271,22 +293,7 @@ TEST(SunburstViewRendering, TheHubShowsWhatItHoldsNowAtOneAndTwoPixelsAPoint) {
             h.view.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
             return image;
         };
-        const auto whole = [&] {
-            QImage image(h.view.size() * ratio, QImage::Format_ARGB32_Premultiplied);
-            image.setDevicePixelRatio(ratio);
-            image.fill(Theme::light().bg1);
-            QPainter painter(&image);
-            const auto displayed = h.view.inputs().layout.segments;
-            SunburstFrameInput frame;
-            frame.center = h.view.canvasRect().center();
-            frame.scale = h.view.canvasRect().width() / 520;
-            frame.layout = &h.view.inputs().layout;
-            frame.displayed = &displayed;
-            frame.parentName = h.view.inputs().parentName;
-            frame.displayedUsedBytes = double(h.view.inputs().layout.usedBytes);
-            paintSunburst(painter, frame);
-            return image;
-        };
+        const auto whole = [&] { return paintedDirectly(h.view, ratio); };
         // Inside the hub, around its texts: drawn from the view's kept picture of it and directly.
         const QRect hub(QPoint(205, 225) * ratio, QSize(110, 70) * ratio);
         const auto differing = [&](const QImage& a, const QImage& b) {
@@ -341,23 +348,12 @@ TEST(SunburstViewRendering, AHoverOverTheCachedFrameLooksLikeTheWholeFrame) {
         ASSERT_TRUE(h.view.hoveredSegmentID());
         const QImage viaCache = renderView(h.view);
 
-        QImage whole(h.view.size(), QImage::Format_ARGB32_Premultiplied);
-        whole.fill(Theme::light().bg1);
-        {
-            QPainter painter(&whole);
-            const auto displayed = h.view.inputs().layout.segments;
-            SunburstFrameInput frame;
-            frame.center = h.view.canvasRect().center();
-            frame.scale = h.view.canvasRect().width() / 520;
-            frame.layout = &h.view.inputs().layout;
-            frame.displayed = &displayed;
+        const QImage whole = paintedDirectly(h.view, 1, [&](SunburstFrameInput& frame) {
             frame.hoveredSegmentID = h.view.hoveredSegmentID();
             frame.selectedPath = selected.selectedPath;
-            frame.displayedUsedBytes = double(selected.layout.usedBytes);
             frame.tooltip = h.view.tooltipContent();
             frame.tooltipCenter = h.view.toWidget(views::tooltipCenter(h.view.toCanvas(pointer), 520));
-            paintSunburst(painter, frame);
-        }
+        });
         int differing = 0;
         for (int y = 0; y < whole.height(); ++y)
             for (int x = 0; x < whole.width(); ++x)
