@@ -19,8 +19,10 @@ namespace {
 
 // Attribution and orphan calls block for as long as their file-system walks take, so they get a
 // pool of their own: they cannot starve the shared pool, nor deadlock on services that use it.
-// Every task is started from the main thread. The pool goes with the application object, which
-// waits for the tasks still running; queued tasks of a destroyed state return at once.
+// Every task is started from the main thread; queued tasks of a destroyed state return at once.
+// The application object waits for the tasks still running at the very start of its teardown:
+// by the time it deletes its children its event dispatcher is gone, and a task still inside a
+// post, which wakes that dispatcher after queueing its call, would write to freed memory.
 QThreadPool& workerPool() {
     static QPointer<QThreadPool> pool;
     if (!pool) {
@@ -28,6 +30,9 @@ QThreadPool& workerPool() {
         pool->setObjectName(ApplicationsState::kWorkerPoolName);
         // Mostly waiting on the disk: more tasks than cores keep it busy.
         pool->setMaxThreadCount(std::max(QThread::idealThreadCount() * 2, 8));
+        qAddPostRoutine([] {
+            if (pool) pool->waitForDone();
+        });
     }
     return *pool;
 }
