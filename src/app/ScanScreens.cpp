@@ -421,8 +421,10 @@ void ScanningIllustrationView::hideEvent(QHideEvent*) {
     timerId_ = 0;
 }
 
+// Only the illustration moves between frames: the backdrop, texts and bar under the rest are
+// repainted when their figures change, not sixty times a second (at 2x that was most of a frame).
 void ScanningIllustrationView::timerEvent(QTimerEvent*) {
-    update(QRect(0, 0, width(), height()));
+    update(illustrationBounds());
 }
 
 void ScanningIllustrationView::resizeEvent(QResizeEvent*) {
@@ -446,12 +448,25 @@ void ScanningIllustrationView::layoutChildren() {
                       static_cast<int>(kBarWidth), 72);
 }
 
+QPointF ScanningIllustrationView::illustrationCentre() const {
+    const double top = (height() - columnHeight(progress_.has_value())) / 2;
+    return {width() / 2.0, top + kIllustrationSide / 2};
+}
+
+QRect ScanningIllustrationView::illustrationBounds() const {
+    // The sweep's stroke reaches 103.25 points from the centre, the petals less; two points more
+    // keep the antialiased edge inside.
+    constexpr double kReach = kIllustrationSide / 2 + 2;
+    const QPointF centre = illustrationCentre();
+    return QRectF(centre.x() - kReach, centre.y() - kReach, 2 * kReach, 2 * kReach).toAlignedRect();
+}
+
 void ScanningIllustrationView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const Theme::Palette& palette = Theme::palette(Theme::isDark(this));
     const double top = (height() - columnHeight(progress_.has_value())) / 2;
-    const QPointF centre(width() / 2.0, top + kIllustrationSide / 2);
+    const QPointF centre = illustrationCentre();
 
     // Under reduce motion (or before showing) the illustration stands still at full size.
     double seconds = -1;

@@ -93,6 +93,8 @@ public:
     void setProgress(const std::optional<ScanProgress>& progress);
     // Seconds since the illustration started moving; fixed in tests and under reduce motion.
     void setAnimationClock(std::optional<double> fixedSeconds);
+    // The part that moves from frame to frame, and the only part the animation repaints.
+    QRect illustrationBounds() const;
 
 signals:
     void stopRequested();
@@ -106,6 +108,7 @@ protected:
 
 private:
     void paintIllustration(QPainter& painter, QPointF centre, double seconds) const;
+    QPointF illustrationCentre() const;
     void followReducedMotion();
     void layoutChildren();
     QString volumeName_;
