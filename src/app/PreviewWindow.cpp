@@ -1,6 +1,7 @@
 #include "app/PreviewWindow.hpp"
 
 #include "base/Format.hpp"
+#include "ui/BackgroundWork.hpp"
 #include "ui/ScrollBars.hpp"
 #include "ui/StyleColors.hpp"
 #include "ui/Symbols.hpp"
@@ -13,7 +14,6 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QStackedLayout>
-#include <QThreadPool>
 #include <QVBoxLayout>
 
 namespace quillmere {
@@ -65,7 +65,7 @@ void PreviewWindow::reloadData() {
     setWindowTitle(QString::fromStdString(item.title));
     content_.reset();
     QPointer<PreviewWindow> window(this);
-    QThreadPool::globalInstance()->start([window, item, generation] {
+    startBackgroundWork([window, item, generation] {
         PreviewContent content;
         try {
             content = loadPreview(item.path);

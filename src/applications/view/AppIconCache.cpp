@@ -1,11 +1,11 @@
 #include "applications/view/AppIconCache.hpp"
 
 #include "platform/PropertyList.hpp"
+#include "ui/BackgroundWork.hpp"
 
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPointer>
-#include <QThreadPool>
 
 namespace quillmere {
 namespace {
@@ -25,7 +25,7 @@ IconTile::Kind AppIconCache::tile(const InstalledApp& app) {
     if (!requested_.contains(key)) {
         requested_.insert(key);
         QPointer<AppIconCache> self(this);
-        QThreadPool::globalInstance()->start([self, key, exported] {
+        startBackgroundWork([self, key, exported] {
             QImage image;
             try {
                 image = exported ? readIconFile(key, kIconSide) : readIcon(key, kIconSide);

@@ -1,6 +1,7 @@
 #include "views/widgets/SunburstView.hpp"
 
 #include "ui/Animation.hpp"
+#include "ui/BackgroundWork.hpp"
 #include "ui/ReferenceText.hpp"
 #include "ui/Theme.hpp"
 #include "ui/TooltipFrame.hpp"
@@ -14,7 +15,6 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QThreadPool>
 #include <QVariantAnimation>
 #include <cmath>
 
@@ -140,7 +140,7 @@ void SunburstView::requestLayout() {
     auto cancelled = std::make_shared<std::atomic<bool>>(false);
     layoutCancel_ = cancelled;
     QPointer<SunburstView> view(this);
-    QThreadPool::globalInstance()->start([view, source, generation, cancelled] {
+    startBackgroundWork([view, source, generation, cancelled] {
         std::optional<views::SunburstLayout> layout;
         try {
             if (!cancelled->load()) {
@@ -299,7 +299,7 @@ void SunburstView::requestPicture(SunburstPictureInput input) {
     auto cancelled = std::make_shared<std::atomic<bool>>(false);
     pictureCancel_ = cancelled;
     QPointer<SunburstView> view(this);
-    QThreadPool::globalInstance()->start([view, input = std::move(input), key, generation, cancelled] {
+    startBackgroundWork([view, input = std::move(input), key, generation, cancelled] {
         QImage image;
         try {
             image = drawSunburstPicture(input, cancelled.get());

@@ -1,5 +1,6 @@
 #include "views/widgets/TreemapView.hpp"
 
+#include "ui/BackgroundWork.hpp"
 #include "ui/ColorOpacity.hpp"
 #include "ui/Painting.hpp"
 #include "ui/ReferenceText.hpp"
@@ -15,7 +16,6 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
-#include <QThreadPool>
 #include <algorithm>
 
 namespace quillmere {
@@ -223,7 +223,7 @@ void TreemapView::requestLayout() {
     const QSize pixels = (QSizeF(this->size()) * ratio).toSize();
     const bool dark = Theme::isDark(this);
     QPointer<TreemapView> view(this);
-    QThreadPool::globalInstance()->start([view, root = root_, size, pixels, ratio, dark, generation] {
+    startBackgroundWork([view, root = root_, size, pixels, ratio, dark, generation] {
         std::shared_ptr<const std::vector<views::TreemapTile>> tiles;
         QImage image;
         try {
@@ -276,7 +276,7 @@ const QImage* TreemapView::tilesLayer() {
         const uint64_t generation = startOver();
         pendingLayer_ = key;
         QPointer<TreemapView> view(this);
-        QThreadPool::globalInstance()->start([view, shared, key, ratio, generation] {
+        startBackgroundWork([view, shared, key, ratio, generation] {
             QImage image;
             try {
                 image = paintLayer(*shared, key.pixels, ratio);
