@@ -10,3 +10,12 @@ namespace quillmere::platform {
 [[nodiscard]] bool startDetachedThread(std::function<void()> body, size_t stackBytes);
 
 } // namespace quillmere::platform
+
+namespace quillmere::platform {
+
+// Lowers the calling thread's scheduling priority to that of background work, once per thread
+// (an ordinary user cannot raise it again). Threads that fill every core with disk walks then
+// give way to the interface and to the display server whenever those need a processor.
+void lowerThisThreadToBackground() noexcept;
+
+} // namespace quillmere::platform

@@ -5,6 +5,7 @@
 // text only where one is reported or checked, and descriptors are counted, not searched.
 #include "platform/Descriptors.hpp"
 #include "platform/DirectoryEntries.hpp"
+#include "platform/Thread.hpp"
 #include "scan/NodeArena.hpp"
 #include "scan/PrivacyRule.hpp"
 #include "scan/ScanContext.hpp"
@@ -478,6 +479,7 @@ private:
 void walkDirectory(ScanContext& context, platform::Fd directory, const FolderPath& folderPath,
                    std::string_view name, std::optional<Date> modificationDate, Placement placement,
                    const std::string& topLevelName, NodeSink sink) noexcept {
+    platform::lowerThisThreadToBackground();
     const detail::NodeArenaScope arena;
     try {
         Walker walker(context, name, topLevelName);

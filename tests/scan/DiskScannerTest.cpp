@@ -8,10 +8,14 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <optional>
 #include <regex>
 #include <set>
 #include <sstream>
+#include <sys/resource.h>
 #include <thread>
+#include <unistd.h>
 
 namespace quillmere {
 namespace {
@@ -779,6 +783,38 @@ TEST(ScanReport, ReportsAScanLineByLine) {
     std::ostringstream none;
     runScanDebugReport(root / "missing", none, true, DiskScanner(1));
     EXPECT_EQ(none.str(), "");
+}
+
+} // namespace
+} // namespace quillmere
+
+namespace quillmere {
+namespace {
+
+// A scan fills every processor with walks; they run below the interface's priority, so that a
+// frame never waits for a processor behind them.
+TEST(DiskScannerPriority, EveryWalkRunsAtBackgroundPriority) {
+    ScratchFolder root;
+    for (int folder = 0; folder < 16; ++folder)
+        for (int file = 0; file < 8; ++file)
+            writeFile(root / ("d" + std::to_string(folder) + "/sub/f" + std::to_string(file)), 10);
+    FakeHost host;
+    std::mutex lock;
+    std::vector<int> niceOfWalks;
+    host.onStat = [&](const std::string& name) {
+        if (name.empty() || name[0] != 'f') return;
+        const int nice = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()));
+        std::lock_guard guard(lock);
+        niceOfWalks.push_back(nice);
+    };
+    // Started as the application starts it: from a thread of its own, not the first thread.
+    std::optional<DiskScanResult> result;
+    std::thread([&] { result = scanned(DiskScanner(200, host), root.path()); }).join();
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->root.fileCount(), 16 * 8);
+    ASSERT_EQ(niceOfWalks.size(), 16u * 8u);
+    for (const int nice : niceOfWalks)
+        EXPECT_GE(nice, 5);
 }
 
 } // namespace
