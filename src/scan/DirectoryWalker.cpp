@@ -337,20 +337,16 @@ private:
         if (permit) {
             Frame& frame = frames_[index];
             // The task owns the descriptor, the permit and the slot, so all go back however it
-            // ends, even when it never runs.
+            // ends, even when it never runs: a task that cannot be started gives its slot up
+            // empty, and the folder counts as cut short.
             auto job =
                 std::make_shared<ChildJob>(std::move(childFd), std::move(*permit), frame.awaitOneMore());
-            try {
-                context_.tasks->run([&context = context_, job, childPath = frame.folderPath.child(name), date,
-                                     placement, topLevelName = topLevelName_] {
-                    walkDirectory(context, std::move(job->fd), childPath, childPath.name(), date, placement,
-                                  topLevelName, std::move(job->sink));
-                    job->permit.reset();
-                });
-            } catch (...) {
-                // Never started: the job gives its slot up empty, and the folder counts as cut short.
-                throw;
-            }
+            context_.tasks->run([&context = context_, job, childPath = frame.folderPath.child(name), date,
+                                 placement, topLevelName = topLevelName_] {
+                walkDirectory(context, std::move(job->fd), childPath, childPath.name(), date, placement,
+                              topLevelName, std::move(job->sink));
+                job->permit.reset();
+            });
             return;
         }
         pushFrame(Frame{.fd = std::move(childFd),
@@ -391,8 +387,7 @@ private:
         if (!frame.waiting) return false;
         if (frame.waiting->outstanding.load(std::memory_order_acquire) == 1) {
             // Nobody else writes to the slots any more.
-            for (auto& slot : frame.waiting->slots)
-                if (slot->result) frame.addNode(std::move(*slot->result), slot->holdsDenied);
+            takeDeliveredNodes(frame, *frame.waiting);
             frame.waiting.reset();
             return false;
         }

@@ -6,6 +6,7 @@
 #include "platform/Thread.hpp"
 #include "scan/LinkedBytes.hpp"
 #include "scan/NodeArena.hpp"
+#include "scan/PackedNames.hpp"
 #include "scan/PrivacyRule.hpp"
 #include "scan/ScanContext.hpp"
 #include "scan/SmallItemFolding.hpp"
@@ -43,20 +44,11 @@ constexpr size_t kRootListingBufferSize = 64 * 1024;
 constexpr size_t kRootTasks = 1024;
 constexpr size_t kMostRootRuns = 2 * kRootTasks;
 
-// The names in the root folder, in one buffer: a root of half a million files would hold
-// about as much again in separate strings.
-struct RootListing {
-    std::string text; // each name followed by a NUL
-    std::vector<uint32_t> starts;
-    size_t size() const { return starts.size(); }
-    const char* name(size_t index) const { return text.data() + starts[index]; }
-};
-
 // The names in the root folder, without the ones a scan never enters. A read failure after
 // some names were read leaves the root denied, with those names kept. Other file systems'
 // mount points go to `foreign` by name, never to be touched.
-RootListing listRoot(ScanContext& context, int fd, std::vector<std::string>& foreign) {
-    RootListing names;
+PackedNames listRoot(ScanContext& context, int fd, std::vector<std::string>& foreign) {
+    PackedNames names;
     if (fd < 0) return names;
     std::unique_ptr<char[]> buffer(new char[kRootListingBufferSize]);
     while (true) {
@@ -80,11 +72,7 @@ RootListing listRoot(ScanContext& context, int fd, std::vector<std::string>& for
                     foreign.emplace_back(name);
                     return;
                 }
-                // Four gigabytes of names would be a root of some two hundred million entries.
-                if (names.text.size() + name.size() >= UINT32_MAX) return;
-                names.starts.push_back(static_cast<uint32_t>(names.text.size()));
-                names.text.append(name);
-                names.text.push_back('\0');
+                (void)names.append(name);
             });
     }
     return names;
@@ -109,6 +97,10 @@ struct RootEntries {
     void add(FileNode node) {
         std::lock_guard guard(lock);
         nodes.push_back(std::move(node));
+    }
+    void add(std::vector<FileNode>& more) {
+        std::lock_guard guard(lock);
+        nodes.insert(nodes.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
     }
 };
 
@@ -317,7 +309,7 @@ std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::
     // From here on the scan ends with a result, whatever fails: what was built is kept and
     // the part that failed counts as denied.
     RootEntries completed;
-    RootListing names; // outlives every task that reads it
+    PackedNames names; // outlives every task that reads it
     {
         TaskGroup entries;
         context.tasks = &entries;
@@ -380,9 +372,7 @@ std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::
                         };
                         if (!leaves.topLevel.empty())
                             context.accumulator.recordTopLevel(leaves.bytes, leaves.topLevel, lastPath);
-                        std::lock_guard guard(completed.lock);
-                        completed.nodes.insert(completed.nodes.end(), std::make_move_iterator(nodes.begin()),
-                                               std::make_move_iterator(nodes.end()));
+                        completed.add(nodes);
                     } catch (...) {
                         // What this run built is lost; the scan still ends with the rest.
                     }

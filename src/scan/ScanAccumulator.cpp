@@ -21,14 +21,10 @@ void ScanAccumulator::recordTopLevel(int64_t bytes,
     filesScanned_ += files;
     filesSinceLastEmit_ += files;
     for (const auto& [name, counted] : leaves) {
-        if (leafNames_.size() + name.size() >= UINT32_MAX) {
+        if (leafNames_.append(name))
+            leafBytes_.push_back(counted);
+        else
             topLevelBytes_[std::string(name)] += counted;
-            continue;
-        }
-        leafNameOffsets_.push_back(static_cast<uint32_t>(leafNames_.size()));
-        leafBytes_.push_back(counted);
-        leafNames_.append(name);
-        leafNames_.push_back('\0');
     }
     emitIfDue(currentPath);
 }
@@ -36,7 +32,7 @@ void ScanAccumulator::recordTopLevel(int64_t bytes,
 std::map<std::string, int64_t> ScanAccumulator::topLevelTotals() const {
     std::map<std::string, int64_t> totals(topLevelBytes_.begin(), topLevelBytes_.end());
     for (size_t i = 0; i < leafBytes_.size(); ++i)
-        totals[std::string(leafNames_.data() + leafNameOffsets_[i])] += leafBytes_[i];
+        totals[std::string(leafNames_.name(i))] += leafBytes_[i];
     return totals;
 }
 

@@ -2,6 +2,7 @@
 
 #include "base/FunctionRef.hpp"
 #include "platform/ScanHost.hpp"
+#include "scan/PackedNames.hpp"
 #include "scan/ScanRecords.hpp"
 
 #include <algorithm>
@@ -48,9 +49,8 @@ private:
     std::map<std::string, int64_t, std::less<>> topLevelBytes_;
     // The root's own leaves, each met once, kept as names in one buffer rather than as map
     // nodes: a root of half a million files would otherwise hold about as much again as its tree.
-    std::string leafNames_; // each followed by a NUL
-    std::vector<uint32_t> leafNameOffsets_;
-    std::vector<int64_t> leafBytes_;
+    PackedNames leafNames_;
+    std::vector<int64_t> leafBytes_; // one for each of leafNames_
     std::vector<DeniedPath> deniedPaths_;
 };
 

@@ -5,11 +5,23 @@
 namespace quillmere {
 namespace {
 
-// Moves the nodes delivered into the frame's slots among its children, in start order.
-void takeDelivered(Frame& frame, PendingFolder& folder) {
-    for (auto& slot : folder.slots)
-        if (slot->result) frame.addNode(std::move(*slot->result), slot->holdsDenied);
-    folder.slots.clear();
+// The walker's or a node's share in `folder` is given up: the folder when that was the last
+// share, to be finished; nothing otherwise.
+std::shared_ptr<PendingFolder> dropShare(std::shared_ptr<PendingFolder> folder) noexcept {
+    if (folder->outstanding.fetch_sub(1, std::memory_order_acq_rel) != 1) return nullptr;
+    return folder;
+}
+
+// Hands `node` to `sink`: the folder above when this was the last node it awaited.
+std::shared_ptr<PendingFolder> handTo(NodeSink sink, std::optional<FileNode> node,
+                                      bool holdsDenied) noexcept {
+    if (!sink.folder) {
+        if (sink.top) sink.top(std::move(node), holdsDenied);
+        return nullptr;
+    }
+    sink.slot->result = std::move(node);
+    sink.slot->holdsDenied = holdsDenied;
+    return dropShare(std::move(sink.folder));
 }
 
 // The last share of `folder` is gone: build its node and hand it on. Returns the folder above
@@ -19,7 +31,7 @@ std::shared_ptr<PendingFolder> finish(std::shared_ptr<PendingFolder> folder) noe
     bool held = true;
     try {
         Frame& frame = folder->frame;
-        takeDelivered(frame, *folder);
+        takeDeliveredNodes(frame, *folder);
         node = assembleFolder(frame, folder->name);
         held = frame.holdsDenied;
     } catch (...) {
@@ -27,17 +39,22 @@ std::shared_ptr<PendingFolder> finish(std::shared_ptr<PendingFolder> folder) noe
     }
     NodeSink next = std::move(folder->sink);
     folder.reset(); // nobody else holds it now: its frame and slots go before the folder above is built
-    if (!next.folder) {
-        if (next.top) next.top(std::move(node), held);
-        return nullptr;
-    }
-    next.slot->result = std::move(node);
-    next.slot->holdsDenied = held;
-    if (next.folder->outstanding.fetch_sub(1, std::memory_order_acq_rel) != 1) return nullptr;
-    return std::move(next.folder);
+    return handTo(std::move(next), std::move(node), held);
+}
+
+// Finishes folders up the chain, without recursion.
+void finishChain(std::shared_ptr<PendingFolder> folder) noexcept {
+    while (folder)
+        folder = finish(std::move(folder));
 }
 
 } // namespace
+
+void takeDeliveredNodes(Frame& frame, PendingFolder& folder) {
+    for (auto& slot : folder.slots)
+        if (slot->result) frame.addNode(std::move(*slot->result), slot->holdsDenied);
+    folder.slots.clear();
+}
 
 void Frame::addNode(FileNode node, bool nodeHoldsDenied) {
     records.push_back(ChildRecord{node.allocatedSize(), 0, static_cast<uint32_t>(nodes.size()),
@@ -99,22 +116,11 @@ FileNode assembleFolder(Frame& frame, std::string_view name) {
 }
 
 void deliverNode(NodeSink sink, std::optional<FileNode> node, bool holdsDenied) noexcept {
-    if (!sink.folder) {
-        if (sink.top) sink.top(std::move(node), holdsDenied);
-        return;
-    }
-    sink.slot->result = std::move(node);
-    sink.slot->holdsDenied = holdsDenied;
-    std::shared_ptr<PendingFolder> folder = std::move(sink.folder);
-    if (folder->outstanding.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
-    while (folder)
-        folder = finish(std::move(folder));
+    finishChain(handTo(std::move(sink), std::move(node), holdsDenied));
 }
 
 void releaseWalkerShare(std::shared_ptr<PendingFolder> folder) noexcept {
-    if (folder->outstanding.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
-    while (folder)
-        folder = finish(std::move(folder));
+    finishChain(dropShare(std::move(folder)));
 }
 
 } // namespace quillmere

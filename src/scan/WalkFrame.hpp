@@ -93,6 +93,10 @@ struct PendingFolder {
     NodeSink sink;
 };
 
+// Moves the nodes delivered into `folder`'s slots among the frame's children, in start order;
+// only once nobody writes to the slots any more.
+void takeDeliveredNodes(Frame& frame, PendingFolder& folder);
+
 // Builds the folder's node from its records, nodes and delivered slots, folding small items.
 [[nodiscard]] FileNode assembleFolder(Frame& frame, std::string_view name);
 
