@@ -12,34 +12,37 @@ std::shared_ptr<PendingFolder> dropShare(std::shared_ptr<PendingFolder> folder) 
     return folder;
 }
 
-// Hands `node` to `sink`: the folder above when this was the last node it awaited.
-std::shared_ptr<PendingFolder> handTo(NodeSink sink, std::optional<FileNode> node,
-                                      bool holdsDenied) noexcept {
+// Hands what was built to `sink`: the folder above when this was the last delivery it awaited.
+std::shared_ptr<PendingFolder> handTo(NodeSink sink, ChildWalk built) noexcept {
     if (!sink.folder) {
-        if (sink.top) sink.top(std::move(node), holdsDenied);
+        // Only folders are walked for the scan itself; a part always has a folder to join.
+        if (sink.top) sink.top(std::move(built.result), built.holdsDenied);
         return nullptr;
     }
-    sink.slot->result = std::move(node);
-    sink.slot->holdsDenied = holdsDenied;
+    *sink.slot = std::move(built);
     return dropShare(std::move(sink.folder));
 }
 
-// The last share of `folder` is gone: build its node and hand it on. Returns the folder above
-// when this delivery was the last it awaited, to be finished in turn.
+// The last share of `folder` is gone: build its node (or, for a part, gather it) and hand it
+// on. Returns the folder above when this delivery was the last it awaited, to be finished in
+// turn.
 std::shared_ptr<PendingFolder> finish(std::shared_ptr<PendingFolder> folder) noexcept {
-    std::optional<FileNode> node;
-    bool held = true;
+    ChildWalk built{.holdsDenied = true};
     try {
         Frame& frame = folder->frame;
         takeDeliveredNodes(frame, *folder);
-        node = assembleFolder(frame, folder->name);
-        held = frame.holdsDenied;
+        const bool held = frame.holdsDenied;
+        if (folder->isPart)
+            built.part = std::make_unique<Frame>(std::move(frame));
+        else
+            built.result = assembleFolder(frame, folder->name);
+        built.holdsDenied = held;
     } catch (...) {
         // Not even the folder could be built: what it held is lost and reported as denied above.
     }
     NodeSink next = std::move(folder->sink);
     folder.reset(); // nobody else holds it now: its frame and slots go before the folder above is built
-    return handTo(std::move(next), std::move(node), held);
+    return handTo(std::move(next), std::move(built));
 }
 
 // Finishes folders up the chain, without recursion.
@@ -51,8 +54,14 @@ void finishChain(std::shared_ptr<PendingFolder> folder) noexcept {
 } // namespace
 
 void takeDeliveredNodes(Frame& frame, PendingFolder& folder) {
-    for (auto& slot : folder.slots)
-        if (slot->result) frame.addNode(std::move(*slot->result), slot->holdsDenied);
+    for (auto& slot : folder.slots) {
+        if (slot->result)
+            frame.addNode(std::move(*slot->result), slot->holdsDenied);
+        else if (slot->part)
+            frame.addPart(std::move(slot->part));
+        else if (slot->holdsDenied)
+            frame.holdsDenied = true; // what was lost there is no longer in the folder's totals
+    }
     folder.slots.clear();
 }
 
@@ -64,6 +73,17 @@ void Frame::addNode(FileNode node, bool nodeHoldsDenied) {
     holdsDenied = holdsDenied || nodeHoldsDenied;
 }
 
+void Frame::addPart(std::unique_ptr<Frame> part) {
+    // Parts are kept side by side, never nested, and never copied into this frame's records:
+    // a folder of many thousand entries would otherwise hold them twice as it is built.
+    holdsDenied = holdsDenied || part->holdsDenied;
+    parts.reserve(parts.size() + part->parts.size() + 1);
+    for (std::unique_ptr<Frame>& inner : part->parts)
+        parts.push_back(std::move(inner));
+    part->parts.clear();
+    parts.push_back(std::move(part));
+}
+
 NodeSink Frame::awaitOneMore() {
     if (!waiting) waiting = std::make_shared<PendingFolder>();
     ChildWalk* slot = waiting->slots.emplace_back(std::make_unique<ChildWalk>()).get();
@@ -71,19 +91,56 @@ NodeSink Frame::awaitOneMore() {
     return NodeSink{waiting, slot, {}};
 }
 
+namespace {
+
+// The records of a frame and its parts as one sequence, read in order (any number of times
+// from the start), each with the frame that holds its name or node.
+class RecordSequence {
+public:
+    explicit RecordSequence(Frame& frame) {
+        pieces_.push_back(&frame);
+        for (const std::unique_ptr<Frame>& part : frame.parts)
+            pieces_.push_back(part.get());
+        for (const Frame* piece : pieces_)
+            size_ += piece->records.size();
+    }
+    size_t size() const { return size_; }
+    // Record i and its frame; cheapest when i follows the last one asked for.
+    std::pair<Frame&, const ChildRecord&> operator[](size_t i) {
+        if (i < base_) {
+            piece_ = 0;
+            base_ = 0;
+        }
+        while (i - base_ >= pieces_[piece_]->records.size()) {
+            base_ += pieces_[piece_]->records.size();
+            ++piece_;
+        }
+        return {*pieces_[piece_], pieces_[piece_]->records[i - base_]};
+    }
+
+private:
+    std::vector<Frame*> pieces_;
+    size_t size_ = 0;
+    size_t piece_ = 0;
+    size_t base_ = 0;
+};
+
+} // namespace
+
 FileNode assembleFolder(Frame& frame, std::string_view name) {
+    RecordSequence records(frame);
     std::vector<FileNode> children;
-    children.reserve(frame.records.size());
+    children.reserve(records.size());
     const auto keep = [&](size_t i) {
-        const ChildRecord& record = frame.records[i];
+        auto [holder, record] = records[i];
         if (record.flags & kNode) {
-            children.push_back(std::move(frame.nodes[record.nameOffset]));
+            children.push_back(std::move(holder.nodes[record.nameOffset]));
             return;
         }
         const bool shared = record.flags & kShared;
         const bool cloudOnly = record.flags & kCloudOnly;
         children.push_back(FileNode::under(
-            frame.folderPath, frame.listing.data() + record.nameOffset,
+            frame.folderPath, holder.listing.data() + record.nameOffset,
             NodeFields{.isSymbolicLink = bool(record.flags & kSymbolicLink),
                        .allocatedSize = record.size,
                        .isSharedElsewhere = shared,
@@ -95,28 +152,41 @@ FileNode assembleFolder(Frame& frame, std::string_view name) {
                            (record.flags & kHasDate) ? std::optional<Date>(record.date) : std::nullopt}));
     };
     const auto fold = [&](size_t i, FileNode::Totals& sums) {
-        const ChildRecord& record = frame.records[i];
+        auto [holder, record] = records[i];
         if (record.flags & kNode) {
-            sums.add(frame.nodes[record.nameOffset]);
+            sums.add(holder.nodes[record.nameOffset]);
         } else {
             sums.allocatedSize += record.size; // folded leaves are neither shared nor cloud-only
             sums.fileCount += 1;
         }
     };
     std::optional<FileNode> aggregate = foldChildren(
-        frame.records.size(), frame.folderPath, [&](size_t i) { return frame.records[i].size; },
-        [&](size_t i) { return frame.records[i].isCounted(); },
-        [&](size_t i) { return bool(frame.records[i].flags & kHoldsDenied); }, keep, fold);
+        records.size(), frame.folderPath, [&](size_t i) { return records[i].second.size; },
+        [&](size_t i) { return records[i].second.isCounted(); },
+        [&](size_t i) { return bool(records[i].second.flags & kHoldsDenied); }, keep, fold);
     if (aggregate) children.push_back(std::move(*aggregate));
     FileNode node = FileNode::folder(frame.folderPath, name, frame.date, std::move(children));
     frame.records.clear();
     frame.nodes.clear();
     frame.listing.clear();
+    frame.parts.clear();
     return node;
 }
 
 void deliverNode(NodeSink sink, std::optional<FileNode> node, bool holdsDenied) noexcept {
-    finishChain(handTo(std::move(sink), std::move(node), holdsDenied));
+    finishChain(handTo(std::move(sink), ChildWalk{.result = std::move(node), .holdsDenied = holdsDenied}));
+}
+
+void deliverPart(NodeSink sink, Frame&& part) noexcept {
+    ChildWalk built{.holdsDenied = true};
+    try {
+        built.holdsDenied = part.holdsDenied;
+        built.part = std::make_unique<Frame>(std::move(part));
+    } catch (...) {
+        // The part's entries are lost; its folder is marked as holding denied paths.
+        built.holdsDenied = true;
+    }
+    finishChain(handTo(std::move(sink), std::move(built)));
 }
 
 void releaseWalkerShare(std::shared_ptr<PendingFolder> folder) noexcept {

@@ -38,9 +38,14 @@ struct ChildRecord {
     bool isCounted() const { return !(flags & (kShared | kCloudOnly)); }
 };
 
-// Where the node of a subfolder walked apart lands: written once by whoever builds it.
+struct Frame;
+
+// Where the node of a subfolder walked apart lands, or a share of the folder's own entries
+// walked apart (`part`: what those entries became, to join the folder's own): written once
+// by whoever builds it. Empty and holding denied when the walk built nothing.
 struct ChildWalk {
     std::optional<FileNode> result;
+    std::unique_ptr<Frame> part;
     bool holdsDenied = false;
 };
 
@@ -64,6 +69,7 @@ struct Frame {
     Placement placement;
     std::string listing; // entry names, each followed by a NUL
     size_t nextEntry = 0;
+    size_t entriesLeft = 0; // names in the listing from nextEntry on
     // Offsets in the listing of other file systems' mount points, in order, and the next one.
     std::vector<uint32_t> foreignMounts;
     size_t nextForeignMount = 0;
@@ -74,8 +80,13 @@ struct Frame {
     std::vector<FileNode> nodes;
     // Made when a subfolder is first walked apart; shared with those walks.
     std::shared_ptr<PendingFolder> waiting;
+    // Shares of the folder's entries walked apart, once they have joined: each keeps its own
+    // names, leaves and nodes, which count as this folder's own.
+    std::vector<std::unique_ptr<Frame>> parts;
 
     void addNode(FileNode node, bool nodeHoldsDenied = false);
+    // Adds what a share of this folder's entries, walked apart, became.
+    void addPart(std::unique_ptr<Frame> part);
     // A slot for one more node built apart, counted as awaited.
     NodeSink awaitOneMore();
 };
@@ -91,6 +102,8 @@ struct PendingFolder {
     Frame frame;
     std::string name;
     NodeSink sink;
+    // A share of another folder's entries: finished, it is handed on as a part, not a node.
+    bool isPart = false;
 };
 
 // Moves the nodes delivered into `folder`'s slots among the frame's children, in start order;
@@ -103,6 +116,8 @@ void takeDeliveredNodes(Frame& frame, PendingFolder& folder);
 // Hands `node` to `sink`. When that was the last node a folder awaited, the folder is built
 // and handed on in turn, up the chain, without recursion.
 void deliverNode(NodeSink sink, std::optional<FileNode> node, bool holdsDenied) noexcept;
+// The same for a share of a folder's entries walked apart.
+void deliverPart(NodeSink sink, Frame&& part) noexcept;
 
 // Gives up the walker's own share in a handed-over folder (its frame, name and sink set).
 void releaseWalkerShare(std::shared_ptr<PendingFolder> folder) noexcept;

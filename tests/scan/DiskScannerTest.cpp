@@ -670,6 +670,136 @@ TEST(DiskScannerBudget, AWalkerNeverHandsAwayTheLastThingItHasToDo) {
     EXPECT_EQ(host.openingThreads(), 1u);
 }
 
+// A folder of 3,102 entries ("e-…"): 3,000 small files that fold, 40 large files and 60
+// subfolders that stay, a refused subfolder and a hard link to a file outside it.
+struct WideFolder {
+    static constexpr int kSmall = 3000, kLarge = 40, kSubfolders = 60;
+    int64_t allocated = 0; // what the scan must count under the root, the linked file once
+
+    explicit WideFolder(const ScratchFolder& root) {
+        for (int i = 0; i < kSmall; ++i)
+            writeFile(root / ("wide/e-small-" + std::to_string(i)), 1);
+        for (int i = 0; i < kLarge; ++i)
+            writeFile(root / ("wide/e-large-" + std::to_string(i)), 64 * 1024);
+        for (int i = 0; i < kSubfolders; ++i) {
+            writeFile(root / ("wide/e-sub-" + std::to_string(i) + "/f"), 64 * 1024);
+            writeFile(root / ("wide/e-sub-" + std::to_string(i) + "/inner/g"), 1);
+        }
+        makeFolder(root / "wide/e-denied");
+        writeFile(root / "other/target", 8192);
+        EXPECT_EQ(::link((root / "other/target").c_str(), (root / "wide/e-link").c_str()), 0);
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(root.path()))
+            if (entry.is_regular_file() && entry.path().filename() != "e-link")
+                allocated += allocatedBytes(entry.path());
+    }
+
+    static int64_t files() { return kSmall + kLarge + 2 * kSubfolders + 1; }
+};
+
+// Once a walker has shared out entries of the wide folder (its own descriptor of the folder is
+// opened as "."), each examination of one of them waits until a second thread has examined
+// one, so the share is walked apart however loaded the machine; `onSecondThread` runs on every
+// examination made by a thread other than the first.
+struct ShareGate {
+    std::mutex lock;
+    std::condition_variable seen;
+    std::set<std::thread::id> threads;
+    std::optional<std::thread::id> first;
+    int shares = 0;
+    std::function<void()> onSecondThread;
+
+    void install(FakeHost& host) {
+        host.onCall = [this](std::string_view call, const std::string& name) {
+            if (call == "open" && name == ".") {
+                std::lock_guard guard(lock);
+                ++shares;
+                return;
+            }
+            if (call != "stat" || !name.starts_with("e-")) return;
+            std::unique_lock guard(lock);
+            const std::thread::id self = std::this_thread::get_id();
+            if (!first) first = self;
+            threads.insert(self);
+            seen.notify_all();
+            // The timeout only keeps an engine that never shares from hanging the test.
+            if (shares > 0)
+                seen.wait_for(guard, std::chrono::seconds(20), [&] { return threads.size() >= 2; });
+            if (self != *first && onSecondThread) {
+                guard.unlock();
+                onSecondThread();
+            }
+        };
+    }
+};
+
+TEST(DiskScannerShares, AWideFolderIsWalkedByMoreThanOneThreadAndComesOutWhole) {
+    if (std::thread::hardware_concurrency() < 2) GTEST_SKIP() << "needs a second thread";
+    ScratchFolder root;
+    const WideFolder wide(root);
+    FakeHost host;
+    host.openError["e-denied"] = EACCES;
+    ShareGate gate;
+    gate.install(host);
+    const DiskScanResult result = scanned(DiskScanner(200, host), root.path());
+
+    EXPECT_GE(gate.shares, 1);
+    EXPECT_GE(gate.threads.size(), 2u);
+    expectConsistentTree(result.root);
+    EXPECT_EQ(result.root.fileCount(), WideFolder::files() + 1);
+    EXPECT_EQ(result.root.allocatedSize(), wide.allocated);
+    EXPECT_EQ(deniedUrls(result), std::set<std::string>{root / "wide/e-denied"});
+    const FileNode* folder = childNamed(result.root, "wide");
+    ASSERT_NE(folder, nullptr);
+    EXPECT_EQ(folder->fileCount(), WideFolder::files());
+    EXPECT_EQ(folder->folderCount(), 1 + 2 * WideFolder::kSubfolders + 1);
+    // Every entry is there once: the large ones by name, the small ones in the aggregate.
+    std::multiset<std::string> names;
+    int64_t folded = 0;
+    for (const FileNode& child : folder->children()) {
+        names.insert(std::string(child.name()));
+        if (child.isAggregate()) folded += child.fileCount();
+    }
+    EXPECT_EQ(folded, WideFolder::kSmall);
+    for (int i = 0; i < WideFolder::kLarge; ++i)
+        EXPECT_EQ(names.count("e-large-" + std::to_string(i)), 1u) << i;
+    for (int i = 0; i < WideFolder::kSubfolders; ++i) {
+        const FileNode* sub = childNamed(*folder, "e-sub-" + std::to_string(i));
+        ASSERT_NE(sub, nullptr) << i;
+        EXPECT_EQ(names.count("e-sub-" + std::to_string(i)), 1u) << i;
+        EXPECT_EQ(sub->fileCount(), 2);
+        EXPECT_EQ(sub->path(), root / ("wide/e-sub-" + std::to_string(i)));
+    }
+    EXPECT_EQ(names.count("e-denied"), 1u);
+    EXPECT_EQ(names.count("e-link"), 1u);
+    const FileNode* large = childNamed(*folder, "e-large-7");
+    ASSERT_NE(large, nullptr);
+    EXPECT_EQ(large->path(), root / "wide/e-large-7");
+}
+
+TEST(DiskScannerShares, AShareThatFailsLeavesItsFolderDeniedWithEverythingElseKept) {
+    if (std::thread::hardware_concurrency() < 2) GTEST_SKIP() << "needs a second thread";
+    ScratchFolder root;
+    const WideFolder wide(root);
+    FakeHost host;
+    ShareGate gate;
+    std::atomic<bool> thrown{false};
+    gate.onSecondThread = [&] {
+        if (!thrown.exchange(true)) throw std::runtime_error("injected");
+    };
+    gate.install(host);
+    const DiskScanResult result = scanned(DiskScanner(200, host), root.path());
+
+    ASSERT_TRUE(thrown);
+    expectConsistentTree(result.root);
+    EXPECT_TRUE(deniedUrls(result).contains(root / "wide"));
+    const FileNode* folder = childNamed(result.root, "wide");
+    ASSERT_NE(folder, nullptr);
+    // What the shares walked before and besides the failure is kept; the rest of the tree is whole.
+    EXPECT_GT(folder->fileCount(), 0);
+    EXPECT_LT(folder->fileCount(), WideFolder::files());
+    EXPECT_EQ(result.root.fileCount() - folder->fileCount(), 1);
+}
+
 TEST(DiskScannerCancellation, StoppedScanStillEndsWithOneConsistentResult) {
     ScratchFolder root;
     for (int top = 0; top < 6; ++top)

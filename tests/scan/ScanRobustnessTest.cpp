@@ -290,18 +290,38 @@ TEST(ScanShapes, AChainFiftyThousandLevelsDeepScansWithOneFile) {
     EXPECT_EQ(openDescriptorCountSettlingAt(before), before);
 }
 
-TEST(ScanShapes, AHalfMillionEntryRootIsCountedWhole) {
-    const ScratchFolder root(testing::fastTemporaryFolder());
-    const int fd = ::open(root.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+// `count` empty files "f0", "f1", … in `folder`.
+void makeEmptyFiles(const std::string& folder, int count) {
+    std::filesystem::create_directories(folder);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     ASSERT_GE(fd, 0);
-    for (int i = 0; i < 500'000; ++i) {
+    for (int i = 0; i < count; ++i) {
         const int file =
             ::openat(fd, ("f" + std::to_string(i)).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
         ASSERT_GE(file, 0);
         ::close(file);
     }
-    writeFile(root / "sub/f", 4096);
     ::close(fd);
+}
+
+TEST(ScanShapes, AHalfMillionEntryFolderIsSharedOutAndCountedWhole) {
+    const ScratchFolder root(testing::fastTemporaryFolder());
+    makeEmptyFiles(root / "wide", 500'000);
+    writeFile(root / "wide/sub/f", 4096);
+    const size_t before = openDescriptorCount();
+    const std::optional<DiskScanResult> result = DiskScanner().scanToEnd(root.path(), true, kNoHome);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->root.fileCount(), 500'001);
+    EXPECT_EQ(result->root.folderCount(), 3);
+    EXPECT_EQ(result->root.allocatedSize(), testing::allocatedBytes(root / "wide/sub/f"));
+    EXPECT_TRUE(result->deniedPaths.empty());
+    EXPECT_EQ(openDescriptorCountSettlingAt(before), before);
+}
+
+TEST(ScanShapes, AHalfMillionEntryRootIsCountedWhole) {
+    const ScratchFolder root(testing::fastTemporaryFolder());
+    makeEmptyFiles(root.path(), 500'000);
+    writeFile(root / "sub/f", 4096);
     const std::optional<std::vector<ScanEvent>> events =
         readWithin(DiskScanner(200).scan(root.path(), nullptr, true, kNoHome));
     ASSERT_TRUE(events);
