@@ -5,7 +5,8 @@
 //
 // Every measured scan runs in a process of its own: its peak resident memory is that
 // process's peak (wait4's ru_maxrss) less the peak of an idle process of the same kind, so
-// one scan's memory never hides behind another's, and a run starts with a fresh heap.
+// one scan's memory never hides behind another's, and a run starts with a fresh heap. The
+// contenders take turns, one run each per round, so the machine's load weighs on all alike.
 #include "BareWalk.hpp"
 #include "scan/DiskScanner.hpp"
 
@@ -53,6 +54,7 @@ struct Measurement {
     double cpuSeconds = 0; // user + system, all threads
     int64_t peakKiB = 0;
     bool ok = false;
+    std::string error; // a peer's first line of errors when it failed
 };
 
 double cpuSecondsOf(const rusage& usage) {
@@ -284,22 +286,31 @@ struct Series {
     int64_t ownPeakBytes() const { return std::max<int64_t>(0, peakKiB() - idleKiB) * 1024; }
 };
 
-Series measureSeries(const std::string& name, int runs, int64_t idleKiB,
-                     const std::function<Measurement()>& measureOnce) {
-    Series series{name, {}, idleKiB, {}};
-    std::fprintf(stderr, "scan-bench: %s ", name.c_str());
-    for (int i = 0; i <= runs; ++i) {
-        const Measurement measurement = measureOnce();
-        std::fprintf(stderr, "%s%.3f", i == 0 ? "(warm-up " : " ", measurement.seconds);
-        if (i == 0) std::fprintf(stderr, ")");
-        if (!measurement.ok) {
-            series.failure = "failed";
-            break;
+// One contender: how to measure one run of it, and what it leaves out of its own memory.
+struct Contender {
+    Series series;
+    std::function<Measurement()> measureOnce;
+};
+
+// Every contender's runs taken in turn, round after round, after one warm-up round, so that a
+// change in the machine's load falls on all of them alike. A contender that fails once is not
+// run again.
+void measureInterleaved(std::vector<Contender>& contenders, int runs) {
+    for (int round = 0; round <= runs; ++round) {
+        const std::string label = round == 0 ? "warm-up" : "round " + std::to_string(round);
+        std::fprintf(stderr, "scan-bench: %s", label.c_str());
+        for (Contender& contender : contenders) {
+            if (!contender.series.failure.empty()) continue;
+            const Measurement measurement = contender.measureOnce();
+            std::fprintf(stderr, "  %s %.3f", contender.series.name.c_str(), measurement.seconds);
+            if (!measurement.ok)
+                contender.series.failure =
+                    measurement.error.empty() ? "failed" : "failed: " + measurement.error;
+            else if (round > 0)
+                contender.series.runs.push_back(measurement);
         }
-        if (i > 0) series.runs.push_back(measurement);
+        std::fprintf(stderr, "\n");
     }
-    std::fprintf(stderr, "\n");
-    return series;
 }
 
 bool isOnPath(const std::string& program) {
@@ -405,21 +416,22 @@ int main(int argc, char** argv) {
 
     const auto idleChild = [] { return measureInChild([] { return ChildReport{.ok = 1}; }).peakKiB; };
 
-    std::vector<Series> all;
-    all.push_back(measureSeries("engine (DiskScanner)", runs, idleChild(),
-                                [&] { return measureInChild([&] { return engineScan(folder, home); }); }));
-    all.push_back(measureSeries("bare walk (8 threads)", runs, idleChild(),
-                                [&] { return measureInChild([&] { return bareScan(folder); }); }));
+    std::vector<Contender> contenders;
+    contenders.push_back({Series{"engine (DiskScanner)", {}, idleChild(), {}},
+                          [&] { return measureInChild([&] { return engineScan(folder, home); }); }});
+    contenders.push_back({Series{"bare walk (8 threads)", {}, idleChild(), {}},
+                          [&] { return measureInChild([&] { return bareScan(folder); }); }});
 
+    std::string tiny;
+    std::string errorFile;
     if (compare) {
         installMissingPeers();
         // Each peer's start-up memory (runtime, libraries, screen) is measured on a folder
         // holding one file and is no part of what it keeps per file.
         char tinyTemplate[] = "/tmp/scan-bench-tiny-XXXXXX";
-        const std::string tiny = ::mkdtemp(tinyTemplate) ? tinyTemplate : "/etc/skel";
-        const std::string tinyFile = tiny + "/one";
-        std::ofstream(tinyFile) << "one\n";
-        const std::string errorFile = "/tmp/scan-bench-errors-" + std::to_string(::getpid());
+        tiny = ::mkdtemp(tinyTemplate) ? tinyTemplate : "/etc/skel";
+        std::ofstream(tiny + "/one") << "one\n";
+        errorFile = "/tmp/scan-bench-errors-" + std::to_string(::getpid());
         struct Peer {
             std::string name;
             std::vector<std::string> command; // the folder goes last
@@ -433,28 +445,34 @@ int main(int argc, char** argv) {
         };
         for (const Peer& peer : peers) {
             if (!isOnPath(peer.command.front())) {
-                all.push_back(Series{peer.name, {}, 0, "not installed"});
+                contenders.push_back({Series{peer.name, {}, 0, "not installed"}, {}});
                 continue;
             }
-            const auto measure = [&](const std::string& target) {
+            auto measure = [peer, errorFile](const std::string& target) {
                 std::vector<std::string> arguments = peer.command;
                 arguments.push_back(target);
-                return peer.onTerminal ? measureOnTerminal(arguments, "Total disk usage", 600)
-                                       : measureProgram(arguments, errorFile);
+                Measurement measurement = peer.onTerminal
+                                              ? measureOnTerminal(arguments, "Total disk usage", 600)
+                                              : measureProgram(arguments, errorFile);
+                if (!measurement.ok && !peer.onTerminal) {
+                    std::ifstream errors(errorFile);
+                    std::getline(errors, measurement.error);
+                }
+                return measurement;
             };
-            const int64_t idle = measure(tiny).peakKiB;
-            Series series = measureSeries(peer.name, runs, idle, [&] { return measure(folder); });
-            if (!series.failure.empty() && !peer.onTerminal) {
-                std::ifstream errors(errorFile);
-                std::string line;
-                if (std::getline(errors, line)) series.failure += ": " + line;
-            }
-            all.push_back(std::move(series));
+            contenders.push_back({Series{peer.name, {}, measure(tiny).peakKiB, {}},
+                                  [measure, folder] { return measure(folder); }});
         }
-        ::unlink(tinyFile.c_str());
+    }
+    measureInterleaved(contenders, runs);
+    if (compare) {
+        ::unlink((tiny + "/one").c_str());
         ::rmdir(tiny.c_str());
         ::unlink(errorFile.c_str());
     }
+    std::vector<Series> all;
+    for (Contender& contender : contenders)
+        all.push_back(std::move(contender.series));
 
     const Series& engine = all[0];
     const Series& bare = all[1];
@@ -471,8 +489,10 @@ int main(int argc, char** argv) {
                     grouped(walked.files).c_str(), grouped(walked.folders).c_str(),
                     static_cast<double>(walked.allocatedBytes) / (1 << 30));
     }
-    std::printf("  %u processors online; %d measured runs after one warm-up each, warm cache\n",
-                std::thread::hardware_concurrency(), runs);
+    std::printf(
+        "  %u processors online; %d measured rounds after one warm-up round, each contender once a round\n"
+        "  in turn, warm cache\n",
+        std::thread::hardware_concurrency(), runs);
     std::printf(
         "  times: the engine and bare walk from the scan call to its return, in a forked child; a peer\n"
         "  from fork to exit (ncdu browsing: to its browser showing the totals); cpu s: median user +\n"
