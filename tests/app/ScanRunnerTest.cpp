@@ -29,12 +29,16 @@ TEST(ProgressThrottle, AppliesAtMostOneEventPerInterval) {
     EXPECT_TRUE(exact.admit(t0 + 200ms));
 }
 
-// A temporary folder of this process holding `count` one-byte files in its "sub" folder.
+// A temporary folder of this process holding `count` one-byte files in folders "sub0", "sub1",
+// … of 1,000 each: a folder that size is walked by one walker, whose progress comes in whole
+// batches, so the last progress a scan gives counts every file.
 fs::path folderOfFiles(const std::string& prefix, int count) {
     const fs::path dir = fs::temp_directory_path() / (prefix + std::to_string(::getpid()));
-    fs::create_directories(dir / "sub");
-    for (int i = 0; i < count; ++i)
-        std::ofstream(dir / "sub" / ("f" + std::to_string(i))) << "x";
+    for (int i = 0; i < count; ++i) {
+        const fs::path sub = dir / ("sub" + std::to_string(i / 1000));
+        if (i % 1000 == 0) fs::create_directories(sub);
+        std::ofstream(sub / ("f" + std::to_string(i))) << "x";
+    }
     return dir;
 }
 
