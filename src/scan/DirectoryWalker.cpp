@@ -455,9 +455,10 @@ private:
             std::make_shared<EntryShare>(EntryShare{frame.listing.substr(cut), frame.entriesLeft - kept});
         auto job = std::make_shared<ChildJob>(std::move(shareFd), std::move(*permit), frame.awaitOneMore());
         // The names go before the task is started, so no entry is ever walked twice; a task
-        // that cannot be started cuts the folder short, as any failure in the walk does.
+        // that cannot be started cuts the folder short, as any failure in the walk does. The
+        // listing keeps its buffer: making it smaller would copy the names kept each time the
+        // folder is shared out again, and leave the freed buffers resident.
         frame.listing.resize(cut);
-        frame.listing.shrink_to_fit(); // the share holds the rest of the names now
         frame.entriesLeft = kept;
         context_.tasks->run([&context = context_, job, names, folderPath = frame.folderPath,
                              date = frame.date, placement = frame.placement,
