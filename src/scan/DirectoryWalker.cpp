@@ -90,7 +90,8 @@ public:
                     if (!top.listed) {
                         top.listed = true;
                         readListing(frames_.size() - 1);
-                        // Every entry becomes one record, those of shares walked apart included.
+                        // Every entry becomes at most one record (those of entries shared out
+                        // later stay with their share, so the end of this room may go unused).
                         top.records.reserve(top.entriesLeft);
                         if (!top.listing.empty()) ++framesWithEntriesLeft_;
                         limitOpenDescriptors();
