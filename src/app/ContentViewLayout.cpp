@@ -16,11 +16,11 @@
 #include "applications/view/ApplicationsView.hpp"
 #include "platform/HostSystem.hpp"
 #include "systemdata/view/SystemDataView.hpp"
+#include "ui/FadeEffect.hpp"
 #include "ui/Motion.hpp"
 #include "ui/Theme.hpp"
 #include "ui/Transitions.hpp"
 
-#include <QGraphicsOpacityEffect>
 #include <QPainter>
 #include <QVariantAnimation>
 #include <cmath>
@@ -119,7 +119,7 @@ void ContentView::layoutLayers() {
         QRect(area.width() - kInspectorMargin - kInspectorWidth + int(std::lround(travel)), 4,
               kInspectorWidth, area.height() - 4 - 12)
             .marginsAdded(bleed));
-    if (auto* effect = qobject_cast<QGraphicsOpacityEffect*>(inspector_->graphicsEffect()))
+    if (auto* effect = dynamic_cast<FadeEffect*>(inspector_->graphicsEffect()))
         effect->setOpacity(inspectorShown_);
 }
 
@@ -140,7 +140,7 @@ void ContentView::presentInspector(bool presented) {
         settleInspector();
         return;
     }
-    if (!inspector_->graphicsEffect()) inspector_->setGraphicsEffect(new QGraphicsOpacityEffect(inspector_));
+    if (!inspector_->graphicsEffect()) inspector_->setGraphicsEffect(new FadeEffect(inspector_));
     inspector_->show();
     inspectorMotion_->setDuration(duration);
     inspectorMotion_->setStartValue(inspectorShown_);

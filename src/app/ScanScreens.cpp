@@ -3,13 +3,13 @@
 #include "app/ScanScreenText.hpp"
 #include "ui/ColorOpacity.hpp"
 #include "ui/DesktopSettings.hpp"
+#include "ui/FadeEffect.hpp"
 #include "ui/Motion.hpp"
 #include "ui/Painting.hpp"
 #include "ui/Symbols.hpp"
 #include "ui/Theme.hpp"
 
 #include <QDateTime>
-#include <QGraphicsOpacityEffect>
 #include <QPainter>
 #include <QPainterPath>
 #include <QVariantAnimation>
@@ -355,7 +355,7 @@ ScanningIllustrationView::ScanningIllustrationView(QWidget* parent)
     connect(&platform::DesktopSettings::shared(), &platform::DesktopSettings::reducedMotionChanged, this,
             &ScanningIllustrationView::followReducedMotion);
     barFade_->setEasingCurve(QEasingCurve::InOutQuad);
-    auto* fade = new QGraphicsOpacityEffect(bar_);
+    auto* fade = new FadeEffect(bar_);
     fade->setOpacity(0);
     bar_->setGraphicsEffect(fade);
     connect(barFade_, &QVariantAnimation::valueChanged, this, [this, fade](const QVariant& value) {
@@ -384,7 +384,7 @@ void ScanningIllustrationView::setProgress(const std::optional<ScanProgress>& pr
         barFade_->setEndValue(progress ? 1.0 : 0.0);
         if (barFade_->duration() == 0) {
             barOpacity_ = progress ? 1.0 : 0.0;
-            static_cast<QGraphicsOpacityEffect*>(bar_->graphicsEffect())->setOpacity(barOpacity_);
+            static_cast<FadeEffect*>(bar_->graphicsEffect())->setOpacity(barOpacity_);
         } else {
             barFade_->start();
         }

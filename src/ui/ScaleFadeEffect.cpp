@@ -9,6 +9,8 @@
 
 namespace quillmere {
 
+ScaleFadeEffect::ScaleFadeEffect(QWidget* widget) : QGraphicsEffect(widget), widget_(widget) {}
+
 void ScaleFadeEffect::setProgress(qreal progress) {
     progress_ = progress;
     update();
@@ -22,18 +24,18 @@ void ScaleFadeEffect::draw(QPainter* painter) {
         drawSource(painter);
         return;
     }
-    QPoint offset;
-    const QPixmap pixmap = sourcePixmap(Qt::LogicalCoordinates, &offset, QGraphicsEffect::NoPad);
-    if (pixmap.isNull()) return;
+    const qreal ratio = painter->device() ? painter->device()->devicePixelRatio() : 1.0;
+    const QImage& picture = picture_.draw(*widget_, ratio);
+    if (picture.isNull()) return;
     const qreal scale = fromScale_ + (1 - fromScale_) * progress_;
-    const QRectF area(offset, pixmap.deviceIndependentSize());
+    const QRectF area(QPointF(0, 0), picture.deviceIndependentSize());
     painter->save();
     painter->setOpacity(progress_);
     painter->setRenderHint(QPainter::SmoothPixmapTransform);
     painter->translate(area.center());
     painter->scale(scale, scale);
     painter->translate(-area.center());
-    painter->drawPixmap(offset, pixmap);
+    painter->drawImage(QPointF(0, 0), picture);
     painter->restore();
 }
 

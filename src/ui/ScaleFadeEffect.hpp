@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/WidgetPicture.hpp"
+
 #include <QGraphicsEffect>
 #include <functional>
 
@@ -11,7 +13,7 @@ namespace quillmere {
 // and transparent) and leaves.
 class ScaleFadeEffect : public QGraphicsEffect {
 public:
-    explicit ScaleFadeEffect(QObject* parent = nullptr) : QGraphicsEffect(parent) {}
+    explicit ScaleFadeEffect(QWidget* widget);
     // 0 is the start (scaled to `fromScale`, transparent), 1 the widget as it is.
     void setProgress(qreal progress);
     void setFromScale(qreal scale) { fromScale_ = scale; }
@@ -20,6 +22,8 @@ protected:
     void draw(QPainter* painter) override;
 
 private:
+    QWidget* widget_;
+    WidgetPicture picture_;
     qreal progress_ = 0;
     qreal fromScale_ = 0.96;
 };

@@ -1,8 +1,8 @@
 #include "ui/Transitions.hpp"
 
+#include "ui/FadeEffect.hpp"
 #include "ui/Motion.hpp"
 
-#include <QGraphicsOpacityEffect>
 #include <QPointer>
 #include <QVariantAnimation>
 #include <QWidget>
@@ -18,8 +18,7 @@ QVariantAnimation* runningFade(QWidget* widget) {
 }
 
 double currentOpacity(QWidget* widget) {
-    if (auto* effect = qobject_cast<QGraphicsOpacityEffect*>(widget->graphicsEffect()))
-        return effect->opacity();
+    if (auto* effect = dynamic_cast<FadeEffect*>(widget->graphicsEffect())) return effect->opacity();
     return widget->isVisible() ? 1.0 : 0.0;
 }
 
@@ -40,8 +39,8 @@ void fade(QWidget* widget, double from, bool shown) {
         finish(widget, shown);
         return;
     }
-    auto* effect = new QGraphicsOpacityEffect(widget);
-    const QPointer<QGraphicsOpacityEffect> guard(effect);
+    auto* effect = new FadeEffect(widget);
+    const QPointer<FadeEffect> guard(effect);
     effect->setOpacity(from);
     widget->setGraphicsEffect(effect);
     widget->setProperty(kLeavingProperty, !shown);

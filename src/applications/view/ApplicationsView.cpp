@@ -8,11 +8,11 @@
 #include "applications/view/ApplicationsToolbar.hpp"
 #include "applications/view/DetailPanels.hpp"
 #include "applications/view/PackagedAppPanel.hpp"
+#include "ui/FadeEffect.hpp"
 #include "ui/Motion.hpp"
 #include "ui/Theme.hpp"
 
 #include <QDragEnterEvent>
-#include <QGraphicsOpacityEffect>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QVBoxLayout>
@@ -37,12 +37,12 @@ std::string firstLocalPath(const QMimeData* mime) {
 ApplicationsView::ApplicationsView(ApplicationsState& state, ReclaimPresenter& presenter, RevealItems reveal,
                                    QWidget* parent)
     : QWidget(parent), state_(state), presenter_(presenter), reveal_(std::move(reveal)),
-      icons_(new AppIconCache(this)), listPane_(new QWidget(this)),
-      listOpacity_(new QGraphicsOpacityEffect(listPane_)), search_(new SearchField(listPane_)),
-      strip_(new ApplicationsSummaryStrip(listPane_)), list_(new ApplicationListView(*icons_, listPane_)),
-      detailHost_(new GlassPanel(this, 14, true)), detailOpacity_(new QGraphicsOpacityEffect(detailHost_)),
-      overlay_(new AppDropOverlay(this)), overlayOpacity_(new QGraphicsOpacityEffect(overlay_)),
-      detailMotion_(new QVariantAnimation(this)), overlayMotion_(new QVariantAnimation(this)) {
+      icons_(new AppIconCache(this)), listPane_(new QWidget(this)), listOpacity_(new FadeEffect(listPane_)),
+      search_(new SearchField(listPane_)), strip_(new ApplicationsSummaryStrip(listPane_)),
+      list_(new ApplicationListView(*icons_, listPane_)), detailHost_(new GlassPanel(this, 14, true)),
+      detailOpacity_(new FadeEffect(detailHost_)), overlay_(new AppDropOverlay(this)),
+      overlayOpacity_(new FadeEffect(overlay_)), detailMotion_(new QVariantAnimation(this)),
+      overlayMotion_(new QVariantAnimation(this)) {
     setAcceptDrops(true);
     search_->lineEdit()->setAcceptDrops(false);
     auto* column = new QVBoxLayout(listPane_);

@@ -5,12 +5,12 @@
 #include <QWidget>
 #include <string>
 
-class QGraphicsOpacityEffect;
 class QVariantAnimation;
 
 namespace quillmere {
 
 class AppDropOverlay;
+class FadeEffect;
 class AppIconCache;
 class ApplicationListView;
 class ApplicationsState;
@@ -62,16 +62,16 @@ private:
     RevealItems reveal_;
     AppIconCache* icons_;
     QWidget* listPane_;
-    QGraphicsOpacityEffect* listOpacity_;
+    FadeEffect* listOpacity_;
     SearchField* search_;
     ApplicationsSummaryStrip* strip_;
     ApplicationListView* list_;
     GlassPanel* detailHost_;
-    QGraphicsOpacityEffect* detailOpacity_;
+    FadeEffect* detailOpacity_;
     QWidget* panel_ = nullptr;
     std::string panelKey_;
     AppDropOverlay* overlay_;
-    QGraphicsOpacityEffect* overlayOpacity_;
+    FadeEffect* overlayOpacity_;
     QVariantAnimation* detailMotion_;
     QVariantAnimation* overlayMotion_;
     double detailShown_ = 0;

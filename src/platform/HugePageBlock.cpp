@@ -1,0 +1,54 @@
+#include "platform/HugePageBlock.hpp"
+
+#include <cstdint>
+#include <sys/mman.h>
+#include <unistd.h>
+
+namespace quillmere::platform {
+namespace {
+
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+std::size_t roundedUp(std::size_t bytes, std::size_t unit) {
+    return (bytes + unit - 1) / unit * unit;
+}
+
+} // namespace
+
+HugePageBlock HugePageBlock::map(std::size_t bytes) {
+    if (bytes == 0 || bytes > SIZE_MAX - 2 * kHugePage) return {};
+    const std::size_t size = roundedUp(bytes, kHugePage);
+    // Mapped one huge page over and trimmed to a boundary: the kernel backs only whole, aligned
+    // 2 MB ranges with huge pages.
+    const std::size_t spanned = size + kHugePage;
+    void* mapped = ::mmap(nullptr, spanned, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) return {};
+    auto* const start = static_cast<unsigned char*>(mapped);
+    const auto address = reinterpret_cast<std::uintptr_t>(start);
+    auto* const aligned = start + (roundedUp(address, kHugePage) - address);
+    if (aligned > start) ::munmap(start, static_cast<std::size_t>(aligned - start));
+    auto* const end = aligned + size;
+    if (end < start + spanned) ::munmap(end, static_cast<std::size_t>(start + spanned - end));
+    // Only a hint: where the kernel has huge pages off, the block works with small ones.
+    ::madvise(aligned, size, MADV_HUGEPAGE);
+    return HugePageBlock(aligned, size);
+}
+
+void HugePageBlock::prefault() const noexcept {
+    if (!data_) return;
+#ifdef MADV_POPULATE_WRITE
+    if (::madvise(data_, size_, MADV_POPULATE_WRITE) == 0) return;
+#endif
+    // Kernels before 5.14: one write a page. The block is fresh, so writing zero keeps it blank.
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    for (std::size_t offset = 0; offset < size_; offset += page)
+        static_cast<volatile unsigned char*>(data_)[offset] = 0;
+}
+
+void HugePageBlock::unmap() noexcept {
+    if (data_) ::munmap(data_, size_);
+    data_ = nullptr;
+    size_ = 0;
+}
+
+} // namespace quillmere::platform
