@@ -15,6 +15,7 @@
 #include "app/state/NavigationHistory.hpp"
 #include "app/state/ScanState.hpp"
 #include "app/state/SelectionState.hpp"
+#include "ui/PaintingThreads.hpp"
 #include "ui/ReferenceText.hpp"
 #include "ui/Theme.hpp"
 #include "views/SunburstGeometry.hpp"
@@ -170,6 +171,7 @@ void print(const char* what, double ms, double target = 0) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    quillmere::limitPaintingThreads();
     int64_t budget = 1'000'000;
     for (int i = 1; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], "--nodes") == 0) budget = std::stoll(argv[i + 1]);

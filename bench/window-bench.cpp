@@ -18,6 +18,7 @@
 #include "app/state/AppSettings.hpp"
 #include "app/state/NavigationHistory.hpp"
 #include "app/state/ScanState.hpp"
+#include "ui/PaintingThreads.hpp"
 #include "views/SunburstGeometry.hpp"
 #include "views/widgets/SunburstView.hpp"
 #include "views/widgets/TreemapView.hpp"
@@ -144,6 +145,7 @@ int main(int argc, char** argv) {
         scanOnly = scanOnly || std::strcmp(argv[i], "--scan-only") == 0;
 
     QApplication app(argc, argv);
+    quillmere::limitPaintingThreads();
     QTemporaryDir folder;
     AppSettings settings(folder.filePath("settings.ini"));
     const LaunchOptions options{{"window-bench", "--debug-skip-permission-gate"}, false};

@@ -13,6 +13,7 @@
 #include "app/MainWindow.hpp"
 #include "app/state/AppSettings.hpp"
 #include "ui/DesktopSettings.hpp"
+#include "ui/PaintingThreads.hpp"
 
 #include <QApplication>
 #include <QFont>
@@ -52,6 +53,7 @@ int main(int argc, char** argv) {
         return quillmere::kNoGraphicalSessionStatus;
     }
     QApplication app(argc, argv);
+    quillmere::limitPaintingThreads();
     QApplication::setApplicationName("Quillmere");
     QApplication::setOrganizationName("Quillmere");
     QApplication::setApplicationDisplayName("Quillmere");

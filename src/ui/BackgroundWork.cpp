@@ -1,6 +1,7 @@
 #include "ui/BackgroundWork.hpp"
 
 #include <QCoreApplication>
+#include <QThread>
 #include <QThreadPool>
 #include <mutex>
 
@@ -13,6 +14,17 @@ std::mutex awaitLock;
 // its registered routines once, so the next one needs its own.
 bool awaitRegistered = false;
 
+// A pool of our own, not Qt's shared one: the raster painter hands pieces of large fills to the
+// shared pool and waits for them, and would wait behind a long layout or picture of ours.
+QThreadPool& workPool() {
+    static QThreadPool* pool = [] {
+        auto* made = new QThreadPool;
+        made->setMaxThreadCount(QThread::idealThreadCount());
+        return made;
+    }();
+    return *pool;
+}
+
 void awaitAtTeardown() {
     {
         std::lock_guard guard(awaitLock);
@@ -24,7 +36,7 @@ void awaitAtTeardown() {
             std::lock_guard guard(awaitLock);
             awaitRegistered = false;
         }
-        QThreadPool::globalInstance()->waitForDone();
+        workPool().waitForDone();
     });
 }
 
@@ -32,7 +44,11 @@ void awaitAtTeardown() {
 
 void startBackgroundWork(std::function<void()> work) {
     awaitAtTeardown();
-    QThreadPool::globalInstance()->start(std::move(work));
+    workPool().start(std::move(work));
+}
+
+bool waitForBackgroundWork(int msecs) {
+    return workPool().waitForDone(msecs);
 }
 
 } // namespace quillmere

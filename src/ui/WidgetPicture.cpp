@@ -55,7 +55,7 @@ public:
 
 private:
     static constexpr std::size_t kKept = 2;
-    static constexpr std::size_t kSpareStack = 64 * 1024;
+    static constexpr std::size_t kSpareStack = 256 * 1024;
 
     // Memory had to be made on the main thread, so a transition is under way and the next, which
     // fades one view out while another comes in, needs one picture more: it is made and touched

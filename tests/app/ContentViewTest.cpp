@@ -12,6 +12,7 @@
 #include "app/state/NavigationHistory.hpp"
 #include "app/state/ScanState.hpp"
 #include "app/state/SelectionState.hpp"
+#include "ui/BackgroundWork.hpp"
 #include "ui/SegmentedPills.hpp"
 #include "ui/Theme.hpp"
 #include "views/widgets/InsightViews.hpp"
@@ -214,6 +215,7 @@ TEST(ContentViewScan, AScanEndsInTheTreeAndAVanishedVolumeEndsTheScanToo) {
     ASSERT_TRUE(view.scanState().finishedScan());
     EXPECT_EQ(view.history().currentPath().size(), 1u);
     EXPECT_EQ(view.history().volumeName(), "Folder");
+    waitForBackgroundWork();
     QThreadPool::globalInstance()->waitForDone();
     EXPECT_EQ(setup.saves, 1);
 

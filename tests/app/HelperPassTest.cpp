@@ -9,6 +9,7 @@
 #include "app/state/ScanState.hpp"
 #include "platform/HostSystem.hpp"
 #include "support/HelperProcess.hpp"
+#include "ui/BackgroundWork.hpp"
 
 #include <QEventLoop>
 #include <QTest>
@@ -94,6 +95,7 @@ struct HelperPass {
         QTimer::singleShot(30000, &loop, &QEventLoop::quit);
         if (view.scanState().isScanning()) loop.exec();
         EXPECT_FALSE(view.scanState().isScanning());
+        waitForBackgroundWork();
         QThreadPool::globalInstance()->waitForDone();
         return *view.scanState().finishedScan();
     }

@@ -1,5 +1,6 @@
 #include "app/PreviewLoader.hpp"
 #include "app/PreviewWindow.hpp"
+#include "ui/BackgroundWork.hpp"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -93,6 +94,7 @@ TEST_F(PreviewTest, TheWindowShowsTheNewestItemUnderItsTitle) {
     ASSERT_TRUE(shown.wait(30000));
     // Only the newer item arrives, whichever read finished first: both reads have ended and
     // handed over what they read by the time the pool is idle.
+    ASSERT_TRUE(waitForBackgroundWork(30000));
     ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(30000));
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(shown.size(), 1);

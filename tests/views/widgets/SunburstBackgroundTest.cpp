@@ -1,3 +1,4 @@
+#include "ui/BackgroundWork.hpp"
 #include "ui/ReferenceText.hpp"
 #include "ui/Theme.hpp"
 #include "views/SunburstGeometry.hpp"
@@ -8,7 +9,6 @@
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
-#include <QThreadPool>
 #include <gtest/gtest.h>
 
 namespace quillmere {
@@ -106,7 +106,7 @@ TEST(SunburstViewBackground, OnScreenTheRingsAreDrawnOffTheMainThreadAndTheLastF
     render(view);
     view.setInputs(given(treeC()));
     render(view);
-    ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(30000));
+    ASSERT_TRUE(waitForBackgroundWork(30000));
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(done.count(), before + 1);
     EXPECT_EQ(render(view), reference(given(treeC()), size));
@@ -172,7 +172,7 @@ TEST(SunburstViewBackground, ALargeFolderIsLaidOutOffTheMainThreadAsItWouldBeInP
     view.setInputs(laidOutByTheView(treeB()));
     EXPECT_FALSE(view.isWorkingInBackground());
     const qsizetype before = done.count();
-    ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(30000));
+    ASSERT_TRUE(waitForBackgroundWork(30000));
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(done.count(), before);
     EXPECT_EQ(view.inputs().layout.segments.size(),
@@ -193,7 +193,7 @@ TEST(SunburstViewBackground, AViewGoneBeforeItsWorkEndsIsNeverTold) {
     }());
     QSignalSpy done(doomed, &SunburstView::backgroundWorkDone);
     delete doomed;
-    ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(30000));
+    ASSERT_TRUE(waitForBackgroundWork(30000));
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(done.count(), 0);
 }

@@ -1,5 +1,6 @@
 #include "views/widgets/TreemapView.hpp"
 
+#include "ui/BackgroundWork.hpp"
 #include "ui/Theme.hpp"
 #include "views/ColorMath.hpp"
 #include "views/ViewsTestSupport.hpp"
@@ -7,7 +8,6 @@
 #include <QCoreApplication>
 #include <QImage>
 #include <QSignalSpy>
-#include <QThreadPool>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -179,7 +179,7 @@ TEST(TreemapView, AFolderOfManyTilesIsLaidOutAndDrawnOffTheMainThreadThenShown) 
     EXPECT_EQ(view.tiles().size(), 2u);
     EXPECT_FALSE(view.isDrawingLayer());
     // Once every drawing has ended and handed its result over, the small tree's tiles stand.
-    ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(30000));
+    ASSERT_TRUE(waitForBackgroundWork(30000));
     QCoreApplication::processEvents();
     EXPECT_EQ(view.tiles().size(), 2u);
 
@@ -191,7 +191,7 @@ TEST(TreemapView, AFolderOfManyTilesIsLaidOutAndDrawnOffTheMainThreadThenShown) 
     render(*doomed);
     ASSERT_TRUE(doomed->isDrawingLayer());
     delete doomed;
-    ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(30000));
+    ASSERT_TRUE(waitForBackgroundWork(30000));
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(ready.count(), layersBefore);
     EXPECT_FALSE(view.isDrawingLayer());
