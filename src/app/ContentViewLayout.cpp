@@ -140,7 +140,11 @@ void ContentView::presentInspector(bool presented) {
         settleInspector();
         return;
     }
-    if (!inspector_->graphicsEffect()) inspector_->setGraphicsEffect(new FadeEffect(inspector_));
+    if (!inspector_->graphicsEffect()) {
+        auto* fade = new FadeEffect(inspector_);
+        fade->setOpacity(inspectorShown_); // from where the panel is, before the motion's first step
+        inspector_->setGraphicsEffect(fade);
+    }
     inspector_->show();
     inspectorMotion_->setDuration(duration);
     inspectorMotion_->setStartValue(inspectorShown_);

@@ -24,7 +24,6 @@
 #include <QMenuBar>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThreadPool>
 #include <QTimer>
 #include <QToolTip>
 #include <algorithm>
@@ -216,7 +215,7 @@ TEST(ContentViewScan, AScanEndsInTheTreeAndAVanishedVolumeEndsTheScanToo) {
     EXPECT_EQ(view.history().currentPath().size(), 1u);
     EXPECT_EQ(view.history().volumeName(), "Folder");
     waitForBackgroundWork();
-    QThreadPool::globalInstance()->waitForDone();
+    ScanState::waitForSnapshotWork();
     EXPECT_EQ(setup.saves, 1);
 
     // The folder is gone before the walk starts: the stream ends without a result, and the

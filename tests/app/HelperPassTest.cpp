@@ -13,7 +13,6 @@
 
 #include <QEventLoop>
 #include <QTest>
-#include <QThreadPool>
 #include <QTimer>
 #include <cerrno>
 #include <filesystem>
@@ -96,7 +95,7 @@ struct HelperPass {
         if (view.scanState().isScanning()) loop.exec();
         EXPECT_FALSE(view.scanState().isScanning());
         waitForBackgroundWork();
-        QThreadPool::globalInstance()->waitForDone();
+        ScanState::waitForSnapshotWork();
         return *view.scanState().finishedScan();
     }
 

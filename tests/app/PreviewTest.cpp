@@ -1,5 +1,6 @@
 #include "app/PreviewLoader.hpp"
 #include "app/PreviewWindow.hpp"
+#include "app/state/ScanState.hpp"
 #include "ui/BackgroundWork.hpp"
 
 #include <QCoreApplication>
@@ -8,7 +9,6 @@
 #include <QImage>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QThreadPool>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -95,7 +95,7 @@ TEST_F(PreviewTest, TheWindowShowsTheNewestItemUnderItsTitle) {
     // Only the newer item arrives, whichever read finished first: both reads have ended and
     // handed over what they read by the time the pool is idle.
     ASSERT_TRUE(waitForBackgroundWork(30000));
-    ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(30000));
+    ASSERT_TRUE(ScanState::waitForSnapshotWork(30000));
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(shown.size(), 1);
     ASSERT_TRUE(window.content().has_value());

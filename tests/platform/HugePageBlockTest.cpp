@@ -1,8 +1,10 @@
 #include "platform/HugePageBlock.hpp"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 
 namespace quillmere::platform {
 namespace {
@@ -22,6 +24,10 @@ TEST(HugePageBlock, IsWholeAlignedWritableAndMovesItsOwnership) {
     EXPECT_EQ(moved.data(), data);
     moved = HugePageBlock::map(1);
     EXPECT_EQ(moved.size(), kHuge);
+    // The block it held is given back to the system: nothing is mapped there any more.
+    errno = 0;
+    EXPECT_EQ(::msync(data, kHuge, MS_ASYNC), -1);
+    EXPECT_EQ(errno, ENOMEM);
 
     EXPECT_FALSE(HugePageBlock::map(0));
     EXPECT_FALSE(HugePageBlock::map(SIZE_MAX));

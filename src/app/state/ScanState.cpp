@@ -1,5 +1,6 @@
 #include "app/state/ScanState.hpp"
 
+#include <QCoreApplication>
 #include <QMetaObject>
 #include <QPointer>
 #include <QThreadPool>
@@ -9,11 +10,27 @@ namespace quillmere {
 
 namespace {
 
+// Reads and writes of the saved scan run on a pool of their own, not on Qt's shared one: the
+// painter waits for that pool's threads, and writing a large tree takes a second. The
+// application waits for this pool as it goes, so a scan finished just before quitting is saved.
+QThreadPool& snapshotPool() {
+    static QThreadPool* pool = [] {
+        auto* made = new QThreadPool;
+        qAddPostRoutine([] { snapshotPool().waitForDone(); });
+        return made;
+    }();
+    return *pool;
+}
+
 Date now() {
     return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
 } // namespace
+
+bool ScanState::waitForSnapshotWork(int msecs) {
+    return snapshotPool().waitForDone(msecs);
+}
 
 ScanState::ScanState(std::optional<ScanSnapshot> savedSnapshot, SnapshotIO io, QObject* parent)
     : QObject(parent), cancellation_(std::make_shared<ScanCancellation>()),
@@ -87,10 +104,9 @@ void ScanState::finishScan(DiskScanResult result, const std::optional<std::strin
     if (!snapshot) return;
     emit savedSnapshotChanged();
 
-    // The write works on its own copy and touches no field; the global pool is drained when the
-    // application object goes, so a scan finished just before quitting is still saved.
+    // The write works on its own copy and touches no field.
     if (io_.save)
-        QThreadPool::globalInstance()->start(
+        snapshotPool().start(
             [save = io_.save, snapshot = std::move(*snapshot)]() mutable { save(std::move(snapshot)); });
 }
 
@@ -119,8 +135,8 @@ void ScanState::loadSavedSnapshot(std::function<void()> done) {
     // its own thread.
     auto* relay = new QObject;
     relay->moveToThread(thread());
-    QThreadPool::globalInstance()->start([relay, self = QPointer<ScanState>(this), load = io_.load,
-                                          done = std::move(done)]() mutable {
+    snapshotPool().start([relay, self = QPointer<ScanState>(this), load = io_.load,
+                          done = std::move(done)]() mutable {
         std::optional<ScanSnapshot> loaded = load ? load() : std::nullopt;
         QMetaObject::invokeMethod(
             relay,

@@ -26,6 +26,10 @@ public:
     explicit ScanState(std::optional<ScanSnapshot> savedSnapshot = std::nullopt,
                        SnapshotIO io = SnapshotIO::standard(), QObject* parent = nullptr);
 
+    // Waits until no read or write of the saved scan is queued or running, at most `msecs`
+    // (-1: as long as it takes); false when time ran out.
+    static bool waitForSnapshotWork(int msecs = -1);
+
     bool isScanning() const { return isScanning_; }
     const std::optional<ScanProgress>& progress() const { return progress_; }
     const std::optional<DiskScanResult>& finishedScan() const { return finishedScan_; }

@@ -7,7 +7,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
-#include <QThreadPool>
 #include <future>
 #include <gtest/gtest.h>
 
@@ -39,7 +38,7 @@ struct IODouble {
                     }};
     }
     std::vector<ScanSnapshot> drained() const {
-        QThreadPool::globalInstance()->waitForDone();
+        ScanState::waitForSnapshotWork();
         return *saved;
     }
 };
@@ -153,7 +152,7 @@ TEST(ScanState, LoadDropsItsValueWhenAScanFinishedMeanwhile) {
     }
     io.gate->set_value();
     // The read has ended and handed its answer over once the pool is idle; it is delivered here.
-    ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(30000));
+    ASSERT_TRUE(ScanState::waitForSnapshotWork(30000));
     QCoreApplication::sendPostedEvents();
     EXPECT_FALSE(done);
 }
