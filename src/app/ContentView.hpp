@@ -202,6 +202,8 @@ private:
     bool isInspectorPresented_ = false;
     bool isFullDiskAccessGranted_ = false;
     bool hasCheckedLaunchScan_ = false;
+    // While set, state changes wait for one update of the screens at the end of the step.
+    bool holdsScreenUpdates_ = false;
     std::vector<ScannableVolume> volumes_;
     // What the picker offers when no volume is listed; set with each listing that found none.
     std::optional<ScannableVolume> startupFallback_;

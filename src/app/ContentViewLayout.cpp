@@ -36,6 +36,7 @@ constexpr int kInspectorMargin = 16;
 } // namespace
 
 void ContentView::updateScreens() {
+    if (holdsScreenUpdates_) return;
     // Base layer: the scan screen once a volume is chosen, else the gate, else the picker.
     const bool gatePassed = settings_.hasCompletedPermissionGate() || options_.skipsPermissionGate();
     if (centerView_ && (!selectedVolume_ || centerView_->volume() != *selectedVolume_)) {

@@ -10,14 +10,21 @@
 #include "platform/HostSystem.hpp"
 #include "views/InspectorModel.hpp"
 
+#include <QScopedValueRollback>
 #include <algorithm>
 
 namespace quillmere {
 
+// The scan screen is made only once the scan is asked for, so it starts the walk as it is
+// shown: showing a screen under the pointer waits on the display server, and the walk need
+// not wait with it.
 void ContentView::startScan(const ScannableVolume& volume) {
     selectedVolume_ = volume;
-    selection_->setSelectedNode(std::nullopt);
-    history_->clear();
+    {
+        const QScopedValueRollback hold(holdsScreenUpdates_, true);
+        selection_->setSelectedNode(std::nullopt);
+        history_->clear();
+    }
     scanState_->requestScan();
     updateScreens();
 }

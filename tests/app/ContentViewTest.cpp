@@ -229,6 +229,34 @@ TEST(ContentViewScan, AScanEndsInTheTreeAndAVanishedVolumeEndsTheScanToo) {
     EXPECT_TRUE(view.history().currentPath().empty());
 }
 
+// Showing a screen under the pointer waits on the display server; the walk is asked for
+// before the scan screen first shows, so it never waits with it.
+TEST(ContentViewScan, TheScanScreenShowsWithItsScanAlreadyAskedFor) {
+    struct ShowWatch : QObject {
+        ScanState* state = nullptr;
+        std::vector<bool> scanningAtShow;
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            if (event->type() == QEvent::Show && qobject_cast<CenterView*>(watched))
+                scanningAtShow.push_back(state->isScanning());
+            return false;
+        }
+    };
+    Launch setup({"--debug-skip-permission-gate"});
+    ContentView view(setup.options, setup.settings, setup.host());
+    view.show();
+    ShowWatch watch;
+    watch.state = &view.scanState();
+    qApp->installEventFilter(&watch);
+    for (int round = 0; round < 2; ++round) {
+        view.startScan(setup.volumes[1]);
+        view.scanState().cancellation()->cancel();
+        waitForScanEnd(view.scanState());
+        view.chooseAnotherDisk();
+    }
+    qApp->removeEventFilter(&watch);
+    EXPECT_EQ(watch.scanningAtShow, std::vector<bool>({true, true}));
+}
+
 TEST(ContentViewInspector, OpeningANodeDrillsDownAndClearsTheSelectionDeleteOnlySetsTheFlag) {
     Launch setup({"--debug-skip-permission-gate", "--debug-select-largest"});
     const FolderPath root = FolderPath::root("/");
