@@ -1,5 +1,7 @@
 #include "platform/HugePageBlock.hpp"
 
+#include "platform/PopulatedMemory.hpp"
+
 #include <cstdint>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -36,9 +38,7 @@ HugePageBlock HugePageBlock::map(std::size_t bytes) {
 
 void HugePageBlock::prefault() const noexcept {
     if (!data_) return;
-#ifdef MADV_POPULATE_WRITE
-    if (::madvise(data_, size_, MADV_POPULATE_WRITE) == 0) return;
-#endif
+    if (populateForWriting(data_, size_)) return;
     // Kernels before 5.14: one write a page. The block is fresh, so writing zero keeps it blank.
     const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
     for (std::size_t offset = 0; offset < size_; offset += page)

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstddef>
+
+namespace quillmere::platform {
+
+// Backs the pages of [start, start + bytes) with memory in one call, as their first writes
+// would one fault at a time (on a virtual machine each fault costs as much again as the page
+// itself). Pages already backed keep what they hold. `start` is page-aligned. False when the
+// kernel cannot (before 5.14): the first writes then fault as usual.
+bool populateForWriting(void* start, std::size_t bytes) noexcept;
+
+} // namespace quillmere::platform
