@@ -2,7 +2,7 @@
 
 // What the screenshot tools share: a stage that draws the window background behind one view,
 // and a way to picture that view in either scheme once it has settled.
-#include "app/ScanScreens.hpp"
+#include "app/StageBackground.hpp"
 #include "ui/Theme.hpp"
 
 #include <QApplication>

@@ -5,7 +5,7 @@
 #include "app/InspectorView.hpp"
 #include "app/MainTopBar.hpp"
 #include "app/Placeholders.hpp"
-#include "app/ScanScreens.hpp"
+#include "app/StageBackground.hpp"
 #include "app/SystemDataAwaitingScanView.hpp"
 #include "app/VolumePickerView.hpp"
 #include "app/access/PermissionGateView.hpp"
@@ -22,6 +22,7 @@
 #include "ui/Transitions.hpp"
 
 #include <QPainter>
+#include <QResizeEvent>
 #include <QVariantAnimation>
 #include <cmath>
 
@@ -97,7 +98,9 @@ void ContentView::updateScreens() {
     update();
 }
 
-void ContentView::resizeEvent(QResizeEvent*) {
+void ContentView::resizeEvent(QResizeEvent* event) {
+    // The first size comes as the window is shown, well before its first paint.
+    prepareStageBackground(event->size(), Theme::isDark(this));
     layoutLayers();
 }
 

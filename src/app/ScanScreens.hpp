@@ -11,14 +11,6 @@ class QVariantAnimation;
 
 namespace quillmere {
 
-// The window's backdrop: a vertical gradient with an orange and a violet glow, dithered so its
-// soft glows show no bands.
-void paintStageBackground(QPainter& painter, const QRectF& area, bool dark);
-QImage renderStageBackground(QSize size, bool dark);
-// A picture drawn at 16 bits a channel brought to 8 with a 4 × 4 ordered dither, so that a
-// change of less than one 8-bit step over many pixels shows as a fine pattern, not as bands.
-QImage ditheredToRgb32(const QImage& deep);
-
 // A round badge filled with the accent colour (top leading to bottom trailing, fading to 0.6),
 // a soft accent shadow of `shadowRadius` 6 points down, and a white symbol on it.
 void paintAccentBadge(QPainter& painter, const QRectF& badge, const QString& symbolName, double symbolSize,

@@ -1,4 +1,6 @@
-#include "app/ScanScreens.hpp"
+#include "app/StageBackground.hpp"
+
+#include "ui/BackgroundWork.hpp"
 #include "ui/Theme.hpp"
 
 #include <QPainter>
@@ -71,6 +73,32 @@ TEST(StageBackground, AtTwiceThePixelsEveryFrameAndEveryPartIsTheScaledPicture) 
             EXPECT_EQ(frame.copy(pixels), expected.copy(pixels)) << dark;
         }
     }
+}
+
+// The first picture may be made on a worker while the window is shown; the first paint shows
+// it when the window kept that size, and a picture of its own size when it did not.
+TEST(StageBackground, APictureMadeAheadIsShownOnlyAtItsOwnSize) {
+    const auto painted = [](QSize size, bool dark) {
+        QImage frame(size, QImage::Format_RGB32);
+        frame.fill(Qt::black);
+        QPainter painter(&frame);
+        paintStageBackground(painter, QRectF(QPointF(0, 0), QSizeF(size)), dark);
+        return frame;
+    };
+    const auto drawn = [](QSize size, bool dark) {
+        QImage frame(size, QImage::Format_RGB32);
+        frame.fill(Qt::black);
+        QPainter painter(&frame);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRectF(QPointF(0, 0), QSizeF(size)), renderStageBackground(size, dark));
+        return frame;
+    };
+    prepareStageBackground(QSize(300, 200), false);
+    EXPECT_EQ(painted(QSize(300, 200), false), drawn(QSize(300, 200), false));
+    prepareStageBackground(QSize(300, 200), true);
+    ASSERT_TRUE(waitForBackgroundWork(60'000));
+    EXPECT_EQ(painted(QSize(280, 190), true), drawn(QSize(280, 190), true));
+    EXPECT_EQ(painted(QSize(300, 200), true), drawn(QSize(300, 200), true));
 }
 
 } // namespace
