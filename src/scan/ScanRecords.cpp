@@ -29,17 +29,24 @@ int64_t bytesHiddenByPermissions(const DiskScanResult& result, int64_t volumeUse
 }
 
 bool ScanEventChannel::yield(ScanEvent event) {
+    bool wakes = true;
     {
         std::lock_guard guard(lock_);
         if (terminated_ || finished_) return false;
-        const bool supersedes = std::holds_alternative<ScanProgress>(event) && queue_.size() >= kCapacity &&
-                                std::holds_alternative<ScanProgress>(queue_.back());
+        const bool progress = std::holds_alternative<ScanProgress>(event);
+        const bool supersedes =
+            progress && queue_.size() >= kCapacity && std::holds_alternative<ScanProgress>(queue_.back());
         if (supersedes)
             queue_.back() = std::move(event);
         else
             queue_.push_back(std::move(event));
+        if (progress) {
+            const auto now = std::chrono::steady_clock::now();
+            wakes = now - lastProgressWake_ >= kProgressWakeInterval;
+            if (wakes) lastProgressWake_ = now;
+        }
     }
-    ready_.notify_one();
+    if (wakes) ready_.notify_one();
     return true;
 }
 
@@ -58,7 +65,10 @@ bool ScanEventChannel::isTerminated() const {
 
 std::optional<ScanEvent> ScanEventChannel::next() {
     std::unique_lock guard(lock_);
-    ready_.wait(guard, [&] { return !queue_.empty() || finished_ || terminated_; });
+    // Progress left unannounced is found when the interval runs out, so a walk slowed on a
+    // stalled disk still shows how far it got.
+    while (queue_.empty() && !finished_ && !terminated_)
+        ready_.wait_for(guard, kProgressWakeInterval);
     if (queue_.empty()) return std::nullopt;
     ScanEvent event = std::move(queue_.front());
     queue_.pop_front();

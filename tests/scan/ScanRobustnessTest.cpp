@@ -6,12 +6,15 @@
 #include "scan/ScanReport.hpp"
 #include "scan/SmallItemFolding.hpp"
 
+#include <atomic>
 #include <fcntl.h>
+#include <fstream>
 #include <future>
 #include <map>
 #include <sstream>
 #include <stdexcept>
 #include <tbb/global_control.h>
+#include <thread>
 #include <unistd.h>
 
 namespace quillmere {
@@ -433,6 +436,48 @@ TEST(ScanEvents, NothingIsAcceptedAfterFinish) {
     ASSERT_TRUE(first);
     EXPECT_EQ(std::get<ScanProgress>(*first).filesScanned, 1);
     EXPECT_FALSE(channel.next());
+}
+
+// Whether the thread `tid` of this process is asleep (waiting on something).
+bool isAsleep(pid_t tid) {
+    std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const size_t name = line.rfind(')');
+    return name != std::string::npos && name + 2 < line.size() && line[name + 2] == 'S';
+}
+
+// Progress wakes a waiting reader only now and then; what it was not woken for still reaches
+// it, also when the walk yields nothing more for a long while, and a result wakes it at once.
+TEST(ScanEvents, ProgressLeftUnannouncedStillReachesAWaitingReader) {
+    ScanEventChannel channel;
+    std::atomic<int> read = 0;
+    std::atomic<int64_t> lastFiles = 0;
+    std::atomic<pid_t> readerTid = 0;
+    std::thread reader([&] {
+        readerTid = ::gettid();
+        while (std::optional<ScanEvent> event = channel.next()) {
+            if (const auto* progress = std::get_if<ScanProgress>(&*event)) lastFiles = progress->filesScanned;
+            ++read;
+        }
+    });
+    const auto waiting = [&](int events) {
+        return testing::eventually([&] { return read == events && readerTid != 0 && isAsleep(readerTid); });
+    };
+    const bool waitedFirst = waiting(0);
+    ASSERT_TRUE(channel.yield(ScanProgress{.filesScanned = 1}));
+    const bool wokenForFirst = waiting(1);
+    // Soon after the first, this one does not wake the sleeping reader; it finds it anyway.
+    ASSERT_TRUE(channel.yield(ScanProgress{.filesScanned = 2}));
+    const bool reachedUnannounced = waiting(2);
+    EXPECT_EQ(lastFiles, 2);
+    ASSERT_TRUE(channel.yield(DiskScanResult{}));
+    const bool reachedResult = waiting(3);
+    channel.finish();
+    reader.join();
+    EXPECT_TRUE(waitedFirst && wokenForFirst);
+    EXPECT_TRUE(reachedUnannounced);
+    EXPECT_TRUE(reachedResult);
 }
 
 TEST(ScanBudget, PermitsComeBackForASecondWave) {
