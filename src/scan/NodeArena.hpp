@@ -27,6 +27,14 @@ private:
     bool wasActive_;
 };
 
+// What the chunks take from the system now, for tests and diagnostics.
+struct NodeArenaUse {
+    size_t chunkBytes = 0; // chunks in use, wherever they came from
+    size_t blocks = 0;     // blocks of huge pages mapped for chunks
+    bool operator==(const NodeArenaUse&) const = default;
+};
+[[nodiscard]] NodeArenaUse nodeArenaUse() noexcept;
+
 [[nodiscard]] void* allocateNodeMemory(size_t bytes, bool& fromArena);
 void freeNodeMemory(void* memory, bool fromArena) noexcept;
 

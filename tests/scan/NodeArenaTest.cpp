@@ -96,5 +96,36 @@ TEST(NodeArena, NodesOutliveTheirThreadAndDieOneByOneOnAnyThread) {
     expectIntact(trimmed.children(), halfIds);
 }
 
+TEST(NodeArena, ALargeTreeTakesBlocksAndGivesEveryOneBack) {
+    const detail::NodeArenaUse before = detail::nodeArenaUse();
+    {
+        // About 12 MB of nodes: past the point where chunks come from blocks of huge pages.
+        constexpr int kCount = 200'000;
+        const FileNode folder = folderBuiltOnAnotherThread(kCount);
+        const detail::NodeArenaUse during = detail::nodeArenaUse();
+        if (during.chunkBytes == before.chunkBytes)
+            GTEST_SKIP() << "this build gives every node memory of its own";
+        EXPECT_GT(during.blocks, before.blocks);
+        std::vector<int> ids(kCount);
+        for (int i = 0; i < kCount; ++i)
+            ids[static_cast<size_t>(i)] = i;
+        expectIntact(folder.children(), ids);
+
+        // Every other node dies first: each chunk and block still holds live nodes.
+        std::vector<FileNode> odd;
+        std::vector<int> oddIds;
+        for (int i = 1; i < kCount; i += 2) {
+            odd.push_back(folder.children()[static_cast<size_t>(i)]);
+            oddIds.push_back(i);
+        }
+        const FileNode thinned = folder.rebuilt(std::move(odd));
+        std::thread([dying = folder] {}).join();
+        expectIntact(thinned.children(), oddIds);
+        EXPECT_EQ(detail::nodeArenaUse().blocks, during.blocks);
+    }
+    // The last node gone, every chunk and block went back to the system.
+    EXPECT_EQ(detail::nodeArenaUse(), before);
+}
+
 } // namespace
 } // namespace quillmere
