@@ -6,6 +6,7 @@
 #include "scan/ScanRecords.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -135,27 +136,25 @@ public:
     };
 
     explicit ConcurrencyBudget(int units) : remaining_(units) {}
-    // A permit when a unit is free.
+    // A permit when a unit is free. Every walker asks at every folder it meets, mostly when
+    // none is free: that answer only reads, so it leaves the other walkers' caches alone.
     [[nodiscard]] std::optional<Permit> tryAcquire() {
-        std::lock_guard guard(lock_);
-        if (remaining_ <= 0) return std::nullopt;
-        --remaining_;
-        return Permit(*this);
+        int units = remaining_.load(std::memory_order_relaxed);
+        while (units > 0)
+            if (remaining_.compare_exchange_weak(units, units - 1, std::memory_order_acquire,
+                                                 std::memory_order_relaxed))
+                return Permit(*this);
+        return std::nullopt;
     }
-    [[nodiscard]] int remaining() const {
-        std::lock_guard guard(lock_);
-        return remaining_;
-    }
+    [[nodiscard]] int remaining() const { return remaining_.load(std::memory_order_acquire); }
     // max(4 × active processors, 8)
     [[nodiscard]] static int unitsFor(int activeProcessors) { return std::max(4 * activeProcessors, 8); }
 
 private:
-    void release() noexcept {
-        std::lock_guard guard(lock_);
-        ++remaining_;
-    }
-    mutable std::mutex lock_;
-    int remaining_;
+    void release() noexcept { remaining_.fetch_add(1, std::memory_order_release); }
+    // A cache line of its own: it changes as walks start and end, while what lies beside it
+    // in a scan's shared state is read at every entry.
+    alignas(64) std::atomic<int> remaining_;
 };
 
 } // namespace quillmere

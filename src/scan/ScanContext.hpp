@@ -23,11 +23,12 @@ struct Placement {
 };
 
 // What every walker of one scan shares. Each shared object guards itself with its own
-// lock, and no walker holds two of those locks at once.
+// lock, and no walker holds two of those locks at once. What walkers change starts a cache
+// line of its own, so that their changes do not evict what every entry reads beside it.
 struct ScanContext {
     platform::ScanHost& host;
-    ScanAccumulator accumulator;
-    SharingRegistry sharing;
+    alignas(64) ScanAccumulator accumulator;
+    alignas(64) SharingRegistry sharing;
     ConcurrencyBudget budget;
     std::shared_ptr<ScanCancellation> cancellation;
     int progressBatchSize;
@@ -54,10 +55,10 @@ struct ScanContext {
     // access, the protected home folders.
     std::vector<std::string> watchedPrefixes;
     Placement rootPlacement;
-    // The own blocks of every folder a walker entered, added up as each walker ends.
-    std::atomic<int64_t> folderBytes{0};
     // The scan's one group of tasks: walks of subfolders join it, and the scan waits for it alone.
     TaskGroup* tasks = nullptr;
+    // The own blocks of every folder a walker entered, added up as each walker ends.
+    alignas(64) std::atomic<int64_t> folderBytes{0};
 
     bool isCancelled() const { return cancellation && cancellation->isCancelled(); }
 

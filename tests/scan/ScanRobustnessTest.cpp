@@ -492,6 +492,28 @@ TEST(ScanBudget, PermitsComeBackForASecondWave) {
         permits.pop_back();
     }
     EXPECT_EQ(budget.remaining(), 8);
+
+    // Walkers asking at once are never given more permits than there are units.
+    ConcurrencyBudget few(3);
+    std::atomic<int> held{0};
+    std::atomic<int> mostHeld{0};
+    std::vector<std::thread> walkers;
+    for (int t = 0; t < 8; ++t)
+        walkers.emplace_back([&] {
+            for (int i = 0; i < 20'000; ++i) {
+                std::optional<ConcurrencyBudget::Permit> permit = few.tryAcquire();
+                if (!permit) continue;
+                const int now = held.fetch_add(1) + 1;
+                int most = mostHeld.load();
+                while (now > most && !mostHeld.compare_exchange_weak(most, now)) {
+                }
+                held.fetch_sub(1);
+            }
+        });
+    for (std::thread& walker : walkers)
+        walker.join();
+    EXPECT_LE(mostHeld.load(), 3);
+    EXPECT_EQ(few.remaining(), 3);
 }
 
 TEST(SmallItemFolding, AChildExactlyAtTheThresholdStays) {
