@@ -252,7 +252,7 @@ DiskScanResult resultOf(ScanContext& context, const FolderPath& rootFolder, std:
         });
     result.root =
         withLinkedBytesOwned(FileNode::folder(rootFolder, context.rootPath, rootDate, std::move(children)),
-                             context.sharing.linkOwners());
+                             context.sharing.takeLinkOwners());
     for (const DeniedPath& denied : result.deniedPaths)
         result.deniedBytesEstimate += denied.estimatedBytes;
     result.folderBytes = context.folderBytes.load();

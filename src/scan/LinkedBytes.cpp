@@ -2,9 +2,11 @@
 
 #include "base/PathText.hpp"
 #include "base/Saturating.hpp"
+#include "scan/TaskGroup.hpp"
 
 #include <algorithm>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <unordered_map>
 
@@ -29,6 +31,12 @@ std::string_view componentAt(std::string_view path, size_t start) {
 }
 
 constexpr size_t kMostScanned = 1 << 16;
+// Settling visits every child of the folders on the owners' way, so a tree of a million files
+// with thousands of hard links takes a good part of a core's ten milliseconds, after the walk
+// and with every other core idle. The subfolders of the first few levels with this many
+// owners below are settled side by side.
+constexpr size_t kOwnersApart = 64;
+constexpr int kSplitLevels = 3;
 
 // A folder on the way to some owners: those of `owners[first, last)`, whose paths all go on
 // below this folder from `depth` bytes in.
@@ -68,33 +76,21 @@ struct Frame {
     }
 };
 
-} // namespace
+void settleApart(std::span<Frame> forks, std::span<const Below> below, int splitLevels);
 
-FileNode withLinkedBytesOwned(FileNode root, const std::vector<LinkOwner>& owners) {
-    const std::string rootPath = root.path();
-    const std::string prefix = rootPath.ends_with('/') ? rootPath : rootPath + "/";
-    // Bytes all counted through other files' extents leave the owner shared.
-    std::vector<Below> below;
-    for (const LinkOwner& owner : owners)
-        if (owner.path.starts_with(prefix) && owner.path.size() > prefix.size() && countedBytes(owner) > 0)
-            below.push_back(Below{std::string_view(owner.path).substr(prefix.size()), &owner});
-    if (below.empty()) return root;
-    // Sorted, the owners below any one folder lie side by side; of two owners of one path
-    // the first listed counts.
-    std::stable_sort(below.begin(), below.end(),
-                     [](const Below& a, const Below& b) { return a.path < b.path; });
-    below.erase(std::unique(below.begin(), below.end(),
-                            [](const Below& a, const Below& b) { return a.path == b.path; }),
-                below.end());
-
-    // Depth first without recursion, changing the nodes on the way in place (copied first
-    // where another handle shares them): a folder's totals are summed again once every owner
-    // below it is settled.
+// Settles the owners `below` whose paths go on inside `top` from `topDepth` bytes in, then the
+// totals of `top` and of every folder between. Depth first without recursion, changing the
+// nodes on the way in place (copied first where another handle shares them): a folder's totals
+// are summed again once every owner below it is settled. Subfolders of `top` with many owners
+// below them are settled side by side, `splitLevels` levels down.
+void settle(FileNode& top, std::span<const Below> below, size_t topDepth, int splitLevels) {
     std::vector<Frame> stack;
-    stack.push_back(Frame{.node = &root, .next = 0, .last = below.size(), .depth = 0});
+    stack.push_back(Frame{.node = &top, .next = 0, .last = below.size(), .depth = topDepth});
+    std::vector<Frame> forks;
     while (!stack.empty()) {
         Frame& frame = stack.back();
         if (frame.next == frame.last) {
+            if (stack.size() == 1 && !forks.empty()) settleApart(forks, below, splitLevels - 1);
             FileNode& folder = *frame.node;
             folder.setFields(folder.fieldsWithTotalsOf(folder.children()));
             stack.pop_back();
@@ -132,7 +128,11 @@ FileNode withLinkedBytesOwned(FileNode root, const std::vector<LinkOwner>& owner
             size_t deeper = first;
             while (deeper < end && below[deeper].path.size() <= frame.depth + name.size())
                 ++deeper;
-            stack.push_back(Frame{.node = &child, .next = deeper, .last = end, .depth = depth});
+            Frame inner{.node = &child, .next = deeper, .last = end, .depth = depth};
+            if (stack.size() == 1 && splitLevels > 0 && end - deeper >= kOwnersApart)
+                forks.push_back(std::move(inner));
+            else
+                stack.push_back(std::move(inner));
             continue;
         }
         if (below[first].path.size() == frame.depth + name.size() && child.isSharedElsewhere()) {
@@ -143,6 +143,45 @@ FileNode withLinkedBytesOwned(FileNode root, const std::vector<LinkOwner>& owner
             child.setFields(fields);
         }
     }
+}
+
+// Each fork is a subfolder of one folder, so no two share a node they change.
+void settleApart(std::span<Frame> forks, std::span<const Below> below, int splitLevels) {
+    TaskGroup group;
+    for (Frame& fork : forks.subspan(1))
+        group.run([&fork, below, splitLevels] {
+            settle(*fork.node, below.subspan(fork.next, fork.last - fork.next), fork.depth, splitLevels);
+        });
+    try {
+        settle(*forks[0].node, below.subspan(forks[0].next, forks[0].last - forks[0].next), forks[0].depth,
+               splitLevels);
+    } catch (...) {
+        group.wait(); // the others still hold references into this folder
+        throw;
+    }
+    group.wait();
+}
+
+} // namespace
+
+FileNode withLinkedBytesOwned(FileNode root, const std::vector<LinkOwner>& owners) {
+    const std::string rootPath = root.path();
+    const std::string prefix = rootPath.ends_with('/') ? rootPath : rootPath + "/";
+    // Bytes all counted through other files' extents leave the owner shared.
+    std::vector<Below> below;
+    for (const LinkOwner& owner : owners)
+        if (owner.path.starts_with(prefix) && owner.path.size() > prefix.size() && countedBytes(owner) > 0)
+            below.push_back(Below{std::string_view(owner.path).substr(prefix.size()), &owner});
+    if (below.empty()) return root;
+    // Sorted, the owners below any one folder lie side by side; of two owners of one path
+    // the first listed counts.
+    std::stable_sort(below.begin(), below.end(),
+                     [](const Below& a, const Below& b) { return a.path < b.path; });
+    below.erase(std::unique(below.begin(), below.end(),
+                            [](const Below& a, const Below& b) { return a.path == b.path; }),
+                below.end());
+
+    settle(root, below, 0, kSplitLevels);
     // Like any folder rebuilt, a root whose path was given whole keeps it in file-URL form.
     if (const std::string normalized = fileURLPath(rootPath); normalized != rootPath) {
         const auto kids = root.children();

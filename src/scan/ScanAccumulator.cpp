@@ -77,12 +77,13 @@ void SharingRegistry::noteLinkedBytesCountedElsewhere(const Identity& identity, 
         found->second.countedElsewhere = bytes;
 }
 
-std::vector<SharingRegistry::LinkOwner> SharingRegistry::linkOwners() const {
+std::vector<SharingRegistry::LinkOwner> SharingRegistry::takeLinkOwners() {
     std::lock_guard guard(lock_);
     std::vector<LinkOwner> owners;
     owners.reserve(linkOwners_.size());
-    for (const auto& [identity, owner] : linkOwners_)
-        owners.push_back(owner);
+    for (auto& [identity, owner] : linkOwners_)
+        owners.push_back(std::move(owner));
+    linkOwners_.clear();
     return owners;
 }
 

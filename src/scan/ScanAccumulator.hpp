@@ -86,8 +86,9 @@ public:
     bool noteLinkedPath(const Identity& identity, std::string path, int64_t bytes);
     // Of the inode's bytes, those that earlier files' shared extents already counted.
     void noteLinkedBytesCountedElsewhere(const Identity& identity, int64_t bytes);
-    // Of every inode noted, the path that owns its bytes.
-    [[nodiscard]] std::vector<LinkOwner> linkOwners() const;
+    // Of every inode noted, the path that owns its bytes, moved out: once the walk is over, the
+    // registry is no longer asked (thousands of paths would otherwise be copied as it ends).
+    [[nodiscard]] std::vector<LinkOwner> takeLinkOwners();
     // The bytes of these shared extents that an earlier file already counted; remembers the
     // others as counted now.
     [[nodiscard]] int64_t bytesCountedBefore(uint64_t device,

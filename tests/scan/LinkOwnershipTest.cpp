@@ -199,5 +199,47 @@ TEST(LinkOwnership, SettlingATreeSomebodyElseHoldsLeavesTheirCopyAsItWas) {
     EXPECT_EQ(wideSettled.sharedBytesTotal(), 100 * 4096);
 }
 
+TEST(LinkOwnership, OwnersSpreadOverManyFoldersAreSettledAsOneByOneWould) {
+    using testing::file;
+    using testing::folder;
+    // Enough owners below each folder of the first levels that they are settled side by side:
+    // the result must be the tree built with every owner's bytes counted from the start.
+    const auto build = [](bool settled, std::vector<SharingRegistry::LinkOwner>* owners) {
+        std::vector<FileNode> top;
+        for (int t = 0; t < 6; ++t) {
+            const std::string topPath = "/r/t" + std::to_string(t);
+            std::vector<FileNode> middle;
+            for (int m = 0; m < 5; ++m) {
+                const std::string middlePath = topPath + "/m" + std::to_string(m);
+                std::vector<FileNode> leaves{file(middlePath + "/own", 1000)};
+                for (int l = 0; l < 100; ++l) {
+                    const std::string path = middlePath + "/l" + std::to_string(l);
+                    const bool owned = l % 3 != 0;
+                    const int64_t elsewhere = l % 5 == 0 ? 4096 : 0;
+                    if (owned && owners)
+                        owners->push_back({.path = path, .bytes = 8192, .countedElsewhere = elsewhere});
+                    leaves.push_back(owned && settled ? file(path, 8192 - elsewhere)
+                                                      : file(path, 8192, true));
+                }
+                middle.push_back(folder(middlePath, std::move(leaves)));
+            }
+            top.push_back(folder(topPath, std::move(middle)));
+        }
+        top.push_back(file("/r/loose", 500));
+        return folder("/r", std::move(top));
+    };
+    std::vector<SharingRegistry::LinkOwner> owners;
+    const FileNode walked = build(false, &owners);
+    const FileNode expected = build(true, nullptr);
+    ASSERT_EQ(owners.size(), 6u * 5u * 66u);
+
+    const FileNode held = withLinkedBytesOwned(walked, owners);
+    EXPECT_EQ(testing::fieldsByPath(held), testing::fieldsByPath(expected));
+    EXPECT_EQ(walked.sharedBytesTotal(), 6 * 5 * 100 * 8192); // another holder's copy is untouched
+    const FileNode inPlace = withLinkedBytesOwned(build(false, nullptr), owners);
+    expectConsistentTree(inPlace);
+    EXPECT_EQ(testing::fieldsByPath(inPlace), testing::fieldsByPath(expected));
+}
+
 } // namespace
 } // namespace quillmere
