@@ -14,6 +14,7 @@
 #include "scan/WalkDescriptors.hpp"
 #include "scan/WalkFrame.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <deque>
@@ -200,6 +201,13 @@ private:
                 break;
             }
             if (read == 0) break;
+            // Room for the chunk's names at once: grown a name at a time, a folder's listing is
+            // copied over as often as its size doubles.
+            size_t names = 0;
+            platform::forEachDirectoryEntry(buffer, static_cast<size_t>(read),
+                                            [&](std::string_view entry) { names += entry.size() + 1; });
+            if (frame.listing.capacity() - frame.listing.size() < names)
+                frame.listing.reserve(std::max(frame.listing.size() + names, 2 * frame.listing.capacity()));
             platform::forEachDirectoryEntry(
                 buffer, static_cast<size_t>(read), [&](std::string_view entry, unsigned char type) {
                     // Only folders on the way to a mount point build their entries' paths.

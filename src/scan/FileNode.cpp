@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <span>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -89,13 +90,27 @@ PathRep* makePath(PathRep* parent, std::string_view segment) {
     return rep;
 }
 
-void appendPathText(const PathRep* rep, std::string& out) {
-    std::vector<const PathRep*> chain;
-    for (; rep; rep = rep->parent)
-        chain.push_back(rep);
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+// `out` is given room for `extraBytes` more. Paths are built for every hard link a scan meets
+// and for every path a view shows, so the segments are gathered on the stack where they fit
+// and the text is allocated once.
+void appendPathText(const PathRep* rep, std::string& out, size_t extraBytes = 0) {
+    constexpr size_t kOnStack = 64;
+    size_t count = 0;
+    size_t bytes = extraBytes;
+    for (const PathRep* segment = rep; segment; segment = segment->parent) {
+        ++count;
+        bytes += segment->length + 1;
+    }
+    const PathRep* onStack[kOnStack];
+    std::vector<const PathRep*> deeper(count > kOnStack ? count : 0);
+    const std::span<const PathRep*> chain(count > kOnStack ? deeper.data() : onStack, count);
+    size_t index = count;
+    for (const PathRep* segment = rep; segment; segment = segment->parent)
+        chain[--index] = segment;
+    out.reserve(out.size() + bytes);
+    for (const PathRep* segment : chain) {
         if (!out.empty() && out.back() != '/') out += '/';
-        out.append((*it)->view());
+        out.append(segment->view());
     }
 }
 
@@ -306,8 +321,9 @@ std::string_view FileNode::name() const {
 
 std::string FileNode::path() const {
     std::string out;
-    detail::appendPathText(rep_->path, out);
-    if (rep_->flags & detail::kJoinedPath) {
+    const bool joined = rep_->flags & detail::kJoinedPath;
+    detail::appendPathText(rep_->path, out, joined ? detail::nameOf(rep_).size() + 1 : 0);
+    if (joined) {
         if (!out.empty() && out.back() != '/') out += '/';
         out.append(name());
     }

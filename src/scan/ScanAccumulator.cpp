@@ -66,9 +66,13 @@ std::vector<DeniedPath> ScanAccumulator::deniedPaths() const {
 
 bool SharingRegistry::noteLinkedPath(const Identity& identity, std::string path, int64_t bytes) {
     std::lock_guard guard(lock_);
-    const auto [found, isNew] = linkOwners_.try_emplace(identity, LinkOwner{.path = path, .bytes = bytes});
-    if (!isNew && path < found->second.path) found->second.path = std::move(path);
-    return isNew;
+    const auto [found, isNew] = linkOwners_.try_emplace(identity);
+    if (isNew) {
+        found->second = LinkOwner{.path = std::move(path), .bytes = bytes};
+        return true;
+    }
+    if (path < found->second.path) found->second.path = std::move(path);
+    return false;
 }
 
 void SharingRegistry::noteLinkedBytesCountedElsewhere(const Identity& identity, int64_t bytes) {

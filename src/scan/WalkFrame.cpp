@@ -97,12 +97,9 @@ namespace {
 // from the start), each with the frame that holds its name or node.
 class RecordSequence {
 public:
-    explicit RecordSequence(Frame& frame) {
-        pieces_.push_back(&frame);
+    explicit RecordSequence(Frame& frame) : frame_(frame), size_(frame.records.size()) {
         for (const std::unique_ptr<Frame>& part : frame.parts)
-            pieces_.push_back(part.get());
-        for (const Frame* piece : pieces_)
-            size_ += piece->records.size();
+            size_ += part->records.size();
     }
     size_t size() const { return size_; }
     // Record i and its frame; cheapest when i follows the last one asked for.
@@ -111,16 +108,20 @@ public:
             piece_ = 0;
             base_ = 0;
         }
-        while (i - base_ >= pieces_[piece_]->records.size()) {
-            base_ += pieces_[piece_]->records.size();
+        while (i - base_ >= piece(piece_).records.size()) {
+            base_ += piece(piece_).records.size();
             ++piece_;
         }
-        return {*pieces_[piece_], pieces_[piece_]->records[i - base_]};
+        Frame& holder = piece(piece_);
+        return {holder, holder.records[i - base_]};
     }
 
 private:
-    std::vector<Frame*> pieces_;
-    size_t size_ = 0;
+    // The frame itself, then its parts: most folders have none, and build no list of pieces.
+    Frame& piece(size_t index) { return index == 0 ? frame_ : *frame_.parts[index - 1]; }
+
+    Frame& frame_;
+    size_t size_;
     size_t piece_ = 0;
     size_t base_ = 0;
 };
