@@ -242,6 +242,7 @@ TEST(FileNode, DeepChainsNeverRecurse) {
     const auto found = copy.find(leafPath);
     ASSERT_TRUE(found);
     EXPECT_EQ(found->allocatedSize(), 7);
+    EXPECT_EQ(found->path(), leafPath); // far deeper than a path's segments are gathered on the stack
     const auto chain = copy.ancestors(leafPath);
     ASSERT_TRUE(chain);
     EXPECT_EQ(chain->size(), static_cast<size_t>(kDepth - 1));
