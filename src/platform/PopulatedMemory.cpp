@@ -14,4 +14,8 @@ bool populateForWriting(void* start, std::size_t bytes) noexcept {
 #endif
 }
 
+void releasePages(void* start, std::size_t bytes) noexcept {
+    ::madvise(start, bytes, MADV_DONTNEED);
+}
+
 } // namespace quillmere::platform

@@ -10,4 +10,9 @@ namespace quillmere::platform {
 // kernel cannot (before 5.14): the first writes then fault as usual.
 bool populateForWriting(void* start, std::size_t bytes) noexcept;
 
+// Gives the pages of [start, start + bytes) back to the system; they read as zeros after, and
+// are backed again by their next write. `start` is page-aligned. A huge page partly released
+// is split, and only its released part goes.
+void releasePages(void* start, std::size_t bytes) noexcept;
+
 } // namespace quillmere::platform

@@ -93,6 +93,18 @@ public:
         blocks_.fetch_sub(1, std::memory_order_relaxed);
     }
 
+    // The chunks of the current block not yet handed out go back to the system; later chunks
+    // come from a new block.
+    void releaseUnhanded() noexcept {
+        std::lock_guard lock(mutex_);
+        if (!current_) return;
+        Block* const block = current_;
+        current_ = nullptr;
+        const size_t start = static_cast<size_t>(block->handedOut) * kChunkBytes;
+        platform::releasePages(block->memory.data() + start, kBlockBytes - start);
+        block->handedOut = kChunksPerBlock;
+    }
+
     NodeArenaUse use() const noexcept {
         return {.chunkBytes = heldBytes_.load(std::memory_order_relaxed),
                 .blocks = blocks_.load(std::memory_order_relaxed)};
@@ -181,6 +193,10 @@ void* allocateNodeMemory(size_t bytes, bool& fromArena) {
         }
     }
     return ::operator new(bytes);
+}
+
+void releaseUnusedNodeMemory() noexcept {
+    chunkSource().releaseUnhanded();
 }
 
 NodeArenaUse nodeArenaUse() noexcept {

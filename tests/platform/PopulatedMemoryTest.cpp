@@ -18,7 +18,7 @@ std::vector<bool> residentPages(void* start, std::size_t pages) {
     return resident;
 }
 
-TEST(PopulatedMemory, BacksEveryPageOfTheRangeAndKeepsWhatPagesHold) {
+TEST(PopulatedMemory, BacksEveryPageOfTheRangeKeepsWhatPagesHoldAndGivesPagesBack) {
     const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
     void* mapped = ::mmap(nullptr, 4 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     ASSERT_NE(mapped, MAP_FAILED);
@@ -34,6 +34,11 @@ TEST(PopulatedMemory, BacksEveryPageOfTheRangeAndKeepsWhatPagesHold) {
     EXPECT_EQ(bytes[page + 7], 0x5a);
     EXPECT_EQ(bytes[0], 0);
     EXPECT_EQ(bytes[3 * page - 1], 0);
+
+    // Released, the middle pages are no longer backed and read as zeros; the others stay.
+    releasePages(bytes + page, 2 * page);
+    EXPECT_EQ(residentPages(mapped, 4), std::vector<bool>({true, false, false, false}));
+    EXPECT_EQ(bytes[page + 7], 0);
     ::munmap(mapped, 4 * page);
 }
 
