@@ -85,12 +85,19 @@ public:
             std::free(memory);
             return;
         }
-        std::lock_guard lock(mutex_);
-        if (--block->live > 0) return;
-        // Its chunks not yet handed out go with it: a tree let go leaves no block behind.
-        if (block == current_) current_ = nullptr;
-        delete block;
-        blocks_.fetch_sub(1, std::memory_order_relaxed);
+        {
+            std::lock_guard lock(mutex_);
+            if (--block->live == 0) {
+                // Its chunks not yet handed out go with it: a tree let go leaves no block behind.
+                if (block == current_) current_ = nullptr;
+                delete block;
+                blocks_.fetch_sub(1, std::memory_order_relaxed);
+                return;
+            }
+        }
+        // A tree trimmed node by node empties chunks while their neighbours live on: each
+        // one's pages go back as it empties, as a chunk of its own would.
+        platform::releasePages(memory, kChunkBytes);
     }
 
     // The chunks of the current block not yet handed out go back to the system; later chunks

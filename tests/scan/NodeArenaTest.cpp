@@ -101,7 +101,7 @@ TEST(NodeArena, ALargeTreeTakesBlocksAndGivesEveryOneBack) {
     {
         // About 12 MB of nodes: past the point where chunks come from blocks of huge pages.
         constexpr int kCount = 200'000;
-        const FileNode folder = folderBuiltOnAnotherThread(kCount);
+        FileNode folder = folderBuiltOnAnotherThread(kCount);
         const detail::NodeArenaUse during = detail::nodeArenaUse();
         if (during.chunkBytes == before.chunkBytes)
             GTEST_SKIP() << "this build gives every node memory of its own";
@@ -114,16 +114,30 @@ TEST(NodeArena, ALargeTreeTakesBlocksAndGivesEveryOneBack) {
         expectIntact(folder.children(), ids);
 
         // Every other node dies first: each chunk and block still holds live nodes.
-        std::vector<FileNode> odd;
-        std::vector<int> oddIds;
-        for (int i = 1; i < kCount; i += 2) {
-            odd.push_back(folder.children()[static_cast<size_t>(i)]);
-            oddIds.push_back(i);
-        }
-        const FileNode thinned = folder.rebuilt(std::move(odd));
-        std::thread([dying = folder] {}).join();
-        expectIntact(thinned.children(), oddIds);
+        const auto keeping = [](const FileNode& from, int first, int step, std::vector<int>& kept) {
+            std::vector<FileNode> children;
+            kept.clear();
+            for (size_t i = 0; i < from.children().size(); ++i) {
+                const auto id = static_cast<int>(from.children()[i].allocatedSize());
+                if (id >= first && (id - first) % step == 0) {
+                    children.push_back(from.children()[i]);
+                    kept.push_back(id);
+                }
+            }
+            return from.rebuilt(std::move(children));
+        };
+        std::vector<int> keptIds;
+        FileNode odd = keeping(folder, 1, 2, keptIds);
+        std::thread([dying = std::move(folder)] {}).join();
+        expectIntact(odd.children(), keptIds);
         EXPECT_EQ(detail::nodeArenaUse().blocks, during.blocks);
+
+        // Then all but the last quarter: whole chunks empty out in blocks that live on, and
+        // their memory goes back without touching their neighbours'.
+        const FileNode quarter = keeping(odd, 3 * kCount / 4 + 1, 2, keptIds);
+        std::thread([dying = std::move(odd)] {}).join();
+        expectIntact(quarter.children(), keptIds);
+        EXPECT_LT(detail::nodeArenaUse().chunkBytes, during.chunkBytes / 2);
     }
     // The last node gone, every chunk and block went back to the system.
     EXPECT_EQ(detail::nodeArenaUse(), before);
