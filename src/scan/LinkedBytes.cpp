@@ -147,14 +147,14 @@ void settle(FileNode& top, std::span<const Below> below, size_t topDepth, int sp
 
 // Each fork is a subfolder of one folder, so no two share a node they change.
 void settleApart(std::span<Frame> forks, std::span<const Below> below, int splitLevels) {
+    const auto settleFork = [below, splitLevels](Frame& fork) {
+        settle(*fork.node, below.subspan(fork.next, fork.last - fork.next), fork.depth, splitLevels);
+    };
     TaskGroup group;
     for (Frame& fork : forks.subspan(1))
-        group.run([&fork, below, splitLevels] {
-            settle(*fork.node, below.subspan(fork.next, fork.last - fork.next), fork.depth, splitLevels);
-        });
+        group.run([&fork, &settleFork] { settleFork(fork); });
     try {
-        settle(*forks[0].node, below.subspan(forks[0].next, forks[0].last - forks[0].next), forks[0].depth,
-               splitLevels);
+        settleFork(forks[0]);
     } catch (...) {
         group.wait(); // the others still hold references into this folder
         throw;
