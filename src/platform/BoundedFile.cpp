@@ -18,8 +18,12 @@ std::expected<std::string, BoundedReadError> readBoundedFile(const std::string& 
         return std::unexpected(BoundedReadError::unreadable);
     if (static_cast<uint64_t>(info.st_size) > maxBytes) return std::unexpected(BoundedReadError::tooLarge);
 
-    // The file may grow after fstat: reading one byte past the bound notices it.
-    std::string bytes(static_cast<size_t>(info.st_size) + 1, '\0');
+    // The file may grow after fstat: reading one byte past the bound notices it. Files the
+    // kernel makes up as they are read (those under /proc) report no size at all, so the
+    // first read has room for a typical one.
+    constexpr size_t kFirstRead = 16 * 1024;
+    std::string bytes(std::min(std::max(static_cast<size_t>(info.st_size) + 1, kFirstRead), maxBytes + 1),
+                      '\0');
     size_t filled = 0;
     while (filled < bytes.size()) {
         const ssize_t got = ::read(file.get(), bytes.data() + filled, bytes.size() - filled);

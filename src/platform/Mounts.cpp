@@ -1,6 +1,7 @@
 #include "platform/Mounts.hpp"
 
 #include "platform/Bounded.hpp"
+#include "platform/BoundedFile.hpp"
 #include "platform/DiskUsage.hpp"
 #include "platform/Fd.hpp"
 #include "platform/ScanHost.hpp"
@@ -127,12 +128,14 @@ std::optional<std::string> linkNameFor(const char* folder, std::optional<dev_t> 
 
 // ---- the live system ----
 
+// Read as every scan starts, before its walk: plain reads, since a stream's first use in a
+// process sets up its locale, a millisecond before the walk could begin. The bound is far
+// above the largest tables seen (a container host's thousands of mounts take a few MB).
 std::optional<std::string> readMountInfo() {
-    std::ifstream file("/proc/self/mountinfo");
-    if (!file) return std::nullopt;
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
+    constexpr size_t kMountTableLimit = 64u << 20;
+    auto text = readBoundedFile("/proc/self/mountinfo", kMountTableLimit);
+    if (!text) return std::nullopt;
+    return std::move(*text);
 }
 
 std::vector<DiskLink> readDiskLinks(const std::string& folder) {
