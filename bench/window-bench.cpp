@@ -18,6 +18,8 @@
 #include "app/state/AppSettings.hpp"
 #include "app/state/NavigationHistory.hpp"
 #include "app/state/ScanState.hpp"
+#include "platform/Thread.hpp"
+#include "scan/DiskScanner.hpp"
 #include "ui/PaintingThreads.hpp"
 #include "views/SunburstGeometry.hpp"
 #include "views/widgets/SunburstView.hpp"
@@ -146,6 +148,8 @@ int main(int argc, char** argv) {
     for (int i = 2; i < argc; ++i)
         scanOnly = scanOnly || std::strcmp(argv[i], "--scan-only") == 0;
 
+    // As the application does: the scan's workers start while Qt does.
+    (void)platform::startDetachedThread([] { DiskScanner::startWorkers(); }, 1 << 20);
     QApplication app(argc, argv);
     quillmere::limitPaintingThreads();
     QTemporaryDir folder;
