@@ -1,6 +1,8 @@
 #include "platform/PopulatedMemory.hpp"
 
+#include <cstdint>
 #include <sys/mman.h>
+#include <unistd.h>
 
 namespace quillmere::platform {
 
@@ -16,6 +18,13 @@ bool populateForWriting(void* start, std::size_t bytes) noexcept {
 
 void releasePages(void* start, std::size_t bytes) noexcept {
     ::madvise(start, bytes, MADV_DONTNEED);
+}
+
+void releasePagesWithin(void* start, std::size_t bytes) noexcept {
+    static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto from = (reinterpret_cast<std::uintptr_t>(start) + page - 1) & ~(page - 1);
+    const auto to = (reinterpret_cast<std::uintptr_t>(start) + bytes) & ~(page - 1);
+    if (to > from) releasePages(reinterpret_cast<void*>(from), to - from);
 }
 
 } // namespace quillmere::platform

@@ -15,4 +15,9 @@ bool populateForWriting(void* start, std::size_t bytes) noexcept;
 // is split, and only its released part goes.
 void releasePages(void* start, std::size_t bytes) noexcept;
 
+// Gives back every whole page inside [start, start + bytes), which need not be aligned: for a
+// large buffer about to be freed, whose pages the allocator would otherwise keep backed until
+// it hands them out again. The buffer's contents are lost.
+void releasePagesWithin(void* start, std::size_t bytes) noexcept;
+
 } // namespace quillmere::platform

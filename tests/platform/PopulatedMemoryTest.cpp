@@ -42,5 +42,36 @@ TEST(PopulatedMemory, BacksEveryPageOfTheRangeKeepsWhatPagesHoldAndGivesPagesBac
     ::munmap(mapped, 4 * page);
 }
 
+// A buffer about to be freed starts and ends anywhere: only the pages wholly inside it go, and
+// the bytes either side, which may be another allocation's, are kept.
+TEST(PopulatedMemory, ReleasingWithinARangeTakesOnlyTheWholePagesInsideIt) {
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    void* mapped = ::mmap(nullptr, 5 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(mapped, MAP_FAILED);
+    auto* bytes = static_cast<unsigned char*>(mapped);
+    for (std::size_t i = 0; i < 5 * page; ++i)
+        bytes[i] = 0xa5;
+
+    // From 100 bytes into the first page to 100 bytes into the fifth: pages two to four go.
+    releasePagesWithin(bytes + 100, 4 * page);
+    EXPECT_EQ(residentPages(mapped, 5), std::vector<bool>({true, false, false, false, true}));
+
+    // A range within one page takes nothing; one ending on a page's end takes that page.
+    releasePagesWithin(bytes + 4 * page + 1, page - 1);
+    releasePagesWithin(bytes + 1, page - 1);
+    EXPECT_EQ(residentPages(mapped, 5), std::vector<bool>({true, false, false, false, true}));
+    EXPECT_EQ(bytes[4 * page + 99], 0xa5);
+    releasePagesWithin(bytes + 4 * page, page);
+    EXPECT_EQ(residentPages(mapped, 5), std::vector<bool>({true, false, false, false, false}));
+
+    // Read last: reading a released page backs it again, with zeros.
+    EXPECT_EQ(bytes[0], 0xa5);
+    EXPECT_EQ(bytes[page - 1], 0xa5);
+    EXPECT_EQ(bytes[page], 0);
+    EXPECT_EQ(bytes[4 * page - 1], 0);
+    EXPECT_EQ(bytes[4 * page], 0);
+    ::munmap(mapped, 5 * page);
+}
+
 } // namespace
 } // namespace quillmere::platform
