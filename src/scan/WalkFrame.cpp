@@ -1,6 +1,11 @@
 #include "scan/WalkFrame.hpp"
 
+#include "scan/BufferRelease.hpp"
 #include "scan/SmallItemFolding.hpp"
+
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace quillmere {
 namespace {
@@ -116,6 +121,20 @@ public:
         return {holder, holder.records[i - base_]};
     }
 
+    // Record i, and every one before it, has been taken into the folder's node: a piece whose
+    // last record that was gives its records, names and nodes back at once. A folder of
+    // hundreds of thousands of entries would otherwise hold them whole beside the nodes made
+    // from them. The sequence can then only be read on from i + 1.
+    void taken(size_t i) {
+        Frame& holder = piece(piece_);
+        if (i + 1 != base_ + holder.records.size()) return;
+        base_ += holder.records.size();
+        ++piece_;
+        giveBack(holder.records);
+        giveBack(holder.nodes);
+        giveBack(holder.listing);
+    }
+
 private:
     // The frame itself, then its parts: most folders have none, and build no list of pieces.
     Frame& piece(size_t index) { return index == 0 ? frame_ : *frame_.parts[index - 1]; }
@@ -129,6 +148,8 @@ private:
 } // namespace
 
 FileNode assembleFolder(Frame& frame, std::string_view name) {
+    if (frame.beingAssembled) throw std::logic_error("a folder's records were taken by an earlier assembly");
+    frame.beingAssembled = true;
     RecordSequence records(frame);
     std::vector<FileNode> children;
     children.reserve(records.size());
@@ -136,6 +157,7 @@ FileNode assembleFolder(Frame& frame, std::string_view name) {
         auto [holder, record] = records[i];
         if (record.flags & kNode) {
             children.push_back(std::move(holder.nodes[record.nameOffset]));
+            records.taken(i);
             return;
         }
         const bool shared = record.flags & kShared;
@@ -151,6 +173,7 @@ FileNode assembleFolder(Frame& frame, std::string_view name) {
                        .sharedBytesTotal = shared ? record.size : 0,
                        .modificationDate =
                            (record.flags & kHasDate) ? std::optional<Date>(record.date) : std::nullopt}));
+        records.taken(i);
     };
     const auto fold = [&](size_t i, FileNode::Totals& sums) {
         auto [holder, record] = records[i];
@@ -160,6 +183,7 @@ FileNode assembleFolder(Frame& frame, std::string_view name) {
             sums.allocatedSize += record.size; // folded leaves are neither shared nor cloud-only
             sums.fileCount += 1;
         }
+        records.taken(i);
     };
     std::optional<FileNode> aggregate = foldChildren(
         records.size(), frame.folderPath, [&](size_t i) { return records[i].second.size; },

@@ -76,6 +76,9 @@ struct Frame {
     bool listed = false;
     bool closedWithEntriesLeft = false; // counted in the walker's closedWithEntriesLeft_
     bool holdsDenied = false;           // the folder, an entry or a folder below it is denied
+    // Its node is being built from its records, which are given up as they are taken: it can
+    // never be built again.
+    bool beingAssembled = false;
     std::vector<ChildRecord> records;
     std::vector<FileNode> nodes;
     // Made when a subfolder is first walked apart; shared with those walks.
@@ -111,6 +114,8 @@ struct PendingFolder {
 void takeDeliveredNodes(Frame& frame, PendingFolder& folder);
 
 // Builds the folder's node from its records, nodes and delivered slots, folding small items.
+// The frame's records, names and parts are given up on the way; a frame whose assembly began
+// once, and failed, is refused (std::logic_error) rather than built again from what is left.
 [[nodiscard]] FileNode assembleFolder(Frame& frame, std::string_view name);
 
 // Hands `node` to `sink`. When that was the last node a folder awaited, the folder is built

@@ -1,0 +1,28 @@
+#pragma once
+
+// Freeing a large buffer whose pages should leave at once.
+#include "platform/PopulatedMemory.hpp"
+
+#include <cstddef>
+
+namespace quillmere {
+
+// Empties `buffer` and gives a large one's pages back to the system, its allocation kept until
+// the buffer goes (so that what is allocated meanwhile is not placed where it was).
+template <class Buffer> void releaseContents(Buffer& buffer) noexcept {
+    constexpr std::size_t kReleasedFrom = 64 * 1024;
+    const std::size_t bytes = buffer.capacity() * sizeof(*buffer.data());
+    if (bytes >= kReleasedFrom) platform::releasePagesWithin(buffer.data(), bytes);
+    buffer.clear();
+}
+
+// Frees `buffer` (a vector or string). A large one's pages go back to the system at once: the
+// allocator keeps the pages of what it frees backed, for whichever thread next allocates from
+// the same heap, so a scan's finished work would otherwise still be resident as its tree is
+// built from memory of its own.
+template <class Buffer> void giveBack(Buffer& buffer) noexcept {
+    releaseContents(buffer);
+    Buffer().swap(buffer);
+}
+
+} // namespace quillmere

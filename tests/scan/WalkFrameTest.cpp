@@ -1,0 +1,61 @@
+#include "scan/WalkFrame.hpp"
+
+#include <gtest/gtest.h>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quillmere {
+namespace {
+
+// A share of a folder's entries as a walk of it hands it back: names, and a record for each.
+std::unique_ptr<Frame> part(const std::vector<std::pair<std::string, int64_t>>& leaves) {
+    auto frame = std::make_unique<Frame>();
+    for (const auto& [name, size] : leaves) {
+        frame->records.push_back(
+            ChildRecord{.size = size, .nameOffset = static_cast<uint32_t>(frame->listing.size())});
+        frame->listing += name;
+        frame->listing.push_back('\0');
+    }
+    return frame;
+}
+
+// A folder is built from its own records and its parts' in order, each piece given up once it
+// is taken; empty parts between them, a built node among them and small leaves folded away
+// must not shift a single name.
+TEST(WalkFrame, AFolderIsBuiltFromEveryPieceInOrderAndNeverTwice) {
+    const FolderPath folder = FolderPath::root("/r");
+    Frame frame = std::move(*part({{"a", 4096}, {"tiny-1", 1}}));
+    frame.folderPath = folder;
+    frame.addPart(part({}));
+    std::unique_ptr<Frame> second = part({{"c", 8192}});
+    second->addNode(FileNode::under(
+        folder, "d",
+        NodeFields{.isDirectory = true, .allocatedSize = 4096, .folderCount = 1, .fileCount = 0}));
+    second->records.push_back(
+        ChildRecord{.size = 1, .nameOffset = static_cast<uint32_t>(second->listing.size())});
+    second->listing += std::string("tiny-2") + '\0';
+    frame.addPart(std::move(second));
+    frame.addPart(part({}));
+    frame.addPart(part({{"e", 4096}}));
+
+    const FileNode node = assembleFolder(frame, "r");
+    std::vector<std::pair<std::string, int64_t>> children;
+    for (const FileNode& child : node.children())
+        children.emplace_back(child.name(), child.allocatedSize());
+    const std::vector<std::pair<std::string, int64_t>> expected{
+        {"a", 4096}, {"c", 8192}, {"d", 4096}, {"e", 4096}, {"2 more items", 2}};
+    EXPECT_EQ(children, expected);
+    EXPECT_EQ(node.allocatedSize(), 20482);
+    EXPECT_EQ(node.children()[1].path(), "/r/c");
+    EXPECT_EQ(node.children()[2].path(), "/r/d");
+
+    // What the frame held went into that node: building it again could only make a folder
+    // short of entries, so it is refused.
+    EXPECT_THROW((void)assembleFolder(frame, "r"), std::logic_error);
+}
+
+} // namespace
+} // namespace quillmere
