@@ -4,6 +4,7 @@
 #include "platform/DirectoryEntries.hpp"
 #include "platform/HostSystem.hpp"
 #include "platform/Thread.hpp"
+#include "scan/BufferRelease.hpp"
 #include "scan/LinkedBytes.hpp"
 #include "scan/NodeArena.hpp"
 #include "scan/PackedNames.hpp"
@@ -391,6 +392,11 @@ std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::
         }
     }
 
+    // Every task that read the root's names has ended, and no progress is reported past the
+    // walk: what a root of half a million entries held for them goes before its node is built.
+    releaseContents(names.text);
+    releaseContents(names.starts);
+    context.accumulator.forgetRootEntries();
     DiskScanResult result;
     try {
         result = resultOf(context, rootFolder, rootDate, std::move(completed.nodes), start);

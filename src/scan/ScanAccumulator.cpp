@@ -1,5 +1,7 @@
 #include "scan/ScanAccumulator.hpp"
 
+#include "scan/BufferRelease.hpp"
+
 namespace quillmere {
 
 void ScanAccumulator::record(int64_t bytes, int64_t files, const std::string& topLevelName,
@@ -46,6 +48,14 @@ void ScanAccumulator::emitIfDue(FunctionRef<std::string()> currentPath) {
     filesSinceLastEmit_ = 0;
     if (channel_->isTerminated()) return; // nobody reads: no copy to make
     (void)channel_->yield(ScanProgress{bytesScanned_, filesScanned_, currentPath(), topLevelTotals()});
+}
+
+void ScanAccumulator::forgetRootEntries() {
+    std::lock_guard guard(lock_);
+    topLevelBytes_ = {};
+    releaseContents(leafNames_.text);
+    releaseContents(leafNames_.starts);
+    releaseContents(leafBytes_);
 }
 
 void ScanAccumulator::appendDeniedPaths(std::vector<DeniedPath> paths) {

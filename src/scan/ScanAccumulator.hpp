@@ -33,6 +33,8 @@ public:
     // Records leaves of the root itself, one file each: their names and counted bytes.
     void recordTopLevel(int64_t bytes, std::span<const std::pair<std::string_view, int64_t>> leaves,
                         FunctionRef<std::string()> currentPath);
+    // The walk is over: no event shows the root's entries again, so their names and totals go.
+    void forgetRootEntries();
     void appendDeniedPaths(std::vector<DeniedPath> paths);
     void appendDeniedPath(DeniedPath path);
     std::vector<DeniedPath> deniedPaths() const;
