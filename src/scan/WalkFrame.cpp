@@ -99,7 +99,7 @@ NodeSink Frame::awaitOneMore() {
 namespace {
 
 // The records of a frame and its parts as one sequence, read in order (any number of times
-// from the start), each with the frame that holds its name or node.
+// from the start, until records are taken), each with the frame that holds its name or node.
 class RecordSequence {
 public:
     explicit RecordSequence(Frame& frame) : frame_(frame), size_(frame.records.size()) {
