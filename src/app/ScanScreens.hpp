@@ -87,6 +87,8 @@ public:
     void setAnimationClock(std::optional<double> fixedSeconds);
     // The part that moves from frame to frame, and the only part the animation repaints.
     QRect illustrationBounds() const;
+    // The title and status lines under it: a change of figures repaints only them (and the bar).
+    QRect textBounds() const;
 
 signals:
     void stopRequested();
@@ -101,6 +103,11 @@ protected:
 private:
     void paintIllustration(QPainter& painter, QPointF centre, double seconds) const;
     QPointF illustrationCentre() const;
+    struct TextLines {
+        QRectF title;
+        QRectF status;
+    };
+    TextLines textLines() const;
     void followReducedMotion();
     void layoutChildren();
     QString volumeName_;
