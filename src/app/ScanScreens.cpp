@@ -292,8 +292,8 @@ void ScanningIllustrationView::setProgress(const std::optional<ScanProgress>& pr
     const bool leaving = !progress && progress_;
     progress_ = progress;
     if (progress) bar_->setFigures(progress->bytesScanned, totalCapacityBytes_);
-    // New figures change the status line and the bar, which repaints itself; a full repaint
-    // here, several times a second through a scan, redrew the whole screen beside its walk.
+    // New figures change the status line and the bar, which repaints itself; nothing else on
+    // the screen needs drawing again several times a second through a scan.
     if (!arriving && !leaving) {
         update(textBounds());
         return;
@@ -399,9 +399,9 @@ void ScanningIllustrationView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const Theme::Palette& palette = Theme::palette(Theme::isDark(this));
-    // The animation's frames repaint only its square and new figures only the texts below it:
-    // drawing the other part too, only to be clipped away (shaping both lines sixty times a
-    // second), was a third of the main thread's work while a scan ran.
+    // The animation's frames repaint only its square and new figures only the texts below it;
+    // drawing the other part too would only be clipped away, after shaping both lines of text
+    // sixty times a second.
     if (event->region().intersects(illustrationBounds())) {
         // Under reduce motion (or before showing) the illustration stands still at full size.
         double seconds = -1;
