@@ -238,9 +238,13 @@ int main(int argc, char** argv) {
     int failures = 0;
     for (const DiskViewMode mode : {DiskViewMode::sunburst, DiskViewMode::treemap}) {
         const char* modeName = mode == DiskViewMode::sunburst ? "sunburst" : "treemap";
+        // The switch draws the other view's first picture of the folder, on the main thread
+        // as far as the view does not hand it to a worker: a step of its own.
+        const bool switching = settings.diskViewMode() != mode;
         watch.restart();
         settings.setDiskViewMode(mode);
-        watch.settle([&] { return diskView() && !isDrawing(diskView()); });
+        const bool shown = watch.settle([&] { return diskView() && !isDrawing(diskView()); });
+        if (switching) report((std::string(modeName) + ": switched to").c_str(), shown);
         for (const auto& target : {largest, wide}) {
             if (!target) continue;
             const std::string label = std::string(modeName) + ": into " + std::string(target->name());
