@@ -1,4 +1,5 @@
 #include "app/ScanScreens.hpp"
+#include "ui/FadeEffect.hpp"
 
 #include <QImage>
 #include <QPaintEvent>
@@ -78,7 +79,12 @@ TEST(ScanningIllustration, RepaintsOfPartOfTheScreenLeaveNothingStaleAndDrawWhat
     bar->installEventFilter(&onBar);
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return onView.painted.contains(view.rect()); }));
+    // The bar fades in as figures first arrive; it must have come to rest, or its own next
+    // frame, not yet painted, would count as a change left stale.
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        return onView.painted.contains(view.rect()) &&
+               static_cast<FadeEffect*>(bar->graphicsEffect())->opacity() == 1.0;
+    }));
     const auto render = [&](const QRegion& region) {
         QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
