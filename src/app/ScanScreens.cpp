@@ -360,12 +360,8 @@ double columnHeight(bool withBar) {
 } // namespace
 
 void ScanningIllustrationView::layoutChildren() {
-    const double top = (height() - columnHeight(progress_.has_value())) / 2;
-    const double textHeight = QFontMetricsF(Theme::uiFont(15, QFont::DemiBold)).height() + 6 +
-                              QFontMetricsF(Theme::uiFont(12, QFont::Normal)).height();
     bar_->setGeometry(static_cast<int>((width() - kBarWidth) / 2),
-                      static_cast<int>(top + kIllustrationSide + 28 + textHeight + 28),
-                      static_cast<int>(kBarWidth), 72);
+                      static_cast<int>(textLines().status.bottom() + 28), static_cast<int>(kBarWidth), 72);
 }
 
 QPointF ScanningIllustrationView::illustrationCentre() const {
