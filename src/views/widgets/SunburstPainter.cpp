@@ -193,7 +193,13 @@ bool paintSunburstCanvas(QPainter& painter, const SunburstFrameInput& frame,
         painter.fillPath(paths[i], sunburstArcColor(arcs[i], boost));
     }
 
-    if (!combined.isEmpty() && !isCancelled()) painter.fillPath(combined, glossGradient(frame));
+    // The gloss goes over each arc in turn rather than over all of them as one path: the
+    // rasterizer takes the one path of many pieces at three to four times the cost of its
+    // pieces, and the pixels are the same but where two arcs' edges share one, by a level
+    // or two.
+    const QBrush gloss(glossGradient(frame));
+    for (std::size_t i = 0; i < arcs.size() && !isCancelled(); ++i)
+        painter.fillPath(paths[i], gloss);
 
     if (views::isCapacityGaugeShown(layout, frame.showsCapacityGauge))
         paintGauge(painter, layout, c, s, frame.dark);

@@ -16,6 +16,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <numbers>
+#include <tuple>
 
 namespace quillmere {
 namespace {
@@ -260,6 +261,35 @@ TEST(SunburstViewRendering, FillsAreTheirHsvColourAndTheHoveredArcIsBrighter) {
     views::SunburstSegment crimson = arc;
     crimson.hue = -8;
     EXPECT_EQ(sunburstArcColor(crimson).hsvHue(), 352);
+}
+
+TEST(SunburstViewRendering, EveryArcTakesTheGlossLightAboveAndDarkBelow) {
+    // Eight equal folders, each a folder holding one file: on the outer ring, two files meet
+    // at twelve o'clock, where the gloss is lightest, and two at six, where it is darkest. Each
+    // is looked at near that meeting, away from labels and the seam.
+    std::vector<FileNode> folders;
+    for (int i = 0; i < 8; ++i) {
+        const std::string top = "/r/d" + std::to_string(i);
+        folders.push_back(folder(top, {folder(top + "/e", {file(top + "/e/f", 100)})}));
+    }
+    for (const bool dark : {false, true}) {
+        Harness h(inputsFor(folder("/r", folders)));
+        const QImage image = renderView(h.view, dark);
+        std::vector<views::SunburstSegment> files;
+        for (const auto& arc : h.view.inputs().layout.segments)
+            if (arc.ring == 2) files.push_back(arc);
+        ASSERT_EQ(files.size(), 8u);
+        for (const auto& [index, fraction, lighter] :
+             {std::tuple{0, 0.01, true}, {7, 0.99, true}, {3, 0.49, false}, {4, 0.51, false}}) {
+            const auto sum = [](QColor c) { return c.red() + c.green() + c.blue(); };
+            const int plain = sum(sunburstArcColor(files.at(index)));
+            const int shown = sum(image.pixelColor(h.at(fraction, 226).toPoint()));
+            if (lighter)
+                EXPECT_GT(shown, plain + 8) << index << (dark ? " dark" : " light");
+            else
+                EXPECT_LT(shown, plain - 8) << index << (dark ? " dark" : " light");
+        }
+    }
 }
 
 // The view's state drawn directly, without the pictures the view keeps: what it must look like.
