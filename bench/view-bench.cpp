@@ -19,6 +19,7 @@
 #include "ui/ReferenceText.hpp"
 #include "ui/Theme.hpp"
 #include "views/SunburstGeometry.hpp"
+#include "views/widgets/SunburstPicture.hpp"
 #include "views/widgets/SunburstView.hpp"
 
 #include <QApplication>
@@ -227,6 +228,16 @@ int main(int argc, char** argv) {
                            paint(view, image);
                        }),
               ratio == 1 ? 12 : 16);
+
+        // On screen a worker prepares the arcs' glows and outlines once the rings' picture is
+        // drawn, before the pointer comes to them; a hidden view does not, so the bench does.
+        SunburstPictureInput prepared;
+        prepared.arcs =
+            std::make_shared<const std::vector<views::SunburstSegment>>(view.inputs().layout.segments);
+        prepared.gauge = view.inputs().layout;
+        prepared.gauge.segments.clear();
+        prepared.placement = SunburstPicturePlacement::of(view.canvasRect(), ratio);
+        prepareSunburstPictureHoverGlows(prepared);
 
         // The pointer moving between two arcs, the tooltip following it: the view repaints the
         // old and new arcs with their glow and tooltips over its picture of the rings.

@@ -301,4 +301,104 @@ std::uint64_t pathShadowBlursMade() {
     return pathShadowsBlurred.load(std::memory_order_relaxed);
 }
 
+namespace {
+
+std::atomic<std::uint64_t> outlinesStroked{0};
+
+QPen outlinePen(const PathOutlineStyle& style) {
+    return QPen(style.color, style.width);
+}
+
+// Where an outline's picture goes, in whole device pixels of the painter's logical space times the
+// ratio, and what it is kept under: the path as it lies within those pixels, so that the same
+// shape at the same fractions of a pixel anywhere finds it.
+struct OutlinePlace {
+    QPoint origin;
+    QSize pixels;
+    QString key;
+};
+
+OutlinePlace outlinePlace(const QPainterPath& path, const PathOutlineStyle& style, qreal ratio) {
+    // Half the width each side (the joins are bevelled) and a pixel for the antialiased edge.
+    const qreal reach = style.width / 2 + 1;
+    const QRectF bounds = path.controlPointRect().adjusted(-reach, -reach, reach, reach);
+    OutlinePlace place;
+    place.origin = QPoint(int(std::floor(bounds.left() * ratio)), int(std::floor(bounds.top() * ratio)));
+    place.pixels = QSize(int(std::ceil(bounds.right() * ratio)) - place.origin.x(),
+                         int(std::ceil(bounds.bottom() * ratio)) - place.origin.y());
+    place.key = QStringLiteral("%1 %2x%3 r%4 w%5 c%6")
+                    .arg(shapeHash(path, QPointF(place.origin) / ratio))
+                    .arg(place.pixels.width())
+                    .arg(place.pixels.height())
+                    .arg(ratio, 0, 'f', 3)
+                    .arg(style.width, 0, 'f', 2)
+                    .arg(style.color.rgba(), 8, 16);
+    return place;
+}
+
+std::mutex outlineMutex;
+QCache<QString, QImage>& outlineCache() {
+    static QCache<QString, QImage> cache(32 * 1024 * 1024);
+    return cache;
+}
+
+} // namespace
+
+bool mapsOntoWholePixels(const QTransform& device) {
+    const qreal ratio = device.m11();
+    return device.type() <= QTransform::TxScale && ratio >= 1 && ratio == device.m22() &&
+           ratio == std::round(ratio) && device.dx() == std::round(device.dx()) &&
+           device.dy() == std::round(device.dy());
+}
+
+void paintPathOutline(QPainter& painter, const QPainterPath& path, const PathOutlineStyle& style) {
+    if (path.isEmpty() || style.color.alpha() == 0) return;
+    const QTransform device = painter.deviceTransform();
+    const qreal ratio = device.m11();
+    // The picture is antialiased, as every outline here is.
+    if (mapsOntoWholePixels(device) && painter.testRenderHint(QPainter::Antialiasing)) {
+        const OutlinePlace place = outlinePlace(path, style, ratio);
+        QImage picture;
+        {
+            std::lock_guard lock(outlineMutex);
+            if (const QImage* hit = outlineCache().object(place.key)) picture = *hit;
+        }
+        if (!picture.isNull()) {
+            painter.drawImage(QPointF(place.origin) / ratio, picture);
+            return;
+        }
+    }
+    outlinesStroked.fetch_add(1, std::memory_order_relaxed);
+    painter.strokePath(path, outlinePen(style));
+}
+
+void preparePathOutline(const QPainterPath& path, const PathOutlineStyle& style, qreal pixelRatio) {
+    if (path.isEmpty() || style.color.alpha() == 0 || pixelRatio != std::round(pixelRatio) || pixelRatio < 1)
+        return;
+    const OutlinePlace place = outlinePlace(path, style, pixelRatio);
+    {
+        std::lock_guard lock(outlineMutex);
+        if (outlineCache().contains(place.key)) return;
+    }
+    QImage picture(place.pixels, QImage::Format_ARGB32_Premultiplied);
+    if (picture.isNull()) return;
+    picture.setDevicePixelRatio(pixelRatio);
+    picture.fill(Qt::transparent);
+    {
+        QPainter painter(&picture);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.translate(-QPointF(place.origin) / pixelRatio);
+        painter.strokePath(path, outlinePen(style));
+    }
+    outlinesStroked.fetch_add(1, std::memory_order_relaxed);
+    std::lock_guard lock(outlineMutex);
+    outlineCache().insert(
+        place.key, new QImage(std::move(picture)),
+        std::max<qsizetype>(1, qsizetype(place.pixels.width()) * place.pixels.height() * 4));
+}
+
+std::uint64_t pathOutlinesStroked() {
+    return outlinesStroked.load(std::memory_order_relaxed);
+}
+
 } // namespace quillmere::painting

@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <QPointF>
 #include <QRectF>
+#include <QTransform>
 #include <cstdint>
 
 class QPainter;
@@ -61,5 +62,28 @@ void preparePathShadow(const QPainterPath& path, const PathShadowStyle& style, b
                        qreal pixelRatio);
 // How many path shadows have been blurred so far (the rest came from the cache), for tests.
 std::uint64_t pathShadowBlursMade();
+
+// Whether `device` (a painter's device transform) maps points to device pixels by a whole ratio
+// of at least 1 and a shift of whole pixels: a picture made at that ratio is then copied pixel
+// for pixel, and looks as the drawing it holds would.
+bool mapsOntoWholePixels(const QTransform& device);
+
+// A path's outline, as QPainter::strokePath draws it with a plain pen of this colour and width.
+// An outline prepared beforehand at the painter's pixel ratio is drawn from its kept picture, one
+// image draw: on the main thread, Qt hands an antialiased outline of a large shape to its helper
+// threads a band at a time, which costs several times the drawing. The picture serves wherever
+// the painter maps the path onto the same fractions of a device pixel as it was prepared at (a
+// whole ratio, moved by whole pixels); anything else is stroked as it is painted.
+struct PathOutlineStyle {
+    QColor color;
+    qreal width = 1;
+};
+void paintPathOutline(QPainter& painter, const QPainterPath& path, const PathOutlineStyle& style);
+// Makes and keeps the picture paintPathOutline would draw at `pixelRatio`, drawing nothing: a
+// worker thread may prepare what a later paint needs at once.
+void preparePathOutline(const QPainterPath& path, const PathOutlineStyle& style, qreal pixelRatio);
+// How many outlines have been stroked so far, prepared or painted (the rest came from the
+// cache), for tests.
+std::uint64_t pathOutlinesStroked();
 
 } // namespace quillmere::painting

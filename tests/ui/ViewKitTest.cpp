@@ -6,7 +6,11 @@
 #include "ui/TooltipFrame.hpp"
 
 #include <QPainter>
+#include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
+#include <tuple>
+#include <vector>
 
 namespace quillmere {
 namespace {
@@ -43,6 +47,81 @@ TEST(PathShadow, TheSameShapeElsewhereCastsTheSameShadowMovedWithIt) {
     }
     EXPECT_EQ(qAlpha(ring.pixel(90, 80)), 0);
     EXPECT_GT(qAlpha(ring.pixel(20, 80)), 0);
+}
+
+// A wedge of a ring, as the sunburst's arcs are: many short edges and four corners.
+QPainterPath wedge(QPointF center) {
+    QPolygonF polygon;
+    for (int i = 0; i <= 40; ++i)
+        polygon << center + QPointF(70 * std::cos(i * 0.03), 70 * std::sin(i * 0.03));
+    for (int i = 40; i >= 0; --i)
+        polygon << center + QPointF(35 * std::cos(i * 0.03), 35 * std::sin(i * 0.03));
+    QPainterPath path;
+    path.addPolygon(polygon);
+    path.closeSubpath();
+    return path;
+}
+
+// The outline painted over a grey ground at `ratio`, through `paint`, with `transform` applied.
+QImage outlined(qreal ratio, const QTransform& transform, const std::function<void(QPainter&)>& paint) {
+    QImage image(QSize(160, 140) * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(QColor(90, 110, 130));
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setTransform(transform);
+    paint(painter);
+    return image;
+}
+
+int differingPixels(const QImage& a, const QImage& b, int tolerance) {
+    int count = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            count += !test::near(a.pixelColor(x, y), b.pixelColor(x, y), tolerance);
+    return count;
+}
+
+TEST(PathOutline, APreparedOutlineDrawsWhatAStrokeDrawsAndServesOnlyOnTheSameFractionsOfAPixel) {
+    const painting::PathOutlineStyle style{QColor(255, 255, 255, 242), 2.5};
+    const QPainterPath path = wedge({20.3, 30.7});
+    const auto stroked = [&](const QPainterPath& shape) {
+        return [&, shape](QPainter& painter) { painter.strokePath(shape, QPen(style.color, style.width)); };
+    };
+    const auto viaOutline = [&](const QPainterPath& shape) {
+        return [&, shape](QPainter& painter) { painting::paintPathOutline(painter, shape, style); };
+    };
+    for (const qreal ratio : {1.0, 2.0}) {
+        // Prepared where it lies in another picture: moved by whole device pixels.
+        painting::preparePathOutline(path.translated(QPointF(-13, 6) / ratio), style, ratio);
+        const auto strokes = painting::pathOutlinesStroked();
+        const QImage drawn = outlined(ratio, {}, viaOutline(path));
+        EXPECT_EQ(painting::pathOutlinesStroked(), strokes) << ratio << ": the kept picture serves";
+        const QImage expected = outlined(ratio, {}, stroked(path));
+        EXPECT_FALSE(test::inkBounds(drawn).isEmpty());
+        EXPECT_EQ(differingPixels(drawn, expected, 1), 0) << ratio;
+
+        // A painter moved by whole points still lands on the same fractions of a pixel.
+        const QTransform moved = QTransform::fromTranslate(7, -4);
+        EXPECT_EQ(differingPixels(outlined(ratio, moved, viaOutline(path)),
+                                  outlined(ratio, moved, stroked(path)), 1),
+                  0)
+            << ratio;
+        EXPECT_EQ(painting::pathOutlinesStroked(), strokes) << ratio;
+    }
+    // The same shape a quarter of a pixel over, a ratio between whole ones and a turned painter
+    // find no picture: they are stroked as painted, and look it.
+    const std::vector<std::tuple<qreal, QTransform, QPainterPath>> others{
+        {1.0, QTransform(), path.translated(0.25, 0)},
+        {1.5, QTransform(), path},
+        {1.0, QTransform().rotate(3), path},
+    };
+    for (const auto& [ratio, transform, shape] : others) {
+        const auto strokes = painting::pathOutlinesStroked();
+        const QImage drawn = outlined(ratio, transform, viaOutline(shape));
+        EXPECT_EQ(painting::pathOutlinesStroked(), strokes + 1) << ratio;
+        EXPECT_EQ(differingPixels(drawn, outlined(ratio, transform, stroked(shape)), 1), 0) << ratio;
+    }
 }
 
 TEST(ReferenceText, DrawnCentredAtAnyScaleWithEqualWidthDigitsOnRequest) {

@@ -129,14 +129,18 @@ painting::PathShadowStyle hoverGlowStyle(double scale) {
     return {white(0.55), 8 * scale, QPointF(), 2.5};
 }
 
-// The hovered arc of the layout itself (not of a transition) glows.
+painting::PathOutlineStyle hoverOutlineStyle() {
+    return {white(0.95), 2.5};
+}
+
+// The hovered arc of the layout itself (not of a transition) glows, outlined.
 void paintHoverGlow(QPainter& painter, const SunburstFrameInput& frame, const views::SunburstLayout& layout) {
     if (!frame.hoveredSegmentID) return;
     for (const SunburstSegment& arc : layout.segments) {
         if (arc.id != *frame.hoveredSegmentID) continue;
         const QPainterPath path = sunburstArcPath(arc, frame.center, frame.scale);
         painting::paintPathShadow(painter, path, hoverGlowStyle(frame.scale), frame.dark);
-        painter.strokePath(path, QPen(white(0.95), 2.5));
+        painting::paintPathOutline(painter, path, hoverOutlineStyle());
         return;
     }
 }
@@ -219,8 +223,9 @@ void prepareSunburstHoverGlows(const SunburstFrameInput& frame, qreal pixelRatio
     const std::vector<SunburstSegment>& arcs = *frame.displayed;
     for (std::size_t i = 0; i < std::min(arcs.size(), kMostArcs); ++i) {
         if (cancelled && cancelled->load(std::memory_order_relaxed)) return;
-        painting::preparePathShadow(sunburstArcPath(arcs[i], frame.center, frame.scale),
-                                    hoverGlowStyle(frame.scale), frame.dark, pixelRatio);
+        const QPainterPath path = sunburstArcPath(arcs[i], frame.center, frame.scale);
+        painting::preparePathShadow(path, hoverGlowStyle(frame.scale), frame.dark, pixelRatio);
+        painting::preparePathOutline(path, hoverOutlineStyle(), pixelRatio);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "ui/Animation.hpp"
 #include "ui/BackgroundWork.hpp"
+#include "ui/Painting.hpp"
 #include "ui/ReferenceText.hpp"
 #include "ui/Theme.hpp"
 #include "ui/TooltipFrame.hpp"
@@ -373,14 +374,10 @@ void SunburstView::paintEvent(QPaintEvent* event) {
 }
 
 void SunburstView::paintHub(QPainter& painter, const SunburstFrameInput& frame) {
-    // The picture is copied pixel for pixel: only where points map to whole device pixels by a
-    // whole ratio and a shift of whole pixels.
+    // The picture is copied pixel for pixel, so only where that draws what painting would.
     const QTransform device = painter.deviceTransform();
     const qreal ratio = device.m11();
-    const bool copiesExactly = device.type() <= QTransform::TxScale && ratio >= 1 && ratio == device.m22() &&
-                               ratio == std::round(ratio) && device.dx() == std::round(device.dx()) &&
-                               device.dy() == std::round(device.dy());
-    if (!copiesExactly) {
+    if (!painting::mapsOntoWholePixels(device)) {
         paintSunburstHub(painter, frame);
         return;
     }

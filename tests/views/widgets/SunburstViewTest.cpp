@@ -343,7 +343,7 @@ TEST(SunburstViewRendering, TheHubShowsWhatItHoldsNowAtOneAndTwoPixelsAPoint) {
     }
 }
 
-TEST(SunburstViewRendering, AGlowPreparedWithThePictureIsNotBlurredAgainOnTheFirstHover) {
+TEST(SunburstViewRendering, AGlowAndOutlinePreparedWithThePictureAreNotMadeAgainOnTheFirstHover) {
     for (const bool prepared : {false, true}) {
         // Each round its own size, so that nothing of the other round's glows is kept.
         Harness h(inputsFor(sampleTree()), prepared ? QSize(540, 540) : QSize(560, 560));
@@ -358,10 +358,13 @@ TEST(SunburstViewRendering, AGlowPreparedWithThePictureIsNotBlurredAgainOnTheFir
             prepareSunburstPictureHoverGlows(input);
         }
         const auto before = painting::pathShadowBlursMade();
+        const auto strokesBefore = painting::pathOutlinesStroked();
         h.move(h.at(0.2, 104));
         ASSERT_TRUE(h.view.hoveredSegmentID());
         renderView(h.view);
         EXPECT_EQ(painting::pathShadowBlursMade() - before, prepared ? 0u : 1u);
+        // Nor is its outline stroked: it comes from the picture prepared with the glow.
+        EXPECT_EQ(painting::pathOutlinesStroked() - strokesBefore, prepared ? 0u : 1u);
     }
 }
 
