@@ -373,7 +373,8 @@ void paintPathOutline(QPainter& painter, const QPainterPath& path, const PathOut
 }
 
 void preparePathOutline(const QPainterPath& path, const PathOutlineStyle& style, qreal pixelRatio) {
-    if (path.isEmpty() || style.color.alpha() == 0 || pixelRatio != std::round(pixelRatio) || pixelRatio < 1)
+    if (path.isEmpty() || style.color.alpha() == 0 ||
+        !mapsOntoWholePixels(QTransform::fromScale(pixelRatio, pixelRatio)))
         return;
     const OutlinePlace place = outlinePlace(path, style, pixelRatio);
     {
