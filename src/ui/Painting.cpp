@@ -305,6 +305,11 @@ namespace {
 
 std::atomic<std::uint64_t> outlinesStroked{0};
 
+// A small outline is stroked as it is painted, quickly enough: keeping a picture of every one
+// would cost memory and keep a worker busy long after the drawing they belong to is shown (the
+// many small arcs of a sunburst took five sixths of the time of preparing them all).
+constexpr qsizetype kLeastKeptOutlinePixels = 128 * 128;
+
 QPen outlinePen(const PathOutlineStyle& style) {
     return QPen(style.color, style.width);
 }
@@ -377,6 +382,7 @@ void preparePathOutline(const QPainterPath& path, const PathOutlineStyle& style,
         !mapsOntoWholePixels(QTransform::fromScale(pixelRatio, pixelRatio)))
         return;
     const OutlinePlace place = outlinePlace(path, style, pixelRatio);
+    if (qsizetype(place.pixels.width()) * place.pixels.height() < kLeastKeptOutlinePixels) return;
     {
         std::lock_guard lock(outlineMutex);
         if (outlineCache().contains(place.key)) return;

@@ -80,7 +80,8 @@ struct PathOutlineStyle {
 };
 void paintPathOutline(QPainter& painter, const QPainterPath& path, const PathOutlineStyle& style);
 // Makes and keeps the picture paintPathOutline would draw at `pixelRatio`, drawing nothing: a
-// worker thread may prepare what a later paint needs at once.
+// worker thread may prepare what a later paint needs at once. Outlines of small shapes (under
+// 128 x 128 device pixels) are left to be stroked as they are painted.
 void preparePathOutline(const QPainterPath& path, const PathOutlineStyle& style, qreal pixelRatio);
 // How many outlines have been stroked so far, prepared or painted (the rest came from the
 // cache), for tests.

@@ -50,12 +50,12 @@ TEST(PathShadow, TheSameShapeElsewhereCastsTheSameShadowMovedWithIt) {
 }
 
 // A wedge of a ring, as the sunburst's arcs are: many short edges and four corners.
-QPainterPath wedge(QPointF center) {
+QPainterPath wedge(QPointF center, qreal outer = 150) {
     QPolygonF polygon;
     for (int i = 0; i <= 40; ++i)
-        polygon << center + QPointF(70 * std::cos(i * 0.03), 70 * std::sin(i * 0.03));
+        polygon << center + QPointF(outer * std::cos(i * 0.03), outer * std::sin(i * 0.03));
     for (int i = 40; i >= 0; --i)
-        polygon << center + QPointF(35 * std::cos(i * 0.03), 35 * std::sin(i * 0.03));
+        polygon << center + QPointF(outer / 2 * std::cos(i * 0.03), outer / 2 * std::sin(i * 0.03));
     QPainterPath path;
     path.addPolygon(polygon);
     path.closeSubpath();
@@ -64,7 +64,7 @@ QPainterPath wedge(QPointF center) {
 
 // The outline painted over a grey ground at `ratio`, through `paint`, with `transform` applied.
 QImage outlined(qreal ratio, const QTransform& transform, const std::function<void(QPainter&)>& paint) {
-    QImage image(QSize(160, 140) * ratio, QImage::Format_ARGB32_Premultiplied);
+    QImage image(QSize(200, 200) * ratio, QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(ratio);
     image.fill(QColor(90, 110, 130));
     QPainter painter(&image);
@@ -110,11 +110,15 @@ TEST(PathOutline, APreparedOutlineDrawsWhatAStrokeDrawsAndServesOnlyOnTheSameFra
         EXPECT_EQ(painting::pathOutlinesStroked(), strokes) << ratio;
     }
     // The same shape a quarter of a pixel over, a ratio between whole ones and a turned painter
-    // find no picture: they are stroked as painted, and look it.
+    // find no picture, nor does a small shape, prepared or not: they are stroked as painted, and
+    // look it.
+    const QPainterPath small = wedge({20.3, 30.7}, 60);
+    painting::preparePathOutline(small, style, 1.0);
     const std::vector<std::tuple<qreal, QTransform, QPainterPath>> others{
         {1.0, QTransform(), path.translated(0.25, 0)},
         {1.5, QTransform(), path},
         {1.0, QTransform().rotate(3), path},
+        {1.0, QTransform(), small},
     };
     for (const auto& [ratio, transform, shape] : others) {
         const auto strokes = painting::pathOutlinesStroked();
