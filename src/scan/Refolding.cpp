@@ -48,8 +48,8 @@ std::optional<std::vector<FileNode>> refolded(const FileNode& folder, const std:
     int64_t total = 0;
     for (const FileNode& child : children)
         if (!child.isExcludedFromTotals()) total = saturatingAdd(total, child.allocatedSize());
-    if (total <= 0) return std::nullopt;
-    const double threshold = static_cast<double>(total) * kFoldThresholdFactor;
+    const std::optional<double> threshold = foldThreshold(total);
+    if (!threshold) return std::nullopt;
     std::vector<bool> folds(children.size(), false);
     int64_t items = 0;
     size_t newlyFolded = 0;
@@ -58,8 +58,8 @@ std::optional<std::vector<FileNode>> refolded(const FileNode& folder, const std:
         if (child.isAggregate()) {
             folds[i] = true;
             items = saturatingAdd(items, foldedItemCount(child));
-        } else if (!child.isExcludedFromTotals() && !(pinned && pinned->find(child.name())) &&
-                   static_cast<double>(child.allocatedSize()) < threshold) {
+        } else if (foldsUnder(*threshold, child.allocatedSize(), !child.isExcludedFromTotals(),
+                              pinned && pinned->find(child.name()))) {
             folds[i] = true;
             items = saturatingAdd(items, 1);
             ++newlyFolded;

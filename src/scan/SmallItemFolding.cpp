@@ -4,23 +4,20 @@
 
 namespace quillmere {
 
+std::optional<double> foldThreshold(int64_t countedBytes) {
+    if (countedBytes <= 0) return std::nullopt;
+    return static_cast<double>(countedBytes) * kFoldThresholdFactor;
+}
+
 std::vector<bool> childrenToFold(std::span<const int64_t> sizes, std::span<const bool> counted,
                                  std::span<const bool> pinned) {
-    if (sizes.size() < 2) return {};
-    int64_t total = 0;
-    for (size_t i = 0; i < sizes.size(); ++i)
-        if (counted[i]) total += sizes[i];
-    if (total <= 0) return {};
-    const double threshold = static_cast<double>(total) * kFoldThresholdFactor;
+    const auto isPinned = [&](size_t i) { return !pinned.empty() && pinned[i]; };
+    const std::optional<double> threshold = foldingThreshold(
+        sizes.size(), [&](size_t i) { return sizes[i]; }, [&](size_t i) { return counted[i]; }, isPinned);
+    if (!threshold) return {};
     std::vector<bool> folds(sizes.size(), false);
-    size_t foldedCount = 0;
-    for (size_t i = 0; i < sizes.size(); ++i) {
-        if (counted[i] && (pinned.empty() || !pinned[i]) && static_cast<double>(sizes[i]) < threshold) {
-            folds[i] = true;
-            ++foldedCount;
-        }
-    }
-    if (foldedCount < 2) return {};
+    for (size_t i = 0; i < sizes.size(); ++i)
+        folds[i] = foldsUnder(*threshold, sizes[i], counted[i], isPinned(i));
     return folds;
 }
 

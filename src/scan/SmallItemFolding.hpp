@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/Saturating.hpp"
 #include "scan/FileNode.hpp"
 
 #include <functional>
@@ -15,6 +16,34 @@ namespace quillmere {
 // aggregate node carrying their sums, which keeps a scanned volume small enough to
 // hold, draw and save while leaving every folder's totals unchanged.
 inline constexpr double kFoldThresholdFactor = 0.002;
+
+// The size under which a counted child folds, in a folder whose counted children's bytes sum
+// to `countedBytes`; nothing when none can.
+[[nodiscard]] std::optional<double> foldThreshold(int64_t countedBytes);
+
+// Whether a child folds under `threshold`: counted, not pinned and smaller.
+[[nodiscard]] inline bool foldsUnder(double threshold, int64_t size, bool counted, bool pinned) {
+    return counted && !pinned && static_cast<double>(size) < threshold;
+}
+
+// The threshold under which children of a folder fold, given `sizeOf(i)`, `isCounted(i)` and
+// `isPinned(i)` of its `count` children; nothing when fewer than two would fold, so that
+// nothing changes. Reads each child at most twice and allocates nothing: every folder of a
+// scan is folded as it is finished.
+template <class SizeOf, class IsCounted, class IsPinned>
+std::optional<double> foldingThreshold(size_t count, SizeOf sizeOf, IsCounted isCounted, IsPinned isPinned) {
+    if (count < 2) return std::nullopt;
+    int64_t total = 0;
+    for (size_t i = 0; i < count; ++i)
+        if (isCounted(i)) total = saturatingAdd(total, sizeOf(i));
+    const std::optional<double> threshold = foldThreshold(total);
+    if (!threshold) return std::nullopt;
+    size_t folding = 0;
+    for (size_t i = 0; i < count && folding < 2; ++i)
+        if (foldsUnder(*threshold, sizeOf(i), isCounted(i), isPinned(i))) ++folding;
+    if (folding < 2) return std::nullopt;
+    return threshold;
+}
 
 // Which children fold: `sizes[i]` is child i's allocatedSize and `counted[i]` whether it
 // counts towards its folder's size (neither shared elsewhere nor cloud-only). A child with
@@ -60,21 +89,11 @@ std::optional<FileNode> foldChildren(size_t count, const FolderPath& folder, Siz
 template <class SizeOf, class IsCounted, class IsPinned, class Keep, class Fold>
 std::optional<FileNode> foldChildren(size_t count, const FolderPath& folder, SizeOf sizeOf,
                                      IsCounted isCounted, IsPinned isPinned, Keep keep, Fold fold) {
-    std::vector<int64_t> sizes;
-    sizes.reserve(count);
-    std::unique_ptr<bool[]> counted(new bool[count]);
-    std::unique_ptr<bool[]> pinned(new bool[count]);
-    for (size_t i = 0; i < count; ++i) {
-        sizes.push_back(sizeOf(i));
-        counted[i] = isCounted(i);
-        pinned[i] = isPinned(i);
-    }
-    const std::vector<bool> folds = childrenToFold(sizes, std::span<const bool>(counted.get(), count),
-                                                   std::span<const bool>(pinned.get(), count));
+    const std::optional<double> threshold = foldingThreshold(count, sizeOf, isCounted, isPinned);
     FileNode::Totals sums{.folderCount = 0};
     int64_t foldedCount = 0;
     for (size_t i = 0; i < count; ++i) {
-        if (folds.empty() || !folds[i]) {
+        if (!threshold || !foldsUnder(*threshold, sizeOf(i), isCounted(i), isPinned(i))) {
             keep(i);
             continue;
         }
