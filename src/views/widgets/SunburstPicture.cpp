@@ -1,5 +1,6 @@
 #include "views/widgets/SunburstPicture.hpp"
 
+#include "ui/PictureMemory.hpp"
 #include "views/widgets/SunburstPainter.hpp"
 
 #include <QPainter>
@@ -54,8 +55,7 @@ SunburstFrameInput frameOf(const SunburstPictureInput& input) {
 QImage drawSunburstPicture(const SunburstPictureInput& input, const std::atomic<bool>* cancelled) {
     const SunburstPicturePlacement& placement = input.placement;
     if (placement.pixels.isEmpty() || !input.arcs) return {};
-    QImage image(placement.pixels, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(placement.ratio);
+    QImage image = blankPicture(placement.pixels, placement.ratio, PictureSource::own);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     if (!paintSunburstCanvas(painter, frameOf(input), cancelled)) return {};

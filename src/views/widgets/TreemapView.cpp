@@ -3,6 +3,7 @@
 #include "ui/BackgroundWork.hpp"
 #include "ui/ColorOpacity.hpp"
 #include "ui/Painting.hpp"
+#include "ui/PictureMemory.hpp"
 #include "ui/ReferenceText.hpp"
 #include "ui/Theme.hpp"
 #include "ui/TooltipFrame.hpp"
@@ -191,8 +192,7 @@ void paintTile(QPainter& painter, const views::TreemapTile& tile,
 
 // Every tile as it looks unhovered. Thread-safe, so a huge folder can be drawn off the main thread.
 QImage paintLayer(const std::vector<views::TreemapTile>& tiles, QSize pixels, qreal ratio) {
-    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(ratio);
+    QImage image = blankPicture(pixels, ratio, PictureSource::own);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     const auto measure = reference_text::measurer();

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <cstdint>
 #include <functional>
 #include <gtest/gtest.h>
 #include <numbers>
@@ -366,6 +367,24 @@ TEST(SunburstViewRendering, AGlowAndOutlinePreparedWithThePictureAreNotMadeAgain
         // Nor is its outline stroked: it comes from the picture prepared with the glow.
         EXPECT_EQ(painting::pathOutlinesStroked() - strokesBefore, prepared ? 0u : 1u);
     }
+}
+
+TEST(SunburstViewRendering, ALargeRingsPictureIsDrawnIntoHugePagesOfItsOwn) {
+    // A worker draws the picture: memory in small fresh pages would cost it a page fault every
+    // 4 KB before the drawing, and memory kept for transitions is left to them.
+    Harness h(inputsFor(sampleTree()), QSize(700, 700));
+    SunburstPictureInput input;
+    input.arcs = std::make_shared<const std::vector<views::SunburstSegment>>(h.view.inputs().layout.segments);
+    input.gauge = h.view.inputs().layout;
+    input.gauge.segments.clear();
+    input.placement = SunburstPicturePlacement::of(h.view.canvasRect(), 2.0);
+    const QImage picture = drawSunburstPicture(input);
+    ASSERT_GE(picture.sizeInBytes(), qsizetype{2} << 20);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(picture.constBits()) % (std::uintptr_t{2} << 20), 0u);
+    EXPECT_EQ(picture.devicePixelRatio(), 2.0);
+    // Drawn, not left as the memory came.
+    EXPECT_EQ(picture.pixelColor(0, 0).alpha(), 0);
+    EXPECT_GT(picture.pixelColor(picture.width() / 2, picture.height() / 4).alpha(), 0);
 }
 
 TEST(SunburstViewRendering, AHoverOverTheCachedFrameLooksLikeTheWholeFrame) {
