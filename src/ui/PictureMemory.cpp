@@ -11,8 +11,8 @@
 namespace quillmere {
 namespace {
 
-// Memory of large pictures nobody uses any more. Two are kept: a transition fades one screen
-// out while the next comes in, and a view draws its next picture while the last one stands in.
+// Memory of screens' and effects' pictures nobody uses any more. Two are kept: a transition fades
+// one screen out while the next comes in.
 class PictureMemory {
 public:
     static PictureMemory& shared() {
