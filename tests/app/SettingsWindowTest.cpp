@@ -85,7 +85,7 @@ QCheckBox* toggle(const SettingsView& form, const QString& title) {
     return qobject_cast<QCheckBox*>(shownButton(form, title));
 }
 
-TEST(SettingsWindow, TheFormWritesTheUsersSettingsFileAtOnceAndFollowsTheMainWindowsView) {
+TEST(SettingsWindow, TheFormWritesTheUsersSettingsFileAndFollowsTheMainWindowsView) {
     ConfigHome config;
     AppSettings settings;
     EXPECT_EQ(settings.fileName(), config.folder.filePath("Quillmere/Quillmere.conf"));
@@ -97,6 +97,7 @@ TEST(SettingsWindow, TheFormWritesTheUsersSettingsFileAtOnceAndFollowsTheMainWin
     auto* picker = form.findChild<QComboBox*>();
     picker->setCurrentIndex(picker->findText("Light"));
     emit picker->activated(picker->currentIndex());
+    settings.waitUntilWritten();
     EXPECT_TRUE(config.fileText().contains("appearance=light"));
     EXPECT_EQ(AppSettings().appearance(), "light");
 
@@ -104,6 +105,7 @@ TEST(SettingsWindow, TheFormWritesTheUsersSettingsFileAtOnceAndFollowsTheMainWin
     QCheckBox* launch = toggle(form, "Scan automatically when Quillmere opens");
     gauge->click();
     launch->click();
+    settings.waitUntilWritten();
     EXPECT_TRUE(config.fileText().contains("showsCapacityGauge=false"));
     EXPECT_TRUE(config.fileText().contains("scansOnLaunch=true"));
     {
@@ -115,6 +117,7 @@ TEST(SettingsWindow, TheFormWritesTheUsersSettingsFileAtOnceAndFollowsTheMainWin
     // The view chosen in the main window's bar decides, live, whether the toggle can change.
     auto* bar = qobject_cast<MainTopBar*>(window.content().topBar());
     emit bar->viewModeSelected(DiskViewMode::treemap);
+    settings.waitUntilWritten();
     EXPECT_TRUE(config.fileText().contains("diskViewMode=treemap"));
     EXPECT_FALSE(gauge->isEnabled());
     EXPECT_FALSE(gauge->isChecked());

@@ -27,13 +27,21 @@ std::vector<AppSettings*>& liveStores() {
 AppSettings::AppSettings(QObject* parent)
     // Named explicitly: the application object's names may not be set when this is made.
     : QObject(parent), settings_(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                                             "Quillmere", "Quillmere")) {
+                                                             "Quillmere", "Quillmere")),
+      writer_(SettingsWriter::forFile(settings_->fileName())) {
     liveStores().push_back(this);
 }
 
 AppSettings::AppSettings(const QString& filePath, QObject* parent)
-    : QObject(parent), settings_(std::make_unique<QSettings>(filePath, QSettings::IniFormat)) {
+    : QObject(parent), settings_(std::make_unique<QSettings>(filePath, QSettings::IniFormat)),
+      writer_(SettingsWriter::forFile(settings_->fileName())) {
     liveStores().push_back(this);
+}
+
+QVariant AppSettings::stored(const char* key, const QVariant& fallback) const {
+    const QString name = QString::fromLatin1(key);
+    if (std::optional<QVariant> value = writer_->valueSet(name)) return *value;
+    return settings_->value(name, fallback);
 }
 
 AppSettings::~AppSettings() {
@@ -41,7 +49,7 @@ AppSettings::~AppSettings() {
 }
 
 std::string AppSettings::appearance() const {
-    return settings_->value(kAppearance, QStringLiteral("system")).toString().toStdString();
+    return stored(kAppearance, QStringLiteral("system")).toString().toStdString();
 }
 
 void AppSettings::setAppearance(const std::string& value) {
@@ -54,7 +62,7 @@ DiskViewMode AppSettings::diskViewMode() const {
 }
 
 std::string AppSettings::diskViewModeText() const {
-    return settings_->value(kDiskViewMode, QStringLiteral("sunburst")).toString().toStdString();
+    return stored(kDiskViewMode, QStringLiteral("sunburst")).toString().toStdString();
 }
 
 void AppSettings::setDiskViewMode(DiskViewMode mode) {
@@ -66,7 +74,7 @@ void AppSettings::setDiskViewMode(DiskViewMode mode) {
 }
 
 bool AppSettings::scansOnLaunch() const {
-    return settings_->value(kScansOnLaunch, false).toBool();
+    return stored(kScansOnLaunch, false).toBool();
 }
 
 void AppSettings::setScansOnLaunch(bool value) {
@@ -74,7 +82,7 @@ void AppSettings::setScansOnLaunch(bool value) {
 }
 
 bool AppSettings::showsCapacityGauge() const {
-    return settings_->value(kShowsCapacityGauge, true).toBool();
+    return stored(kShowsCapacityGauge, true).toBool();
 }
 
 void AppSettings::setShowsCapacityGauge(bool value) {
@@ -83,7 +91,7 @@ void AppSettings::setShowsCapacityGauge(bool value) {
 }
 
 bool AppSettings::hasCompletedPermissionGate() const {
-    return settings_->value(kHasCompletedPermissionGate, false).toBool();
+    return stored(kHasCompletedPermissionGate, false).toBool();
 }
 
 void AppSettings::setHasCompletedPermissionGate(bool value) {
@@ -93,7 +101,7 @@ void AppSettings::setHasCompletedPermissionGate(bool value) {
 
 int AppSettings::untouchedYears() const {
     bool ok = false;
-    const int years = settings_->value(kUntouchedYears, 1).toInt(&ok);
+    const int years = stored(kUntouchedYears, 1).toInt(&ok);
     return ok ? years : 1;
 }
 
@@ -102,7 +110,7 @@ void AppSettings::setUntouchedYears(int years) {
 }
 
 template <typename Value, typename... Reads>
-void AppSettings::write(const char* key, const Value& stored, Watch<Reads>... watches) {
+void AppSettings::write(const char* key, const Value& value, Watch<Reads>... watches) {
     // Values are compared as read, so a write that only replaces an unknown text with the value
     // it already stood for notifies nobody; the text is still replaced.
     std::vector<std::pair<QPointer<AppSettings>, std::tuple<decltype((this->*watches.read)())...>>> before;
@@ -110,8 +118,7 @@ void AppSettings::write(const char* key, const Value& stored, Watch<Reads>... wa
     for (AppSettings* store : liveStores())
         if (store->fileName() == file)
             before.emplace_back(store, std::make_tuple((store->*watches.read)()...));
-    settings_->setValue(key, stored);
-    settings_->sync();
+    writer_->set(QString::fromLatin1(key), QVariant::fromValue(value));
     // A receiver may take a store away; every signal asks after it anew.
     const auto notify = [](const QPointer<AppSettings>& store, const auto& watch, const auto& was) {
         if (store && (store->*watch.read)() != was) emit(store->*watch.changed)();

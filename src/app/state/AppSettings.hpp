@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/state/Modes.hpp"
+#include "app/state/SettingsWriter.hpp"
 
 #include <QObject>
 #include <QSettings>
@@ -15,7 +16,8 @@ namespace quillmere {
 //
 // Every instance on the same file hears every change made through any of them, so the Settings
 // window and the main window stay in step; a key's signal fires only when its value as read
-// changes. Lives on the main thread.
+// changes. Lives on the main thread; the file is written on a thread of its own
+// (SettingsWriter).
 class AppSettings : public QObject {
     Q_OBJECT
 public:
@@ -44,6 +46,8 @@ public:
     void setUntouchedYears(int years);
 
     QString fileName() const { return settings_->fileName(); }
+    // Returns once every value set so far, through any store on this file, is on disk.
+    void waitUntilWritten() { writer_->waitUntilWritten(); }
 
 signals:
     void appearanceChanged();
@@ -61,9 +65,13 @@ private:
         void (AppSettings::*changed)();
     };
     template <typename Value, typename... Reads>
-    void write(const char* key, const Value& stored, Watch<Reads>... watches);
+    void write(const char* key, const Value& value, Watch<Reads>... watches);
 
-    std::unique_ptr<QSettings> settings_;
+    // The value as read: the last one set in this process, else the file's.
+    QVariant stored(const char* key, const QVariant& fallback) const;
+
+    std::unique_ptr<QSettings> settings_; // read only: writes go through writer_
+    std::shared_ptr<SettingsWriter> writer_;
 };
 
 } // namespace quillmere

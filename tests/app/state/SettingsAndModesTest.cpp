@@ -1,5 +1,8 @@
 #include "app/state/AppSettings.hpp"
 
+#include <QFile>
+#include <QLockFile>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -47,6 +50,39 @@ TEST(AppSettings, DefaultsFallbacksAndChangeSignalsAcrossStores) {
 
     AppSettings user;
     EXPECT_TRUE(user.fileName().endsWith("/Quillmere/Quillmere.conf")) << user.fileName().toStdString();
+}
+
+TEST(AppSettings, AWriteNeverWaitsForTheFileAndNoneIsLost) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Quillmere.conf");
+    const auto fileText = [&] {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    {
+        AppSettings window(path), pane(path);
+        // Another writer holds the file: the store's write must not wait for it.
+        QLockFile other(path + ".lock");
+        ASSERT_TRUE(other.lock());
+        window.setAppearance("dark");
+        window.setUntouchedYears(3);
+        window.setAppearance("light");
+        EXPECT_EQ(pane.appearance(), "light");
+        EXPECT_EQ(AppSettings(path).untouchedYears(), 3);
+        EXPECT_FALSE(fileText().contains("appearance")) << fileText().toStdString();
+        other.unlock();
+        pane.waitUntilWritten();
+        EXPECT_TRUE(fileText().contains("appearance=light")) << fileText().toStdString();
+        EXPECT_TRUE(fileText().contains("untouchedYears=3"));
+
+        // The last store to go waits for what is still queued.
+        ASSERT_TRUE(other.lock());
+        pane.setScansOnLaunch(true);
+        other.unlock();
+    }
+    EXPECT_TRUE(fileText().contains("scansOnLaunch=true")) << fileText().toStdString();
+    EXPECT_TRUE(QSettings(path, QSettings::IniFormat).value("scansOnLaunch").toBool());
+    EXPECT_EQ(AppSettings(path).appearance(), "light");
 }
 
 } // namespace
