@@ -75,8 +75,9 @@ std::vector<DeniedPath> ScanAccumulator::deniedPaths() const {
 }
 
 bool SharingRegistry::noteLinkedPath(const Identity& identity, std::string path, int64_t bytes) {
-    std::lock_guard guard(lock_);
-    const auto [found, isNew] = linkOwners_.try_emplace(identity);
+    LinkShard& shard = shardOf(identity);
+    std::lock_guard guard(shard.lock);
+    const auto [found, isNew] = shard.owners.try_emplace(identity);
     if (isNew) {
         found->second = LinkOwner{.path = std::move(path), .bytes = bytes};
         return true;
@@ -86,25 +87,28 @@ bool SharingRegistry::noteLinkedPath(const Identity& identity, std::string path,
 }
 
 void SharingRegistry::noteLinkedBytesCountedElsewhere(const Identity& identity, int64_t bytes) {
-    std::lock_guard guard(lock_);
-    if (const auto found = linkOwners_.find(identity); found != linkOwners_.end())
+    LinkShard& shard = shardOf(identity);
+    std::lock_guard guard(shard.lock);
+    if (const auto found = shard.owners.find(identity); found != shard.owners.end())
         found->second.countedElsewhere = bytes;
 }
 
 std::vector<SharingRegistry::LinkOwner> SharingRegistry::takeLinkOwners() {
-    std::lock_guard guard(lock_);
     std::vector<LinkOwner> owners;
-    owners.reserve(linkOwners_.size());
-    for (auto& [identity, owner] : linkOwners_)
-        owners.push_back(std::move(owner));
-    linkOwners_.clear();
+    for (LinkShard& shard : linkShards_) {
+        std::lock_guard guard(shard.lock);
+        owners.reserve(owners.size() + shard.owners.size());
+        for (auto& [identity, owner] : shard.owners)
+            owners.push_back(std::move(owner));
+        shard.owners.clear();
+    }
     return owners;
 }
 
 int64_t SharingRegistry::bytesCountedBefore(uint64_t device,
                                             std::span<const platform::SharedExtent> extents) {
     int64_t counted = 0;
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(extentsLock_);
     for (const platform::SharedExtent& extent : extents)
         if (!extents_.insert({device, extent.physicalOffset, extent.length}).second) counted += extent.length;
     return counted;

@@ -6,6 +6,7 @@
 #include "scan/ScanRecords.hpp"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -106,8 +107,20 @@ private:
                                          static_cast<uint64_t>(k.length) ^ (k.device << 7));
         }
     };
-    mutable std::mutex lock_;
-    std::unordered_map<Identity, LinkOwner, Hash> linkOwners_;
+    // Inodes are spread over shards of their own lock: in a folder of hard links every entry
+    // is noted, by every walker its entries are shared among, and one lock for all of them
+    // kept the walkers queueing for it.
+    static constexpr size_t kLinkShards = 64;
+    struct alignas(64) LinkShard {
+        std::mutex lock;
+        std::unordered_map<Identity, LinkOwner, Hash> owners;
+    };
+    LinkShard& shardOf(const Identity& identity) {
+        return linkShards_[(Hash{}(identity) >> 32) % kLinkShards];
+    }
+
+    std::array<LinkShard, kLinkShards> linkShards_;
+    std::mutex extentsLock_;
     std::unordered_set<ExtentKey, Hash> extents_;
 };
 
