@@ -85,25 +85,26 @@ TEST(SettingsView, ShowsTheFormAndTheAccessStatus) {
 
 TEST(SettingsView, TheToggleFollowsTheStoredViewTextAndAnUnknownAppearanceStays) {
     Fixture fixture;
-    AppSettings other(fixture.settings.fileName());
-    QSettings raw(fixture.settings.fileName(), QSettings::IniFormat);
-    // A text that names no mode shows the sunburst elsewhere but is not "sunburst" here; the
-    // main window writing "sunburst" over it changes no mode, yet enables the toggle.
-    raw.setValue("diskViewMode", "rings");
-    raw.sync();
-    SettingsView view(fixture.settings, fixture.host());
+    // Texts this version never writes, found in the file when it is opened: a text that names no
+    // mode shows the sunburst elsewhere but is not "sunburst" here, and the main window writing
+    // "sunburst" over it changes no mode, yet enables the toggle; an unknown appearance selects
+    // no row and stays stored.
+    const QString path = fixture.folder.filePath("Edited.conf");
+    {
+        QSettings raw(path, QSettings::IniFormat);
+        raw.setValue("diskViewMode", "rings");
+        raw.setValue("appearance", "sepia");
+    }
+    AppSettings settings(path), other(path);
+    SettingsView view(settings, fixture.host());
     auto* gauge = qobject_cast<QCheckBox*>(shownButton(view, "Show how full the disk is around the rings"));
     EXPECT_TRUE(gauge->isChecked());
     EXPECT_FALSE(gauge->isEnabled());
     other.setDiskViewMode(DiskViewMode::sunburst);
     EXPECT_TRUE(gauge->isEnabled());
 
-    // An unknown appearance selects no row and stays stored.
-    raw.setValue("appearance", "sepia");
-    raw.sync();
-    SettingsView another(fixture.settings, fixture.host());
-    EXPECT_EQ(another.findChild<QComboBox*>()->currentIndex(), -1);
-    EXPECT_EQ(fixture.settings.appearance(), "sepia");
+    EXPECT_EQ(view.findChild<QComboBox*>()->currentIndex(), -1);
+    EXPECT_EQ(settings.appearance(), "sepia");
 }
 
 TEST(SettingsView, SavedScanRowReadsTheFileOfTheStartupVolumeOnly) {

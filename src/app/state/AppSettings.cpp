@@ -24,24 +24,17 @@ std::vector<AppSettings*>& liveStores() {
 
 } // namespace
 
-AppSettings::AppSettings(QObject* parent)
-    // Named explicitly: the application object's names may not be set when this is made.
-    : QObject(parent), settings_(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                                             "Quillmere", "Quillmere")),
-      writer_(SettingsWriter::forFile(settings_->fileName())) {
+AppSettings::AppSettings(QObject* parent) : QObject(parent), writer_(SettingsWriter::forUserFile()) {
     liveStores().push_back(this);
 }
 
 AppSettings::AppSettings(const QString& filePath, QObject* parent)
-    : QObject(parent), settings_(std::make_unique<QSettings>(filePath, QSettings::IniFormat)),
-      writer_(SettingsWriter::forFile(settings_->fileName())) {
+    : QObject(parent), writer_(SettingsWriter::forFile(filePath)) {
     liveStores().push_back(this);
 }
 
 QVariant AppSettings::stored(const char* key, const QVariant& fallback) const {
-    const QString name = QString::fromLatin1(key);
-    if (std::optional<QVariant> value = writer_->valueSet(name)) return *value;
-    return settings_->value(name, fallback);
+    return writer_->value(QString::fromLatin1(key), fallback);
 }
 
 AppSettings::~AppSettings() {

@@ -4,7 +4,6 @@
 #include "app/state/SettingsWriter.hpp"
 
 #include <QObject>
-#include <QSettings>
 #include <QString>
 #include <memory>
 #include <string>
@@ -16,7 +15,7 @@ namespace quillmere {
 //
 // Every instance on the same file hears every change made through any of them, so the Settings
 // window and the main window stay in step; a key's signal fires only when its value as read
-// changes. Lives on the main thread; the file is written on a thread of its own
+// changes. Lives on the main thread; the file is read once and written on a thread of its own
 // (SettingsWriter).
 class AppSettings : public QObject {
     Q_OBJECT
@@ -45,7 +44,7 @@ public:
     int untouchedYears() const;
     void setUntouchedYears(int years);
 
-    QString fileName() const { return settings_->fileName(); }
+    QString fileName() const { return writer_->fileName(); }
     // Returns once every value set so far, through any store on this file, is on disk.
     void waitUntilWritten() { writer_->waitUntilWritten(); }
 
@@ -67,10 +66,8 @@ private:
     template <typename Value, typename... Reads>
     void write(const char* key, const Value& value, Watch<Reads>... watches);
 
-    // The value as read: the last one set in this process, else the file's.
     QVariant stored(const char* key, const QVariant& fallback) const;
 
-    std::unique_ptr<QSettings> settings_; // read only: writes go through writer_
     std::shared_ptr<SettingsWriter> writer_;
 };
 

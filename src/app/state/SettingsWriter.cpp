@@ -1,11 +1,13 @@
 #include "app/state/SettingsWriter.hpp"
 
+#include <QFileInfo>
 #include <QSettings>
 
 namespace quillmere {
 
-std::shared_ptr<SettingsWriter> SettingsWriter::forFile(const QString& fileName) {
+std::shared_ptr<SettingsWriter> SettingsWriter::forFile(const QString& path) {
     static std::map<QString, std::weak_ptr<SettingsWriter>> writers;
+    const QString fileName = QFileInfo(path).absoluteFilePath();
     std::erase_if(writers, [](const auto& entry) { return entry.second.expired(); });
     std::weak_ptr<SettingsWriter>& slot = writers[fileName];
     std::shared_ptr<SettingsWriter> writer = slot.lock();
@@ -16,7 +18,24 @@ std::shared_ptr<SettingsWriter> SettingsWriter::forFile(const QString& fileName)
     return writer;
 }
 
+std::shared_ptr<SettingsWriter> SettingsWriter::forUserFile() {
+    // Kept while any store holds it, so that later stores need not ask Qt where the file is:
+    // asking reads the file, under the lock the writer may be holding.
+    static std::weak_ptr<SettingsWriter> user;
+    if (std::shared_ptr<SettingsWriter> writer = user.lock()) return writer;
+    // Named explicitly: the application object's names may not be set when this is made.
+    const QString fileName =
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, "Quillmere", "Quillmere").fileName();
+    std::shared_ptr<SettingsWriter> writer = forFile(fileName);
+    user = writer;
+    return writer;
+}
+
 SettingsWriter::SettingsWriter(QString fileName) : fileName_(std::move(fileName)) {
+    // Read before the thread starts, so nothing waits for it.
+    const QSettings file(fileName_, QSettings::IniFormat);
+    for (const QString& key : file.allKeys())
+        values_[key] = file.value(key);
     thread_ = std::thread([this] { run(); });
 }
 
@@ -29,17 +48,15 @@ SettingsWriter::~SettingsWriter() {
     thread_.join();
 }
 
-std::optional<QVariant> SettingsWriter::valueSet(const QString& key) const {
-    std::lock_guard lock(mutex_);
-    const auto found = set_.find(key);
-    if (found == set_.end()) return std::nullopt;
-    return found->second;
+QVariant SettingsWriter::value(const QString& key, const QVariant& fallback) const {
+    const auto found = values_.find(key);
+    return found == values_.end() ? fallback : found->second;
 }
 
 void SettingsWriter::set(const QString& key, const QVariant& value) {
+    values_[key] = value;
     {
         std::lock_guard lock(mutex_);
-        set_[key] = value;
         queued_.emplace_back(key, value);
         ++queuedCount_;
     }
@@ -53,8 +70,7 @@ void SettingsWriter::waitUntilWritten() {
 }
 
 void SettingsWriter::run() {
-    // Made here, so that it belongs to this thread; it is never synced by an event loop, only
-    // below. On Linux the native format is this INI file.
+    // Made here, so that it belongs to this thread; no event loop ever syncs it, only this.
     QSettings file(fileName_, QSettings::IniFormat);
     std::unique_lock lock(mutex_);
     while (true) {
@@ -70,7 +86,7 @@ void SettingsWriter::run() {
                 file.setValue(key, value);
             file.sync();
         } catch (...) {
-            // Out of memory: the values stay readable from here, and nobody waits forever.
+            // Out of memory: the values stay readable in this process, and nobody waits forever.
         }
         lock.lock();
         writtenCount_ = upTo;

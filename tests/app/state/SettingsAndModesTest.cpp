@@ -27,6 +27,8 @@ TEST(Modes, TextsGroupsAndTabs) {
 TEST(AppSettings, DefaultsFallbacksAndChangeSignalsAcrossStores) {
     QTemporaryDir dir;
     const QString path = dir.filePath("Quillmere.conf");
+    // A text that names no mode, found in the file when it is opened.
+    QSettings(path, QSettings::IniFormat).setValue("diskViewMode", "Bykind");
     AppSettings window(path), pane(path);
     EXPECT_EQ(window.appearance(), "system");
     EXPECT_EQ(window.diskViewMode(), DiskViewMode::sunburst);
@@ -41,7 +43,6 @@ TEST(AppSettings, DefaultsFallbacksAndChangeSignalsAcrossStores) {
     pane.setHasCompletedPermissionGate(false); // the default already
     pane.setHasCompletedPermissionGate(true);
     pane.setHasCompletedPermissionGate(true);
-    QSettings(path, QSettings::IniFormat).setValue("diskViewMode", "Bykind");
     pane.setDiskViewMode(DiskViewMode::sunburst); // what the unknown text already read as
     EXPECT_EQ(gate.count(), 1);
     EXPECT_EQ(mode.count(), 0);
