@@ -6,6 +6,9 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 namespace quillmere {
 namespace {
@@ -76,12 +79,22 @@ TEST(AppSettings, AWriteNeverWaitsForTheFileAndNoneIsLost) {
         EXPECT_TRUE(fileText().contains("appearance=light")) << fileText().toStdString();
         EXPECT_TRUE(fileText().contains("untouchedYears=3"));
 
-        // The last store to go waits for what is still queued.
+        // The last store to go waits for what is still queued: a value set while the writer is
+        // busy with the one before, which it is once it has opened the held lock file to see
+        // whose it is.
         ASSERT_TRUE(other.lock());
+        const int watch = inotify_init1(IN_CLOEXEC);
+        ASSERT_GE(watch, 0);
+        ASSERT_GE(inotify_add_watch(watch, QFile::encodeName(path + ".lock").constData(), IN_OPEN), 0);
         pane.setScansOnLaunch(true);
+        pollfd opened{.fd = watch, .events = POLLIN, .revents = 0};
+        ASSERT_EQ(poll(&opened, 1, 60'000), 1) << "the writer never looked at the held lock";
+        ::close(watch);
+        pane.setUntouchedYears(5);
         other.unlock();
     }
     EXPECT_TRUE(fileText().contains("scansOnLaunch=true")) << fileText().toStdString();
+    EXPECT_TRUE(fileText().contains("untouchedYears=5")) << fileText().toStdString();
     EXPECT_TRUE(QSettings(path, QSettings::IniFormat).value("scansOnLaunch").toBool());
     EXPECT_EQ(AppSettings(path).appearance(), "light");
 }
