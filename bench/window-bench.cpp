@@ -35,6 +35,7 @@
 #include <QWindow>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <optional>
 #include <string>
@@ -103,6 +104,37 @@ private:
     qint64 longestGapEnd_ = 0;
     qint64 start_ = 0;
     qint64 lastPaint_ = 0;
+};
+
+// For the launch race: prints when the map is first drawn with a finished scan's result, on
+// the wall clock (microseconds since the epoch, as bash's EPOCHREALTIME counts them), so the
+// race can tell the walk and first drawing apart from the entrance transition that follows.
+class FinishedMapWatch : public QObject {
+public:
+    explicit FinishedMapWatch(ScanState& scan) {
+        QObject::connect(&scan, &ScanState::isScanningChanged, this, [this, &scan] {
+            if (!scan.isScanning()) finished_ = true;
+        });
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (finished_ && event->type() == QEvent::Paint &&
+            (dynamic_cast<SunburstView*>(watched) || dynamic_cast<TreemapView*>(watched))) {
+            timespec now{};
+            ::clock_gettime(CLOCK_REALTIME, &now);
+            std::printf("map drawn %lld\n",
+                        static_cast<long long>(now.tv_sec) * 1'000'000 + now.tv_nsec / 1000);
+            std::fflush(stdout);
+            qApp->removeEventFilter(this);
+            finished_ = false;
+        }
+        return false;
+    }
+
+private:
+    bool finished_ = false;
 };
 
 // Where on screen the view shows `folder`, in the view's own coordinates.
@@ -185,6 +217,7 @@ int main(int argc, char** argv) {
     if (scanOnly) {
         // Nothing of the bench's own runs beside the window: the race watches it from outside
         // and ends it once it has gone quiet.
+        FinishedMapWatch mapWatch(content.scanState());
         content.startScan(volume);
         QTimer::singleShot(120'000, &app, &QApplication::quit);
         return app.exec();
