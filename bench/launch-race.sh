@@ -8,10 +8,9 @@
 # then done. Both are measured the same way, from outside, by sampling the processor time of
 # all the process's threads every 10 ms (/proc/PID/stat). Quillmere's side is
 # build/release/bench/window-bench --scan-only: the real main window, given TREE as its one
-# volume, scanning as the window does. It also says when its finished map is first drawn: the
-# map's entrance transition (about a third of a second) follows, and is in the time above.
-# Runs alternate, after one warm-up run of each; the medians are printed with each program's
-# peak resident memory.
+# volume, scanning as the window does. It also says when its finished map is first drawn,
+# which the race prints beside its time. Runs alternate, after one warm-up run of each; the
+# medians are printed with each program's peak resident memory.
 set -euo pipefail
 tree=${1:?usage: launch-race.sh TREE [RUNS]}
 runs=${2:-5}
@@ -86,7 +85,7 @@ echo "quillmere map first drawn: ${q_drawn[*]}"
 echo "filelight runs: ${f_times[*]}"
 awk -v q="$q" -v qd="$qd" -v f="$f" -v qm="$qm" -v fm="$fm" 'BEGIN {
     printf "Quillmere  launch to finished map %6.2f s  peak %5.0f MiB\n", q, qm / 1024
-    if (qd >= 0) printf "           (its finished map first drawn at %.2f s, %.2fx Filelight'"'"'s time; the map'"'"'s entrance transition follows)\n", qd, qd / f
+    if (qd >= 0) printf "           (its finished map first drawn at %.2f s, %.2fx Filelight'"'"'s time)\n", qd, qd / f
     printf "Filelight  launch to finished map %6.2f s  peak %5.0f MiB\n", f, fm / 1024
     printf "Quillmere / Filelight: %.2fx the time, %.2fx the memory  [target: time <= 0.40x]\n", q / f, qm / fm
 }'

@@ -62,7 +62,7 @@ CenterView::CenterView(ScannableVolume volume, NavigationHistory& history, ScanS
       frame_(new QHBoxLayout(this)), pageHost_(new QWidget(this)), pages_(new QStackedLayout(pageHost_)),
       paddingAnimation_(new QVariantAnimation(this)), scanning_(new ScanningIllustrationView(pageHost_)),
       ready_(new ReadyToScanView(pageHost_)), diskView_(new DiskViewSlot(pageHost_)),
-      protection_(std::move(protection)) {
+      protection_(std::move(protection)), presentedNavigationSteps_(history.navigationSteps()) {
     diskView_->setMotionDuration([](int normal) { return motionDuration(normal); });
     // The pages sit in a frame whose trailing margin is the padding: a stacked layout alone
     // would ignore its margins.
@@ -308,6 +308,11 @@ void CenterView::refresh() {
         updateTrailingPadding();
         return;
     }
+    // Only a navigation step (open, go up, back, forward, a crumb) moves to the new view with the
+    // navigation transition; a finished or saved scan, a deletion or another mode shows it at once.
+    const uint64_t steps = history_.navigationSteps();
+    diskView_->setReplacementAnimated(steps != presentedNavigationSteps_);
+    presentedNavigationSteps_ = steps;
     presentDiskView(path);
     pages_->setCurrentWidget(diskView_);
     updateTrailingPadding();

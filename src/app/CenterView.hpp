@@ -117,6 +117,7 @@ private:
     DiskViewSlot* diskView_;
     // What the list and the insight rows mark with a lock; read once, when first needed.
     std::shared_ptr<const ProtectedLocations> protection_;
+    uint64_t presentedNavigationSteps_; // the history's steps when a disk view was last shown
 };
 
 } // namespace quillmere

@@ -14,7 +14,7 @@ void DiskViewSlot::present(const QString& identity, const std::function<QWidget*
         update(view_);
         return;
     }
-    const int duration = motionDuration_(kNavigationMs);
+    const int duration = replacementAnimated_ ? motionDuration_(kNavigationMs) : 0;
     if (QWidget* old = view_) {
         // The old view leaves while the new one enters; it takes no more input and goes
         // later (it may be the one whose click led here).

@@ -6,6 +6,7 @@
 #include "app/state/NavigationHistory.hpp"
 #include "app/state/ScanState.hpp"
 #include "app/state/SelectionState.hpp"
+#include "ui/Motion.hpp"
 #include "views/widgets/SunburstView.hpp"
 #include "views/widgets/TreemapView.hpp"
 
@@ -105,6 +106,43 @@ TEST(DiskViewSlot, OtherViewsArePaddedByThePanelTheRingsPlaceThemselves) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return rings && rings->width() == 1000; }, 20000));
     ASSERT_TRUE(rings);
     EXPECT_EQ(rings->inputs().detailsPanelInset, 334);
+}
+
+// A navigation step brings the next folder in with the transition while the old view leaves;
+// a finished scan or another mode replaces the view at once, leaving nothing behind.
+TEST(DiskViewSlot, OnlyANavigationStepBringsTheNewViewInWithTheTransition) {
+    Screen s;
+    if (prefersReducedMotion()) GTEST_SKIP() << "this desktop asks for reduced motion";
+    const auto views = [&] { return s.slot()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly).size(); };
+    const auto settled = [&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return views();
+    };
+    // The scan's tree, shown when the history was reset: no transition.
+    EXPECT_FALSE(s.slot()->view()->graphicsEffect());
+
+    s.settings.setDiskViewMode(DiskViewMode::treemap);
+    ASSERT_TRUE(qobject_cast<TreemapView*>(s.slot()->view()));
+    EXPECT_FALSE(s.slot()->view()->graphicsEffect());
+    EXPECT_EQ(settled(), 1);
+
+    s.center.openFolder({*diskTree().find("/docs")});
+    QPointer<QWidget> entering = s.slot()->view();
+    EXPECT_TRUE(entering->graphicsEffect());
+    EXPECT_EQ(settled(), 2); // the old view leaves with it
+
+    // A scan finishing meanwhile shows its root at once; the view that was entering goes too.
+    s.history.reset(diskTree(), "Disk");
+    EXPECT_FALSE(s.slot()->view()->graphicsEffect());
+    EXPECT_NE(s.slot()->view(), entering.data());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(entering);
+
+    // Back is a step too.
+    s.center.openFolder({*diskTree().find("/docs")});
+    s.history.goBack();
+    EXPECT_EQ(s.slot()->identity(), QString("TreemapView\n/")); // the root again
+    EXPECT_TRUE(s.slot()->view()->graphicsEffect());
 }
 
 TEST(DiskViewSlot, AViewReturningAfterTheStartScreenIsNew) {

@@ -39,15 +39,20 @@ bool NavigationHistory::canGoForward() const {
 }
 
 void NavigationHistory::goBack() {
-    if (canGoBack()) setCurrentIndex(currentIndex_ - 1);
+    if (!canGoBack()) return;
+    ++navigationSteps_;
+    setCurrentIndex(currentIndex_ - 1);
 }
 
 void NavigationHistory::goForward() {
-    if (canGoForward()) setCurrentIndex(currentIndex_ + 1);
+    if (!canGoForward()) return;
+    ++navigationSteps_;
+    setCurrentIndex(currentIndex_ + 1);
 }
 
 void NavigationHistory::visit(Visit chain) {
     if (currentIndex_ < 0) return;
+    ++navigationSteps_;
     std::vector<Visit> visits = visits_;
     visits.resize(std::min(visits.size(), static_cast<size_t>(currentIndex_) + 1));
     visits.push_back(std::move(chain));

@@ -3,6 +3,7 @@
 #include "scan/FileNode.hpp"
 
 #include <QObject>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,9 @@ public:
     std::vector<std::string> breadcrumb() const;
     bool canGoBack() const { return currentIndex_ >= 1; }
     bool canGoForward() const;
+    // How many navigation steps (a visit, a step back or forward) have moved the history. Only
+    // these carry the navigation transition: a reset, a clear or a remap shows its folder at once.
+    uint64_t navigationSteps() const { return navigationSteps_; }
 
     void goBack();
     void goForward();
@@ -62,6 +66,7 @@ private:
     std::vector<Visit> visits_;
     int currentIndex_ = -1;
     std::string volumeName_;
+    uint64_t navigationSteps_ = 0;
 };
 
 } // namespace quillmere

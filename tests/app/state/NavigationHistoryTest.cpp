@@ -56,6 +56,33 @@ TEST(NavigationHistory, WalksOnlyAfterAResetAndDropsForwardVisits) {
     EXPECT_EQ(history.breadcrumb(), Strings{"Data"});
 }
 
+// The views move with the navigation transition only when a step moved the history; a reset
+// (a finished or saved scan), a clear or a remap (a deletion) shows the folder at once.
+TEST(NavigationHistory, CountsOnlyTheStepsThatMovedItBeforeTellingAnyone) {
+    NavigationHistory history;
+    history.visit({root, a}); // before a reset: nothing moves
+    history.reset(root, "Data");
+    EXPECT_EQ(history.navigationSteps(), 0u);
+
+    std::vector<uint64_t> seen;
+    QObject::connect(&history, &NavigationHistory::visitsChanged,
+                     [&] { seen.push_back(history.navigationSteps()); });
+    QObject::connect(&history, &NavigationHistory::currentIndexChanged,
+                     [&] { seen.push_back(history.navigationSteps()); });
+    history.visit({root, a});
+    history.goBack();
+    history.goBack(); // at the first visit: not a step
+    history.goForward();
+    history.goForward(); // at the last visit: not a step
+    EXPECT_EQ(history.navigationSteps(), 3u);
+    EXPECT_EQ(seen, (std::vector<uint64_t>{1, 1, 2, 3}));
+
+    history.remap(folder("/v", {a}));
+    history.reset(root, "Data");
+    history.clear();
+    EXPECT_EQ(history.navigationSteps(), 3u);
+}
+
 TEST(NavigationHistory, NotifiesVisitsAlwaysOtherFieldsOnChangeAndAfterTheWholeOperation) {
     NavigationHistory history;
     QSignalSpy visits(&history, &NavigationHistory::visitsChanged);
