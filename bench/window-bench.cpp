@@ -108,7 +108,7 @@ private:
 
 // For the launch race: prints when the map is first drawn with a finished scan's result, on
 // the wall clock (microseconds since the epoch, as bash's EPOCHREALTIME counts them), so the
-// race can tell the walk and first drawing apart from the entrance transition that follows.
+// race can tell the walk and first drawing apart from whatever the window does after them.
 class FinishedMapWatch : public QObject {
 public:
     explicit FinishedMapWatch(ScanState& scan) {
