@@ -1,25 +1,12 @@
 #include "applications/model/KeyFile.hpp"
 
 #include "applications/model/BoundedParse.hpp"
-#include "base/Unicode.hpp"
 
 #include <algorithm>
 
 namespace quillmere {
 
 namespace {
-
-bool isSpace(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view trimmedSpaces(std::string_view text) {
-    while (!text.empty() && isSpace(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isSpace(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
 
 // A key is letters, digits and "-", optionally followed by a locale in brackets.
 bool isValidKey(std::string_view key) {
@@ -80,17 +67,11 @@ const std::string* KeyFile::value(std::string_view group, std::string_view key) 
 }
 
 std::expected<KeyFile, KeyFileError> parseKeyFile(std::string_view text) {
-    if (text.size() > kKeyFileMaxBytes) return std::unexpected(KeyFileError::tooLarge);
-    if (text.find('\0') != std::string_view::npos || !isValidUtf8(text))
-        return std::unexpected(KeyFileError::malformed);
+    if (const auto refused = refusedText<KeyFileError>(text, kKeyFileMaxBytes))
+        return std::unexpected(*refused);
     KeyFile file;
-    // Bounded by the text's own size: every turn consumes at least one byte.
     while (!text.empty()) {
-        const size_t end = std::min(text.find('\n'), text.size());
-        std::string_view line = text.substr(0, end);
-        text.remove_prefix(std::min(end + 1, text.size()));
-        if (line.ends_with('\r')) line.remove_suffix(1);
-        const std::string_view content = trimmedSpaces(line);
+        const std::string_view content = trimmedSpaces(takeLine(text));
         if (content.empty() || content.front() == '#') continue;
         if (content.front() == '[') {
             if (content.back() != ']' || content.size() < 3) return std::unexpected(KeyFileError::malformed);

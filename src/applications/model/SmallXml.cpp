@@ -1,7 +1,6 @@
 #include "applications/model/SmallXml.hpp"
 
 #include "applications/model/BoundedParse.hpp"
-#include "base/Unicode.hpp"
 
 #include <algorithm>
 #include <charconv>
@@ -235,9 +234,7 @@ const std::string* XmlElement::attribute(std::string_view attribute) const {
 }
 
 std::expected<XmlElement, XmlError> parseXml(std::string_view text) {
-    if (text.size() > kXmlMaxBytes) return std::unexpected(XmlError::tooLarge);
-    if (text.find('\0') != std::string_view::npos || !isValidUtf8(text))
-        return std::unexpected(XmlError::malformed);
+    if (const auto refused = refusedText<XmlError>(text, kXmlMaxBytes)) return std::unexpected(*refused);
     return Reader(text).read();
 }
 

@@ -1,22 +1,12 @@
 #include "applications/model/SnapYaml.hpp"
 
 #include "applications/model/BoundedParse.hpp"
-#include "base/Unicode.hpp"
 
-#include <algorithm>
 #include <optional>
 
 namespace quillmere {
 
 namespace {
-
-std::string_view trimmedSpaces(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
 
 // A plain or quoted scalar; none for anything that opens a nested block or flow.
 std::optional<std::string> scalar(std::string_view raw) {
@@ -62,16 +52,11 @@ std::optional<std::string> scalar(std::string_view raw) {
 } // namespace
 
 std::expected<SnapYaml, SnapYamlError> parseSnapYaml(std::string_view text) {
-    if (text.size() > kSnapYamlMaxBytes) return std::unexpected(SnapYamlError::tooLarge);
-    if (text.find('\0') != std::string_view::npos || !isValidUtf8(text))
-        return std::unexpected(SnapYamlError::malformed);
+    if (const auto refused = refusedText<SnapYamlError>(text, kSnapYamlMaxBytes))
+        return std::unexpected(*refused);
     SnapYaml values;
-    // Bounded by the text's own size: every turn consumes at least one byte.
     while (!text.empty()) {
-        const size_t end = std::min(text.find('\n'), text.size());
-        std::string_view line = text.substr(0, end);
-        text.remove_prefix(std::min(end + 1, text.size()));
-        if (line.ends_with('\r')) line.remove_suffix(1);
+        const std::string_view line = takeLine(text);
         const std::string_view content = trimmedSpaces(line);
         // Blank lines, comments, document markers and anything indented (nested or continued).
         if (content.empty() || content.front() == '#' || content == "---" || content == "...") continue;
