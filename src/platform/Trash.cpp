@@ -4,6 +4,7 @@
 #include "platform/HostSystem.hpp"
 #include "platform/TrashDirectorySizes.hpp"
 #include "platform/TrashInfo.hpp"
+#include "platform/WriteAll.hpp"
 #include "platform/XdgFolders.hpp"
 
 #include <cerrno>
@@ -116,18 +117,6 @@ int writeAccessError(int parentFd) {
     const std::string viaProc = "/proc/self/fd/" + std::to_string(parentFd);
     if (::access(viaProc.c_str(), W_OK | X_OK) == 0) return 0;
     return errno == ENOENT ? 0 : errno;
-}
-
-bool writeAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t written = ::write(fd, text.data(), text.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        text.remove_prefix(static_cast<size_t>(written));
-    }
-    return true;
 }
 
 // Renames `name` in `parentFd` into the Trash open at `trashFd` with a record of `recordedPath`.

@@ -3,6 +3,7 @@
 #include "platform/DiskUsage.hpp"
 #include "platform/HostSystem.hpp"
 #include "platform/TrashInfo.hpp"
+#include "platform/WriteAll.hpp"
 
 #include <algorithm>
 #include <atomic>
@@ -22,18 +23,6 @@ namespace {
 constexpr size_t kMaxDirectorySizesBytes = 16 << 20;
 constexpr const char* kCacheName = "directorysizes";
 constexpr const char* kLockName = "directorysizes.lock";
-
-bool writeAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t written = ::write(fd, text.data(), text.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        text.remove_prefix(static_cast<size_t>(written));
-    }
-    return true;
-}
 
 // The cache's text; empty when there is none yet; nothing when it is there but cannot be
 // read whole (then it must not be replaced).

@@ -4,6 +4,7 @@
 #include "base/Unicode.hpp"
 #include "platform/Fd.hpp"
 #include "platform/HostSystem.hpp"
+#include "platform/WriteAll.hpp"
 #include "scan/SmallItemFolding.hpp"
 
 #include <algorithm>
@@ -259,16 +260,6 @@ FileNode buildTree(const std::vector<RawNode>& raw) {
 
 // ---- files ----
 
-bool writeAll(int fd, std::span<const uint8_t> bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        bytes = bytes.subspan(static_cast<size_t>(written));
-    }
-    return true;
-}
-
 void syncFolder(const std::string& folder) {
     const platform::Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd) (void)::fsync(fd.get());
@@ -421,7 +412,9 @@ bool writeAtomically(const std::string& path, std::span<const uint8_t> bytes) {
     const int made = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (made < 0) return false;
     platform::Fd fd(made);
-    const bool written = writeAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;
+    const bool written =
+        platform::writeAll(fd.get(), {reinterpret_cast<const char*>(bytes.data()), bytes.size()}) &&
+        ::fsync(fd.get()) == 0;
     // A failed close can mean the data never reached the disk, so it is looked at.
     const bool closed = ::close(fd.release()) == 0;
     if (!written || !closed || ::rename(temporary.c_str(), path.c_str()) != 0) {
