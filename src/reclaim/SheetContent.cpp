@@ -31,6 +31,18 @@ template <typename Item> SheetContent::Row itemRow(const Item& item) {
     return {item.path, item.name, rowSizeText(item.allocatedSize)};
 }
 
+// The texts of a sheet moving `count` of `owner`'s items to the Trash: an application's
+// leftovers or a group of orphans.
+SheetContent withItemsMoveTexts(SheetContent content, size_t count, const std::string& owner) {
+    content.title = "Move " + std::to_string(count) + " " + plural(static_cast<int64_t>(count), "item") +
+                    " from " + owner + " to the Trash?";
+    content.summary = st::oneAction;
+    content.confirmLabel = st::moveToTrash;
+    content.successHeadline = st::movedToTrash;
+    content.failureHeadline = st::orphansFailed;
+    return content;
+}
+
 // The rows of a single-category reclaim: its named items when it moves two or more whole.
 std::vector<SheetContent::Row> namedItemRows(const SystemDataCategory& category) {
     std::vector<SheetContent::Row> rows;
@@ -239,14 +251,7 @@ SheetContent appItemsSheetContent(const InstalledApp& app, const std::vector<Lef
         content.rows.push_back(itemRow(item));
         if (!item.sharedWithAppName) content.reclaimableBytes += item.allocatedSize;
     }
-    content.title = "Move " + std::to_string(sorted.size()) + " " +
-                    plural(static_cast<int64_t>(sorted.size()), "item") + " from " + app.name +
-                    " to the Trash?";
-    content.summary = st::oneAction;
-    content.confirmLabel = st::moveToTrash;
-    content.successHeadline = st::movedToTrash;
-    content.failureHeadline = st::orphansFailed;
-    return content;
+    return withItemsMoveTexts(std::move(content), sorted.size(), app.name);
 }
 
 SheetContent orphanGroupSheetContent(const OrphanLeftoverGroup& group,
@@ -261,14 +266,7 @@ SheetContent orphanGroupSheetContent(const OrphanLeftoverGroup& group,
         content.reclaimableBytes += entry.allocatedSize;
     }
     const std::string& displayName = group.guessedAppName ? *group.guessedAppName : group.evidence;
-    content.title = "Move " + std::to_string(selected.size()) + " " +
-                    plural(static_cast<int64_t>(selected.size()), "item") + " from " + displayName +
-                    " to the Trash?";
-    content.summary = st::oneAction;
-    content.confirmLabel = st::moveToTrash;
-    content.successHeadline = st::movedToTrash;
-    content.failureHeadline = st::orphansFailed;
-    return content;
+    return withItemsMoveTexts(std::move(content), selected.size(), displayName);
 }
 
 } // namespace quillmere
