@@ -248,7 +248,8 @@ ShadowPicture pathShadowPicture(const QPainterPath& path, const PathShadowStyle&
     // Fine detail is lost in the blur anyway: a few pixels per deviation, never beyond the device's.
     // Shadows of whole drawings are large and soft: two pixels per deviation keep them smooth.
     const qreal scale = sigma > 0 ? std::min(pixelRatio, kPathPixelsPerSigma / sigma) : pixelRatio;
-    const QString key = QStringLiteral("%1 %2x%3 s%4 w%5 b%6 c%7 %8")
+    const bool partsApart = style.partsApart && style.strokeWidth <= 0;
+    const QString key = QStringLiteral("%1 %2x%3 s%4 w%5 b%6 c%7 %8%9")
                             .arg(shapeHash(path, bounds.topLeft()))
                             .arg(full.width(), 0, 'f', 2)
                             .arg(full.height(), 0, 'f', 2)
@@ -256,7 +257,8 @@ ShadowPicture pathShadowPicture(const QPainterPath& path, const PathShadowStyle&
                             .arg(style.strokeWidth, 0, 'f', 2)
                             .arg(style.blurRadius, 0, 'f', 2)
                             .arg(style.color.rgba(), 8, 16)
-                            .arg(darkScheme ? 'd' : 'l');
+                            .arg(darkScheme ? 'd' : 'l')
+                            .arg(partsApart ? 'p' : 'w');
     QImage image;
     {
         std::lock_guard lock(mutex);
@@ -267,10 +269,16 @@ ShadowPicture pathShadowPicture(const QPainterPath& path, const PathShadowStyle&
         const QPointF shift = QPointF(margin, margin) - bounds.topLeft();
         image = blurShape(full, scale, sigma, style.color, [&](QPainter& p) {
             const QPainterPath placed = path.translated(shift);
-            if (style.strokeWidth > 0)
+            if (style.strokeWidth > 0) {
                 p.strokePath(placed, QPen(Qt::black, style.strokeWidth));
-            else
+            } else if (partsApart) {
+                p.setPen(Qt::NoPen);
+                p.setBrush(Qt::black);
+                for (const QPolygonF& part : placed.toSubpathPolygons())
+                    p.drawPolygon(part);
+            } else {
                 p.fillPath(placed, Qt::black);
+            }
         });
         std::lock_guard lock(mutex);
         cache.insert(key, new QImage(image), std::max<qsizetype>(1, image.sizeInBytes()));

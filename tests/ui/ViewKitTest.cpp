@@ -82,6 +82,52 @@ int differingPixels(const QImage& a, const QImage& b, int tolerance) {
     return count;
 }
 
+// The sunburst's rings: wedges side by side, a hairline apart, as one path of many parts.
+TEST(PathShadow, PartsSideBySideCastTheShadowOfTheirUnionWhenDrawnOneByOne) {
+    QPainterPath rings;
+    rings.setFillRule(Qt::WindingFill);
+    const QPointF center(100, 100);
+    for (int ring = 0; ring < 3; ++ring) {
+        const qreal inner = 20 + ring * 25;
+        for (int part = 0; part < 12; ++part) {
+            const qreal from = part * 0.5 + 0.005;
+            const qreal to = (part + 1) * 0.5 - 0.005;
+            QPolygonF polygon;
+            for (int i = 0; i <= 10; ++i)
+                polygon << center + QPointF((inner + 24) * std::cos(from + (to - from) * i / 10),
+                                            (inner + 24) * std::sin(from + (to - from) * i / 10));
+            for (int i = 10; i >= 0; --i)
+                polygon << center + QPointF(inner * std::cos(from + (to - from) * i / 10),
+                                            inner * std::sin(from + (to - from) * i / 10));
+            rings.addPolygon(polygon);
+            rings.closeSubpath();
+        }
+    }
+    const auto shadow = [&](bool partsApart, qreal ratio) {
+        QImage image(QSize(200, 200) * ratio, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painting::paintPathShadow(painter, rings,
+                                  {.color = QColor(0, 0, 0, 56),
+                                   .blurRadius = 7,
+                                   .offset = QPointF(0, 3),
+                                   .partsApart = partsApart},
+                                  false);
+        return image;
+    };
+    for (const qreal ratio : {1.0, 2.0}) {
+        const QImage whole = shadow(false, ratio);
+        const QImage apart = shadow(true, ratio);
+        ASSERT_GT(qAlpha(whole.pixel(QPoint(100, 60) * ratio)), 20); // under the rings
+        int differing = 0;
+        for (int y = 0; y < whole.height(); ++y)
+            for (int x = 0; x < whole.width(); ++x)
+                differing += std::abs(qAlpha(whole.pixel(x, y)) - qAlpha(apart.pixel(x, y))) > 2;
+        EXPECT_EQ(differing, 0) << "at " << ratio << "x";
+    }
+}
+
 TEST(PathOutline, APreparedOutlineDrawsWhatAStrokeDrawsAndServesOnlyOnTheSameFractionsOfAPixel) {
     const painting::PathOutlineStyle style{QColor(255, 255, 255, 242), 2.5};
     const QPainterPath path = wedge({20.3, 30.7});

@@ -188,7 +188,11 @@ bool paintSunburstCanvas(QPainter& painter, const SunburstFrameInput& frame,
         paths.push_back(sunburstArcPath(arc, c, s));
         combined.addPath(paths.back());
     }
-    painting::paintPathShadow(painter, combined, {black(0.22), 7 * s, QPointF(0, 3 * s)}, frame.dark);
+    // Arcs are simple polygons set apart by their gaps.
+    painting::paintPathShadow(
+        painter, combined,
+        {.color = black(0.22), .blurRadius = 7 * s, .offset = QPointF(0, 3 * s), .partsApart = true},
+        frame.dark);
 
     for (std::size_t i = 0; i < arcs.size(); ++i) {
         if (isCancelled()) break;
