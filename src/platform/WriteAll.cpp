@@ -9,7 +9,6 @@ bool writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t written = ::write(fd, bytes.data(), bytes.size());
         if (written < 0 && errno == EINTR) continue;
-        // Nothing written is no progress: looping on it could never end.
         if (written <= 0) return false;
         bytes.remove_prefix(static_cast<size_t>(written));
     }

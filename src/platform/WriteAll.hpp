@@ -4,9 +4,9 @@
 
 namespace quillmere::platform {
 
-// Writes all of `bytes` to `fd`, resuming after a signal and after short writes; false when
-// a write fails or writes nothing (a full disk can do that without an error), errno telling
-// why if it was set.
+// Writes all of `bytes` to `fd`, resuming after a signal and after short writes. False when a
+// write fails (errno says why) or writes nothing at all, which no device should do for bytes
+// still to write but which, tried again, could repeat forever.
 [[nodiscard]] bool writeAll(int fd, std::string_view bytes);
 
 } // namespace quillmere::platform
