@@ -25,7 +25,7 @@ void ScaleFadeEffect::draw(QPainter* painter) {
         return;
     }
     const qreal ratio = painter->device() ? painter->device()->devicePixelRatio() : 1.0;
-    const QImage& picture = picture_.draw(*widget_, ratio);
+    const QImage& picture = heldStill_ ? picture_.drawOnce(*widget_, ratio) : picture_.draw(*widget_, ratio);
     if (picture.isNull()) return;
     const qreal scale = fromScale_ + (1 - fromScale_) * progress_;
     const QRectF area(QPointF(0, 0), picture.deviceIndependentSize());
@@ -46,6 +46,7 @@ void animateScaleFade(QWidget* widget, bool entering, int durationMs, std::funct
         return;
     }
     auto* effect = new ScaleFadeEffect(widget);
+    effect->setHeldStill(!entering);
     effect->setProgress(entering ? 0 : 1);
     widget->setGraphicsEffect(effect);
     QPointer<ScaleFadeEffect> guard(effect);

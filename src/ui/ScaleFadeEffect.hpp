@@ -17,6 +17,10 @@ public:
     // 0 is the start (scaled to `fromScale`, transparent), 1 the widget as it is.
     void setProgress(qreal progress);
     void setFromScale(qreal scale) { fromScale_ = scale; }
+    // A view on its way out takes no input and goes when its fade ends: it is drawn once, and
+    // that picture fades (drawn anew only for a new size). A transition's frame then draws only
+    // the view coming in, which may still be filling in.
+    void setHeldStill(bool still) { heldStill_ = still; }
 
 protected:
     void draw(QPainter* painter) override;
@@ -26,11 +30,12 @@ private:
     WidgetPicture picture_;
     qreal progress_ = 0;
     qreal fromScale_ = 0.96;
+    bool heldStill_ = false;
 };
 
-// Runs the transition on `widget` from 0 to 1 (`entering`) or from 1 to 0 over `durationMs`
-// along the ease-in-out curve, then removes the effect; `finished` runs at the end (at once
-// when the duration is 0).
+// Runs the transition on `widget` from 0 to 1 (`entering`) or from 1 to 0 (held still) over
+// `durationMs` along the ease-in-out curve, then removes the effect; `finished` runs at the end
+// (at once when the duration is 0).
 void animateScaleFade(QWidget* widget, bool entering, int durationMs, std::function<void()> finished = {});
 
 } // namespace quillmere

@@ -10,8 +10,23 @@ void WidgetPicture::release() {
     picture_ = QImage();
 }
 
+namespace {
+
+QSize picturePixels(const QWidget& widget, qreal ratio) {
+    return (QSizeF(widget.size()) * ratio).toSize();
+}
+
+} // namespace
+
+const QImage& WidgetPicture::drawOnce(QWidget& widget, qreal ratio) {
+    if (!picture_.isNull() && picture_.size() == picturePixels(widget, ratio) &&
+        picture_.devicePixelRatio() == ratio)
+        return picture_;
+    return draw(widget, ratio);
+}
+
 const QImage& WidgetPicture::draw(QWidget& widget, qreal ratio) {
-    const QSize pixels = (QSizeF(widget.size()) * ratio).toSize();
+    const QSize pixels = picturePixels(widget, ratio);
     if (pixels.isEmpty()) {
         picture_ = QImage();
         return picture_;

@@ -15,6 +15,8 @@ public:
     // `widget` and its children drawn afresh, at the origin, at `ratio` pixels a point,
     // transparent where they draw nothing. Only for use inside the widget's effect.
     const QImage& draw(QWidget& widget, qreal ratio);
+    // The picture drawn last, while it still fits `widget` at `ratio`; else drawn afresh.
+    const QImage& drawOnce(QWidget& widget, qreal ratio);
     // Gives the picture's memory back, for an effect that will not draw offscreen for a while.
     void release();
 

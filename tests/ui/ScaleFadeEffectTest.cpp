@@ -13,11 +13,12 @@ class Square : public QWidget {
 public:
     using QWidget::QWidget;
     int paints = 0;
+    QColor colour{200, 40, 40};
 
 protected:
     void paintEvent(QPaintEvent*) override {
         ++paints;
-        QPainter(this).fillRect(rect(), QColor(200, 40, 40));
+        QPainter(this).fillRect(rect(), colour);
     }
 };
 
@@ -57,6 +58,33 @@ TEST(ScaleFadeEffect, TheEndsShowNothingAndTheWidgetAsItIsAndTheMiddleBlends) {
     EXPECT_GT(half.green(), 40);
     EXPECT_LT(half.green(), 255);
     EXPECT_EQ(half.red(), 228); // 200 over white at half opacity
+}
+
+TEST(ScaleFadeEffect, AViewOnItsWayOutFadesAsItWasDrawnFirstUntilItsSizeChanges) {
+    for (const bool heldStill : {true, false}) {
+        SCOPED_TRACE(heldStill ? "going out" : "coming in");
+        Scene scene;
+        // The frames below are drawn by hand; the animation's own clock never ticks here.
+        animateScaleFade(scene.square, !heldStill, 60'000);
+        scene.effect = static_cast<ScaleFadeEffect*>(scene.square->graphicsEffect());
+        const QColor red = scene.centreAt(0.5);
+        EXPECT_EQ(scene.square->paints, 1);
+
+        // A change inside the view: one coming in shows it, one going out fades unchanged.
+        scene.square->colour = QColor(40, 40, 200);
+        scene.square->update();
+        const QColor afterChange = scene.centreAt(0.5);
+        if (heldStill) {
+            EXPECT_EQ(afterChange, red);
+            EXPECT_EQ(scene.square->paints, 1);
+        } else {
+            EXPECT_EQ(afterChange.blue(), 228);
+        }
+
+        // A new size (the window resized during the fade) is drawn anew either way.
+        scene.square->setGeometry(0, 0, 50, 50);
+        EXPECT_EQ(scene.centreAt(0.5).blue(), 228);
+    }
 }
 
 } // namespace
