@@ -54,6 +54,12 @@ TEST(ScaleFadeEffect, TheEndsShowNothingAndTheWidgetAsItIsAndTheMiddleBlends) {
 
     EXPECT_EQ(scene.centreAt(1), QColor(200, 40, 40));
 
+    // A hair from either end, where a transition's first frame falls, is drawn as that end.
+    EXPECT_EQ(scene.centreAt(1 - 1.0 / 1024), QColor(200, 40, 40));
+    const int paintsAtTheEnds = scene.square->paints;
+    EXPECT_EQ(scene.centreAt(1.0 / 1024), QColor(Qt::white));
+    EXPECT_EQ(scene.square->paints, paintsAtTheEnds);
+
     const QColor half = scene.centreAt(0.5);
     EXPECT_GT(half.green(), 40);
     EXPECT_LT(half.green(), 255);
