@@ -424,15 +424,17 @@ int main(int argc, char** argv) {
     contenders.push_back({Series{"bare walk (8 threads)", {}, idleChild(), {}},
                           [&] { return measureInChild([&] { return bareScan(folder); }); }});
 
-    std::string tiny;
+    // Start-up memory (runtime, libraries, worker threads, screen) is measured on a folder
+    // holding one file and is no part of what a scanner keeps per file.
+    char tinyTemplate[] = "/tmp/scan-bench-tiny-XXXXXX";
+    const bool madeTiny = ::mkdtemp(tinyTemplate) != nullptr;
+    const std::string tiny = madeTiny ? tinyTemplate : "/etc/skel";
+    if (madeTiny) std::ofstream(tiny + "/one") << "one\n";
+    const int64_t engineStartKiB = measureInChild([&] { return engineScan(tiny, home); }).peakKiB;
+
     std::string errorFile;
     if (compare) {
         installMissingPeers();
-        // Each peer's start-up memory (runtime, libraries, screen) is measured on a folder
-        // holding one file and is no part of what it keeps per file.
-        char tinyTemplate[] = "/tmp/scan-bench-tiny-XXXXXX";
-        tiny = ::mkdtemp(tinyTemplate) ? tinyTemplate : "/etc/skel";
-        std::ofstream(tiny + "/one") << "one\n";
         errorFile = "/tmp/scan-bench-errors-" + std::to_string(::getpid());
         struct Peer {
             std::string name;
@@ -467,11 +469,11 @@ int main(int argc, char** argv) {
         }
     }
     measureInterleaved(contenders, runs);
-    if (compare) {
+    if (madeTiny) {
         ::unlink((tiny + "/one").c_str());
         ::rmdir(tiny.c_str());
-        ::unlink(errorFile.c_str());
     }
+    if (compare) ::unlink(errorFile.c_str());
     std::vector<Series> all;
     for (Contender& contender : contenders)
         all.push_back(std::move(contender.series));
@@ -522,8 +524,14 @@ int main(int argc, char** argv) {
         else if (series.name.starts_with("du "))
             printRatio("engine / du:", engine, series, files, "");
     }
-    if (engine.ok())
+    if (engine.ok()) {
         std::printf("engine own peak per entry: %.1f B  [target <= 70]\n",
                     static_cast<double>(engine.ownPeakBytes()) / static_cast<double>(entries));
+        // As the peers' figures are: their start-up left out.
+        const int64_t startKiB = std::max<int64_t>(0, engineStartKiB - engine.idleKiB);
+        const double beyond = std::max(0.0, static_cast<double>(engine.ownPeakBytes()) - startKiB * 1024.0);
+        std::printf("  of which start-up (workers, a one-file scan) %.1f MiB; per entry beyond it: %.1f B\n",
+                    static_cast<double>(startKiB) / 1024, beyond / static_cast<double>(entries));
+    }
     return engine.ok() ? 0 : 1;
 }
