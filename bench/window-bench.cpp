@@ -1,8 +1,9 @@
 // The real window under real input: scans a folder, then in the sunburst and in the treemap
 // double-clicks into the folder's largest subfolder and into a wide subfolder, and climbs back
 // each time by the path bar's first crumb. For each step it reports the longest gap between
-// beats of a main-thread timer (what a user sees as a dropped frame) and the time until the
-// window stops repainting.
+// beats of a main-thread timer (what a user sees as a dropped frame), how much of that gap the
+// whole machine stood still (MachinePauses: then nothing the program does could have run), and
+// the time until the window stops repainting.
 //
 // The clicks go to the window's QWindow, through the same path as the window system's own
 // events, so Qt pairs them into a double click as it does a user's.
@@ -11,6 +12,7 @@
 //   xvfb-run -a -s '-screen 0 1600x1000x24' env QT_QPA_PLATFORM=xcb window-bench TREE [--wide NAME]
 // QT_SCALE_FACTOR=2 runs it at 2x. NAME is a direct subfolder of TREE (make-shape links makes
 // one of 100,000 hard links).
+#include "MachinePauses.hpp"
 #include "app/BottomPathBar.hpp"
 #include "app/CenterView.hpp"
 #include "app/ContentView.hpp"
@@ -18,6 +20,7 @@
 #include "app/state/AppSettings.hpp"
 #include "app/state/NavigationHistory.hpp"
 #include "app/state/ScanState.hpp"
+#include "platform/Fd.hpp"
 #include "platform/Thread.hpp"
 #include "scan/DiskScanner.hpp"
 #include "ui/PaintingThreads.hpp"
@@ -26,19 +29,21 @@
 #include "views/widgets/TreemapView.hpp"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QMenuBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <functional>
 #include <optional>
 #include <string>
+#include <unistd.h>
 
 namespace quillmere {
 namespace {
@@ -46,41 +51,55 @@ namespace {
 // Beats of a 2 ms timer, and the last time anything in the window painted.
 class Watch : public QObject {
 public:
+    using Clock = bench::MachinePauses::Clock;
+
     explicit Watch(QWidget& window) : window_(window) {
-        clock_.start();
         beat_.setInterval(2);
         beat_.setTimerType(Qt::PreciseTimer);
         QObject::connect(&beat_, &QTimer::timeout, [this] {
-            const qint64 now = clock_.nsecsElapsed();
+            const Clock::time_point now = Clock::now();
+            const ThreadTimes times = mainThreadTimes();
             if (now - lastBeat_ > longestGap_) {
                 longestGap_ = now - lastBeat_;
                 longestGapEnd_ = now;
+                longestGapTimes_ = {times.running - lastTimes_.running, times.queued - lastTimes_.queued};
             }
             lastBeat_ = now;
+            lastTimes_ = times;
         });
+        restart();
         beat_.start();
         qApp->installEventFilter(this);
     }
 
     void restart() {
-        lastBeat_ = clock_.nsecsElapsed();
-        longestGap_ = 0;
+        lastTimes_ = mainThreadTimes();
+        longestGapTimes_ = {};
+        lastBeat_ = Clock::now();
+        longestGap_ = {};
         longestGapEnd_ = lastBeat_;
         start_ = lastBeat_;
         lastPaint_ = lastBeat_;
     }
-    double longestGapMs() const { return static_cast<double>(longestGap_) / 1e6; }
+    double longestGapMs() const { return milliseconds(longestGap_); }
     // When the longest gap began, after the step began.
-    double longestGapAtMs() const { return static_cast<double>(longestGapEnd_ - longestGap_ - start_) / 1e6; }
-    double settledAfterMs() const { return static_cast<double>(lastPaint_ - start_) / 1e6; }
+    double longestGapAtMs() const { return milliseconds(longestGapEnd_ - longestGap_ - start_); }
+    // How long the whole machine stood still during the longest gap.
+    double stillInLongestGapMs(const bench::MachinePauses& pauses) const {
+        return milliseconds(pauses.stillDuring(longestGapEnd_ - longestGap_, longestGapEnd_));
+    }
+    // How long the main thread ran during the longest gap, and how long it was ready to run
+    // but waited for a processor.
+    double ranInLongestGapMs() const { return milliseconds(longestGapTimes_.running); }
+    double queuedInLongestGapMs() const { return milliseconds(longestGapTimes_.queued); }
+    double settledAfterMs() const { return milliseconds(lastPaint_ - start_); }
 
     // Runs the event loop until `done` holds and then nothing has painted for a quarter second.
     bool settle(const std::function<bool()>& done) {
-        QElapsedTimer bound;
-        bound.start();
-        while (bound.elapsed() < 60'000) {
+        const Clock::time_point begun = Clock::now();
+        while (Clock::now() - begun < std::chrono::seconds(60)) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            if (done() && clock_.nsecsElapsed() - lastPaint_ > 250'000'000) return true;
+            if (done() && Clock::now() - lastPaint_ > std::chrono::milliseconds(250)) return true;
         }
         return false;
     }
@@ -89,21 +108,49 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Paint || event->type() == QEvent::UpdateRequest) {
             auto* widget = qobject_cast<QWidget*>(watched);
-            if (widget && (widget == &window_ || window_.isAncestorOf(widget)))
-                lastPaint_ = clock_.nsecsElapsed();
+            if (widget && (widget == &window_ || window_.isAncestorOf(widget))) lastPaint_ = Clock::now();
         }
         return false;
     }
 
 private:
+    struct ThreadTimes {
+        std::chrono::nanoseconds running{};
+        std::chrono::nanoseconds queued{};
+    };
+
+    // The main thread's processor time (its own clock, exact to the call) and its time spent
+    // ready in the run queue (the scheduler's account, brought up to date each time it runs).
+    ThreadTimes mainThreadTimes() const {
+        ThreadTimes times;
+        timespec running{};
+        if (::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &running) == 0)
+            times.running = std::chrono::seconds(running.tv_sec) + std::chrono::nanoseconds(running.tv_nsec);
+        char text[128] = {};
+        if (schedulerStats_ && ::pread(schedulerStats_.get(), text, sizeof text - 1, 0) > 0) {
+            unsigned long long ran = 0;
+            unsigned long long waited = 0;
+            if (std::sscanf(text, "%llu %llu", &ran, &waited) == 2)
+                times.queued = std::chrono::nanoseconds(waited);
+        }
+        return times;
+    }
+
+    static double milliseconds(Clock::duration duration) {
+        return std::chrono::duration<double, std::milli>(duration).count();
+    }
+
     QWidget& window_;
-    QElapsedTimer clock_;
+    // Opened on the main thread, so "thread-self" is that thread for good.
+    const platform::Fd schedulerStats_{::open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC)};
+    ThreadTimes lastTimes_;
+    ThreadTimes longestGapTimes_;
     QTimer beat_;
-    qint64 lastBeat_ = 0;
-    qint64 longestGap_ = 0;
-    qint64 longestGapEnd_ = 0;
-    qint64 start_ = 0;
-    qint64 lastPaint_ = 0;
+    Clock::time_point lastBeat_;
+    Clock::duration longestGap_{};
+    Clock::time_point longestGapEnd_;
+    Clock::time_point start_;
+    Clock::time_point lastPaint_;
 };
 
 // For the launch race: prints when the map is first drawn with a finished scan's result, on
@@ -222,6 +269,7 @@ int main(int argc, char** argv) {
         QTimer::singleShot(120'000, &app, &QApplication::quit);
         return app.exec();
     }
+    const bench::MachinePauses pauses;
     Watch watch(window);
     std::printf("platform %s, device pixel ratio %.1f, tree %s\n",
                 qPrintable(QGuiApplication::platformName()), window.devicePixelRatioF(), tree.c_str());
@@ -232,22 +280,25 @@ int main(int argc, char** argv) {
     };
     const auto report = [&](const char* step, bool settled) {
         std::printf(
-            "%-44s longest main-thread gap %7.1f ms  settled after %7.1f ms  (that gap from %.0f ms)%s\n",
-            step, watch.longestGapMs(), watch.settledAfterMs(), watch.longestGapAtMs(),
+            "%-44s longest main-thread gap %7.1f ms  settled after %7.1f ms\n"
+            "%-44s   (that gap from %.0f ms: the main thread ran %.1f ms of it and waited %.1f ms for a "
+            "processor; the whole machine stood still %.1f ms of it)%s\n",
+            step, watch.longestGapMs(), watch.settledAfterMs(), "", watch.longestGapAtMs(),
+            watch.ranInLongestGapMs(), watch.queuedInLongestGapMs(), watch.stillInLongestGapMs(pauses),
             settled ? "" : "  (never settled)");
         std::fflush(stdout);
     };
 
-    QElapsedTimer scanClock;
+    Watch::Clock::time_point scanStart;
     double scanEndedMs = -1;
     QObject::connect(&content.scanState(), &ScanState::isScanningChanged, &app, [&] {
         if (!content.scanState().isScanning() && scanEndedMs < 0)
-            scanEndedMs = static_cast<double>(scanClock.nsecsElapsed()) / 1e6;
+            scanEndedMs = std::chrono::duration<double, std::milli>(Watch::Clock::now() - scanStart).count();
     });
     // The scan starts as a user's click would: on a window that has finished drawing itself.
     watch.settle([] { return true; });
     watch.restart();
-    scanClock.start();
+    scanStart = Watch::Clock::now();
     content.startScan(volume);
     const bool scanned = watch.settle([&] {
         return !content.scanState().isScanning() && !current().empty() && diskView() &&
@@ -309,5 +360,9 @@ int main(int argc, char** argv) {
                    watch.settle([&] { return current().size() == 1 && !isDrawing(diskView()); }));
         }
     }
+    const bench::MachinePauses::Summary stops = pauses.pausesSince(std::chrono::milliseconds(10));
+    std::printf(
+        "the whole machine stood still %d times for 10 ms or more while the bench ran, at most %.1f ms\n",
+        stops.count, std::chrono::duration<double, std::milli>(stops.longest).count());
     return failures == 0 ? 0 : 1;
 }
