@@ -9,7 +9,9 @@
 // children, which folding never pools.
 #include "DiskViewsBench.hpp"
 #include "InsightBench.hpp"
+#include "MachinePauses.hpp"
 #include "Rng.hpp"
+#include "ThreadTimes.hpp"
 #include "app/CenterView.hpp"
 #include "app/state/AppSettings.hpp"
 #include "app/state/NavigationHistory.hpp"
@@ -28,6 +30,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -298,23 +301,52 @@ int main(int argc, char** argv) {
     CenterView center(volume, history, scanState, selection, settings, options);
     center.resize(980, 700);
     center.show();
-    QElapsedTimer sinceTick;
-    qint64 longest = 0;
+    // Whether a stall was the program's or the machine's: see MachinePauses.
+    const bench::MachinePauses pauses;
+    using Clock = bench::MachinePauses::Clock;
+    const bench::ThreadClock mainThread;
+    Clock::time_point lastTick = Clock::now();
+    bench::ThreadTimes lastTimes = mainThread.now();
+    Clock::duration longest{};
+    Clock::time_point longestEnd = lastTick;
+    bench::ThreadTimes longestTimes;
     QTimer probe;
     probe.setInterval(5);
-    QObject::connect(&probe, &QTimer::timeout, [&] { longest = std::max(longest, sinceTick.restart()); });
-    sinceTick.start();
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        const Clock::time_point now = Clock::now();
+        const bench::ThreadTimes times = mainThread.now();
+        if (now - lastTick > longest) {
+            longest = now - lastTick;
+            longestEnd = now;
+            longestTimes = times - lastTimes;
+        }
+        lastTick = now;
+        lastTimes = times;
+    });
     probe.start();
-    std::vector<std::pair<const char*, qint64>> stalls;
+    struct Stall {
+        const char* name;
+        double ms;
+        double ranMs;   // of it, the main thread running
+        double stillMs; // of it, the whole machine standing still
+    };
+    const auto milliseconds = [](Clock::duration duration) {
+        return std::chrono::duration<double, std::milli>(duration).count();
+    };
+    std::vector<Stall> stalls;
     const auto phase = [&](const char* name, int afterMs, std::function<void()> step) {
         QTimer::singleShot(afterMs, &app, [&, name, step] {
-            longest = 0;
-            sinceTick.restart();
+            longest = {};
+            lastTick = Clock::now();
+            lastTimes = mainThread.now();
             QElapsedTimer own;
             own.start();
             step();
             std::cout << "  (" << name << ": the step itself took " << own.elapsed() << " ms)\n";
-            QTimer::singleShot(600, &app, [&, name] { stalls.emplace_back(name, longest); });
+            QTimer::singleShot(600, &app, [&, name] {
+                stalls.push_back({name, milliseconds(longest), milliseconds(longestTimes.running),
+                                  milliseconds(pauses.stillDuring(longestEnd - longest, longestEnd))});
+            });
         });
     };
     phase("tree taken in", 100, [&] { history.reset(tree, "Bench"); });
@@ -332,8 +364,11 @@ int main(int argc, char** argv) {
     QTimer::singleShot(4700, &app, [&] { app.quit(); });
     app.exec();
     std::cout << "main-thread stalls (timer every 5 ms):\n";
-    for (const auto& [name, ms] : stalls)
-        print(name, double(ms), 50);
+    for (const Stall& stall : stalls) {
+        print(stall.name, stall.ms, 50);
+        std::cout << "    (the main thread ran " << stall.ranMs << " ms of it; the whole machine stood still "
+                  << stall.stillMs << " ms of it)\n";
+    }
     std::cout << std::endl;
     bench::runInsightBench();
     return 0;

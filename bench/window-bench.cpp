@@ -13,6 +13,7 @@
 // QT_SCALE_FACTOR=2 runs it at 2x. NAME is a direct subfolder of TREE (make-shape links makes
 // one of 100,000 hard links).
 #include "MachinePauses.hpp"
+#include "ThreadTimes.hpp"
 #include "app/BottomPathBar.hpp"
 #include "app/CenterView.hpp"
 #include "app/ContentView.hpp"
@@ -20,7 +21,6 @@
 #include "app/state/AppSettings.hpp"
 #include "app/state/NavigationHistory.hpp"
 #include "app/state/ScanState.hpp"
-#include "platform/Fd.hpp"
 #include "platform/Thread.hpp"
 #include "scan/DiskScanner.hpp"
 #include "ui/PaintingThreads.hpp"
@@ -39,11 +39,9 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
 #include <functional>
 #include <optional>
 #include <string>
-#include <unistd.h>
 
 namespace quillmere {
 namespace {
@@ -58,11 +56,11 @@ public:
         beat_.setTimerType(Qt::PreciseTimer);
         QObject::connect(&beat_, &QTimer::timeout, [this] {
             const Clock::time_point now = Clock::now();
-            const ThreadTimes times = mainThreadTimes();
+            const bench::ThreadTimes times = mainThread_.now();
             if (now - lastBeat_ > longestGap_) {
                 longestGap_ = now - lastBeat_;
                 longestGapEnd_ = now;
-                longestGapTimes_ = {times.running - lastTimes_.running, times.queued - lastTimes_.queued};
+                longestGapTimes_ = times - lastTimes_;
             }
             lastBeat_ = now;
             lastTimes_ = times;
@@ -73,7 +71,7 @@ public:
     }
 
     void restart() {
-        lastTimes_ = mainThreadTimes();
+        lastTimes_ = mainThread_.now();
         longestGapTimes_ = {};
         lastBeat_ = Clock::now();
         longestGap_ = {};
@@ -114,37 +112,14 @@ protected:
     }
 
 private:
-    struct ThreadTimes {
-        std::chrono::nanoseconds running{};
-        std::chrono::nanoseconds queued{};
-    };
-
-    // The main thread's processor time (its own clock, exact to the call) and its time spent
-    // ready in the run queue (the scheduler's account, brought up to date each time it runs).
-    ThreadTimes mainThreadTimes() const {
-        ThreadTimes times;
-        timespec running{};
-        if (::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &running) == 0)
-            times.running = std::chrono::seconds(running.tv_sec) + std::chrono::nanoseconds(running.tv_nsec);
-        char text[128] = {};
-        if (schedulerStats_ && ::pread(schedulerStats_.get(), text, sizeof text - 1, 0) > 0) {
-            unsigned long long ran = 0;
-            unsigned long long waited = 0;
-            if (std::sscanf(text, "%llu %llu", &ran, &waited) == 2)
-                times.queued = std::chrono::nanoseconds(waited);
-        }
-        return times;
-    }
-
     static double milliseconds(Clock::duration duration) {
         return std::chrono::duration<double, std::milli>(duration).count();
     }
 
     QWidget& window_;
-    // Opened on the main thread, so "thread-self" is that thread for good.
-    const platform::Fd schedulerStats_{::open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC)};
-    ThreadTimes lastTimes_;
-    ThreadTimes longestGapTimes_;
+    const bench::ThreadClock mainThread_; // made on the main thread
+    bench::ThreadTimes lastTimes_;
+    bench::ThreadTimes longestGapTimes_;
     QTimer beat_;
     Clock::time_point lastBeat_;
     Clock::duration longestGap_{};
