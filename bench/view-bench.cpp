@@ -9,9 +9,9 @@
 // children, which folding never pools.
 #include "DiskViewsBench.hpp"
 #include "InsightBench.hpp"
+#include "LongestGap.hpp"
 #include "MachinePauses.hpp"
 #include "Rng.hpp"
-#include "ThreadTimes.hpp"
 #include "app/CenterView.hpp"
 #include "app/state/AppSettings.hpp"
 #include "app/state/NavigationHistory.hpp"
@@ -303,26 +303,10 @@ int main(int argc, char** argv) {
     center.show();
     // Whether a stall was the program's or the machine's: see MachinePauses.
     const bench::MachinePauses pauses;
-    using Clock = bench::MachinePauses::Clock;
-    const bench::ThreadClock mainThread;
-    Clock::time_point lastTick = Clock::now();
-    bench::ThreadTimes lastTimes = mainThread.now();
-    Clock::duration longest{};
-    Clock::time_point longestEnd = lastTick;
-    bench::ThreadTimes longestTimes;
+    bench::LongestGap longest;
     QTimer probe;
     probe.setInterval(5);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        const Clock::time_point now = Clock::now();
-        const bench::ThreadTimes times = mainThread.now();
-        if (now - lastTick > longest) {
-            longest = now - lastTick;
-            longestEnd = now;
-            longestTimes = times - lastTimes;
-        }
-        lastTick = now;
-        lastTimes = times;
-    });
+    QObject::connect(&probe, &QTimer::timeout, [&] { longest.beat(); });
     probe.start();
     struct Stall {
         const char* name;
@@ -330,22 +314,18 @@ int main(int argc, char** argv) {
         double ranMs;   // of it, the main thread running
         double stillMs; // of it, the whole machine standing still
     };
-    const auto milliseconds = [](Clock::duration duration) {
-        return std::chrono::duration<double, std::milli>(duration).count();
-    };
     std::vector<Stall> stalls;
     const auto phase = [&](const char* name, int afterMs, std::function<void()> step) {
         QTimer::singleShot(afterMs, &app, [&, name, step] {
-            longest = {};
-            lastTick = Clock::now();
-            lastTimes = mainThread.now();
+            longest.restart();
             QElapsedTimer own;
             own.start();
             step();
             std::cout << "  (" << name << ": the step itself took " << own.elapsed() << " ms)\n";
             QTimer::singleShot(600, &app, [&, name] {
-                stalls.push_back({name, milliseconds(longest), milliseconds(longestTimes.running),
-                                  milliseconds(pauses.stillDuring(longestEnd - longest, longestEnd))});
+                stalls.push_back({name, bench::milliseconds(longest.gap()),
+                                  bench::milliseconds(longest.times().running),
+                                  bench::milliseconds(pauses.stillDuring(longest.begin(), longest.end()))});
             });
         });
     };

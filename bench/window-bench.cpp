@@ -12,8 +12,8 @@
 //   xvfb-run -a -s '-screen 0 1600x1000x24' env QT_QPA_PLATFORM=xcb window-bench TREE [--wide NAME]
 // QT_SCALE_FACTOR=2 runs it at 2x. NAME is a direct subfolder of TREE (make-shape links makes
 // one of 100,000 hard links).
+#include "LongestGap.hpp"
 #include "MachinePauses.hpp"
-#include "ThreadTimes.hpp"
 #include "app/BottomPathBar.hpp"
 #include "app/CenterView.hpp"
 #include "app/ContentView.hpp"
@@ -49,48 +49,33 @@ namespace {
 // Beats of a 2 ms timer, and the last time anything in the window painted.
 class Watch : public QObject {
 public:
-    using Clock = bench::MachinePauses::Clock;
+    using Clock = bench::LongestGap::Clock;
 
     explicit Watch(QWidget& window) : window_(window) {
         beat_.setInterval(2);
         beat_.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&beat_, &QTimer::timeout, [this] {
-            const Clock::time_point now = Clock::now();
-            const bench::ThreadTimes times = mainThread_.now();
-            if (now - lastBeat_ > longestGap_) {
-                longestGap_ = now - lastBeat_;
-                longestGapEnd_ = now;
-                longestGapTimes_ = times - lastTimes_;
-            }
-            lastBeat_ = now;
-            lastTimes_ = times;
-        });
+        QObject::connect(&beat_, &QTimer::timeout, [this] { longest_.beat(); });
         restart();
         beat_.start();
         qApp->installEventFilter(this);
     }
 
     void restart() {
-        lastTimes_ = mainThread_.now();
-        longestGapTimes_ = {};
-        lastBeat_ = Clock::now();
-        longestGap_ = {};
-        longestGapEnd_ = lastBeat_;
-        start_ = lastBeat_;
-        lastPaint_ = lastBeat_;
+        longest_.restart();
+        lastPaint_ = longest_.started();
     }
-    double longestGapMs() const { return milliseconds(longestGap_); }
+    double longestGapMs() const { return bench::milliseconds(longest_.gap()); }
     // When the longest gap began, after the step began.
-    double longestGapAtMs() const { return milliseconds(longestGapEnd_ - longestGap_ - start_); }
+    double longestGapAtMs() const { return bench::milliseconds(longest_.begin() - longest_.started()); }
     // How long the whole machine stood still during the longest gap.
     double stillInLongestGapMs(const bench::MachinePauses& pauses) const {
-        return milliseconds(pauses.stillDuring(longestGapEnd_ - longestGap_, longestGapEnd_));
+        return bench::milliseconds(pauses.stillDuring(longest_.begin(), longest_.end()));
     }
     // How long the main thread ran during the longest gap, and how long it was ready to run
     // but waited for a processor.
-    double ranInLongestGapMs() const { return milliseconds(longestGapTimes_.running); }
-    double queuedInLongestGapMs() const { return milliseconds(longestGapTimes_.queued); }
-    double settledAfterMs() const { return milliseconds(lastPaint_ - start_); }
+    double ranInLongestGapMs() const { return bench::milliseconds(longest_.times().running); }
+    double queuedInLongestGapMs() const { return bench::milliseconds(longest_.times().queued); }
+    double settledAfterMs() const { return bench::milliseconds(lastPaint_ - longest_.started()); }
 
     // Runs the event loop until `done` holds and then nothing has painted for a quarter second.
     bool settle(const std::function<bool()>& done) {
@@ -112,19 +97,9 @@ protected:
     }
 
 private:
-    static double milliseconds(Clock::duration duration) {
-        return std::chrono::duration<double, std::milli>(duration).count();
-    }
-
     QWidget& window_;
-    const bench::ThreadClock mainThread_; // made on the main thread
-    bench::ThreadTimes lastTimes_;
-    bench::ThreadTimes longestGapTimes_;
+    bench::LongestGap longest_; // made on the main thread
     QTimer beat_;
-    Clock::time_point lastBeat_;
-    Clock::duration longestGap_{};
-    Clock::time_point longestGapEnd_;
-    Clock::time_point start_;
     Clock::time_point lastPaint_;
 };
 
