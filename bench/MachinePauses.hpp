@@ -42,7 +42,7 @@ public:
     // The pauses (both watchers still) since the start that lasted at least `least`.
     Summary pausesSince(Clock::duration least) const;
 
-    // The stretches in which every list has an interval, each list in time order and its
+    // The stretches in which both lists have an interval, each list in time order and its
     // intervals apart: the pure part, apart from the threads.
     static std::vector<Interval> commonTo(const std::vector<Interval>& first,
                                           const std::vector<Interval>& second);
