@@ -1,5 +1,6 @@
 #include "InsightBench.hpp"
 
+#include "LongestGap.hpp"
 #include "Rng.hpp"
 #include "Timing.hpp"
 #include "base/PathText.hpp"
@@ -7,7 +8,6 @@
 #include "views/widgets/InsightViews.hpp"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
 #include <QTimer>
@@ -94,17 +94,10 @@ BenchTree makeTree() {
 // The longest gap between ticks of a 1 ms timer on the main thread while `start` runs from the
 // event loop and until `done` holds, the screen painted at the end.
 double longestStall(const std::function<void()>& start, const std::function<bool()>& done) {
-    QElapsedTimer clock;
-    clock.start();
-    qint64 last = clock.elapsed();
-    qint64 worst = 0;
+    LongestGap longest;
     QTimer ticks;
     ticks.setInterval(1);
-    QObject::connect(&ticks, &QTimer::timeout, [&] {
-        const qint64 now = clock.elapsed();
-        worst = std::max(worst, now - last);
-        last = now;
-    });
+    QObject::connect(&ticks, &QTimer::timeout, [&] { longest.beat(); });
     ticks.start();
     QTimer::singleShot(0, [&] { start(); });
     const auto until = Clock::now() + std::chrono::seconds(60);
@@ -112,8 +105,8 @@ double longestStall(const std::function<void()>& start, const std::function<bool
     while (!done() && Clock::now() < until)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     QCoreApplication::processEvents();
-    worst = std::max(worst, clock.elapsed() - last);
-    return static_cast<double>(worst);
+    longest.beat();
+    return milliseconds(longest.gap());
 }
 
 void paint(QWidget& screen) {
