@@ -5,6 +5,8 @@
 #include "MachinePauses.hpp"
 #include "ThreadTimes.hpp"
 
+#include <sched.h>
+
 namespace quillmere::bench {
 
 class LongestGap {
@@ -18,6 +20,8 @@ public:
         started_ = Clock::now();
         lastBeat_ = started_;
         lastTimes_ = thread_.now();
+        lastProcessor_ = ::sched_getcpu();
+        processors_ = {lastProcessor_, lastProcessor_};
         gap_ = {};
         end_ = started_;
         times_ = {};
@@ -27,13 +31,16 @@ public:
     void beat() {
         const Clock::time_point now = Clock::now();
         const ThreadTimes times = thread_.now();
+        const int processor = ::sched_getcpu();
         if (now - lastBeat_ > gap_) {
             gap_ = now - lastBeat_;
             end_ = now;
             times_ = times - lastTimes_;
+            processors_ = {lastProcessor_, processor};
         }
         lastBeat_ = now;
         lastTimes_ = times;
+        lastProcessor_ = processor;
     }
 
     Clock::time_point started() const { return started_; }
@@ -42,6 +49,20 @@ public:
     Clock::time_point end() const { return end_; }
     // The thread's running and queued time within the gap.
     const ThreadTimes& times() const { return times_; }
+    // The processors the thread ran on as the gap began and as it ended (-1 when unknown).
+    struct Processors {
+        int atBegin = -1;
+        int atEnd = -1;
+        bool operator==(const Processors&) const = default;
+    };
+    Processors processors() const { return processors_; }
+    // How long the processors the thread ran on stood still in the gap: the one it began on,
+    // and the one it ended on if it moved, whichever stood still longer. A thread that moved
+    // ran on one and then the other, but when it moved is not known.
+    Clock::duration processorStill(const MachinePauses& pauses) const {
+        return std::max(pauses.processorStillDuring(processors_.atBegin, begin(), end()),
+                        pauses.processorStillDuring(processors_.atEnd, begin(), end()));
+    }
 
 private:
     const ThreadClock thread_;
@@ -51,6 +72,8 @@ private:
     Clock::duration gap_{};
     Clock::time_point end_;
     ThreadTimes times_;
+    int lastProcessor_ = -1;
+    Processors processors_;
 };
 
 inline double milliseconds(MachinePauses::Clock::duration duration) {

@@ -1,15 +1,24 @@
 #pragma once
 
-// When the whole machine stood still. Two threads do nothing but sleep a millisecond at a time
-// and note each time they woke late; where both were late at once, no thread of this process
-// could have run either: the virtual machine was paused by its host, or the host had no
-// processor to give it. A benchmark that times gaps on its main thread asks how much of a gap
-// was such a pause, so that a gap the program made is told apart from one it could not avoid.
+// When the machine stood still under the program. Threads that do nothing but sleep a
+// millisecond at a time note each time they woke late, less any time they then waited queued
+// behind other threads (that is a busy machine, not a stopped one):
+// - two free ones: where both were late at once, no thread of this process could have run:
+//   the virtual machine was paused by its host, or the host had no processor to give it;
+// - one pinned to each processor: where the one on the processor a thread ran on was late, that
+//   processor ran nothing, that thread included, even if the thread's own clock counts the time
+//   as its own (a virtual processor the host holds back without calling it stolen).
+// A further thread writes a stretch of memory every millisecond and times it: when those writes
+// take ten times as long as usual, memory was slow for every thread of the process, by the
+// machine's doing or by the process's own (pages given back by the thousand, say).
+// A benchmark that times gaps on its main thread asks how much of a gap was such a pause, so
+// that a gap the program made is told apart from one it could not avoid.
 #include <array>
 #include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <memory>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -31,14 +40,25 @@ public:
         bool operator==(const Summary&) const = default;
     };
 
-    // Starts the two watching threads; they stop with this object.
+    struct MemoryProbes {
+        int taken = 0;
+        int slow = 0; // over ten times the median of all probes so far
+        bool operator==(const MemoryProbes&) const = default;
+    };
+
+    // Starts the watching threads; they stop with this object.
     MachinePauses();
     ~MachinePauses();
     MachinePauses(const MachinePauses&) = delete;
     MachinePauses& operator=(const MachinePauses&) = delete;
 
-    // How long, within [from, to], both watchers stood still.
+    // How long, within [from, to], both free watchers stood still.
     Clock::duration stillDuring(Clock::time_point from, Clock::time_point to) const;
+    // How long, within [from, to], the watcher on `processor` stood still (zero for a
+    // processor not watched).
+    Clock::duration processorStillDuring(int processor, Clock::time_point from, Clock::time_point to) const;
+    // The memory probes that began within [from, to].
+    MemoryProbes memoryDuring(Clock::time_point from, Clock::time_point to) const;
     // The pauses (both watchers still) since the start that lasted at least `least`.
     Summary pausesSince(Clock::duration least) const;
 
@@ -60,10 +80,30 @@ private:
         std::vector<Interval> noted() const;
     };
 
+    struct Probe {
+        Clock::time_point begin;
+        Clock::duration took;
+    };
+    // The memory probes, written by the probing thread alone; once full it probes no more.
+    struct Probes {
+        static constexpr std::size_t kCapacity = 1 << 20;
+        std::unique_ptr<std::array<Probe, kCapacity>> taken =
+            std::make_unique<std::array<Probe, kCapacity>>();
+        std::atomic<std::size_t> count{0};
+        std::thread thread;
+
+        std::span<const Probe> noted() const;
+    };
+
     void watch(Watcher& watcher);
+    void probeMemory();
+    void stopAll() noexcept;
 
     std::atomic<bool> stop_{false};
     std::array<Watcher, 2> watchers_;
+    // By processor number; null for a processor this process may not run on.
+    std::vector<std::unique_ptr<Watcher>> pinned_;
+    Probes probes_;
 };
 
 } // namespace quillmere::bench

@@ -328,8 +328,10 @@ int main(int argc, char** argv) {
     struct Stall {
         const char* name;
         double ms;
-        double ranMs;   // of it, the main thread running
-        double stillMs; // of it, the whole machine standing still
+        double ranMs;            // of it, the main thread running
+        double stillMs;          // of it, the whole machine standing still
+        double processorStillMs; // of it, the main thread's processor standing still
+        bench::MachinePauses::MemoryProbes memory;
     };
     std::vector<Stall> stalls;
     const auto phase = [&](const char* name, int afterMs, std::function<void()> step) {
@@ -342,7 +344,9 @@ int main(int argc, char** argv) {
             QTimer::singleShot(600, &app, [&, name] {
                 stalls.push_back({name, bench::milliseconds(longest.gap()),
                                   bench::milliseconds(longest.times().running),
-                                  bench::milliseconds(pauses.stillDuring(longest.begin(), longest.end()))});
+                                  bench::milliseconds(pauses.stillDuring(longest.begin(), longest.end())),
+                                  bench::milliseconds(longest.processorStill(pauses)),
+                                  pauses.memoryDuring(longest.begin(), longest.end())});
             });
         });
     };
@@ -363,8 +367,10 @@ int main(int argc, char** argv) {
     std::cout << "main-thread stalls (timer every 5 ms):\n";
     for (const Stall& stall : stalls) {
         print(stall.name, stall.ms, 50);
-        std::cout << "    (the main thread ran " << stall.ranMs << " ms of it; the whole machine stood still "
-                  << stall.stillMs << " ms of it)\n";
+        std::cout << "    (the main thread ran " << stall.ranMs << " ms of it; its processor stood still "
+                  << stall.processorStillMs << " ms of it, the whole machine " << stall.stillMs << " ms; "
+                  << stall.memory.slow << " of " << stall.memory.taken
+                  << " memory probes in it were over ten times slower than usual)\n";
     }
     std::cout << std::endl;
     bench::runInsightBench();
