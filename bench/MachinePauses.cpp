@@ -97,10 +97,7 @@ void MachinePauses::watch(Watcher& watcher) {
         const Clock::time_point due = asleep + kNap;
         const Clock::time_point stoppedUntil = std::max(due, woke - queued);
         if (stoppedUntil - due <= kLate) continue;
-        const std::size_t noted = watcher.count.load(std::memory_order_relaxed);
-        if (noted == Watcher::kCapacity) continue;
-        (*watcher.late)[noted] = {due, stoppedUntil};
-        watcher.count.store(noted + 1, std::memory_order_release);
+        watcher.add({due, stoppedUntil});
     }
 }
 
@@ -115,24 +112,12 @@ void MachinePauses::probeMemory() {
             stretch[byte] = static_cast<unsigned char>(stretch[byte] + 1);
         const Clock::time_point end = Clock::now();
         offset = (offset + kProbeStretch) % kProbeBuffer;
-        const std::size_t noted = probes_.count.load(std::memory_order_relaxed);
-        if (noted == Probes::kCapacity) return;
-        (*probes_.taken)[noted] = {begin, end - begin};
-        probes_.count.store(noted + 1, std::memory_order_release);
+        if (!probes_.add({begin, end - begin})) return;
     }
 }
 
-std::vector<MachinePauses::Interval> MachinePauses::Watcher::noted() const {
-    const std::size_t noted = count.load(std::memory_order_acquire);
-    return {late->begin(), late->begin() + static_cast<std::ptrdiff_t>(noted)};
-}
-
-std::span<const MachinePauses::Probe> MachinePauses::Probes::noted() const {
-    return {taken->data(), count.load(std::memory_order_acquire)};
-}
-
-std::vector<MachinePauses::Interval> MachinePauses::commonTo(const std::vector<Interval>& first,
-                                                             const std::vector<Interval>& second) {
+std::vector<MachinePauses::Interval> MachinePauses::commonTo(std::span<const Interval> first,
+                                                             std::span<const Interval> second) {
     std::vector<Interval> common;
     std::size_t i = 0;
     std::size_t j = 0;

@@ -59,41 +59,42 @@ public:
     Clock::duration processorStillDuring(int processor, Clock::time_point from, Clock::time_point to) const;
     // The memory probes that began within [from, to].
     MemoryProbes memoryDuring(Clock::time_point from, Clock::time_point to) const;
-    // The pauses (both watchers still) since the start that lasted at least `least`.
+    // The pauses (both free watchers still) since the start that lasted at least `least`.
     Summary pausesSince(Clock::duration least) const;
 
     // The stretches in which both lists have an interval, each list in time order and its
     // intervals apart: the pure part, apart from the threads.
-    static std::vector<Interval> commonTo(const std::vector<Interval>& first,
-                                          const std::vector<Interval>& second);
+    static std::vector<Interval> commonTo(std::span<const Interval> first, std::span<const Interval> second);
 
 private:
-    // One watcher's late wakes, written by its thread alone. Once full it notes no more: a
-    // run that wakes late this often has nothing left to measure.
-    struct Watcher {
-        static constexpr std::size_t kCapacity = 1 << 16;
-        std::unique_ptr<std::array<Interval, kCapacity>> late =
-            std::make_unique<std::array<Interval, kCapacity>>();
+    // What one thread notes, written by that thread alone and read by any. Once full it notes
+    // no more: a run that notes this much has nothing left to measure.
+    template <class Record, std::size_t kCapacity> struct Notes {
+        std::unique_ptr<std::array<Record, kCapacity>> records =
+            std::make_unique_for_overwrite<std::array<Record, kCapacity>>();
         std::atomic<std::size_t> count{0};
         std::thread thread;
 
-        std::vector<Interval> noted() const;
+        // False once full.
+        bool add(const Record& record) {
+            const std::size_t noted = count.load(std::memory_order_relaxed);
+            if (noted == kCapacity) return false;
+            (*records)[noted] = record;
+            count.store(noted + 1, std::memory_order_release);
+            return true;
+        }
+        std::span<const Record> noted() const {
+            return {records->data(), count.load(std::memory_order_acquire)};
+        }
     };
 
     struct Probe {
         Clock::time_point begin;
         Clock::duration took;
     };
-    // The memory probes, written by the probing thread alone; once full it probes no more.
-    struct Probes {
-        static constexpr std::size_t kCapacity = 1 << 20;
-        std::unique_ptr<std::array<Probe, kCapacity>> taken =
-            std::make_unique<std::array<Probe, kCapacity>>();
-        std::atomic<std::size_t> count{0};
-        std::thread thread;
-
-        std::span<const Probe> noted() const;
-    };
+    // A watcher's late wakes.
+    using Watcher = Notes<Interval, 1 << 16>;
+    using Probes = Notes<Probe, 1 << 20>;
 
     void watch(Watcher& watcher);
     void probeMemory();
