@@ -146,6 +146,14 @@ MachinePauses::Clock::duration MachinePauses::processorStillDuring(int processor
     return overlap(pinned_[static_cast<std::size_t>(processor)]->noted(), from, to);
 }
 
+MachinePauses::Clock::duration MachinePauses::anyProcessorStillDuring(Clock::time_point from,
+                                                                      Clock::time_point to) const {
+    Clock::duration longest{};
+    for (const std::unique_ptr<Watcher>& watcher : pinned_)
+        if (watcher) longest = std::max(longest, overlap(watcher->noted(), from, to));
+    return longest;
+}
+
 MachinePauses::MemoryProbes MachinePauses::memoryDuring(Clock::time_point from, Clock::time_point to) const {
     const std::span<const Probe> all = probes_.noted();
     MemoryProbes probes;

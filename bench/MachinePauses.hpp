@@ -57,6 +57,10 @@ public:
     // How long, within [from, to], the watcher on `processor` stood still (zero for a
     // processor not watched).
     Clock::duration processorStillDuring(int processor, Clock::time_point from, Clock::time_point to) const;
+    // The longest any watched processor stood still within [from, to]. Such a processor looks
+    // idle to the system, which may hand it a thread to wake (a painter's helper the main thread
+    // waits for, say) that then waits with it.
+    Clock::duration anyProcessorStillDuring(Clock::time_point from, Clock::time_point to) const;
     // The memory probes that began within [from, to].
     MemoryProbes memoryDuring(Clock::time_point from, Clock::time_point to) const;
     // The pauses (both free watchers still) since the start that lasted at least `least`.
