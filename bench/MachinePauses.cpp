@@ -44,8 +44,8 @@ MachinePauses::MachinePauses() {
         cpu_set_t allowed;
         CPU_ZERO(&allowed);
         if (::sched_getaffinity(0, sizeof allowed, &allowed) == 0) {
-            for (int processor = 0, watched = 0; processor < CPU_SETSIZE && watched < kMostWatchedProcessors;
-                 ++processor) {
+            const int toWatch = std::min(CPU_COUNT(&allowed), kMostWatchedProcessors);
+            for (int processor = 0, watched = 0; processor < CPU_SETSIZE && watched < toWatch; ++processor) {
                 pinned_.emplace_back();
                 if (!CPU_ISSET(processor, &allowed)) continue;
                 ++watched;
