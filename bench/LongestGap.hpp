@@ -49,13 +49,6 @@ public:
     Clock::time_point end() const { return end_; }
     // The thread's running and queued time within the gap.
     const ThreadTimes& times() const { return times_; }
-    // The processors the thread ran on as the gap began and as it ended (-1 when unknown).
-    struct Processors {
-        int atBegin = -1;
-        int atEnd = -1;
-        bool operator==(const Processors&) const = default;
-    };
-    Processors processors() const { return processors_; }
     // How long the processors the thread ran on stood still in the gap: the one it began on,
     // and the one it ended on if it moved, whichever stood still longer. A thread that moved
     // ran on one and then the other, but when it moved is not known.
@@ -72,8 +65,15 @@ private:
     Clock::duration gap_{};
     Clock::time_point end_;
     ThreadTimes times_;
-    int lastProcessor_ = -1;
+    // The processors the thread ran on as the longest gap began and as it ended (-1 when
+    // unknown), and at the last beat.
+    struct Processors {
+        int atBegin = -1;
+        int atEnd = -1;
+        bool operator==(const Processors&) const = default;
+    };
     Processors processors_;
+    int lastProcessor_ = -1;
 };
 
 inline double milliseconds(MachinePauses::Clock::duration duration) {

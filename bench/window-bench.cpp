@@ -259,8 +259,7 @@ int main(int argc, char** argv) {
             "%-44s longest main-thread gap %7.1f ms  settled after %7.1f ms\n"
             "%-44s   (that gap from %.0f ms: the main thread ran %.1f ms of it and waited %.1f ms for a "
             "processor; its processor stood still %.1f ms of it, some processor %.1f ms, the whole machine "
-            "%.1f ms; %d of %d "
-            "memory probes in it were over ten times slower than usual)%s\n",
+            "%.1f ms; %d of %d memory probes in it were over ten times slower than usual)%s\n",
             step, gap, watch.settledAfterMs(), "", watch.longestGapAtMs(), watch.ranInLongestGapMs(),
             watch.queuedInLongestGapMs(), processorStill, anyProcessorStill, still, memory.slow, memory.taken,
             settled ? "" : "  (never settled)");
