@@ -464,9 +464,7 @@ Placement ScanContext::placementOf(const std::string& path, Placement parent) co
 }
 
 void DiskScanner::startWorkers() {
-    TaskGroup group;
-    group.run([] {});
-    group.wait();
+    TaskGroup::startWorkers();
 }
 
 ScanEventStream DiskScanner::scan(const std::string& root, std::shared_ptr<ScanCancellation> cancellation,

@@ -84,6 +84,10 @@ void TaskGroup::submit(std::function<void()> task) {
     pool().push({std::move(task), this});
 }
 
+void TaskGroup::startWorkers() {
+    (void)pool();
+}
+
 void TaskGroup::finishOne() {
     std::lock_guard guard(lock_);
     --pending_;

@@ -18,6 +18,9 @@ class TaskGroup {
 public:
     template <class Function> void run(Function&& function) { group_.run(std::forward<Function>(function)); }
     void wait() { group_.wait(); }
+    // Returns once each of the pool's threads has started and taken a task (each task waits
+    // at most a second for the others): work handed to the pool then finds every thread there.
+    static void startWorkers();
 
 private:
     tbb::task_group group_;
@@ -39,6 +42,8 @@ public:
         submit(std::function<void()>(std::forward<Function>(function)));
     }
     void wait();
+    // Starts the pool's threads.
+    static void startWorkers();
     ~TaskGroup() { wait(); }
 
     // Used by the pool: a task of this group has finished.
