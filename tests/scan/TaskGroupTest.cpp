@@ -1,9 +1,10 @@
 #include "scan/TaskGroup.hpp"
 
+#include "platform/HostSystem.hpp"
+
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <iterator>
-#include <sched.h>
 
 namespace quillmere {
 namespace {
@@ -14,18 +15,11 @@ long threadCount() {
     return std::distance(tasks, std::filesystem::directory_iterator());
 }
 
-int processorsAllowed() {
-    cpu_set_t allowed;
-    CPU_ZERO(&allowed);
-    if (::sched_getaffinity(0, sizeof allowed, &allowed) != 0) return 1;
-    return CPU_COUNT(&allowed);
-}
-
 // Each test runs in a process of its own, so the pool is started here for the first time: a
 // first scan right after must find all of its threads there, not still being made.
 TEST(TaskGroup, StartWorkersReturnsOnceThePoolHasAThreadAProcessor) {
     TaskGroup::startWorkers();
-    EXPECT_GE(threadCount(), processorsAllowed());
+    EXPECT_GE(threadCount(), platform::activeProcessorCount());
 
     // Started once, it starts nothing more.
     const long started = threadCount();
