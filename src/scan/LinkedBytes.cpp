@@ -2,6 +2,7 @@
 
 #include "base/PathText.hpp"
 #include "base/Saturating.hpp"
+#include "scan/ParallelStableSort.hpp"
 #include "scan/TaskGroup.hpp"
 
 #include <algorithm>
@@ -45,11 +46,15 @@ struct Frame {
     size_t next;
     size_t last;
     size_t depth;
-    std::unordered_map<std::string_view, size_t> byName; // filled on the first lookup
+    // The child of each name still to be looked up (kNone: no such child), filled on the
+    // first lookup that indexes.
+    std::unordered_map<std::string_view, size_t> byName;
     std::optional<size_t> aggregate;
     bool indexed = false;
 
-    std::optional<size_t> childNamed(std::string_view name) {
+    // The child named `name`, the component of `below[first]`; the owners from `first` to
+    // `last` are those still to be looked up.
+    std::optional<size_t> childNamed(std::string_view name, std::span<const Below> below, size_t first) {
         const auto children = node->children();
         // A few lookups in a wide folder scan its children; many index them by name first.
         if (!indexed && (last - next + 1) * children.size() <= kMostScanned) {
@@ -63,17 +68,32 @@ struct Frame {
             return found;
         }
         if (!indexed) {
+            // Only the names still looked up are indexed: a folder of a hundred thousand links
+            // has a node apiece, and indexing every child's name was most of settling it, a
+            // tail of the scan that no other core shares.
             indexed = true;
+            byName.reserve(last - first);
+            std::string_view previous;
+            for (size_t i = first; i < last; ++i) {
+                const std::string_view component = componentAt(below[i].path, depth);
+                if (i == first || component != previous) byName.try_emplace(component, kNone);
+                previous = component;
+            }
             for (size_t i = 0; i < children.size(); ++i) {
-                if (children[i].isAggregate())
+                if (children[i].isAggregate()) {
                     aggregate = i;
-                else
-                    byName.emplace(children[i].name(), i);
+                } else if (const auto entry = byName.find(children[i].name());
+                           entry != byName.end() && entry->second == kNone) {
+                    entry->second = i;
+                }
             }
         }
         const auto found = byName.find(name);
-        return found == byName.end() ? std::nullopt : std::optional<size_t>(found->second);
+        return found == byName.end() || found->second == kNone ? std::nullopt
+                                                               : std::optional<size_t>(found->second);
     }
+
+    static constexpr size_t kNone = static_cast<size_t>(-1);
 };
 
 void settleApart(std::span<Frame> forks, std::span<const Below> below, int splitLevels);
@@ -104,7 +124,7 @@ void settle(FileNode& top, std::span<const Below> below, size_t topDepth, int sp
             ++end;
         frame.next = end;
         if (name.empty()) continue; // a doubled "/" names nothing
-        const std::optional<size_t> index = frame.childNamed(name);
+        const std::optional<size_t> index = frame.childNamed(name, below, first);
         if (!index) {
             // Not among the children: folded with other small items.
             if (!frame.aggregate) continue;
@@ -175,8 +195,7 @@ FileNode withLinkedBytesOwned(FileNode root, const std::vector<LinkOwner>& owner
     if (below.empty()) return root;
     // Sorted, the owners below any one folder lie side by side; of two owners of one path
     // the first listed counts.
-    std::stable_sort(below.begin(), below.end(),
-                     [](const Below& a, const Below& b) { return a.path < b.path; });
+    parallelStableSort(below, [](const Below& a, const Below& b) { return a.path < b.path; });
     below.erase(std::unique(below.begin(), below.end(),
                             [](const Below& a, const Below& b) { return a.path == b.path; }),
                 below.end());

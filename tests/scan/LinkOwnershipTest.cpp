@@ -194,8 +194,19 @@ TEST(LinkOwnership, SettlingATreeSomebodyElseHoldsLeavesTheirCopyAsItWas) {
         wide.push_back(file(path, 4096, true));
         if (i % 4 != 0) many.push_back({.path = path, .bytes = 4096});
     }
+    // Among them, a subfolder holding owners of its own, and owners folded into the aggregate.
+    wide.push_back(folder("/w/sub", {file("/w/sub/x", 4096, true), file("/w/sub/y", 4096, true)}));
+    many.push_back({.path = "/w/sub/x", .bytes = 4096});
+    many.push_back({.path = "/w/sub/y", .bytes = 4096, .countedElsewhere = 1024});
+    wide.push_back(FileNode("small", "/w/small", false, false, 0, false, false, 0, true, 1, 2, 2 * 4096,
+                            std::nullopt, {}));
+    many.push_back({.path = "/w/folded-a", .bytes = 4096});
+    many.push_back({.path = "/w/folded-b", .bytes = 4096});
     const FileNode wideSettled = withLinkedBytesOwned(folder("/w", std::move(wide)), many);
-    EXPECT_EQ(wideSettled.allocatedSize(), 300 * 4096);
+    expectConsistentTree(wideSettled);
+    EXPECT_EQ(childNamed(wideSettled, "sub")->allocatedSize(), 4096 + 3072);
+    EXPECT_EQ(wideSettled.children().back().allocatedSize(), 2 * 4096);
+    EXPECT_EQ(wideSettled.allocatedSize(), 300 * 4096 + 4096 + 3072 + 2 * 4096);
     EXPECT_EQ(wideSettled.sharedBytesTotal(), 100 * 4096);
 }
 
