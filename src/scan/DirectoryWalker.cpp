@@ -13,6 +13,7 @@
 #include "scan/TaskGroup.hpp"
 #include "scan/WalkDescriptors.hpp"
 #include "scan/WalkFrame.hpp"
+#include "scan/WalkTask.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -32,30 +33,11 @@ constexpr size_t kListingBufferSize = 64 * 1024;
 constexpr size_t kShareEntries = 512;
 constexpr size_t kShareCheckEvery = 64;
 
-// A child walk started in its own task: its permit goes back however the task ends, even
-// when it never runs.
-struct ChildJob {
-    platform::Fd fd;
-    std::optional<ConcurrencyBudget::Permit> permit;
-    NodeSink sink; // handed to the walk; still here only when the walk never ran
-    ChildJob(platform::Fd folder, ConcurrencyBudget::Permit unit, NodeSink slot)
-        : fd(std::move(folder)), permit(std::move(unit)), sink(std::move(slot)) {}
-    ChildJob(const ChildJob&) = delete;
-    ChildJob& operator=(const ChildJob&) = delete;
-    ~ChildJob() { deliverNode(std::move(sink), std::nullopt, true); }
-};
-
 char* listingBuffer() {
     // Reading a listing never waits on other tasks, so one buffer per thread suffices.
     thread_local std::unique_ptr<char[]> buffer(new char[kListingBufferSize]);
     return buffer.get();
 }
-
-// A share of a folder's entries for another walker: their names, in listing form.
-struct EntryShare {
-    std::string names;
-    size_t count = 0;
-};
 
 void walkFolder(ScanContext& context, platform::Fd directory, const FolderPath& folderPath,
                 std::string_view name, std::optional<Date> modificationDate, Placement placement,
@@ -90,7 +72,15 @@ public:
                     Frame& top = frames_.back();
                     if (!top.listed) {
                         top.listed = true;
-                        readListing(frames_.size() - 1);
+                        try {
+                            readListing(frames_.size() - 1);
+                        } catch (...) {
+                            // The names read are dropped with the folder's other entries, as
+                            // the folder is cut short, before it was ever counted as having any.
+                            top.listing.clear();
+                            top.entriesLeft = 0;
+                            throw;
+                        }
                         // Every entry becomes at most one record (those of entries shared out
                         // later stay with their share, so the end of this room may go unused).
                         top.records.reserve(top.entriesLeft);
@@ -218,6 +208,7 @@ private:
                     frame.listing.push_back('\0');
                     ++frame.entriesLeft;
                 });
+            if (frame.entriesLeft >= 2 * kShareEntries) shareOutListed(index);
         }
     }
 
@@ -443,18 +434,11 @@ private:
     }
 
     // Hands the later half of the top folder's entries to a walk of their own when the scan
-    // has room for one. Folders on the way to a watched one keep theirs: their entries carry
-    // marks by position.
+    // has room for one.
     void shareOutEntries() {
         const size_t index = frames_.size() - 1;
-        if (frames_[index].placement.onRoute || !frames_[index].foreignMounts.empty()) return;
-        if (!frames_[index].fd) return; // reopened only when its next entry needs it
-        std::optional<ConcurrencyBudget::Permit> permit = context_.budget.tryAcquire();
-        if (!permit) return;
-        // Its own descriptor of the folder, so this walker may close or reopen its own; none
-        // to spare, and the walker goes on alone.
-        platform::Fd shareFd = context_.host.openDirectoryAt(frames_[index].fd.get(), ".");
-        if (!shareFd) return;
+        std::optional<ShareRoom> room = roomForShare(index);
+        if (!room) return;
         Frame& frame = frames_[index];
         const size_t kept = frame.entriesLeft / 2;
         size_t cut = frame.nextEntry;
@@ -462,13 +446,54 @@ private:
             cut += std::strlen(frame.listing.data() + cut) + 1;
         auto names =
             std::make_shared<EntryShare>(EntryShare{frame.listing.substr(cut), frame.entriesLeft - kept});
-        auto job = std::make_shared<ChildJob>(std::move(shareFd), std::move(*permit), frame.awaitOneMore());
+        auto job =
+            std::make_shared<ChildJob>(std::move(room->fd), std::move(room->permit), frame.awaitOneMore());
         // The names go before the task is started, so no entry is ever walked twice; a task
         // that cannot be started cuts the folder short, as any failure in the walk does. The
         // listing keeps its buffer: making it smaller would copy the names kept each time the
         // folder is shared out again, and leave the freed buffers resident.
         frame.listing.resize(cut);
         frame.entriesLeft = kept;
+        startShare(index, std::move(job), std::move(names));
+    }
+
+    // Hands every entry listed so far to a walk of their own, while the rest of the listing is
+    // still being read, when the scan has room for one: reading the names of half a million
+    // entries takes one core a tenth of a second, in which the others would otherwise idle.
+    void shareOutListed(size_t index) {
+        std::optional<ShareRoom> room = roomForShare(index);
+        if (!room) return;
+        Frame& frame = frames_[index];
+        auto names = std::make_shared<EntryShare>();
+        auto job =
+            std::make_shared<ChildJob>(std::move(room->fd), std::move(room->permit), frame.awaitOneMore());
+        names->names.swap(frame.listing);
+        names->count = std::exchange(frame.entriesLeft, 0);
+        startShare(index, std::move(job), std::move(names));
+    }
+
+    struct ShareRoom {
+        ConcurrencyBudget::Permit permit;
+        platform::Fd fd;
+    };
+
+    // A permit for one more walk and a descriptor of the folder at `index` of its own, so this
+    // walker may close or reopen its own; nothing when the scan has no room or no descriptor
+    // to spare, and the walker goes on alone. Folders on the way to a watched one keep their
+    // entries: those carry marks by position.
+    std::optional<ShareRoom> roomForShare(size_t index) {
+        const Frame& frame = frames_[index];
+        if (frame.placement.onRoute || !frame.foreignMounts.empty()) return std::nullopt;
+        if (!frame.fd) return std::nullopt; // reopened only when its next entry needs it
+        std::optional<ConcurrencyBudget::Permit> permit = context_.budget.tryAcquire();
+        if (!permit) return std::nullopt;
+        platform::Fd fd = context_.host.openDirectoryAt(frame.fd.get(), ".");
+        if (!fd) return std::nullopt;
+        return ShareRoom{std::move(*permit), std::move(fd)};
+    }
+
+    void startShare(size_t index, std::shared_ptr<ChildJob> job, std::shared_ptr<EntryShare> names) {
+        const Frame& frame = frames_[index];
         context_.tasks->run([&context = context_, job, names, folderPath = frame.folderPath,
                              date = frame.date, placement = frame.placement,
                              name = std::string(nameOf(index)), topLevelName = topLevelName_] {

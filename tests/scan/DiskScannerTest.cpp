@@ -776,6 +776,45 @@ TEST(DiskScannerShares, AWideFolderIsWalkedByMoreThanOneThreadAndComesOutWhole) 
     EXPECT_EQ(large->path(), root / "wide/e-large-7");
 }
 
+TEST(DiskScannerShares, AFolderIsSharedOutWhileItsListingIsStillBeingRead) {
+    if (std::thread::hardware_concurrency() < 2) GTEST_SKIP() << "needs a second thread";
+    ScratchFolder root;
+    const WideFolder wide(root);
+    FakeHost host;
+    // The wide folder's names take more than one read. Its second read waits until one of the
+    // names already read has been examined: by another walker, as the first is still reading.
+    std::mutex lock;
+    std::condition_variable examined;
+    bool anyExamined = false;
+    bool examinedBeforeSecondRead = false;
+    int reads = 0;
+    host.onCall = [&](std::string_view call, const std::string& name) {
+        std::unique_lock guard(lock);
+        if (call == "stat" && name.starts_with("e-")) {
+            anyExamined = true;
+            examined.notify_all();
+        } else if (call == "list" && name == "wide" && ++reads == 2) {
+            // The timeout only keeps an engine that lists first and walks after from hanging.
+            examinedBeforeSecondRead =
+                examined.wait_for(guard, std::chrono::seconds(20), [&] { return anyExamined; });
+        }
+    };
+    const DiskScanResult result = scanned(DiskScanner(200, host), root.path());
+
+    EXPECT_GE(reads, 2);
+    EXPECT_TRUE(examinedBeforeSecondRead);
+    expectConsistentTree(result.root);
+    EXPECT_EQ(result.root.allocatedSize(), wide.allocated);
+    const FileNode* folder = childNamed(result.root, "wide");
+    ASSERT_NE(folder, nullptr);
+    EXPECT_EQ(folder->fileCount(), WideFolder::files());
+    EXPECT_EQ(folder->folderCount(), 1 + 2 * WideFolder::kSubfolders + 1);
+    int64_t folded = 0;
+    for (const FileNode& child : folder->children())
+        if (child.isAggregate()) folded += child.fileCount();
+    EXPECT_EQ(folded, WideFolder::kSmall);
+}
+
 TEST(DiskScannerShares, AShareThatFailsLeavesItsFolderDeniedWithEverythingElseKept) {
     if (std::thread::hardware_concurrency() < 2) GTEST_SKIP() << "needs a second thread";
     ScratchFolder root;

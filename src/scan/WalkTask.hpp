@@ -1,0 +1,35 @@
+#pragma once
+
+// What a walker hands to a walk in a task of its own: a subfolder, or a share of a folder's
+// entries, each with the permit and the slot of the walk that will take it.
+#include "platform/Fd.hpp"
+#include "scan/ScanContext.hpp"
+#include "scan/WalkFrame.hpp"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace quillmere {
+
+// A child walk started in its own task: its permit goes back however the task ends, even
+// when it never runs.
+struct ChildJob {
+    platform::Fd fd;
+    std::optional<ConcurrencyBudget::Permit> permit;
+    NodeSink sink; // handed to the walk; still here only when the walk never ran
+    ChildJob(platform::Fd folder, ConcurrencyBudget::Permit unit, NodeSink slot)
+        : fd(std::move(folder)), permit(std::move(unit)), sink(std::move(slot)) {}
+    ChildJob(const ChildJob&) = delete;
+    ChildJob& operator=(const ChildJob&) = delete;
+    ~ChildJob() { deliverNode(std::move(sink), std::nullopt, true); }
+};
+
+// A share of a folder's entries for another walker: their names, in listing form.
+struct EntryShare {
+    std::string names;
+    size_t count = 0;
+};
+
+} // namespace quillmere
