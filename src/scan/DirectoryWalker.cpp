@@ -26,12 +26,6 @@ namespace quillmere {
 namespace {
 
 constexpr size_t kListingBufferSize = 64 * 1024;
-// A folder with at least twice this many entries left shares the later half with another
-// walker when one is free: one walker alone would take a folder of 50,000 files through
-// 50,000 examinations in a row while the others idle at the end of the scan. Whether one
-// is free is asked every so many entries.
-constexpr size_t kShareEntries = 512;
-constexpr size_t kShareCheckEvery = 64;
 
 char* listingBuffer() {
     // Reading a listing never waits on other tasks, so one buffer per thread suffices.
@@ -208,7 +202,7 @@ private:
                     frame.listing.push_back('\0');
                     ++frame.entriesLeft;
                 });
-            if (frame.entriesLeft >= 2 * kShareEntries) shareOutListed(index);
+            if (frame.entriesLeft >= kListedShareEntries) shareOutListed(index);
         }
     }
 

@@ -1,5 +1,6 @@
 #include "scan/DiskScanner.hpp"
 
+#include "base/FunctionRef.hpp"
 #include "platform/Descriptors.hpp"
 #include "platform/DirectoryEntries.hpp"
 #include "platform/HostSystem.hpp"
@@ -20,6 +21,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <dirent.h>
 #include <fcntl.h>
 #include <mutex>
@@ -40,19 +42,22 @@ void prepareProcessForScanning() {
 
 constexpr size_t kBodyStackBytes = 16 * 1024 * 1024;
 constexpr size_t kRootListingBufferSize = 64 * 1024;
-// Up to this many root entries each get a task of their own; a wider root is shared out in
-// runs, of which there are then fewer than twice as many.
-constexpr size_t kRootTasks = 1024;
-constexpr size_t kMostRootRuns = 2 * kRootTasks;
+// The root's entries are walked in runs, each in a task of its own, as they are read: one entry
+// a run until this many are listed, then a run one entry longer for each this many more. However
+// wide the root, its runs then stay fewer than this many times the logarithm of its width, well
+// within kMostRootRuns.
+constexpr size_t kRootRunStep = 128;
+constexpr size_t kMostRootRuns = 2048;
 
-// The names in the root folder, without the ones a scan never enters. A read failure after
-// some names were read leaves the root denied, with those names kept. Other file systems'
-// mount points go to `foreign` by name, never to be touched.
-PackedNames listRoot(ScanContext& context, int fd, std::vector<std::string>& foreign) {
-    PackedNames names;
-    if (fd < 0) return names;
+// The names in the root folder, without the ones a scan never enters, handed to `take` a read at
+// a time, so that walks of the first begin while the rest are read. A read failure after some
+// names were read leaves the root denied, with those names kept. Other file systems' mount
+// points go to `take` apart, by name, never to be touched.
+void listRoot(ScanContext& context, int fd,
+              FunctionRef<void(PackedNames&& names, std::vector<std::string>&& foreign)> take) {
+    if (fd < 0) return;
     std::unique_ptr<char[]> buffer(new char[kRootListingBufferSize]);
-    while (true) {
+    while (!context.isCancelled()) {
         const long read = context.host.readEntries(fd, buffer.get(), kRootListingBufferSize);
         if (read < 0) {
             const int error = errno;
@@ -63,6 +68,8 @@ PackedNames listRoot(ScanContext& context, int fd, std::vector<std::string>& for
             if (error != ENOENT) context.accumulator.appendDeniedPath(context.deniedPath(context.rootPath));
         }
         if (read <= 0) break;
+        PackedNames names;
+        std::vector<std::string> foreign;
         platform::forEachDirectoryEntry(
             buffer.get(), static_cast<size_t>(read), [&](std::string_view name, unsigned char type) {
                 if (std::find(kRootSkipNames.begin(), kRootSkipNames.end(), name) != kRootSkipNames.end())
@@ -75,8 +82,8 @@ PackedNames listRoot(ScanContext& context, int fd, std::vector<std::string>& for
                 }
                 (void)names.append(name);
             });
+        take(std::move(names), std::move(foreign));
     }
-    return names;
 }
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
@@ -310,7 +317,9 @@ std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::
     // From here on the scan ends with a result, whatever fails: what was built is kept and
     // the part that failed counts as denied.
     RootEntries completed;
-    PackedNames names; // outlives every task that reads it
+    // The root's names, a read at a time: a deque never moves what it holds, so walks of one
+    // read's names run while later reads are stored. It outlives every task that reads it.
+    std::deque<PackedNames> names;
     {
         TaskGroup entries;
         context.tasks = &entries;
@@ -332,53 +341,59 @@ std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::
             if (!rootFd && rootOpenError != ENOTDIR && rootOpenError != ENOENT &&
                 !(platform::isDescriptorShortage(rootOpenError) && context.isCancelled()))
                 context.accumulator.appendDeniedPath(context.deniedPath(rootPath));
-            std::vector<std::string> foreign;
-            names = listRoot(context, rootFd.get(), foreign);
-            for (const std::string& name : foreign)
-                completed.nodes.push_back(
-                    FileNode::under(rootFolder, name, NodeFields{.isDirectory = true, .folderCount = 1}));
             // Each entry of an ordinary root gets a task of its own; a root of many thousands
-            // shares them out in runs, so a wide root costs no more than a wide subfolder.
-            const size_t run = std::max<size_t>(1, names.size() / kRootTasks);
-            completed.nodes.reserve(names.size() + foreign.size());
-            // Root entries report in completion order; a plain locked list keeps every
-            // allocation visible to the sanitizers (oneTBB's allocator is not instrumented).
+            // shares them out in runs, longer as more are read, so a wide root costs no more
+            // than a wide subfolder (kRootRunStep). Root entries report in completion order; a
+            // plain locked list keeps every allocation visible to the sanitizers (oneTBB's
+            // allocator is not instrumented).
+            size_t listed = 0;
             size_t started = 0;
-            for (size_t first = 0; first < names.size(); first += run) {
-                // Under a low descriptor limit the root's entries are walked a few at a time.
-                if (started > 0 && started % plan.rootWalks == 0) entries.wait();
-                ++started;
-                if (context.isCancelled()) break;
-                const size_t last = std::min(first + run, names.size());
-                entries.run([&context, &completed, &rootFolder, &names, first, last, fd = rootFd.get()] {
-                    const detail::NodeArenaScope arena;
-                    std::vector<FileNode> nodes;
-                    RootLeafCounts leaves;
-                    for (size_t index = first; index < last; ++index) {
-                        const char* name = names.name(index);
-                        try {
-                            if (auto node = scanRootEntry(context, fd, rootFolder, name, leaves, completed))
-                                nodes.push_back(std::move(*node));
-                        } catch (...) {
+            auto walkRead = [&](PackedNames&& read, std::vector<std::string>&& foreign) {
+                for (const std::string& name : foreign)
+                    completed.add(
+                        FileNode::under(rootFolder, name, NodeFields{.isDirectory = true, .folderCount = 1}));
+                if (read.size() == 0) return;
+                const PackedNames& stored = names.emplace_back(std::move(read));
+                listed += stored.size();
+                const size_t run = std::max<size_t>(1, listed / kRootRunStep);
+                for (size_t first = 0; first < stored.size(); first += run) {
+                    // Under a low descriptor limit the root's entries are walked a few at a time.
+                    if (started > 0 && started % plan.rootWalks == 0) entries.wait();
+                    ++started;
+                    if (context.isCancelled()) return;
+                    const size_t last = std::min(first + run, stored.size());
+                    entries.run([&context, &completed, &rootFolder, &stored, first, last, fd = rootFd.get()] {
+                        const detail::NodeArenaScope arena;
+                        std::vector<FileNode> nodes;
+                        RootLeafCounts leaves;
+                        for (size_t index = first; index < last; ++index) {
+                            const char* name = stored.name(index);
                             try {
-                                context.accumulator.appendDeniedPath(
-                                    context.deniedPath(appendingPathComponent(context.rootPath, name)));
+                                if (auto node =
+                                        scanRootEntry(context, fd, rootFolder, name, leaves, completed))
+                                    nodes.push_back(std::move(*node));
                             } catch (...) {
+                                try {
+                                    context.accumulator.appendDeniedPath(
+                                        context.deniedPath(appendingPathComponent(context.rootPath, name)));
+                                } catch (...) {
+                                }
                             }
                         }
-                    }
-                    try {
-                        auto lastPath = [&] {
-                            return appendingPathComponent(context.rootPath, leaves.topLevel.back().first);
-                        };
-                        if (!leaves.topLevel.empty())
-                            context.accumulator.recordTopLevel(leaves.bytes, leaves.topLevel, lastPath);
-                        completed.add(nodes);
-                    } catch (...) {
-                        // What this run built is lost; the scan still ends with the rest.
-                    }
-                });
-            }
+                        try {
+                            auto lastPath = [&] {
+                                return appendingPathComponent(context.rootPath, leaves.topLevel.back().first);
+                            };
+                            if (!leaves.topLevel.empty())
+                                context.accumulator.recordTopLevel(leaves.bytes, leaves.topLevel, lastPath);
+                            completed.add(nodes);
+                        } catch (...) {
+                            // What this run built is lost; the scan still ends with the rest.
+                        }
+                    });
+                }
+            };
+            listRoot(context, rootFd.get(), walkRead);
             entries.wait();
         } catch (...) {
             try {
@@ -394,8 +409,10 @@ std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::
 
     // Every task that read the root's names has ended, and no progress is reported past the
     // walk: what a root of half a million entries held for them goes before its node is built.
-    releaseContents(names.text);
-    releaseContents(names.starts);
+    for (PackedNames& read : names) {
+        releaseContents(read.text);
+        releaseContents(read.starts);
+    }
     context.accumulator.forgetRootEntries();
     DiskScanResult result;
     try {

@@ -13,6 +13,17 @@
 
 namespace quillmere {
 
+// A folder with at least twice this many entries left shares the later half with another
+// walker when one is free: one walker alone would take a folder of 50,000 files through
+// 50,000 examinations in a row while the others idle at the end of the scan. Whether one
+// is free is asked every so many entries.
+inline constexpr size_t kShareEntries = 512;
+inline constexpr size_t kShareCheckEvery = 64;
+// A folder's entries handed out while its listing is still being read go this many at least:
+// a share's records then fill a buffer large enough that its pages go back as soon as the
+// folder is built; smaller shares left theirs resident, a tenth more memory for the folder.
+inline constexpr size_t kListedShareEntries = 4096;
+
 // A child walk started in its own task: its permit goes back however the task ends, even
 // when it never runs.
 struct ChildJob {

@@ -146,6 +146,53 @@ TEST(DiskScannerRoot, EmptyMissingAndUnexaminableRoots) {
     EXPECT_TRUE(readAll(DiskScanner(200, host).scan(root.path(), nullptr, true, kNoHome)).empty());
 }
 
+// Read `waitingRead` of the names of the folder `folder` waits until an entry whose name starts
+// with `prefix` has been examined: by another walker, as the first one is still reading.
+struct ReadGate {
+    int waitingRead = 2;
+    std::mutex lock;
+    std::condition_variable examined;
+    bool anyExamined = false;
+    bool examinedBeforeWaitingRead = false;
+    int reads = 0;
+
+    void install(FakeHost& host, const std::string& folder, const std::string& prefix) {
+        host.onCall = [this, folder, prefix](std::string_view call, const std::string& name) {
+            std::unique_lock guard(lock);
+            if (call == "stat" && name.starts_with(prefix)) {
+                anyExamined = true;
+                examined.notify_all();
+            } else if (call == "list" && name == folder && ++reads == waitingRead) {
+                // The timeout only keeps an engine that lists first and walks after from hanging.
+                examinedBeforeWaitingRead =
+                    examined.wait_for(guard, std::chrono::seconds(20), [&] { return anyExamined; });
+            }
+        };
+    }
+};
+
+TEST(DiskScannerRoot, TheRootsFirstEntriesAreWalkedWhileTheRestAreStillBeingRead) {
+    if (std::thread::hardware_concurrency() < 2) GTEST_SKIP() << "needs a second thread";
+    ScratchFolder root;
+    // Names that take more than one read, and a folder among them.
+    for (int i = 0; i < 3000; ++i)
+        writeFile(root / ("entry-with-a-long-name-" + std::to_string(i)), 1);
+    writeFile(root / "entry-folder/f", 4096);
+    FakeHost host;
+    ReadGate gate;
+    gate.install(host, std::string(lastPathComponent(root.path())), "entry-");
+    const DiskScanResult result = scanned(DiskScanner(200, host), root.path());
+
+    EXPECT_GE(gate.reads, 2);
+    EXPECT_TRUE(gate.examinedBeforeWaitingRead);
+    expectConsistentTree(result.root);
+    EXPECT_EQ(result.root.fileCount(), 3001);
+    EXPECT_EQ(result.root.folderCount(), 2);
+    EXPECT_EQ(result.root.allocatedSize(), 3000 * allocatedBytes(root / "entry-with-a-long-name-0") +
+                                               allocatedBytes(root / "entry-folder/f"));
+    EXPECT_TRUE(result.deniedPaths.empty());
+}
+
 TEST(DiskScannerRoot, SkipNamesApplyOnlyAtTheRoot) {
     ScratchFolder root;
     for (const char* path :
@@ -779,40 +826,26 @@ TEST(DiskScannerShares, AWideFolderIsWalkedByMoreThanOneThreadAndComesOutWhole) 
 TEST(DiskScannerShares, AFolderIsSharedOutWhileItsListingIsStillBeingRead) {
     if (std::thread::hardware_concurrency() < 2) GTEST_SKIP() << "needs a second thread";
     ScratchFolder root;
-    const WideFolder wide(root);
+    // Names that take about eight reads, so that a share is handed out after the fourth, with
+    // a subfolder among them.
+    constexpr int kFiles = 10'000;
+    for (int i = 0; i < kFiles; ++i)
+        writeFile(root / ("wide/entry-with-a-long-name-" + std::to_string(i)), 0);
+    writeFile(root / "wide/entry-folder/f", 4096);
     FakeHost host;
-    // The wide folder's names take more than one read. Its second read waits until one of the
-    // names already read has been examined: by another walker, as the first is still reading.
-    std::mutex lock;
-    std::condition_variable examined;
-    bool anyExamined = false;
-    bool examinedBeforeSecondRead = false;
-    int reads = 0;
-    host.onCall = [&](std::string_view call, const std::string& name) {
-        std::unique_lock guard(lock);
-        if (call == "stat" && name.starts_with("e-")) {
-            anyExamined = true;
-            examined.notify_all();
-        } else if (call == "list" && name == "wide" && ++reads == 2) {
-            // The timeout only keeps an engine that lists first and walks after from hanging.
-            examinedBeforeSecondRead =
-                examined.wait_for(guard, std::chrono::seconds(20), [&] { return anyExamined; });
-        }
-    };
+    ReadGate gate{.waitingRead = 6};
+    gate.install(host, "wide", "entry-");
     const DiskScanResult result = scanned(DiskScanner(200, host), root.path());
 
-    EXPECT_GE(reads, 2);
-    EXPECT_TRUE(examinedBeforeSecondRead);
+    EXPECT_GE(gate.reads, 6);
+    EXPECT_TRUE(gate.examinedBeforeWaitingRead);
     expectConsistentTree(result.root);
-    EXPECT_EQ(result.root.allocatedSize(), wide.allocated);
     const FileNode* folder = childNamed(result.root, "wide");
     ASSERT_NE(folder, nullptr);
-    EXPECT_EQ(folder->fileCount(), WideFolder::files());
-    EXPECT_EQ(folder->folderCount(), 1 + 2 * WideFolder::kSubfolders + 1);
-    int64_t folded = 0;
-    for (const FileNode& child : folder->children())
-        if (child.isAggregate()) folded += child.fileCount();
-    EXPECT_EQ(folded, WideFolder::kSmall);
+    EXPECT_EQ(folder->fileCount(), kFiles + 1);
+    EXPECT_EQ(folder->folderCount(), 2);
+    EXPECT_EQ(folder->allocatedSize(), allocatedBytes(root / "wide/entry-folder/f"));
+    EXPECT_TRUE(result.deniedPaths.empty());
 }
 
 TEST(DiskScannerShares, AShareThatFailsLeavesItsFolderDeniedWithEverythingElseKept) {
