@@ -425,7 +425,6 @@ std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::
             0,
             secondsSince(start)};
     }
-    detail::releaseUnusedNodeMemory();
     (void)channel->yield(result);
     return result;
 }

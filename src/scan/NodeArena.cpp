@@ -1,12 +1,10 @@
 #include "scan/NodeArena.hpp"
 
-#include "platform/HugePageBlock.hpp"
 #include "platform/PopulatedMemory.hpp"
 
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
-#include <mutex>
 #include <new>
 #include <utility>
 
@@ -26,14 +24,6 @@ constexpr size_t kAlignment = 8; // the strictest a node or path segment needs
 // walkers' last chunks could end with up to half a megabyte backed and never written, and the
 // shorter step costs a million-node scan no measurable time.
 constexpr size_t kPopulateStep = 16 * 1024;
-// Once live chunks hold this much, new ones are cut from blocks the kernel may back with 2 MB
-// pages: each small page otherwise costs its first write a fault of its own, even after it
-// was backed (on a virtual machine, a trip to the host), a second per million nodes spread
-// over the walkers. Not below: a block is backed whole once touched, so a small scan would
-// hold up to a block it never fills.
-constexpr size_t kBlockBytes = 2 * 1024 * 1024;
-constexpr int kChunksPerBlock = static_cast<int>(kBlockBytes / kChunkBytes);
-constexpr size_t kBlocksAfterBytes = 8 * 1024 * 1024;
 // The address sanitizer sees each object only when each has memory of its own.
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kChunksInUse = false;
@@ -41,89 +31,34 @@ constexpr bool kChunksInUse = false;
 constexpr bool kChunksInUse = true;
 #endif
 
-struct Block {
-    platform::HugePageBlock memory;
-    int handedOut = 0; // chunks cut from it so far
-    int live = 0;      // of those, chunks not yet given back
-};
-
 struct alignas(16) Chunk {
     // One count per live object, plus one while a thread still cuts from the chunk.
     std::atomic<int64_t> live{1};
-    Block* block = nullptr; // the block it was cut from, if any
 };
 
-// Where chunks come from, for every thread: memory of their own, or a share of a block.
+// Where chunks come from, for every thread. Each is memory of its own, backed a step at a time
+// as it is cut (see kPopulateStep). Chunks once came from blocks of 2 MB pages past the first
+// few megabytes; on a virtual machine that hands the guest's freed memory back to its host, a
+// huge page is then backed anew on its first write, and a million-node scan took a tenth
+// longer with them, a third longer right after another program freed a gigabyte.
 class ChunkSource {
 public:
     // A chunk's memory, or null when the system has none.
-    void* take(Block*& block) noexcept {
-        block = nullptr;
-        {
-            std::lock_guard lock(mutex_);
-            // A block begun is used up first: it is backed whole already.
-            if (!current_ && heldBytes_.load(std::memory_order_relaxed) >= kBlocksAfterBytes) {
-                platform::HugePageBlock memory = platform::HugePageBlock::map(kBlockBytes);
-                if (memory) current_ = new (std::nothrow) Block{.memory = std::move(memory)};
-                if (current_) blocks_.fetch_add(1, std::memory_order_relaxed);
-            }
-            if (current_) {
-                block = current_;
-                void* memory = block->memory.data() + static_cast<size_t>(block->handedOut) * kChunkBytes;
-                ++block->live;
-                if (++block->handedOut == kChunksPerBlock) current_ = nullptr;
-                heldBytes_.fetch_add(kChunkBytes, std::memory_order_relaxed);
-                return memory;
-            }
-        }
+    void* take() noexcept {
         void* memory = std::aligned_alloc(kChunkBytes, kChunkBytes);
         if (memory) heldBytes_.fetch_add(kChunkBytes, std::memory_order_relaxed);
         return memory;
     }
 
-    void giveBack(void* memory, Block* block) noexcept {
+    void giveBack(void* memory) noexcept {
         heldBytes_.fetch_sub(kChunkBytes, std::memory_order_relaxed);
-        if (!block) {
-            std::free(memory);
-            return;
-        }
-        {
-            std::lock_guard lock(mutex_);
-            if (--block->live == 0) {
-                // Its chunks not yet handed out go with it: a tree let go leaves no block behind.
-                if (block == current_) current_ = nullptr;
-                delete block;
-                blocks_.fetch_sub(1, std::memory_order_relaxed);
-                return;
-            }
-        }
-        // A tree trimmed node by node empties chunks while their neighbours live on: each
-        // one's pages go back as it empties, as a chunk of its own would.
-        platform::releasePages(memory, kChunkBytes);
+        std::free(memory);
     }
 
-    // The chunks of the current block not yet handed out go back to the system; later chunks
-    // come from a new block.
-    void releaseUnhanded() noexcept {
-        std::lock_guard lock(mutex_);
-        if (!current_) return;
-        Block* const block = current_;
-        current_ = nullptr;
-        const size_t start = static_cast<size_t>(block->handedOut) * kChunkBytes;
-        platform::releasePages(block->memory.data() + start, kBlockBytes - start);
-        block->handedOut = kChunksPerBlock;
-    }
-
-    NodeArenaUse use() const noexcept {
-        return {.chunkBytes = heldBytes_.load(std::memory_order_relaxed),
-                .blocks = blocks_.load(std::memory_order_relaxed)};
-    }
+    NodeArenaUse use() const noexcept { return {.chunkBytes = heldBytes_.load(std::memory_order_relaxed)}; }
 
 private:
-    std::mutex mutex_;
-    Block* current_ = nullptr; // the block chunks are cut from, while it has any left
     std::atomic<size_t> heldBytes_{0};
-    std::atomic<size_t> blocks_{0};
 };
 
 // Never destroyed: nodes may die on threads that outlive static destruction.
@@ -134,9 +69,8 @@ ChunkSource& chunkSource() {
 
 void release(Chunk* chunk) noexcept {
     if (chunk->live.fetch_sub(1, std::memory_order_acq_rel) == 1) {
-        Block* const block = chunk->block;
         chunk->~Chunk();
-        chunkSource().giveBack(chunk, block);
+        chunkSource().giveBack(chunk);
     }
 }
 
@@ -152,11 +86,10 @@ public:
     void* allocate(size_t bytes) {
         bytes = (bytes + kAlignment - 1) & ~(kAlignment - 1);
         if (!chunk_ || static_cast<size_t>(end_ - next_) < bytes) {
-            Block* block = nullptr;
-            void* memory = chunkSource().take(block);
+            void* memory = chunkSource().take();
             if (!memory) return nullptr;
             if (chunk_) release(chunk_);
-            chunk_ = new (memory) Chunk{.block = block};
+            chunk_ = new (memory) Chunk{};
             populated_ = static_cast<char*>(memory);
             next_ = static_cast<char*>(memory) + sizeof(Chunk);
             end_ = static_cast<char*>(memory) + kChunkBytes;
@@ -202,10 +135,6 @@ void* allocateNodeMemory(size_t bytes, bool& fromArena) {
         }
     }
     return ::operator new(bytes);
-}
-
-void releaseUnusedNodeMemory() noexcept {
-    chunkSource().releaseUnhanded();
 }
 
 NodeArenaUse nodeArenaUse() noexcept {

@@ -27,15 +27,9 @@ private:
     bool wasActive_;
 };
 
-// Gives back the memory of the block chunks are being cut from that no chunk has taken yet: a
-// block is backed whole as soon as it is touched, so a scan that ends part-way into one would
-// otherwise keep the rest of it for as long as its tree lives.
-void releaseUnusedNodeMemory() noexcept;
-
 // What the chunks take from the system now, for tests and diagnostics.
 struct NodeArenaUse {
-    size_t chunkBytes = 0; // chunks in use, wherever they came from
-    size_t blocks = 0;     // blocks of huge pages mapped for chunks
+    size_t chunkBytes = 0; // chunks in use
     bool operator==(const NodeArenaUse&) const = default;
 };
 [[nodiscard]] NodeArenaUse nodeArenaUse() noexcept;

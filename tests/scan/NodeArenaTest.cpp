@@ -96,24 +96,21 @@ TEST(NodeArena, NodesOutliveTheirThreadAndDieOneByOneOnAnyThread) {
     expectIntact(trimmed.children(), halfIds);
 }
 
-TEST(NodeArena, ALargeTreeTakesBlocksAndGivesEveryOneBack) {
+TEST(NodeArena, ALargeTreeGivesEveryChunkBackAsItsNodesDie) {
     const detail::NodeArenaUse before = detail::nodeArenaUse();
     {
-        // About 12 MB of nodes: past the point where chunks come from blocks of huge pages.
+        // About 12 MB of nodes, in some fifty chunks.
         constexpr int kCount = 200'000;
         FileNode folder = folderBuiltOnAnotherThread(kCount);
         const detail::NodeArenaUse during = detail::nodeArenaUse();
         if (during.chunkBytes == before.chunkBytes)
             GTEST_SKIP() << "this build gives every node memory of its own";
-        EXPECT_GT(during.blocks, before.blocks);
-        // As a scan ends: the block's chunks not handed out go back, and no node with them.
-        detail::releaseUnusedNodeMemory();
         std::vector<int> ids(kCount);
         for (int i = 0; i < kCount; ++i)
             ids[static_cast<size_t>(i)] = i;
         expectIntact(folder.children(), ids);
 
-        // Every other node dies first: each chunk and block still holds live nodes.
+        // Every other node dies first: each chunk still holds live nodes.
         const auto keeping = [](const FileNode& from, int first, int step, std::vector<int>& kept) {
             std::vector<FileNode> children;
             kept.clear();
@@ -130,16 +127,16 @@ TEST(NodeArena, ALargeTreeTakesBlocksAndGivesEveryOneBack) {
         FileNode odd = keeping(folder, 1, 2, keptIds);
         std::thread([dying = std::move(folder)] {}).join();
         expectIntact(odd.children(), keptIds);
-        EXPECT_EQ(detail::nodeArenaUse().blocks, during.blocks);
+        EXPECT_EQ(detail::nodeArenaUse().chunkBytes, during.chunkBytes);
 
-        // Then all but the last quarter: whole chunks empty out in blocks that live on, and
-        // their memory goes back without touching their neighbours'.
+        // Then all but the last quarter: whole chunks empty out and their memory goes back
+        // without touching their neighbours'.
         const FileNode quarter = keeping(odd, 3 * kCount / 4 + 1, 2, keptIds);
         std::thread([dying = std::move(odd)] {}).join();
         expectIntact(quarter.children(), keptIds);
         EXPECT_LT(detail::nodeArenaUse().chunkBytes, during.chunkBytes / 2);
     }
-    // The last node gone, every chunk and block went back to the system.
+    // The last node gone, every chunk went back to the system.
     EXPECT_EQ(detail::nodeArenaUse(), before);
 }
 
