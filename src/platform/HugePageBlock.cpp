@@ -1,5 +1,6 @@
 #include "platform/HugePageBlock.hpp"
 
+#include "platform/AlignedMapping.hpp"
 #include "platform/PopulatedMemory.hpp"
 
 #include <cstdint>
@@ -20,17 +21,9 @@ std::size_t roundedUp(std::size_t bytes, std::size_t unit) {
 HugePageBlock HugePageBlock::map(std::size_t bytes) {
     if (bytes == 0 || bytes > SIZE_MAX - 2 * kHugePage) return {};
     const std::size_t size = roundedUp(bytes, kHugePage);
-    // Mapped one huge page over and trimmed to a boundary: the kernel backs only whole, aligned
-    // 2 MB ranges with huge pages.
-    const std::size_t spanned = size + kHugePage;
-    void* mapped = ::mmap(nullptr, spanned, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (mapped == MAP_FAILED) return {};
-    auto* const start = static_cast<unsigned char*>(mapped);
-    const auto address = reinterpret_cast<std::uintptr_t>(start);
-    auto* const aligned = start + (roundedUp(address, kHugePage) - address);
-    if (aligned > start) ::munmap(start, static_cast<std::size_t>(aligned - start));
-    auto* const end = aligned + size;
-    if (end < start + spanned) ::munmap(end, static_cast<std::size_t>(start + spanned - end));
+    // Aligned to a huge page: the kernel backs only whole, aligned 2 MB ranges with huge pages.
+    auto* const aligned = static_cast<unsigned char*>(mapAligned(size, kHugePage));
+    if (!aligned) return {};
     // Only a hint: where the kernel has huge pages off, the block works with small ones.
     ::madvise(aligned, size, MADV_HUGEPAGE);
     return HugePageBlock(aligned, size);
@@ -46,7 +39,7 @@ void HugePageBlock::prefault() const noexcept {
 }
 
 void HugePageBlock::unmap() noexcept {
-    if (data_) ::munmap(data_, size_);
+    unmapAligned(data_, size_);
     data_ = nullptr;
     size_ = 0;
 }
