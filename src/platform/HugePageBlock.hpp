@@ -5,10 +5,9 @@
 
 namespace quillmere::platform {
 
-// Memory mapped so that the kernel may back it with 2 MB pages: a large picture, or a block a
-// scan cuts its nodes from. Memory touched for the first time otherwise takes a fault for every
-// 4 KB, which on a virtual machine costs tens of milliseconds for a 2x window. Move-only;
-// unmapped when it goes.
+// Memory mapped so that the kernel may back it with 2 MB pages: a large picture. Memory touched
+// for the first time otherwise takes a fault for every 4 KB, which on a virtual machine costs
+// tens of milliseconds for a 2x window. Move-only; unmapped when it goes.
 class HugePageBlock {
 public:
     HugePageBlock() = default;

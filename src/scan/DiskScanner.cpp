@@ -5,7 +5,6 @@
 #include "platform/DirectoryEntries.hpp"
 #include "platform/HostSystem.hpp"
 #include "platform/Thread.hpp"
-#include "scan/BufferRelease.hpp"
 #include "scan/LinkedBytes.hpp"
 #include "scan/NodeArena.hpp"
 #include "scan/PackedNames.hpp"
@@ -409,10 +408,9 @@ std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::
 
     // Every task that read the root's names has ended, and no progress is reported past the
     // walk: what a root of half a million entries held for them goes before its node is built.
-    for (PackedNames& read : names) {
-        releaseContents(read.text);
-        releaseContents(read.starts);
-    }
+    // Each read's names are far below the size whose pages are worth handing back one by one;
+    // freed, they make room for the root's node.
+    names.clear();
     context.accumulator.forgetRootEntries();
     DiskScanResult result;
     try {
