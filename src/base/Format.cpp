@@ -68,6 +68,11 @@ GroupingStyle userGroupingStyle() {
     return {",", "\3"};
 }
 
+const GroupingStyle& digitGrouping() {
+    static const GroupingStyle style = userGroupingStyle();
+    return style;
+}
+
 } // namespace
 
 std::string formatByteCount(int64_t bytes) {
@@ -92,12 +97,16 @@ std::string formatByteCount(int64_t bytes) {
 }
 
 std::string formatGroupedInteger(int64_t value) {
-    static const GroupingStyle style = userGroupingStyle();
+    const GroupingStyle& style = digitGrouping();
     const bool negative = value < 0;
     const uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
     std::string text = negative ? "-" : "";
     text += groupDigits(magnitude, style.separator, style.grouping);
     return text;
+}
+
+void loadDigitGrouping() {
+    (void)digitGrouping();
 }
 
 std::string formatFixed2(double value) {

@@ -12,6 +12,10 @@ std::string formatByteCount(int64_t bytes);
 // A count of items with the user's digit grouping ("1,234").
 std::string formatGroupedInteger(int64_t value);
 
+// Reads the user's digit grouping now, which the first formatGroupedInteger would otherwise do:
+// it loads the user's locale, which may read files.
+void loadDigitGrouping();
+
 // "%.2f" with a "." whatever the locale.
 std::string formatFixed2(double value);
 

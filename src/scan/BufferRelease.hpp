@@ -10,7 +10,9 @@ namespace quillmere {
 // Empties `buffer` and gives a large one's pages back to the system, its allocation kept until
 // the buffer goes (so that what is allocated meanwhile is not placed where it was).
 template <class Buffer> void releaseContents(Buffer& buffer) noexcept {
-    constexpr std::size_t kReleasedFrom = 64 * 1024;
+    // Four pages and up: the names and records of finished folders of a few hundred entries
+    // otherwise stay backed in each worker's heap, some 2 B per entry of a scan.
+    constexpr std::size_t kReleasedFrom = 16 * 1024;
     const std::size_t bytes = buffer.capacity() * sizeof(*buffer.data());
     if (bytes >= kReleasedFrom) platform::releasePagesWithin(buffer.data(), bytes);
     buffer.clear();

@@ -1,5 +1,6 @@
 #include "scan/DiskScanner.hpp"
 
+#include "base/Format.hpp"
 #include "base/FunctionRef.hpp"
 #include "platform/Descriptors.hpp"
 #include "platform/DirectoryEntries.hpp"
@@ -479,6 +480,9 @@ Placement ScanContext::placementOf(const std::string& path, Placement parent) co
 
 void DiskScanner::startWorkers() {
     TaskGroup::startWorkers();
+    // Aggregates are named with grouped counts: loaded now, the user's locale is never read by
+    // a walker, with every other walker naming an aggregate waiting on it.
+    loadDigitGrouping();
 }
 
 ScanEventStream DiskScanner::scan(const std::string& root, std::shared_ptr<ScanCancellation> cancellation,

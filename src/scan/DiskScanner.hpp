@@ -32,8 +32,9 @@ public:
               std::shared_ptr<ScanCancellation> cancellation = nullptr) const;
 
     // Starts the task workers that scans walk on, which the first scan would otherwise wait for
-    // (a few milliseconds, as the scheduler loads its allocator and starts a thread a processor).
-    // Returns once they run: for a thread that can spare the wait, early in the process.
+    // (a few milliseconds, as the scheduler loads its allocator and starts a thread a processor),
+    // and reads the user's digit grouping for the names of aggregates. Returns once they run:
+    // for a thread that can spare the wait, early in the process.
     static void startWorkers();
 
 private:

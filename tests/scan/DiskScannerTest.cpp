@@ -826,18 +826,18 @@ TEST(DiskScannerShares, AWideFolderIsWalkedByMoreThanOneThreadAndComesOutWhole) 
 TEST(DiskScannerShares, AFolderIsSharedOutWhileItsListingIsStillBeingRead) {
     if (std::thread::hardware_concurrency() < 2) GTEST_SKIP() << "needs a second thread";
     ScratchFolder root;
-    // Names that take about eight reads, so that a share is handed out after the fourth, with
+    // Names that take about fifteen reads, so that a share is handed out after the seventh, with
     // a subfolder among them.
     constexpr int kFiles = 10'000;
     for (int i = 0; i < kFiles; ++i)
         writeFile(root / ("wide/entry-with-a-long-name-" + std::to_string(i)), 0);
     writeFile(root / "wide/entry-folder/f", 4096);
     FakeHost host;
-    ReadGate gate{.waitingRead = 6};
+    ReadGate gate{.waitingRead = 10};
     gate.install(host, "wide", "entry-");
     const DiskScanResult result = scanned(DiskScanner(200, host), root.path());
 
-    EXPECT_GE(gate.reads, 6);
+    EXPECT_GE(gate.reads, 10);
     EXPECT_TRUE(gate.examinedBeforeWaitingRead);
     expectConsistentTree(result.root);
     const FileNode* folder = childNamed(result.root, "wide");
