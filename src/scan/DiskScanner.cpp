@@ -6,6 +6,7 @@
 #include "platform/DirectoryEntries.hpp"
 #include "platform/HostSystem.hpp"
 #include "platform/Thread.hpp"
+#include "scan/LaneQueue.hpp"
 #include "scan/LinkedBytes.hpp"
 #include "scan/NodeArena.hpp"
 #include "scan/PackedNames.hpp"
@@ -178,6 +179,44 @@ std::optional<FileNode> scanRootEntry(ScanContext& context, int rootFd, const Fo
                                       .modificationDate = date});
 }
 
+// Entries [first, last) of one read of the root's names.
+struct RootRun {
+    const PackedNames* names = nullptr;
+    size_t first = 0;
+    size_t last = 0;
+};
+
+// Walks one run of root entries: leaves are reported together, folders go to `completed`.
+void walkRootRun(ScanContext& context, int rootFd, const FolderPath& rootFolder, const RootRun& run,
+                 RootEntries& completed) noexcept {
+    const detail::NodeArenaScope arena;
+    std::vector<FileNode> nodes;
+    RootLeafCounts leaves;
+    for (size_t index = run.first; index < run.last; ++index) {
+        const char* name = run.names->name(index);
+        try {
+            if (auto node = scanRootEntry(context, rootFd, rootFolder, name, leaves, completed))
+                nodes.push_back(std::move(*node));
+        } catch (...) {
+            try {
+                context.accumulator.appendDeniedPath(
+                    context.deniedPath(appendingPathComponent(context.rootPath, name)));
+            } catch (...) {
+            }
+        }
+    }
+    try {
+        auto lastPath = [&] {
+            return appendingPathComponent(context.rootPath, leaves.topLevel.back().first);
+        };
+        if (!leaves.topLevel.empty())
+            context.accumulator.recordTopLevel(leaves.bytes, leaves.topLevel, lastPath);
+        completed.add(nodes);
+    } catch (...) {
+        // What this run built is lost; the scan still ends with the rest.
+    }
+}
+
 struct ScanRequest {
     std::string root;
     std::shared_ptr<ScanCancellation> cancellation;
@@ -321,6 +360,9 @@ std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::
     // read's names run while later reads are stored. It outlives every task that reads it.
     std::deque<PackedNames> names;
     {
+        // At most as many runs at once as the descriptor plan allows; the rest wait in line, so
+        // that reading the root never waits for a run to end.
+        LaneQueue<RootRun> lanes(plan.rootWalks);
         TaskGroup entries;
         context.tasks = &entries;
         try {
@@ -347,7 +389,6 @@ std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::
             // plain locked list keeps every allocation visible to the sanitizers (oneTBB's
             // allocator is not instrumented).
             size_t listed = 0;
-            size_t started = 0;
             auto walkRead = [&](PackedNames&& read, std::vector<std::string>&& foreign) {
                 for (const std::string& name : foreign)
                     completed.add(
@@ -357,40 +398,21 @@ std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::
                 listed += stored.size();
                 const size_t run = std::max<size_t>(1, listed / kRootRunStep);
                 for (size_t first = 0; first < stored.size(); first += run) {
-                    // Under a low descriptor limit the root's entries are walked a few at a time.
-                    if (started > 0 && started % plan.rootWalks == 0) entries.wait();
-                    ++started;
                     if (context.isCancelled()) return;
-                    const size_t last = std::min(first + run, stored.size());
-                    entries.run([&context, &completed, &rootFolder, &stored, first, last, fd = rootFd.get()] {
-                        const detail::NodeArenaScope arena;
-                        std::vector<FileNode> nodes;
-                        RootLeafCounts leaves;
-                        for (size_t index = first; index < last; ++index) {
-                            const char* name = stored.name(index);
-                            try {
-                                if (auto node =
-                                        scanRootEntry(context, fd, rootFolder, name, leaves, completed))
-                                    nodes.push_back(std::move(*node));
-                            } catch (...) {
-                                try {
-                                    context.accumulator.appendDeniedPath(
-                                        context.deniedPath(appendingPathComponent(context.rootPath, name)));
-                                } catch (...) {
-                                }
-                            }
-                        }
-                        try {
-                            auto lastPath = [&] {
-                                return appendingPathComponent(context.rootPath, leaves.topLevel.back().first);
-                            };
-                            if (!leaves.topLevel.empty())
-                                context.accumulator.recordTopLevel(leaves.bytes, leaves.topLevel, lastPath);
-                            completed.add(nodes);
-                        } catch (...) {
-                            // What this run built is lost; the scan still ends with the rest.
-                        }
-                    });
+                    const RootRun next{&stored, first, std::min(first + run, stored.size())};
+                    if (!lanes.claimOrQueue(next)) continue;
+                    try {
+                        entries.run([&context, &completed, &rootFolder, &lanes, next, fd = rootFd.get()] {
+                            std::optional<RootRun> current = next;
+                            do {
+                                if (!context.isCancelled())
+                                    walkRootRun(context, fd, rootFolder, *current, completed);
+                            } while ((current = lanes.next()));
+                        });
+                    } catch (...) {
+                        lanes.release();
+                        throw;
+                    }
                 }
             };
             listRoot(context, rootFd.get(), walkRead);

@@ -3,8 +3,11 @@
 #include "scan/ScanReport.hpp"
 #include "scan/WalkDescriptors.hpp"
 
+#include <chrono>
 #include <climits>
+#include <condition_variable>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <sys/resource.h>
 
@@ -18,6 +21,8 @@ using testing::writeFile;
 // The child process runs the scan this variable names under the limits its parent set, and
 // writes what it found to the file the variable names after a "|".
 constexpr const char* kScanVariable = "QUILLMERE_LIMITED_SCAN";
+// The same for the root whose reading is watched under a low limit (no file written).
+constexpr const char* kRootReadVariable = "QUILLMERE_LIMITED_ROOT_READ";
 
 DiskScanResult scanOf(const DiskScanner& scanner, const std::string& root,
                       std::shared_ptr<ScanCancellation> cancellation = nullptr) {
@@ -54,6 +59,18 @@ std::string selfPath() {
     char self[PATH_MAX];
     const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
     return length > 0 ? std::string(self, static_cast<size_t>(length)) : std::string();
+}
+
+// Runs `test` of this binary in a child process whose descriptor limit is `limit`, with
+// `variable` set to `value`; the child's output on failure.
+std::string runUnderLimit(const std::string& scratch, int limit, const std::string& variable,
+                          const std::string& value, const std::string& test) {
+    // bash sets soft and hard limit alike, as a user's "ulimit -n" does.
+    const std::string log = scratch + "/inner.log";
+    const std::string command = "ulimit -n " + std::to_string(limit) + " && " + variable + "='" + value +
+                                "' exec '" + selfPath() + "' --gtest_filter=" + test + " >'" + log + "' 2>&1";
+    return std::system(("bash -c \"" + command + "\"").c_str()) == 0 ? std::string()
+                                                                     : fileText(log) + "\n(failed)";
 }
 
 // Many folders at once, some deep: more than 32 descriptors' worth of walking.
@@ -124,11 +141,9 @@ TEST(ScanDescriptorShortage, UnderALimitOf32TheTotalsAreThoseOfTheDefaultLimit) 
     const std::string expected = summaryOf(scanOf(DiskScanner(), scratch / "tree"));
     EXPECT_NE(expected.find("Denied: 0 path(s)"), std::string::npos) << expected;
     const std::string out = scratch / "limited.txt";
-    // bash sets soft and hard limit alike, as a user's "ulimit -n 32" does.
-    const std::string command =
-        "ulimit -n 32 && " + std::string(kScanVariable) + "='" + (scratch / "tree") + "|" + out + "' exec '" +
-        selfPath() + "' --gtest_filter=ScanDescriptorShortage.Inner >'" + (scratch / "inner.log") + "' 2>&1";
-    ASSERT_EQ(std::system(("bash -c \"" + command + "\"").c_str()), 0) << fileText(scratch / "inner.log");
+    ASSERT_EQ(runUnderLimit(scratch.path(), 32, kScanVariable, (scratch / "tree") + "|" + out,
+                            "ScanDescriptorShortage.Inner"),
+              "");
     EXPECT_EQ(fileText(out), expected);
 }
 
@@ -140,6 +155,45 @@ TEST(ScanDescriptorShortage, Inner) {
     ASSERT_LE(platform::raiseDescriptorLimit(), 32);
     const DiskScanResult result = scanOf(DiskScanner(), text.substr(0, bar));
     std::ofstream(text.substr(bar + 1)) << summaryOf(result);
+}
+
+TEST(ScanDescriptorShortage, UnderALimitOf64TheRootIsReadOnWhileARunOfItsEntriesWaits) {
+    if (std::getenv(kRootReadVariable)) GTEST_SKIP() << "this is the inner run";
+    ScratchFolder scratch;
+    // Names that take more than one read, in many more runs than a low limit walks at once.
+    for (int i = 0; i < 3000; ++i)
+        writeFile(scratch / ("root/entry-with-a-long-name-" + std::to_string(i)), 1);
+    EXPECT_EQ(runUnderLimit(scratch.path(), 64, kRootReadVariable, scratch / "root",
+                            "ScanDescriptorShortage.InnerRootRead"),
+              "");
+}
+
+TEST(ScanDescriptorShortage, InnerRootRead) {
+    const char* root = std::getenv(kRootReadVariable);
+    if (!root) GTEST_SKIP() << "run by UnderALimitOf64TheRootIsReadOnWhileARunOfItsEntriesWaits";
+    ASSERT_LE(platform::raiseDescriptorLimit(), 64);
+    FakeHost host;
+    std::mutex lock;
+    std::condition_variable read;
+    int reads = 0;
+    bool held = false;
+    bool readOnWhileHeld = false;
+    host.onCall = [&](std::string_view call, const std::string& name) {
+        std::unique_lock guard(lock);
+        if (call == "list" && name == "root") {
+            ++reads;
+            read.notify_all();
+        } else if (call == "stat" && name.starts_with("entry-") && !std::exchange(held, true)) {
+            // The first entry examined waits for the root's next read. The timeout only keeps
+            // a reader that waits for its runs from hanging.
+            const int seen = reads;
+            readOnWhileHeld = read.wait_for(guard, std::chrono::seconds(20), [&] { return reads > seen; });
+        }
+    };
+    const DiskScanResult result = scanOf(DiskScanner(200, host), root);
+    EXPECT_TRUE(readOnWhileHeld);
+    EXPECT_EQ(result.root.fileCount(), 3000);
+    EXPECT_TRUE(result.deniedPaths.empty());
 }
 
 TEST(ScanRootAccess, ARootThatCannotBeOpenedIsDeniedInTheReport) {
