@@ -1,8 +1,10 @@
 #include "ui/PictureMemory.hpp"
 
-#include "platform/HugePageBlock.hpp"
+#include "platform/MappedBlock.hpp"
 #include "platform/Thread.hpp"
 
+#include <QCoreApplication>
+#include <QThread>
 #include <algorithm>
 #include <memory>
 #include <mutex>
@@ -11,8 +13,10 @@
 namespace quillmere {
 namespace {
 
-// Memory of screens' and effects' pictures nobody uses any more. Two are kept: a transition fades
-// one screen out while the next comes in.
+// Memory of pictures nobody uses any more, for the next to take instead of fresh memory, whose
+// every page faults on its first write. Two screens' or effects' are kept (a transition fades one
+// screen out while the next comes in), and one of a picture of its own (a view's rings or tiles:
+// a new view's first picture, drawn on the main thread while it enters).
 class PictureMemory {
 public:
     static PictureMemory& shared() {
@@ -20,45 +24,52 @@ public:
         return *memory;
     }
 
-    std::unique_ptr<platform::HugePageBlock> take(std::size_t bytes) {
+    std::unique_ptr<platform::MappedBlock> take(std::size_t bytes, PictureSource source, bool hugePages) {
         {
             const std::lock_guard lock(mutex_);
-            // The smallest block that fits and is not twice the size asked for: a smaller
-            // picture leaves the large blocks to screens.
-            auto best = kept_.end();
-            for (auto it = kept_.begin(); it != kept_.end(); ++it) {
+            std::vector<std::unique_ptr<platform::MappedBlock>>& kept = keptFor(source);
+            // Of the blocks that fit and are not twice the size asked for (a smaller picture
+            // leaves the large blocks to screens), one of huge pages, then the smallest.
+            const auto better = [](const platform::MappedBlock& a, const platform::MappedBlock& b) {
+                return a.hugePages() != b.hugePages() ? a.hugePages() : a.size() < b.size();
+            };
+            auto best = kept.end();
+            for (auto it = kept.begin(); it != kept.end(); ++it) {
                 const std::size_t size = (*it)->size();
-                if (size >= bytes && size / 2 < bytes && (best == kept_.end() || size < (*best)->size()))
+                if (size >= bytes && size / 2 < bytes && (best == kept.end() || better(**it, **best)))
                     best = it;
             }
-            if (best != kept_.end()) {
+            if (best != kept.end()) {
                 auto block = std::move(*best);
-                kept_.erase(best);
+                kept.erase(best);
                 return block;
             }
         }
-        auto block = std::make_unique<platform::HugePageBlock>(platform::HugePageBlock::map(bytes));
+        auto block = std::make_unique<platform::MappedBlock>(platform::MappedBlock::map(bytes, hugePages));
         if (!*block) return nullptr;
-        prepareSpare(bytes);
+        if (source == PictureSource::kept) prepareSpare(bytes);
         return block;
     }
 
-    void give(std::unique_ptr<platform::HugePageBlock> block) {
+    void give(std::unique_ptr<platform::MappedBlock> block, PictureSource source) {
         const std::lock_guard lock(mutex_);
-        kept_.push_back(std::move(block));
-        if (kept_.size() <= kKept) return;
-        // The smallest goes: the window's size is what the next screen's fade needs.
-        kept_.erase(std::min_element(kept_.begin(), kept_.end(),
-                                     [](const auto& a, const auto& b) { return a->size() < b->size(); }));
+        std::vector<std::unique_ptr<platform::MappedBlock>>& kept = keptFor(source);
+        kept.push_back(std::move(block));
+        if (kept.size() <= (source == PictureSource::kept ? kKept : kOwnKept)) return;
+        // The smallest goes (the window's size is what the next screen's fade needs), which of
+        // two for one size is the one in small pages.
+        kept.erase(std::min_element(kept.begin(), kept.end(),
+                                    [](const auto& a, const auto& b) { return a->size() < b->size(); }));
     }
 
 private:
     static constexpr std::size_t kKept = 2;
+    static constexpr std::size_t kOwnKept = 1;
     static constexpr std::size_t kSpareStack = 256 * 1024;
 
     // Memory had to be made on the main thread, so a transition is under way and the next, which
     // fades one view out while another comes in, needs one picture more: it is made and touched
-    // on a thread of its own meanwhile.
+    // on a thread of its own meanwhile, in huge pages.
     void prepareSpare(std::size_t bytes) {
         {
             const std::lock_guard lock(mutex_);
@@ -69,9 +80,9 @@ private:
             [this, bytes] {
                 try {
                     auto spare =
-                        std::make_unique<platform::HugePageBlock>(platform::HugePageBlock::map(bytes));
+                        std::make_unique<platform::MappedBlock>(platform::MappedBlock::map(bytes, true));
                     spare->prefault();
-                    if (*spare) give(std::move(spare));
+                    if (*spare) give(std::move(spare), PictureSource::kept);
                 } catch (...) {
                     // Without a spare the next transition makes its own memory, as the first did.
                 }
@@ -85,13 +96,18 @@ private:
         }
     }
 
+    std::vector<std::unique_ptr<platform::MappedBlock>>& keptFor(PictureSource source) {
+        return source == PictureSource::kept ? kept_ : ownKept_;
+    }
+
     std::mutex mutex_;
-    std::vector<std::unique_ptr<platform::HugePageBlock>> kept_;
+    std::vector<std::unique_ptr<platform::MappedBlock>> kept_;
+    std::vector<std::unique_ptr<platform::MappedBlock>> ownKept_;
     bool preparing_ = false;
 };
 
-// Pictures smaller than this come from the ordinary heap: rounded up to whole huge pages, more
-// than half of their block would go unused.
+// Pictures smaller than this come from the ordinary heap, which hands them out without a
+// mapping of their own; no screen or effect is that small.
 constexpr std::size_t kSmallPicture = std::size_t{1} << 20;
 
 } // namespace
@@ -100,23 +116,27 @@ QImage blankPicture(QSize pixels, qreal ratio, PictureSource source) {
     const qsizetype bytesPerLine = qsizetype(pixels.width()) * 4;
     const auto bytes = static_cast<std::size_t>(bytesPerLine) * static_cast<std::size_t>(pixels.height());
     QImage picture;
-    std::unique_ptr<platform::HugePageBlock> block;
-    if (bytes >= kSmallPicture)
-        block = source == PictureSource::kept
-                    ? PictureMemory::shared().take(bytes)
-                    : std::make_unique<platform::HugePageBlock>(platform::HugePageBlock::map(bytes));
+    std::unique_ptr<platform::MappedBlock> block;
+    // Memory made on the main thread is of small pages, which never hold up a frame as a fresh
+    // huge page now and then does; elsewhere, of huge pages.
+    const QCoreApplication* const application = QCoreApplication::instance();
+    const bool hugePages = !application || QThread::currentThread() != application->thread();
+    if (bytes >= kSmallPicture) block = PictureMemory::shared().take(bytes, source, hugePages);
     if (block && *block) {
         uchar* const data = block->data();
-        const QImageCleanupFunction giveBack = [](void* owned) {
+        const QImageCleanupFunction giveBackKept = [](void* owned) {
             PictureMemory::shared().give(
-                std::unique_ptr<platform::HugePageBlock>(static_cast<platform::HugePageBlock*>(owned)));
+                std::unique_ptr<platform::MappedBlock>(static_cast<platform::MappedBlock*>(owned)),
+                PictureSource::kept);
         };
-        const QImageCleanupFunction unmap = [](void* owned) {
-            delete static_cast<platform::HugePageBlock*>(owned);
+        const QImageCleanupFunction giveBackOwn = [](void* owned) {
+            PictureMemory::shared().give(
+                std::unique_ptr<platform::MappedBlock>(static_cast<platform::MappedBlock*>(owned)),
+                PictureSource::own);
         };
         picture =
             QImage(data, pixels.width(), pixels.height(), bytesPerLine, QImage::Format_ARGB32_Premultiplied,
-                   source == PictureSource::kept ? giveBack : unmap, block.release());
+                   source == PictureSource::kept ? giveBackKept : giveBackOwn, block.release());
     } else {
         picture = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
     }

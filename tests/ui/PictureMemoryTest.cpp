@@ -3,17 +3,23 @@
 #include "ui/WidgetPicture.hpp"
 
 #include <QWidget>
+#include <cinttypes>
 #include <cstdint>
+#include <cstdio>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <string>
+#include <thread>
 
 namespace quillmere {
 namespace {
 
-bool onHugePageBoundary(const QImage& picture) {
-    return reinterpret_cast<std::uintptr_t>(picture.constBits()) % (std::uintptr_t{2} << 20) == 0;
+// Memory mapped for a picture begins a page; the heap puts its own header there.
+bool startsAPage(const QImage& picture) {
+    return reinterpret_cast<std::uintptr_t>(picture.constBits()) % 4096 == 0;
 }
 
-TEST(PictureMemory, APictureOfItsOwnLiesInHugePagesAndNeverTakesTheMemoryAScreenGaveBack) {
+TEST(PictureMemory, APictureOfItsOwnIsTakenAgainByTheNextButNeverTakesTheMemoryAScreenGaveBack) {
     // A screen at 2x, 11 MB, given back for the next transition to take.
     QWidget screen;
     screen.resize(1000, 700);
@@ -26,11 +32,13 @@ TEST(PictureMemory, APictureOfItsOwnLiesInHugePagesAndNeverTakesTheMemoryAScreen
     }
 
     // A map's picture drawn on a worker meanwhile: memory of its own, whole and writable.
+    const uchar* ownGiven = nullptr;
     {
         QImage own = blankPicture({1400, 1400}, 2, PictureSource::own);
+        ownGiven = own.constBits();
         ASSERT_FALSE(own.isNull());
         EXPECT_NE(own.constBits(), given);
-        EXPECT_TRUE(onHugePageBoundary(own));
+        EXPECT_TRUE(startsAPage(own));
         EXPECT_EQ(own.size(), QSize(1400, 1400));
         EXPECT_EQ(own.devicePixelRatio(), 2);
         own.fill(QColor(0, 0, 255));
@@ -39,6 +47,26 @@ TEST(PictureMemory, APictureOfItsOwnLiesInHugePagesAndNeverTakesTheMemoryAScreen
         QImage copy = own;
         copy.setPixelColor(0, 0, QColor(0, 255, 0));
         EXPECT_EQ(own.pixelColor(0, 0), QColor(0, 0, 255));
+    }
+    // A screen's picture of about that size is not given it.
+    {
+        QWidget smaller;
+        smaller.resize(650, 700);
+        WidgetPicture picture;
+        EXPECT_NE(picture.draw(smaller, 2).constBits(), ownGiven);
+    }
+    // The next view's picture of about that size takes the memory given up, as it was left (fresh
+    // memory reads as zeros, and a new mapping may well lie where an old one was); one much
+    // smaller leaves it be, and while it is taken the next one gets memory of its own, never the
+    // screen's.
+    {
+        const QImage small = blankPicture({700, 700}, 2, PictureSource::own);
+        EXPECT_NE(small.pixelColor(0, 0), QColor(0, 0, 255));
+        const QImage next = blankPicture({1300, 1400}, 2, PictureSource::own);
+        EXPECT_EQ(next.constBits(), ownGiven);
+        EXPECT_EQ(next.pixelColor(0, 0), QColor(0, 0, 255));
+        const QImage another = blankPicture({1300, 1400}, 2, PictureSource::own);
+        EXPECT_EQ(another.pixelColor(0, 0).alpha(), 0);
     }
 
     // The screen's memory is still there for the next transition (a spare may have been made
@@ -52,7 +80,43 @@ TEST(PictureMemory, APictureOfItsOwnLiesInHugePagesAndNeverTakesTheMemoryAScreen
     // Small pictures come from the ordinary heap, where a first touch costs little.
     const QImage small = blankPicture({360, 72}, 2, PictureSource::own);
     EXPECT_EQ(small.size(), QSize(360, 72));
-    EXPECT_FALSE(onHugePageBoundary(small));
+    EXPECT_FALSE(startsAPage(small));
+}
+
+// Whether the kernel may back the memory at `address` with huge pages, as /proc/self/smaps says.
+bool mayHaveHugePages(const void* address) {
+    std::ifstream maps("/proc/self/smaps");
+    const auto at = reinterpret_cast<std::uintptr_t>(address);
+    bool inside = false;
+    for (std::string line; std::getline(maps, line);) {
+        std::uintptr_t from = 0;
+        std::uintptr_t to = 0;
+        if (std::sscanf(line.c_str(), "%" SCNxPTR "-%" SCNxPTR, &from, &to) == 2 &&
+            line.find(' ') > line.find('-'))
+            inside = from <= at && at < to;
+        else if (inside && line.starts_with("THPeligible:"))
+            return line.find('1') != std::string::npos;
+    }
+    return false;
+}
+
+TEST(PictureMemory, MemoryMadeOffTheMainThreadMayBeOfHugePagesAndOnItNever) {
+    std::ifstream setting("/sys/kernel/mm/transparent_hugepage/enabled");
+    std::string modes;
+    std::getline(setting, modes);
+    // A size no picture given up by the tests before fits, so that both are made anew.
+    const QSize pixels(2048, 2050);
+    bool workerMayHaveHugePages = false;
+    std::thread worker([&] {
+        const QImage picture = blankPicture(pixels, 1, PictureSource::own);
+        workerMayHaveHugePages = mayHaveHugePages(picture.constBits());
+    });
+    worker.join();
+    if (!modes.empty() && modes.find("[never]") == std::string::npos) EXPECT_TRUE(workerMayHaveHugePages);
+    // The worker's memory now waits for a picture of its size; this one is much smaller.
+    const QImage onMainThread = blankPicture({700, 500}, 1, PictureSource::own);
+    EXPECT_TRUE(startsAPage(onMainThread));
+    EXPECT_FALSE(mayHaveHugePages(onMainThread.constBits()));
 }
 
 } // namespace
