@@ -112,7 +112,9 @@ TEST(PictureMemory, MemoryMadeOffTheMainThreadMayBeOfHugePagesAndOnItNever) {
         workerMayHaveHugePages = mayHaveHugePages(picture.constBits());
     });
     worker.join();
-    if (!modes.empty() && modes.find("[never]") == std::string::npos) EXPECT_TRUE(workerMayHaveHugePages);
+    if (!modes.empty() && modes.find("[never]") == std::string::npos) {
+        EXPECT_TRUE(workerMayHaveHugePages);
+    }
     // The worker's memory now waits for a picture of its size; this one is much smaller.
     const QImage onMainThread = blankPicture({700, 500}, 1, PictureSource::own);
     EXPECT_TRUE(startsAPage(onMainThread));
