@@ -43,11 +43,11 @@ void prepareProcessForScanning() {
 
 constexpr size_t kBodyStackBytes = 16 * 1024 * 1024;
 constexpr size_t kRootListingBufferSize = 64 * 1024;
-// The root's entries are walked in runs, each in a task of its own, as they are read: one entry
-// a run until this many are listed, then a run one entry longer for each this many more. However
-// wide the root, its runs then stay fewer than this many times the logarithm of its width, well
-// within kMostRootRuns.
+// The root's entries are walked in runs as they are read: one entry a run until this many are
+// listed, then a run one entry longer for each this many more. However wide the root, its runs
+// then stay fewer than this many times the logarithm of its width.
 constexpr size_t kRootRunStep = 128;
+// The most runs walked at once, as the descriptor plan allows; the others wait in line.
 constexpr size_t kMostRootRuns = 2048;
 
 // The names in the root folder, without the ones a scan never enters, handed to `take` a read at
@@ -431,8 +431,7 @@ std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::
 
     // Every task that read the root's names has ended, and no progress is reported past the
     // walk: what a root of half a million entries held for them goes before its node is built.
-    // Each read's names are far below the size whose pages are worth handing back one by one;
-    // freed, they make room for the root's node.
+    // Each read's names are small, in a deque of many: freed, they make room for the root's node.
     names.clear();
     context.accumulator.forgetRootEntries();
     DiskScanResult result;

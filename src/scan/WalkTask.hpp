@@ -21,7 +21,7 @@ inline constexpr size_t kShareEntries = 512;
 inline constexpr size_t kShareCheckEvery = 64;
 // A folder's entries handed out while its listing is still being read go this many at least:
 // a share's records then fill a buffer large enough that its pages go back as soon as the
-// folder is built; smaller shares left theirs resident, a tenth more memory for the folder.
+// folder is built. Shares of 1,024 were no faster, and took a tenth more memory for the folder.
 inline constexpr size_t kListedShareEntries = 4096;
 
 // A child walk started in its own task: its permit goes back however the task ends, even

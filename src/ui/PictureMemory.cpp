@@ -106,6 +106,12 @@ private:
     bool preparing_ = false;
 };
 
+// A picture's cleanup: its memory goes back to the pool it came from.
+template <PictureSource source> void giveBack(void* owned) {
+    PictureMemory::shared().give(
+        std::unique_ptr<platform::MappedBlock>(static_cast<platform::MappedBlock*>(owned)), source);
+}
+
 // Pictures smaller than this come from the ordinary heap, which hands them out without a
 // mapping of their own; no screen or effect is that small.
 constexpr std::size_t kSmallPicture = std::size_t{1} << 20;
@@ -124,19 +130,10 @@ QImage blankPicture(QSize pixels, qreal ratio, PictureSource source) {
     if (bytes >= kSmallPicture) block = PictureMemory::shared().take(bytes, source, hugePages);
     if (block && *block) {
         uchar* const data = block->data();
-        const QImageCleanupFunction giveBackKept = [](void* owned) {
-            PictureMemory::shared().give(
-                std::unique_ptr<platform::MappedBlock>(static_cast<platform::MappedBlock*>(owned)),
-                PictureSource::kept);
-        };
-        const QImageCleanupFunction giveBackOwn = [](void* owned) {
-            PictureMemory::shared().give(
-                std::unique_ptr<platform::MappedBlock>(static_cast<platform::MappedBlock*>(owned)),
-                PictureSource::own);
-        };
-        picture =
-            QImage(data, pixels.width(), pixels.height(), bytesPerLine, QImage::Format_ARGB32_Premultiplied,
-                   source == PictureSource::kept ? giveBackKept : giveBackOwn, block.release());
+        picture = QImage(
+            data, pixels.width(), pixels.height(), bytesPerLine, QImage::Format_ARGB32_Premultiplied,
+            source == PictureSource::kept ? &giveBack<PictureSource::kept> : &giveBack<PictureSource::own>,
+            block.release());
     } else {
         picture = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
     }
