@@ -25,6 +25,9 @@
 namespace quillmere::bench {
 namespace {
 
+// Main-thread work when a new tree reaches a view, whichever view shows it.
+constexpr double kTreeReplacedMs = 16;
+
 void report(const char* what, Figures f, double target) {
     std::printf("%-52s %9.2f ms (worst %8.2f)  target %5.0f ms  %s\n", what, f.median, f.worst, target,
                 f.worst <= target ? "ok" : "OVER");
@@ -79,7 +82,7 @@ void benchDiskViews(const FileNode& root, const FileNode& huge) {
             const double background = millis([&] { waitForLayer(treemap); });
             std::printf("%-52s %9.2f ms (off the main thread)\n",
                         "  then the tile layer drawn in the background", background);
-            report("treemap full paint", measure(5, [&] { render(treemap, image); }), 16);
+            report("treemap full paint", measure(5, [&] { render(treemap, image); }), scale == 1.0 ? 12 : 16);
             int step = 0;
             report("treemap hover repaint",
                    measure(20,
@@ -99,7 +102,7 @@ void benchDiskViews(const FileNode& root, const FileNode& huge) {
                                treemap.setRoot(rebuiltCopy(folder));
                                render(treemap, image);
                            }),
-                   50);
+                   kTreeReplacedMs);
 
             FileListView* list = nullptr;
             const double opening = millis([&] {
@@ -123,7 +126,7 @@ void benchDiskViews(const FileNode& root, const FileNode& huge) {
                                list->setRoot(rebuiltCopy(folder));
                                render(*list, image);
                            }),
-                   50);
+                   kTreeReplacedMs);
             delete list;
 
             SelectionState selection;
