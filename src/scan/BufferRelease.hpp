@@ -14,8 +14,10 @@ template <class Buffer> void releaseContents(Buffer& buffer) noexcept {
     // otherwise stay backed in each worker's heap, some 2 B per entry of a scan.
     constexpr std::size_t kReleasedFrom = 16 * 1024;
     const std::size_t bytes = buffer.capacity() * sizeof(*buffer.data());
-    if (bytes >= kReleasedFrom) platform::releasePagesWithin(buffer.data(), bytes);
+    // Emptied first: released pages read as zeros, and an element that still owns something
+    // (a node folded into its folder's aggregate, never moved out) would then let it leak.
     buffer.clear();
+    if (bytes >= kReleasedFrom) platform::releasePagesWithin(buffer.data(), bytes);
 }
 
 // Frees `buffer` (a vector or string). A large one's pages go back to the system at once: the

@@ -1,9 +1,12 @@
 #include "scan/WalkFrame.hpp"
 
+#include "scan/NodeArena.hpp"
+
 #include <gtest/gtest.h>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -55,6 +58,33 @@ TEST(WalkFrame, AFolderIsBuiltFromEveryPieceInOrderAndNeverTwice) {
     // What the frame held went into that node: building it again could only make a folder
     // short of entries, so it is refused.
     EXPECT_THROW((void)assembleFolder(frame, "r"), std::logic_error);
+}
+
+// A share holding thousands of finished subfolders gives its memory back as soon as the folder
+// is built; those folded into the folder's aggregate were never moved out, and must still be
+// released with it rather than forgotten when the share's pages go.
+TEST(WalkFrame, SubfoldersFoldedAwayAreReleasedWithTheShareThatHeldThem) {
+    const detail::NodeArenaUse before = detail::nodeArenaUse();
+    const FolderPath folder = FolderPath::root("/r");
+    Frame frame = std::move(*part({{"large", int64_t{1} << 30}}));
+    frame.folderPath = folder;
+    std::unique_ptr<Frame> share = part({});
+    std::thread([&] {
+        // Built as a walker builds them, from its own chunks, which the thread lets go as it ends.
+        const detail::NodeArenaScope arena;
+        for (int i = 0; i < 3000; ++i)
+            share->addNode(FileNode::under(
+                folder, "sub-" + std::to_string(i),
+                NodeFields{.isDirectory = true, .allocatedSize = 4096, .folderCount = 1, .fileCount = 1}));
+    }).join();
+    if (detail::nodeArenaUse() == before) GTEST_SKIP() << "this build gives every node memory of its own";
+    frame.addPart(std::move(share));
+    {
+        const FileNode node = assembleFolder(frame, "r");
+        ASSERT_EQ(node.children().size(), 2U);
+        EXPECT_EQ(node.children()[1].name(), "3,000 more items");
+    }
+    EXPECT_EQ(detail::nodeArenaUse(), before);
 }
 
 } // namespace
