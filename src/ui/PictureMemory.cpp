@@ -58,8 +58,9 @@ public:
         if (kept.size() <= (source == PictureSource::kept ? kKept : kOwnKept)) return;
         // The smallest goes (the window's size is what the next screen's fade needs), which of
         // two for one size is the one in small pages.
-        kept.erase(std::min_element(kept.begin(), kept.end(),
-                                    [](const auto& a, const auto& b) { return a->size() < b->size(); }));
+        kept.erase(std::min_element(kept.begin(), kept.end(), [](const auto& a, const auto& b) {
+            return a->size() != b->size() ? a->size() < b->size() : !a->hugePages() && b->hugePages();
+        }));
     }
 
 private:
@@ -127,13 +128,16 @@ QImage blankPicture(QSize pixels, qreal ratio, PictureSource source) {
     // huge page now and then does; elsewhere, of huge pages.
     const QCoreApplication* const application = QCoreApplication::instance();
     const bool hugePages = !application || QThread::currentThread() != application->thread();
-    if (bytes >= kSmallPicture) block = PictureMemory::shared().take(bytes, source, hugePages);
+    if (!pixels.isEmpty() && bytes >= kSmallPicture)
+        block = PictureMemory::shared().take(bytes, source, hugePages);
     if (block && *block) {
         uchar* const data = block->data();
         picture = QImage(
             data, pixels.width(), pixels.height(), bytesPerLine, QImage::Format_ARGB32_Premultiplied,
             source == PictureSource::kept ? &giveBack<PictureSource::kept> : &giveBack<PictureSource::own>,
-            block.release());
+            block.get());
+        // A picture Qt refused never calls its cleanup: the block is still ours, and goes with it.
+        if (!picture.isNull()) (void)block.release();
     } else {
         picture = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
     }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -119,6 +120,43 @@ TEST(PictureMemory, MemoryMadeOffTheMainThreadMayBeOfHugePagesAndOnItNever) {
     const QImage onMainThread = blankPicture({700, 500}, 1, PictureSource::own);
     EXPECT_TRUE(startsAPage(onMainThread));
     EXPECT_FALSE(mayHaveHugePages(onMainThread.constBits()));
+}
+
+// Of two blocks of one size given up, the one of small pages is let go: the one kept is what the
+// next picture drawn off the main thread should find.
+TEST(PictureMemory, OfTwoBlocksOfOneSizeTheOneOfHugePagesIsKept) {
+    // A whole number of huge pages, and larger than any picture the tests before gave up: the
+    // smallest block given up goes first.
+    const QSize hugePagesExactly(4096, 2048);
+    const uchar* huge = nullptr;
+    std::thread([&] { huge = blankPicture(hugePagesExactly, 1, PictureSource::own).constBits(); }).join();
+    {
+        // On the main thread the first takes the worker's block, the second is made of small pages;
+        // the huge one is given up first.
+        std::optional<QImage> first = blankPicture(hugePagesExactly, 1, PictureSource::own);
+        const QImage second = blankPicture(hugePagesExactly, 1, PictureSource::own);
+        ASSERT_EQ(first->constBits(), huge);
+        ASSERT_NE(second.constBits(), huge);
+        first.reset();
+    }
+    const uchar* next = nullptr;
+    std::thread([&] { next = blankPicture(hugePagesExactly, 1, PictureSource::own).constBits(); }).join();
+    EXPECT_EQ(next, huge);
+}
+
+// A size no picture can have is refused without holding on to any memory for it.
+TEST(PictureMemory, ANegativeSizeGivesANullPictureAndKeepsNoMemory) {
+    const auto mappedKiB = [] {
+        std::ifstream status("/proc/self/status");
+        for (std::string line; std::getline(status, line);)
+            if (line.starts_with("VmSize:")) return std::stoll(line.substr(7));
+        return 0LL;
+    };
+    const long long before = mappedKiB();
+    for (int i = 0; i < 64; ++i)
+        EXPECT_TRUE(blankPicture({-1000, -1000}, 1, PictureSource::own).isNull());
+    // Each refused picture that kept its memory would keep 4 MB.
+    EXPECT_LT(mappedKiB() - before, 32 * 1024);
 }
 
 } // namespace
