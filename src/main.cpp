@@ -1,4 +1,5 @@
 #include "access/AccessAuditor.hpp"
+#include "base/Format.hpp"
 #include "platform/Descriptors.hpp"
 #include "platform/Thread.hpp"
 #include "scan/DiskScanner.hpp"
@@ -56,6 +57,9 @@ int main(int argc, char** argv) {
         std::cerr << quillmere::kNoGraphicalSessionMessage << '\n';
         return quillmere::kNoGraphicalSessionStatus;
     }
+    // The user's digit grouping is read from the environment before Qt starts, which edits it
+    // (a launcher's startup id is taken out) while the workers' thread would be reading it.
+    quillmere::loadDigitGrouping();
     // The scan's workers start while Qt does: the first scan begins as the window shows.
     (void)quillmere::platform::startDetachedThread([] { quillmere::DiskScanner::startWorkers(); },
                                                    kWorkerStarterStackBytes);
