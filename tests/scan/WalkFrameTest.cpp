@@ -77,14 +77,17 @@ TEST(WalkFrame, SubfoldersFoldedAwayAreReleasedWithTheShareThatHeldThem) {
                 folder, "sub-" + std::to_string(i),
                 NodeFields{.isDirectory = true, .allocatedSize = 4096, .folderCount = 1, .fileCount = 1}));
     }).join();
-    if (detail::nodeArenaUse() == before) GTEST_SKIP() << "this build gives every node memory of its own";
+    // A build that gives every node memory of its own has the leak checker look for them.
+    const bool fromChunks = detail::nodeArenaUse() != before;
     frame.addPart(std::move(share));
     {
         const FileNode node = assembleFolder(frame, "r");
         ASSERT_EQ(node.children().size(), 2U);
         EXPECT_EQ(node.children()[1].name(), "3,000 more items");
     }
-    EXPECT_EQ(detail::nodeArenaUse(), before);
+    if (fromChunks) {
+        EXPECT_EQ(detail::nodeArenaUse(), before);
+    }
 }
 
 } // namespace
