@@ -367,7 +367,7 @@ private:
             // The task owns the descriptor, the permit and the slot, so all go back however it
             // ends, even when it never runs: a task that cannot be started gives its slot up
             // empty, and the folder counts as cut short.
-            auto job = jobFor(frame, std::move(childFd), std::move(*permit));
+            auto job = ChildJob::slotIn(frame, std::move(childFd), std::move(*permit));
             context_.tasks->run([&context = context_, job, childPath = frame.folderPath.child(name), date,
                                  placement, topLevelName = topLevelName_] {
                 walkDirectory(context, std::move(job->fd), childPath, childPath.name(), date, placement,
@@ -444,7 +444,7 @@ private:
             cut += std::strlen(frame.listing.data() + cut) + 1;
         auto names =
             std::make_shared<EntryShare>(EntryShare{frame.listing.substr(cut), frame.entriesLeft - kept});
-        auto job = jobFor(frame, std::move(room->fd), std::move(room->permit));
+        auto job = ChildJob::slotIn(frame, std::move(room->fd), std::move(room->permit));
         // The names go before the task is started, so no entry is ever walked twice; a task
         // that cannot be started cuts the folder short, as any failure in the walk does. The
         // listing keeps its buffer: making it smaller would copy the names kept each time the
@@ -462,20 +462,10 @@ private:
         if (!room) return;
         Frame& frame = frames_[index];
         auto names = std::make_shared<EntryShare>();
-        auto job = jobFor(frame, std::move(room->fd), std::move(room->permit));
+        auto job = ChildJob::slotIn(frame, std::move(room->fd), std::move(room->permit));
         names->names.swap(frame.listing);
         names->count = std::exchange(frame.entriesLeft, 0);
         startShare(index, std::move(job), std::move(names));
-    }
-
-    // The job of a walk apart from `frame` (a subfolder or a share of its entries), owning its
-    // descriptor and permit, so both go back however it ends. Its slot in the frame is taken
-    // last: one taken before an allocation failed would never be filled, and the folder, with
-    // every folder above it, would never be built.
-    static std::shared_ptr<ChildJob> jobFor(Frame& frame, platform::Fd fd, ConcurrencyBudget::Permit permit) {
-        auto job = std::make_shared<ChildJob>(std::move(fd), std::move(permit), NodeSink{});
-        job->sink = frame.awaitOneMore();
-        return job;
     }
 
     struct ShareRoom {

@@ -7,6 +7,7 @@
 #include "scan/WalkFrame.hpp"
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -35,6 +36,16 @@ struct ChildJob {
     ChildJob(const ChildJob&) = delete;
     ChildJob& operator=(const ChildJob&) = delete;
     ~ChildJob() { deliverNode(std::move(sink), std::nullopt, true); }
+
+    // The job of a walk apart from `frame` (a subfolder or a share of its entries). Its slot in
+    // the frame is taken last: one taken before an allocation failed would never be filled, and
+    // the folder, with every folder above it, would never be built.
+    static std::shared_ptr<ChildJob> slotIn(Frame& frame, platform::Fd folder,
+                                            ConcurrencyBudget::Permit unit) {
+        auto job = std::make_shared<ChildJob>(std::move(folder), std::move(unit), NodeSink{});
+        job->sink = frame.awaitOneMore();
+        return job;
+    }
 };
 
 // A share of a folder's entries for another walker: their names, in listing form.
