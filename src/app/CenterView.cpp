@@ -18,6 +18,7 @@
 #include "systemdata/ProtectedLocations.hpp"
 #include "ui/Motion.hpp"
 #include "views/widgets/FileListView.hpp"
+#include "views/widgets/InsightScreenFrame.hpp"
 #include "views/widgets/InsightViews.hpp"
 #include "views/widgets/SunburstView.hpp"
 #include "views/widgets/TreemapView.hpp"
@@ -392,6 +393,14 @@ void CenterView::presentDiskView(const std::vector<FileNode>& path) {
     diskView_->present(
         identity, [&] { return new PlaceholderView(viewNameOf(mode), detail); },
         [&](QWidget* view) { static_cast<PlaceholderView*>(view)->setDetail(detail); });
+}
+
+void CenterView::refreshProtection() {
+    QWidget* view = diskView_->view();
+    if (!view) return;
+    if (auto* list = qobject_cast<FileListView*>(view)) list->refreshProtection();
+    for (auto* rows : view->findChildren<InsightItemList*>())
+        rows->refreshProtection();
 }
 
 std::shared_ptr<const ProtectedLocations> CenterView::protection() {

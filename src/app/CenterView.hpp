@@ -67,6 +67,8 @@ public:
     void setAccessAudit(const std::optional<AccessAudit>& audit, bool hostHasFullDiskAccess,
                         UrlOpener opener);
     FullDiskAccessBanner* banner() const { return banner_; }
+    // Has the list or insight rows shown ask again which items are protected.
+    void refreshProtection();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -6,6 +6,7 @@
 #include "app/InspectorView.hpp"
 #include "app/MainTopBar.hpp"
 #include "app/PreviewWindow.hpp"
+#include "app/RestrictedFlags.hpp"
 #include "app/ScanScreens.hpp"
 #include "app/SystemDataAwaitingScanView.hpp"
 #include "app/SystemDataRefresher.hpp"
@@ -52,7 +53,9 @@ ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Ho
       applications_(new ApplicationsView(*applicationsState_, *reclaimPresenter_, revealInFileManager(this),
                                          contentArea_)),
       inspector_(nullptr), inspectorMotion_(new QVariantAnimation(this)) {
-    protection_ = std::make_shared<const ProtectedLocations>(ProtectedLocations::current());
+    restrictedFlags_ = new RestrictedFlags(ProtectedLocations::defaultFlagReader(), this);
+    protection_ =
+        std::make_shared<const ProtectedLocations>(ProtectionRoots::current(), restrictedFlags_->reader());
     auto* fileViewer = platform::FileViewer::system(this);
     auto services =
         InspectorView::systemServices([fileViewer](const std::string& path) { fileViewer->reveal(path); },
@@ -64,6 +67,10 @@ ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Ho
         *selection_, std::move(services),
         {[this] { presentDeleteConfirmation(); }, [this](const FileNode& node) { openNode(node); }},
         contentArea_);
+    connect(restrictedFlags_, &RestrictedFlags::restrictedFound, this, [this] {
+        inspector_->refreshProtection();
+        if (centerView_) centerView_->refreshProtection();
+    });
     systemDataRefresher_ = new SystemDataRefresher(host_.probeSystemData, this);
     // The content's own minimum: the window adds its menu bar to it.
     setMinimumSize(760, 560);

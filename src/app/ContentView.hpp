@@ -38,6 +38,7 @@ class ApplicationsView;
 class ReclaimPresenter;
 class BottomPathBar;
 class CenterView;
+class RestrictedFlags;
 class MainTopBar;
 class VolumePickerView;
 class NavigationHistory;
@@ -211,8 +212,10 @@ private:
     uint64_t appliedListing_ = 0; // the newest listing applied
     uint64_t auditGeneration_ = 0;
     std::optional<ScannableVolume> selectedVolume_;
-    // What is marked with a lock and never offered for removal; read once for every view.
+    // What is marked with a lock and never offered for removal; read once for every view, with
+    // items' restricted flags read in the background (removals test them again themselves).
     std::shared_ptr<const ProtectedLocations> protection_;
+    RestrictedFlags* restrictedFlags_ = nullptr;
 
     MainTopBar* topBar_;
     QWidget* contentArea_;

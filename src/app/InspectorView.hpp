@@ -45,6 +45,8 @@ public:
                                    views::QuickLookCoordinator::PanelProvider previewPanel);
 
     void setTotalUsedBytes(int64_t bytes);
+    // Asks again whether the selection is protected: a flag may have been learned since.
+    void refreshProtection() { scheduleRebuild(); }
 
     // The three actions, as their buttons run them.
     void quickLookSelection();

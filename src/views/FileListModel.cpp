@@ -68,4 +68,9 @@ const FileListRow& FileListRows::row(size_t index) {
     return *slot;
 }
 
+void FileListRows::forgetRows() {
+    for (auto& slot : rows_)
+        slot.reset();
+}
+
 } // namespace quillmere::views

@@ -49,6 +49,8 @@ public:
     int64_t maxSize() const { return maxSize_; }
     const FileNode& node(size_t index) const { return *order_[index]; }
     const FileListRow& row(size_t index);
+    // Drops the rows made so far, for the next use to make them anew.
+    void forgetRows();
     // Whether these rows were made from this very tree.
     bool isFor(const FileNode& root) const { return root_ && root_->sharesNodeWith(root); }
 

@@ -75,6 +75,11 @@ void FileListView::setRoot(FileNode root) {
     viewport()->update();
 }
 
+void FileListView::refreshProtection() {
+    rows_.forgetRows();
+    viewport()->update();
+}
+
 void FileListView::setSelectedPath(std::optional<std::string> path) {
     if (path == selectedPath_) return;
     selectedPath_ = std::move(path);

@@ -35,9 +35,13 @@ public:
 
     void setRoot(FileNode root);
     void setSelectedPath(std::optional<std::string> path);
+    // Asks again which rows are protected: a flag may have been learned since they were made.
+    void refreshProtection();
     const FileNode& root() const { return root_; }
 
     size_t rowCount() const { return rows_.size(); }
+    // The badge row `index` shows on its icon.
+    views::FileListBadge rowBadge(size_t index) { return rows_.row(index).badge; }
     double rowHeight() const { return rowHeight_; }
     // In viewport coordinates (scrolling included).
     QRectF rowRect(size_t index) const;

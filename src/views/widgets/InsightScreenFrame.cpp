@@ -336,6 +336,12 @@ void InsightItemRow::setSelected(bool selected) {
     update();
 }
 
+void InsightItemRow::setProtected(bool isProtected) {
+    if (model_.isProtected == isProtected) return;
+    model_.isProtected = isProtected;
+    update();
+}
+
 void InsightItemRow::setHovered(bool hovered) {
     if (hovered_ == hovered) return;
     hovered_ = hovered;
@@ -486,6 +492,12 @@ void InsightItemList::setItems(std::vector<DiskInsights::Item> items, const File
 void InsightItemList::setSelectedPath(const std::optional<std::string>& selectedPath) {
     for (auto* row : rows_)
         row->setSelected(selectedPath && *selectedPath == row->model().item.node.path());
+}
+
+void InsightItemList::refreshProtection() {
+    if (!actions_.isProtectedPath) return;
+    for (auto* row : rows_)
+        row->setProtected(actions_.isProtectedPath(row->model().item.node.path()));
 }
 
 } // namespace quillmere

@@ -134,6 +134,7 @@ public:
 
     const Model& model() const { return model_; }
     void setSelected(bool selected);
+    void setProtected(bool isProtected);
     bool isHovered() const { return hovered_; }
     void setHovered(bool hovered);
 
@@ -181,6 +182,8 @@ public:
     void setItems(std::vector<DiskInsights::Item> items, const FileNode& root,
                   const std::optional<std::string>& selectedPath);
     void setSelectedPath(const std::optional<std::string>& selectedPath);
+    // Asks again which rows are protected: a flag may have been learned since they were made.
+    void refreshProtection();
     std::vector<InsightItemRow*> rows() const { return rows_; }
 
 private:
