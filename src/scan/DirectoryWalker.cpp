@@ -182,7 +182,7 @@ private:
                 const int error = errno;
                 struct stat info {};
                 if (context_.host.statDescriptor(frame.fd.get(), &info) == 0)
-                    folderBytes_ -= static_cast<int64_t>(info.st_blocks) * 512;
+                    folderBytes_ -= allocatedBytesOf(info);
                 if (error != ENOENT) deny(index, context_.deniedPath(pathOf(index)));
                 break;
             }
@@ -331,8 +331,7 @@ private:
                 denied);
         };
         const auto denyEntry = [&] {
-            deny(index, DeniedPath{entryPath(index, name), pathOf(index),
-                                   static_cast<int64_t>(info.st_blocks) * 512});
+            deny(index, DeniedPath{entryPath(index, name), pathOf(index), allocatedBytesOf(info)});
         };
         if (info.st_dev != context_.rootDevice) return addChildless();
         const Placement parent = frames_[index].placement;
@@ -357,7 +356,7 @@ private:
             denyEntry();
             return addChildless(true);
         }
-        folderBytes_ += static_cast<int64_t>(info.st_blocks) * 512;
+        folderBytes_ += allocatedBytesOf(info);
         // A subfolder that is all this walker has left is never handed away: that would only
         // trade one walker for another, level by level down a chain.
         std::optional<ConcurrencyBudget::Permit> permit;

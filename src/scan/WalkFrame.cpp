@@ -1,5 +1,6 @@
 #include "scan/WalkFrame.hpp"
 
+#include "base/Saturating.hpp"
 #include "scan/BufferRelease.hpp"
 #include "scan/SmallItemFolding.hpp"
 
@@ -180,8 +181,9 @@ FileNode assembleFolder(Frame& frame, std::string_view name) {
         if (record.flags & kNode) {
             sums.add(holder.nodes[record.nameOffset]);
         } else {
-            sums.allocatedSize += record.size; // folded leaves are neither shared nor cloud-only
-            sums.fileCount += 1;
+            // Folded leaves are neither shared nor cloud-only.
+            sums.allocatedSize = saturatingAdd(sums.allocatedSize, record.size);
+            sums.fileCount = saturatingAdd(sums.fileCount, 1);
         }
         records.taken(i);
     };

@@ -3,9 +3,11 @@
 #include "scan/NodeArena.hpp"
 
 #include <gtest/gtest.h>
+#include <limits>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -58,6 +60,29 @@ TEST(WalkFrame, AFolderIsBuiltFromEveryPieceInOrderAndNeverTwice) {
     // What the frame held went into that node: building it again could only make a folder
     // short of entries, so it is refused.
     EXPECT_THROW((void)assembleFolder(frame, "r"), std::logic_error);
+}
+
+// A file system may report any size: sums of absurd ones stay at the largest figure rather than
+// wrapping around, for the items folded together as for the folder.
+TEST(WalkFrame, FoldedSizesBeyondAnyDiskStayAtTheLargestFigure) {
+    constexpr int64_t kLargest = std::numeric_limits<int64_t>::max();
+    std::vector<std::pair<std::string, int64_t>> leaves;
+    for (int i = 0; i < 1500; ++i)
+        leaves.emplace_back("huge-" + std::to_string(i), kLargest / 1000);
+    Frame frame = std::move(*part(leaves));
+    frame.folderPath = FolderPath::root("/r");
+    const FileNode node = assembleFolder(frame, "r");
+    ASSERT_EQ(node.children().size(), 1U);
+    EXPECT_TRUE(node.children()[0].isAggregate());
+    EXPECT_EQ(node.children()[0].allocatedSize(), kLargest);
+    EXPECT_EQ(node.children()[0].fileCount(), 1500);
+    EXPECT_EQ(node.allocatedSize(), kLargest);
+
+    struct stat info {};
+    info.st_blocks = std::numeric_limits<blkcnt_t>::max();
+    EXPECT_EQ(allocatedBytesOf(info), kLargest);
+    info.st_blocks = 8;
+    EXPECT_EQ(allocatedBytesOf(info), 4096);
 }
 
 // A share holding thousands of finished subfolders gives its memory back as soon as the folder
