@@ -60,7 +60,13 @@ LeafFacts sizeLeaf(ScanContext& context, int directoryFd, const char* name, cons
         leaf.isSharedElsewhere = true;
         leaf.progressBytes = 0;
         if (!context.sharing.noteLinkedPath(identity, pathOfLeaf(), leaf.allocatedSize)) return leaf;
-        const int64_t counted = mayHoldClones ? countedBefore() : 0;
+        // Registered, this link may be the one that owns the bytes, so it is kept whatever the
+        // question of its clones gives: dropped now, the bytes would be counted nowhere.
+        int64_t counted = 0;
+        try {
+            if (mayHoldClones) counted = countedBefore();
+        } catch (...) {
+        }
         if (counted > 0) context.sharing.noteLinkedBytesCountedElsewhere(identity, counted);
         leaf.progressBytes = leaf.isCloudOnly ? 0 : std::max<int64_t>(leaf.allocatedSize - counted, 0);
         return leaf;

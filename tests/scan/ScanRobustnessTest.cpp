@@ -8,11 +8,13 @@
 
 #include <atomic>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <future>
 #include <map>
 #include <sstream>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <tbb/global_control.h>
 #include <thread>
 #include <unistd.h>
@@ -141,6 +143,30 @@ TEST(ScanFailures, AThrowingHostEndsTheScanOnceWithWhatWasBuiltAndTheFolderDenie
             << ::testing::PrintToString(deniedUrls(result));
         EXPECT_EQ(openDescriptorCountSettlingAt(descriptorsBefore), descriptorsBefore);
     }
+}
+
+// The first link of a file met registers it as a possible owner of its bytes, then asks about
+// its clones: when that question fails, the link stays in the tree, and the file's bytes are
+// counted once, by whichever link owns them.
+TEST(ScanFailures, AHardLinkWhoseClonesCannotBeAskedAboutStaysAndItsBytesCountOnce) {
+    ScratchFolder root;
+    writeFile(root / "a/x", 8 << 20);
+    std::filesystem::create_directories(root / "b");
+    ASSERT_EQ(::link((root / "a/x").c_str(), (root / "b/y").c_str()), 0);
+    struct stat info {};
+    ASSERT_EQ(::stat((root / "a/x").c_str(), &info), 0);
+    FakeHost host;
+    std::atomic<bool> thrown{false};
+    host.onCall = [&](std::string_view what, const std::string&) {
+        if (what == "extents" && !thrown.exchange(true)) throw std::runtime_error("injected");
+    };
+    const std::optional<DiskScanResult> result = DiskScanner(200, host).scanToEnd(root.path(), true, kNoHome);
+    ASSERT_TRUE(result);
+    ASSERT_TRUE(thrown);
+    expectConsistentTree(result->root);
+    EXPECT_EQ(result->root.fileCount(), 2);
+    EXPECT_EQ(childNamed(result->root, "a")->allocatedSize() + childNamed(result->root, "b")->allocatedSize(),
+              static_cast<int64_t>(info.st_blocks) * 512);
 }
 
 TEST(ScanFailures, AHostThrowingAtTheRootStillEndsTheStream) {
