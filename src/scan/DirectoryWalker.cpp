@@ -6,6 +6,7 @@
 #include "platform/Descriptors.hpp"
 #include "platform/DirectoryEntries.hpp"
 #include "platform/Thread.hpp"
+#include "scan/ListingBuffer.hpp"
 #include "scan/NodeArena.hpp"
 #include "scan/PrivacyRule.hpp"
 #include "scan/ScanContext.hpp"
@@ -24,16 +25,6 @@
 
 namespace quillmere {
 namespace {
-
-// Each worker keeps its buffer, backed as far as a read ever filled it: 32 KiB reads a folder of
-// 500,000 entries as fast as 64 KiB did.
-constexpr size_t kListingBufferSize = 32 * 1024;
-
-char* listingBuffer() {
-    // Reading a listing never waits on other tasks, so one buffer per thread suffices.
-    thread_local std::unique_ptr<char[]> buffer(new char[kListingBufferSize]);
-    return buffer.get();
-}
 
 void walkFolder(ScanContext& context, platform::Fd directory, const FolderPath& folderPath,
                 std::string_view name, std::optional<Date> modificationDate, Placement placement,
@@ -62,7 +53,6 @@ public:
                 first.listed = true;
                 if (!first.listing.empty()) ++framesWithEntriesLeft_;
             }
-            bool popping = false;
             while (!context_.isCancelled()) {
                 try {
                     Frame& top = frames_.back();
@@ -91,16 +81,11 @@ public:
                         continue;
                     }
                     if (frames_.size() == 1) break;
-                    popping = true;
-                    popFrame();
-                    popping = false;
+                    finishTopFrame();
                 } catch (...) {
                     // The folder being walked when something failed is cut short and reported
-                    // denied, with everything read until then kept, and the walk goes on. A
-                    // folder that failed while it was being finished cannot be kept in part,
-                    // so then the walk ends here.
+                    // denied, with everything read until then kept, and the walk goes on.
                     noteCutShort();
-                    if (popping) throw;
                     skipRemainingEntries(frames_.back());
                 }
             }
@@ -111,7 +96,7 @@ public:
             if (files_ > 0) context_.accumulator.record(bytes_, files_, topLevelName_, lastPath);
             files_ = 0;
             while (frames_.size() > 1)
-                popFrame();
+                finishTopFrame();
             flushFolderBytes();
             flushDenied();
             closeFrame(frames_[0]);
@@ -404,6 +389,23 @@ private:
         if (node) frames_.back().addNode(std::move(*node), held);
     }
 
+    // Pops the top frame; one whose folder failed as it was being finished cannot be kept in
+    // part, so it goes, denied, and the walk goes on in the folder above.
+    void finishTopFrame() noexcept {
+        try {
+            return popFrame();
+        } catch (...) {
+        }
+        noteCutShort();
+        const size_t index = frames_.size() - 1;
+        if (lastCountedFrame_ == static_cast<long>(index)) lastCountedFrame_ = -1;
+        skipRemainingEntries(frames_[index]);
+        closeFrame(frames_[index]);
+        frames_.pop_back();
+        closeCursor_ = std::min(closeCursor_, frames_.size() - 1);
+        frames_.back().holdsDenied = true;
+    }
+
     // A folder whose subfolders' walks have not all ended is handed over to them: the last to
     // end builds its node and hands it to `sink` (for an inner frame, a slot of the frame
     // above). False, with the nodes already delivered among the frame's children, when every
@@ -417,8 +419,7 @@ private:
             frame.waiting.reset();
             return false;
         }
-        // Everything that may fail comes before the slot above is taken: a slot taken and never
-        // filled would leave that folder, and every folder above it, waiting for good.
+        // Made before the slot above is taken: a slot never filled would leave that folder waiting.
         std::string name(nameOf(index));
         if (!sink.folder && !sink.top && index > 0) sink = frames_[index - 1].awaitOneMore();
         std::shared_ptr<PendingFolder> folder = std::move(frame.waiting);
@@ -517,7 +518,7 @@ private:
         notePending(parent);
     }
 
-    void skipRemainingEntries(Frame& frame) {
+    void skipRemainingEntries(Frame& frame) noexcept {
         if (frame.nextEntry < frame.listing.size()) {
             frame.nextEntry = frame.listing.size();
             frame.entriesLeft = 0;

@@ -3,17 +3,20 @@
 #include "scan/ScanReport.hpp"
 #include "scan/WalkDescriptors.hpp"
 
+#include <atomic>
 #include <chrono>
 #include <climits>
 #include <condition_variable>
 #include <fstream>
 #include <mutex>
 #include <sstream>
+#include <stdexcept>
 #include <sys/resource.h>
 
 namespace quillmere {
 namespace {
 
+using testing::childNamed;
 using testing::FakeHost;
 using testing::ScratchFolder;
 using testing::writeFile;
@@ -23,6 +26,7 @@ using testing::writeFile;
 constexpr const char* kScanVariable = "QUILLMERE_LIMITED_SCAN";
 // The same for the root whose reading is watched under a low limit (no file written).
 constexpr const char* kRootReadVariable = "QUILLMERE_LIMITED_ROOT_READ";
+constexpr const char* kFailedFinishVariable = "QUILLMERE_LIMITED_FAILED_FINISH";
 
 DiskScanResult scanOf(const DiskScanner& scanner, const std::string& root,
                       std::shared_ptr<ScanCancellation> cancellation = nullptr) {
@@ -194,6 +198,45 @@ TEST(ScanDescriptorShortage, InnerRootRead) {
     EXPECT_TRUE(secondReadCame);
     EXPECT_EQ(result.root.fileCount(), 3000);
     EXPECT_TRUE(result.deniedPaths.empty());
+}
+
+// A folder that fails as it is finished goes, denied, and the walk goes on in the folders above
+// it: under a limit that closes a deep folder's ancestors, climbing back reopens each through
+// "..", which fails here every time.
+TEST(ScanDescriptorShortage, AFolderFailingAsItIsFinishedLosesOnlyItself) {
+    if (std::getenv(kFailedFinishVariable)) GTEST_SKIP() << "this is the inner run";
+    ScratchFolder scratch;
+    std::string chain = scratch / "root/c";
+    for (int level = 0; level < 40; ++level) {
+        chain += "/l" + std::to_string(level);
+        if (level == 12)
+            for (int i = 0; i < 200; ++i)
+                writeFile(chain + "/f" + std::to_string(i), 4096);
+    }
+    writeFile(chain + "/end", 4096);
+    EXPECT_EQ(runUnderLimit(scratch.path(), 18, kFailedFinishVariable, scratch / "root",
+                            "ScanDescriptorShortage.InnerFailedFinish"),
+              "");
+}
+
+TEST(ScanDescriptorShortage, InnerFailedFinish) {
+    const char* root = std::getenv(kFailedFinishVariable);
+    if (!root) GTEST_SKIP() << "run by AFolderFailingAsItIsFinishedLosesOnlyItself";
+    ASSERT_LE(platform::raiseDescriptorLimit(), 18);
+    FakeHost host;
+    std::atomic<int> failed{0};
+    host.onCall = [&](std::string_view call, const std::string& name) {
+        if (call == "open" && name == "..") {
+            ++failed;
+            throw std::runtime_error("injected");
+        }
+    };
+    const DiskScanResult result = scanOf(DiskScanner(200, host), root);
+    ASSERT_GT(failed.load(), 0) << "the walk never climbed back through \"..\"";
+    const FileNode* c = childNamed(result.root, "c");
+    ASSERT_NE(c, nullptr);
+    EXPECT_GE(c->fileCount(), 200);
+    EXPECT_FALSE(result.deniedPaths.empty());
 }
 
 TEST(ScanRootAccess, ARootThatCannotBeOpenedIsDeniedInTheReport) {
