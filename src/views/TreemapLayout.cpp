@@ -60,8 +60,12 @@ void placeRow(std::span<const SizedChild> row, std::span<const double> areas, Re
     }
 }
 
+bool isCancelled(const std::atomic<bool>* cancelled) {
+    return cancelled && cancelled->load(std::memory_order_relaxed);
+}
+
 void squarify(std::span<const SizedChild> children, int64_t total, std::vector<TreemapTile>& tiles,
-              RectD rect) {
+              RectD rect, const std::atomic<bool>* cancelled) {
     // One scale for the whole rectangle, so the tiles' areas add up to it.
     const double scale = rect.width * rect.height / static_cast<double>(total);
     std::vector<double> areas;
@@ -70,7 +74,7 @@ void squarify(std::span<const SizedChild> children, int64_t total, std::vector<T
         areas.push_back(scale * static_cast<double>(child.size));
 
     size_t next = 0;
-    while (next < children.size()) {
+    while (next < children.size() && !isCancelled(cancelled)) {
         const double side = std::min(rect.width, rect.height);
         if (side <= 0) break;
         size_t end = next + 1;
@@ -101,13 +105,16 @@ double worstAspectRatio(std::span<const double> areas, double side) {
     return row.worst(side);
 }
 
-std::vector<TreemapTile> layout(std::span<const FileNode> children, RectD bounds) {
+std::vector<TreemapTile> layout(std::span<const FileNode> children, RectD bounds,
+                                const std::atomic<bool>* cancelled) {
+    if (isCancelled(cancelled)) return {};
     std::vector<SizedChild> sized;
     for (const FileNode& child : children)
         if (child.allocatedSize() > 0) sized.push_back({&child, child.allocatedSize(), 0});
     if (sized.empty() || bounds.width <= 1 || bounds.height <= 1) return {};
     std::stable_sort(sized.begin(), sized.end(),
                      [](const SizedChild& a, const SizedChild& b) { return a.size > b.size; });
+    if (isCancelled(cancelled)) return {};
     int64_t total = 0;
     for (const SizedChild& child : sized)
         total += child.size;
@@ -120,7 +127,7 @@ std::vector<TreemapTile> layout(std::span<const FileNode> children, RectD bounds
     }
     std::vector<TreemapTile> tiles;
     tiles.reserve(sized.size());
-    squarify(sized, total, tiles, bounds);
+    squarify(sized, total, tiles, bounds, cancelled);
     return tiles;
 }
 

@@ -3,6 +3,7 @@
 #include "scan/FileNode.hpp"
 #include "views/Geometry.hpp"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -49,8 +50,11 @@ struct TreemapTile {
 namespace treemap {
 
 // The tiles of `children` in `bounds`, in placement order. Children of 0 or fewer bytes get
-// no tile; a bounds of 1 point or less in either direction gives none at all.
-std::vector<TreemapTile> layout(std::span<const FileNode> children, RectD bounds);
+// no tile; a bounds of 1 point or less in either direction gives none at all. Once `cancelled`
+// is set (a worker's layout that a newer one overtook) it stops between rows, and the tiles it
+// returns are incomplete, for the caller to drop.
+std::vector<TreemapTile> layout(std::span<const FileNode> children, RectD bounds,
+                                const std::atomic<bool>* cancelled = nullptr);
 
 // The worse of a row's two extreme aspect ratios when its areas are laid along `side`;
 // infinite for an empty row, a row with an area of 0 or less, or a side of 0 or less.

@@ -3,6 +3,7 @@
 #include "ViewsTestSupport.hpp"
 #include "views/TreemapPresentation.hpp"
 
+#include <atomic>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -110,6 +111,24 @@ TEST(TreemapLayout, WorstAspectRatioAndHitTesting) {
     // A shared edge belongs to the first tile in placement order.
     EXPECT_EQ(treemap::tileAt(tiles, {1, 2})->id(), "/f/a");
     EXPECT_EQ(treemap::tileAt(tiles, {7, 1}), nullptr);
+}
+
+TEST(TreemapLayout, AWatchedLayoutIsTheSameUntilCancelledThenStopsShort) {
+    std::vector<FileNode> children;
+    for (int i = 0; i < 3000; ++i)
+        children.push_back(file("/f/" + std::to_string(i), 1 + (i * 7919) % 5003));
+    const RectD bounds{0, 0, 900, 600};
+    const auto plain = treemap::layout(children, bounds);
+    std::atomic<bool> cancelled = false;
+    const auto watched = treemap::layout(children, bounds, &cancelled);
+    ASSERT_EQ(watched.size(), plain.size());
+    for (size_t i = 0; i < plain.size(); ++i) {
+        EXPECT_EQ(watched[i].id(), plain[i].id());
+        EXPECT_EQ(watched[i].rect, plain[i].rect);
+        EXPECT_EQ(watched[i].hue, plain[i].hue);
+    }
+    cancelled = true;
+    EXPECT_LT(treemap::layout(children, bounds, &cancelled).size(), plain.size());
 }
 
 TEST(TreemapTileCache, LaysOutOncePerTreeAndSize) {

@@ -26,6 +26,15 @@ QRectF toQt(const views::RectD& r) {
     return QRectF(r.x, r.y, r.width, r.height);
 }
 
+bool isSet(const std::atomic<bool>* flag) {
+    return flag && flag->load(std::memory_order_relaxed);
+}
+
+void cancel(std::shared_ptr<std::atomic<bool>>& flag) {
+    if (flag) flag->store(true);
+    flag.reset();
+}
+
 // A tile too small to show its corners, gradient or outline.
 bool isSliver(const views::TreemapTile& tile) {
     return tile.rect.width - 2 * views::kTreemapTileGap < 6 ||
@@ -39,6 +48,11 @@ TreemapView::TreemapView(FileNode root, Actions actions, QWidget* parent)
       clicks_(steadyClock(), doubleClickInterval()) {
     setMouseTracking(true);
     setAttribute(Qt::WA_Hover);
+}
+
+TreemapView::~TreemapView() {
+    // Work still running ends early; whatever it hands over finds no view and is dropped.
+    cancel(cancel_);
 }
 
 void TreemapView::setRoot(FileNode root) {
@@ -190,25 +204,32 @@ void paintTile(QPainter& painter, const views::TreemapTile& tile,
                            QString::fromStdString(label->sizeText), sizeStyle);
 }
 
-// Every tile as it looks unhovered. Thread-safe, so a huge folder can be drawn off the main thread.
-QImage paintLayer(const std::vector<views::TreemapTile>& tiles, QSize pixels, qreal ratio) {
+// Every tile as it looks unhovered. Thread-safe, so a huge folder can be drawn off the main thread;
+// nothing once `cancelled` is set meanwhile.
+QImage paintLayer(const std::vector<views::TreemapTile>& tiles, QSize pixels, qreal ratio,
+                  const std::atomic<bool>* cancelled = nullptr) {
     QImage image = blankPicture(pixels, ratio, PictureSource::own);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     const auto measure = reference_text::measurer();
     // Slivers first, on whole pixels (smoothing a 2-pixel tile costs more than it shows), then
     // the shaped tiles with their labels.
-    for (const auto& tile : tiles)
+    for (const auto& tile : tiles) {
+        if (isSet(cancelled)) return {};
         if (isSliver(tile)) paintTile(painter, tile, std::nullopt, false);
+    }
     painter.setRenderHint(QPainter::Antialiasing);
-    for (const auto& tile : tiles)
+    for (const auto& tile : tiles) {
+        if (isSet(cancelled)) return {};
         if (!isSliver(tile)) paintTile(painter, tile, views::treemapLabel(tile, measure), false);
+    }
     return image;
 }
 
 } // namespace
 
 uint64_t TreemapView::startOver() {
+    cancel(cancel_);
     pendingLayer_.reset();
     pendingLayout_.reset();
     return ++layerGeneration_;
@@ -222,25 +243,33 @@ void TreemapView::requestLayout() {
     const qreal ratio = devicePixelRatioF();
     const QSize pixels = (QSizeF(this->size()) * ratio).toSize();
     const bool dark = Theme::isDark(this);
+    auto cancelled = std::make_shared<std::atomic<bool>>(false);
+    cancel_ = cancelled;
     QPointer<TreemapView> view(this);
-    startBackgroundWork([view, root = root_, size, pixels, ratio, dark, generation] {
+    startBackgroundWork([view, root = root_, size, pixels, ratio, dark, generation, cancelled] {
         std::shared_ptr<const std::vector<views::TreemapTile>> tiles;
         QImage image;
         try {
-            tiles = std::make_shared<const std::vector<views::TreemapTile>>(
-                views::treemap::layout(root.children(), views::RectD{0, 0, size.width, size.height}));
-            image = paintLayer(*tiles, pixels, ratio);
+            tiles = std::make_shared<const std::vector<views::TreemapTile>>(views::treemap::layout(
+                root.children(), views::RectD{0, 0, size.width, size.height}, cancelled.get()));
+            if (!isSet(cancelled.get())) image = paintLayer(*tiles, pixels, ratio, cancelled.get());
         } catch (...) {
             tiles.reset();
         }
+        // A newer size or folder was asked for, or the view went: what was made is incomplete
+        // and would be dropped anyway.
+        if (isSet(cancelled.get())) return;
         // Handed over through the application object, which outlives every view; the view
         // itself is checked on the main thread.
         QMetaObject::invokeMethod(
             qApp,
             [view, root, size, tiles = std::move(tiles), image = std::move(image), pixels, dark,
              generation]() mutable {
-                if (!view || view->layerGeneration_ != generation) return;
+                if (!view) return;
+                ++view->backgroundDrawings_;
+                if (view->layerGeneration_ != generation) return;
                 view->pendingLayout_.reset();
+                view->cancel_.reset();
                 // Nothing came out: the next paint asks again.
                 if (!tiles) return;
                 view->cache_.adopt(root, size, std::move(tiles));
@@ -275,19 +304,25 @@ const QImage* TreemapView::tilesLayer() {
     if (pendingLayer_ != key) {
         const uint64_t generation = startOver();
         pendingLayer_ = key;
+        auto cancelled = std::make_shared<std::atomic<bool>>(false);
+        cancel_ = cancelled;
         QPointer<TreemapView> view(this);
-        startBackgroundWork([view, shared, key, ratio, generation] {
+        startBackgroundWork([view, shared, key, ratio, generation, cancelled] {
             QImage image;
             try {
-                image = paintLayer(*shared, key.pixels, ratio);
+                image = paintLayer(*shared, key.pixels, ratio, cancelled.get());
             } catch (...) {
                 // Nothing to show: the next paint asks again.
             }
+            if (isSet(cancelled.get())) return;
             QMetaObject::invokeMethod(
                 qApp,
                 [view, image = std::move(image), key, generation] {
-                    if (!view || view->layerGeneration_ != generation) return;
+                    if (!view) return;
+                    ++view->backgroundDrawings_;
+                    if (view->layerGeneration_ != generation) return;
                     view->pendingLayer_.reset();
+                    view->cancel_.reset();
                     if (image.isNull()) return;
                     view->tilesLayer_ = image;
                     view->layerKey_ = key;

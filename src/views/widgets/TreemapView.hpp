@@ -7,7 +7,9 @@
 #include <QImage>
 #include <QPointF>
 #include <QWidget>
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,6 +28,7 @@ public:
     };
 
     TreemapView(FileNode root, Actions actions, QWidget* parent = nullptr);
+    ~TreemapView() override;
 
     void setRoot(FileNode root);
     const FileNode& root() const { return root_; }
@@ -43,6 +46,9 @@ public:
     static constexpr size_t kBackgroundLayerTiles = 4000;
     // Whether a layout or layer is being made in the background (tools and tests wait for it).
     bool isDrawingLayer() const { return pendingLayer_.has_value() || pendingLayout_.has_value(); }
+    // How many layouts and layers made in the background ran to their end, those a newer
+    // request overtook included (tests count what a run of requests costs).
+    int backgroundDrawings() const { return backgroundDrawings_; }
 
 signals:
     void layerReady();
@@ -72,7 +78,8 @@ private:
     bool laysOutInBackground() const { return root_.children().size() > kBackgroundLayerTiles; }
     // Lays the current tree out and draws its layer on a worker thread, once per tree and size.
     void requestLayout();
-    // Forgets every background result still on its way; returns the new generation.
+    // Forgets every background result still on its way and stops the work making it; returns
+    // the new generation.
     uint64_t startOver();
 
     FileNode root_;
@@ -112,6 +119,11 @@ private:
     };
     std::optional<LayoutKey> pendingLayout_;
     uint64_t layerGeneration_ = 0;
+    // Set once the work on its way is no longer wanted: dragging a window's edge over a folder
+    // of 100,000 items asks for a layout at every frame, and each one left to run would hold the
+    // shared workers, and the application's exit, for as long as it takes.
+    std::shared_ptr<std::atomic<bool>> cancel_;
+    int backgroundDrawings_ = 0;
 };
 
 } // namespace quillmere

@@ -1,15 +1,19 @@
 #include "views/widgets/TreemapView.hpp"
 
+#include "support/Gate.hpp"
 #include "ui/BackgroundWork.hpp"
 #include "ui/Theme.hpp"
 #include "views/ColorMath.hpp"
 #include "views/ViewsTestSupport.hpp"
+#include "views/widgets/WaitUntil.hpp"
 
 #include <QCoreApplication>
 #include <QImage>
 #include <QSignalSpy>
+#include <QThread>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace quillmere {
 namespace {
@@ -23,6 +27,15 @@ QImage render(TreemapView& view) {
     image.fill(Qt::transparent);
     view.render(&image, QPoint(), QRegion(), QWidget::DrawChildren); // no window background
     return image;
+}
+
+// How many pixels show something.
+int painted(const QImage& image) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += image.pixelColor(x, y).alpha() > 0;
+    return count;
 }
 
 QColor hsb(double hue, double s, double b) {
@@ -142,13 +155,6 @@ TEST(TreemapView, AFolderOfManyTilesIsLaidOutAndDrawnOffTheMainThreadThenShown) 
     TreemapView view(many, {{}, [&](const FileNode&) { ++selected; }});
     view.resize(300, 200);
     QSignalSpy ready(&view, &TreemapView::layerReady);
-    const auto painted = [](const QImage& image) {
-        int count = 0;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                count += image.pixelColor(x, y).alpha() > 0;
-        return count;
-    };
     EXPECT_EQ(painted(render(view)), 0); // nothing stands in yet
     EXPECT_TRUE(view.isDrawingLayer());
     // Until the layout arrives nothing answers the pointer.
@@ -195,6 +201,76 @@ TEST(TreemapView, AFolderOfManyTilesIsLaidOutAndDrawnOffTheMainThreadThenShown) 
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(ready.count(), layersBefore);
     EXPECT_FALSE(view.isDrawingLayer());
+}
+
+// Every worker of the shared pool held, as other views' long work can hold them: what is asked
+// of the pool meanwhile waits in its queue.
+class BusyWorkers {
+public:
+    BusyWorkers() {
+        const int workers = QThread::idealThreadCount();
+        for (int i = 0; i < workers; ++i)
+            startBackgroundWork([gate = gate_] { gate->pass(); });
+        holdsAll_ = testing::eventually([&] { return gate_->waiting() == workers; });
+    }
+    ~BusyWorkers() { gate_->open(); }
+    bool holdsAll() const { return holdsAll_; }
+
+private:
+    std::shared_ptr<testing::Gate> gate_ = std::make_shared<testing::Gate>();
+    bool holdsAll_ = false;
+};
+
+bool settled(TreemapView& view) {
+    return waitUntil([&] { return !view.isDrawingLayer(); });
+}
+
+// Dragging the window's edge asks for a layer at every frame. While the workers are busy, the
+// requests that a newer size overtook are never made, whether they lay a large folder out and
+// draw it or only draw a smaller one; the last one arrives, as a view of that size draws it.
+TEST(TreemapView, LayersOvertakenByANewerSizeAreNotMadeAndTheLastOneArrives) {
+    for (const size_t count :
+         {TreemapView::kBackgroundLayerTiles * 5, TreemapView::kBackgroundLayerTiles / 2}) {
+        SCOPED_TRACE(count > TreemapView::kBackgroundLayerTiles ? "laid out and drawn off the main thread"
+                                                                : "drawn off the main thread");
+        std::vector<FileNode> children;
+        // A few large tiles among many small ones, so the stand-in shows.
+        for (size_t i = 0; i < count; ++i)
+            children.push_back(
+                file("/drag/f" + std::to_string(i), i < 12 ? 40'000'000 : 1000 + int64_t(i % 997)));
+        const FileNode root = folder("/drag", std::move(children));
+        TreemapView view(root, {});
+        view.resize(400, 300);
+        view.show();
+        render(view);
+        ASSERT_TRUE(settled(view));
+        const int before = view.backgroundDrawings();
+
+        constexpr int kFrames = 40;
+        {
+            BusyWorkers busy;
+            ASSERT_TRUE(busy.holdsAll());
+            for (int frame = 1; frame <= kFrames; ++frame) {
+                view.resize(400 - 3 * frame, 300 - 2 * frame);
+                const QImage shown = render(view);
+                // The first layer, stretched, stands in meanwhile.
+                ASSERT_TRUE(view.isDrawingLayer());
+                EXPECT_GT(painted(shown), view.width() * view.height() / 4);
+            }
+        }
+        ASSERT_TRUE(settled(view));
+        // Whatever was still on its way has arrived.
+        ASSERT_TRUE(waitForBackgroundWork(30000));
+        QCoreApplication::sendPostedEvents();
+        EXPECT_LE(view.backgroundDrawings() - before, 2);
+
+        TreemapView atRest(root, {});
+        atRest.resize(view.size());
+        atRest.show();
+        render(atRest);
+        ASSERT_TRUE(settled(atRest));
+        EXPECT_EQ(render(view), render(atRest));
+    }
 }
 
 } // namespace
