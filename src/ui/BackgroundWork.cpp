@@ -36,6 +36,10 @@ void awaitAtTeardown() {
             std::lock_guard guard(awaitLock);
             awaitRegistered = false;
         }
+        // Work not yet started is dropped, not run: nobody is left for its result, and a queue
+        // of it (a view asked for a picture at every frame of a resize) would hold the exit up.
+        // Dropping it releases what it holds, so a promise it was to keep reports it broken.
+        workPool().clear();
         workPool().waitForDone();
     });
 }
