@@ -392,12 +392,14 @@ private:
     // Pops the top frame; one whose folder failed as it was being finished cannot be kept in
     // part, so it goes, denied, and the walk goes on in the folder above.
     void finishTopFrame() noexcept {
+        const size_t index = frames_.size() - 1;
         try {
             return popFrame();
         } catch (...) {
         }
         noteCutShort();
-        const size_t index = frames_.size() - 1;
+        // Popped already, its node lost on the way into the folder above.
+        if (frames_.size() == index) return;
         if (lastCountedFrame_ == static_cast<long>(index)) lastCountedFrame_ = -1;
         skipRemainingEntries(frames_[index]);
         closeFrame(frames_[index]);
