@@ -67,6 +67,7 @@ ContentView::ContentView(const LaunchOptions& options, AppSettings& settings, Ho
         *selection_, std::move(services),
         {[this] { presentDeleteConfirmation(); }, [this](const FileNode& node) { openNode(node); }},
         contentArea_);
+    connect(scanState_, &ScanState::finishedScanChanged, restrictedFlags_, &RestrictedFlags::forgetAll);
     connect(restrictedFlags_, &RestrictedFlags::restrictedFound, this, [this] {
         inspector_->refreshProtection();
         if (centerView_) centerView_->refreshProtection();

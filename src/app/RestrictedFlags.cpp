@@ -95,6 +95,11 @@ bool RestrictedFlags::flagFor(const std::string& path) {
     return flagOf(shared_, path);
 }
 
+void RestrictedFlags::forgetAll() {
+    const std::lock_guard guard(shared_->lock);
+    shared_->known.clear();
+}
+
 RestrictedFlagReader RestrictedFlags::reader() {
     // Through the shared state, so a reader kept after this object still answers.
     return [shared = shared_](const std::string& path) { return flagOf(shared, path); };

@@ -25,6 +25,9 @@ public:
     bool flagFor(const std::string& path);
     // A reader for ProtectedLocations that answers through flagFor.
     RestrictedFlagReader reader();
+    // Drops every answer, for each to be read again when next asked: a new scan shows the
+    // disk as it is now.
+    void forgetAll();
 
     // What the readers share with their threads, which may outlive this object.
     struct Shared;

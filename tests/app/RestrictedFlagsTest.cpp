@@ -59,6 +59,30 @@ TEST(RestrictedFlags, AStoppedFileSystemNeverHoldsTheAskerAndItsAnswersArriveOnc
     EXPECT_EQ(reads.load(), 1 + 4096);
 }
 
+// A flag changed on disk is read anew once the answers are forgotten, as a new scan does.
+TEST(RestrictedFlags, ForgottenAnswersAreReadAgain) {
+    std::atomic<bool> set{true};
+    std::atomic<int> reads{0};
+    RestrictedFlags flags([&](const std::string&) {
+        ++reads;
+        return set.load();
+    });
+    QSignalSpy found(&flags, &RestrictedFlags::restrictedFound);
+    (void)flags.flagFor("/volume/item");
+    ASSERT_TRUE(eventuallyWithEvents([&] { return found.count() == 1; }));
+    EXPECT_TRUE(flags.flagFor("/volume/item"));
+
+    // Cleared on disk: the answer known stands until it is forgotten.
+    set = false;
+    EXPECT_TRUE(flags.flagFor("/volume/item"));
+    EXPECT_EQ(reads.load(), 1);
+    flags.forgetAll();
+    EXPECT_FALSE(flags.flagFor("/volume/item"));
+    ASSERT_TRUE(eventually([&] { return reads.load() == 2; }));
+    ASSERT_TRUE(eventually([&] { return !flags.flagFor("/volume/item") && reads.load() == 2; }));
+    EXPECT_EQ(found.count(), 1);
+}
+
 // A list shown before an item's flag was learned shows its lock once told to ask again.
 TEST(RestrictedFlags, AListAsksAgainWhenARestrictedItemIsFound) {
     RestrictedFlags flags([](const std::string& path) { return path == "/volume/locked"; });
