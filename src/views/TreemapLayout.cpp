@@ -60,10 +60,6 @@ void placeRow(std::span<const SizedChild> row, std::span<const double> areas, Re
     }
 }
 
-bool isCancelled(const std::atomic<bool>* cancelled) {
-    return cancelled && cancelled->load(std::memory_order_relaxed);
-}
-
 void squarify(std::span<const SizedChild> children, int64_t total, std::vector<TreemapTile>& tiles,
               RectD rect, const std::atomic<bool>* cancelled) {
     // One scale for the whole rectangle, so the tiles' areas add up to it.

@@ -56,6 +56,11 @@ namespace treemap {
 std::vector<TreemapTile> layout(std::span<const FileNode> children, RectD bounds,
                                 const std::atomic<bool>* cancelled = nullptr);
 
+// Whether work given `cancelled` (or none) is no longer wanted.
+inline bool isCancelled(const std::atomic<bool>* cancelled) {
+    return cancelled && cancelled->load(std::memory_order_relaxed);
+}
+
 // The worse of a row's two extreme aspect ratios when its areas are laid along `side`;
 // infinite for an empty row, a row with an area of 0 or less, or a side of 0 or less.
 double worstAspectRatio(std::span<const double> areas, double side);

@@ -26,10 +26,6 @@ QRectF toQt(const views::RectD& r) {
     return QRectF(r.x, r.y, r.width, r.height);
 }
 
-bool isSet(const std::atomic<bool>* flag) {
-    return flag && flag->load(std::memory_order_relaxed);
-}
-
 void cancel(std::shared_ptr<std::atomic<bool>>& flag) {
     if (flag) flag->store(true);
     flag.reset();
@@ -215,12 +211,12 @@ QImage paintLayer(const std::vector<views::TreemapTile>& tiles, QSize pixels, qr
     // Slivers first, on whole pixels (smoothing a 2-pixel tile costs more than it shows), then
     // the shaped tiles with their labels.
     for (const auto& tile : tiles) {
-        if (isSet(cancelled)) return {};
+        if (views::treemap::isCancelled(cancelled)) return {};
         if (isSliver(tile)) paintTile(painter, tile, std::nullopt, false);
     }
     painter.setRenderHint(QPainter::Antialiasing);
     for (const auto& tile : tiles) {
-        if (isSet(cancelled)) return {};
+        if (views::treemap::isCancelled(cancelled)) return {};
         if (!isSliver(tile)) paintTile(painter, tile, views::treemapLabel(tile, measure), false);
     }
     return image;
@@ -252,13 +248,14 @@ void TreemapView::requestLayout() {
         try {
             tiles = std::make_shared<const std::vector<views::TreemapTile>>(views::treemap::layout(
                 root.children(), views::RectD{0, 0, size.width, size.height}, cancelled.get()));
-            if (!isSet(cancelled.get())) image = paintLayer(*tiles, pixels, ratio, cancelled.get());
+            if (!views::treemap::isCancelled(cancelled.get()))
+                image = paintLayer(*tiles, pixels, ratio, cancelled.get());
         } catch (...) {
             tiles.reset();
         }
         // A newer size or folder was asked for, or the view went: what was made is incomplete
         // and would be dropped anyway.
-        if (isSet(cancelled.get())) return;
+        if (views::treemap::isCancelled(cancelled.get())) return;
         // Handed over through the application object, which outlives every view; the view
         // itself is checked on the main thread.
         QMetaObject::invokeMethod(
@@ -314,7 +311,7 @@ const QImage* TreemapView::tilesLayer() {
             } catch (...) {
                 // Nothing to show: the next paint asks again.
             }
-            if (isSet(cancelled.get())) return;
+            if (views::treemap::isCancelled(cancelled.get())) return;
             QMetaObject::invokeMethod(
                 qApp,
                 [view, image = std::move(image), key, generation] {
