@@ -36,10 +36,10 @@ std::optional<int64_t> diskUsageOfDirectory(int directoryFd, int threadCount) {
         if (S_ISDIR(entry.st_mode) && entry.st_dev != device) return;
         if (!S_ISDIR(entry.st_mode) && entry.st_nlink > 1 && !linked.insert(entry.st_dev, entry.st_ino))
             return;
-        tallies[static_cast<size_t>(worker)].bytes += static_cast<int64_t>(entry.st_blocks) * 512;
+        tallies[static_cast<size_t>(worker)].bytes += allocatedBytesOf(entry);
     });
     if (!complete) return std::nullopt;
-    int64_t total = static_cast<int64_t>(info.st_blocks) * 512;
+    int64_t total = allocatedBytesOf(info);
     for (const Tally& tally : tallies)
         total += tally.bytes;
     return total;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <sys/stat.h>
 
 namespace quillmere::platform {
 
@@ -14,6 +15,12 @@ inline int64_t blockBytes(uint64_t count, uint64_t size) {
     if (__builtin_mul_overflow(count, size, &product) || product > kMax)
         return std::numeric_limits<int64_t>::max();
     return static_cast<int64_t>(product);
+}
+
+// The bytes an item takes on disk: its allocated blocks of 512 bytes, held at the limit as above
+// (a file system may report any count at all).
+inline int64_t allocatedBytesOf(const struct stat& info) {
+    return blockBytes(static_cast<uint64_t>(info.st_blocks), 512);
 }
 
 // The bytes the folder open at `directoryFd` and everything below it occupy on disk, as

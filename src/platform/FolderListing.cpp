@@ -1,5 +1,7 @@
 #include "platform/FolderListing.hpp"
 
+#include "platform/DiskUsage.hpp"
+
 #include <algorithm>
 #include <dirent.h>
 #include <memory>
@@ -43,7 +45,7 @@ std::optional<double> itemModificationDate(const std::string& path) {
 std::optional<long long> itemAllocatedBytes(const std::string& path) {
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0) return std::nullopt;
-    return static_cast<long long>(info.st_blocks) * 512;
+    return allocatedBytesOf(info);
 }
 
 } // namespace quillmere::platform

@@ -5,6 +5,7 @@
 // text only where one is reported or checked, and descriptors are counted, not searched.
 #include "platform/Descriptors.hpp"
 #include "platform/DirectoryEntries.hpp"
+#include "platform/DiskUsage.hpp"
 #include "platform/Thread.hpp"
 #include "scan/ListingBuffer.hpp"
 #include "scan/NodeArena.hpp"
@@ -167,7 +168,7 @@ private:
                 const int error = errno;
                 struct stat info {};
                 if (context_.host.statDescriptor(frame.fd.get(), &info) == 0)
-                    folderBytes_ -= allocatedBytesOf(info);
+                    folderBytes_ -= platform::allocatedBytesOf(info);
                 if (error != ENOENT) deny(index, context_.deniedPath(pathOf(index)));
                 break;
             }
@@ -316,7 +317,7 @@ private:
                 denied);
         };
         const auto denyEntry = [&] {
-            deny(index, DeniedPath{entryPath(index, name), pathOf(index), allocatedBytesOf(info)});
+            deny(index, DeniedPath{entryPath(index, name), pathOf(index), platform::allocatedBytesOf(info)});
         };
         if (info.st_dev != context_.rootDevice) return addChildless();
         const Placement parent = frames_[index].placement;
@@ -341,7 +342,7 @@ private:
             denyEntry();
             return addChildless(true);
         }
-        folderBytes_ += allocatedBytesOf(info);
+        folderBytes_ += platform::allocatedBytesOf(info);
         // A subfolder that is all this walker has left is never handed away: that would only
         // trade one walker for another, level by level down a chain.
         std::optional<ConcurrencyBudget::Permit> permit;

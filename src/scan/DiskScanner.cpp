@@ -4,6 +4,7 @@
 #include "base/FunctionRef.hpp"
 #include "platform/Descriptors.hpp"
 #include "platform/DirectoryEntries.hpp"
+#include "platform/DiskUsage.hpp"
 #include "platform/HostSystem.hpp"
 #include "platform/Thread.hpp"
 #include "scan/LaneQueue.hpp"
@@ -64,7 +65,8 @@ void listRoot(ScanContext& context, int fd,
             const int error = errno;
             // A denied root's own blocks are its estimate, not part of what the walk counted.
             struct stat info {};
-            if (context.host.statDescriptor(fd, &info) == 0) context.folderBytes -= allocatedBytesOf(info);
+            if (context.host.statDescriptor(fd, &info) == 0)
+                context.folderBytes -= platform::allocatedBytesOf(info);
             if (error != ENOENT) context.accumulator.appendDeniedPath(context.deniedPath(context.rootPath));
         }
         if (read <= 0) break;
@@ -144,10 +146,11 @@ std::optional<FileNode> scanRootEntry(ScanContext& context, int rootFd, const Fo
         if (!fd) {
             if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
             if (platform::isDescriptorShortage(errno) && context.isCancelled()) return childless();
-            context.accumulator.appendDeniedPath(DeniedPath{path, context.rootPath, allocatedBytesOf(info)});
+            context.accumulator.appendDeniedPath(
+                DeniedPath{path, context.rootPath, platform::allocatedBytesOf(info)});
             return childless();
         }
-        context.folderBytes.fetch_add(allocatedBytesOf(info), std::memory_order_relaxed);
+        context.folderBytes.fetch_add(platform::allocatedBytesOf(info), std::memory_order_relaxed);
         const std::string topLevelName(name);
         // A walk that could not build even its own folder still leaves the folder in place.
         NodeSink sink{.top = [&entries, fallback = childless()](std::optional<FileNode> node, bool) {
@@ -365,7 +368,7 @@ std::optional<DiskScanResult> runScanBody(const ScanRequest& request, platform::
         context.tasks = &entries;
         try {
             context.rootDevice = rootInfo.st_dev;
-            if (rootFd) context.folderBytes = allocatedBytesOf(rootInfo);
+            if (rootFd) context.folderBytes = platform::allocatedBytesOf(rootInfo);
             context.dataVolumePath =
                 standardizedPath(appendingPathComponent(rootPath, "System/Volumes/Data"));
             learnMountsBelow(context, rootPath, rootInfo.st_dev);
@@ -471,7 +474,8 @@ DiskScanner::DiskScanner(int progressBatchSize, platform::ScanHost& host)
 
 DeniedPath ScanContext::deniedPath(const std::string& path) const {
     struct stat info {};
-    const int64_t estimate = host.statAt(AT_FDCWD, path.c_str(), &info) == 0 ? allocatedBytesOf(info) : 0;
+    const int64_t estimate =
+        host.statAt(AT_FDCWD, path.c_str(), &info) == 0 ? platform::allocatedBytesOf(info) : 0;
     return DeniedPath{path, deletingLastPathComponent(path), estimate};
 }
 

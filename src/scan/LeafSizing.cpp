@@ -1,6 +1,5 @@
+#include "platform/DiskUsage.hpp"
 #include "scan/ScanContext.hpp"
-
-#include <limits>
 
 namespace quillmere {
 namespace {
@@ -21,17 +20,11 @@ std::optional<Date> modificationDateOf(const struct stat& info) {
     return static_cast<double>(info.st_mtim.tv_sec) + static_cast<double>(info.st_mtim.tv_nsec) / 1e9;
 }
 
-int64_t allocatedBytesOf(const struct stat& info) {
-    constexpr auto kMostBlocks = static_cast<uint64_t>(std::numeric_limits<int64_t>::max() / 512);
-    const auto blocks = static_cast<uint64_t>(info.st_blocks);
-    return blocks > kMostBlocks ? std::numeric_limits<int64_t>::max() : static_cast<int64_t>(blocks) * 512;
-}
-
 LeafFacts sizeLeaf(ScanContext& context, int directoryFd, const char* name, const struct stat& info,
                    bool liesUnderCloudFolder, FunctionRef<std::string()> pathOfLeaf) {
     LeafFacts leaf;
     leaf.isSymbolicLink = S_ISLNK(info.st_mode);
-    leaf.allocatedSize = allocatedBytesOf(info);
+    leaf.allocatedSize = platform::allocatedBytesOf(info);
     leaf.modificationDate = modificationDateOf(info);
     leaf.progressBytes = leaf.allocatedSize;
     if (!S_ISREG(info.st_mode)) return leaf;

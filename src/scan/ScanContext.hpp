@@ -101,8 +101,5 @@ struct LeafFacts {
                                  FunctionRef<std::string()> pathOfLeaf);
 
 [[nodiscard]] std::optional<Date> modificationDateOf(const struct stat& info);
-// The bytes an item takes on disk, held at the 64-bit limit: a file system may report any
-// block count at all.
-[[nodiscard]] int64_t allocatedBytesOf(const struct stat& info);
 
 } // namespace quillmere

@@ -1,5 +1,6 @@
 // Cloud files kept downloaded on this computer: measured from metadata only.
 #include "base/PathText.hpp"
+#include "platform/DiskUsage.hpp"
 #include "systemdata/DirectoryListing.hpp"
 #include "systemdata/SystemDataProbe.hpp"
 #include "systemdata/SystemDataTexts.hpp"
@@ -35,7 +36,7 @@ SystemDataProbe::CloudContent SystemDataProbe::downloadedICloudItems(const std::
             switch (status->downloadingStatus) {
             case Downloading::current:
             case Downloading::downloaded:
-                content.downloadedBytes += static_cast<int64_t>(info.st_blocks) * 512;
+                content.downloadedBytes += platform::allocatedBytesOf(info);
                 content.downloadedFiles.push_back(path);
                 break;
             case Downloading::absent:

@@ -1,6 +1,7 @@
 #include "systemdata/FolderSizing.hpp"
 
 #include "base/PathText.hpp"
+#include "platform/DiskUsage.hpp"
 #include "systemdata/DirectoryListing.hpp"
 
 #include <algorithm>
@@ -20,7 +21,7 @@ constexpr size_t kSpreadThreshold = 16;
 constexpr int kMaxWalkThreads = 8;
 
 int64_t allocatedBytes(const struct stat& info) {
-    return static_cast<int64_t>(info.st_blocks) * 512;
+    return platform::allocatedBytesOf(info);
 }
 
 // An open folder shared by the subfolders still waiting to be opened from it.

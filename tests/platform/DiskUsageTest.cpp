@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <limits>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -21,6 +22,15 @@ int64_t duBytes(const std::string& path) {
         ::pclose(pipe);
     }
     return std::strtoll(out.c_str(), nullptr, 10);
+}
+
+// A file system may report any block count: past the largest figure the bytes stay at it.
+TEST(DiskUsage, AnItemsBytesStayAtTheLargestFigure) {
+    struct stat info {};
+    info.st_blocks = std::numeric_limits<blkcnt_t>::max();
+    EXPECT_EQ(allocatedBytesOf(info), std::numeric_limits<int64_t>::max());
+    info.st_blocks = 8;
+    EXPECT_EQ(allocatedBytesOf(info), 4096);
 }
 
 TEST(DiskUsage, CountsLikeDuAcrossWideAndDeepTreesWithFewDescriptors) {
