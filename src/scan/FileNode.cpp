@@ -44,7 +44,10 @@ struct NodeRep {
     uint16_t nameLength = 0;
     int64_t allocatedSize = 0;
     double date = 0;
-    PathRep* path = nullptr; // one reference held
+    union {
+        PathRep* path = nullptr; // one reference held
+        NodeRep* nextDying;      // once the last reference went: the next node to free
+    };
 };
 
 struct BranchRep : NodeRep {
@@ -149,22 +152,28 @@ void storeName(NodeRep* rep, std::string_view name) {
 
 } // namespace
 
-void releaseNode(NodeRep* rep) {
+// Runs in destructors, so it allocates nothing: nodes whose last reference went wait in a list
+// threaded through their own storage, which no one else reads any more, and a tree of any depth
+// is freed without recursion.
+void releaseNode(NodeRep* rep) noexcept {
     if (!rep || rep->refs.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
-    // Freed nodes hand their children's references to this list instead of recursing.
-    std::vector<NodeRep*> dying{rep};
-    while (!dying.empty()) {
-        NodeRep* node = dying.back();
-        dying.pop_back();
+    releasePath(rep->path);
+    rep->nextDying = nullptr;
+    NodeRep* dying = rep;
+    while (dying) {
+        NodeRep* node = dying;
+        dying = node->nextDying;
         if (node->flags & kBranch) {
             auto* branch = static_cast<BranchRep*>(node);
             FileNode* children = branch->children();
             for (uint32_t i = 0; i < branch->childCount; ++i) {
                 NodeRep* child = *reinterpret_cast<NodeRep**>(&children[i]);
-                if (child && child->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) dying.push_back(child);
+                if (!child || child->refs.fetch_sub(1, std::memory_order_acq_rel) != 1) continue;
+                releasePath(child->path);
+                child->nextDying = dying;
+                dying = child;
             }
         }
-        releasePath(node->path);
         freeNodeMemory(node, node->flags & kInArena);
     }
 }
@@ -247,7 +256,14 @@ FileNode FileNode::make(PathRep* pathRep, bool pathIsJoined, std::string_view na
         fields.isDirectory || fields.isAggregate || !children.empty() || !countsAreThoseOfAFile(fields);
     const size_t header = branch ? sizeof(BranchRep) + children.size() * sizeof(FileNode) : sizeof(NodeRep);
     bool inArena = false;
-    void* memory = detail::allocateNodeMemory(header + detail::nameBytes(name), inArena);
+    void* memory = nullptr;
+    try {
+        memory = detail::allocateNodeMemory(header + detail::nameBytes(name), inArena);
+    } catch (...) {
+        // The path reference was taken for the node: with no node it is given back.
+        detail::releasePath(pathRep);
+        throw;
+    }
     NodeRep* rep = branch ? new (memory) BranchRep() : new (memory) NodeRep();
     uint16_t storage = inArena ? detail::kInArena : 0;
     if (pathIsJoined) storage |= detail::kJoinedPath;
@@ -401,9 +417,10 @@ std::optional<std::string_view> FileNode::componentBelow(const FileNode& parent)
 void FileNode::makeSole() {
     if (rep_->refs.load(std::memory_order_acquire) == 1) return;
     const auto kids = children();
+    std::vector<FileNode> copies(kids.begin(), kids.end());
+    // Taken last: `make` gives it back if it fails, nothing before it could.
     detail::retainPath(rep_->path);
-    *this = make(rep_->path, rep_->flags & detail::kJoinedPath, name(), fields(),
-                 std::vector<FileNode>(kids.begin(), kids.end()));
+    *this = make(rep_->path, rep_->flags & detail::kJoinedPath, name(), fields(), std::move(copies));
 }
 
 void FileNode::setFields(const NodeFields& f) {
