@@ -160,12 +160,15 @@ private:
         char* buffer = listingBuffer();
         while (true) {
             const long read = context_.host.readEntries(frame.fd.get(), buffer, kListingBufferSize);
-            if (read < 0) {
+            const size_t names = read > 0 ? listingBytesOf(buffer, static_cast<size_t>(read)) : 0;
+            // Past what a record's offset addresses the listing is cut short, as by a failed read.
+            const bool tooLong = frame.listing.size() + names > kListingBytesLimit;
+            if (read < 0 || tooLong) {
                 // A folder that vanished is gone like a vanished entry; any other failure, on
                 // the first chunk or a later one, leaves the folder denied with what was read.
                 // Either way its own blocks are no longer the walk's to count: a denied
                 // folder's are its estimate.
-                const int error = errno;
+                const int error = tooLong ? EOVERFLOW : errno;
                 struct stat info {};
                 if (context_.host.statDescriptor(frame.fd.get(), &info) == 0)
                     folderBytes_ -= platform::allocatedBytesOf(info);
@@ -175,9 +178,6 @@ private:
             if (read == 0) break;
             // Room for the chunk's names at once: grown a name at a time, a folder's listing is
             // copied over as often as its size doubles.
-            size_t names = 0;
-            platform::forEachDirectoryEntry(buffer, static_cast<size_t>(read),
-                                            [&](std::string_view entry) { names += entry.size() + 1; });
             if (frame.listing.capacity() - frame.listing.size() < names)
                 frame.listing.reserve(std::max(frame.listing.size() + names, 2 * frame.listing.capacity()));
             platform::forEachDirectoryEntry(
@@ -185,7 +185,7 @@ private:
                     // Only folders on the way to a mount point build their entries' paths.
                     if (frame.placement.onRoute && !context_.foreignMounts.empty() &&
                         context_.isForeignMount(standardizedPath(entryPath(index, entry)), type))
-                        frame.foreignMounts.push_back(static_cast<uint32_t>(frame.listing.size()));
+                        frame.foreignMounts.push_back(frame.listing.size());
                     frame.listing.append(entry);
                     frame.listing.push_back('\0');
                     ++frame.entriesLeft;
@@ -256,7 +256,7 @@ private:
 
     void processNextEntry() {
         const size_t index = frames_.size() - 1;
-        const uint32_t nameOffset = static_cast<uint32_t>(frames_[index].nextEntry);
+        const size_t nameOffset = frames_[index].nextEntry;
         const char* name = frames_[index].listing.data() + nameOffset;
         frames_[index].nextEntry += std::strlen(name) + 1;
         --frames_[index].entriesLeft;
@@ -289,7 +289,7 @@ private:
         auto pathOfLeaf = [&] { return entryPath(index, name); };
         const LeafFacts leaf =
             sizeLeaf(context_, fd, name, info, frame.placement.underCloudFolder, pathOfLeaf);
-        ChildRecord record{leaf.allocatedSize, leaf.modificationDate.value_or(0), nameOffset, 0};
+        auto record = ChildRecord::of(leaf.allocatedSize, leaf.modificationDate.value_or(0), nameOffset, 0);
         if (leaf.isSymbolicLink) record.flags |= kSymbolicLink;
         if (leaf.isSharedElsewhere) record.flags |= kShared;
         if (leaf.isCloudOnly) record.flags |= kCloudOnly;
@@ -567,7 +567,7 @@ private:
     int64_t files_ = 0;
     int64_t folderBytes_ = 0; // the own blocks of the folders this walker opened
     long lastCountedFrame_ = -1;
-    uint32_t lastCountedOffset_ = 0;
+    size_t lastCountedOffset_ = 0;
     FolderPath lastCountedFolder_;
     std::string lastCountedName_;
 };

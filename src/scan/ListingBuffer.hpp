@@ -1,6 +1,8 @@
 #pragma once
 
 // The buffer a worker reads folder listings into with getdents64.
+#include "platform/DirectoryEntries.hpp"
+
 #include <cstddef>
 #include <memory>
 
@@ -14,6 +16,13 @@ inline constexpr size_t kListingBufferSize = 32 * 1024;
 inline char* listingBuffer() {
     thread_local std::unique_ptr<char[]> buffer(new char[kListingBufferSize]);
     return buffer.get();
+}
+
+// The bytes the names of a chunk `read` take in a listing, each followed by a NUL.
+inline size_t listingBytesOf(const char* chunk, size_t read) {
+    size_t bytes = 0;
+    platform::forEachDirectoryEntry(chunk, read, [&](std::string_view entry) { bytes += entry.size() + 1; });
+    return bytes;
 }
 
 } // namespace quillmere

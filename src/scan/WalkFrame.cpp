@@ -72,9 +72,10 @@ void takeDeliveredNodes(Frame& frame, PendingFolder& folder) {
 }
 
 void Frame::addNode(FileNode node, bool nodeHoldsDenied) {
-    records.push_back(ChildRecord{node.allocatedSize(), 0, static_cast<uint32_t>(nodes.size()),
-                                  static_cast<uint8_t>(kNode | (node.isExcludedFromTotals() ? kShared : 0) |
-                                                       (nodeHoldsDenied ? kHoldsDenied : 0))});
+    records.push_back(
+        ChildRecord::of(node.allocatedSize(), 0, nodes.size(),
+                        static_cast<uint8_t>(kNode | (node.isExcludedFromTotals() ? kShared : 0) |
+                                             (nodeHoldsDenied ? kHoldsDenied : 0))));
     nodes.push_back(std::move(node));
     holdsDenied = holdsDenied || nodeHoldsDenied;
 }
@@ -157,14 +158,14 @@ FileNode assembleFolder(Frame& frame, std::string_view name) {
     const auto keep = [&](size_t i) {
         auto [holder, record] = records[i];
         if (record.flags & kNode) {
-            children.push_back(std::move(holder.nodes[record.nameOffset]));
+            children.push_back(std::move(holder.nodes[record.offset()]));
             records.taken(i);
             return;
         }
         const bool shared = record.flags & kShared;
         const bool cloudOnly = record.flags & kCloudOnly;
         children.push_back(FileNode::under(
-            frame.folderPath, holder.listing.data() + record.nameOffset,
+            frame.folderPath, holder.listing.data() + record.offset(),
             NodeFields{.isSymbolicLink = bool(record.flags & kSymbolicLink),
                        .allocatedSize = record.size,
                        .isSharedElsewhere = shared,
@@ -179,7 +180,7 @@ FileNode assembleFolder(Frame& frame, std::string_view name) {
     const auto fold = [&](size_t i, FileNode::Totals& sums) {
         auto [holder, record] = records[i];
         if (record.flags & kNode) {
-            sums.add(holder.nodes[record.nameOffset]);
+            sums.add(holder.nodes[record.offset()]);
         } else {
             // Folded leaves are neither shared nor cloud-only.
             sums.allocatedSize = saturatingAdd(sums.allocatedSize, record.size);

@@ -32,11 +32,23 @@ enum RecordFlag : uint8_t {
 struct ChildRecord {
     int64_t size = 0;
     double date = 0;
-    uint32_t nameOffset = 0; // in the listing, or the node index when kNode
+    // Where its name starts in the listing, or the node's index when kNode: 40 bits kept in
+    // what would be padding, so a listing past 4 GiB keeps its names apart and a record stays
+    // 24 bytes.
+    uint32_t offsetLow = 0;
     uint8_t flags = 0;
+    uint8_t offsetHigh = 0;
 
+    static ChildRecord of(int64_t size, double date, size_t offset, uint8_t flags) {
+        return {size, date, static_cast<uint32_t>(offset), flags, static_cast<uint8_t>(offset >> 32)};
+    }
+    size_t offset() const { return offsetLow | size_t{offsetHigh} << 32; }
     bool isCounted() const { return !(flags & (kShared | kCloudOnly)); }
 };
+static_assert(sizeof(ChildRecord) == 24);
+
+// The largest listing a frame holds: what a record's offset can address.
+inline constexpr size_t kListingBytesLimit = size_t{1} << 40;
 
 struct Frame;
 
@@ -71,7 +83,7 @@ struct Frame {
     size_t nextEntry = 0;
     size_t entriesLeft = 0; // names in the listing from nextEntry on
     // Offsets in the listing of other file systems' mount points, in order, and the next one.
-    std::vector<uint32_t> foreignMounts;
+    std::vector<size_t> foreignMounts;
     size_t nextForeignMount = 0;
     bool listed = false;
     bool closedWithEntriesLeft = false; // counted in the walker's closedWithEntriesLeft_

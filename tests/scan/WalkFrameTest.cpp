@@ -18,8 +18,7 @@ namespace {
 std::unique_ptr<Frame> part(const std::vector<std::pair<std::string, int64_t>>& leaves) {
     auto frame = std::make_unique<Frame>();
     for (const auto& [name, size] : leaves) {
-        frame->records.push_back(
-            ChildRecord{.size = size, .nameOffset = static_cast<uint32_t>(frame->listing.size())});
+        frame->records.push_back(ChildRecord::of(size, 0, frame->listing.size(), 0));
         frame->listing += name;
         frame->listing.push_back('\0');
     }
@@ -38,8 +37,7 @@ TEST(WalkFrame, AFolderIsBuiltFromEveryPieceInOrderAndNeverTwice) {
     second->addNode(FileNode::under(
         folder, "d",
         NodeFields{.isDirectory = true, .allocatedSize = 4096, .folderCount = 1, .fileCount = 0}));
-    second->records.push_back(
-        ChildRecord{.size = 1, .nameOffset = static_cast<uint32_t>(second->listing.size())});
+    second->records.push_back(ChildRecord::of(1, 0, second->listing.size(), 0));
     second->listing += std::string("tiny-2") + '\0';
     frame.addPart(std::move(second));
     frame.addPart(part({}));
@@ -76,6 +74,17 @@ TEST(WalkFrame, FoldedSizesBeyondAnyDiskStayAtTheLargestFigure) {
     EXPECT_EQ(node.children()[0].allocatedSize(), kLargest);
     EXPECT_EQ(node.children()[0].fileCount(), 1500);
     EXPECT_EQ(node.allocatedSize(), kLargest);
+}
+
+// A listing past 4 GiB (millions of long names in one folder) still finds each name: the
+// offsets past 32 bits are kept, and the flags beside them untouched.
+TEST(WalkFrame, RecordsAddressListingsPastFourGigabytes) {
+    for (const size_t offset :
+         {size_t{0}, size_t{UINT32_MAX}, (size_t{1} << 32) + 7, kListingBytesLimit - 1}) {
+        const ChildRecord record = ChildRecord::of(4096, 0, offset, kShared | kHasDate);
+        EXPECT_EQ(record.offset(), offset);
+        EXPECT_EQ(record.flags, kShared | kHasDate);
+    }
 }
 
 // A share holding thousands of finished subfolders gives its memory back as soon as the folder
