@@ -60,7 +60,10 @@ void cancel(std::shared_ptr<std::atomic<bool>>& flag) {
 
 SunburstView::SunburstView(SunburstInputs inputs, SunburstActions actions, QWidget* parent)
     : QWidget(parent), inputs_(std::move(inputs)), actions_(std::move(actions)),
-      clicks_(steadyClock(), doubleClickInterval()), prefersReducedMotion_([] { return false; }) {
+      clicks_(steadyClock(), doubleClickInterval()), prefersReducedMotion_([] { return false; }),
+      makeLayout_([](const FileNode& folder, const views::SunburstHostInputs& host) {
+          return views::makeSunburstLayout(folder, host, reference_text::measurer());
+      }) {
     setMouseTracking(true);
     setAttribute(Qt::WA_Hover, false);
     setFocusPolicy(Qt::NoFocus);
@@ -84,6 +87,10 @@ void SunburstView::setClock(views::ClickTracker::Clock clock) {
 
 void SunburstView::setReducedMotionSource(std::function<bool()> prefersReducedMotion) {
     prefersReducedMotion_ = std::move(prefersReducedMotion);
+}
+
+void SunburstView::setLayoutMaker(LayoutMaker makeLayout) {
+    makeLayout_ = std::move(makeLayout);
 }
 
 int SunburstView::motionDuration(int normal) const {
@@ -112,6 +119,21 @@ void SunburstView::setInputs(SunburstInputs inputs) {
     update();
 }
 
+// Nothing made elsewhere: the folder is laid out here instead. When that fails as well (memory
+// ran out), the last layout stays on screen and the folder is laid out again when next asked.
+void SunburstView::adoptLayoutOf(const LayoutSource& source, std::optional<views::SunburstLayout> made) {
+    if (!made) {
+        try {
+            made = makeLayout_(source.folder, source.host);
+        } catch (...) {
+            return;
+        }
+    }
+    layoutSource_ = source;
+    hasLayout_ = true;
+    adoptLayout(std::move(*made));
+}
+
 void SunburstView::adoptLayout(views::SunburstLayout layout) {
     const int64_t oldUsedBytes = inputs_.layout.usedBytes;
     if (!drawsAlike(inputs_.layout, layout)) invalidatePicture();
@@ -132,20 +154,18 @@ void SunburstView::requestLayout() {
     pendingLayout_.reset();
     const uint64_t generation = ++layoutGeneration_;
     if (layoutItems(source.folder, kBackgroundLayoutItems) <= kBackgroundLayoutItems) {
-        layoutSource_ = source;
-        hasLayout_ = true;
-        adoptLayout(views::makeSunburstLayout(source.folder, source.host, reference_text::measurer()));
+        adoptLayoutOf(source, std::nullopt);
         return;
     }
     pendingLayout_ = source;
     auto cancelled = std::make_shared<std::atomic<bool>>(false);
     layoutCancel_ = cancelled;
     QPointer<SunburstView> view(this);
-    startBackgroundWork([view, source, generation, cancelled] {
+    startBackgroundWork([view, source, generation, cancelled, makeLayout = makeLayout_] {
         std::optional<views::SunburstLayout> layout;
         try {
             if (!cancelled->load()) {
-                layout = views::makeSunburstLayout(source.folder, source.host, reference_text::measurer());
+                layout = makeLayout(source.folder, source.host);
                 // The folder or the view went meanwhile: nothing is handed over.
                 if (cancelled->load()) layout.reset();
             }
@@ -160,14 +180,7 @@ void SunburstView::requestLayout() {
                 if (!view || view->layoutGeneration_ != generation || !view->pendingLayout_) return;
                 view->pendingLayout_.reset();
                 view->layoutCancel_.reset();
-                if (!layout) {
-                    // Nothing came out: the folder is laid out here instead.
-                    layout =
-                        views::makeSunburstLayout(source.folder, source.host, reference_text::measurer());
-                }
-                view->layoutSource_ = source;
-                view->hasLayout_ = true;
-                view->adoptLayout(std::move(*layout));
+                view->adoptLayoutOf(source, std::move(layout));
                 if (view->hasAppeared_) view->recenterOnSelection(true);
                 view->update();
                 emit view->backgroundWorkDone();

@@ -71,6 +71,11 @@ public:
     // Where time and the reduce-motion preference come from (tests inject their own).
     void setClock(views::ClickTracker::Clock clock);
     void setReducedMotionSource(std::function<bool()> prefersReducedMotion);
+    // How the view lays out a folder itself, on the main thread or a worker (tests inject one
+    // that fails).
+    using LayoutMaker =
+        std::function<views::SunburstLayout(const FileNode& folder, const views::SunburstHostInputs& host)>;
+    void setLayoutMaker(LayoutMaker makeLayout);
 
     // View state, for the host's tests and tools.
     const std::optional<std::string>& hoveredSegmentID() const { return hover_.hoveredSegmentID; }
@@ -132,6 +137,8 @@ private:
     void invalidatePicture();
     // Takes a new layout in: the picture, a fall's transition and the selection's place follow.
     void adoptLayout(views::SunburstLayout layout);
+    struct LayoutSource;
+    void adoptLayoutOf(const LayoutSource& source, std::optional<views::SunburstLayout> made);
     // Lays `inputs_.root` out when it is not what the layout shows, here or on a worker thread.
     void requestLayout();
     // The picture for the current state, drawn here or asked of a worker thread; the one to
@@ -164,6 +171,7 @@ private:
             return folder.sharesNodeWith(other.folder) && host == other.host;
         }
     };
+    LayoutMaker makeLayout_;
     std::optional<LayoutSource> layoutSource_;
     std::optional<LayoutSource> pendingLayout_;
     // No layout has arrived yet: nothing is drawn.

@@ -9,7 +9,9 @@
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
+#include <atomic>
 #include <gtest/gtest.h>
+#include <new>
 
 namespace quillmere {
 namespace {
@@ -178,6 +180,40 @@ TEST(SunburstViewBackground, ALargeFolderIsLaidOutOffTheMainThreadAsItWouldBeInP
     EXPECT_EQ(view.inputs().layout.segments.size(),
               views::makeSunburstLayout(treeB(), kHost, reference_text::measurer()).segments.size());
     EXPECT_EQ(view.inputs().layout.usedBytes, 900);
+}
+
+// Memory running out while a folder is laid out, on the worker and again in place: nothing
+// escapes the event loop, the last layout stays, and the folder is laid out when next asked.
+TEST(SunburstViewBackground, ALayoutThatFailsEverywhereLeavesTheLastOneOnScreen) {
+    SunburstView view(laidOutByTheView(treeA()), {});
+    view.setReducedMotionSource([] { return true; });
+    view.resize(520, 520);
+    const size_t shown = view.inputs().layout.segments.size();
+    ASSERT_GT(shown, 0U);
+    std::atomic<int> attempts = 0;
+    view.setLayoutMaker(
+        [&attempts](const FileNode&, const views::SunburstHostInputs&) -> views::SunburstLayout {
+            ++attempts;
+            throw std::bad_alloc();
+        });
+
+    QSignalSpy done(&view, &SunburstView::backgroundWorkDone);
+    view.setInputs(laidOutByTheView(wideTree("x")));
+    ASSERT_TRUE(done.wait(30000));
+    EXPECT_EQ(attempts, 2);
+    EXPECT_FALSE(view.isWorkingInBackground());
+    EXPECT_EQ(view.inputs().layout.segments.size(), shown);
+    view.setInputs(laidOutByTheView(treeC()));
+    EXPECT_EQ(attempts, 3);
+    EXPECT_EQ(view.inputs().layout.usedBytes, 900);
+    EXPECT_EQ(view.inputs().layout.segments.size(), shown);
+
+    view.setLayoutMaker([](const FileNode& folder, const views::SunburstHostInputs& host) {
+        return views::makeSunburstLayout(folder, host, reference_text::measurer());
+    });
+    view.setInputs(laidOutByTheView(treeC()));
+    EXPECT_EQ(view.inputs().layout.segments.size(),
+              views::makeSunburstLayout(treeC(), kHost, reference_text::measurer()).segments.size());
 }
 
 TEST(SunburstViewBackground, AViewGoneBeforeItsWorkEndsIsNeverTold) {
