@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QThreadPool>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -25,7 +26,10 @@ template <class Key, class Result> class InsightTask {
 public:
     explicit InsightTask(std::function<void(Result)> deliver)
         : deliver_(std::move(deliver)), alive_(std::make_shared<bool>(true)) {}
-    ~InsightTask() { *alive_ = false; }
+    ~InsightTask() {
+        *alive_ = false;
+        if (wanted_) wanted_->store(false);
+    }
     InsightTask(const InsightTask&) = delete;
     InsightTask& operator=(const InsightTask&) = delete;
 
@@ -34,7 +38,13 @@ public:
         if (current_ && *current_ == key) return false;
         current_ = key;
         ++started_;
-        insightPool().start([this, key, alive = alive_, compute = std::move(compute)] {
+        // The computation for the previous key, or for an owner that went, is dropped if it has
+        // not started yet: a user going through folders leaves no queue behind, for the screen
+        // nor for the application's exit, which waits for the pool.
+        if (wanted_) wanted_->store(false);
+        wanted_ = std::make_shared<std::atomic<bool>>(true);
+        insightPool().start([this, key, alive = alive_, wanted = wanted_, compute = std::move(compute)] {
+            if (!wanted->load()) return;
             std::shared_ptr<Result> result;
             try {
                 result = std::make_shared<Result>(compute());
@@ -65,6 +75,7 @@ public:
 private:
     std::function<void(Result)> deliver_;
     std::shared_ptr<bool> alive_;
+    std::shared_ptr<std::atomic<bool>> wanted_; // the latest computation's
     std::optional<Key> current_;
     int started_ = 0;
     int delivered_ = 0;

@@ -3,6 +3,7 @@
 #include "views/widgets/WaitUntil.hpp"
 
 #include <QCoreApplication>
+#include <atomic>
 #include <future>
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -74,6 +75,40 @@ TEST(InsightTask, AResultAfterTheOwnerIsGoneIsDroppedAndAThrowingComputationEnds
     throwing.request("b", [] { return 2; });
     drain();
     EXPECT_EQ(delivered, 1);
+}
+
+// Going through folders faster than they are computed, or leaving the screen, queues nothing
+// that still runs: only the latest computation starts once the pool is free again.
+TEST(InsightTask, ComputationsNoLongerWantedNeverStart) {
+    std::promise<void> release;
+    auto gate = release.get_future().share();
+    const int threads = insightPool().maxThreadCount();
+    std::atomic<int> busy = 0;
+    for (int i = 0; i < threads; ++i)
+        insightPool().start([gate, &busy] {
+            ++busy;
+            gate.wait();
+        });
+    ASSERT_TRUE(waitUntil([&] { return busy.load() == threads; }));
+
+    std::atomic<int> ran = 0;
+    std::vector<int> delivered;
+    Task task([&](int value) { delivered.push_back(value); });
+    for (int i = 0; i < 100; ++i)
+        task.request(std::to_string(i), [&ran, i] {
+            ++ran;
+            return i;
+        });
+    auto gone = std::make_unique<Task>([&](int value) { delivered.push_back(value); });
+    gone->request("gone", [&ran] {
+        ++ran;
+        return -1;
+    });
+    gone.reset();
+    release.set_value();
+    drain();
+    EXPECT_EQ(ran.load(), 1);
+    EXPECT_EQ(delivered, std::vector<int>{99});
 }
 
 } // namespace
