@@ -72,11 +72,18 @@ void takeDeliveredNodes(Frame& frame, PendingFolder& folder) {
 }
 
 void Frame::addNode(FileNode node, bool nodeHoldsDenied) {
-    records.push_back(
+    const ChildRecord record =
         ChildRecord::of(node.allocatedSize(), 0, nodes.size(),
                         static_cast<uint8_t>(kNode | (node.isExcludedFromTotals() ? kShared : 0) |
-                                             (nodeHoldsDenied ? kHoldsDenied : 0))));
+                                             (nodeHoldsDenied ? kHoldsDenied : 0)));
+    // Node first: a record must never name a node that is not there.
     nodes.push_back(std::move(node));
+    try {
+        records.push_back(record);
+    } catch (...) {
+        nodes.pop_back();
+        throw;
+    }
     holdsDenied = holdsDenied || nodeHoldsDenied;
 }
 
