@@ -36,14 +36,8 @@ public:
     // Starts `compute` for `key` unless `key` is already the current key; says whether it did.
     bool request(const Key& key, std::function<Result()> compute) {
         if (current_ && *current_ == key) return false;
-        current_ = key;
-        ++started_;
-        // The computation for the previous key, or for an owner that went, is dropped if it has
-        // not started yet: a user going through folders leaves no queue behind, for the screen
-        // nor for the application's exit, which waits for the pool.
-        if (wanted_) wanted_->store(false);
-        wanted_ = std::make_shared<std::atomic<bool>>(true);
-        insightPool().start([this, key, alive = alive_, wanted = wanted_, compute = std::move(compute)] {
+        auto wanted = std::make_shared<std::atomic<bool>>(true);
+        insightPool().start([this, key, alive = alive_, wanted, compute = std::move(compute)] {
             if (!wanted->load()) return;
             std::shared_ptr<Result> result;
             try {
@@ -64,6 +58,14 @@ public:
                 },
                 Qt::QueuedConnection);
         });
+        // Only once it is on its way, so that a failure to start it asks again next time: the
+        // computation for the previous key, or for an owner that went, is dropped if it has not
+        // started yet. A user going through folders leaves no queue behind, for the screen nor
+        // for the application's exit, which waits for the pool.
+        if (wanted_) wanted_->store(false);
+        wanted_ = std::move(wanted);
+        current_ = key;
+        ++started_;
         return true;
     }
 
