@@ -129,9 +129,9 @@ void SunburstView::adoptLayoutOf(const LayoutSource& source, std::optional<views
             return;
         }
     }
-    layoutSource_ = source;
     hasLayout_ = true;
     adoptLayout(std::move(*made));
+    layoutSource_ = source;
 }
 
 void SunburstView::adoptLayout(views::SunburstLayout layout) {
