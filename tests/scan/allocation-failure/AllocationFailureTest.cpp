@@ -125,12 +125,17 @@ TEST(AllocationFailure, FreeingATreeAllocatesNothing) {
             path = path.child("d");
             tree = FileNode::folder(path, "d", std::nullopt, {std::move(tree)});
         }
-        const FileNode alsoHeld = tree.children()[0];
-        FileNode empty;
-        FailingAllocations failing(0);
-        tree = std::move(empty);
-        // The part still held elsewhere survives, whole.
-        EXPECT_EQ(alsoHeld.fileCount(), 10'000);
+        FileNode alsoHeld = tree.children()[0];
+        FileNode empty[2];
+        int64_t survivingFiles = 0;
+        {
+            FailingAllocations failing(0);
+            tree = std::move(empty[0]);
+            survivingFiles = alsoHeld.fileCount();
+            alsoHeld = std::move(empty[1]);
+        }
+        // The part still held elsewhere survived, whole, and went with its last holder.
+        EXPECT_EQ(survivingFiles, 10'000);
     }
     EXPECT_EQ(liveAllocations.load(), before);
 }
