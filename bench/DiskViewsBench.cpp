@@ -31,6 +31,9 @@ constexpr double kTreeReplacedMs = 16;
 void report(const char* what, Figures f, double target) {
     std::printf("%-52s %9.2f ms (worst %8.2f)  target %5.0f ms  %s\n", what, f.median, f.worst, target,
                 f.worst <= target ? "ok" : "OVER");
+    if (f.worst > target)
+        std::printf("  (the worst: the main thread ran %.2f ms and waited for a processor %.2f ms of it)\n",
+                    f.worstRan, f.worstQueued);
 }
 
 QImage canvas(QSize size, qreal scale) {
