@@ -76,9 +76,17 @@ AgeBand bandFor(std::optional<Date> date, const std::optional<BandCutoffs>& cuto
 
 // Calls `visit(node, kind)` for every classified item, without copying a node or building
 // an Item: the computations turn only the few items they keep into Items.
-template <class Visit> void forEachClassified(const FileNode& folder, Visit&& visit) {
+template <class Visit>
+void forEachClassified(const FileNode& folder, const std::atomic<bool>* cancelled, Visit&& visit) {
+    // Often enough that a cancelled walk of millions of nodes ends within a millisecond or so.
+    constexpr uint32_t kNodesBetweenChecks = 4096;
+    uint32_t sinceCheck = 0;
     PendingChildren pending{folder.children()};
     while (const FileNode* node = nextNode(pending)) {
+        if (cancelled && ++sinceCheck == kNodesBetweenChecks) {
+            sinceCheck = 0;
+            if (cancelled->load(std::memory_order_relaxed)) return;
+        }
         // Their bytes belong to another place or are not on this disk.
         if (node->isExcludedFromTotals()) continue;
         const std::optional<FileKind> kind = classify(*node);
@@ -141,25 +149,26 @@ private:
 } // namespace
 
 void visitClassifiedItems(const FileNode& folder, const std::function<void(Item)>& visitor) {
-    forEachClassified(folder, [&](const FileNode& node, FileKind kind) {
+    forEachClassified(folder, nullptr, [&](const FileNode& node, FileKind kind) {
         visitor(Item{node, kind, itemDate(node, kind)});
     });
 }
 
-std::vector<Item> largestItems(const FileNode& folder, int64_t limit) {
+std::vector<Item> largestItems(const FileNode& folder, int64_t limit, const std::atomic<bool>* cancelled) {
     if (limit < 1) return {};
     LargestKeeper keeper(limit);
-    forEachClassified(folder, [&](const FileNode& node, FileKind kind) {
+    forEachClassified(folder, cancelled, [&](const FileNode& node, FileKind kind) {
         if (isNamedContent(kind)) keeper.offer(node, kind);
     });
     return keeper.take();
 }
 
-KindBreakdown kindBreakdown(const FileNode& folder, int64_t largestPerKind) {
+KindBreakdown kindBreakdown(const FileNode& folder, int64_t largestPerKind,
+                            const std::atomic<bool>* cancelled) {
     std::array<int64_t, kFileKindCount> bytes{};
     std::array<int64_t, kFileKindCount> counts{};
     std::vector<LargestKeeper> keepers(kFileKindCount, LargestKeeper(largestPerKind));
-    forEachClassified(folder, [&](const FileNode& node, FileKind kind) {
+    forEachClassified(folder, cancelled, [&](const FileNode& node, FileKind kind) {
         const auto index = static_cast<size_t>(kind);
         bytes[index] += node.allocatedSize();
         counts[index] += 1;
@@ -178,13 +187,13 @@ KindBreakdown kindBreakdown(const FileNode& folder, int64_t largestPerKind) {
     return breakdown;
 }
 
-AgeBreakdown ageBreakdown(const FileNode& folder, Date now) {
+AgeBreakdown ageBreakdown(const FileNode& folder, Date now, const std::atomic<bool>* cancelled) {
     const std::optional<BandCutoffs> cutoffs = bandCutoffs(now);
     constexpr size_t kBands = allAgeBands().size();
     std::array<int64_t, kBands> bytes{};
     std::array<bool, kBands> seen{};
     AgeBreakdown breakdown;
-    forEachClassified(folder, [&](const FileNode& node, FileKind kind) {
+    forEachClassified(folder, cancelled, [&](const FileNode& node, FileKind kind) {
         const int64_t size = node.allocatedSize();
         const auto band = static_cast<size_t>(bandFor(itemDate(node, kind), cutoffs));
         bytes[band] += size;
@@ -205,10 +214,11 @@ std::vector<Item> untouchedItems(const FileNode& folder, Date cutoff) {
     return items;
 }
 
-std::vector<Item> largestUntouchedItems(const FileNode& folder, Date cutoff, int64_t limit) {
+std::vector<Item> largestUntouchedItems(const FileNode& folder, Date cutoff, int64_t limit,
+                                        const std::atomic<bool>* cancelled) {
     if (limit < 1) return {};
     LargestKeeper keeper(limit);
-    forEachClassified(folder, [&](const FileNode& node, FileKind kind) {
+    forEachClassified(folder, cancelled, [&](const FileNode& node, FileKind kind) {
         if (!isNamedContent(kind)) return;
         const std::optional<Date> date = itemDate(node, kind);
         if (date && *date < cutoff) keeper.offer(node, kind);

@@ -4,6 +4,7 @@
 #include "scan/FileNode.hpp"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -13,7 +14,9 @@
 // Answers for the insight screens: the largest things in a folder, the bytes per kind and
 // per age, and what has not been touched in years. Every operation is a pure function of
 // the tree and the dates given, one walk that stops at classified items, safe on any thread
-// and on trees of any depth.
+// and on trees of any depth. Given a `cancelled` flag, a walk checks it every few thousand
+// nodes and, once it is set, ends with what it has: a result only for a caller that no
+// longer wants it.
 namespace quillmere::DiskInsights {
 
 // Modification dates before 1 January 1980 UTC come from unset or broken clocks and count
@@ -60,17 +63,20 @@ struct AgeBreakdown {
 void visitClassifiedItems(const FileNode& folder, const std::function<void(Item)>& visitor);
 
 // The largest items, ties in walk order, without unexplored folders and aggregates.
-std::vector<Item> largestItems(const FileNode& folder, int64_t limit);
+std::vector<Item> largestItems(const FileNode& folder, int64_t limit,
+                               const std::atomic<bool>* cancelled = nullptr);
 
-KindBreakdown kindBreakdown(const FileNode& folder, int64_t largestPerKind);
+KindBreakdown kindBreakdown(const FileNode& folder, int64_t largestPerKind,
+                            const std::atomic<bool>* cancelled = nullptr);
 
 // Bytes per age band relative to `now`, by local calendar years.
-AgeBreakdown ageBreakdown(const FileNode& folder, Date now);
+AgeBreakdown ageBreakdown(const FileNode& folder, Date now, const std::atomic<bool>* cancelled = nullptr);
 
 // Dated items modified before `cutoff`, in walk order, without unexplored folders and aggregates.
 std::vector<Item> untouchedItems(const FileNode& folder, Date cutoff);
 // The `limit` largest of those, ties in walk order.
-std::vector<Item> largestUntouchedItems(const FileNode& folder, Date cutoff, int64_t limit);
+std::vector<Item> largestUntouchedItems(const FileNode& folder, Date cutoff, int64_t limit,
+                                        const std::atomic<bool>* cancelled = nullptr);
 
 // Dates exactly one, two or five calendar years before `now` fall in the younger band; dates
 // after `now` are in the past year.

@@ -13,16 +13,17 @@ InsightTaskKey InsightTaskKey::of(const FileNode& folder) {
     return {folder.path(), folder.allocatedSize(), folder.fileCount(), folder.folderCount()};
 }
 
-std::vector<DiskInsights::Item> largestItems(const FileNode& folder) {
-    return DiskInsights::largestItems(folder, kListLimit);
+std::vector<DiskInsights::Item> largestItems(const FileNode& folder, const std::atomic<bool>* cancelled) {
+    return DiskInsights::largestItems(folder, kListLimit, cancelled);
 }
 
-DiskInsights::KindBreakdown kindBreakdown(const FileNode& folder) {
-    return DiskInsights::kindBreakdown(folder, kLargestPerKind);
+DiskInsights::KindBreakdown kindBreakdown(const FileNode& folder, const std::atomic<bool>* cancelled) {
+    return DiskInsights::kindBreakdown(folder, kLargestPerKind, cancelled);
 }
 
-DiskInsights::AgeBreakdown ageBreakdown(const FileNode& folder, Date now) {
-    return DiskInsights::ageBreakdown(folder, now);
+DiskInsights::AgeBreakdown ageBreakdown(const FileNode& folder, Date now,
+                                        const std::atomic<bool>* cancelled) {
+    return DiskInsights::ageBreakdown(folder, now, cancelled);
 }
 
 std::optional<Date> untouchedCutoff(Date now, int years) {
@@ -31,10 +32,11 @@ std::optional<Date> untouchedCutoff(Date now, int years) {
     return platform::addingYears(now, -years);
 }
 
-std::vector<DiskInsights::Item> untouchedItems(const FileNode& folder, Date now, int years) {
+std::vector<DiskInsights::Item> untouchedItems(const FileNode& folder, Date now, int years,
+                                               const std::atomic<bool>* cancelled) {
     const auto cutoff = untouchedCutoff(now, years);
     if (!cutoff) return {};
-    return DiskInsights::largestUntouchedItems(folder, *cutoff, kListLimit);
+    return DiskInsights::largestUntouchedItems(folder, *cutoff, kListLimit, cancelled);
 }
 
 std::optional<std::string> relativeFolder(const std::string& rootPath, const std::string& itemPath) {

@@ -4,6 +4,7 @@
 #include "scan/FileNode.hpp"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -34,13 +35,18 @@ struct UntouchedTaskKey {
     bool operator==(const UntouchedTaskKey&) const = default;
 };
 
-// The four computations, each one walk of the folder's subtree, safe on any thread.
-std::vector<DiskInsights::Item> largestItems(const FileNode& folder);
-DiskInsights::KindBreakdown kindBreakdown(const FileNode& folder);
-DiskInsights::AgeBreakdown ageBreakdown(const FileNode& folder, Date now);
+// The four computations, each one walk of the folder's subtree, safe on any thread, cut short
+// once `cancelled` is set (see DiskInsights).
+std::vector<DiskInsights::Item> largestItems(const FileNode& folder,
+                                             const std::atomic<bool>* cancelled = nullptr);
+DiskInsights::KindBreakdown kindBreakdown(const FileNode& folder,
+                                          const std::atomic<bool>* cancelled = nullptr);
+DiskInsights::AgeBreakdown ageBreakdown(const FileNode& folder, Date now,
+                                        const std::atomic<bool>* cancelled = nullptr);
 // The 100 largest items unchanged for `years` calendar years before `now`, ties in walk order;
 // empty when the calendar cannot form that date.
-std::vector<DiskInsights::Item> untouchedItems(const FileNode& folder, Date now, int years);
+std::vector<DiskInsights::Item> untouchedItems(const FileNode& folder, Date now, int years,
+                                               const std::atomic<bool>* cancelled = nullptr);
 
 // `years` calendar years before `now`. Nothing for a threshold whose negation does not exist
 // or that leads beyond the dates the calendar can represent.

@@ -223,7 +223,9 @@ void KindRow::leaveEvent(QEvent* event) {
 
 ByKindView::ByKindView(InsightInputs inputs, InsightActions actions, QWidget* parent)
     : InsightScreen(parent), inputs_(std::move(inputs)), actions_(std::move(actions)),
-      compute_([](const FileNode& folder) { return views::insight::kindBreakdown(folder); }),
+      compute_([](const FileNode& folder, const std::atomic<bool>* cancelled) {
+          return views::insight::kindBreakdown(folder, cancelled);
+      }),
       loading_(new InsightLoadingState), empty_(new InsightEmptyState), rowsHost_(new QWidget),
       footnote_(new InsightFootnote(texts::sharedFootnote())),
       task_([this](DiskInsights::KindBreakdown breakdown) { store(std::move(breakdown)); }) {
@@ -238,7 +240,7 @@ ByKindView::ByKindView(InsightInputs inputs, InsightActions actions, QWidget* pa
     setInputs(inputs_);
 }
 
-void ByKindView::setComputation(std::function<DiskInsights::KindBreakdown(const FileNode&)> compute) {
+void ByKindView::setComputation(Computation compute) {
     compute_ = std::move(compute);
 }
 
@@ -249,7 +251,9 @@ void ByKindView::setInputs(InsightInputs inputs) {
     for (const auto& entry : entries_)
         if (entry.list) entry.list->setSelectedPath(inputs_.selectedPath);
     task_.request(InsightTaskKey::of(inputs_.root),
-                  [folder = inputs_.root, compute = compute_] { return compute(folder); });
+                  [folder = inputs_.root, compute = compute_](const std::atomic<bool>* cancelled) {
+                      return compute(folder, cancelled);
+                  });
 }
 
 std::vector<KindRow*> ByKindView::rows() const {

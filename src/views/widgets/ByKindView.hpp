@@ -7,6 +7,7 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -74,7 +75,9 @@ public:
     void toggle(FileKind kind);
     using Task = InsightTask<views::insight::InsightTaskKey, DiskInsights::KindBreakdown>;
     const Task& task() const { return task_; }
-    void setComputation(std::function<DiskInsights::KindBreakdown(const FileNode&)> compute);
+    using Computation =
+        std::function<DiskInsights::KindBreakdown(const FileNode&, const std::atomic<bool>* cancelled)>;
+    void setComputation(Computation compute);
 
     std::vector<KindRow*> rows() const;
     // The list under an expanded kind, if shown.
@@ -98,7 +101,7 @@ private:
 
     InsightInputs inputs_;
     InsightActions actions_;
-    std::function<DiskInsights::KindBreakdown(const FileNode&)> compute_;
+    Computation compute_;
     std::optional<DiskInsights::KindBreakdown> breakdown_;
     std::vector<FileKind> expanded_;
     std::vector<Entry> entries_;

@@ -20,6 +20,10 @@ QThreadPool& insightPool();
 // to `deliver` only while the key it was started for is still the current key, so a slow
 // result for an old folder never replaces a newer one. The previous result stays wherever the
 // owner keeps it until then. A result that arrives after the task is destroyed is dropped.
+// A computation no longer wanted, for a key replaced or a task destroyed, is told so through
+// its `cancelled` flag: not started yet, it never starts; running, it may end early, and what
+// it returns is never delivered. A user going through folders leaves no work behind, for the
+// screen nor for the application's exit, which waits for the pool.
 //
 // Main thread only, apart from `compute`, which runs on the pool.
 template <class Key, class Result> class InsightTask {
@@ -28,20 +32,20 @@ public:
         : deliver_(std::move(deliver)), alive_(std::make_shared<bool>(true)) {}
     ~InsightTask() {
         *alive_ = false;
-        if (wanted_) wanted_->store(false);
+        if (cancelled_) cancelled_->store(true);
     }
     InsightTask(const InsightTask&) = delete;
     InsightTask& operator=(const InsightTask&) = delete;
 
     // Starts `compute` for `key` unless `key` is already the current key; says whether it did.
-    bool request(const Key& key, std::function<Result()> compute) {
+    bool request(const Key& key, std::function<Result(const std::atomic<bool>* cancelled)> compute) {
         if (current_ && *current_ == key) return false;
-        auto wanted = std::make_shared<std::atomic<bool>>(true);
-        insightPool().start([this, key, alive = alive_, wanted, compute = std::move(compute)] {
-            if (!wanted->load()) return;
+        auto cancelled = std::make_shared<std::atomic<bool>>(false);
+        insightPool().start([this, key, alive = alive_, cancelled, compute = std::move(compute)] {
+            if (cancelled->load()) return;
             std::shared_ptr<Result> result;
             try {
-                result = std::make_shared<Result>(compute());
+                result = std::make_shared<Result>(compute(cancelled.get()));
             } catch (...) {
                 // A computation that throws leaves the previous result on screen.
                 return;
@@ -50,20 +54,20 @@ public:
             if (!app) return;
             QMetaObject::invokeMethod(
                 app,
-                [this, key, alive, result] {
-                    // Read and cleared on the main thread only, so no lock is needed.
-                    if (!*alive || !current_ || !(*current_ == key)) return;
+                [this, key, alive, cancelled, result] {
+                    // Read and cleared on the main thread only, so no lock is needed; the flag
+                    // is set there too. A result cut short is never shown, even should its key
+                    // have come back meanwhile.
+                    if (!*alive || cancelled->load() || !current_ || !(*current_ == key)) return;
                     ++delivered_;
                     deliver_(std::move(*result));
                 },
                 Qt::QueuedConnection);
         });
-        // Only once it is on its way, so that a failure to start it asks again next time: the
-        // computation for the previous key, or for an owner that went, is dropped if it has not
-        // started yet. A user going through folders leaves no queue behind, for the screen nor
-        // for the application's exit, which waits for the pool.
-        if (wanted_) wanted_->store(false);
-        wanted_ = std::move(wanted);
+        // Only once the new one is on its way, so that a failure to start it asks again next
+        // time, is the previous one cancelled.
+        if (cancelled_) cancelled_->store(true);
+        cancelled_ = std::move(cancelled);
         current_ = key;
         ++started_;
         return true;
@@ -77,7 +81,7 @@ public:
 private:
     std::function<void(Result)> deliver_;
     std::shared_ptr<bool> alive_;
-    std::shared_ptr<std::atomic<bool>> wanted_; // the latest computation's
+    std::shared_ptr<std::atomic<bool>> cancelled_; // the latest computation's
     std::optional<Key> current_;
     int started_ = 0;
     int delivered_ = 0;

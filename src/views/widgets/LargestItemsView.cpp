@@ -10,7 +10,9 @@ using namespace insight_screen;
 
 LargestItemsView::LargestItemsView(InsightInputs inputs, InsightActions actions, QWidget* parent)
     : InsightScreen(parent), inputs_(std::move(inputs)), actions_(std::move(actions)),
-      compute_([](const FileNode& folder) { return views::insight::largestItems(folder); }),
+      compute_([](const FileNode& folder, const std::atomic<bool>* cancelled) {
+          return views::insight::largestItems(folder, cancelled);
+      }),
       loading_(new InsightLoadingState), empty_(new InsightEmptyState), list_(new InsightItemList(actions_)),
       footnote_(new InsightFootnote(texts::sharedFootnote())),
       task_([this](std::vector<DiskInsights::Item> items) { store(std::move(items)); }) {
@@ -22,8 +24,7 @@ LargestItemsView::LargestItemsView(InsightInputs inputs, InsightActions actions,
     setInputs(inputs_);
 }
 
-void LargestItemsView::setComputation(
-    std::function<std::vector<DiskInsights::Item>(const FileNode&)> compute) {
+void LargestItemsView::setComputation(Computation compute) {
     compute_ = std::move(compute);
 }
 
@@ -33,7 +34,9 @@ void LargestItemsView::setInputs(InsightInputs inputs) {
     empty_->setText(texts::largestEmpty(inputs_.folderName));
     list_->setSelectedPath(inputs_.selectedPath);
     task_.request(InsightTaskKey::of(inputs_.root),
-                  [folder = inputs_.root, compute = compute_] { return compute(folder); });
+                  [folder = inputs_.root, compute = compute_](const std::atomic<bool>* cancelled) {
+                      return compute(folder, cancelled);
+                  });
 }
 
 void LargestItemsView::store(std::vector<DiskInsights::Item> items) {

@@ -5,6 +5,7 @@
 #include "views/widgets/InsightScreenFrame.hpp"
 #include "views/widgets/InsightTask.hpp"
 
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -25,7 +26,9 @@ public:
     using Task = InsightTask<views::insight::InsightTaskKey, std::vector<DiskInsights::Item>>;
     const Task& task() const { return task_; }
     // The computation, replaceable by tests (it runs on the worker pool).
-    void setComputation(std::function<std::vector<DiskInsights::Item>(const FileNode&)> compute);
+    using Computation =
+        std::function<std::vector<DiskInsights::Item>(const FileNode&, const std::atomic<bool>* cancelled)>;
+    void setComputation(Computation compute);
 
     InsightLoadingState* loadingState() const { return loading_; }
     InsightEmptyState* emptyState() const { return empty_; }
@@ -38,7 +41,7 @@ private:
 
     InsightInputs inputs_;
     InsightActions actions_;
-    std::function<std::vector<DiskInsights::Item>(const FileNode&)> compute_;
+    Computation compute_;
     std::optional<std::vector<DiskInsights::Item>> items_;
     InsightLoadingState* loading_;
     InsightEmptyState* empty_;

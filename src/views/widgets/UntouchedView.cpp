@@ -224,9 +224,11 @@ void UntouchedView::start() {
     const auto tree = InsightTaskKey::of(inputs_.root);
     const FileNode folder = inputs_.root;
     const auto now = actions_.now ? actions_.now : std::function<Date()>(systemNow);
-    ageTask_.request(tree, [folder, now] { return views::insight::ageBreakdown(folder, now()); });
-    listTask_.request({tree, years_}, [folder, now, years = years_] {
-        return views::insight::untouchedItems(folder, now(), years);
+    ageTask_.request(tree, [folder, now](const std::atomic<bool>* cancelled) {
+        return views::insight::ageBreakdown(folder, now(), cancelled);
+    });
+    listTask_.request({tree, years_}, [folder, now, years = years_](const std::atomic<bool>* cancelled) {
+        return views::insight::untouchedItems(folder, now(), years, cancelled);
     });
     showState();
 }

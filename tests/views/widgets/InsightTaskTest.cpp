@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace quillmere {
@@ -27,11 +28,11 @@ TEST(InsightTask, ALateResultForASupersededKeyIsDropped) {
     Task task([&](int value) { delivered.push_back(value); });
     std::promise<void> releaseFirst;
     auto gate = releaseFirst.get_future().share();
-    ASSERT_TRUE(task.request("a", [gate] {
+    ASSERT_TRUE(task.request("a", [gate](const std::atomic<bool>*) {
         gate.wait();
         return 1;
     }));
-    ASSERT_TRUE(task.request("b", [] { return 2; }));
+    ASSERT_TRUE(task.request("b", [](const std::atomic<bool>*) { return 2; }));
     ASSERT_TRUE(waitUntil([&] { return !delivered.empty(); }));
     releaseFirst.set_value();
     drain();
@@ -43,12 +44,12 @@ TEST(InsightTask, ALateResultForASupersededKeyIsDropped) {
 TEST(InsightTask, AnUnchangedKeyStartsNothingAndAChangedOneStartsAgain) {
     std::vector<int> delivered;
     Task task([&](int value) { delivered.push_back(value); });
-    EXPECT_TRUE(task.request("a", [] { return 1; }));
-    EXPECT_FALSE(task.request("a", [] { return 9; }));
+    EXPECT_TRUE(task.request("a", [](const std::atomic<bool>*) { return 1; }));
+    EXPECT_FALSE(task.request("a", [](const std::atomic<bool>*) { return 9; }));
     drain();
     EXPECT_EQ(delivered, std::vector<int>{1});
-    EXPECT_TRUE(task.request("b", [] { return 2; }));
-    EXPECT_TRUE(task.request("a", [] { return 3; }));
+    EXPECT_TRUE(task.request("b", [](const std::atomic<bool>*) { return 2; }));
+    EXPECT_TRUE(task.request("a", [](const std::atomic<bool>*) { return 3; }));
     drain();
     EXPECT_EQ(delivered, (std::vector<int>{1, 3}));
     EXPECT_EQ(task.currentKey(), "a");
@@ -59,7 +60,7 @@ TEST(InsightTask, AResultAfterTheOwnerIsGoneIsDroppedAndAThrowingComputationEnds
     std::promise<void> release;
     auto gate = release.get_future().share();
     auto task = std::make_unique<Task>([&](int) { ++delivered; });
-    task->request("a", [gate] {
+    task->request("a", [gate](const std::atomic<bool>*) {
         gate.wait();
         return 1;
     });
@@ -69,10 +70,10 @@ TEST(InsightTask, AResultAfterTheOwnerIsGoneIsDroppedAndAThrowingComputationEnds
     EXPECT_EQ(delivered, 0);
 
     Task throwing([&](int) { ++delivered; });
-    throwing.request("a", []() -> int { throw std::runtime_error("broken tree"); });
+    throwing.request("a", [](const std::atomic<bool>*) -> int { throw std::runtime_error("broken tree"); });
     drain();
     EXPECT_EQ(delivered, 0);
-    throwing.request("b", [] { return 2; });
+    throwing.request("b", [](const std::atomic<bool>*) { return 2; });
     drain();
     EXPECT_EQ(delivered, 1);
 }
@@ -95,12 +96,12 @@ TEST(InsightTask, ComputationsNoLongerWantedNeverStart) {
     std::vector<int> delivered;
     Task task([&](int value) { delivered.push_back(value); });
     for (int i = 0; i < 100; ++i)
-        task.request(std::to_string(i), [&ran, i] {
+        task.request(std::to_string(i), [&ran, i](const std::atomic<bool>*) {
             ++ran;
             return i;
         });
     auto gone = std::make_unique<Task>([&](int value) { delivered.push_back(value); });
-    gone->request("gone", [&ran] {
+    gone->request("gone", [&ran](const std::atomic<bool>*) {
         ++ran;
         return -1;
     });
@@ -109,6 +110,29 @@ TEST(InsightTask, ComputationsNoLongerWantedNeverStart) {
     drain();
     EXPECT_EQ(ran.load(), 1);
     EXPECT_EQ(delivered, std::vector<int>{99});
+}
+
+// A computation already running is told to stop when its key is replaced; whatever it then
+// returns is never shown, even once its key has come back.
+TEST(InsightTask, ARunningComputationIsToldToStopAndItsResultIsNeverShown) {
+    std::vector<int> delivered;
+    Task task([&](int value) { delivered.push_back(value); });
+    std::promise<void> started;
+    auto running = started.get_future();
+    std::atomic<bool> sawCancel = false;
+    task.request("a", [&](const std::atomic<bool>* cancelled) {
+        started.set_value();
+        for (long i = 0; i < 1'000'000'000 && !cancelled->load(); ++i)
+            std::this_thread::yield();
+        sawCancel = cancelled->load();
+        return 1;
+    });
+    running.wait();
+    task.request("b", [](const std::atomic<bool>*) { return 2; });
+    task.request("a", [](const std::atomic<bool>*) { return 3; });
+    drain();
+    EXPECT_TRUE(sawCancel.load());
+    EXPECT_EQ(delivered, std::vector<int>{3});
 }
 
 } // namespace

@@ -159,7 +159,7 @@ TEST(LargestItemsScreen, LoadingOnlyBeforeTheFirstResultThenTheOldListUntilTheNe
 
     std::promise<void> release;
     auto gate = release.get_future().share();
-    view.setComputation([gate](const FileNode& folder) {
+    view.setComputation([gate](const FileNode& folder, const std::atomic<bool>*) {
         gate.wait();
         return views::insight::largestItems(folder);
     });
@@ -196,7 +196,7 @@ TEST(LargestItemsScreen, AResultAfterTheScreenIsGoneIsDropped) {
     auto gate = release.get_future().share();
     auto view = std::make_unique<LargestItemsView>(inputsFor(sampleTree()), recorder.actions());
     ASSERT_TRUE(waitUntil([&] { return view->items().has_value(); }));
-    view->setComputation([gate](const FileNode& folder) {
+    view->setComputation([gate](const FileNode& folder, const std::atomic<bool>*) {
         gate.wait();
         return views::insight::largestItems(folder);
     });
