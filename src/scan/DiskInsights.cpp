@@ -40,10 +40,46 @@ std::optional<Date> later(std::optional<Date> a, std::optional<Date> b) {
     return std::max(*a, *b);
 }
 
-std::optional<Date> itemDate(const FileNode& node, FileKind kind) {
+// Counts the nodes a computation visits, in its walk of the folder and in its walks inside
+// packages alike, and reads the cancelled flag every few thousand: often enough that a
+// cancelled computation over millions of nodes ends within a millisecond or so. Once it has
+// seen the flag set it says so for good.
+class CancelCheck {
+public:
+    explicit CancelCheck(const std::atomic<bool>* cancelled) : cancelled_(cancelled) {}
+
+    bool stopNow() {
+        if (!cancelled_ || stopped_) return stopped_;
+        if (++sinceCheck_ < kNodesBetweenChecks) return false;
+        sinceCheck_ = 0;
+        stopped_ = cancelled_->load(std::memory_order_relaxed);
+        return stopped_;
+    }
+    bool stopped() const { return stopped_; }
+
+private:
+    static constexpr uint32_t kNodesBetweenChecks = 4096;
+    const std::atomic<bool>* cancelled_;
+    uint32_t sinceCheck_ = 0;
+    bool stopped_ = false;
+};
+
+std::optional<Date> newestDateWithin(const FileNode& folder, CancelCheck& check) {
+    std::optional<Date> newest = plausible(folder.modificationDate());
+    PendingChildren pending{folder.children()};
+    while (const FileNode* node = nextNode(pending)) {
+        if (check.stopNow()) return newest;
+        newest = later(newest, plausible(node->modificationDate()));
+        // Files keep only their own date; only folders are looked into.
+        if (node->isDirectory() && !node->children().empty()) pending.push_back(node->children());
+    }
+    return newest;
+}
+
+std::optional<Date> itemDate(const FileNode& node, FileKind kind, CancelCheck& check) {
     if (kind == FileKind::unexplored) return std::nullopt;
     // A package's own date says little: saving a document inside does not touch it.
-    if (node.isDirectory()) return newestDate(node);
+    if (node.isDirectory()) return newestDateWithin(node, check);
     return plausible(node.modificationDate());
 }
 
@@ -76,17 +112,10 @@ AgeBand bandFor(std::optional<Date> date, const std::optional<BandCutoffs>& cuto
 
 // Calls `visit(node, kind)` for every classified item, without copying a node or building
 // an Item: the computations turn only the few items they keep into Items.
-template <class Visit>
-void forEachClassified(const FileNode& folder, const std::atomic<bool>* cancelled, Visit&& visit) {
-    // Often enough that a cancelled walk of millions of nodes ends within a millisecond or so.
-    constexpr uint32_t kNodesBetweenChecks = 4096;
-    uint32_t sinceCheck = 0;
+template <class Visit> void forEachClassified(const FileNode& folder, CancelCheck& check, Visit&& visit) {
     PendingChildren pending{folder.children()};
     while (const FileNode* node = nextNode(pending)) {
-        if (cancelled && ++sinceCheck == kNodesBetweenChecks) {
-            sinceCheck = 0;
-            if (cancelled->load(std::memory_order_relaxed)) return;
-        }
+        if (check.stopNow()) return;
         // Their bytes belong to another place or are not on this disk.
         if (node->isExcludedFromTotals()) continue;
         const std::optional<FileKind> kind = classify(*node);
@@ -120,14 +149,18 @@ public:
         std::push_heap(heap_.begin(), heap_.end(), ranksAbove);
     }
 
-    // Largest first; dates are looked up only for the items kept.
-    std::vector<Item> take() {
+    // Largest first; dates are looked up only for the items kept, and none once cancelled.
+    std::vector<Item> take(CancelCheck& check) {
         std::sort(heap_.begin(), heap_.end(), ranksAbove);
         std::vector<Item> items;
         items.reserve(heap_.size());
-        for (const Entry& entry : heap_)
-            items.push_back(Item{*entry.node, entry.kind, itemDate(*entry.node, entry.kind)});
+        for (const Entry& entry : heap_) {
+            std::optional<Date> date = itemDate(*entry.node, entry.kind, check);
+            if (check.stopped()) break;
+            items.push_back(Item{*entry.node, entry.kind, date});
+        }
         heap_.clear();
+        if (check.stopped()) items.clear();
         return items;
     }
 
@@ -149,18 +182,20 @@ private:
 } // namespace
 
 void visitClassifiedItems(const FileNode& folder, const std::function<void(Item)>& visitor) {
-    forEachClassified(folder, nullptr, [&](const FileNode& node, FileKind kind) {
-        visitor(Item{node, kind, itemDate(node, kind)});
+    CancelCheck never(nullptr);
+    forEachClassified(folder, never, [&](const FileNode& node, FileKind kind) {
+        visitor(Item{node, kind, itemDate(node, kind, never)});
     });
 }
 
 std::vector<Item> largestItems(const FileNode& folder, int64_t limit, const std::atomic<bool>* cancelled) {
     if (limit < 1) return {};
+    CancelCheck check(cancelled);
     LargestKeeper keeper(limit);
-    forEachClassified(folder, cancelled, [&](const FileNode& node, FileKind kind) {
+    forEachClassified(folder, check, [&](const FileNode& node, FileKind kind) {
         if (isNamedContent(kind)) keeper.offer(node, kind);
     });
-    return keeper.take();
+    return keeper.take(check);
 }
 
 KindBreakdown kindBreakdown(const FileNode& folder, int64_t largestPerKind,
@@ -168,7 +203,8 @@ KindBreakdown kindBreakdown(const FileNode& folder, int64_t largestPerKind,
     std::array<int64_t, kFileKindCount> bytes{};
     std::array<int64_t, kFileKindCount> counts{};
     std::vector<LargestKeeper> keepers(kFileKindCount, LargestKeeper(largestPerKind));
-    forEachClassified(folder, cancelled, [&](const FileNode& node, FileKind kind) {
+    CancelCheck check(cancelled);
+    forEachClassified(folder, check, [&](const FileNode& node, FileKind kind) {
         const auto index = static_cast<size_t>(kind);
         bytes[index] += node.allocatedSize();
         counts[index] += 1;
@@ -179,7 +215,8 @@ KindBreakdown kindBreakdown(const FileNode& folder, int64_t largestPerKind,
     for (FileKind kind : allFileKinds()) {
         const auto index = static_cast<size_t>(kind);
         if (bytes[index] < 1) continue;
-        breakdown.buckets.push_back(KindBucket{kind, bytes[index], counts[index], keepers[index].take()});
+        breakdown.buckets.push_back(
+            KindBucket{kind, bytes[index], counts[index], keepers[index].take(check)});
         breakdown.totalBytes += bytes[index];
     }
     std::stable_sort(breakdown.buckets.begin(), breakdown.buckets.end(),
@@ -193,9 +230,10 @@ AgeBreakdown ageBreakdown(const FileNode& folder, Date now, const std::atomic<bo
     std::array<int64_t, kBands> bytes{};
     std::array<bool, kBands> seen{};
     AgeBreakdown breakdown;
-    forEachClassified(folder, cancelled, [&](const FileNode& node, FileKind kind) {
+    CancelCheck check(cancelled);
+    forEachClassified(folder, check, [&](const FileNode& node, FileKind kind) {
         const int64_t size = node.allocatedSize();
-        const auto band = static_cast<size_t>(bandFor(itemDate(node, kind), cutoffs));
+        const auto band = static_cast<size_t>(bandFor(itemDate(node, kind, check), cutoffs));
         bytes[band] += size;
         seen[band] = true;
         breakdown.totalBytes += size;
@@ -217,13 +255,14 @@ std::vector<Item> untouchedItems(const FileNode& folder, Date cutoff) {
 std::vector<Item> largestUntouchedItems(const FileNode& folder, Date cutoff, int64_t limit,
                                         const std::atomic<bool>* cancelled) {
     if (limit < 1) return {};
+    CancelCheck check(cancelled);
     LargestKeeper keeper(limit);
-    forEachClassified(folder, cancelled, [&](const FileNode& node, FileKind kind) {
+    forEachClassified(folder, check, [&](const FileNode& node, FileKind kind) {
         if (!isNamedContent(kind)) return;
-        const std::optional<Date> date = itemDate(node, kind);
+        const std::optional<Date> date = itemDate(node, kind, check);
         if (date && *date < cutoff) keeper.offer(node, kind);
     });
-    return keeper.take();
+    return keeper.take(check);
 }
 
 AgeBand ageBand(std::optional<Date> date, Date now) {
@@ -232,14 +271,8 @@ AgeBand ageBand(std::optional<Date> date, Date now) {
 }
 
 std::optional<Date> newestDate(const FileNode& folder) {
-    std::optional<Date> newest = plausible(folder.modificationDate());
-    PendingChildren pending{folder.children()};
-    while (const FileNode* node = nextNode(pending)) {
-        newest = later(newest, plausible(node->modificationDate()));
-        // Files keep only their own date; only folders are looked into.
-        if (node->isDirectory() && !node->children().empty()) pending.push_back(node->children());
-    }
-    return newest;
+    CancelCheck never(nullptr);
+    return newestDateWithin(folder, never);
 }
 
 } // namespace quillmere::DiskInsights

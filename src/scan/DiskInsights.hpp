@@ -14,9 +14,9 @@
 // Answers for the insight screens: the largest things in a folder, the bytes per kind and
 // per age, and what has not been touched in years. Every operation is a pure function of
 // the tree and the dates given, one walk that stops at classified items, safe on any thread
-// and on trees of any depth. Given a `cancelled` flag, a walk checks it every few thousand
-// nodes and, once it is set, ends with what it has: a result only for a caller that no
-// longer wants it.
+// and on trees of any depth. Given a `cancelled` flag, a computation checks it every few
+// thousand nodes it visits, inside packages as well, and once it is set ends with what it
+// has: a result only for a caller that no longer wants it.
 namespace quillmere::DiskInsights {
 
 // Modification dates before 1 January 1980 UTC come from unset or broken clocks and count

@@ -232,6 +232,18 @@ TEST(DiskInsights, ACancelledWalkEndsEarly) {
     EXPECT_LT(kindBreakdown(root, 8, &cancelled).totalBytes, 50'000);
     EXPECT_LT(ageBreakdown(root, kNow, &cancelled).totalBytes, 50'000);
     EXPECT_LT(largestUntouchedItems(root, kNow + kDay, 50'000, &cancelled).size(), 5'000u);
+
+    // The walk inside a package to date it counts too: a cancelled list of a few large build
+    // folders neither walks them whole nor lists one with a date it did not finish reading.
+    std::vector<FileNode> modules;
+    for (int i = 0; i < 20'000; ++i)
+        modules.push_back(dated("/p/node_modules/m" + std::to_string(i), 10, kNow - i));
+    const FileNode project = folder("/p", {folder("/p/node_modules", std::move(modules))});
+    EXPECT_TRUE(largestItems(project, 100, &cancelled).empty());
+    cancelled = false;
+    const std::vector<Item> whole = largestItems(project, 100, &cancelled);
+    ASSERT_EQ(whole.size(), 1u);
+    EXPECT_EQ(whole[0].modificationDate, kNow);
 }
 
 TEST(DiskInsights, DeepTreesAreWalkedWithoutRecursion) {
