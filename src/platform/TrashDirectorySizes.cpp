@@ -24,10 +24,14 @@ constexpr size_t kMaxDirectorySizesBytes = 16 << 20;
 constexpr const char* kCacheName = "directorysizes";
 constexpr const char* kLockName = "directorysizes.lock";
 
+// Opens on a Trash of any device never wait: a FIFO or a terminal put in a file's place would
+// otherwise hold the open until someone writes to it. Only a plain file is then read.
+constexpr int kNeverWaits = O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC;
+
 // The cache's text; empty when there is none yet; nothing when it is there but cannot be
 // read whole (then it must not be replaced).
 std::optional<std::string> readCache(int trashFd) {
-    Fd fd(::openat(trashFd, kCacheName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    Fd fd(::openat(trashFd, kCacheName, O_RDONLY | kNeverWaits));
     if (!fd) return errno == ENOENT ? std::optional<std::string>(std::string()) : std::nullopt;
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
@@ -105,7 +109,7 @@ std::vector<std::string> measuredLines(int trashFd, const std::vector<std::strin
 
 // Merges `lines` into the cache of the Trash open at `trashFd`, under the lock.
 void mergeIntoCache(int trashFd, const std::vector<std::string>& lines) {
-    const Fd lock(::openat(trashFd, kLockName, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    const Fd lock(::openat(trashFd, kLockName, O_RDWR | O_CREAT | kNeverWaits, 0600));
     if (!lock) return;
     while (::flock(lock.get(), LOCK_EX) != 0)
         if (errno != EINTR) return;

@@ -5,11 +5,14 @@
 #include "scan/ScanTestSupport.hpp"
 #include "support/ScratchMount.hpp"
 
+#include <atomic>
+#include <chrono>
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <thread>
 
 namespace quillmere::platform {
@@ -134,6 +137,38 @@ TEST(TrashDirectorySizes, OneRunWaitsForTheLockAndMergesWhatOthersWroteMeanwhile
     EXPECT_NE(merged.find(" from-another-client\n"), std::string::npos) << "a stale copy was written back";
     EXPECT_NE(merged.find(" second\n"), std::string::npos) << merged;
     EXPECT_EQ(merged.find(" plain\n"), std::string::npos) << "files have no line";
+}
+
+// A FIFO in the cache's place (a stick's Trash can carry one) is left alone; the run ends
+// rather than wait for a writer that never comes.
+TEST(TrashDirectorySizes, ACacheThatIsNoPlainFileIsNeverWaitedOn) {
+    ScratchFolder scratch;
+    const std::string root = canonical(scratch);
+    const Trash trash(trashSettings(root + "/data", testing::liveMounts()));
+    testing::writeFile(root + "/in/first/a", 5000);
+    testing::writeFile(root + "/in/second/b", 5000);
+    ASSERT_TRUE(trash.moveToTrash(root + "/in", "first", std::nullopt)) << "makes the Trash";
+    const std::string cache = root + "/data/Trash/directorysizes";
+    ASSERT_EQ(::unlink(cache.c_str()), 0);
+    ASSERT_EQ(::mkfifo(cache.c_str(), 0600), 0);
+
+    std::atomic<bool> flushed{false};
+    std::thread run([&] {
+        DirectorySizesBatch batch;
+        const bool moved = trash.moveToTrash(root + "/in", "second", std::nullopt, &batch).has_value();
+        batch.flush();
+        flushed = moved;
+    });
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!flushed && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::yield();
+    const bool ended = flushed;
+    // A run stuck in the open is let go, so that the suite goes on.
+    if (!ended) ::close(::open(cache.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+    run.join();
+    EXPECT_TRUE(ended) << "the run waited on the FIFO";
+    EXPECT_TRUE(S_ISFIFO(testing::lstatOf(cache).st_mode));
+    EXPECT_TRUE(exists(root + "/data/Trash/files/second/b"));
 }
 
 } // namespace
