@@ -119,9 +119,10 @@ int writeAccessError(int parentFd) {
     return errno == ENOENT ? 0 : errno;
 }
 
-// Renames `name` in `parentFd` into the Trash open at `trashFd` with a record of `recordedPath`.
+// Renames `name` in `parentFd`, the item `item`, into the Trash open at `trashFd` with a record
+// of `recordedPath`.
 std::expected<TrashedItem, TrashError> moveInto(int trashFd, const std::string& trashPath, int parentFd,
-                                                const std::string& name, bool isDirectory,
+                                                const std::string& name, const ItemIdentity& item,
                                                 const std::string& recordedPath, std::time_t now, uid_t uid,
                                                 DirectorySizesBatch& sizes) {
     std::expected<Fd, TrashError> files = ownedFolder(trashFd, "files", uid);
@@ -162,7 +163,15 @@ std::expected<TrashedItem, TrashError> moveInto(int trashFd, const std::string& 
             if (code == EEXIST || code == ENOTEMPTY) continue;
             return failureFromErrno(code);
         }
-        if (isDirectory) sizes.add(trashFd, trashPath, entry);
+        // The item was looked at before the Trash was made ready; another item put in its place
+        // meanwhile was never confirmed, and goes back where it was. Should its place have been
+        // taken again, it stays in the Trash with its record, and the move is still refused.
+        if (const auto moved = identityAt(files->get(), entry); moved && *moved != item) {
+            if (::renameat2(files->get(), entry.c_str(), parentFd, name.c_str(), RENAME_NOREPLACE) == 0)
+                dropRecord();
+            return failure(TrashError::Kind::changed);
+        }
+        if (item.type == S_IFDIR) sizes.add(trashFd, trashPath, entry);
         return TrashedItem{.trashFolder = trashPath, .entryName = entry, .recordedPath = recordedPath};
     }
     return failureFromErrno(EEXIST);
@@ -241,7 +250,6 @@ std::expected<TrashedItem, TrashError> Trash::moveToTrash(const std::string& can
     }
     if (const int code = writeAccessError(parent->get())) return failureFromErrno(code);
 
-    const bool isDirectory = actual->type == S_IFDIR;
     const std::time_t now = settings_.now();
     // Without a run to join, this move's folder gets its directorysizes line at once.
     DirectorySizesBatch ownSizes;
@@ -252,7 +260,7 @@ std::expected<TrashedItem, TrashError> Trash::moveToTrash(const std::string& can
         std::expected<Fd, TrashError> trash = ownedFolder(data->get(), "Trash", settings_.uid);
         if (!trash) return std::unexpected(trash.error());
         std::expected<TrashedItem, TrashError> moved =
-            moveInto(trash->get(), joined(settings_.dataHome, "Trash"), parent->get(), name, isDirectory,
+            moveInto(trash->get(), joined(settings_.dataHome, "Trash"), parent->get(), name, *actual,
                      itemPath, now, settings_.uid, batch);
         // A bind mount keeps the device number but refuses the rename: use its own Trash.
         if (moved || moved.error() != TrashError::fromErrno(EXDEV)) return moved;
@@ -266,9 +274,8 @@ std::expected<TrashedItem, TrashError> Trash::moveToTrash(const std::string& can
     auto trash = topdirTrash(top->get(), mount->mountPoint, settings_.uid);
     if (!trash) return std::unexpected(trash.error());
     std::string relative = itemPath.substr(mount->mountPoint == "/" ? 1 : mount->mountPoint.size() + 1);
-    std::expected<TrashedItem, TrashError> moved =
-        moveInto(trash->first.get(), trash->second, parent->get(), name, isDirectory, relative, now,
-                 settings_.uid, batch);
+    std::expected<TrashedItem, TrashError> moved = moveInto(
+        trash->first.get(), trash->second, parent->get(), name, *actual, relative, now, settings_.uid, batch);
     if (!moved && moved.error() == TrashError::fromErrno(EXDEV))
         return failure(TrashError::Kind::noUsableTrash);
     return moved;

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -71,6 +72,29 @@ TEST(TrashSafety, MountTableIsReadAtTheMoveNotBefore) {
     EXPECT_EQ(moved.error().mountPoint, root + "/C/late");
     table->pop_back();
     EXPECT_TRUE(trash.moveToTrash(root, "C", std::nullopt));
+}
+
+// Another item put in the confirmed one's place while the Trash is made ready (the mount table
+// is read in between) is moved back at once and the move refused; the confirmed item, moved
+// aside, is untouched, and the Trash keeps no record of either.
+TEST(TrashSafety, AnItemSwappedInJustBeforeTheMoveGoesBack) {
+    ScratchFolder scratch;
+    const std::string root = canonical(scratch);
+    testing::writeFile(root + "/in/item", 10);
+    TrashSettings settings = trashSettings(root + "/data", {});
+    settings.mounts = [root] {
+        std::filesystem::rename(root + "/in/item", root + "/in/aside");
+        testing::writeFile(root + "/in/item", 20);
+        return visibleMounts(testing::liveMounts());
+    };
+    const Trash trash(settings);
+    const auto moved = trash.moveToTrash(root + "/in", "item", std::nullopt);
+    ASSERT_FALSE(moved);
+    EXPECT_EQ(moved.error().kind, TrashError::Kind::changed);
+    EXPECT_EQ(fileText(root + "/in/item"), std::string(20, 'q'));
+    EXPECT_EQ(fileText(root + "/in/aside"), std::string(10, 'q'));
+    EXPECT_TRUE(std::filesystem::is_empty(root + "/data/Trash/files"));
+    EXPECT_TRUE(std::filesystem::is_empty(root + "/data/Trash/info"));
 }
 
 TEST(TrashDirectorySizes, MergeReplacesOwnNamesAndKeepsEveryOtherLine) {
