@@ -118,15 +118,26 @@ bool someoneWaitsForLock(ino_t inode) {
     return false;
 }
 
-TEST(TrashDirectorySizes, OneRunWaitsForTheLockAndMergesWhatOthersWroteMeanwhile) {
+// A Trash made by moving the folder "first" into it, and the folder "second" waiting to go.
+struct TrashWithAFolder {
     ScratchFolder scratch;
     const std::string root = canonical(scratch);
-    const Trash trash(trashSettings(root + "/data", testing::liveMounts()));
-    testing::writeFile(root + "/in/first/a", 5000);
-    testing::writeFile(root + "/in/second/b", 5000);
-    testing::writeFile(root + "/in/plain", 10);
-    ASSERT_TRUE(trash.moveToTrash(root + "/in", "first", std::nullopt)) << "makes the Trash";
+    const Trash trash{trashSettings(root + "/data", testing::liveMounts())};
     const std::string cache = root + "/data/Trash/directorysizes";
+
+    TrashWithAFolder() {
+        testing::writeFile(root + "/in/first/a", 5000);
+        testing::writeFile(root + "/in/second/b", 5000);
+        EXPECT_TRUE(trash.moveToTrash(root + "/in", "first", std::nullopt)) << "makes the Trash";
+    }
+};
+
+TEST(TrashDirectorySizes, OneRunWaitsForTheLockAndMergesWhatOthersWroteMeanwhile) {
+    TrashWithAFolder made;
+    const std::string& root = made.root;
+    const Trash& trash = made.trash;
+    const std::string& cache = made.cache;
+    testing::writeFile(root + "/in/plain", 10);
     const std::string lockPath = root + "/data/Trash/directorysizes.lock";
     ASSERT_TRUE(exists(lockPath)) << "the lock file lies beside the cache";
     const std::string firstLine = fileText(cache);
@@ -166,13 +177,10 @@ TEST(TrashDirectorySizes, OneRunWaitsForTheLockAndMergesWhatOthersWroteMeanwhile
 // A FIFO in the cache's place (a stick's Trash can carry one) is left alone; the run ends
 // rather than wait for a writer that never comes.
 TEST(TrashDirectorySizes, ACacheThatIsNoPlainFileIsNeverWaitedOn) {
-    ScratchFolder scratch;
-    const std::string root = canonical(scratch);
-    const Trash trash(trashSettings(root + "/data", testing::liveMounts()));
-    testing::writeFile(root + "/in/first/a", 5000);
-    testing::writeFile(root + "/in/second/b", 5000);
-    ASSERT_TRUE(trash.moveToTrash(root + "/in", "first", std::nullopt)) << "makes the Trash";
-    const std::string cache = root + "/data/Trash/directorysizes";
+    TrashWithAFolder made;
+    const std::string& root = made.root;
+    const Trash& trash = made.trash;
+    const std::string& cache = made.cache;
     ASSERT_EQ(::unlink(cache.c_str()), 0);
     ASSERT_EQ(::mkfifo(cache.c_str(), 0600), 0);
 
