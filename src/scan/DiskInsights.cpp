@@ -156,11 +156,13 @@ public:
         items.reserve(heap_.size());
         for (const Entry& entry : heap_) {
             std::optional<Date> date = itemDate(*entry.node, entry.kind, check);
-            if (check.stopped()) break;
+            if (check.stopped()) {
+                items.clear();
+                break;
+            }
             items.push_back(Item{*entry.node, entry.kind, date});
         }
         heap_.clear();
-        if (check.stopped()) items.clear();
         return items;
     }
 
